@@ -1,0 +1,158 @@
+#include "platform/zstream.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+std::string ZMessage(const z_stream& zs, int code) {
+    if (zs.msg) return zs.msg;
+    return zError(code);
+}
+}  // namespace
+
+TCompressionStream::TCompressionStream(TStream& target, int level) : target_(target), out_(kBufferSize) {
+    int code = deflateInit(&zs_, level);
+    if (code != Z_OK) throw EZCompressionError(FormatStr("Compression error: %s", zError(code)));
+    zs_.next_out = out_.data();
+    zs_.avail_out = static_cast<uInt>(out_.size());
+}
+
+TCompressionStream::~TCompressionStream() {
+    try {
+        Finish();
+    } catch (...) {
+    }
+    deflateEnd(&zs_);
+}
+
+void TCompressionStream::FlushOutput() {
+    target_.WriteBuffer(out_.data(), static_cast<int64_t>(out_.size() - zs_.avail_out));
+    zs_.next_out = out_.data();
+    zs_.avail_out = static_cast<uInt>(out_.size());
+}
+
+int64_t TCompressionStream::Write(const void* buffer, int64_t count) {
+    if (finished_) throw EZCompressionError("Compression error: stream already finished");
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    int64_t left = count;
+    while (left > 0) {
+        uInt chunk = static_cast<uInt>(std::min<int64_t>(left, std::numeric_limits<uInt>::max()));
+        zs_.next_in = const_cast<Bytef*>(bytes);
+        zs_.avail_in = chunk;
+        while (zs_.avail_in > 0) {
+            int code = deflate(&zs_, Z_NO_FLUSH);
+            if (code != Z_OK && code != Z_BUF_ERROR)
+                throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(zs_, code).c_str()));
+            if (zs_.avail_out == 0) {
+                FlushOutput();
+                if (OnProgress) OnProgress(*this);
+            }
+        }
+        bytes += chunk;
+        left -= chunk;
+    }
+    return count;
+}
+
+void TCompressionStream::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    zs_.next_in = nullptr;
+    zs_.avail_in = 0;
+    for (;;) {
+        int code = deflate(&zs_, Z_FINISH);
+        if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR)
+            throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(zs_, code).c_str()));
+        bool full = zs_.avail_out == 0;
+        FlushOutput();
+        if (full && OnProgress) OnProgress(*this);
+        if (code == Z_STREAM_END) break;
+    }
+}
+
+int64_t TCompressionStream::Read(void*, int64_t) { throw EZCompressionError("Invalid stream operation"); }
+
+int64_t TCompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
+    if (offset == 0 && origin == TSeekOrigin::Current) return BytesIn();
+    throw EZCompressionError("Invalid stream operation");
+}
+
+// ---------------------------------------------------------------- inflate
+
+TDecompressionStream::TDecompressionStream(TStream& source) : source_(source), in_(65536) {
+    int code = inflateInit(&zs_);
+    if (code != Z_OK) throw EZDecompressionError(FormatStr("Decompression error: %s", zError(code)));
+}
+
+TDecompressionStream::~TDecompressionStream() { inflateEnd(&zs_); }
+
+int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
+    if (ended_ || count <= 0) return 0;
+    uint8_t* bytes = static_cast<uint8_t*>(buffer);
+    int64_t done = 0;
+    while (done < count && !ended_) {
+        if (zs_.avail_in == 0) {
+            int64_t n = source_.Read(in_.data(), static_cast<int64_t>(in_.size()));
+            if (n <= 0) throw EZDecompressionError("Decompression error: the compressed data ends early");
+            zs_.next_in = in_.data();
+            zs_.avail_in = static_cast<uInt>(n);
+        }
+        uInt want = static_cast<uInt>(std::min<int64_t>(count - done, std::numeric_limits<uInt>::max()));
+        zs_.next_out = bytes + done;
+        zs_.avail_out = want;
+        int code = inflate(&zs_, Z_NO_FLUSH);
+        done += want - zs_.avail_out;
+        if (code == Z_STREAM_END) {
+            ended_ = true;
+        } else if (code != Z_OK && !(code == Z_BUF_ERROR && zs_.avail_in == 0)) {
+            throw EZDecompressionError(FormatStr("Decompression error: %s", ZMessage(zs_, code).c_str()));
+        }
+    }
+    return done;
+}
+
+int64_t TDecompressionStream::Write(const void*, int64_t) { throw EZDecompressionError("Invalid stream operation"); }
+
+int64_t TDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
+    if (offset == 0 && origin == TSeekOrigin::Current) return BytesOut();
+    throw EZDecompressionError("Invalid stream operation");
+}
+
+void InflateExactly(TStream& source, int64_t count, TStream& target) {
+    TDecompressionStream inflater(source);
+    std::vector<uint8_t> chunk(1 << 16);
+    while (count > 0) {
+        int64_t want = std::min<int64_t>(count, static_cast<int64_t>(chunk.size()));
+        int64_t got = inflater.Read(chunk.data(), want);
+        target.WriteBuffer(chunk.data(), got);
+        if (got < want)
+            throw EZDecompressionError(
+                FormatStr("Decompression error: the compressed data ends %lld bytes early",
+                          static_cast<long long>(count - got)));
+        count -= got;
+    }
+}
+
+std::vector<uint8_t> ZCompress(const void* data, size_t size, int level) {
+    TMemoryStream out;
+    {
+        TCompressionStream deflater(out, level);
+        deflater.WriteBuffer(data, static_cast<int64_t>(size));
+        deflater.Finish();
+    }
+    return out.TakeBytes();
+}
+
+std::vector<uint8_t> ZDecompress(const void* data, size_t size) {
+    std::vector<uint8_t> copy(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    TMemoryStream in(std::move(copy));
+    TDecompressionStream inflater(in);
+    TMemoryStream out;
+    std::vector<uint8_t> chunk(1 << 16);
+    for (;;) {
+        int64_t got = inflater.Read(chunk.data(), static_cast<int64_t>(chunk.size()));
+        out.WriteBuffer(chunk.data(), got);
+        if (got < static_cast<int64_t>(chunk.size())) break;
+    }
+    return out.TakeBytes();
+}

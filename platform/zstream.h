@@ -1,0 +1,74 @@
+// zlib streams: the stand-in for the runtime's compression and decompression
+// stream classes, over zlib.
+//
+// TCompressionStream deflates what is written to it into a target stream
+// (zlib header, deflate data, Adler-32 trailer); its OnProgress fires each
+// time a full 64 KiB output buffer has gone to the target. Finish() writes the
+// rest; the destructor finishes too but swallows errors, so callers that care
+// call Finish(). TDecompressionStream inflates from a source stream as it is
+// read; a damaged stream raises EZDecompressionError.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <zlib.h>
+
+#include "platform/stream.h"
+
+class TCompressionStream : public TStream {
+public:
+    static constexpr size_t kBufferSize = 65536;
+
+    explicit TCompressionStream(TStream& target, int level = Z_DEFAULT_COMPRESSION);
+    ~TCompressionStream() override;
+    TCompressionStream(const TCompressionStream&) = delete;
+    TCompressionStream& operator=(const TCompressionStream&) = delete;
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t GetSize() override { return static_cast<int64_t>(zs_.total_in); }
+    void Finish();
+    // Uncompressed bytes consumed so far.
+    int64_t BytesIn() const { return static_cast<int64_t>(zs_.total_in); }
+
+    std::function<void(TCompressionStream&)> OnProgress;
+
+private:
+    void FlushOutput();
+    TStream& target_;
+    z_stream zs_{};
+    std::vector<uint8_t> out_;
+    bool finished_ = false;
+};
+
+class TDecompressionStream : public TStream {
+public:
+    explicit TDecompressionStream(TStream& source);
+    ~TDecompressionStream() override;
+    TDecompressionStream(const TDecompressionStream&) = delete;
+    TDecompressionStream& operator=(const TDecompressionStream&) = delete;
+
+    // Returns fewer bytes than asked only at the end of the zlib stream.
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t GetSize() override { return -1; }
+    int64_t BytesOut() const { return static_cast<int64_t>(zs_.total_out); }
+
+private:
+    TStream& source_;
+    z_stream zs_{};
+    std::vector<uint8_t> in_;
+    bool ended_ = false;
+};
+
+// Inflates exactly count bytes of a zlib stream from source into target;
+// EZDecompressionError when the data ends first or is damaged. The target
+// grows only as bytes really arrive.
+void InflateExactly(TStream& source, int64_t count, TStream& target);
+// One-shot helpers.
+std::vector<uint8_t> ZCompress(const void* data, size_t size, int level = Z_DEFAULT_COMPRESSION);
+std::vector<uint8_t> ZDecompress(const void* data, size_t size);

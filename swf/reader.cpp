@@ -1,0 +1,386 @@
+#include "swf/reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/codepage.h"
+#include "platform/diagnostics.h"
+#include "platform/mathutil.h"
+#include "platform/zstream.h"
+#include "swf/control_tags.h"
+#include "swf/names.h"
+
+// ---------------------------------------------------------------- descriptor
+
+TSWFTagInfo::TSWFTagInfo(uint16_t tagCode) : TagCode(tagCode) {}
+
+TSWFTagInfo::~TSWFTagInfo() {
+    Children.clear();  // they borrow objects owned by Object
+    if (OwnsObject) delete Object;
+}
+
+void TSWFTagInfo::SetObject(std::unique_ptr<TSWFObject> obj) {
+    if (OwnsObject && Object != obj.get()) delete Object;
+    Object = obj.release();
+    OwnsObject = true;
+}
+
+void TSWFTagInfo::SetBorrowedObject(TSWFObject* obj) {
+    if (OwnsObject && Object != obj) delete Object;
+    Object = obj;
+    OwnsObject = false;
+}
+
+void TSWFTagInfo::AddChildrenOf(TSWFObject& sprite) {
+    const auto* children = sprite.ChildTags();
+    if (!children) return;
+    for (const auto& child : *children) {
+        auto info = std::make_unique<TSWFTagInfo>(child->TagCode);
+        info->BodySize = child->BodySize;
+        info->SetBorrowedObject(child.get());
+        Children.push_back(std::move(info));
+    }
+}
+
+// ---------------------------------------------------------------- loading
+
+TSWFStreamReader::TSWFStreamReader() = default;
+
+TSWFStreamReader::TSWFStreamReader(const std::string& fileName) {
+    if (!fileName.empty()) LoadFromFile(fileName);
+}
+
+std::unique_ptr<TSWFStreamReader> TSWFStreamReader::CreateFromStream(TStream& stream) {
+    auto reader = std::make_unique<TSWFStreamReader>();
+    reader->LoadFromStream(stream);
+    return reader;
+}
+
+bool TSWFStreamReader::CheckSignature(TStream& stream) {
+    Valid = false;
+    stream.SetPosition(0);
+    char lead[4];
+    if (stream.Read(lead, 4) == 4 && (lead[0] == 'F' || lead[0] == 'C') && lead[1] == 'W' && lead[2] == 'S') {
+        Valid = true;
+        Compressed = lead[0] == 'C';
+    }
+    return Valid;
+}
+
+void TSWFStreamReader::LoadFromFile(const std::string& fileName) {
+    TFileStream file(fileName, TFileMode::OpenRead);
+    LoadFromStream(file);
+}
+
+int32_t TSWFStreamReader::ReadHeader(TStream& stream, int part) {
+    int64_t start = stream.GetPosition();
+    try {
+        TBitsEngine be(stream);
+        if (part == 0 || part == 1) {
+            be.ReadBytes(Signature, 3);
+            Version = be.ReadByte();
+            FileLength = be.ReadDWord();
+        }
+        if (part == 0 || part == 2) {
+            Bounds = be.ReadRect();
+            FrameRate = be.ReadWord();
+            FrameCount = be.ReadWord();
+        }
+    } catch (const EReadError&) {
+        throw EReadError("Invalid SWF file: the file ends inside its header");
+    }
+    return static_cast<int32_t>(stream.GetPosition() - start);
+}
+
+void TSWFStreamReader::LoadFromStream(TStream& stream) {
+    if (!CheckSignature(stream)) return;
+    stream.SetPosition(0);
+    auto body = std::make_unique<TMemoryStream>();
+    if (Compressed) {
+        ReadHeader(stream, 1);
+        if (FileLength <= 8)
+            throw EReadError(
+                FormatStr("Invalid SWF file: the header gives a file length of %u bytes", FileLength));
+        TMemoryStream whole;
+        InflateExactly(stream, static_cast<int64_t>(FileLength) - 8, whole);
+        whole.SetPosition(0);
+        int32_t headerSize = ReadHeader(whole, 2);
+        std::vector<uint8_t> bytes = whole.TakeBytes();
+        bytes.erase(bytes.begin(), bytes.begin() + headerSize);
+        body = std::make_unique<TMemoryStream>(std::move(bytes));
+    } else {
+        int32_t headerSize = ReadHeader(stream, 0);
+        int64_t rest = stream.GetSize() - headerSize;
+        std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(0, rest)));
+        stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        body = std::make_unique<TMemoryStream>(std::move(bytes));
+    }
+    SetBodyStream(std::move(body));
+}
+
+// ---------------------------------------------------------------- parsing
+
+void TSWFStreamReader::GiveContext(TSWFObject& obj, uint16_t code, bool parseActions, uint8_t streamSoundFormat) {
+    switch (code) {
+        case 7: case 34: case 12: case 59: case 82:
+            obj.SetParseActions(parseActions);
+            break;
+        case 26: case 70: case 39:
+            obj.SetParseActions(parseActions);
+            obj.SetSWFVersion(Version);
+            break;
+        case 13: case 48: case 75:
+            obj.SetSWFVersion(Version);
+            break;
+        case 19:
+            obj.SetStreamSoundFormat(streamSoundFormat);
+            break;
+        default:
+            break;
+    }
+}
+
+void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
+    Tags.clear();
+    TMemoryStream& body = GetBodyStream();
+    const int64_t size = body.GetSize();
+    int64_t position = 0;
+    uint16_t frame = 1;
+    uint8_t streamSoundFormat = 0;
+
+    while (position + 2 <= size) {
+        if (OnProgress) ReportProgress(static_cast<int32_t>(RoundHalfEven(double(position) / size * 100.0)), kProgressSplitting);
+        const uint8_t* at = body.Memory() + position;
+        uint16_t header = static_cast<uint16_t>(at[0] | at[1] << 8);
+        auto info = std::make_unique<TSWFTagInfo>(static_cast<uint16_t>(header >> 6));
+        info->Offset = static_cast<int32_t>(position);
+        position += 2;
+        int64_t bodySize = header & 0x3F;
+        if (bodySize == 0x3F) {
+            info->LongHeader = true;
+            if (position + 4 > size) {
+                // The length itself is cut off: keep what is left as the body.
+                bodySize = size - position;
+                info->LongHeader = false;
+            } else {
+                const uint8_t* l = body.Memory() + position;
+                bodySize = uint32_t(l[0]) | uint32_t(l[1]) << 8 | uint32_t(l[2]) << 16 | uint32_t(l[3]) << 24;
+                position += 4;
+            }
+        }
+        // A length that runs past the body ends the loop after this tag; its
+        // body is what the file still holds.
+        bool runsPast = bodySize > size - position;
+        if (runsPast) bodySize = size - position;
+        info->BodySize = static_cast<int32_t>(bodySize);
+        info->Frame = frame;
+        if (info->TagCode == 1) ++frame;
+        const int64_t start = position;
+
+        bool parse = parseObjects;
+        if (parse && OnBeforeParseTag) OnBeforeParseTag(*info, parse);
+        if (parse) info->SetObject(CreateTagByCode(info->TagCode));
+
+        if (bodySize > 0 && info->Object) {
+            TSWFObject& obj = *info->Object;
+            GiveContext(obj, info->TagCode, parseActions, streamSoundFormat);
+            obj.BodySize = info->BodySize;
+            try {
+                TBoundedStream view(body, start, bodySize);
+                TBitsEngine be(view);
+                obj.ReadBody(be);
+                if (info->TagCode == 18 || info->TagCode == 45) {
+                    // The head's stream compression, which later blocks need.
+                    if (bodySize >= 2) streamSoundFormat = body.Memory()[start + 1] >> 4;
+                }
+                if (info->TagCode == 39) info->AddChildrenOf(obj);
+            } catch (const std::exception& failure) {
+                auto raw = std::make_unique<TSWFByteCodeTag>();
+                raw->Name = failure.what();
+                raw->RealCode = info->TagCode;
+                raw->BodySize = info->BodySize;
+                TBoundedStream view(body, start, bodySize);
+                TBitsEngine be(view);
+                raw->ReadBody(be);
+                info->Children.clear();
+                info->SetObject(std::move(raw));
+                info->TagCode = kErrorTagCode;
+            }
+        }
+        position = start + bodySize;
+        Tags.push_back(std::move(info));
+        if (runsPast) break;
+    }
+}
+
+// ---------------------------------------------------------------- look-ups
+
+int32_t TSWFStreamReader::GetFrameTagIndex(uint16_t frame) {
+    if (frame == 0 || Tags.empty()) return 0;
+    uint16_t seen = 0;
+    for (size_t i = 0; i < Tags.size(); ++i)
+        if (Tags[i]->TagCode == 1 && ++seen == frame) return static_cast<int32_t>(i);
+    return static_cast<int32_t>(Tags.size() - 1);
+}
+
+static bool DefinesCharacter(uint16_t code) {
+    switch (code) {
+        case 2: case 22: case 32: case 83:
+        case 6: case 20: case 21: case 35: case 36:
+        case 7: case 34:
+        case 10: case 48: case 75:
+        case 11: case 33:
+        case 14: case 37: case 39:
+        case 46: case 84:
+        case 60:
+        case 62:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int32_t TSWFStreamReader::FindCharacterTag(uint16_t characterId) {
+    size_t count = std::min<size_t>(Tags.size(), 65536);
+    for (size_t i = 0; i < count; ++i) {
+        const TSWFTagInfo& info = *Tags[i];
+        if (!info.Object) continue;
+        uint16_t code = info.Object->TagCode;
+        if (code == 57 || code == 71) {
+            if (auto* imports = dynamic_cast<const TSWFImportAssets*>(info.Object))
+                for (const TSWFAssetEntry& asset : imports->Assets)
+                    if (asset.Id == characterId) return static_cast<int32_t>(i);
+        } else if (DefinesCharacter(code) && info.Object->CharacterId() == characterId) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+TSWFObject* TSWFStreamReader::GetCharacterObject(uint16_t characterId) {
+    int32_t index = FindCharacterTag(characterId);
+    return index < 0 ? nullptr : Tags[static_cast<size_t>(index)]->Object;
+}
+
+TSWFObject* TSWFStreamReader::FindObjectByName(const std::string& name) {
+    for (const auto& info : Tags) {
+        TSWFObject* obj = info->Object;
+        if (!obj) continue;
+        TPlacementInfo placement;
+        if ((obj->TagCode == 26 || obj->TagCode == 70) && obj->GetPlacementInfo(placement) && placement.HasName &&
+            placement.Name == name) {
+            if (TSWFObject* found = GetCharacterObject(placement.CharacterId)) return found;
+        } else if (obj->TagCode == 39 && obj->ChildTags()) {
+            for (const auto& child : *obj->ChildTags()) {
+                TPlacementInfo inner;
+                if ((child->TagCode == 26 || child->TagCode == 70) && child->GetPlacementInfo(inner) &&
+                    inner.HasName && inner.HasCharacter && inner.Name == name)
+                    if (TSWFObject* found = GetCharacterObject(inner.CharacterId)) return found;
+            }
+        } else if (obj->TagCode == 56) {
+            for (const TSWFAssetEntry& asset : static_cast<TSWFExportAssets*>(obj)->Assets)
+                if (asset.Name == name)
+                    if (TSWFObject* found = GetCharacterObject(asset.Id)) return found;
+        }
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- writing
+
+void TSWFStreamReader::MakeStream() {
+    auto out = std::make_unique<TMemoryStream>();
+    out->Reserve(GetBodyStream().GetSize() + 1024);
+    TBitsEngine be(*out);
+    TMemoryStream& current = GetBodyStream();
+    const size_t n = Tags.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (OnProgress) ReportProgress(static_cast<int32_t>(RoundHalfEven(double(i + 1) / n * 100.0)), kProgressBuilding);
+        TSWFTagInfo& info = *Tags[i];
+        if (info.Object) {
+            info.Object->WriteTag(be);
+        } else {
+            int64_t end = int64_t(info.Offset) + info.GetFullSize();
+            if (info.Offset < 0 || end > current.GetSize())
+                throw EWriteError("A tag descriptor points outside the body it was read from");
+            out->WriteBuffer(current.Memory() + info.Offset, info.GetFullSize());
+        }
+    }
+    SetBodyStream(std::move(out));
+}
+
+// ---------------------------------------------------------------- XML form
+
+bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
+    TXmlNode root = node.ChildNode("SWF");
+    if (!root) return false;
+    SetSystemCoord(!AnsiSameText(root.AttrStrDef("SystemCoord", ""), "Twips"));
+    SetXMLCoordDivisor(UnitFactor);
+    if (readHeader) {
+        Bounds = ReadRectAttrs(root);
+        SetFrameRate(static_cast<float>(root.AttrFloat("FPS")));
+        SetVersion(static_cast<uint8_t>(root.AttrInt("Version")));
+        SetCompressed(root.AttrBoolDef("Compressed", false));
+        FrameCount = 0;
+        Tags.clear();
+    }
+    bool result = true;
+    std::vector<TXmlNode> elements = root.ChildElements();
+    const size_t n = elements.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (OnProgress) ReportProgress(static_cast<int32_t>(RoundHalfEven(double(i + 1) / n * 100.0)), kProgressLoadingXml);
+        int32_t code = TagNameToId(elements[i].NodeName());
+        if (code < 0) continue;
+        try {
+            auto info = std::make_unique<TSWFTagInfo>(static_cast<uint16_t>(code));
+            // "tag" and a code is the form of a raw tag, whose text is its body
+            // bytes, even for a code that has a class: the body may be one that
+            // class could not read.
+            if (IsRawTagElementName(elements[i].NodeName())) {
+                auto raw = std::make_unique<TSWFByteCodeTag>();
+                raw->RealCode = static_cast<uint16_t>(code);
+                info->SetObject(std::move(raw));
+            } else {
+                info->SetObject(CreateTagByCode(static_cast<uint16_t>(code)));
+            }
+            if (code == 1) ++FrameCount;
+            if (code == 13 || code == 26 || code == 39 || code == 48 || code == 75)
+                info->Object->SetSWFVersion(Version);
+            info->Object->LoadFromXml(elements[i], Settings);
+            if (code == 39) info->AddChildrenOf(*info->Object);
+            Tags.push_back(std::move(info));
+        } catch (const std::exception& failure) {
+            result = false;
+            ShowMessageBox("", FormatStr("Error reading node: %d\r %s", static_cast<int>(i),
+                                         elements[i].XmlText().c_str()) +
+                                   "\r " + failure.what());
+        }
+    }
+    return result;
+}
+
+void TSWFStreamReader::SaveToXml(TXmlNode node) {
+    SetXMLCoordDivisor(UnitFactor);
+    TXmlNode root = node.AddChild("SWF");
+    root.SetAttr("SystemCoord", UsePixels ? "Pix" : "Twips");
+    WriteRectAttrs(root, Bounds);
+    root.SetAttr("FPS", static_cast<double>(GetFrameRate()));
+    root.SetAttr("Version", static_cast<int64_t>(Version));
+    root.SetAttrBool("Compressed", Compressed);
+    TMemoryStream& body = GetBodyStream();
+    for (const auto& info : Tags) {
+        if (info->Object) {
+            uint16_t code = info->Object->WrittenCode();
+            bool raw = info->Object->TagCode == kErrorTagCode;
+            TXmlNode element = root.AddChild(raw ? "tag" + std::to_string(code) : TagIdToName(code));
+            info->Object->SaveToXml(element, Settings);
+        } else {
+            // A tag that was not parsed is kept as its body bytes.
+            TSWFByteCodeTag raw;
+            raw.RealCode = info->TagCode;
+            int64_t start = int64_t(info->Offset) + info->GetFullSize() - info->BodySize;
+            raw.SetBorrowedData(body.Memory() + start, info->BodySize);
+            raw.SaveToXml(root.AddChild("tag" + std::to_string(info->TagCode)), Settings);
+        }
+    }
+}

@@ -1,0 +1,77 @@
+// The SWF file reader: reads a plain or zlib-compressed SWF file into the
+// header fields and a body, splits the body into tag descriptors and, on
+// request, turns every tag into its object. A tag whose body cannot be read
+// is kept as a raw tag carrying the failure's message, so nothing of the
+// file is lost and writing it again reproduces its bytes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "swf/swf_stream.h"
+#include "swf/tag.h"
+
+class TSWFTagInfo {
+public:
+    explicit TSWFTagInfo(uint16_t tagCode);
+    ~TSWFTagInfo();
+    TSWFTagInfo(const TSWFTagInfo&) = delete;
+    TSWFTagInfo& operator=(const TSWFTagInfo&) = delete;
+
+    int32_t BodySize = 0;
+    uint16_t Frame = 0;
+    bool LongHeader = false;
+    int32_t Offset = 0;
+    // Descriptors of a sprite's tags (code 39 only); they borrow the objects.
+    std::vector<std::unique_ptr<TSWFTagInfo>> Children;
+    bool OwnsObject = true;
+    TSWFObject* Object = nullptr;
+    uint16_t TagCode = 0;
+
+    int32_t GetFullSize() const { return BodySize + 2 + (LongHeader ? 4 : 0); }
+    // Takes ownership of obj (replacing and freeing an owned object).
+    void SetObject(std::unique_ptr<TSWFObject> obj);
+    void SetBorrowedObject(TSWFObject* obj);
+    // Adds one descriptor per tag object of a sprite object.
+    void AddChildrenOf(TSWFObject& sprite);
+};
+
+using TBeforeParseTagEvent = std::function<void(TSWFTagInfo& info, bool& parse)>;
+using TBeforeRenumberEvent = std::function<void(TSWFObject& tag, bool& renumber)>;
+
+class TSWFStreamReader : public TBasedSWFStream {
+public:
+    TSWFStreamReader();
+    // Loads the file when the name is not empty.
+    explicit TSWFStreamReader(const std::string& fileName);
+    static std::unique_ptr<TSWFStreamReader> CreateFromStream(TStream& stream);
+
+    bool Valid = false;
+    TBeforeParseTagEvent OnBeforeParseTag;
+    TBeforeRenumberEvent OnBeforeRenumber;
+    std::vector<std::unique_ptr<TSWFTagInfo>> Tags;
+
+    bool CheckSignature(TStream& stream);
+    void LoadFromFile(const std::string& fileName);
+    void LoadFromStream(TStream& stream);
+    int32_t ReadHeader(TStream& stream, int part);
+    void ParseTags(bool parseObjects, bool parseActions);
+    TSWFTagInfo& GetTagInfo(size_t index) { return *Tags.at(index); }
+    size_t TagCount() const { return Tags.size(); }
+
+    int32_t GetFrameTagIndex(uint16_t frame) override;
+    int32_t FindCharacterTag(uint16_t characterId);
+    TSWFObject* GetCharacterObject(uint16_t characterId);
+    TSWFObject* FindObjectByName(const std::string& name);
+    void MakeStream() override;
+    bool LoadFromXml(const TXmlNode& node, bool readHeader) override;
+    // The mirror of LoadFromXml: an "SWF" element with the header attributes
+    // and one child element per tag.
+    void SaveToXml(TXmlNode node);
+
+private:
+    void GiveContext(TSWFObject& obj, uint16_t code, bool parseActions, uint8_t streamSoundFormat);
+};

@@ -1,0 +1,129 @@
+#include "swf/swf_stream.h"
+
+#include <cmath>
+
+#include "platform/mathutil.h"
+#include "platform/paths.h"
+#include "platform/zstream.h"
+
+TBasedSWFStream::TBasedSWFStream() = default;
+
+TBasedSWFStream::TBasedSWFStream(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax, float frameRate,
+                                 bool usePixels) {
+    SetSystemCoord(usePixels);
+    Bounds = TRect{xMin * UnitFactor, yMin * UnitFactor, xMax * UnitFactor, yMax * UnitFactor};
+    SetFrameRate(frameRate);
+}
+
+TBasedSWFStream::~TBasedSWFStream() = default;
+
+TMemoryStream& TBasedSWFStream::GetBodyStream() {
+    if (!body_) {
+        ownedBody_ = std::make_unique<TMemoryStream>();
+        body_ = ownedBody_.get();
+    }
+    return *body_;
+}
+
+void TBasedSWFStream::SetBodyStream(TMemoryStream* body, bool owned) {
+    if (ownedBody_.get() != body) ownedBody_.reset(owned ? body : nullptr);
+    body_ = body;
+}
+
+void TBasedSWFStream::SetBodyStream(std::unique_ptr<TMemoryStream> body) {
+    ownedBody_ = std::move(body);
+    body_ = ownedBody_.get();
+}
+
+void TBasedSWFStream::SetSystemCoord(bool usePixels) {
+    UsePixels = usePixels;
+    UnitFactor = usePixels ? 20 : 1;
+}
+
+TRect TBasedSWFStream::GetBounds() const {
+    return TRect{Bounds.Left / UnitFactor, Bounds.Top / UnitFactor, Bounds.Right / UnitFactor,
+                 Bounds.Bottom / UnitFactor};
+}
+
+void TBasedSWFStream::SetBounds(const TRect& r) {
+    Bounds = TRect{r.Left * UnitFactor, r.Top * UnitFactor, r.Right * UnitFactor, r.Bottom * UnitFactor};
+    HeaderChanged();
+}
+
+void TBasedSWFStream::SetFrameRate(float x) {
+    FrameRate = SingleToFixed8(x);
+    HeaderChanged();
+}
+
+void TBasedSWFStream::SetVersion(uint8_t v) {
+    Version = (Compressed && v < 6) ? 6 : v;
+    HeaderChanged();
+}
+
+void TBasedSWFStream::SetCompressed(bool flag) {
+    Compressed = flag;
+    if (flag && Version < 6) Version = 6;
+    HeaderChanged();
+}
+
+int32_t TBasedSWFStream::GetHeaderSize() const {
+    TRect swf = RectToSWFRect(Bounds, false);
+    int n = GetSignedBitsCount(MaxAbs4(swf.Left, swf.Top, swf.Right, swf.Bottom), 1);
+    return 12 + (5 + 4 * n + 7) / 8;
+}
+
+void TBasedSWFStream::WriteHeader(TStream& stream, int part) {
+    if (part == 0 || part == 1) {
+        uint8_t lead[8] = {static_cast<uint8_t>(Signature[0]), static_cast<uint8_t>(Signature[1]),
+                           static_cast<uint8_t>(Signature[2]), Version,
+                           static_cast<uint8_t>(FileLength), static_cast<uint8_t>(FileLength >> 8),
+                           static_cast<uint8_t>(FileLength >> 16), static_cast<uint8_t>(FileLength >> 24)};
+        stream.WriteBuffer(lead, 8);
+    }
+    if (part == 0 || part == 2) {
+        TBitsEngine be(stream);
+        be.WriteTRect(Bounds);
+        be.WriteWord(FrameRate);
+        be.WriteWord(FrameCount);
+    }
+}
+
+void TBasedSWFStream::SaveToStream(TStream& stream) {
+    TMemoryStream& body = GetBodyStream();
+    int64_t length = body.GetSize() + GetHeaderSize();
+    if (length > UINT32_MAX) throw EWriteError("The movie is larger than an SWF file can hold (4 GB)");
+    FileLength = static_cast<uint32_t>(length);
+    if (!Compressed) {
+        Signature[0] = 'F';
+        WriteHeader(stream, 0);
+        stream.WriteBuffer(body.Memory(), body.GetSize());
+        return;
+    }
+    Signature[0] = 'C';
+    if (Version < 6) Version = 6;
+    WriteHeader(stream, 1);
+    TCompressionStream deflater(stream);
+    int64_t bodySize = body.GetSize();
+    deflater.OnProgress = [this, bodySize](TCompressionStream& z) {
+        // Progress is measured against the body less a typical header: guard
+        // bodies so small that the divisor would vanish or turn negative.
+        double whole = std::max<double>(1.0, static_cast<double>(bodySize) - 22.0);
+        ReportProgress(static_cast<int32_t>(RoundHalfEven(z.BytesIn() / whole * 100.0)), kProgressCompressing);
+    };
+    WriteHeader(deflater, 2);
+    deflater.WriteBuffer(body.Memory(), body.GetSize());
+    deflater.Finish();
+}
+
+void TBasedSWFStream::SaveToFile(const std::string& fileName) {
+    std::string temporary = TemporaryNameBeside(fileName);
+    try {
+        TFileStream file(temporary, TFileMode::Create);
+        SaveToStream(file);
+        file.Close();
+        ReplaceFile(temporary, fileName);
+    } catch (...) {
+        DeleteFileIfExists(temporary);
+        throw;
+    }
+}

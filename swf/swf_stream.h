@@ -1,0 +1,85 @@
+// A movie as a file: the SWF header fields, the body (the tag records,
+// already written into a memory stream) and the writer that puts both into a
+// file or stream, plain ("FWS") or zlib-compressed ("CWS"). The file reader
+// and the movie builder derive from it and fill the body.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/stream.h"
+#include "platform/xml.h"
+#include "swf/bits_engine.h"
+#include "swf/xml_form.h"
+
+class TBasedSWFStream;
+
+// Progress stages.
+enum : uint8_t {
+    kProgressSplitting = 0,
+    kProgressBuilding = 1,
+    kProgressCompressing = 2,
+    kProgressLoadingXml = 4,
+};
+
+using TProgressEvent = std::function<void(TBasedSWFStream& sender, int32_t percent, uint8_t stage)>;
+
+class TBasedSWFStream {
+public:
+    TBasedSWFStream();
+    TBasedSWFStream(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax, float frameRate, bool usePixels);
+    virtual ~TBasedSWFStream();
+    TBasedSWFStream(const TBasedSWFStream&) = delete;
+    TBasedSWFStream& operator=(const TBasedSWFStream&) = delete;
+
+    bool Compressed = false;
+    uint8_t UnitFactor = 1;
+    bool UsePixels = false;
+    TProgressEvent OnProgress;
+    TXMLReadWriteSettings Settings;
+    char Signature[3] = {'F', 'W', 'S'};
+    uint8_t Version = 5;
+    uint32_t FileLength = 0;
+    TRect Bounds;  // twips, window order
+    uint16_t FrameRate = 0;  // 8.8
+    uint16_t FrameCount = 0;
+
+    virtual void HeaderChanged() {}
+    virtual int32_t GetFrameTagIndex(uint16_t frame) = 0;
+    virtual void MakeStream() = 0;
+    virtual bool LoadFromXml(const TXmlNode& node, bool readHeader) = 0;
+
+    TMemoryStream& GetBodyStream();
+    // Takes a new body; owned says whether this object frees it.
+    void SetBodyStream(TMemoryStream* body, bool owned = false);
+    void SetBodyStream(std::unique_ptr<TMemoryStream> body);
+    bool OwnsBody() const { return ownedBody_ != nullptr; }
+
+    void SetSystemCoord(bool usePixels);
+    TRect GetBounds() const;
+    void SetBounds(const TRect& windowOrder);
+    int32_t GetWidth() const { return (Bounds.Right - Bounds.Left) / UnitFactor; }
+    int32_t GetHeight() const { return (Bounds.Bottom - Bounds.Top) / UnitFactor; }
+    float GetFrameRate() const { return Fixed8ToSingle(FrameRate); }
+    void SetFrameRate(float x);
+    void SetVersion(uint8_t v);
+    void SetCompressed(bool flag);
+    int32_t GetHeaderSize() const;
+    // part 0 the whole header, 1 the 8 leading bytes, 2 the RECT, rate and count.
+    void WriteHeader(TStream& stream, int part);
+    void SaveToStream(TStream& stream);
+    // Written through a temporary file beside the target, renamed over it only
+    // when complete: an error leaves the old file as it was.
+    void SaveToFile(const std::string& fileName);
+
+protected:
+    void ReportProgress(int32_t percent, uint8_t stage) {
+        if (OnProgress) OnProgress(*this, percent, stage);
+    }
+
+private:
+    std::unique_ptr<TMemoryStream> ownedBody_;
+    TMemoryStream* body_ = nullptr;
+};

@@ -1,0 +1,143 @@
+#include "swf/tag.h"
+
+#include "platform/paths.h"
+#include "platform/stream.h"
+#include "swf/xml_form.h"
+
+bool TagNeedsLongHeader(uint16_t code) {
+    // Bitmaps and video streams are always framed with the long header, and
+    // so are stream-sound blocks: players expect it whatever the length.
+    return code == 19 || code == 20 || code == 36 || code == 60;
+}
+
+void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool forceLong) {
+    bool isLong = forceLong || bodySize >= 63;
+    uint16_t header = static_cast<uint16_t>(code * 64 + (isLong ? 63 : bodySize));
+    uint8_t bytes[6] = {static_cast<uint8_t>(header), static_cast<uint8_t>(header >> 8),
+                        static_cast<uint8_t>(bodySize), static_cast<uint8_t>(bodySize >> 8),
+                        static_cast<uint8_t>(bodySize >> 16), static_cast<uint8_t>(bodySize >> 24)};
+    target.WriteBuffer(bytes, isLong ? 6 : 2);
+}
+
+void TSWFObject::CopyFieldsFrom(const TBasedSWFObject& source) {
+    BodySize = dynamic_cast<const TSWFObject&>(source).BodySize;
+}
+
+void TSWFObject::WriteTag(TBitsEngine& be) {
+    uint16_t code = WrittenCode();
+    if (code == 0 || code == 1) {
+        be.WriteWord(static_cast<uint16_t>(code * 64));
+        return;
+    }
+    TMemoryStream body;
+    TBitsEngine bodyEngine(body);
+    WriteBody(bodyEngine);
+    if (body.GetSize() > INT32_MAX) throw EWriteError("A tag body is larger than 2 GB");
+    BodySize = static_cast<int32_t>(body.GetSize());
+    be.FlushLastByte(true);
+    WriteTagHeader(be.Stream, code, BodySize, TagNeedsLongHeader(code));
+    be.Stream.WriteBuffer(body.Memory(), BodySize);
+}
+
+void WriteTagFromStream(TStream& target, uint16_t code, TStream& body, int32_t length) {
+    if (length == 0) {
+        body.SetPosition(0);
+        length = static_cast<int32_t>(body.GetSize());
+    }
+    WriteTagHeader(target, code, length, code == 20 || code == 36 || code == 60);
+    std::vector<uint8_t> bytes(static_cast<size_t>(length));
+    body.ReadBuffer(bytes.data(), length);
+    target.WriteBuffer(bytes.data(), length);
+}
+
+// ---------------------------------------------------------------- data tags
+
+void TSWFDataObject::SetData(const void* data, int32_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    SetData(std::vector<uint8_t>(bytes, bytes + (size > 0 ? size : 0)));
+}
+
+void TSWFDataObject::SetData(std::vector<uint8_t> bytes) {
+    owned_ = std::move(bytes);
+    borrowed_ = nullptr;
+    dataSize_ = static_cast<int32_t>(owned_.size());
+    OwnsData = true;
+}
+
+void TSWFDataObject::SetBorrowedData(const uint8_t* data, int32_t size) {
+    owned_.clear();
+    borrowed_ = data;
+    dataSize_ = size;
+    OwnsData = false;
+}
+
+void TSWFDataObject::ClearData() {
+    owned_.clear();
+    borrowed_ = nullptr;
+    dataSize_ = 0;
+}
+
+void TSWFDataObject::CopyFieldsFrom(const TBasedSWFObject& source) {
+    TSWFObject::CopyFieldsFrom(source);
+    const auto& other = dynamic_cast<const TSWFDataObject&>(source);
+    if (other.OnWrite) {
+        OnWrite = other.OnWrite;
+    } else if (other.DataSize() > 0) {
+        SetData(other.Data(), other.DataSize());
+    }
+}
+
+void TSWFDataObject::ReadPayload(TBitsEngine& be, int32_t size) {
+    if (size < 0 || size > be.Stream.Remaining())
+        throw EReadError(FormatStr("Payload of %d bytes runs past the end of the tag", size));
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    be.ReadBytes(bytes.data(), size);
+    SetData(std::move(bytes));
+}
+
+void TSWFDataObject::WritePayload(TBitsEngine& be) {
+    if (OnWrite) {
+        OnWrite(*this, be);
+        return;
+    }
+    if (DataSize() > 0) be.WriteBuffer(Data(), DataSize());
+}
+
+// ---------------------------------------------------------------- raw tags
+
+void TSWFByteCodeTag::CopyFieldsFrom(const TBasedSWFObject& source) {
+    TSWFDataObject::CopyFieldsFrom(source);
+    // A copy keeps the code it has in the file and its name, so it is
+    // written back as what it was.
+    if (auto* raw = dynamic_cast<const TSWFByteCodeTag*>(&source)) {
+        RealCode = raw->RealCode;
+        Name = raw->Name;
+    }
+}
+
+void TSWFByteCodeTag::ReadBody(TBitsEngine& be) { ReadPayload(be, BodySize); }
+
+void TSWFByteCodeTag::WriteBody(TBitsEngine& be) { WritePayload(be); }
+
+void TSWFByteCodeTag::WriteTag(TBitsEngine& be) { TSWFObject::WriteTag(be); }
+
+void TSWFByteCodeTag::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
+    if (node.HasAttribute("File")) {
+        std::string fileName = settings.GetFullFileName(kDataKindNotIdent, node.AttrStr("File"));
+        if (FileExists(fileName)) SetData(ReadFileBytes(fileName));
+        return;
+    }
+    std::string text = node.Text();
+    if (!text.empty()) SetData(HexStrToBin(text));
+}
+
+void TSWFByteCodeTag::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
+    if (DataSize() > 0 && (settings.Options & kXmlExternalRawTags)) {
+        std::string name = settings.GetNewFileName(kDataKindNotIdent);
+        size_t cut = name.size() >= 4 ? name.size() - 4 : 0;
+        name = name.substr(0, cut) + "_" + std::to_string(RealCode) + name.substr(cut);
+        node.SetAttr("File", settings.SaveDataFile(kDataKindNotIdent, Data(), static_cast<size_t>(DataSize()), name));
+        return;
+    }
+    node.SetText(BinToHexStr(Data(), static_cast<size_t>(DataSize())));
+}

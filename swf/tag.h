@@ -1,0 +1,123 @@
+// Tag objects: the contract every SWF tag class follows, the framing of a tag
+// record (short and long headers), the base of tags with an opaque payload,
+// and the raw tag that keeps, as bytes, any tag whose code has no class or
+// whose body could not be read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/xml.h"
+#include "swf/bits_engine.h"
+
+class TXMLReadWriteSettings;
+
+struct TPlacementInfo {
+    bool HasName = false;
+    std::string Name;
+    bool HasCharacter = false;
+    uint16_t CharacterId = 0;
+};
+
+// The root of everything that can be written into a movie: SWF tags (level 0)
+// and movie-builder objects (level 1).
+class TBasedSWFObject {
+public:
+    virtual ~TBasedSWFObject() = default;
+    virtual void CopyFieldsFrom(const TBasedSWFObject& source) = 0;
+    virtual int ObjectLevel() const = 0;
+    virtual int RequiredVersion() const { return 1; }
+    virtual void WriteTag(TBitsEngine& be) = 0;
+    virtual void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {}
+};
+
+class TSWFObject : public TBasedSWFObject {
+public:
+    int32_t BodySize = 0;
+    uint16_t TagCode = 0;
+
+    void CopyFieldsFrom(const TBasedSWFObject& source) override;
+    int ObjectLevel() const override { return 0; }
+    void WriteTag(TBitsEngine& be) override;
+    virtual void ReadBody(TBitsEngine& be) {}
+    virtual void WriteBody(TBitsEngine& be) {}
+    virtual void SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {}
+
+    // Context the file reader hands in before the body is read.
+    virtual void SetParseActions(bool parse) {}
+    virtual void SetSWFVersion(uint8_t version) {}
+    virtual void SetStreamSoundFormat(uint8_t format) {}
+
+    // What the file reader's look-ups ask of a tag: the character it defines
+    // or describes (-1 for none), the tags of a sprite's own timeline, and
+    // for a placement its instance name and character.
+    virtual int32_t CharacterId() const { return -1; }
+    virtual const std::vector<std::unique_ptr<TSWFObject>>* ChildTags() const { return nullptr; }
+    virtual bool GetPlacementInfo(TPlacementInfo& info) const { return false; }
+
+    // The size of the record as the short/long rule on length alone frames it.
+    int32_t GetFullSize() const { return BodySize + 2 + (BodySize > 62 ? 4 : 0); }
+    // The code under which the record is written (raw tags: the file's code).
+    virtual uint16_t WrittenCode() const { return TagCode; }
+};
+
+// Writes a record header for code and then length bytes from body's current
+// position; length 0 means the whole body stream.
+void WriteTagFromStream(TStream& target, uint16_t code, TStream& body, int32_t length);
+// The record header alone, framed as WriteTag frames it.
+void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool forceLong);
+bool TagNeedsLongHeader(uint16_t code);
+
+// Base of tags that carry an opaque payload. The payload is either owned
+// (kept in the object) or borrowed from the caller, who keeps it alive; or it
+// is written by OnWrite instead.
+class TSWFDataObject : public TSWFObject {
+public:
+    using TWriteHandler = std::function<void(TSWFObject& tag, TBitsEngine& be)>;
+
+    TWriteHandler OnWrite;
+    bool OwnsData = true;
+
+    const uint8_t* Data() const { return owned_.empty() ? borrowed_ : owned_.data(); }
+    int32_t DataSize() const { return dataSize_; }
+    // Takes a copy that the object owns.
+    void SetData(const void* data, int32_t size);
+    void SetData(std::vector<uint8_t> bytes);
+    // Borrows the caller's bytes (OwnsData becomes false).
+    void SetBorrowedData(const uint8_t* data, int32_t size);
+    void ClearData();
+
+    void CopyFieldsFrom(const TBasedSWFObject& source) override;
+
+protected:
+    // Reads size payload bytes, never more than the body holds.
+    void ReadPayload(TBitsEngine& be, int32_t size);
+    // Writes the payload, or lets OnWrite do it.
+    void WritePayload(TBitsEngine& be);
+
+private:
+    std::vector<uint8_t> owned_;
+    const uint8_t* borrowed_ = nullptr;
+    int32_t dataSize_ = 0;
+};
+
+constexpr uint16_t kErrorTagCode = 240;
+
+class TSWFByteCodeTag : public TSWFDataObject {
+public:
+    TSWFByteCodeTag() { TagCode = kErrorTagCode; }
+
+    uint16_t RealCode = 0;
+    std::string Name;
+
+    void CopyFieldsFrom(const TBasedSWFObject& source) override;
+    void ReadBody(TBitsEngine& be) override;
+    void WriteBody(TBitsEngine& be) override;
+    void WriteTag(TBitsEngine& be) override;
+    void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) override;
+    uint16_t WrittenCode() const override { return RealCode; }
+};

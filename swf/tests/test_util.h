@@ -1,0 +1,65 @@
+// Small helpers shared by the SWF tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/stream.h"
+#include "swf/bits_engine.h"
+#include "swf/tag.h"
+
+using Bytes = std::vector<uint8_t>;
+
+// "CA 0A 01" -> bytes.
+inline Bytes HexBytes(const std::string& text) {
+    Bytes out;
+    int high = -1;
+    for (char c : text) {
+        int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+              : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        if (v < 0) continue;
+        if (high < 0) high = v;
+        else { out.push_back(static_cast<uint8_t>(high << 4 | v)); high = -1; }
+    }
+    return out;
+}
+
+inline std::string ToHex(const Bytes& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i) out += ' ';
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+// The whole record as WriteTag writes it.
+inline Bytes WriteTagBytes(TSWFObject& tag) {
+    TMemoryStream out;
+    TBitsEngine be(out);
+    tag.WriteTag(be);
+    return out.Bytes();
+}
+
+// The body alone.
+inline Bytes WriteBodyBytes(TSWFObject& tag) {
+    TMemoryStream out;
+    TBitsEngine be(out);
+    tag.WriteBody(be);
+    be.FlushLastByte(true);
+    return out.Bytes();
+}
+
+// Reads a body into tag through a bounded view, as the file reader does.
+inline void ReadBodyBytes(TSWFObject& tag, const Bytes& body) {
+    TMemoryStream in(body);
+    TBoundedStream view(in, 0, static_cast<int64_t>(body.size()));
+    TBitsEngine be(view);
+    tag.BodySize = static_cast<int32_t>(body.size());
+    tag.ReadBody(be);
+}
+
+inline std::string SharedDir() { return TW_SHARED_DIR; }

@@ -1,0 +1,114 @@
+// What every class of the XML form shares: attribute readers and writers for
+// coordinates, rectangles, points, matrices, colour transforms and colours,
+// the coordinate divisor between the document's units and twips, the
+// hexadecimal and escaped forms of bytes and strings, and the settings that
+// decide which payloads go to external data files and where those live.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/xml.h"
+#include "swf/bits_engine.h"
+
+// The coordinate divisor: readers multiply coordinate attributes by it,
+// writers divide by it. Loading a movie from XML sets it to the movie's unit
+// factor and nothing resets it. It is kept per thread.
+uint8_t GetXMLCoordDivisor();
+void SetXMLCoordDivisor(uint8_t divisor);
+
+// Data kinds of external files.
+enum : uint8_t {
+    kDataKindNone = 0,
+    kDataKindImage = 1,
+    kDataKindSound = 2,
+    kDataKindVideo = 3,
+    kDataKindFont = 4,
+    kDataKindActions = 5,
+    kDataKindNotIdent = 6,
+};
+
+// Option bits: which payloads SaveToXml puts into external files.
+enum : uint8_t {
+    kXmlExternalImages = 0x02,
+    kXmlExternalSounds = 0x04,
+    kXmlExternalVideo = 0x08,
+    kXmlExternalFonts = 0x10,
+    kXmlExternalActions = 0x20,
+    kXmlExternalRawTags = 0x40,
+};
+
+class TXMLReadWriteSettings {
+public:
+    uint8_t ActionFormat = 0;   // 0 XML, 1 raw byte code
+    uint32_t LoadFlags = 0;     // 0x1 skip clip-event actions, 0x2 skip a placement's own fields
+    uint16_t FileCounter = 0;
+    uint8_t Options = kXmlExternalImages | kXmlExternalSounds | kXmlExternalVideo;
+    std::string BaseFolder;
+    std::string CommonDataFolder;
+    std::string ImageFolder, SoundFolder, FontFolder, ActionsFolder, VideoFolder;
+    std::string FilePrefix;
+    std::string Extension = ".dat";
+    uint8_t FontFormat = 0;     // 0 XML, 1 binary tag body
+    bool UseCommonFolder = true;
+
+    std::string GetNewFileName(uint8_t kind);
+    std::string GetDataFolder(uint8_t kind) const;
+    std::string GetRelativeDataFolder(uint8_t kind) const;
+    std::string GetFullFileName(uint8_t kind, const std::string& name) const;
+
+    // The pattern every external payload follows: writes the bytes to a new
+    // data file of the kind and returns the value of the "File" attribute.
+    // nameOverride, when not empty, replaces the generated file name.
+    std::string SaveDataFile(uint8_t kind, const void* data, size_t size, const std::string& nameOverride = {});
+};
+
+const char* DataKindWord(uint8_t kind);
+
+// ---- attributes
+inline int64_t GetAttrDefault(const TXmlNode& node, const std::string& name, int64_t def) {
+    return node.AttrIntDef(name, def);
+}
+inline int64_t GetAttrDefault(const TXmlNode& node, const std::string& name, int def) {
+    return node.AttrIntDef(name, def);
+}
+inline double GetAttrDefault(const TXmlNode& node, const std::string& name, double def) {
+    return node.AttrFloatDef(name, def);
+}
+inline bool GetAttrDefault(const TXmlNode& node, const std::string& name, bool def) {
+    return node.AttrBoolDef(name, def);
+}
+inline std::string GetAttrDefault(const TXmlNode& node, const std::string& name, const std::string& def) {
+    return node.AttrStrDef(name, def);
+}
+
+// Coordinate attributes: times the divisor on reading, divided on writing.
+int32_t ReadCoordAttr(const TXmlNode& node, const std::string& name);
+int32_t ReadCoordAttrDef(const TXmlNode& node, const std::string& name, int32_t def);
+void WriteCoordAttr(TXmlNode node, const std::string& name, int32_t twips);
+
+void WriteRectAttrs(TXmlNode node, const TRect& windowOrder, const std::string& prefix = "");
+TRect ReadRectAttrs(const TXmlNode& node, const std::string& prefix = "");
+TPoint ReadPointAttrs(const TXmlNode& node, const std::string& prefix, const std::string& suffix);
+void WriteMatrixNode(TXmlNode parent, const TSWFMatrixRec& m, const std::string& elementName);
+TSWFMatrixRec ReadMatrixNode(const TXmlNode& parent, const std::string& elementName);
+void WriteColorTransformNode(TXmlNode parent, const TSWFColorTransformRec& c);
+TSWFColorTransformRec ReadColorTransformNode(const TXmlNode& parent);
+
+// Colours. rgb is 24-bit with red in the low byte. Modes: 0 decimal,
+// 1 "$" and hex B G R (A B G R), 2 "#" and hex R G B (A R G B).
+std::string RGBToStr(int mode, uint32_t rgb);
+std::string RGBAToStr(TSWFRGBAValue rgba, int mode);
+void SetRGBAttr(TXmlNode node, int mode, const std::string& name, uint32_t rgb);
+void SetRGBAttr(TXmlNode node, int mode, const std::string& name, const TSWFRGBRec& rgb);
+void SetRGBAAttr(TXmlNode node, TSWFRGBAValue rgba, int mode, const std::string& name);
+TSWFRGBRec ReadRGBAttr(const TXmlNode& node, const std::string& name);
+TSWFRGBAValue ReadRGBAAttr(const TXmlNode& node, const std::string& name);
+TSWFRGBAValue StrToRGBA(const std::string& text);
+
+// Bytes and strings.
+std::string BinToHexStr(const void* bytes, size_t count);
+std::vector<uint8_t> HexStrToBin(const std::string& text);
+std::string EscapeStr(const std::string& text);
+std::string UnescapeStr(const std::string& text);

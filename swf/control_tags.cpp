@@ -356,13 +356,17 @@ void TSWFMetadata::CopyFieldsFrom(const TBasedSWFObject& source) {
     const auto& other = SourceAs<TSWFMetadata>(source, *this);
     TSWFObject::CopyFieldsFrom(source);
     Metadata = other.Metadata;
+    TextIsUtf8 = other.TextIsUtf8;
 }
 
 // The bytes read stay as they are (UTF-8 from the file); only text typed in
 // here in the code page is converted when written.
-void TSWFMetadata::ReadBody(TBitsEngine& be) { Metadata = be.ReadString(); }
+void TSWFMetadata::ReadBody(TBitsEngine& be) {
+    Metadata = be.ReadString();
+    TextIsUtf8 = true;
+}
 
-void TSWFMetadata::WriteBody(TBitsEngine& be) { be.WriteString(Metadata, true, true); }
+void TSWFMetadata::WriteBody(TBitsEngine& be) { be.WriteString(Metadata, true, !TextIsUtf8); }
 
 void TSWFMetadata::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
     TXmlNode first = node.FirstChild();
@@ -379,7 +383,7 @@ void TSWFMetadata::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
 }
 
 void TSWFMetadata::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
-    node.AddChild("Value").AddCData(Metadata);
+    node.AddChild("Value").AddCData(TextIsUtf8 ? Utf8ToAnsi(Metadata) : Metadata);
 }
 
 // ---------------------------------------------------------------- product info

@@ -187,6 +187,10 @@ class TSWFMetadata : public TSWFObject {
 public:
     TSWFMetadata() { TagCode = 77; }
     std::string Metadata;
+    // Text read from a file is kept as its UTF-8 bytes and written back as
+    // it is; text set in code is code-page text, converted on writing.
+    // Converting on both writes would encode a read text twice.
+    bool TextIsUtf8 = false;
 
     int RequiredVersion() const override { return 8; }
     void CopyFieldsFrom(const TBasedSWFObject& source) override;

@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/stream.h"
 #include "platform/xml.h"
+#include "test_util.h"
 #include "swf/xml_form.h"
 
 namespace {
@@ -295,7 +296,25 @@ TEST(ControlTags, MetadataWrittenAsUtf8AndLoadedFromCDataOrText) {
     tag.Metadata = "caf\xE9";  // café in the code page
     EXPECT_EQ(Hex(BodyOf(tag)), Hex({'c', 'a', 'f', 0xC3, 0xA9, 0}));
 
+    // Read from a file, the UTF-8 text is written back as it was, not
+    // encoded a second time; its XML form still shows the character.
+    TSWFMetadata read;
+    ReadBodyBytes(read, Bytes{'c', 'a', 'f', 0xC3, 0xA9, 0});
+    EXPECT_EQ(Hex(BodyOf(read)), Hex({'c', 'a', 'f', 0xC3, 0xA9, 0}));
+    TSWFMetadata copied;
+    copied.CopyFieldsFrom(read);
+    EXPECT_EQ(Hex(BodyOf(copied)), Hex({'c', 'a', 'f', 0xC3, 0xA9, 0}));
+
     TXMLReadWriteSettings settings;
+    {
+        TXmlDocument xml;
+        TXmlNode element = xml.Root().AddChild("Metadata");
+        read.SaveToXml(element, settings);
+        TSWFMetadata loaded;
+        loaded.LoadFromXml(element, settings);
+        EXPECT_EQ(loaded.Metadata, "caf\xE9");
+        EXPECT_EQ(Hex(BodyOf(loaded)), Hex({'c', 'a', 'f', 0xC3, 0xA9, 0}));
+    }
     TXmlDocument doc;
     TXmlNode element = doc.Root().AddChild("Metadata");
     tag.Metadata = "<x a=\"1\"/> & more";

@@ -1,0 +1,63 @@
+// Test fixtures made at test time by tools nobody here wrote (ffmpeg, haxe),
+// cached in the build folder. Each maker returns an empty result when its
+// tool is not installed, so the tests can skip with a clear message.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+inline std::string FixtureDir() {
+    std::filesystem::path dir = std::filesystem::path(TW_FIXTURE_DIR);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+inline bool ToolInstalled(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a shell command that writes target; returns target, or "" on failure.
+inline std::string MakeFixture(const std::string& target, const std::string& command) {
+    if (std::filesystem::exists(target) && std::filesystem::file_size(target) > 0) return target;
+    std::string temporary = target + ".part";
+    std::string line = command;
+    for (size_t at; (at = line.find("{out}")) != std::string::npos;) line.replace(at, 5, temporary);
+    if (std::system((line + " >/dev/null 2>&1").c_str()) != 0 || !std::filesystem::exists(temporary)) return "";
+    std::filesystem::rename(temporary, target);
+    return target;
+}
+
+// SWF movies written by ffmpeg's muxer: FLV1 video with MP3 sound, and MJPEG.
+inline std::vector<std::string> FfmpegFixtures() {
+    if (!ToolInstalled("ffmpeg")) return {};
+    std::string dir = FixtureDir();
+    std::vector<std::string> files;
+    std::string flv = MakeFixture(dir + "/ffmpeg-flv1-mp3.swf",
+                                  "ffmpeg -nostdin -y -f lavfi -i testsrc=size=160x120:rate=12 -f lavfi -i "
+                                  "sine=frequency=440:sample_rate=22050 -t 2 -c:v flv1 -c:a libmp3lame -ar 22050 "
+                                  "-f swf {out}");
+    std::string mjpeg = MakeFixture(dir + "/ffmpeg-mjpeg.swf",
+                                    "ffmpeg -nostdin -y -f lavfi -i testsrc=size=160x120:rate=12 -t 1 -c:v mjpeg "
+                                    "-f swf {out}");
+    if (!flv.empty()) files.push_back(flv);
+    if (!mjpeg.empty()) files.push_back(mjpeg);
+    return files;
+}
+
+// A compressed SWF 10 that haxe writes (FileAttributes with the ActionScript 3
+// flag, DoABC, SymbolClass, Metadata).
+inline std::string HaxeFixture() {
+    if (!ToolInstalled("haxe")) return "";
+    std::string dir = FixtureDir() + "/haxe";
+    std::filesystem::create_directories(dir);
+    std::string source = dir + "/Main.hx";
+    if (!std::filesystem::exists(source)) {
+        FILE* f = std::fopen(source.c_str(), "w");
+        if (!f) return "";
+        std::fputs("class Main { static function main() { trace(\"hello\"); } }\n", f);
+        std::fclose(f);
+    }
+    return MakeFixture(dir + "/haxe.swf", "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10");
+}

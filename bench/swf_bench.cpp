@@ -1,0 +1,128 @@
+// Reading and writing a large compressed movie, beside plain zlib inflate and
+// deflate of the same body: the cost of the SWF layer on top of zlib.
+//
+// The movie is made once by ffmpeg (MJPEG video, tens of MB) and saved
+// compressed by our writer; without ffmpeg a synthetic body of bitmap-sized
+// tags stands in.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/zstream.h"
+#include "swf/reader.h"
+
+namespace {
+
+struct BenchMovie {
+    std::vector<uint8_t> compressedFile;  // our CWS file
+    std::vector<uint8_t> body;            // its uncompressed body
+};
+
+std::vector<uint8_t> SyntheticPlainMovie() {
+    // 24 MB of 200 KB raw tags filled with mildly compressible bytes.
+    std::vector<uint8_t> file = {'F', 'W', 'S', 8, 0, 0, 0, 0, 0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00,
+                                 0x00, 0x0C, 0x01, 0x00};
+    uint32_t state = 1;
+    for (int t = 0; t < 120; ++t) {
+        const uint32_t size = 200000;
+        uint16_t header = 6 * 64 + 63;
+        file.insert(file.end(), {static_cast<uint8_t>(header), static_cast<uint8_t>(header >> 8),
+                                 static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+                                 static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)});
+        for (uint32_t i = 0; i < size; ++i) {
+            state = state * 1664525 + 1013904223;
+            file.push_back(static_cast<uint8_t>((state >> 28) + (i & 0x3F)));
+        }
+        file.insert(file.end(), {0x40, 0x00});
+    }
+    file.insert(file.end(), {0x00, 0x00});
+    uint32_t length = static_cast<uint32_t>(file.size());
+    for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<uint8_t>(length >> (8 * i));
+    return file;
+}
+
+const BenchMovie& Movie() {
+    static BenchMovie movie = [] {
+        namespace fs = std::filesystem;
+        fs::path dir = TW_BENCH_DATA_DIR;
+        fs::create_directories(dir);
+        fs::path source = dir / "ffmpeg-mjpeg-large.swf";
+        if (!fs::exists(source)) {
+            std::string command =
+                "ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc2=size=960x540:rate=25 -t 40 -c:v mjpeg "
+                "-q:v 3 -f swf '" + source.string() + ".part' && mv '" + source.string() + ".part' '" +
+                source.string() + "'";
+            if (std::system(command.c_str()) != 0) fs::remove(source.string() + ".part");
+        }
+        std::vector<uint8_t> plain = fs::exists(source) ? ReadFileBytes(source.string()) : SyntheticPlainMovie();
+        TMemoryStream in(plain);
+        TSWFStreamReader reader;
+        reader.LoadFromStream(in);
+        reader.SetCompressed(true);
+        TMemoryStream out;
+        reader.SaveToStream(out);
+        BenchMovie result;
+        result.compressedFile = out.Bytes();
+        result.body = reader.GetBodyStream().Bytes();
+        return result;
+    }();
+    return movie;
+}
+
+void SetBytes(benchmark::State& state) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(Movie().body.size()));
+    state.counters["body_MB"] = static_cast<double>(Movie().body.size()) / 1e6;
+}
+
+void BM_ReadCompressedMovie(benchmark::State& state) {
+    for (auto _ : state) {
+        TMemoryStream in(Movie().compressedFile);
+        TSWFStreamReader reader;
+        reader.LoadFromStream(in);
+        reader.ParseTags(true, true);
+        benchmark::DoNotOptimize(reader.Tags.size());
+    }
+    SetBytes(state);
+}
+
+void BM_ZlibInflateBody(benchmark::State& state) {
+    const auto& file = Movie().compressedFile;
+    for (auto _ : state) {
+        std::vector<uint8_t> body = ZDecompress(file.data() + 8, file.size() - 8);
+        benchmark::DoNotOptimize(body.data());
+    }
+    SetBytes(state);
+}
+
+void BM_WriteCompressedMovie(benchmark::State& state) {
+    TMemoryStream in(Movie().compressedFile);
+    TSWFStreamReader reader;
+    reader.LoadFromStream(in);
+    reader.ParseTags(true, true);
+    for (auto _ : state) {
+        reader.MakeStream();
+        TMemoryStream out;
+        reader.SaveToStream(out);
+        benchmark::DoNotOptimize(out.GetSize());
+    }
+    SetBytes(state);
+}
+
+void BM_ZlibDeflateBody(benchmark::State& state) {
+    const auto& body = Movie().body;
+    for (auto _ : state) {
+        std::vector<uint8_t> packed = ZCompress(body.data(), body.size());
+        benchmark::DoNotOptimize(packed.data());
+    }
+    SetBytes(state);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ReadCompressedMovie)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ZlibInflateBody)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_WriteCompressedMovie)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ZlibDeflateBody)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+BENCHMARK_MAIN();

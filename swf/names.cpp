@@ -4,6 +4,7 @@
 
 #include "platform/codepage.h"
 #include "swf/control_tags.h"
+#include "swf/sound_tags.h"
 
 namespace {
 
@@ -157,9 +158,14 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 0: return std::make_unique<TSWFEnd>();
         case 1: return std::make_unique<TSWFShowFrame>();
         case 9: return std::make_unique<TSWFSetBackgroundColor>();
+        case 14: return std::make_unique<TSWFDefineSound>();
+        case 15: return std::make_unique<TSWFStartSound>();
+        case 18: return std::make_unique<TSWFSoundStreamHead>();
+        case 19: return std::make_unique<TSWFSoundStreamBlock>();
         case 24: return std::make_unique<TSWFProtect>();
         case 41: return std::make_unique<TSWFProductInfo>();
         case 43: return std::make_unique<TSWFFrameLabel>();
+        case 45: return std::make_unique<TSWFSoundStreamHead2>();
         case 56: return std::make_unique<TSWFExportAssets>();
         case 57: return std::make_unique<TSWFImportAssets>();
         case 58: return std::make_unique<TSWFEnableDebugger>();
@@ -171,6 +177,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 76: return std::make_unique<TSWFSymbolClass>();
         case 77: return std::make_unique<TSWFMetadata>();
         case 78: return std::make_unique<TSWFDefineScalingGrid>();
+        case 89: return std::make_unique<TSWFStartSound2>();
         default: {
             auto raw = std::make_unique<TSWFByteCodeTag>();
             raw->Name = "Uniknow tag";

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/codepage.h"
+#include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
 #include "swf/sound_tags.h"
 
@@ -157,12 +158,18 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
     switch (code) {
         case 0: return std::make_unique<TSWFEnd>();
         case 1: return std::make_unique<TSWFShowFrame>();
+        case 6: return std::make_unique<TSWFDefineBits>();
+        case 8: return std::make_unique<TSWFJPEGTables>();
         case 9: return std::make_unique<TSWFSetBackgroundColor>();
         case 14: return std::make_unique<TSWFDefineSound>();
         case 15: return std::make_unique<TSWFStartSound>();
         case 18: return std::make_unique<TSWFSoundStreamHead>();
         case 19: return std::make_unique<TSWFSoundStreamBlock>();
+        case 20: return std::make_unique<TSWFDefineBitsLossless>();
+        case 21: return std::make_unique<TSWFDefineBitsJPEG2>();
         case 24: return std::make_unique<TSWFProtect>();
+        case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
+        case 36: return std::make_unique<TSWFDefineBitsLossless2>();
         case 41: return std::make_unique<TSWFProductInfo>();
         case 43: return std::make_unique<TSWFFrameLabel>();
         case 45: return std::make_unique<TSWFSoundStreamHead2>();
@@ -177,6 +184,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 76: return std::make_unique<TSWFSymbolClass>();
         case 77: return std::make_unique<TSWFMetadata>();
         case 78: return std::make_unique<TSWFDefineScalingGrid>();
+        case 87: return std::make_unique<TSWFDefineBinaryData>();
         case 89: return std::make_unique<TSWFStartSound2>();
         default: {
             auto raw = std::make_unique<TSWFByteCodeTag>();

@@ -1,0 +1,81 @@
+// What the real-player harness costs a test: starting it, loading a movie,
+// and stepping one frame at a few player sizes. The frames are a test pattern
+// made by ffmpeg, which is harder on the PNG hand-over than flat colour.
+#include "platform/player/player_harness.h"
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string& PatternMovie() {
+    static const std::string path = [] {
+        std::string dir = (fs::temp_directory_path() / "tw-player-bench-XXXXXX").string();
+        if (::mkdtemp(dir.data()) == nullptr) return std::string();
+        std::string file = dir + "/pattern.swf";
+        std::string command = "ffmpeg -loglevel error -y -f lavfi -i testsrc=s=550x400:d=2 -r 12 -c:v flv1 -f swf '" +
+                              file + "' </dev/null";
+        return std::system(command.c_str()) == 0 ? file : std::string();
+    }();
+    return path;
+}
+
+bool Ready(benchmark::State& state) {
+    std::string why;
+    if (!TPlayerHarness::Available(&why)) {
+        state.SkipWithError(why.c_str());
+        return false;
+    }
+    if (PatternMovie().empty()) {
+        state.SkipWithError("ffmpeg could not make the movie");
+        return false;
+    }
+    return true;
+}
+
+// Node, Chromium, and the player's wasm compiled and proven to step.
+void BM_ColdStart(benchmark::State& state) {
+    if (!Ready(state)) return;
+    for (auto _ : state) {
+        TPlayerHarness player;
+        benchmark::DoNotOptimize(&player);
+    }
+}
+BENCHMARK(BM_ColdStart)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_Load(benchmark::State& state) {
+    if (!Ready(state)) return;
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(player.Load(PatternMovie()));
+}
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond);
+
+// One frame: tick, canvas to PNG, PNG to raw RGBA on disk, read back.
+void BM_StepFrame(benchmark::State& state) {
+    if (!Ready(state)) return;
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    int width = int(state.range(0)), height = int(state.range(1));
+    player.Load(PatternMovie(), width, height);
+    int stepped = 0;
+    for (auto _ : state) {
+        // Reload before the movie would loop, so every frame is a fresh one.
+        if (++stepped % 20 == 0) {
+            state.PauseTiming();
+            player.Load(PatternMovie(), width, height);
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(player.Step(1));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * width * height * 4);
+}
+BENCHMARK(BM_StepFrame)->Args({64, 48})->Args({550, 400})->Args({1280, 720})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,108 @@
+// Plays SWF movies in a real player so that tests can judge what the project
+// writes by what a player shows and traces.
+//
+// The player is Ruffle (version pinned in package.json) running in headless
+// Chromium, driven by player.mjs in a Node child process over JSON lines. One
+// harness keeps one browser for any number of movies; starting it costs a few
+// seconds, a movie after that a fraction of one. Frames are stepped one at a
+// time under our own clock, so the same movie always gives the same pixels.
+//
+// What it leaves out: sound, mouse and keyboard input, and movies that load
+// other files (networking is off in the player).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The player or the harness around it failed; the text says what and, where it
+// has one, carries the player's own complaint.
+class EPlayerError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the player read from the movie's header.
+struct TPlayerMovieInfo {
+    double width = 0;               // stage size in pixels
+    double height = 0;
+    double frameRate = 0;
+    int numFrames = 0;
+    int swfVersion = 0;
+    std::string backgroundColor;    // as the player reports it; empty if the movie sets none
+    bool isActionScript3 = false;
+    int playerWidth = 0;            // size of the player's canvas, which frames have
+    int playerHeight = 0;
+};
+
+struct TPlayerPixel {
+    uint8_t r = 0, g = 0, b = 0, a = 0;
+    bool operator==(const TPlayerPixel&) const = default;
+};
+
+struct TPlayerFrame {
+    int number = 0;                  // 1 is the first frame run after the load
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;       // width*height*4 bytes, rows top down, not premultiplied
+    std::vector<std::string> trace;  // trace lines the movie emitted while this frame ran
+};
+
+struct TPlayedMovie {
+    TPlayerMovieInfo info;
+    std::vector<TPlayerFrame> frames;
+    std::vector<std::string> trace;  // every trace line since the load, in order
+};
+
+// The pixel at (x, y) of a frame; throws EPlayerError outside the frame.
+TPlayerPixel Pixel(const TPlayerFrame& frame, int x, int y);
+
+class TPlayerHarness {
+public:
+    // Starts Node, the browser and the player, and waits until the player has
+    // shown it can be stepped. Throws EPlayerError when it cannot. A request
+    // that takes longer than the watchdog's time fails, and its movie is
+    // unloaded; the harness carries on with the next Load.
+    explicit TPlayerHarness(int watchdogMs = 60'000);
+    // Asks the child to quit, and kills it if it does not; always reaps it.
+    ~TPlayerHarness();
+    TPlayerHarness(const TPlayerHarness&) = delete;
+    TPlayerHarness& operator=(const TPlayerHarness&) = delete;
+
+    // Whether everything the harness needs is installed; if not, says what is
+    // missing and how to get it. Starts nothing.
+    static bool Available(std::string* why = nullptr);
+
+    // One harness for the whole process, started on first use.
+    static TPlayerHarness& Shared();
+
+    // Loads a movie and runs its first `frames` frames. A width or height of 0
+    // sizes the player to the movie's stage.
+    TPlayedMovie Play(const std::string& swfPath, int frames, int width = 0, int height = 0);
+
+    // The same in two steps, for tests that look between frames: Load replaces
+    // any movie loaded before, Step runs the next `count` frames of it.
+    TPlayerMovieInfo Load(const std::string& swfPath, int width = 0, int height = 0);
+    std::vector<TPlayerFrame> Step(int count);
+    // Every trace line since the last Load, in order.
+    const std::vector<std::string>& Trace() const { return FTrace; }
+
+private:
+    struct TReply;
+    TReply Request(const std::string& json);
+    std::string ReadLine(int timeoutMs);
+    void Kill();
+    std::string LogTail() const;
+
+    pid_t FPid = -1;
+    int FToChild = -1;
+    int FFromChild = -1;
+    std::string FPending;   // bytes read from the child past the last line
+    std::string FTempDir;   // frames and the child's stderr live here
+    long FNextId = 1;
+    int FWatchdogMs = 0;
+    std::vector<std::string> FTrace;
+};

@@ -14,6 +14,7 @@
 //     Frame k's pixels go to prefix + k + ".rgba": width*height*4 bytes, rows
 //     top down, RGBA, 8 bits each, not premultiplied. k counts from 1 at load.
 //   {"id":3,"cmd":"quit"} -> {"id":3} and the process exits.
+// Any request may carry "timeoutMs" in place of the watchdog's default time.
 // A failure answers {"id":..,"error":"text"}. Before the first request the
 // script prints {"event":"ready",...} once the browser is up and the player has
 // proven it can be stepped, or {"event":"fatal","error":..} and exits.
@@ -35,11 +36,13 @@ const RUFFLE_VERSION = '0.6.0';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const ruffleDir = path.join(here, 'node_modules', '@ruffle-rs', 'ruffle');
 const chromiumPath = process.env.TW_CHROMIUM || '/usr/bin/chromium';
-// The watchdog: no request may take longer than this (--timeout-ms=N).
+// The watchdog: no request may take longer than this (--timeout-ms=N), unless
+// it names its own time.
 const timeoutArg = process.argv.find((a) => a.startsWith('--timeout-ms='));
 const requestTimeoutMs = (timeoutArg && Number(timeoutArg.slice('--timeout-ms='.length))) || 60000;
 // Bytes of one frame's pixels is bounded so a wrong size cannot exhaust memory.
 const maxPlayerSide = 4096;
+const maxTimeoutMs = 3600000;
 
 const out = process.stdout;
 console.log = console.info = console.warn = console.error = (...args) =>
@@ -203,7 +206,8 @@ async function newPage() {
   fresh.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') notePageError(`console: ${m.text()}`); });
   fresh.on('pageerror', (e) => notePageError(`page error: ${e.message}`));
   fresh.on('crash', () => { pageBroken = true; notePageError('the page crashed'); });
-  fresh.setDefaultTimeout(requestTimeoutMs);
+  // The watchdog bounds every request; Playwright's own limits would only cut it shorter.
+  fresh.setDefaultTimeout(maxTimeoutMs);
   await fresh.goto(server.origin + '/', { waitUntil: 'load' });
   page = fresh;
   pageBroken = false;
@@ -499,13 +503,13 @@ function cleanMessage(e) {
 
 // A request that outlives the watchdog leaves the page in an unknown state;
 // throw the page away so the next load starts clean.
-function withWatchdog(promise, what, onOverrun) {
+function withWatchdog(promise, what, onOverrun, ms = requestTimeoutMs) {
   let timer;
   const guard = new Promise((_, reject) => {
     timer = setTimeout(() => {
       if (onOverrun) onOverrun();
-      reject(new Error(`${what} took longer than ${requestTimeoutMs} ms`));
-    }, requestTimeoutMs);
+      reject(new Error(`${what} took longer than ${ms} ms`));
+    }, ms);
   });
   return Promise.race([promise, guard]).finally(() => clearTimeout(timer));
 }
@@ -561,9 +565,11 @@ function handleLine(line) {
     }
     const handler = Object.hasOwn(handlers, req.cmd) ? handlers[req.cmd] : null;
     if (!handler) return send({ id, error: `unknown command ${JSON.stringify(req.cmd)}` });
+    const ms = req.timeoutMs === undefined ? requestTimeoutMs : req.timeoutMs;
+    if (!Number.isInteger(ms) || ms <= 0 || ms > maxTimeoutMs) return send({ id, error: `timeoutMs must be an integer from 1 to ${maxTimeoutMs}` });
     let overran = false;
     try {
-      const result = await withWatchdog(handler(req), `the ${req.cmd} request`, () => { overran = true; });
+      const result = await withWatchdog(handler(req), `the ${req.cmd} request`, () => { overran = true; }, ms);
       send({ id, ...result });
     } catch (e) {
       if (!overran) return send({ id, error: cleanMessage(e) });
@@ -583,6 +589,8 @@ main().then(() => {
   // The caller went away: nobody is left to ask for anything.
   rl.on('close', () => { busy.then(() => { if (!quitting) { quitting = true; shutdown(0); } }); });
 }, async (e) => {
+  // The whole text, browser log included, goes to the log the caller shows.
+  process.stderr.write(`${e && e.stack ? e.stack : e}\n`);
   send({ event: 'fatal', error: cleanMessage(e) });
   await shutdown(2);
 });

@@ -335,8 +335,7 @@ TPlayerHarness& TPlayerHarness::Shared() {
     return harness;
 }
 
-TPlayerHarness::TPlayerHarness(int watchdogMs) : FWatchdogMs(watchdogMs) {
-    if (watchdogMs <= 0 || watchdogMs > 3'600'000) throw EPlayerError("the watchdog takes 1 ms to 1 hour");
+TPlayerHarness::TPlayerHarness() {
     std::string why;
     if (!Available(&why)) throw EPlayerError("the player cannot run here: " + why);
     std::string node = FindNode();
@@ -373,8 +372,7 @@ TPlayerHarness::TPlayerHarness(int watchdogMs) : FWatchdogMs(watchdogMs) {
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 #endif
     std::string script = TW_PLAYER_SCRIPT;
-    std::string timeout = "--timeout-ms=" + std::to_string(watchdogMs);
-    char* argv[] = {node.data(), script.data(), timeout.data(), nullptr};
+    char* argv[] = {node.data(), script.data(), nullptr};
     int rc = ::posix_spawn(&FPid, node.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[1]);
@@ -452,7 +450,17 @@ void TPlayerHarness::Kill() {
 
 std::string TPlayerHarness::LogTail() const {
     std::ifstream log(FTempDir + "/player.log", std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    std::string raw((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    // Playwright colours its log even into a file; drop the escape sequences.
+    std::string text;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\x1b' && i + 1 < raw.size() && raw[i + 1] == '[') {
+            i += 2;
+            while (i < raw.size() && !(raw[i] >= '@' && raw[i] <= '~')) ++i;
+            continue;
+        }
+        text += raw[i];
+    }
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     if (text.empty()) return {};
     if (text.size() > 2000) text = "..." + text.substr(text.size() - 2000);
@@ -499,7 +507,7 @@ std::string TPlayerHarness::ReadLine(int timeoutMs) {
 TPlayerHarness::TReply TPlayerHarness::Request(const std::string& body) {
     if (FPid <= 0 || FToChild < 0) throw EPlayerError("the player process is not running" + LogTail());
     long id = FNextId++;
-    std::string line = "{\"id\":" + std::to_string(id) + "," + body + "}\n";
+    std::string line = "{\"id\":" + std::to_string(id) + ",\"timeoutMs\":" + std::to_string(FWatchdogMs) + "," + body + "}\n";
     size_t sent = 0;
     while (sent < line.size()) {
         ssize_t n = ::send(FToChild, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
@@ -520,6 +528,11 @@ TPlayerHarness::TReply TPlayerHarness::Request(const std::string& body) {
             throw EPlayerError(error->string);
         return reply;
     }
+}
+
+void TPlayerHarness::SetWatchdog(int milliseconds) {
+    if (milliseconds <= 0 || milliseconds > 3'600'000) throw EPlayerError("the watchdog takes 1 ms to 1 hour");
+    FWatchdogMs = milliseconds;
 }
 
 TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, int width, int height) {

@@ -63,10 +63,8 @@ TPlayerPixel Pixel(const TPlayerFrame& frame, int x, int y);
 class TPlayerHarness {
 public:
     // Starts Node, the browser and the player, and waits until the player has
-    // shown it can be stepped. Throws EPlayerError when it cannot. A request
-    // that takes longer than the watchdog's time fails, and its movie is
-    // unloaded; the harness carries on with the next Load.
-    explicit TPlayerHarness(int watchdogMs = 60'000);
+    // shown it can be stepped. Throws EPlayerError when it cannot.
+    TPlayerHarness();
     // Asks the child to quit, and kills it if it does not; always reaps it.
     ~TPlayerHarness();
     TPlayerHarness(const TPlayerHarness&) = delete;
@@ -90,6 +88,12 @@ public:
     // Every trace line since the last Load, in order.
     const std::vector<std::string>& Trace() const { return FTrace; }
 
+    // A request (a Load, or a Step of all its frames) that takes longer than
+    // this fails, and its movie is unloaded; the harness carries on with the
+    // next Load. 1 ms to 1 hour; 60 s to start with.
+    void SetWatchdog(int milliseconds);
+    int Watchdog() const { return FWatchdogMs; }
+
 private:
     struct TReply;
     TReply Request(const std::string& json);
@@ -103,6 +107,6 @@ private:
     std::string FPending;   // bytes read from the child past the last line
     std::string FTempDir;   // frames and the child's stderr live here
     long FNextId = 1;
-    int FWatchdogMs = 0;
+    int FWatchdogMs = 60'000;
     std::vector<std::string> FTrace;
 };

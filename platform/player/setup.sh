@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Installs what the real-player harness needs and is not yet here: Chromium
-# and ffmpeg from Debian, Node if absent, and the pinned npm packages.
+# Installs what the real-player harness and its tests need and is not yet
+# here: Chromium, ffmpeg and haxe from Debian, Node if absent, and the pinned
+# npm packages.
 # Safe to run every time: it does nothing when all is in place.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 missing=()
 [ -x /usr/bin/chromium ] || missing+=(chromium)
-# The tests make some of their movies with ffmpeg.
+# The tests make some of their movies with ffmpeg and haxe.
 command -v ffmpeg >/dev/null 2>&1 || missing+=(ffmpeg)
+command -v haxe >/dev/null 2>&1 || missing+=(haxe)
 command -v node >/dev/null 2>&1 || missing+=(nodejs)
 command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,5 +1,6 @@
-// The harness against movies it did not make: one written by ffmpeg, and one
-// assembled here byte by byte because no tool at hand writes ActionScript.
+// The harness against movies it did not make: video written by ffmpeg,
+// ActionScript 3 compiled by haxe, and ActionScript 1 assembled here byte by
+// byte because no tool at hand writes it.
 #include "platform/player/player_harness.h"
 
 #include <gtest/gtest.h>
@@ -169,6 +170,7 @@ TEST_F(PlayerHarnessTest, TraceLinesComeWithTheFrameThatEmittedThem) {
     EXPECT_EQ(info.width, 550);
     EXPECT_EQ(info.height, 400);
     EXPECT_FALSE(info.isActionScript3);
+    EXPECT_EQ(info.backgroundColor, "#336699");
 
     // Frame 1 is the first frame run: its line, and nothing before it.
     std::vector<TPlayerFrame> first = Player().Step(1);
@@ -192,6 +194,36 @@ TEST_F(PlayerHarnessTest, TraceLinesComeWithTheFrameThatEmittedThem) {
     ASSERT_EQ(again.frames.size(), 1u);
     EXPECT_EQ(again.frames[0].number, 1);
     EXPECT_EQ(again.trace, std::vector<std::string>{lines[0]});
+}
+
+TEST_F(PlayerHarnessTest, ActionScript3TracesAndStepsOneFrameAtATime) {
+    fs::path source = fs::path(Dir) / "Main.hx";
+    std::ofstream(source) << R"hx(
+class Main {
+    static function main() {
+        flash.Lib.trace("main");
+        var n = 0;
+        flash.Lib.current.addEventListener(flash.events.Event.ENTER_FRAME, function(_) {
+            n++;
+            flash.Lib.trace("enter " + n);
+        });
+    }
+}
+)hx";
+    std::string movie = (fs::path(Dir) / "as3.swf").string();
+    std::string command = "cd '" + Dir + "' && haxe -cp . -main Main -swf as3.swf -swf-version 10 "
+                          "-swf-header 200:100:12:336699 >/dev/null 2>&1 </dev/null";
+    if (std::system(command.c_str()) != 0 || !fs::exists(movie)) SKIP_OR_FAIL("haxe could not make a test movie: run setup.sh");
+
+    TPlayedMovie played = Player().Play(movie, 4);
+    EXPECT_TRUE(played.info.isActionScript3);
+    ASSERT_EQ(played.frames.size(), 4u);
+    EXPECT_EQ(played.frames[0].trace, std::vector<std::string>{"main"});
+    // One enter-frame event a step: a tick that ran two frames would show here.
+    EXPECT_EQ(played.frames[1].trace, std::vector<std::string>{"enter 1"});
+    EXPECT_EQ(played.frames[3].trace, std::vector<std::string>{"enter 3"});
+    EXPECT_EQ(played.trace, (std::vector<std::string>{"main", "enter 1", "enter 2", "enter 3"}));
+    EXPECT_EQ(Pixel(played.frames[3], 100, 50), (TPlayerPixel{0x33, 0x66, 0x99, 0xFF}));
 }
 
 TEST_F(PlayerHarnessTest, SameMovieGivesTheSameFramesEveryTime) {
@@ -240,9 +272,15 @@ TEST_F(PlayerHarnessTest, AMovieThatNeverYieldsIsStoppedByTheWatchdog) {
     std::string runaway = Write("runaway.swf", Movie({{0x99, 0x02, 0x00, 0xFB, 0xFF}}, 0, 0, 0));
     std::string good = Write("after-runaway.swf", TraceMovie({"alive"}, 0, 0, 0));
 
-    // Its own harness, with a watchdog shorter than the player's own script
-    // timeout (15 s) but long enough for a load on a busy machine.
-    TPlayerHarness player(10'000);
+    // A watchdog shorter than the player's own script timeout (15 s), but long
+    // enough for a load on a busy machine.
+    TPlayerHarness& player = Player();
+    struct TRestore {
+        TPlayerHarness& player;
+        int ms;
+        ~TRestore() { player.SetWatchdog(ms); }
+    } restore{player, player.Watchdog()};
+    player.SetWatchdog(10'000);
     player.Load(runaway);
     try {
         player.Step(1);

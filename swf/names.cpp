@@ -6,6 +6,7 @@
 #include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
 #include "swf/sound_tags.h"
+#include "swf/sprite_tags.h"
 
 namespace {
 
@@ -172,6 +173,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 36: return std::make_unique<TSWFDefineBitsLossless2>();
         case 41: return std::make_unique<TSWFProductInfo>();
         case 43: return std::make_unique<TSWFFrameLabel>();
+        case 39: return std::make_unique<TSWFDefineSprite>();
         case 45: return std::make_unique<TSWFSoundStreamHead2>();
         case 56: return std::make_unique<TSWFExportAssets>();
         case 57: return std::make_unique<TSWFImportAssets>();
@@ -185,6 +187,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 77: return std::make_unique<TSWFMetadata>();
         case 78: return std::make_unique<TSWFDefineScalingGrid>();
         case 87: return std::make_unique<TSWFDefineBinaryData>();
+        case 86: return std::make_unique<TSWFDefineSceneAndFrameLabelData>();
         case 89: return std::make_unique<TSWFStartSound2>();
         default: {
             auto raw = std::make_unique<TSWFByteCodeTag>();

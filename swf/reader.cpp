@@ -9,6 +9,7 @@
 #include "platform/zstream.h"
 #include "swf/control_tags.h"
 #include "swf/names.h"
+#include "swf/sound_tags.h"
 
 // ---------------------------------------------------------------- descriptor
 
@@ -120,23 +121,47 @@ void TSWFStreamReader::LoadFromStream(TStream& stream) {
 
 // ---------------------------------------------------------------- parsing
 
-void TSWFStreamReader::GiveContext(TSWFObject& obj, uint16_t code, bool parseActions, uint8_t streamSoundFormat) {
+static void GiveContext(TSWFObject& obj, uint16_t code, const TTagReadContext& context) {
     switch (code) {
         case 7: case 34: case 12: case 59: case 82:
-            obj.SetParseActions(parseActions);
+            obj.SetParseActions(context.ParseActions);
             break;
         case 26: case 70: case 39:
-            obj.SetParseActions(parseActions);
-            obj.SetSWFVersion(Version);
+            obj.SetParseActions(context.ParseActions);
+            obj.SetSWFVersion(context.SWFVersion);
             break;
         case 13: case 48: case 75:
-            obj.SetSWFVersion(Version);
+            obj.SetSWFVersion(context.SWFVersion);
             break;
         case 19:
-            obj.SetStreamSoundFormat(streamSoundFormat);
+            obj.SetStreamSoundFormat(context.StreamSoundFormat);
             break;
         default:
             break;
+    }
+}
+
+bool ReadTagObject(std::unique_ptr<TSWFObject>& obj, uint16_t code, TStream& body, int64_t start, int32_t size,
+                   TTagReadContext& context) {
+    GiveContext(*obj, code, context);
+    obj->BodySize = size;
+    try {
+        TBoundedStream view(body, start, size);
+        TBitsEngine be(view);
+        obj->ReadBody(be);
+        if (auto* head = dynamic_cast<const TSWFSoundStreamHead*>(obj.get()))
+            context.StreamSoundFormat = head->StreamSoundCompression;
+        return true;
+    } catch (const std::exception& failure) {
+        auto raw = std::make_unique<TSWFByteCodeTag>();
+        raw->Name = failure.what();
+        raw->RealCode = code;
+        raw->BodySize = size;
+        TBoundedStream view(body, start, size);
+        TBitsEngine be(view);
+        raw->ReadBody(be);
+        obj = std::move(raw);
+        return false;
     }
 }
 
@@ -146,7 +171,7 @@ void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
     const int64_t size = body.GetSize();
     int64_t position = 0;
     uint16_t frame = 1;
-    uint8_t streamSoundFormat = 0;
+    TTagReadContext context{parseActions, Version, 0};
 
     while (position + 2 <= size) {
         if (OnProgress) ReportProgress(static_cast<int32_t>(RoundHalfEven(double(position) / size * 100.0)), kProgressSplitting);
@@ -179,34 +204,15 @@ void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
 
         bool parse = parseObjects;
         if (parse && OnBeforeParseTag) OnBeforeParseTag(*info, parse);
-        if (parse) info->SetObject(CreateTagByCode(info->TagCode));
-
-        if (bodySize > 0 && info->Object) {
-            TSWFObject& obj = *info->Object;
-            GiveContext(obj, info->TagCode, parseActions, streamSoundFormat);
-            obj.BodySize = info->BodySize;
-            try {
-                TBoundedStream view(body, start, bodySize);
-                TBitsEngine be(view);
-                obj.ReadBody(be);
-                if (info->TagCode == 18 || info->TagCode == 45) {
-                    // The head's stream compression, which later blocks need.
-                    if (bodySize >= 2) streamSoundFormat = body.Memory()[start + 1] >> 4;
-                }
-                if (info->TagCode == 39) info->AddChildrenOf(obj);
-            } catch (const std::exception& failure) {
-                auto raw = std::make_unique<TSWFByteCodeTag>();
-                raw->Name = failure.what();
-                raw->RealCode = info->TagCode;
-                raw->BodySize = info->BodySize;
-                TBoundedStream view(body, start, bodySize);
-                TBitsEngine be(view);
-                raw->ReadBody(be);
-                info->Children.clear();
-                info->SetObject(std::move(raw));
-                info->TagCode = kErrorTagCode;
-            }
+        std::unique_ptr<TSWFObject> obj;
+        if (parse) obj = CreateTagByCode(info->TagCode);
+        bool read = false;
+        if (bodySize > 0 && obj) {
+            read = ReadTagObject(obj, info->TagCode, body, start, info->BodySize, context);
+            if (!read) info->TagCode = kErrorTagCode;
         }
+        if (obj) info->SetObject(std::move(obj));
+        if (read && info->TagCode == 39) info->AddChildrenOf(*info->Object);
         position = start + bodySize;
         Tags.push_back(std::move(info));
         if (runsPast) break;

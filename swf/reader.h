@@ -39,6 +39,23 @@ public:
     void AddChildrenOf(TSWFObject& sprite);
 };
 
+// What a tag's reader needs to know that the format keeps outside the tag.
+// The top level and every sprite keep one each.
+struct TTagReadContext {
+    bool ParseActions = false;
+    uint8_t SWFVersion = 0;
+    // The stream compression of the last stream head, for the blocks after it.
+    uint8_t StreamSoundFormat = 0;
+};
+
+// The one way a tag of a file or of a sprite is read: obj, created for code,
+// gets its context and reads the size bytes that start at start in body.
+// When that raises, obj is replaced by a raw tag that carries the message
+// and the bytes, and the result is false. The caller moves the position to
+// the end of the body afterwards, whatever the tag's reader consumed.
+bool ReadTagObject(std::unique_ptr<TSWFObject>& obj, uint16_t code, TStream& body, int64_t start, int32_t size,
+                   TTagReadContext& context);
+
 using TBeforeParseTagEvent = std::function<void(TSWFTagInfo& info, bool& parse)>;
 using TBeforeRenumberEvent = std::function<void(TSWFObject& tag, bool& renumber)>;
 
@@ -71,7 +88,4 @@ public:
     // The mirror of LoadFromXml: an "SWF" element with the header attributes
     // and one child element per tag.
     void SaveToXml(TXmlNode node);
-
-private:
-    void GiveContext(TSWFObject& obj, uint16_t code, bool parseActions, uint8_t streamSoundFormat);
 };

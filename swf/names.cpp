@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
+#include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/sprite_tags.h"
 
@@ -159,6 +160,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
     switch (code) {
         case 0: return std::make_unique<TSWFEnd>();
         case 1: return std::make_unique<TSWFShowFrame>();
+        case 2: return std::make_unique<TSWFDefineShape>();
         case 6: return std::make_unique<TSWFDefineBits>();
         case 8: return std::make_unique<TSWFJPEGTables>();
         case 9: return std::make_unique<TSWFSetBackgroundColor>();
@@ -168,7 +170,9 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 19: return std::make_unique<TSWFSoundStreamBlock>();
         case 20: return std::make_unique<TSWFDefineBitsLossless>();
         case 21: return std::make_unique<TSWFDefineBitsJPEG2>();
+        case 22: return std::make_unique<TSWFDefineShape2>();
         case 24: return std::make_unique<TSWFProtect>();
+        case 32: return std::make_unique<TSWFDefineShape3>();
         case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
         case 36: return std::make_unique<TSWFDefineBitsLossless2>();
         case 41: return std::make_unique<TSWFProductInfo>();
@@ -186,6 +190,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 76: return std::make_unique<TSWFSymbolClass>();
         case 77: return std::make_unique<TSWFMetadata>();
         case 78: return std::make_unique<TSWFDefineScalingGrid>();
+        case 83: return std::make_unique<TSWFDefineShape4>();
         case 87: return std::make_unique<TSWFDefineBinaryData>();
         case 86: return std::make_unique<TSWFDefineSceneAndFrameLabelData>();
         case 89: return std::make_unique<TSWFStartSound2>();

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -224,6 +226,13 @@ class Main {
     EXPECT_EQ(played.frames[3].trace, std::vector<std::string>{"enter 3"});
     EXPECT_EQ(played.trace, (std::vector<std::string>{"main", "enter 1", "enter 2", "enter 3"}));
     EXPECT_EQ(Pixel(played.frames[3], 100, 50), (TPlayerPixel{0x33, 0x66, 0x99, 0xFF}));
+
+    // Only steps advance the movie: time spent between them runs no frame.
+    Player().Load(movie);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(Player().Step(1)[0].trace, std::vector<std::string>{"main"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(Player().Step(1)[0].trace, std::vector<std::string>{"enter 1"});
 }
 
 TEST_F(PlayerHarnessTest, SameMovieGivesTheSameFramesEveryTime) {

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libpugixml-dev
+  zlib1g-dev libpugixml-dev libjpeg62-turbo-dev
   openssl ffmpeg imagemagick haxe chromium fonts-dejavu-core
 )
 

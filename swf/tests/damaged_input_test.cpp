@@ -25,6 +25,8 @@ void ReadEverything(const Bytes& file) {
         TMemoryStream out;
         reader->SaveToStream(out);
         TXmlDocument doc;
+        // Every payload inline: the XML form must not leave data files behind.
+        reader->Settings.Options = 0;
         reader->SaveToXml(doc.Root().AddChild("doc"));
         TSWFStreamReader loaded;
         loaded.LoadFromXml(doc.DocumentElement(), true);

@@ -38,8 +38,14 @@ const ruffleDir = path.join(here, 'node_modules', '@ruffle-rs', 'ruffle');
 const chromiumPath = process.env.TW_CHROMIUM || '/usr/bin/chromium';
 // The watchdog: no request may take longer than this (--timeout-ms=N), unless
 // it names its own time.
-const timeoutArg = process.argv.find((a) => a.startsWith('--timeout-ms='));
-const requestTimeoutMs = (timeoutArg && Number(timeoutArg.slice('--timeout-ms='.length))) || 60000;
+const option = (name) => {
+  const arg = process.argv.find((a) => a.startsWith(`--${name}=`));
+  return arg ? arg.slice(name.length + 3) : undefined;
+};
+const requestTimeoutMs = Number(option('timeout-ms')) || 60000;
+// Where the browser profile goes (--scratch-dir=DIR): a caller that removes
+// the folder afterwards cleans up even after a killed child.
+const scratchDir = option('scratch-dir') || os.tmpdir();
 // Bytes of one frame's pixels is bounded so a wrong size cannot exhaust memory.
 const maxPlayerSide = 4096;
 const maxTimeoutMs = 3600000;
@@ -169,7 +175,7 @@ function notePageError(text) {
 }
 
 async function launch() {
-  userDataDir = await fsp.mkdtemp(path.join(os.tmpdir(), 'tw-player-chromium-'));
+  userDataDir = await fsp.mkdtemp(path.join(scratchDir, 'tw-player-chromium-'));
   if (!fs.existsSync(chromiumPath)) throw new Error(`Chromium not found at ${chromiumPath}: run platform/player/setup.sh`);
   context = await chromium.launchPersistentContext(userDataDir, {
     executablePath: chromiumPath,

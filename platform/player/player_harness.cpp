@@ -372,7 +372,8 @@ TPlayerHarness::TPlayerHarness() {
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 #endif
     std::string script = TW_PLAYER_SCRIPT;
-    char* argv[] = {node.data(), script.data(), nullptr};
+    std::string scratch = "--scratch-dir=" + FTempDir;
+    char* argv[] = {node.data(), script.data(), scratch.data(), nullptr};
     int rc = ::posix_spawn(&FPid, node.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[1]);

@@ -16,15 +16,26 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string& PatternMovie() {
-    static const std::string path = [] {
-        std::string dir = (fs::temp_directory_path() / "tw-player-bench-XXXXXX").string();
-        if (::mkdtemp(dir.data()) == nullptr) return std::string();
-        std::string file = dir + "/pattern.swf";
-        std::string command = "ffmpeg -loglevel error -y -f lavfi -i testsrc=s=550x400:d=2 -r 12 -c:v flv1 -f swf '" +
-                              file + "' </dev/null";
-        return std::system(command.c_str()) == 0 ? file : std::string();
-    }();
-    return path;
+    // Removes the movie's folder at exit.
+    static const struct TMovie {
+        std::string dir, file;
+        TMovie() {
+            dir = (fs::temp_directory_path() / "tw-player-bench-XXXXXX").string();
+            if (::mkdtemp(dir.data()) == nullptr) {
+                dir.clear();
+                return;
+            }
+            std::string path = dir + "/pattern.swf";
+            std::string command = "ffmpeg -loglevel error -y -f lavfi -i testsrc=s=550x400:d=2 -r 12 -c:v flv1 -f swf '" +
+                                  path + "' </dev/null";
+            if (std::system(command.c_str()) == 0) file = path;
+        }
+        ~TMovie() {
+            std::error_code ignored;
+            if (!dir.empty()) fs::remove_all(dir, ignored);
+        }
+    } movie;
+    return movie.file;
 }
 
 bool Ready(benchmark::State& state) {

@@ -31,7 +31,12 @@ void TSWFDefineSprite::CopyFieldsFrom(const TBasedSWFObject& source) {
     SWFVersion = other.SWFVersion;
     ParseActions = other.ParseActions;
     ControlTags.clear();
-    for (const auto& child : other.ControlTags) ControlTags.push_back(CloneTag(*child));
+    framing_.clear();
+    for (const auto& child : other.ControlTags) {
+        ControlTags.push_back(CloneTag(*child));
+        auto kept = other.framing_.find(child.get());
+        if (kept != other.framing_.end()) framing_[ControlTags.back().get()] = kept->second;
+    }
 }
 
 int TSWFDefineSprite::RequiredVersion() const {
@@ -48,6 +53,7 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
     SpriteID = be.ReadWord();
     FrameCount = be.ReadWord();
     ControlTags.clear();
+    framing_.clear();
     // A sprite has a stream sound of its own, none until its own head.
     TTagReadContext context{ParseActions, SWFVersion, 0};
     for (;;) {
@@ -59,7 +65,8 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
         }
         uint16_t code = header >> 6;
         int64_t size = header & 0x3F;
-        if (size == 0x3F) {
+        const bool longHeader = size == 0x3F;
+        if (longHeader) {
             if (stream.GetPosition() + 4 > end) throw EReadError("A tag header of the sprite is cut short");
             size = be.ReadDWord();
         }
@@ -72,6 +79,7 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
         // Whatever the child's reader consumed, the next child starts where
         // this one's header says it ends.
         stream.SetPosition(childStart + size);
+        if (code > 1 && longHeader != (size >= 63 || TagNeedsLongHeader(code))) framing_[child.get()] = longHeader;
         ControlTags.push_back(std::move(child));
     }
     // Bytes after the End tag would be lost when the sprite is written again:
@@ -83,7 +91,20 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
 void TSWFDefineSprite::WriteBody(TBitsEngine& be) {
     be.WriteWord(SpriteID);
     be.WriteWord(FrameCount);
-    for (const auto& child : ControlTags) child->WriteTag(be);
+    for (const auto& child : ControlTags) {
+        auto kept = framing_.find(child.get());
+        if (kept == framing_.end()) {
+            child->WriteTag(be);
+            continue;
+        }
+        TMemoryStream body;
+        TBitsEngine bodyEngine(body);
+        child->WriteBody(bodyEngine);
+        child->BodySize = static_cast<int32_t>(body.GetSize());
+        be.FlushLastByte(true);
+        WriteTagHeader(be.Stream, child->WrittenCode(), child->BodySize, kept->second);
+        be.Stream.WriteBuffer(body.Memory(), child->BodySize);
+    }
     if (ControlTags.empty() || ControlTags.back()->TagCode != 0) be.WriteWord(0);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,12 @@ public:
     void ReadBody(TBitsEngine& be) override;
     void WriteBody(TBitsEngine& be) override;
     void SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) override;
+
+private:
+    // Children whose header in the file had the other form than the one
+    // WriteTag would give them (true: long). The header is part of the
+    // sprite's body, so it is written back as it was.
+    std::map<const TSWFObject*, bool> framing_;
 };
 
 struct TSWFSceneEntry {

@@ -142,6 +142,22 @@ TEST(SpriteTags, CopyIsDeepAndKeepsRawCodes) {
     EXPECT_EQ(ToHex(WriteBodyBytes(copy)), "05 00 01 00 43 02 01 02 03 C1 3F AA 40 00 00 00");
 }
 
+// Inside a sprite a child's header is part of the sprite's body: a long
+// header on a short body, and a short one where a long one is the rule,
+// stay as the file has them, also in a copy.
+TEST(SpriteTags, ChildHeadersKeepTheirForm) {
+    Bytes body = HexBytes("01 00 01 00 FF 3F 01 00 00 00 AA C2 04 01 02 40 00 00 00");
+    TSWFDefineSprite sprite;
+    ReadBodyBytes(sprite, body);
+    EXPECT_EQ(ToHex(WriteBodyBytes(sprite)), ToHex(body));
+    TSWFDefineSprite copy;
+    copy.CopyFieldsFrom(sprite);
+    EXPECT_EQ(ToHex(WriteBodyBytes(copy)), ToHex(body));
+    // A new child gets the usual header.
+    copy.ControlTags.insert(copy.ControlTags.begin() + 2, CreateTagByCode(19));
+    EXPECT_EQ(ToHex(WriteBodyBytes(copy)), "01 00 01 00 FF 3F 01 00 00 00 AA C2 04 01 02 FF 04 00 00 00 00 40 00 00 00");
+}
+
 // A child that reads less than its body, and one whose body cannot be read
 // at all: the children after them still start where their records do.
 TEST(SpriteTags, ChildrenResynchroniseAfterAMisreadChild) {

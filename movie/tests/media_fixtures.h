@@ -140,16 +140,18 @@ inline std::string SoundFixture(const std::string& name, const std::string& opti
 
 struct ProbeFigures {
     long frames = -1;
+    long packets = -1;
     long sampleRate = -1;
     long channels = -1;
 };
 
-// ffprobe's decoded frame count, rate and channels of the first audio stream.
+// ffprobe's decoded frame and demuxed packet counts, rate and channels of
+// the first audio stream.
 inline ProbeFigures FfprobeFigures(const std::string& file) {
     MediaBytes out;
     ProbeFigures figures;
-    if (!CaptureOutput("ffprobe -v error -count_frames -select_streams a -show_entries "
-                       "stream=nb_read_frames,sample_rate,channels -of default=noprint_wrappers=1 '" + file + "'",
+    if (!CaptureOutput("ffprobe -v error -count_frames -count_packets -select_streams a -show_entries "
+                       "stream=nb_read_frames,nb_read_packets,sample_rate,channels -of default=noprint_wrappers=1 '" + file + "'",
                        out))
         return figures;
     std::string text(out.begin(), out.end());
@@ -164,6 +166,7 @@ inline ProbeFigures FfprobeFigures(const std::string& file) {
         at = end + 1;
     }
     figures.frames = values.count("nb_read_frames") ? values["nb_read_frames"] : -1;
+    figures.packets = values.count("nb_read_packets") ? values["nb_read_packets"] : -1;
     figures.sampleRate = values.count("sample_rate") ? values["sample_rate"] : -1;
     figures.channels = values.count("channels") ? values["channels"] : -1;
     return figures;

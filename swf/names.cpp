@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
+#include "swf/do_action.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/sprite_tags.h"
@@ -164,6 +165,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 6: return std::make_unique<TSWFDefineBits>();
         case 8: return std::make_unique<TSWFJPEGTables>();
         case 9: return std::make_unique<TSWFSetBackgroundColor>();
+        case 12: return std::make_unique<TSWFDoAction>();
         case 14: return std::make_unique<TSWFDefineSound>();
         case 15: return std::make_unique<TSWFStartSound>();
         case 18: return std::make_unique<TSWFSoundStreamHead>();
@@ -182,6 +184,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 56: return std::make_unique<TSWFExportAssets>();
         case 57: return std::make_unique<TSWFImportAssets>();
         case 58: return std::make_unique<TSWFEnableDebugger>();
+        case 59: return std::make_unique<TSWFDoInitAction>();
         case 64: return std::make_unique<TSWFEnableDebugger2>();
         case 65: return std::make_unique<TSWFScriptLimits>();
         case 66: return std::make_unique<TSWFSetTabIndex>();

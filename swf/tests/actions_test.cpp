@@ -243,6 +243,19 @@ TEST(ActionRecords, GetUrlWritesUtf8AndReadsBytes) {
     EXPECT_EQ(read->Target, "\xE9");
 }
 
+TEST(ActionRecords, FindsTheEndOfABlock) {
+    // Play, a record whose body holds a 0 byte, Stop, ActionEnd, then more.
+    TMemoryStream in(HexBytes("AA 06 81 02 00 00 00 07 00 06"));
+    in.SetPosition(1);
+    TBitsEngine be(in);
+    EXPECT_EQ(FindActionListEnd(be), 9);
+    EXPECT_EQ(in.GetPosition(), 1);
+    // No ActionEnd, or a length running past the stream: the start.
+    TMemoryStream open(HexBytes("06 96 09 00 00"));
+    TBitsEngine openEngine(open);
+    EXPECT_EQ(FindActionListEnd(openEngine), 0);
+}
+
 TEST(ActionRecords, ByteCodeHexText) {
     TSWFActionByteCode raw;
     raw.Data = {0x0A, 0xFF};
@@ -300,8 +313,9 @@ TEST(ActionMarkers, ReadingPlacesLabelledMarkers) {
         {"jump to its own first byte", HexBytes("06 99 02 00 FB FF 07"), "Play [label 1]Jump Stop "},
         {"two branches to one target", HexBytes("99 02 00 06 00 9D 02 00 01 00 06 07"),
          "Jump If Play [label 2][label 1]Stop "},
-        {"shared counter", HexBytes("99 02 00 00 00 8F 08 00 07 01 00 01 00 01 00 01 06 07 06 99 02 00 FB FF"),
-         "Jump Try Play [Try 1]Stop [Catch 1]Play [Finally 1][label 2]Jump "},
+        {"one counter for labels and try blocks",
+         HexBytes("99 02 00 0B 00 8F 08 00 07 01 00 01 00 01 00 01 06 07 06 99 02 00 FB FF"),
+         "Jump Try [label 1]Play [Try 2]Stop [Catch 2]Play [Finally 2][label 3]Jump "},
         {"jump to the end", HexBytes("99 02 00 01 00 06"), "Jump Play [label 1]"},
         {"into an instruction", HexBytes("99 02 00 01 00 81 02 00 01 00"), "Jump GotoFrame "},
         {"past the end", HexBytes("99 02 00 09 00 06"), "Jump Play "},

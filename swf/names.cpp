@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
+#include "swf/display_tags.h"
 #include "swf/do_action.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
@@ -162,6 +163,8 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 0: return std::make_unique<TSWFEnd>();
         case 1: return std::make_unique<TSWFShowFrame>();
         case 2: return std::make_unique<TSWFDefineShape>();
+        case 4: return std::make_unique<TSWFPlaceObject>();
+        case 5: return std::make_unique<TSWFRemoveObject>();
         case 6: return std::make_unique<TSWFDefineBits>();
         case 8: return std::make_unique<TSWFJPEGTables>();
         case 9: return std::make_unique<TSWFSetBackgroundColor>();
@@ -174,6 +177,8 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 21: return std::make_unique<TSWFDefineBitsJPEG2>();
         case 22: return std::make_unique<TSWFDefineShape2>();
         case 24: return std::make_unique<TSWFProtect>();
+        case 26: return std::make_unique<TSWFPlaceObject2>();
+        case 28: return std::make_unique<TSWFRemoveObject2>();
         case 32: return std::make_unique<TSWFDefineShape3>();
         case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
         case 36: return std::make_unique<TSWFDefineBitsLossless2>();
@@ -189,6 +194,7 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 65: return std::make_unique<TSWFScriptLimits>();
         case 66: return std::make_unique<TSWFSetTabIndex>();
         case 69: return std::make_unique<TSWFFileAttributes>();
+        case 70: return std::make_unique<TSWFPlaceObject3>();
         case 71: return std::make_unique<TSWFImportAssets2>();
         case 76: return std::make_unique<TSWFSymbolClass>();
         case 77: return std::make_unique<TSWFMetadata>();

@@ -307,9 +307,10 @@ void TSWFActionPush::LoadFromXml(const TXmlNode& node) {
     for (const TXmlNode& child : node.ChildElements()) {
         std::string typeName = child.HasAttribute("Type") ? child.AttrStr("Type").substr(0, 10) : "def";
         std::string text = child.Text();
+        const std::string lowered = AnsiLowerCase(typeName);
         int type = -1;
-        for (int t = 0; t <= kPushDefault; ++t)
-            if (AnsiSameText(typeName, kPushTypeNames[t])) type = t;
+        for (int t = 0; t <= kPushDefault && type < 0; ++t)
+            if (lowered == kPushTypeNames[t]) type = t;
         int64_t number = 0;
         if (type < 0 && ParsesAsInteger(typeName, number) && number >= kPushDefault && number <= 255) {
             auto info = std::make_unique<TPushValueInfo>();

@@ -184,6 +184,27 @@ private:
 
 }  // namespace
 
+namespace {
+
+// ActionNameToCode through a table built once: a long script has thousands
+// of elements, and the name table is searched row by row.
+int32_t ActionCodeOfElement(const std::string& name) {
+    static const std::unordered_map<std::string, int32_t> codes = [] {
+        std::unordered_map<std::string, int32_t> table;
+        for (int code = 0; code < 256; ++code) {
+            if (!IsKnownActionCode(static_cast<uint8_t>(code))) continue;
+            std::string key = AnsiLowerCase(ActionCodeToName(static_cast<uint8_t>(code), false));
+            table.emplace(key, ActionNameToCode(key));
+        }
+        table["offset"] = ActionNameToCode("Offset");
+        return table;
+    }();
+    auto found = codes.find(AnsiLowerCase(name));
+    return found == codes.end() ? -1 : found->second;
+}
+
+}  // namespace
+
 void LoadActionListFromXml(const TXmlNode& node, TSWFActionList& list, TXMLReadWriteSettings& settings) {
     TXmlNode source = node;
     TXmlDocument external;
@@ -206,7 +227,7 @@ void LoadActionListFromXml(const TXmlNode& node, TSWFActionList& list, TXMLReadW
     }
     std::vector<TMarkerBinder::TLoaded> loaded;
     for (const TXmlNode& child : source.ChildElements()) {
-        int32_t code = ActionNameToCode(child.NodeName());
+        int32_t code = ActionCodeOfElement(child.NodeName());
         if (code < 0) continue;
         std::unique_ptr<TSWFAction> action = CreateActionByCode(static_cast<uint8_t>(code));
         if (!action) continue;

@@ -62,7 +62,6 @@ public:
     void WriteBody(TBitsEngine& be) override;
     void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
     void SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) override;
-    int32_t CharacterId() const override { return SpriteID; }
 };
 
 // Appends the actions that an XML element describes (inline, or in the

@@ -243,6 +243,26 @@ TEST(ActionRecords, GetUrlWritesUtf8AndReadsBytes) {
     EXPECT_EQ(read->Target, "\xE9");
 }
 
+TEST(ActionRecords, LongConstantPoolWrapsItsLength) {
+    // More than 64 KB of constants: the length field holds the size modulo
+    // 65536, and the pool is read back by its count.
+    TSWFDoAction tag;
+    auto& pool = *tag.Actions().Add(std::make_unique<TSWFActionConstantPool>());
+    for (int i = 0; i < 700; ++i) pool.Constants.push_back(std::string(99, static_cast<char>('a' + i % 26)));
+    tag.Actions().Add(std::make_unique<TSWFActionStop>());
+    Bytes body = WriteBodyBytes(tag);
+    ASSERT_EQ(body.size(), 3u + 2 + 700 * 100 + 2);
+    EXPECT_EQ(body[1] | body[2] << 8, (2 + 700 * 100) & 0xFFFF);
+    TSWFDoAction read;
+    read.SetParseActions(true);
+    ReadBodyBytes(read, body);
+    ASSERT_EQ(read.Actions().Count(), 2u);
+    auto* readPool = dynamic_cast<TSWFActionConstantPool*>(read.Actions().GetAction(0));
+    ASSERT_NE(readPool, nullptr);
+    EXPECT_EQ(readPool->Constants, pool.Constants);
+    EXPECT_EQ(WriteBodyBytes(read), body);
+}
+
 TEST(ActionRecords, FindsTheEndOfABlock) {
     // Play, a record whose body holds a 0 byte, Stop, ActionEnd, then more.
     TMemoryStream in(HexBytes("AA 06 81 02 00 00 00 07 00 06"));

@@ -103,16 +103,19 @@ void TSWFOffsetMarker::Patch(TBitsEngine& be, int64_t value) {
     if (RecordedPosition < 0 || RecordedPosition + OffsetSize > back) return;
     uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                         static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    if (OffsetSize == 2) {
-        if (value < -32768 || value > 0xFFFF)
-            throw EWriteError(FormatStr("The offset to \"%s\" is %lld bytes, more than the field can hold",
-                                        Label.c_str(), static_cast<long long>(value)));
-    } else if (OffsetSize != 4) {
-        return;
-    }
+    if (OffsetSize != 2 && OffsetSize != 4) return;
+    CheckRange(value);
     out.SetPosition(RecordedPosition);
     out.WriteBuffer(bytes, OffsetSize);
     out.SetPosition(back);
+}
+
+void TSWFOffsetMarker::CheckRange(int64_t value) const {
+    int64_t low = SignedField ? (OffsetSize == 2 ? -32768 : INT32_MIN) : 0;
+    int64_t high = SignedField ? (OffsetSize == 2 ? 32767 : INT32_MAX) : (OffsetSize == 2 ? 0xFFFF : UINT32_MAX);
+    if (value < low || value > high)
+        throw EWriteError(FormatStr("The offset to \"%s\" is %lld bytes, which its field cannot hold",
+                                    Label.c_str(), static_cast<long long>(value)));
 }
 
 void TSWFOffsetMarker::WriteOffset(TBitsEngine& be) {
@@ -121,9 +124,7 @@ void TSWFOffsetMarker::WriteOffset(TBitsEngine& be) {
     if (Backward) {
         // A marker not yet written in this pass gives no distance to measure.
         int64_t value = recorded_ ? -(int64_t(FieldPosition) + OffsetSize - RecordedPosition) : 0;
-        if (OffsetSize == 2 && (value < -32768 || value > 0xFFFF))
-            throw EWriteError(FormatStr("The offset to \"%s\" is %lld bytes, more than the field can hold",
-                                        Label.c_str(), static_cast<long long>(value)));
+        CheckRange(value);
         if (OffsetSize == 2) be.WriteWord(static_cast<uint16_t>(value));
         else be.WriteDWord(static_cast<uint32_t>(value));
         return;

@@ -117,6 +117,9 @@ public:
     uint8_t OffsetSize = 2;
     // Backward: where the marker was written; forward: where the placeholder is.
     int32_t RecordedPosition = 0;
+    // Set by the referring action: a branch offset is signed, a block size
+    // is not; an offset outside its field's range fails the write.
+    bool SignedField = false;
 
     void CopyFieldsFrom(const TSWFAction& source) override;
     // Called by the referring action while it writes its body.
@@ -130,6 +133,7 @@ public:
 
 protected:
     void Patch(TBitsEngine& be, int64_t value);
+    void CheckRange(int64_t value) const;
     // A forward placeholder waits for this marker in the current write; and
     // a backward marker has been recorded in it.
     bool pending_ = false;

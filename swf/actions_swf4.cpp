@@ -373,6 +373,7 @@ void TSWFActionJump::WriteAction(TBitsEngine& be) {
 void TSWFActionJump::WriteBody(TBitsEngine& be) {
     TSWFOffsetMarker* marker = LabelMarker.Get();
     if (!OffsetGiven && marker) {
+        marker->SignedField = true;
         marker->FieldPosition = StartPosition + 3;
         marker->WriteOffset(be);
     } else {

@@ -305,6 +305,14 @@ TEST(ActionMarkers, OffsetsComeFromMarkerPositions) {
     // A second write gives the same bytes.
     EXPECT_EQ(ToHex(ListBytes(list)), "06 99 02 00 FA FF 9D 02 00 01 00 07");
 
+    // A branch is signed: one over 40000 bytes cannot be written.
+    TSWFActionList far;
+    auto& jump = *far.Add(std::make_unique<TSWFActionJump>());
+    jump.GetLabel().Backward = false;
+    far.Add(std::make_unique<TSWFActionPush>())->AddValue(std::string(40000, 'x'));
+    far.AddMarker(jump.GetLabel());
+    EXPECT_THROW(ListBytes(far), EWriteError);
+
     // With, DefineFunction2 and Try measure their blocks from markers too.
     TSWFActionList blocks;
     auto& with = *blocks.Add(std::make_unique<TSWFActionWith>());

@@ -85,6 +85,7 @@ TEST(DamagedInput, ThousandsOfMutatedCopies) {
     int copies = 0;
     const int perSeed = std::max(1000 / static_cast<int>(seeds.size()) + 1, 120);
     for (const Bytes& seed : seeds) {
+        ASSERT_FALSE(seed.empty());
         for (int n = 0; n < perSeed; ++n) {
             Bytes copy = seed;
             int flips = 1 + static_cast<int>(random.Next(4));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <unistd.h>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,13 +21,20 @@ inline bool ToolInstalled(const std::string& tool) {
 
 // Runs a shell command that writes target; returns target, or "" on failure.
 inline std::string MakeFixture(const std::string& target, const std::string& command) {
-    if (std::filesystem::exists(target) && std::filesystem::file_size(target) > 0) return target;
-    std::string temporary = target + ".part";
+    std::error_code error;
+    if (std::filesystem::exists(target, error) && std::filesystem::file_size(target, error) > 0) return target;
+    // Tests run in parallel processes: each makes its own temporary file and
+    // the complete one is renamed into place in one step.
+    std::string temporary = target + ".part" + std::to_string(::getpid()) + std::filesystem::path(target).extension().string();
     std::string line = command;
     for (size_t at; (at = line.find("{out}")) != std::string::npos;) line.replace(at, 5, temporary);
-    if (std::system((line + " >/dev/null 2>&1").c_str()) != 0 || !std::filesystem::exists(temporary)) return "";
-    std::filesystem::rename(temporary, target);
-    return target;
+    if (std::system((line + " >/dev/null 2>&1").c_str()) != 0 || !std::filesystem::exists(temporary, error)) {
+        std::filesystem::remove(temporary, error);
+        return "";
+    }
+    std::filesystem::rename(temporary, target, error);
+    if (error) std::filesystem::remove(temporary, error);
+    return std::filesystem::exists(target, error) ? target : "";
 }
 
 // SWF movies written by ffmpeg's muxer: FLV1 video with MP3 sound, and MJPEG.

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/player/player_harness.h"
+#include "platform/player/player_test_support.h"
 #include "swf/actions.h"
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
@@ -158,8 +158,7 @@ int LeftEdgeOfColor(const TPlayerFrame& frame, int y, TPlayerPixel color) {
 }  // namespace
 
 TEST(PlayerDisplay, SpriteColourTransformShadowBlendAndClipEvent) {
-    std::string why;
-    if (!TPlayerHarness::Available(&why)) GTEST_SKIP() << why;
+    TW_REQUIRE_PLAYER();
 
     auto tags = MovieTags();
     int version = 1;

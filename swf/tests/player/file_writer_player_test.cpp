@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/player/player_harness.h"
+#include "platform/player/player_test_support.h"
 #include "swf/control_tags.h"
 #include "swf/reader.h"
 #include "test_util.h"
@@ -33,8 +33,7 @@ Bytes RedMovie(bool compressed, const std::string& path) {
 }  // namespace
 
 TEST(PlayerFileWriter, RedBackgroundPlainAndCompressed) {
-    std::string why;
-    if (!TPlayerHarness::Available(&why)) GTEST_SKIP() << why;
+    TW_REQUIRE_PLAYER();
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_player_writer";
     std::filesystem::create_directories(folder);
     for (bool compressed : {false, true}) {

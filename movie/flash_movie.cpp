@@ -1,0 +1,252 @@
+#include "movie/flash_movie.h"
+
+#include <algorithm>
+
+#include "movie/action_script.h"
+#include "movie/sprites.h"
+#include "platform/mathutil.h"
+#include "swf/control_tags.h"
+#include "swf/display_tags.h"
+#include "swf/sound_tags.h"
+
+TFlashMovie::TFlashMovie(int32_t left, int32_t top, int32_t right, int32_t bottom, float frameRate, bool usePixels)
+    : TBasedSWFStream(left, top, right, bottom, frameRate, usePixels) {
+    SetCorrectImageFill(true);
+}
+
+TFlashMovie::~TFlashMovie() {
+    // Placements and builders refer to objects of the list: free them first,
+    // in reverse order of creation.
+    FrameActions.reset();
+    while (!ObjectList.empty()) ObjectList.pop_back();
+}
+
+void TFlashMovie::Clear() {
+    BackgroundColorSet = false;
+    while (!ObjectList.empty()) ObjectList.pop_back();
+    sprites_.Clear();
+    buttons_.Clear();
+    fonts_.Clear();
+    images_.Clear();
+    morphShapes_.Clear();
+    shapes_.Clear();
+    sounds_.Clear();
+    texts_.Clear();
+    videos_.Clear();
+    NextCharacterId = 1;
+}
+
+uint16_t TFlashMovie::TakeCharacterId() {
+    if (NextCharacterId > 0xFFFF)
+        throw Exception("The movie has no character identifiers left: all 65535 are in use");
+    return static_cast<uint16_t>(NextCharacterId++);
+}
+
+// ---------------------------------------------------------------- factories
+
+TFlashSprite* TFlashMovie::AddSprite(TFlashVisualObject* obj) {
+    auto sprite = std::make_unique<TFlashSprite>(this);
+    sprite->SetCharacterId(TakeCharacterId());
+    TFlashSprite* raw = AddObject(std::move(sprite));
+    sprites_.Add(raw);
+    if (obj) raw->PlaceObject(obj, 1);
+    return raw;
+}
+
+TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* obj, uint16_t depth) {
+    return AddObject(std::make_unique<TFlashPlaceObject>(this, obj, depth));
+}
+
+TFlashPlaceObject* TFlashMovie::PlaceDepth(uint16_t depth) {
+    return AddObject(std::make_unique<TFlashPlaceObject>(this, nullptr, depth));
+}
+
+void TFlashMovie::RemoveObject(uint16_t depth, TFlashIDObject* obj) {
+    if (obj) {
+        auto tag = std::make_unique<TSWFRemoveObject>();
+        tag->CharacterId = obj->GetCharacterId();
+        tag->Depth = depth;
+        AddObject(std::move(tag));
+    } else {
+        auto tag = std::make_unique<TSWFRemoveObject2>();
+        tag->Depth = depth;
+        AddObject(std::move(tag));
+    }
+}
+
+TSWFStartSound* TFlashMovie::StartSound(uint16_t soundId) {
+    auto tag = std::make_unique<TSWFStartSound>();
+    tag->SoundId = soundId;
+    return AddObject(std::move(tag));
+}
+
+TSWFExportAssets* TFlashMovie::AddExportAssets(const std::string& name, uint16_t characterId) {
+    auto tag = std::make_unique<TSWFExportAssets>();
+    tag->AddAsset(name, characterId);
+    return AddObject(std::move(tag));
+}
+
+// ---------------------------------------------------------------- frames
+
+TFlashActionScript& TFlashMovie::GetFrameActions() {
+    if (!FrameActions) FrameActions = std::make_unique<TFlashActionScript>(this);
+    return *FrameActions;
+}
+
+void TFlashMovie::CommitFrameActions() {
+    if (FrameActions) ObjectList.push_back(std::move(FrameActions));
+}
+
+void TFlashMovie::ShowFrame(uint16_t count) {
+    if (count == 0) count = 1;
+    if (!FrameLabel.empty()) {
+        ObjectList.push_back(TSWFFrameLabel::CreateWithName(FrameLabel));
+        FrameLabel.clear();
+    }
+    CommitFrameActions();
+    for (uint16_t i = 0; i < count; ++i) {
+        ++FrameCount;
+        ObjectList.push_back(std::make_unique<TSWFShowFrame>());
+    }
+}
+
+// ---------------------------------------------------------------- companions
+
+TSWFRGB& TFlashMovie::GetBackgroundColor() {
+    if (!BackgroundColor) BackgroundColor = std::make_unique<TSWFRGB>();
+    BackgroundColorSet = true;
+    return *BackgroundColor;
+}
+
+TBaseCompileContext& TFlashMovie::GetCompileContext() {
+    if (!CompileContext) {
+        std::unique_ptr<TBaseCompileContext> context = CreateCompileContext(*this);
+        if (!Settings.BaseFolder.empty()) context->AddIncludePath(Settings.BaseFolder);
+        if (!Settings.ActionsFolder.empty()) context->AddIncludePath(Settings.GetDataFolder(kDataKindActions));
+        CompileContext = std::move(context);
+    }
+    return *CompileContext;
+}
+
+TMemoryStream& TFlashMovie::GetMessageStream() {
+    if (!MessageStream) MessageStream = std::make_unique<TMemoryStream>();
+    return *MessageStream;
+}
+
+std::string TFlashMovie::GetMessages() const {
+    if (!MessageStream) return {};
+    const auto& bytes = MessageStream->Bytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void TFlashMovie::RegisterCharacterName(const std::string& name, uint16_t id) {
+    if (CharacterNames) (*CharacterNames)[name] = id;
+}
+
+int32_t TFlashMovie::FindCharacterId(const std::string& name) const {
+    if (!CharacterNames) return -1;
+    auto found = CharacterNames->find(name);
+    return found == CharacterNames->end() ? -1 : found->second;
+}
+
+// ---------------------------------------------------------------- the stream
+
+void TFlashMovie::HeaderChanged() {
+    if (Version >= 8) CorrectImageFill = false;
+}
+
+static bool IsTagWithCode(const TBasedSWFObject& obj, uint16_t code) {
+    auto* tag = dynamic_cast<const TSWFObject*>(&obj);
+    return tag && tag->TagCode == code;
+}
+
+int32_t TFlashMovie::GetFrameTagIndex(uint16_t frame) {
+    if (frame == 0 || ObjectList.empty()) return 0;
+    uint16_t seen = 0;
+    for (size_t i = 0; i < ObjectList.size(); ++i)
+        if (IsTagWithCode(*ObjectList[i], 1) && ++seen == frame) return static_cast<int32_t>(i);
+    return static_cast<int32_t>(ObjectList.size() - 1);
+}
+
+void TFlashMovie::MakeStream() {
+    auto body = std::make_unique<TMemoryStream>();
+    TBitsEngine be(*body);
+    int version = Version;
+    uint16_t frames = 0;
+    bool placed = false;
+    if (BackgroundColorSet) {
+        TSWFSetBackgroundColor background;
+        background.Color.CopyFrom(GetBackgroundColor());
+        background.WriteTag(be);
+    }
+    const size_t count = ObjectList.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (OnProgress)
+            ReportProgress(static_cast<int32_t>(RoundHalfEven(double(i + 1) / count * 100.0)), kProgressBuilding);
+        TBasedSWFObject& obj = *ObjectList[i];
+        version = std::max(version, obj.RequiredVersion());
+        if (obj.ObjectLevel() == 0) {
+            auto& tag = static_cast<TSWFObject&>(obj);
+            if (tag.TagCode == 1) ++frames;
+            if (tag.TagCode == 4 || tag.TagCode == 26 || tag.TagCode == 70) placed = true;
+        } else if (auto* placement = dynamic_cast<TFlashPlaceObject*>(&obj)) {
+            placement->Tag().SWFVersion = static_cast<uint8_t>(version);
+            placed = true;
+        }
+        obj.WriteTag(be);
+    }
+    if (frames == 0 && placed) {
+        be.WriteWord(0x0040);
+        frames = 1;
+    }
+    if (ObjectList.empty() || !IsTagWithCode(*ObjectList.back(), 0)) be.WriteWord(0);
+    SetBodyStream(std::move(body));
+    FrameCount = frames;
+    if (Version < version) SetVersion(static_cast<uint8_t>(version));
+}
+
+bool TFlashMovie::LoadFromXml(const TXmlNode&, bool) {
+    throw Exception("Loading a movie from its XML form is not available yet");
+}
+
+void TFlashMovie::MoveResourcesToFrame(uint16_t dest, uint16_t from, int32_t to) {
+    dest = std::min(dest, from);
+    if (to == -1) to = FrameCount;
+    if (to <= 0 || to < from) to = from;
+    auto isShowFrame = [this](int32_t index) {
+        return index >= 0 && index < static_cast<int32_t>(ObjectList.size()) && IsTagWithCode(*ObjectList[index], 1);
+    };
+    // Frame 0 starts at the very beginning, even when the list opens with a
+    // ShowFrame (an empty first frame): that ShowFrame already ends frame 0.
+    int32_t insertAt = dest == 0 ? 0 : GetFrameTagIndex(dest);
+    if (dest > 0 && isShowFrame(insertAt)) ++insertAt;
+    int32_t start = from == dest ? insertAt + 1 : GetFrameTagIndex(from) + 1;
+    int32_t end = GetFrameTagIndex(static_cast<uint16_t>(std::min<int32_t>(to + 1, 0xFFFF)));
+    if (isShowFrame(end)) --end;
+    if (end <= start) return;
+    int32_t moved = 0;
+    for (int32_t i = start; i <= end && i < static_cast<int32_t>(ObjectList.size()); ++i) {
+        TBasedSWFObject& obj = *ObjectList[i];
+        bool resource = false;
+        if (auto* flash = dynamic_cast<TFlashObject*>(&obj)) {
+            resource = flash->IsMovableResource();
+        } else if (auto* tag = dynamic_cast<TSWFObject*>(&obj)) {
+            switch (tag->TagCode) {
+                case 6: case 8: case 20: case 21: case 35: case 36:  // bitmaps and JPEG tables
+                case 10: case 48: case 75:                            // fonts
+                case 14:                                              // sounds
+                    resource = true;
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (!resource) continue;
+        // Moving an item in front shifts the ones between by one, so the
+        // next index still holds the next unvisited item.
+        std::unique_ptr<TBasedSWFObject> item = std::move(ObjectList[i]);
+        ObjectList.erase(ObjectList.begin() + i);
+        ObjectList.insert(ObjectList.begin() + insertAt + moved, std::move(item));
+        ++moved;
+    }
+}

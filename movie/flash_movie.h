@@ -1,0 +1,122 @@
+// The movie that a caller composes: an ordered list of everything that goes
+// into the body (SWF tag objects and movie-level objects side by side), the
+// allocation of character identifiers, the factories of the movie-level
+// objects, the frame under construction (its pending label and actions) and
+// MakeStream, which turns the list into the body that the inherited writer
+// saves with its header.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "movie/compile_context.h"
+#include "movie/flash_object.h"
+#include "swf/swf_stream.h"
+#include "swf/value_records.h"
+
+class TFlashActionScript;
+class TFlashPlaceObject;
+class TFlashSprite;
+class TSWFExportAssets;
+class TSWFStartSound;
+class TSWFRGB;
+// Filled in by the issues that build them.
+class TFlashButton;
+class TFlashFont;
+class TFlashImage;
+class TFlashMorphShape;
+class TFlashShape;
+class TFlashSound;
+class TFlashText;
+class TFlashVideo;
+
+class TFlashMovie : public TBasedSWFStream {
+public:
+    TFlashMovie(int32_t left, int32_t top, int32_t right, int32_t bottom, float frameRate, bool usePixels);
+    ~TFlashMovie() override;
+
+    // Frame under construction.
+    std::string FrameLabel;
+    bool BackgroundColorSet = false;
+    bool CorrectImageFill = true;
+
+    // Empties the object list and the typed lists; identifiers start at 1 again.
+    void Clear();
+
+    // ---- objects
+    // Appends obj to the object list, which owns it from now on.
+    template <class T>
+    T* AddObject(std::unique_ptr<T> obj) {
+        T* raw = obj.get();
+        ObjectList.push_back(std::move(obj));
+        return raw;
+    }
+    std::vector<std::unique_ptr<TBasedSWFObject>>& GetObjectList() { return ObjectList; }
+    uint16_t GetNextCharacterId() const { return NextCharacterId; }
+    void SetNextCharacterId(uint16_t id) { NextCharacterId = id; }
+
+    TFlashSprite* AddSprite(TFlashVisualObject* obj = nullptr);
+    TFlashPlaceObject* PlaceObject(TFlashVisualObject* obj, uint16_t depth);
+    TFlashPlaceObject* PlaceDepth(uint16_t depth);
+    void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);
+    TSWFStartSound* StartSound(uint16_t soundId);
+    TSWFExportAssets* AddExportAssets(const std::string& name, uint16_t characterId);
+
+    // ---- frames
+    TFlashActionScript& GetFrameActions();
+    void CommitFrameActions();
+    void ShowFrame(uint16_t count = 1);
+
+    // ---- companions
+    TSWFRGB& GetBackgroundColor();
+    TBaseCompileContext& GetCompileContext();
+    TMemoryStream& GetMessageStream();
+    std::string GetMessages() const;
+    TFlashObjectList<TFlashSprite>& GetSprites() { return sprites_; }
+    TFlashObjectList<TFlashButton>& GetButtons() { return buttons_; }
+    TFlashObjectList<TFlashFont>& GetFonts() { return fonts_; }
+    TFlashObjectList<TFlashImage>& GetImages() { return images_; }
+    TFlashObjectList<TFlashMorphShape>& GetMorphShapes() { return morphShapes_; }
+    TFlashObjectList<TFlashShape>& GetShapes() { return shapes_; }
+    TFlashObjectList<TFlashSound>& GetSounds() { return sounds_; }
+    TFlashObjectList<TFlashText>& GetTexts() { return texts_; }
+    TFlashObjectList<TFlashVideo>& GetVideos() { return videos_; }
+    void SetCorrectImageFill(bool on) { CorrectImageFill = on; }
+
+    // Names of characters while a movie is loaded from its XML form.
+    void RegisterCharacterName(const std::string& name, uint16_t id);
+    int32_t FindCharacterId(const std::string& name) const;
+
+    // ---- the stream
+    void HeaderChanged() override;
+    int32_t GetFrameTagIndex(uint16_t frame) override;
+    void MakeStream() override;
+    bool LoadFromXml(const TXmlNode& node, bool readHeader) override;
+    // Moves the resource definitions of frames from..to to the start of frame dest.
+    void MoveResourcesToFrame(uint16_t dest, uint16_t from, int32_t to);
+
+    // Hands out the next character identifier; raises when the 16-bit space
+    // is used up rather than wrapping to identifiers already in use.
+    uint16_t TakeCharacterId();
+
+private:
+    std::vector<std::unique_ptr<TBasedSWFObject>> ObjectList;
+    uint32_t NextCharacterId = 1;
+    std::unique_ptr<TFlashActionScript> FrameActions;
+    std::unique_ptr<TSWFRGB> BackgroundColor;
+    std::unique_ptr<TBaseCompileContext> CompileContext;
+    std::unique_ptr<TMemoryStream> MessageStream;
+    std::optional<std::map<std::string, uint16_t>> CharacterNames;
+    TFlashObjectList<TFlashSprite> sprites_;
+    TFlashObjectList<TFlashButton> buttons_;
+    TFlashObjectList<TFlashFont> fonts_;
+    TFlashObjectList<TFlashImage> images_;
+    TFlashObjectList<TFlashMorphShape> morphShapes_;
+    TFlashObjectList<TFlashShape> shapes_;
+    TFlashObjectList<TFlashSound> sounds_;
+    TFlashObjectList<TFlashText> texts_;
+    TFlashObjectList<TFlashVideo> videos_;
+};

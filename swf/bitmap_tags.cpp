@@ -10,14 +10,6 @@
 
 namespace {
 
-template <class T>
-const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (typed == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", target.TagCode));
-    return *typed;
-}
-
 // The FF D9 FF D8 prefix read as a little-endian word.
 constexpr uint16_t kLeadingEOIWord = 0xD9FF;
 

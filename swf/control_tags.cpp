@@ -12,16 +12,6 @@
 
 namespace {
 
-// CopyFieldsFrom takes any object; copying a different class is a caller's
-// mistake that must surface as a message, not as a bad_cast.
-template <class T>
-const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (typed == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", target.TagCode));
-    return *typed;
-}
-
 // Strict whole-text conversions for the dotted and hexadecimal forms of
 // ProductInfo: nothing but digits, at least one of them.
 bool ParseDecimal(const std::string& text, uint32_t& value) {

@@ -10,14 +10,6 @@
 
 namespace {
 
-template <class T>
-const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (typed == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", target.TagCode));
-    return *typed;
-}
-
 const char* const kEventNames[19] = {
     "KeyUp",   "KeyDown",        "MouseUp", "MouseDown", "MouseMove",  "Unload",    "EnterFrame",
     "Load",    "DragOver",       "RollOut", "RollOver",  "ReleaseOutside", "Release", "Press",

@@ -10,18 +10,6 @@
 #include "swf/actions_swf5.h"
 #include "swf/names.h"
 
-namespace {
-
-template <class T>
-const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (!typed)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", target.TagCode));
-    return *typed;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- DoAction
 
 TSWFDoAction::TSWFDoAction() : owned_(std::make_unique<TSWFActionList>()), actions_(owned_.get()) { TagCode = 12; }

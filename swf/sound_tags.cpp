@@ -6,14 +6,6 @@
 
 namespace {
 
-template <class T>
-const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (typed == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", target.TagCode));
-    return *typed;
-}
-
 // format/compression in bits 7-4, rate in bits 3-2, 16-bit 0x02, stereo 0x01.
 uint8_t PackSoundByte(uint8_t format, uint8_t rate, bool size16, bool stereo) {
     return static_cast<uint8_t>((format & 0x0F) << 4 | (rate & 0x03) << 2 | (size16 ? 0x02 : 0) | (stereo ? 0x01 : 0));

@@ -8,18 +8,6 @@
 #include "swf/reader.h"
 #include "swf/xml_form.h"
 
-namespace {
-
-template <class T>
-const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (typed == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", target.TagCode));
-    return *typed;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- DefineSprite
 
 void TSWFDefineSprite::CopyFieldsFrom(const TBasedSWFObject& source) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/xml.h"
 #include "swf/bits_engine.h"
 
@@ -63,6 +64,17 @@ public:
     // The code under which the record is written (raw tags: the file's code).
     virtual uint16_t WrittenCode() const { return TagCode; }
 };
+
+// CopyFieldsFrom takes any object; copying another class is a caller's
+// mistake that must surface as a message, not as a bad_cast.
+template <class T>
+const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
+    auto* typed = dynamic_cast<const T*>(&source);
+    if (!typed)
+        throw EConvertError("Cannot copy the fields of another kind of object into tag " +
+                            std::to_string(target.TagCode));
+    return *typed;
+}
 
 // Writes a record header for code and then length bytes from body's current
 // position; length 0 means the whole body stream.

@@ -210,24 +210,27 @@ TFlashPlaceObject* TFlashSprite::PlaceDepth(uint16_t depth) {
     return AddControlTag(std::make_unique<TFlashPlaceObject>(Owner, nullptr, depth));
 }
 
-void TFlashSprite::RemoveObject(uint16_t depth, TFlashIDObject* obj) {
+std::unique_ptr<TSWFObject> MakeRemoveTag(uint16_t depth, const TFlashIDObject* obj) {
     if (obj) {
         auto tag = std::make_unique<TSWFRemoveObject>();
         tag->CharacterId = obj->GetCharacterId();
         tag->Depth = depth;
-        AddControlTag(std::move(tag));
-    } else {
-        auto tag = std::make_unique<TSWFRemoveObject2>();
-        tag->Depth = depth;
-        AddControlTag(std::move(tag));
+        return tag;
     }
+    auto tag = std::make_unique<TSWFRemoveObject2>();
+    tag->Depth = depth;
+    return tag;
 }
 
-TSWFStartSound* TFlashSprite::StartSound(uint16_t soundId) {
+std::unique_ptr<TSWFStartSound> MakeStartSoundTag(uint16_t soundId) {
     auto tag = std::make_unique<TSWFStartSound>();
     tag->SoundId = soundId;
-    return AddControlTag(std::move(tag));
+    return tag;
 }
+
+void TFlashSprite::RemoveObject(uint16_t depth, TFlashIDObject* obj) { AddControlTag(MakeRemoveTag(depth, obj)); }
+
+TSWFStartSound* TFlashSprite::StartSound(uint16_t soundId) { return AddControlTag(MakeStartSoundTag(soundId)); }
 
 void TFlashSprite::ShowFrame(uint16_t count) {
     if (count == 0) count = 1;

@@ -118,5 +118,10 @@ private:
     std::unique_ptr<TFlashActionScript> initActions_;
 };
 
+// The tags both timelines use: RemoveObject of obj's character at depth, or
+// RemoveObject2 of whatever is there; StartSound of a sound character.
+std::unique_ptr<TSWFObject> MakeRemoveTag(uint16_t depth, const TFlashIDObject* obj);
+std::unique_ptr<TSWFStartSound> MakeStartSoundTag(uint16_t soundId);
+
 // A deep copy of a timeline object: a tag, a placement or an action builder.
 std::unique_ptr<TBasedSWFObject> CloneTimelineObject(const TBasedSWFObject& source);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "movie/action_script.h"
+#include "movie/shapes.h"
 #include "movie/sprites.h"
 #include "platform/mathutil.h"
 #include "swf/control_tags.h"
@@ -53,6 +54,61 @@ TFlashSprite* TFlashMovie::AddSprite(TFlashVisualObject* obj) {
     return raw;
 }
 
+TFlashShape* TFlashMovie::AddShape() { return AddShape(std::make_unique<TFlashShape>(this)); }
+
+TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> shape) {
+    if (!shape) shape = std::make_unique<TFlashShape>(this);
+    else shape->SetMovie(this);
+    shape->SetCharacterId(TakeCharacterId());
+    TFlashShape* raw = AddObject(std::move(shape));
+    shapes_.Add(raw);
+    return raw;
+}
+
+TFlashShape* TFlashMovie::AddRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    TFlashShape* shape = AddShape();
+    shape->SetBounds(left, top, right, bottom);
+    shape->Edges().MoveTo(left, top);
+    shape->Edges().MakeRectangle(right - left, bottom - top);
+    shape->Edges().FinishEdges();
+    return shape;
+}
+
+TFlashShape* TFlashMovie::AddRectangleFromRect(const TRect& rect) {
+    return AddRectangle(rect.Left, rect.Top, rect.Right, rect.Bottom);
+}
+
+TFlashShape* TFlashMovie::AddEllipse(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    TFlashShape* shape = AddShape();
+    shape->SetBounds(left, top, right, bottom);
+    shape->Edges().MoveTo(left, top);
+    shape->Edges().MakeEllipse(right - left, bottom - top);
+    shape->Edges().FinishEdges();
+    return shape;
+}
+
+TFlashShape* TFlashMovie::AddEllipseFromRect(const TRect& rect) {
+    return AddEllipse(rect.Left, rect.Top, rect.Right, rect.Bottom);
+}
+
+TFlashShape* TFlashMovie::AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    TFlashShape* shape = AddShape();
+    shape->SetBounds(x1, y1, x2, y2);
+    shape->Edges().MoveTo(x1, y1);
+    shape->Edges().LineTo(x2, y2);
+    return shape;
+}
+
+TFlashShape* TFlashMovie::AddCubicBezier(const TPoint& p0, const TPoint& p1, const TPoint& p2, const TPoint& p3) {
+    TFlashShape* shape = AddShape();
+    shape->SetBounds(std::min({p0.X, p1.X, p2.X, p3.X}), std::min({p0.Y, p1.Y, p2.Y, p3.Y}),
+                     std::max({p0.X, p1.X, p2.X, p3.X}), std::max({p0.Y, p1.Y, p2.Y, p3.Y}));
+    shape->Edges().MoveTo(p0.X, p0.Y);
+    shape->Edges().MakeCubicBezier(p1, p2, p3, 4);
+    shape->Edges().FinishEdges();
+    return shape;
+}
+
 TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* obj, uint16_t depth) {
     return AddObject(std::make_unique<TFlashPlaceObject>(this, obj, depth));
 }
@@ -61,24 +117,9 @@ TFlashPlaceObject* TFlashMovie::PlaceDepth(uint16_t depth) {
     return AddObject(std::make_unique<TFlashPlaceObject>(this, nullptr, depth));
 }
 
-void TFlashMovie::RemoveObject(uint16_t depth, TFlashIDObject* obj) {
-    if (obj) {
-        auto tag = std::make_unique<TSWFRemoveObject>();
-        tag->CharacterId = obj->GetCharacterId();
-        tag->Depth = depth;
-        AddObject(std::move(tag));
-    } else {
-        auto tag = std::make_unique<TSWFRemoveObject2>();
-        tag->Depth = depth;
-        AddObject(std::move(tag));
-    }
-}
+void TFlashMovie::RemoveObject(uint16_t depth, TFlashIDObject* obj) { AddObject(MakeRemoveTag(depth, obj)); }
 
-TSWFStartSound* TFlashMovie::StartSound(uint16_t soundId) {
-    auto tag = std::make_unique<TSWFStartSound>();
-    tag->SoundId = soundId;
-    return AddObject(std::move(tag));
-}
+TSWFStartSound* TFlashMovie::StartSound(uint16_t soundId) { return AddObject(MakeStartSoundTag(soundId)); }
 
 TSWFExportAssets* TFlashMovie::AddExportAssets(const std::string& name, uint16_t characterId) {
     auto tag = std::make_unique<TSWFExportAssets>();

@@ -59,6 +59,16 @@ public:
     void SetNextCharacterId(uint16_t id) { NextCharacterId = id; }
 
     TFlashSprite* AddSprite(TFlashVisualObject* obj = nullptr);
+    // Shapes, in movie units; each gets the next identifier and joins GetShapes().
+    TFlashShape* AddShape();
+    TFlashShape* AddShape(std::unique_ptr<TFlashShape> shape);
+    TFlashShape* AddRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    TFlashShape* AddRectangleFromRect(const TRect& rect);  // window order
+    TFlashShape* AddEllipse(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    TFlashShape* AddEllipseFromRect(const TRect& rect);  // window order
+    // An open path: the line is drawn by a line style the caller adds.
+    TFlashShape* AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+    TFlashShape* AddCubicBezier(const TPoint& p0, const TPoint& p1, const TPoint& p2, const TPoint& p3);
     TFlashPlaceObject* PlaceObject(TFlashVisualObject* obj, uint16_t depth);
     TFlashPlaceObject* PlaceDepth(uint16_t depth);
     void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);

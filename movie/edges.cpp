@@ -30,14 +30,29 @@ constexpr long double kEllipseAnchor = 0.1465L;
 // Twips a quadratic piece may stray from the cubic it stands for.
 constexpr long double kCubicTolerance = 10.0L;
 
-int32_t Rnd(long double v) { return static_cast<int32_t>(RoundHalfEven(static_cast<double>(v))); }
-int32_t TruncTo(long double v) { return static_cast<int32_t>(std::trunc(v)); }
+// Coordinates in twips are 32-bit; anything computed beyond that (or not a
+// number at all) is refused rather than wrapped.
+long double InRange(long double v, long double limit) {
+    if (!(v > -limit && v < limit))
+        throw EConvertError(FormatStr("The coordinate %Lg twips lies outside the range of a shape", v));
+    return v;
+}
+int32_t Rnd(long double v) { return static_cast<int32_t>(RoundHalfEven(static_cast<double>(InRange(v, 2147483647.0L)))); }
+int32_t TruncTo(long double v) { return static_cast<int32_t>(std::trunc(InRange(v, 2147483648.0L))); }
+// Tangent directions, which may be longer than any coordinate.
+int64_t RndWide(long double v) { return RoundHalfEven(static_cast<double>(InRange(v, 1e18L))); }
 long double Radians(long double degrees) { return degrees * kPi / 180.0L; }
 
 bool SameSign(int32_t a, int32_t b) { return (a < 0 && b < 0) || (a > 0 && b > 0); }
 
-int32_t RoundedLength(int64_t dx, int64_t dy) {
-    return Rnd(std::sqrt(static_cast<long double>(dx) * dx + static_cast<long double>(dy) * dy));
+int64_t RoundedLength(int64_t dx, int64_t dy) {
+    return RndWide(std::sqrt(static_cast<long double>(dx) * dx + static_cast<long double>(dy) * dy));
+}
+
+// Rounded as rnd does, for values that may lie far outside the plane (the
+// meeting point of nearly parallel tangents): those are left as they are.
+long double RndLoose(long double v) {
+    return std::fabs(v) < 1e15L ? static_cast<long double>(RoundHalfEven(static_cast<double>(v))) : v;
 }
 
 // One sample of a cubic: the rounded point and the tangent through it as
@@ -457,8 +472,13 @@ void TFlashEdges::MakeDiamond(int32_t w, int32_t h) {
 
 void TFlashEdges::ArcSegments(int64_t x, int64_t y, int64_t rx, int64_t ry, double startAngle, double endAngle,
                               bool clockWise, bool pie, bool closed) {
+    if (!std::isfinite(startAngle) || !std::isfinite(endAngle))
+        throw EConvertError("An arc needs finite start and end angles");
     if (endAngle < startAngle) endAngle += 360.0;
+    // Beyond a full turn the arc goes round again; a sweep that would need
+    // more segments than any outline can hold is refused.
     const long double sweep = static_cast<long double>(endAngle) - startAngle;
+    if (sweep > 1e6L) throw EConvertError(FormatStr("An arc of %Lg degrees is too long to draw", sweep));
     const int64_t n = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(sweep / 45.0L)));
     const long double step = sweep / n;
     const long double d = clockWise ? 1.0L : -1.0L;
@@ -541,7 +561,7 @@ void TFlashEdges::CubicTwips(const TPoint& p1, const TPoint& p2, const TPoint& p
         }
         const TPoint point{Checked(Rnd(p0.X + ex * t + gx * t * t + hx * t * t * t)),
                            Checked(Rnd(p0.Y + ey * t + gy * t * t + hy * t * t * t))};
-        int64_t dx = Rnd(ex + 2 * gx * t + 3 * hx * t * t), dy = Rnd(ey + 2 * gy * t + 3 * hy * t * t);
+        int64_t dx = RndWide(ex + 2 * gx * t + 3 * hx * t * t), dy = RndWide(ey + 2 * gy * t + 3 * hy * t * t);
         if (dx == 0 && dy == 0 && t == 1) dx = int64_t(p3.X) - p1.X, dy = int64_t(p3.Y) - p1.Y;
         return SampleWithDirection(t, point, dx, dy);
     };
@@ -609,18 +629,18 @@ void TFlashEdges::CubicTwips(const TPoint& p1, const TPoint& p2, const TPoint& p
             found = false;
         } else if (s0.vertical) {
             x = s0.point.X;
-            y = Rnd(x * s1.slope + s1.intercept);
+            y = RndLoose(x * s1.slope + s1.intercept);
         } else if (s1.vertical) {
             x = s1.point.X;
-            y = Rnd(x * s0.slope + s0.intercept);
+            y = RndLoose(x * s0.slope + s0.intercept);
         } else if (s0.slope == s1.slope) {
             found = false;
         } else {
-            x = Rnd((s1.intercept - s0.intercept) / (s0.slope - s1.slope));
-            y = Rnd(x * s0.slope + s0.intercept);
+            x = RndLoose((s1.intercept - s0.intercept) / (s0.slope - s1.slope));
+            y = RndLoose(x * s0.slope + s0.intercept);
         }
-        const int32_t chord = RoundedLength(int64_t(s1.point.X) - s0.point.X, int64_t(s1.point.Y) - s0.point.Y);
-        if (found && std::fabs(x) < 2e9L && std::fabs(y) < 2e9L) {
+        const int64_t chord = RoundedLength(int64_t(s1.point.X) - s0.point.X, int64_t(s1.point.Y) - s0.point.Y);
+        if (found && std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 2e9L && std::fabs(y) < 2e9L) {
             const TPoint c{static_cast<int32_t>(x), static_cast<int32_t>(y)};
             if (RoundedLength(int64_t(c.X) - s0.point.X, int64_t(c.Y) - s0.point.Y) <= chord &&
                 RoundedLength(int64_t(c.X) - s1.point.X, int64_t(c.Y) - s1.point.Y) <= chord &&

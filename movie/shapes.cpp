@@ -410,7 +410,8 @@ void TFlashShape::WriteDashed(TSWFDefineShape& tag, uint16_t gapStyle) {
         curve->AnchorDeltaY = delta.Y - control.Y;
         out.push_back(std::move(curve));
     };
-    // A gap from pen + from to pen + to, drawn by draw when there is a gap style.
+    // A gap ending at end (absolute): a move there, or the piece drawn by
+    // draw in the gap style.
     auto gap = [&](const TPoint& end, const std::function<void()>& draw) {
         if (gapStyle == 0) {
             auto change = std::make_unique<TSWFStyleChangeRecord>();

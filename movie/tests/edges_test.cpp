@@ -370,6 +370,13 @@ TEST(FlashEdges, UnitsAndTheCallersSwitch) {
     twips.edges.LineTo(40, 0);
     EXPECT_EQ(twips.edges.CurrentPos, (TPoint{40, 0}));
 
+    // Sizes beyond 32-bit twips and angles that are not numbers are refused.
+    TPathFixture huge(true);
+    EXPECT_THROW(huge.edges.MakeEllipse(2000000000, 10), EConvertError);
+    EXPECT_THROW(huge.edges.LineDelta(200000000, 0), EConvertError);
+    EXPECT_THROW(huge.edges.MakePie(10, 10, 0, NAN, true), EConvertError);
+    EXPECT_THROW(huge.edges.MakeArc(0, 0, 10, 10, 0, 1e30f, false, true), EConvertError);
+
     // Groups of three points make cubics; what is left over makes lines.
     TPathFixture poly(true);
     poly.edges.MakePolyBezier({{0, 0}, {10, -10}, {20, -10}, {30, 0}, {40, 0}, {50, 10}});

@@ -43,8 +43,7 @@ Bytes TagBytes(TBasedSWFObject& obj) {
     return out.Bytes();
 }
 
-// Pen positions along the written records after the first style change,
-// with the on-pieces' lengths added up.
+// The length drawn in one line style, curves measured along themselves.
 double DrawnLength(const TSWFShapeRecordList& list, uint16_t line) {
     double length = 0;
     uint16_t current = 0;

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "movie/action_script.h"
+#include "movie/images.h"
 #include "movie/shapes.h"
+#include "movie/sounds.h"
 #include "movie/sprites.h"
 #include "platform/mathutil.h"
 #include "swf/control_tags.h"
@@ -109,6 +111,23 @@ TFlashShape* TFlashMovie::AddCubicBezier(const TPoint& p0, const TPoint& p1, con
     return shape;
 }
 
+TFlashImage* TFlashMovie::AddImage(const std::string& fileName) {
+    // Loaded before it takes an identifier, so a bad file leaves no trace.
+    auto image = std::make_unique<TFlashImage>(this, fileName);
+    image->SetCharacterId(TakeCharacterId());
+    TFlashImage* raw = AddObject(std::move(image));
+    images_.Add(raw);
+    return raw;
+}
+
+TFlashSound* TFlashMovie::AddSound(const std::string& fileName) {
+    auto sound = std::make_unique<TFlashSound>(this, fileName);
+    sound->SetCharacterId(TakeCharacterId());
+    TFlashSound* raw = AddObject(std::move(sound));
+    sounds_.Add(raw);
+    return raw;
+}
+
 TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* obj, uint16_t depth) {
     return AddObject(std::make_unique<TFlashPlaceObject>(this, obj, depth));
 }
@@ -157,6 +176,15 @@ TSWFRGB& TFlashMovie::GetBackgroundColor() {
     if (!BackgroundColor) BackgroundColor = std::make_unique<TSWFRGB>();
     BackgroundColorSet = true;
     return *BackgroundColor;
+}
+
+TFlashSound* TFlashMovie::GetStreamSound() {
+    if (!StreamSound) {
+        StreamSound = std::make_unique<TFlashSound>(this);
+        StreamSound->Loop = true;
+        StreamSoundEnabled = true;
+    }
+    return StreamSound.get();
 }
 
 TBaseCompileContext& TFlashMovie::GetCompileContext() {
@@ -220,6 +248,14 @@ void TFlashMovie::MakeStream() {
         background.Color.CopyFrom(GetBackgroundColor());
         background.WriteTag(be);
     }
+    // A stream sound that holds nothing (its file failed to load) is left out.
+    TFlashSound* stream = StreamSoundEnabled && StreamSound && StreamSound->HasData() ? StreamSound.get() : nullptr;
+    if (stream) {
+        version = std::max(version, stream->RequiredVersion());
+        TSWFSoundStreamHead2 head;
+        stream->FillStreamHead(head, GetFrameRate());
+        head.WriteTag(be);
+    }
     const size_t count = ObjectList.size();
     for (size_t i = 0; i < count; ++i) {
         if (OnProgress)
@@ -228,7 +264,11 @@ void TFlashMovie::MakeStream() {
         version = std::max(version, obj.RequiredVersion());
         if (obj.ObjectLevel() == 0) {
             auto& tag = static_cast<TSWFObject&>(obj);
-            if (tag.TagCode == 1) ++frames;
+            if (tag.TagCode == 1) {
+                // The frame's stream-sound block goes just before its ShowFrame.
+                if (stream) stream->WriteStreamBlock(be);
+                ++frames;
+            }
             if (tag.TagCode == 4 || tag.TagCode == 26 || tag.TagCode == 70) placed = true;
         } else if (auto* placement = dynamic_cast<TFlashPlaceObject*>(&obj)) {
             placement->Tag().SWFVersion = static_cast<uint8_t>(version);

@@ -69,6 +69,12 @@ public:
     // An open path: the line is drawn by a line style the caller adds.
     TFlashShape* AddLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     TFlashShape* AddCubicBezier(const TPoint& p0, const TPoint& p1, const TPoint& p2, const TPoint& p3);
+    // A bitmap character from a JPEG or BMP file (none: an empty one to fill).
+    // A file that cannot be loaded raises and adds nothing.
+    TFlashImage* AddImage(const std::string& fileName = "");
+    // An event sound from a WAVE or MP3 file; raises and adds nothing when
+    // the file cannot be used.
+    TFlashSound* AddSound(const std::string& fileName);
     TFlashPlaceObject* PlaceObject(TFlashVisualObject* obj, uint16_t depth);
     TFlashPlaceObject* PlaceDepth(uint16_t depth);
     void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);
@@ -82,6 +88,10 @@ public:
 
     // ---- companions
     TSWFRGB& GetBackgroundColor();
+    // The movie's background stream sound, created (looping) and enabled on
+    // first request; it is written only once it holds a sound.
+    TFlashSound* GetStreamSound();
+    bool StreamSoundEnabled = false;
     TBaseCompileContext& GetCompileContext();
     TMemoryStream& GetMessageStream();
     std::string GetMessages() const;
@@ -117,6 +127,7 @@ private:
     uint32_t NextCharacterId = 1;
     std::unique_ptr<TFlashActionScript> FrameActions;
     std::unique_ptr<TSWFRGB> BackgroundColor;
+    std::unique_ptr<TFlashSound> StreamSound;
     std::unique_ptr<TBaseCompileContext> CompileContext;
     std::unique_ptr<TMemoryStream> MessageStream;
     std::optional<std::map<std::string, uint16_t>> CharacterNames;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "movie/flash_movie.h"
+#include "movie/sounds.h"
 #include "swf/control_tags.h"
 #include "swf/do_action.h"
 #include "swf/names.h"
@@ -176,12 +177,18 @@ void TFlashSprite::CopyFieldsFrom(const TBasedSWFObject& source) {
     for (const auto& tag : other.controlTags_) controlTags_.push_back(CloneTimelineObject(*tag));
     FrameLabel = other.FrameLabel;
     if (other.initActions_) GetInitActions().CopyFieldsFrom(*other.initActions_);
+    if (other.streamSound_) {
+        GetStreamSound()->CopyFieldsFrom(*other.streamSound_);
+        StreamSoundEnabled = other.StreamSoundEnabled;
+    }
 }
 
 int TFlashSprite::RequiredVersion() const {
     int version = 3;
     for (const auto& tag : controlTags_) version = std::max(version, tag->RequiredVersion());
     if (initActions_) version = std::max(version, 6);
+    if (StreamSoundEnabled && streamSound_ && streamSound_->HasData())
+        version = std::max(version, streamSound_->RequiredVersion());
     return version;
 }
 
@@ -248,6 +255,15 @@ TFlashActionScript& TFlashSprite::GetFrameActions() {
     return *frameActions_;
 }
 
+TFlashSound* TFlashSprite::GetStreamSound() {
+    if (!streamSound_) {
+        streamSound_ = std::make_unique<TFlashSound>(Owner);
+        streamSound_->Loop = true;
+        StreamSoundEnabled = true;
+    }
+    return streamSound_.get();
+}
+
 TFlashActionScript& TFlashSprite::GetInitActions() {
     if (!initActions_) initActions_ = std::make_unique<TFlashActionScript>(Owner);
     return *initActions_;
@@ -260,8 +276,17 @@ void TFlashSprite::WriteTag(TBitsEngine& be) {
     bodyEngine.WriteWord(GetCharacterId());
     bodyEngine.WriteWord(spriteTag_.FrameCount);
     uint8_t version = Owner ? Owner->Version : 8;
+    TFlashSound* stream = StreamSoundEnabled && streamSound_ && streamSound_->HasData() ? streamSound_.get() : nullptr;
+    if (stream) {
+        if (!Owner) throw Exception("A sprite's stream sound needs the movie's frame rate: the sprite has no movie");
+        TSWFSoundStreamHead2 head;
+        stream->FillStreamHead(head, Owner->GetFrameRate());
+        head.WriteTag(bodyEngine);
+    }
     for (auto& tag : controlTags_) {
         if (auto* placement = dynamic_cast<TFlashPlaceObject*>(tag.get())) placement->Tag().SWFVersion = version;
+        auto* swfTag = dynamic_cast<TSWFObject*>(tag.get());
+        if (stream && swfTag && swfTag->TagCode == 1) stream->WriteStreamBlock(bodyEngine);
         tag->WriteTag(bodyEngine);
     }
     bool endsWithEnd = false;

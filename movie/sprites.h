@@ -15,6 +15,7 @@
 #include "swf/display_tags.h"
 #include "swf/sprite_tags.h"
 
+class TFlashSound;
 class TFlashSprite;
 class TSWFStartSound;
 
@@ -100,6 +101,10 @@ public:
     void ShowFrame(uint16_t count = 1);
     TFlashActionScript& GetFrameActions();
     TFlashActionScript& GetInitActions();
+    // The sprite's own stream sound, created (looping) and enabled on first
+    // request, written with the sprite's frames once it holds a sound.
+    TFlashSound* GetStreamSound();
+    bool StreamSoundEnabled = false;
     uint16_t GetFrameCount() const { return spriteTag_.FrameCount; }
     void SetFrameCount(uint16_t count) { spriteTag_.FrameCount = count; }
     // The sprite's timeline: SWF tags and movie-level objects in order.
@@ -116,6 +121,7 @@ private:
     std::vector<std::unique_ptr<TBasedSWFObject>> controlTags_;
     std::unique_ptr<TFlashActionScript> frameActions_;
     std::unique_ptr<TFlashActionScript> initActions_;
+    std::unique_ptr<TFlashSound> streamSound_;
 };
 
 // The tags both timelines use: RemoveObject of obj's character at depth, or

@@ -18,42 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> files;
-    fs::path root = fs::path(SharedDir()) / "corpus" / "swf-gnash";
-    std::error_code error;
-    if (!fs::is_directory(root, error)) return files;
-    for (auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file() && entry.path().extension() == ".swf") files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-struct Record {
-    uint16_t code;
-    Bytes body;
-};
-
-// Splits a run of tag records (a movie body, or a sprite's control tags).
-std::vector<Record> SplitRecords(const uint8_t* data, size_t size) {
-    std::vector<Record> records;
-    size_t at = 0;
-    while (at + 2 <= size) {
-        uint16_t header = static_cast<uint16_t>(data[at] | data[at + 1] << 8);
-        at += 2;
-        size_t length = header & 63;
-        if (length == 63) {
-            if (at + 4 > size) break;
-            length = data[at] | data[at + 1] << 8 | data[at + 2] << 16 | size_t(data[at + 3]) << 24;
-            at += 4;
-        }
-        length = std::min(length, size - at);
-        records.push_back({static_cast<uint16_t>(header >> 6), Bytes(data + at, data + at + length)});
-        at += length;
-    }
-    return records;
-}
-
 std::unique_ptr<TSWFDoAction> NewBlockTag(uint16_t code) {
     if (code == 59) return std::make_unique<TSWFDoInitAction>();
     return std::make_unique<TSWFDoAction>();
@@ -135,7 +99,7 @@ void CheckBlock(uint16_t code, const Bytes& original, TSWFObject* object, const 
     else stats.failures.push_back(where + ": differs after the XML form");
 }
 
-void Walk(const std::vector<Record>& records, const std::vector<TSWFObject*>& objects, const std::string& where,
+void Walk(const std::vector<TagRecord>& records, const std::vector<TSWFObject*>& objects, const std::string& where,
           Stats& stats) {
     for (size_t i = 0; i < records.size() && i < objects.size(); ++i) {
         const std::string here = where + " tag " + std::to_string(i);
@@ -160,7 +124,7 @@ TEST(ActionCorpus, EveryActionBlockRoundTrips) {
         reader.LoadFromFile(path);
         if (!reader.Valid) continue;
         TMemoryStream& body = reader.GetBodyStream();
-        std::vector<Record> records = SplitRecords(body.Memory(), static_cast<size_t>(body.GetSize()));
+        std::vector<TagRecord> records = SplitRecords(body.Memory(), static_cast<size_t>(body.GetSize()));
         reader.ParseTags(true, true);
         std::vector<TSWFObject*> objects;
         for (const auto& info : reader.Tags) objects.push_back(info->Object);

@@ -19,17 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> files;
-    fs::path root = fs::path(SharedDir()) / "corpus" / "swf-gnash";
-    std::error_code error;
-    if (!fs::is_directory(root, error)) return files;
-    for (auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file() && entry.path().extension() == ".swf") files.push_back(entry.path().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // The file as a plain one: the 8 leading bytes, then the rest inflated when
 // it is compressed (compressed bytes differ with the compressor's choices).
 Bytes Expanded(const Bytes& file) {
@@ -49,11 +38,6 @@ Bytes Saved(TSWFStreamReader& reader) {
     reader.SaveToStream(out);
     return out.Bytes();
 }
-
-struct TagRecord {
-    uint16_t code;
-    Bytes body;
-};
 
 // Splits a body into (code, body) pairs, ignoring how each header was framed.
 std::vector<TagRecord> SplitTags(TSWFStreamReader& reader) {

@@ -20,30 +20,6 @@ namespace {
 
 const std::set<uint16_t> kCodes = {1, 4, 5, 14, 15, 18, 19, 26, 28, 39, 45, 70, 86, 89};
 
-struct Record {
-    uint16_t code;
-    Bytes body;
-};
-
-std::vector<Record> SplitRecords(const uint8_t* data, size_t size) {
-    std::vector<Record> records;
-    size_t at = 0;
-    while (at + 2 <= size) {
-        uint16_t header = static_cast<uint16_t>(data[at] | data[at + 1] << 8);
-        at += 2;
-        size_t length = header & 0x3F;
-        if (length == 0x3F) {
-            if (at + 4 > size) break;
-            length = data[at] | data[at + 1] << 8 | data[at + 2] << 16 | size_t(data[at + 3]) << 24;
-            at += 4;
-        }
-        length = std::min(length, size - at);
-        records.push_back({static_cast<uint16_t>(header >> 6), Bytes(data + at, data + at + length)});
-        at += length;
-    }
-    return records;
-}
-
 struct Tally {
     std::map<uint16_t, int> parsed;
     std::vector<std::string> failures;
@@ -51,10 +27,10 @@ struct Tally {
 
 // Every tag of the codes above, also inside sprites: an object of its class
 // whose body, written again, is the body that was read.
-void Check(const std::string& where, const std::vector<TSWFObject*>& objects, const std::vector<Record>& records,
+void Check(const std::string& where, const std::vector<TSWFObject*>& objects, const std::vector<TagRecord>& records,
            Tally& tally) {
     for (size_t i = 0; i < records.size() && i < objects.size(); ++i) {
-        const Record& record = records[i];
+        const TagRecord& record = records[i];
         if (!kCodes.count(record.code)) continue;
         std::string here = where + " tag " + std::to_string(i) + " (" + TagIdToName(record.code) + ")";
         TSWFObject* obj = objects[i];
@@ -83,7 +59,7 @@ void CheckFile(const std::string& path, const std::string& name, Tally& tally) {
     reader.LoadFromFile(path);
     if (!reader.Valid) return;
     TMemoryStream& body = reader.GetBodyStream();
-    std::vector<Record> records = SplitRecords(body.Memory(), static_cast<size_t>(body.GetSize()));
+    std::vector<TagRecord> records = SplitRecords(body.Memory(), static_cast<size_t>(body.GetSize()));
     reader.ParseTags(true, true);
     std::vector<TSWFObject*> objects;
     for (const auto& info : reader.Tags) objects.push_back(info->Object);

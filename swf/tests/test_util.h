@@ -1,7 +1,9 @@
 // Small helpers shared by the SWF tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -63,3 +65,42 @@ inline void ReadBodyBytes(TSWFObject& tag, const Bytes& body) {
 }
 
 inline std::string SharedDir() { return TW_SHARED_DIR; }
+
+// The SWF files of the shared corpus, sorted; empty when it is not there.
+inline std::vector<std::string> CorpusFiles() {
+    namespace fs = std::filesystem;
+    std::vector<std::string> files;
+    fs::path root = fs::path(SharedDir()) / "corpus" / "swf-gnash";
+    std::error_code error;
+    if (!fs::is_directory(root, error)) return files;
+    for (auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file() && entry.path().extension() == ".swf") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+struct TagRecord {
+    uint16_t code;
+    Bytes body;
+};
+
+// Splits a run of tag records (a movie body, or a sprite's control tags)
+// into codes and bodies, whatever header form each record used.
+inline std::vector<TagRecord> SplitRecords(const uint8_t* data, size_t size) {
+    std::vector<TagRecord> records;
+    size_t at = 0;
+    while (at + 2 <= size) {
+        uint16_t header = static_cast<uint16_t>(data[at] | data[at + 1] << 8);
+        at += 2;
+        size_t length = header & 0x3F;
+        if (length == 0x3F) {
+            if (at + 4 > size) break;
+            length = data[at] | data[at + 1] << 8 | data[at + 2] << 16 | size_t(data[at + 3]) << 24;
+            at += 4;
+        }
+        length = std::min(length, size - at);
+        records.push_back({static_cast<uint16_t>(header >> 6), Bytes(data + at, data + at + length)});
+        at += length;
+    }
+    return records;
+}

@@ -120,6 +120,13 @@ TFlashImage* TFlashMovie::AddImage(const std::string& fileName) {
     return raw;
 }
 
+TFlashShape* TFlashMovie::AddImageShape(TFlashImage* image) {
+    if (!image) throw EConvertError("An image shape needs an image");
+    TFlashShape* shape = AddRectangle(0, 0, image->GetWidth(), image->GetHeight());
+    shape->AddImageFill(image, 1, 1, 1);
+    return shape;
+}
+
 TFlashSound* TFlashMovie::AddSound(const std::string& fileName) {
     auto sound = std::make_unique<TFlashSound>(this, fileName);
     sound->SetCharacterId(TakeCharacterId());

@@ -72,6 +72,8 @@ public:
     // A bitmap character from a JPEG or BMP file (none: an empty one to fill).
     // A file that cannot be loaded raises and adds nothing.
     TFlashImage* AddImage(const std::string& fileName = "");
+    // A rectangle of the image's size at (0, 0) that the image fills.
+    TFlashShape* AddImageShape(TFlashImage* image);
     // An event sound from a WAVE or MP3 file; raises and adds nothing when
     // the file cannot be used.
     TFlashSound* AddSound(const std::string& fileName);

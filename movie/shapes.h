@@ -16,6 +16,8 @@
 #include "swf/styles.h"
 #include "swf/value_records.h"
 
+class TFlashImage;
+
 // A dash pattern: dash and gap lengths in turn, in pixels (20 twips each,
 // whatever the movie's units).
 class TFlashLineStyle {
@@ -96,6 +98,11 @@ public:
                                         uint8_t yCenter = 50);
     TSWFGradientFill* AddRadialGradientColors(const std::vector<TSWFRGBAValue>& colors, uint8_t xCenter = 50,
                                               uint8_t yCenter = 50);
+    // A bitmap fill from the shape's top-left corner: mode 0 clips the
+    // picture at its size times the scales, 1 fits it to the bounds as they
+    // are now, 2 tiles it. The picture's definition is moved in front of the
+    // shape in the movie when it stands after it.
+    TSWFImageFill* AddImageFill(TFlashImage* image, uint8_t mode, float scaleX = 1, float scaleY = 1);
 
     // ---- dashed outlines
     // Created on first use; turns Dashed on.

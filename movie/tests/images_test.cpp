@@ -12,6 +12,7 @@
 
 #include "media_fixtures.h"
 #include "movie/flash_movie.h"
+#include "movie/shapes.h"
 #include "platform/jpeg.h"
 #include "platform/zstream.h"
 #include "swf/bitmap_tags.h"
@@ -37,13 +38,6 @@ std::vector<MediaBytes> FfmpegBitmaps(const std::string& swf, size_t frameBytes)
         frames.emplace_back(out.begin() + static_cast<std::ptrdiff_t>(at),
                             out.begin() + static_cast<std::ptrdiff_t>(at + frameBytes));
     return frames;
-}
-
-int MaxDifference(const MediaBytes& a, const MediaBytes& b) {
-    if (a.size() != b.size()) return 256;
-    int worst = 0;
-    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
-    return worst;
 }
 
 double MeanDifference(const MediaBytes& a, const MediaBytes& b) {
@@ -156,14 +150,6 @@ std::string WriteTemporary(const std::string& name, const MediaBytes& bytes) {
     std::string path = UniqueTemporary(FixtureDir() + "/" + name);
     WriteFileBytes(path, bytes.data(), bytes.size());
     return path;
-}
-
-// The bitmap tags of a written movie, read back.
-std::unique_ptr<TSWFStreamReader> ReadMovie(const std::string& path) {
-    auto reader = std::make_unique<TSWFStreamReader>();
-    reader->LoadFromFile(path);
-    reader->ParseTags(true, true);
-    return reader;
 }
 
 }  // namespace
@@ -489,4 +475,78 @@ TEST(FlashImage, DamagedFilesRaiseAndAddNothing) {
     // An image that was never loaded says so when the movie is made.
     movie.AddImage();
     EXPECT_THROW(movie.MakeStream(), Exception);
+}
+
+// Image fills: the fill type and matrix of each mode, the correction for
+// players before SWF 8, and the picture defined before the shape.
+TEST(FlashImage, ImageFillsOfShapes) {
+    std::string square = WriteTemporary("square.bmp", MakeBmp(100, 100, 24, {}, MediaBytes(100 * 100 * 3, 0x40)));
+    std::string column = WriteTemporary("column.bmp", MakeBmp(1, 2, 24, {}, MediaBytes(8, 0x40)));
+    // Fitted: twips of the shape per pixel of the picture.
+    const int32_t corrected40 = SingleToFixed(40 + 15.0f / 4096), corrected20 = SingleToFixed(20 + 15.0f / 4096);
+    for (bool correct : {true, false}) {
+        SCOPED_TRACE(correct ? "corrected" : "not corrected");
+        TFlashMovie movie(0, 0, 400, 400, 12, true);
+        movie.SetCorrectImageFill(correct);
+        // The shape comes first: the fill moves the picture in front of it.
+        TFlashShape* shape = movie.AddRectangle(10, 10, 210, 210);
+        TFlashImage* image = movie.AddImage(square);
+        TSWFImageFill* fit = shape->AddImageFill(image, 1);
+        auto& list = movie.GetObjectList();
+        ASSERT_EQ(list.size(), 2u);
+        EXPECT_EQ(list[0].get(), image);
+        EXPECT_EQ(list[1].get(), shape);
+        EXPECT_EQ(fit->FillStyleType, kFillClipBitmap);
+        EXPECT_EQ(fit->BitmapId, image->GetCharacterId());
+        EXPECT_EQ(fit->BitmapMatrix.ScaleX, correct ? corrected40 : SingleToFixed(40));
+        EXPECT_EQ(fit->BitmapMatrix.ScaleY, fit->BitmapMatrix.ScaleX);
+        EXPECT_EQ(fit->BitmapMatrix.TranslateX, correct ? 195 : 200);
+        EXPECT_EQ(fit->BitmapMatrix.TranslateY, correct ? 195 : 200);
+        EXPECT_EQ(shape->Fill1Index, 1);
+
+        TSWFImageFill* clip = shape->AddImageFill(image, 0, 0.5f, 2);
+        EXPECT_EQ(clip->FillStyleType, kFillClipBitmap);
+        EXPECT_EQ(clip->BitmapMatrix.ScaleX, SingleToFixed(10));
+        EXPECT_EQ(clip->BitmapMatrix.ScaleY, SingleToFixed(40));
+        TSWFImageFill* tile = shape->AddImageFill(image, 2);
+        EXPECT_EQ(tile->FillStyleType, kFillTileBitmap);
+        EXPECT_EQ(tile->BitmapMatrix.ScaleX, SingleToFixed(20));
+        EXPECT_EQ(shape->Fill1Index, 3);
+
+        // A 1-pixel-wide picture fitted to a shape 20000 twips wide.
+        TFlashImage* thin = movie.AddImage(column);
+        TFlashShape* wide = movie.AddRectangle(0, 0, 1000, 10);
+        TSWFImageFill* stretched = wide->AddImageFill(thin, 1);
+        EXPECT_EQ(stretched->BitmapMatrix.ScaleX, SingleToFixed(16383));
+
+        TFlashShape* own = movie.AddImageShape(image);
+        EXPECT_EQ(own->GetWidth(), 100);
+        EXPECT_EQ(own->GetHeight(), 100);
+        auto* ownFill = dynamic_cast<TSWFImageFill*>(own->FillStyles.at(0).get());
+        ASSERT_NE(ownFill, nullptr);
+        EXPECT_EQ(ownFill->BitmapMatrix.ScaleX, correct ? corrected20 : SingleToFixed(20));
+    }
+    // SWF 8 players place fills exactly: a movie of that version turns the
+    // correction off.
+    TFlashMovie movie(0, 0, 400, 400, 12, true);
+    EXPECT_TRUE(movie.CorrectImageFill);
+    movie.SetVersion(8);
+    EXPECT_FALSE(movie.CorrectImageFill);
+
+    // The XML form names the picture by its identifier and the mode by name.
+    TFlashImage* image = movie.AddImage(square);
+    TXmlDocument document;
+    document.LoadFromString("<Shape XMin=\"0\" YMin=\"0\" XMax=\"50\" YMax=\"50\">"
+                            "<ImageFill Type=\"Tile\" ScaleX=\"2\" ScaleY=\"3\" ID=\"" +
+                            std::to_string(image->GetCharacterId()) + "\"/></Shape>");
+    TFlashShape* shape = movie.AddShape();
+    TXMLReadWriteSettings settings;
+    shape->LoadFromXml(document.DocumentElement(), settings);
+    auto* fill = dynamic_cast<TSWFImageFill*>(shape->FillStyles.at(0).get());
+    ASSERT_NE(fill, nullptr);
+    EXPECT_EQ(fill->FillStyleType, kFillTileBitmap);
+    EXPECT_EQ(fill->BitmapMatrix.ScaleX, SingleToFixed(40));
+    EXPECT_EQ(fill->BitmapMatrix.ScaleY, SingleToFixed(60));
+    document.LoadFromString("<Shape><ImageFill ID=\"999\"/></Shape>");
+    EXPECT_THROW(movie.AddShape()->LoadFromXml(document.DocumentElement(), settings), EConvertError);
 }

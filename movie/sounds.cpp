@@ -38,7 +38,7 @@ bool IsMPEGFormat(uint16_t tag) {
 }
 
 // Raises unless the reader holds a sound that a movie can carry.
-void CheckSource(const TWaveReader& r, const std::string& fileName) {
+void CheckSource(TWaveReader& r, const std::string& fileName) {
     const char* name = fileName.c_str();
     switch (r.FormatTag) {
         case 0:
@@ -66,6 +66,10 @@ void CheckSource(const TWaveReader& r, const std::string& fileName) {
         case kFormatMP3File:
             if (!r.GetDataStream() || r.FrameCount == 0 || r.SamplesPerFrame == 0)
                 throw EReadError(FormatStr("Sound file \"%s\" holds no MPEG audio frames", name));
+            // A movie's MP3 sound is Layer III; players decode no other layer.
+            if (r.GetMPEG().Header.LayerID != 1)
+                throw EReadError(FormatStr("Sound file \"%s\" holds MPEG audio Layer %d; a movie carries Layer III only",
+                                           name, 4 - r.GetMPEG().Header.LayerID));
             break;
         default:
             throw EReadError(

@@ -398,6 +398,7 @@ TEST(FlashSound, UnusableFilesRaiseAndAddNothing) {
     uint32_t state = 5;
     for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1664525 + 1013904223) >> 24);
     std::string pcm48 = SoundFixture("movie-pcm16-48k.wav", "-c:a pcm_s16le -ac 1 -ar 48000", 0.2);
+    std::string mp2 = SoundFixture("movie-mp2.wav", "-c:a mp2 -ac 1 -ar 22050 -f wav", 0.5);
     struct Case {
         const char* name;
         MediaBytes bytes;
@@ -408,6 +409,7 @@ TEST(FlashSound, UnusableFilesRaiseAndAddNothing) {
         {"silent.wav", patched(pcm, 22, {0, 0}), "0 channels"},
         {"blocks.wav", patched(adpcm, 32, {4, 0}), "Microsoft ADPCM blocks"},
         {"rate.wav", ReadFileBytes(pcm48), "48000 samples per second"},
+        {"layer2.wav", ReadFileBytes(mp2), "Layer 2"},
         {"header.mp3", cut(mp3, 300), "MP3"},
         {"noise.mp3", noise, "MP3"},
         {"noise.wav", noise, "not a WAVE or MP3 file"},

@@ -1,8 +1,10 @@
-// Pictures of the movie builder, judged by tools nobody here wrote: every
-// BMP layout that ImageMagick writes goes into a movie as a lossless bitmap
-// that ffmpeg decodes back to ImageMagick's pixels; JPEG files become
-// DefineBitsJPEG2 that ffmpeg decodes close to the source. Beside them the
-// layouts of the tag data, transparency, and damaged files.
+// Pictures of the movie builder, judged by tools nobody here wrote: the BMP
+// layouts that ImageMagick writes go into movies as lossless bitmaps that
+// ffmpeg decodes back to ImageMagick's pixels (padded rows and 15-bit
+// pixels are judged by the real player, in player/images_player_test.cpp);
+// JPEG files become DefineBitsJPEG2 that ffmpeg decodes close to the
+// source. Beside them the layouts of the tag data, transparency, image
+// fills, and damaged files.
 #include "movie/images.h"
 
 #include <gtest/gtest.h>
@@ -416,6 +418,23 @@ TEST(FlashImage, TransparencyMovesBetweenJPEGAndPixels) {
     EXPECT_EQ(jpeg->GetAlphaData()[29], 0);
     EXPECT_EQ(jpeg->GetAlphaData()[30], 255);
     EXPECT_EQ(jpeg->RequiredVersion(), 3);
+
+    // As a composer makes its pictures: an empty image given a bitmap's
+    // pixels, turned into JPEG, then given a bitmap of alpha values.
+    TBMPReader picture, mask;
+    picture.LoadFromFile(BmpFixture({"24bit", "-type truecolor BMP3:"}));
+    TMemoryStream maskFile(MakeBmp(61, 37, 8, greys, plane));
+    mask.LoadFromStream(maskFile);
+    TFlashImage* composed = movie.AddImage();
+    composed->LoadFromBitmap(picture);
+    composed->SetAsJPEG(true);
+    EXPECT_FALSE(composed->GetHasAlpha());
+    composed->SetAlphaFromBitmap(mask);
+    EXPECT_EQ(composed->GetAlphaData(), jpeg->GetAlphaData());
+    reader = Reread(movie);
+    int jpeg3Tags = 0;
+    for (size_t i = 0; i < reader->TagCount(); ++i) jpeg3Tags += reader->GetTagInfo(i).TagCode == 35;
+    EXPECT_EQ(jpeg3Tags, 2);  // the first picture went back to pixels
 }
 
 // Damaged and unusable files raise with a message that names the problem,

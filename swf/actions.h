@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/xml.h"
 #include "swf/bits_engine.h"
+#include "swf/names.h"
 
 class TSWFActionList;
 
@@ -248,6 +250,17 @@ private:
     std::unique_ptr<TSWFAction> TakeMarker(TSWFOffsetMarker& marker);
     std::vector<std::unique_ptr<TSWFAction>> items_;
 };
+
+// CopyFieldsFrom takes any action; copying another class is a caller's
+// mistake that must surface as a message, not as a bad_cast.
+template <class T>
+const T& SourceAs(const TSWFAction& source, const TSWFAction& target) {
+    auto* typed = dynamic_cast<const T*>(&source);
+    if (!typed)
+        throw EConvertError("Cannot copy the fields of " + ActionCodeToName(source.ActionCode, true) + " into " +
+                            ActionCodeToName(target.ActionCode, true));
+    return *typed;
+}
 
 // The size of the record in the file: 1 below 0x80, BodySize + 3 otherwise;
 // a byte-code item counts the bytes it writes, a marker none.

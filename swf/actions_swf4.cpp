@@ -10,16 +10,6 @@
 
 namespace {
 
-template <class T>
-const T& SourceAs(const TSWFAction& source, const TSWFAction& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (!typed)
-        throw EConvertError(FormatStr("Cannot copy the fields of %s into %s",
-                                      ActionCodeToName(source.ActionCode, true).c_str(),
-                                      ActionCodeToName(target.ActionCode, true).c_str()));
-    return *typed;
-}
-
 const char* const kPushTypeNames[] = {"str",  "float", "null", "undef",  "reg",    "bool",
                                       "double", "int", "const8", "const16", "def"};
 

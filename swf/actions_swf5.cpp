@@ -7,16 +7,6 @@
 
 namespace {
 
-template <class T>
-const T& SourceAs(const TSWFAction& source, const TSWFAction& target) {
-    auto* typed = dynamic_cast<const T*>(&source);
-    if (!typed)
-        throw EConvertError(FormatStr("Cannot copy the fields of %s into %s",
-                                      ActionCodeToName(source.ActionCode, true).c_str(),
-                                      ActionCodeToName(target.ActionCode, true).c_str()));
-    return *typed;
-}
-
 // A text of blanks only would be dropped by an XML parser as layout, so it
 // goes into a CDATA section.
 void SetNodeText(TXmlNode node, const std::string& text) {

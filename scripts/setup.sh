@@ -10,6 +10,17 @@ packages=(
   openssl ffmpeg imagemagick haxe chromium fonts-dejavu-core
 )
 
+# Each library lists what else it needs in scripts/packages.d/<library>.list
+# (one Debian package a line, '#' starts a comment).
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+for list in "$here"/scripts/packages.d/*.list; do
+  [ -f "$list" ] || continue
+  while read -r line; do
+    line="${line%%#*}"
+    for word in $line; do packages+=("$word"); done
+  done < "$list"
+done
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -29,7 +40,6 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 if [ -f "$here/platform/player/setup.sh" ]; then
   bash "$here/platform/player/setup.sh"
 fi

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "pictures/color_reduction.h"
+#include "pictures/dithering.h"
 #include "pictures/picture_bitmap.h"
 #include "platform/stream.h"
 

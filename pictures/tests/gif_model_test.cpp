@@ -208,3 +208,30 @@ TEST(GifModel, ExtensionsRoundTripThroughTheStream) {
     EXPECT_EQ(dynamic_cast<TGIFAppExtNSLoop&>(*blocks[3]).LoopCount, 513);
     EXPECT_EQ(dynamic_cast<TGIFAppExtNSLoop&>(*blocks[3]).BufferSizeHint, 0x01020304u);
 }
+
+TEST(GifModel, IndexedBitmapsKeepTheirIndicesAndColourTable) {
+    for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit}) {
+        int colours = format == TPixelFormat::pf1bit ? 2 : format == TPixelFormat::pf4bit ? 16 : 256;
+        SCOPED_TRACE(colours);
+        TBitmap bitmap = MakeBitmap(13, 5, format);
+        std::vector<TPaletteEntry> palette(static_cast<size_t>(colours));
+        for (int i = 0; i < colours; ++i) palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, 0};
+        bitmap.SetPaletteEntries(0, colours, palette.data());
+        // Pack index (x + y) mod colours into each row, most significant first.
+        int bits = colours == 2 ? 1 : colours == 16 ? 4 : 8;
+        for (int y = 0; y < 5; ++y) {
+            uint8_t* row = bitmap.ScanLine(y);
+            for (int x = 0; x < 13; ++x) {
+                int bit = x * bits;
+                row[bit / 8] = static_cast<uint8_t>(row[bit / 8] | (((x + y) % colours) << (8 - bits - bit % 8)));
+            }
+        }
+        TGIFImage gif;
+        gif.AddImage(bitmap);
+        const TGIFSubImage& frame = gif.GetSubImage(0);
+        ASSERT_EQ(frame.LocalTable().Count(), colours);
+        EXPECT_EQ(frame.LocalTable()[1], (TGIFColor{1, 254, 7}));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 13; ++x) ASSERT_EQ(frame.IndexData()[y * 13 + x], (x + y) % colours) << x << "," << y;
+    }
+}

@@ -91,7 +91,6 @@ public:
     void LoadFromStream(TStream& stream, int count);
 
 private:
-    void Changed();
     void Reserve(int count);
 
     TGIFImage* image_;

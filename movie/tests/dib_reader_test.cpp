@@ -79,7 +79,7 @@ const std::vector<uint32_t> kSixteenColours = {0x000000, 0xFF0000, 0x00FF00, 0x0
                                                0x008080, 0x800080, 0xC0C0C0, 0xFFFFFF};
 
 TEST(DIBReader, ImageMagickBmpsLoadPixelEqual) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     for (const PictureFixture& layout : BmpLayouts()) {
         SCOPED_TRACE(layout.name);
         std::string file = BmpFixture(layout);
@@ -95,7 +95,7 @@ TEST(DIBReader, ImageMagickBmpsLoadPixelEqual) {
 // ImageMagick writes no top-down files: turn its 24-bit one upside down in
 // memory, negate the height, and let ImageMagick judge the result.
 TEST(DIBReader, TopDownRowsLoadPixelEqual) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     std::string file = BmpFixture(BmpLayouts()[10]);
     ASSERT_FALSE(file.empty());
     MediaBytes bytes = ReadFileBytes(file);
@@ -132,7 +132,7 @@ TEST(DIBReader, TopDownRowsLoadPixelEqual) {
 // bitmap, for both depths; ImageMagick decodes the same files. (It wants
 // bytes after the end-of-bitmap escape, which both readers ignore.)
 TEST(DIBReader, RunLengthEscapesMatchImageMagick) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     struct {
         const char* name;
         uint16_t bits;
@@ -207,7 +207,7 @@ TEST(DIBReader, RunLengthBoundsAreKept) {
 }
 
 TEST(DIBReader, DamagedFilesRaiseClearErrorsOrLoad) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     uint32_t state = 12345;
     for (const PictureFixture& layout : BmpLayouts()) {
         SCOPED_TRACE(layout.name);
@@ -252,7 +252,7 @@ TEST(DIBReader, DamagedFilesRaiseClearErrorsOrLoad) {
 }
 
 TEST(DIBReader, SavedFilesReadBackInImageMagick) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     for (const char* name : {"4bit", "rle8", "16bit-565", "24bit", "32bit-alpha"}) {
         SCOPED_TRACE(name);
         const PictureFixture* layout = nullptr;

@@ -11,6 +11,10 @@ TCompileContext::TCompileContext()
 
 TCompileContext::~TCompileContext() = default;
 
+TCompileUnit::~TCompileUnit() {
+    for (TParseTreeNode* node : Nodes) node->~TParseTreeNode();
+}
+
 // Folders keep their case: file names are case-sensitive here. A relative
 // folder is refused, because it would be found through the working
 // directory.

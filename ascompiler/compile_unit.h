@@ -1,8 +1,11 @@
 // One compilation of one source: its parse tree, the scopes opened while it
-// was parsed, and its constant pool. The unit owns all of them.
+// was parsed, and its constant pool. The unit owns all of them; nodes live
+// in an arena of the unit (a large source makes a million of them) and go
+// all at once with it.
 #pragma once
 
 #include <memory>
+#include <memory_resource>
 #include <vector>
 
 #include "ascompiler/containers.h"
@@ -14,13 +17,29 @@ class TFlashPlaceObject;
 
 class TCompileUnit {
 public:
+    TCompileUnit() = default;
+    ~TCompileUnit();
+    TCompileUnit(const TCompileUnit&) = delete;
+    TCompileUnit& operator=(const TCompileUnit&) = delete;
+
+    template <class T, class... Args>
+    T* NewNode(Args&&... args) {
+        void* memory = arena_.allocate(sizeof(T), alignof(T));
+        T* node = new (memory) T(std::forward<Args>(args)...);
+        Nodes.push_back(node);
+        return node;
+    }
+
     TProgramNode* Root = nullptr;
     // The compile target: at most one is set; none for a class file.
     TFlashActionScript* TargetBuilder = nullptr;
     TFlashButton* TargetButton = nullptr;
     TFlashPlaceObject* TargetPlacement = nullptr;
 
-    std::vector<std::unique_ptr<TParseTreeNode>> Nodes;
+    std::vector<TParseTreeNode*> Nodes;  // every node, in the arena
     std::vector<std::unique_ptr<TIdentTable>> Tables;
     TConstantPool ConstantPool;
+
+private:
+    std::pmr::monotonic_buffer_resource arena_;
 };

@@ -12,6 +12,12 @@ TCompileContext::TCompileContext()
 TCompileContext::~TCompileContext() = default;
 
 TCompileUnit::~TCompileUnit() {
+    for (auto [info, scope] : DefinedClasses) {
+        if (info->Scope == scope) {
+            info->Definition = nullptr;
+            info->Scope = nullptr;
+        }
+    }
     for (TParseTreeNode* node : Nodes) node->~TParseTreeNode();
 }
 

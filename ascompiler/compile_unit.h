@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <memory_resource>
+#include <utility>
 #include <vector>
 
 #include "ascompiler/containers.h"
@@ -37,6 +38,9 @@ public:
     TFlashPlaceObject* TargetPlacement = nullptr;
 
     std::vector<TParseTreeNode*> Nodes;  // every node, in the arena
+    // Classes whose definition this unit holds: they forget it when the
+    // unit goes (an entry of the class table outlives a frame script's unit).
+    std::vector<std::pair<TClassInfo*, TIdentTable*>> DefinedClasses;
     std::vector<std::unique_ptr<TIdentTable>> Tables;
     TConstantPool ConstantPool;
 

@@ -203,6 +203,8 @@ void TRegExpr::SetInputString(const std::string& text) {
     starts_.fill(-1);
     ends_.fill(-1);
     subject_ = text;
+    size_t nul = text.find('\0');
+    subjectEnd_ = static_cast<int64_t>(nul == std::string::npos ? text.size() : nul);
 }
 
 int64_t TRegExpr::MatchPos(int n) const {
@@ -826,18 +828,26 @@ int32_t TRegExpr::ParseAtom(int& flags) {
 
 void TRegExpr::BuildStartSet() {
     startSet_.fill(0);
-    int budget = 4 * static_cast<int>(program_.size()) + 64;
-    AddStartChars(1, startSet_, budget);
+    std::vector<bool> visited(program_.size());
+    AddStartChars(1, startSet_, visited, 0);
 }
 
 // Adds the characters at which a match of the chain from `node` can begin.
-// The budget ends walks that would come round to a node again.
-void TRegExpr::AddStartChars(int32_t node, CharSet& set, int& budget) {
+// A node reached again adds nothing new: its characters are being or have
+// been added. Past a nesting depth the set takes every character, which is
+// never wrong, only slower.
+void TRegExpr::AddStartChars(int32_t node, CharSet& set, std::vector<bool>& visited, int depth) {
+    if (depth > 200) {
+        set.fill(0xFF);
+        return;
+    }
     for (int32_t scan = node;;) {
-        if (--budget < 0 || scan == 0) {
+        if (scan == 0) {
             set.fill(0xFF);
             return;
         }
+        if (visited[static_cast<size_t>(scan)]) return;
+        visited[static_cast<size_t>(scan)] = true;
         const uint8_t op = Op(scan);
         const uint8_t* operand = &program_[scan + 5];
         switch (op) {
@@ -855,7 +865,7 @@ void TRegExpr::AddStartChars(int32_t node, CharSet& set, int& budget) {
         case OpBranch:
             if (Op(Next(scan)) == OpBranch) {
                 for (int32_t alt = scan; alt != 0 && Op(alt) == OpBranch; alt = Next(alt))
-                    AddStartChars(alt + 5, set, budget);
+                    AddStartChars(alt + 5, set, visited, depth + 1);
                 return;
             }
             scan += 5;
@@ -886,19 +896,19 @@ void TRegExpr::AddStartChars(int32_t node, CharSet& set, int& budget) {
                 if (IsDigitChar(static_cast<char>(c)) == (op == OpDigit)) Include(set, static_cast<uint8_t>(c));
             return;
         case OpStar: case OpStarLazy:
-            AddStartChars(scan + 5, set, budget);
+            AddStartChars(scan + 5, set, visited, depth + 1);
             scan = Next(scan);
             continue;
         case OpPlus: case OpPlusLazy:
-            AddStartChars(scan + 5, set, budget);
+            AddStartChars(scan + 5, set, visited, depth + 1);
             return;
         case OpCount: case OpCountLazy:
-            AddStartChars(scan + 13, set, budget);
+            AddStartChars(scan + 13, set, visited, depth + 1);
             if (ReadInt(scan + 5) != 0) return;
             scan = Next(scan);
             continue;
         case OpLoop: case OpLoopLazy:
-            AddStartChars(scan - ReadInt(scan + 13), set, budget);
+            AddStartChars(scan - ReadInt(scan + 13), set, visited, depth + 1);
             if (ReadInt(scan + 5) != 0) return;
             scan = Next(scan);
             continue;
@@ -932,8 +942,7 @@ bool TRegExpr::RunFrom(int32_t offset) {
     const std::string& subject = *subject_;
     if (static_cast<size_t>(offset) > subject.size() + 1) return false;
     text_ = subject.c_str();
-    size_t nul = subject.find('\0');
-    end_ = static_cast<int64_t>(nul == std::string::npos ? subject.size() : nul);
+    end_ = subjectEnd_;
     const int64_t from = offset - 1;
     if (from > end_) return false;  // the offset lies past the first NUL
     std::string_view rest(text_ + from, static_cast<size_t>(end_ - from));

@@ -332,6 +332,14 @@ TEST(RegExprLimits, CatastrophicPatternsOnAMegabyte) {
     // A body that matches empty repeats without end until the limit.
     re.SetPattern("(a?)(b|\\1)*c");
     EXPECT_EQ(Raised([&] { re.MatchString("bc"); }), limit);
+    // Long chains of optional pieces, zero-width loop bodies among them.
+    std::string optional, lazyAnchors;
+    for (int i = 0; i < 20000; ++i) {
+        optional += "x?";
+        lazyAnchors += "^?";
+    }
+    EXPECT_EQ(Search(optional + "a", "xxa"), "1+3");
+    EXPECT_EQ(Search(lazyAnchors + "a", "ba", "-g"), "2+1");
     // Deep nesting ends at the fifteenth group.
     EXPECT_EQ(CompileError(std::string(100000, '(')).substr(0, 4), "102 ");
 }

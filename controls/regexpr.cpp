@@ -68,18 +68,22 @@ TRegExpr::TRegExpr() {
 
 TRegExpr::~TRegExpr() = default;
 
-char TRegExpr::DefaultInvertCase(char c) {
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> t{};
+// The code page's upper case of each character, or its lower case when the
+// upper case is the character itself.
+static const std::array<uint8_t, 256>& DefaultInversions() {
+    static const std::array<uint8_t, 256> table = [] {
+        std::array<uint8_t, 256> t{};
         for (int i = 0; i < 256; ++i) {
             std::string one(1, static_cast<char>(i));
             std::string upper = AnsiUpperCase(one);
-            t[i] = upper[0] != one[0] ? upper[0] : AnsiLowerCase(one)[0];
+            t[i] = static_cast<uint8_t>(upper[0] != one[0] ? upper[0] : AnsiLowerCase(one)[0]);
         }
         return t;
     }();
-    return table[static_cast<uint8_t>(c)];
+    return table;
 }
+
+char TRegExpr::DefaultInvertCase(char c) { return static_cast<char>(DefaultInversions()[static_cast<uint8_t>(c)]); }
 
 std::string TRegExpr::ErrorText(int32_t code) const {
     switch (code) {
@@ -230,7 +234,11 @@ void TRegExpr::EnsureCompiled() {
     for (char c : LineSeparators) Include(lineSeparatorSet_, static_cast<uint8_t>(c));
     wordSet_.fill(0);
     for (char c : WordChars) Include(wordSet_, static_cast<uint8_t>(c));
-    for (int i = 0; i < 256; ++i) invert_[i] = static_cast<uint8_t>(InvertCase(static_cast<char>(i)));
+    auto* hook = InvertCase.target<char (*)(char)>();
+    if (hook != nullptr && *hook == &DefaultInvertCase)
+        invert_ = DefaultInversions();
+    else
+        for (int i = 0; i < 256; ++i) invert_[i] = static_cast<uint8_t>(InvertCase(static_cast<char>(i)));
     if (program_.empty()) {
         if (!hasExpression_) SignalError(1003);
         CompileProgram();
@@ -1116,6 +1124,16 @@ bool TRegExpr::MatchAt(int64_t start) {
     int64_t pos = start;
     int32_t scan = 1;
 
+    // The alternative after `branch`, skipping those that begin with a
+    // literal whose first character is not the one at the cursor.
+    auto nextAlternative = [&](int32_t branch) {
+        for (;;) {
+            branch = Next(branch);
+            if (branch == 0 || Op(branch) != OpBranch) return 0;
+            if (Op(branch + 5) != OpLiteral || program_[branch + 10] == SubjectAt(pos)) return branch;
+        }
+    };
+
     // Pops the stack to the latest choice point and resumes it; false when
     // none is left.
     auto backtrack = [&]() {
@@ -1129,8 +1147,8 @@ bool TRegExpr::MatchAt(int64_t start) {
             case Frame::RestoreDepth: loopDepth_ = static_cast<int32_t>(f.a); break;
             case Frame::Alternative: {
                 pos = f.a;
-                int32_t next = Next(f.node);
-                if (next != 0 && Op(next) == OpBranch) push(Frame::Alternative, next, pos, 0);
+                int32_t next = nextAlternative(f.node);
+                if (next != 0) push(Frame::Alternative, next, pos, 0);
                 scan = f.node + 5;
                 return true;
             }
@@ -1222,8 +1240,19 @@ bool TRegExpr::MatchAt(int64_t start) {
         }
         case OpBranch: {
             const int32_t next = Next(scan);
-            if (next != 0 && Op(next) == OpBranch) push(Frame::Alternative, next, pos, 0);
-            scan += 5;
+            if (next == 0 || Op(next) != OpBranch) {  // a lone branch: its content
+                scan += 5;
+                continue;
+            }
+            int32_t branch = scan;
+            if (Op(branch + 5) == OpLiteral && program_[branch + 10] != SubjectAt(pos)) branch = nextAlternative(branch);
+            if (branch == 0) {
+                ok = false;
+                break;
+            }
+            const int32_t later = nextAlternative(branch);
+            if (later != 0) push(Frame::Alternative, later, pos, 0);
+            scan = branch + 5;
             continue;
         }
         case OpBack: case OpEmpty: case OpNoOp: break;

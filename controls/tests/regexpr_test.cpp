@@ -147,10 +147,13 @@ TEST(RegExprSearch, Semantics) {
         {"\\r$", "m", "a\r\nb", "no"},
         {"^\\n", "m", "a\r\nb", "no"},
         {"$\\r", "m", "a\r\nb", "2+1"},
+        {"(?m)$\\n", "", "a\nb", "2+1"},  // line mode from inside the expression reaches the start set
         {"a.b", "-s", "a\nb", "no"},
         {"a.+", "-s", "abc\r\nd", "1+3"},
         // Escapes and classes.
         {"\\x41\\x{42}\\t", "", "AB\t", "1+3"},
+        {"a\\x{}", "", "a", "no"},  // a NUL is the subject's end, never a character
+        {"a[\\x00b]", "", "a", "no"},
         {"[\\d.]+", "", "v1.25x", "2+4"},
         {"[a\\-z]+", "", "b-az", "2+3"},
         {"[]a]+", "", "x]a]", "2+3"},

@@ -701,72 +701,62 @@ void TIEBitmap::Fill(double value) {
     auto v = static_cast<int32_t>(Trunc(value));
     TRGB c = IEColorToRGB(v);
     bool white = c == TRGB{255, 255, 255};
-    int32_t width = width_;
-    auto eachRow = [&](auto&& fillRow) {
-        for (int32_t y = 0; y < height_; ++y) fillRow(GetScanline(y));
-        if (location_ == ieFile) ReleaseCurrentRow();
-    };
+    // One pixel's bytes; every pixel of a row gets them. The row is made
+    // once, from the first row as it is (the unused fourth byte of ie32RGB
+    // stays), and written to every row.
+    uint8_t pixel[6] = {};
+    size_t size = static_cast<size_t>(bitCount_ / 8);
     switch (pixelFormat_) {
         case ie1g:
-            eachRow([&](uint8_t* row) { std::memset(row, v ? 255 : 0, static_cast<size_t>(rowLen_)); });
-            fullOpacity_ = v != 0;
-            break;
         case ie8p:
-        case ie8g:
-            eachRow([&](uint8_t* row) { std::memset(row, static_cast<uint8_t>(v), static_cast<size_t>(rowLen_)); });
-            fullOpacity_ = v == 255;
-            break;
+        case ie8g: {
+            uint8_t byte = pixelFormat_ == ie1g ? (v ? 255 : 0) : static_cast<uint8_t>(v);
+            for (int32_t y = 0; y < height_; ++y) std::memset(GetScanline(y), byte, static_cast<size_t>(rowLen_));
+            if (location_ == ieFile) ReleaseCurrentRow();
+            fullOpacity_ = pixelFormat_ == ie1g ? v != 0 : v == 255;
+            return;
+        }
         case ie16g: {
             auto word = static_cast<uint16_t>(v);
-            eachRow([&](uint8_t* row) {
-                for (int32_t x = 0; x < width; ++x) std::memcpy(row + 2 * x, &word, 2);
-            });
+            std::memcpy(pixel, &word, 2);
             fullOpacity_ = word == 65535;
             break;
         }
         case ie24RGB:
-        case ie32RGB: {
-            int step = pixelFormat_ == ie24RGB ? 3 : 4;
-            eachRow([&](uint8_t* row) {
-                for (int32_t x = 0; x < width; ++x) std::memcpy(row + step * x, &c, 3);
-            });
+        case ie32RGB:
+            std::memcpy(pixel, &c, 3);
+            size = 3;
             fullOpacity_ = white;
             break;
-        }
         case ie32f: {
             auto f = static_cast<float>(value);
-            eachRow([&](uint8_t* row) {
-                for (int32_t x = 0; x < width; ++x) std::memcpy(row + 4 * x, &f, 4);
-            });
+            std::memcpy(pixel, &f, 4);
             fullOpacity_ = value == 1.0;
             break;
         }
         case ieCMYK: {
             uint32_t cmyk = IERGBToCMYK(IERGBToDWord(c));
-            eachRow([&](uint8_t* row) {
-                for (int32_t x = 0; x < width; ++x) std::memcpy(row + 4 * x, &cmyk, 4);
-            });
+            std::memcpy(pixel, &cmyk, 4);
             fullOpacity_ = white;
             break;
         }
         case ieRGB48: {
             uint16_t words[3] = {static_cast<uint16_t>(c.r * 257), static_cast<uint16_t>(c.g * 257),
                                  static_cast<uint16_t>(c.b * 257)};
-            eachRow([&](uint8_t* row) {
-                for (int32_t x = 0; x < width; ++x) std::memcpy(row + 6 * x, words, 6);
-            });
+            std::memcpy(pixel, words, 6);
             fullOpacity_ = white;
             break;
         }
-        case ieCIELab: {
-            uint8_t lab[3];
-            IERGB2CIELab(c, lab);
-            eachRow([&](uint8_t* row) {
-                for (int32_t x = 0; x < width; ++x) std::memcpy(row + 3 * x, lab, 3);
-            });
+        case ieCIELab:
+            IERGB2CIELab(c, pixel);
             fullOpacity_ = white;
             break;
-        }
-        default: break;
+        default: return;
     }
+    size_t step = static_cast<size_t>(bitCount_ / 8);
+    const uint8_t* first = GetScanline(0);
+    std::vector<uint8_t> row(first, first + rowLen_);
+    for (int32_t x = 0; x < width_; ++x) std::memcpy(row.data() + step * static_cast<size_t>(x), pixel, size);
+    for (int32_t y = 0; y < height_; ++y) std::memcpy(GetScanline(y), row.data(), row.size());
+    if (location_ == ieFile) ReleaseCurrentRow();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_helpers.h"
 
 namespace {
@@ -368,4 +369,36 @@ TEST(BitmapStorage, FillWritesEveryFormatsValue) {
     float value;
     std::memcpy(&value, gray.GetScanline(1) + 4, 4);
     EXPECT_EQ(value, 0.25f);
+}
+
+TEST(DibAndWorkBitmaps, SizesRowsAndRefusals) {
+    TIEDibbitmap dib;
+    EXPECT_FALSE(dib.Allocate(10, 10, ie8g));
+    EXPECT_EQ(dib.Bits, nullptr);
+    ASSERT_TRUE(dib.Allocate(10, 2, ie1g));
+    EXPECT_EQ(dib.RowLen, 4);
+    EXPECT_EQ(dib.BitmapInfo.biSizeImage, 8u);
+    EXPECT_EQ(dib.GetScanline(0), dib.Bits + 4);
+    EXPECT_EQ(dib.GetPixelFormat(), ie1g);
+    dib.GetScanline(1)[0] = 0xA5;
+
+    TIEDibbitmap copy;
+    copy.Assign(dib);
+    EXPECT_EQ(copy.Width, 10);
+    EXPECT_EQ(copy.GetScanline(1)[0], 0xA5);
+    TIEBitmap other(3, 3, ie24RGB);
+    copy.Assign(other);  // only from another DIB
+    EXPECT_EQ(copy.Width, 10);
+    EXPECT_FALSE(copy.AllocateBits(-5, 3, 24));
+
+    TIEWorkBitmap work(7, 3, 24);
+    EXPECT_EQ(work.RowLen, 24);
+    uint8_t* bits = work.Bits;
+    work.GetScanline(2)[0] = 9;
+    work.Allocate(7, 3, 24);  // unchanged: pixels kept
+    EXPECT_EQ(work.Bits, bits);
+    EXPECT_EQ(work.GetScanline(2)[0], 9);
+    EXPECT_EQ(work.GetScanline(2), work.Bits);
+    work.Free();
+    EXPECT_EQ(work.Width, 0);
 }

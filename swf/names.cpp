@@ -7,9 +7,11 @@
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
+#include "swf/font_tags.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/sprite_tags.h"
+#include "swf/text_tags.h"
 
 namespace {
 
@@ -203,6 +205,18 @@ std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
         case 87: return std::make_unique<TSWFDefineBinaryData>();
         case 86: return std::make_unique<TSWFDefineSceneAndFrameLabelData>();
         case 89: return std::make_unique<TSWFStartSound2>();
+        // Fonts and texts.
+        case 10: return std::make_unique<TSWFDefineFont>();
+        case 11: return std::make_unique<TSWFDefineText>();
+        case 13: return std::make_unique<TSWFDefineFontInfo>();
+        case 33: return std::make_unique<TSWFDefineText2>();
+        case 37: return std::make_unique<TSWFDefineEditText>();
+        case 48: return std::make_unique<TSWFDefineFont2>();
+        case 62: return std::make_unique<TSWFDefineFontInfo2>();
+        case 73: return std::make_unique<TSWFDefineFontAlignZones>();
+        case 74: return std::make_unique<TSWFCSMTextSettings>();
+        case 75: return std::make_unique<TSWFDefineFont3>();
+        case 88: return std::make_unique<TSWFDefineFontName>();
         default: {
             auto raw = std::make_unique<TSWFByteCodeTag>();
             raw->Name = "Uniknow tag";

@@ -121,6 +121,7 @@ private:
     // The face every platform call uses, opened on first need.
     mutable std::unique_ptr<TPlatformFont> face_;
     mutable std::string faceKey_;
+    bool fromSWF_ = false;  // glyphs taken from an SWF file
 
     TLogFont BuildLogFont() const;
     const TPlatformFont& Face() const;

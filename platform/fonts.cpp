@@ -63,6 +63,11 @@ int32_t Scaled(FT_Long fontUnits, FT_UShort unitsPerEm) {
     return static_cast<int32_t>(RoundHalfEven(double(fontUnits) * kEm / unitsPerEm));
 }
 
+// Cell metrics round up, as the system's do: the cell holds the whole glyph.
+int32_t CellScaled(FT_Long fontUnits, FT_UShort unitsPerEm) {
+    return static_cast<int32_t>(std::ceil(double(fontUnits) * kEm / unitsPerEm - 1e-9));
+}
+
 // 26.6 outline coordinates at an em of 1024 pixels, as 16.16 em units.
 TFixedPoint Fixed(const FT_Vector& v) {
     return TFixedPoint{static_cast<int32_t>(v.x * 1024), static_cast<int32_t>(v.y * 1024)};
@@ -161,11 +166,11 @@ TFontMetrics TPlatformFont::GetMetrics() const {
     TFontMetrics metrics;
     auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     if (os2 && os2->version != 0xFFFF && (os2->usWinAscent != 0 || os2->usWinDescent != 0)) {
-        metrics.Ascent = Scaled(os2->usWinAscent, face->units_per_EM);
-        metrics.Descent = Scaled(os2->usWinDescent, face->units_per_EM);
+        metrics.Ascent = CellScaled(os2->usWinAscent, face->units_per_EM);
+        metrics.Descent = CellScaled(os2->usWinDescent, face->units_per_EM);
     } else {
-        metrics.Ascent = Scaled(face->ascender, face->units_per_EM);
-        metrics.Descent = Scaled(-face->descender, face->units_per_EM);
+        metrics.Ascent = CellScaled(face->ascender, face->units_per_EM);
+        metrics.Descent = CellScaled(-face->descender, face->units_per_EM);
     }
     metrics.InternalLeading = metrics.Ascent + metrics.Descent - kEm;
     return metrics;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -44,6 +45,13 @@ FcConfig* FontConfig() {
         std::error_code error;
         if (std::filesystem::is_directory(kWineFontFolder, error))
             FcConfigAppFontAddDir(made, reinterpret_cast<const FcChar8*>(kWineFontFolder));
+        // Fontconfig keeps caches of its own beside the configuration: both
+        // go at exit, so that nothing of it outlives the process's last use.
+        std::atexit([] {
+            std::lock_guard<std::mutex> guard(FontLock());
+            FcConfigDestroy(config);
+            FcFini();
+        });
         return made;
     }();
     return config;

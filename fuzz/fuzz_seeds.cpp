@@ -1,0 +1,82 @@
+// Makes seed inputs for the targets that do not read whole SWF files:
+//   fuzz_seeds actions <folder> <swf files...>  every action block, one a file
+//   fuzz_seeds xml <folder> <swf files...>      the XML form of every movie
+// Files that do not read are passed over; the rest are written as
+// <folder>/<file name>.<n>.act or <folder>/<file name>.xml.
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/diagnostics.h"
+#include "platform/xml.h"
+#include "swf/reader.h"
+#include "test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Larger documents slow the fuzzer more than they add.
+constexpr size_t kMaxXmlBytes = size_t{1} << 20;
+
+// The bodies of DoAction and DoInitAction tags in a run of tag records,
+// sprites' tags included.
+void CollectActionBlocks(const uint8_t* data, size_t size, std::set<Bytes>& blocks) {
+    for (const TagRecord& record : SplitRecords(data, size)) {
+        const Bytes& body = record.body;
+        if (record.code == 12 && !body.empty()) blocks.insert(body);
+        if (record.code == 59 && body.size() > 2) blocks.insert(Bytes(body.begin() + 2, body.end()));
+        if (record.code == 39 && body.size() > 4) CollectActionBlocks(body.data() + 4, body.size() - 4, blocks);
+    }
+}
+
+void WriteSeed(const fs::path& path, const void* data, size_t size) { WriteFileBytes(path.string(), data, size); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: fuzz_seeds actions|xml <folder> <swf files...>\n");
+        return 2;
+    }
+    std::string kind = argv[1];
+    fs::path folder = argv[2];
+    fs::create_directories(folder);
+    TScopedMessageReporter quiet([](const std::string&, const std::string&) {});
+    int written = 0;
+    for (int i = 3; i < argc; ++i) {
+        // Files of the same name live in different folders.
+        std::string name = std::to_string(i - 2) + "-" + fs::path(argv[i]).filename().string();
+        try {
+            auto reader = std::make_unique<TSWFStreamReader>(argv[i]);
+            if (kind == "actions") {
+                std::set<Bytes> blocks;
+                TMemoryStream& body = reader->GetBodyStream();
+                CollectActionBlocks(body.Memory(), static_cast<size_t>(body.GetSize()), blocks);
+                int n = 0;
+                for (const Bytes& block : blocks) {
+                    WriteSeed(folder / (name + "." + std::to_string(n++) + ".act"), block.data(), block.size());
+                    ++written;
+                }
+            } else if (kind == "xml") {
+                reader->ParseTags(true, true);
+                reader->Settings.Options = 0;
+                TXmlDocument doc;
+                reader->SaveToXml(doc.Root());
+                std::string text = doc.SaveToString();
+                if (text.size() > kMaxXmlBytes) continue;
+                WriteSeed(folder / (name + ".xml"), text.data(), text.size());
+                ++written;
+            } else {
+                std::fprintf(stderr, "fuzz_seeds: unknown kind \"%s\"\n", kind.c_str());
+                return 2;
+            }
+        } catch (const Exception& failure) {
+            std::fprintf(stderr, "fuzz_seeds: %s passed over: %s\n", argv[i], failure.what());
+        }
+    }
+    std::printf("%d %s seeds in %s\n", written, kind.c_str(), folder.string().c_str());
+    return 0;
+}

@@ -1,0 +1,5 @@
+tw_fuzz_target(bmp_reader movie)
+tw_fuzz_target(jpeg_probe movie)
+tw_fuzz_target(wave_reader movie)
+tw_fuzz_target(mp3_reader movie)
+tw_fuzz_target(mp3_scanner movie)

@@ -1,0 +1,1 @@
+tw_fuzz_target(riff_walker platform)

@@ -29,12 +29,12 @@ constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
 // A moving picture of many colours: gradients, a moving disc and some grain.
-const std::vector<TPictureBitmap>& Frames() {
-    static const std::vector<TPictureBitmap> frames = [] {
-        std::vector<TPictureBitmap> result;
+const std::vector<TBitmap>& Frames() {
+    static const std::vector<TBitmap> frames = [] {
+        std::vector<TBitmap> result;
         uint32_t seed = 1;
         for (int f = 0; f < kFrames; ++f) {
-            TPictureBitmap bitmap(kWidth, kHeight, TPixelFormat::pf24bit);
+            TBitmap bitmap = MakeBitmap(kWidth, kHeight, TPixelFormat::pf24bit);
             int cx = 40 + f * 2, cy = 120;
             for (int y = 0; y < kHeight; ++y)
                 for (int x = 0; x < kWidth; ++x) {
@@ -44,7 +44,7 @@ const std::vector<TPictureBitmap>& Frames() {
                     TGIFColor c{static_cast<uint8_t>((x * 255 / kWidth + f) & 255),
                                 static_cast<uint8_t>(y * 255 / kHeight),
                                 static_cast<uint8_t>(disc ? 230 : ((x + y + f * 3) & 127) + grain)};
-                    bitmap.SetPixel(x, y, c);
+                    SetBitmapPixel(bitmap, x, y, c);
                 }
             result.push_back(std::move(bitmap));
         }
@@ -68,7 +68,7 @@ std::vector<uint8_t> EncodeOurs() {
     gif.ReductionMethod = rdOctree;
     gif.DitherMethod = dtFloydSteinberg;
     gif.CompressionMethod = cmLZW;
-    for (const TPictureBitmap& frame : Frames()) AddGifFrame(gif, frame, -1, 0, 80);
+    for (const TBitmap& frame : Frames()) AddGifFrame(gif, frame, -1, 0, 80);
     TMemoryStream stream;
     gif.SaveToStream(stream);
     return stream.TakeBytes();
@@ -123,12 +123,12 @@ void BM_EncodeAnimation_ImageMagick(benchmark::State& state) {
         std::snprintf(name, sizeof name, "/f%03d.ppm", f);
         std::string path = dir + name;
         if (fs::exists(path)) continue;
-        const TPictureBitmap& bitmap = Frames()[static_cast<size_t>(f)];
+        const TBitmap& bitmap = Frames()[static_cast<size_t>(f)];
         std::string header = "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n";
         std::vector<uint8_t> bytes(header.begin(), header.end());
         for (int y = 0; y < kHeight; ++y)
             for (int x = 0; x < kWidth; ++x) {
-                TGIFColor c = bitmap.GetPixel(x, y);
+                TGIFColor c = GetBitmapPixel(bitmap, x, y);
                 bytes.insert(bytes.end(), {c.Red, c.Green, c.Blue});
             }
         WriteFileBytes(path, bytes.data(), bytes.size());

@@ -5,6 +5,57 @@
 
 #include "pictures/dithering.h"
 
+// ---------------------------------------------------------------- bitmap pixels
+
+TGIFColor GetBitmapPixel(const TBitmap& bitmap, int x, int y) {
+    const uint8_t* row = bitmap.ScanLine(y);
+    auto entry = [&bitmap](int index) {
+        TPaletteEntry e;
+        bitmap.GetPaletteEntries(index, 1, &e);
+        return TGIFColor{e.peRed, e.peGreen, e.peBlue};
+    };
+    switch (bitmap.PixelFormat()) {
+    case TPixelFormat::pf1bit: return entry((row[x / 8] >> (7 - x % 8)) & 1);
+    case TPixelFormat::pf4bit: return entry(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+    case TPixelFormat::pf8bit: return entry(row[x]);
+    case TPixelFormat::pf24bit: return {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]};
+    case TPixelFormat::pf15bit:
+    case TPixelFormat::pf16bit: {
+        TBitmap copy = ConvertTo24Bit(bitmap);
+        return GetBitmapPixel(copy, x, y);
+    }
+    default: return {row[x * 4 + 2], row[x * 4 + 1], row[x * 4]};
+    }
+}
+
+void SetBitmapPixel(TBitmap& bitmap, int x, int y, const TGIFColor& color) {
+    uint8_t* pixel = bitmap.ScanLine(y) + x * 3;
+    pixel[0] = color.Blue;
+    pixel[1] = color.Green;
+    pixel[2] = color.Red;
+}
+
+TBitmap MakeBitmap(int width, int height, TPixelFormat format) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(format);
+    bitmap.SetSize(width, height);
+    return bitmap;
+}
+
+std::vector<TGIFColor> BitmapPalette(const TBitmap& bitmap) {
+    std::vector<TPaletteEntry> entries(static_cast<size_t>(bitmap.PaletteSize()));
+    bitmap.GetPaletteEntries(0, bitmap.PaletteSize(), entries.data());
+    std::vector<TGIFColor> palette;
+    for (const TPaletteEntry& e : entries) palette.push_back({e.peRed, e.peGreen, e.peBlue});
+    return palette;
+}
+
+TBitmap ConvertTo24Bit(const TBitmap& bitmap) {
+    TBitmap copy(bitmap);
+    if (copy.PixelFormat() != TPixelFormat::pf24bit) copy.SetPixelFormat(TPixelFormat::pf24bit);
+    return copy;
+}
+
 // ---------------------------------------------------------------- fixed palettes
 
 const TGIFPalette& SystemPalette20() {
@@ -175,7 +226,7 @@ void TColorQuantizer::AddColor(uint8_t red, uint8_t green, uint8_t blue) {
     }
 }
 
-void TColorQuantizer::ProcessImage(const TPictureBitmap& bitmap) {
+void TColorQuantizer::ProcessImage(const TBitmap& bitmap) {
     for (int y = 0; y < bitmap.Height(); ++y) {
         const uint8_t* row = bitmap.ScanLine(y);
         for (int x = 0; x < bitmap.Width(); ++x, row += 3) {
@@ -228,7 +279,7 @@ TGIFPalette TColorQuantizer::ColorTable() const {
     return table;
 }
 
-TGIFPalette BuildOctreePalette(const TPictureBitmap& bitmap24, int colors, int colorDepth, bool withSystemColors) {
+TGIFPalette BuildOctreePalette(const TBitmap& bitmap24, int colors, int colorDepth, bool withSystemColors) {
     TGIFPalette palette(static_cast<size_t>(withSystemColors ? 256 : colors));
     int first = 0;
     if (withSystemColors) {
@@ -247,20 +298,11 @@ TGIFPalette BuildOctreePalette(const TPictureBitmap& bitmap24, int colors, int c
 
 // ---------------------------------------------------------------- reduction
 
-TPictureBitmap ConvertTo24Bit(const TPictureBitmap& bitmap) {
-    if (bitmap.PixelFormat() == TPixelFormat::pf24bit) return bitmap;
-    TPictureBitmap result(bitmap.Width(), bitmap.Height(), TPixelFormat::pf24bit);
-    for (int y = 0; y < bitmap.Height(); ++y)
-        for (int x = 0; x < bitmap.Width(); ++x) result.SetPixel(x, y, bitmap.GetPixel(x, y));
-    result.Mask = bitmap.Mask;
-    return result;
-}
-
-TPictureBitmap ReduceBitmapColors(const TPictureBitmap& bitmap, int reduction, int dither,
-                                  const TGIFPalette* customPalette, int colorBits) {
+TBitmap ReduceBitmapColors(const TBitmap& bitmap, int reduction, int dither, const TGIFPalette* customPalette,
+                           int colorBits) {
     if (reduction == rdNone) return ConvertTo24Bit(bitmap);
     if (reduction < 0 || reduction > rdCustomPalette) return {};
-    TPictureBitmap source = ConvertTo24Bit(bitmap);
+    TBitmap source = ConvertTo24Bit(bitmap);
 
     TGIFPalette palette;
     std::unique_ptr<TColorLookup> lookup;
@@ -297,10 +339,10 @@ TPictureBitmap ReduceBitmapColors(const TPictureBitmap& bitmap, int reduction, i
     std::unique_ptr<TDitherEngine> ditherer = CreateDitherer(dither, source.Width(), *lookup);
     if (!ditherer) return {};
 
-    TPictureBitmap result(source.Width(), source.Height(), TPixelFormat::pf8bit);
-    result.Palette = palette;
-    result.Palette.resize(256);
-    result.Mask = bitmap.Mask;
+    TBitmap result = MakeBitmap(source.Width(), source.Height(), TPixelFormat::pf8bit);
+    std::vector<TPaletteEntry> entries(256);
+    for (size_t i = 0; i < palette.size() && i < 256; ++i) entries[i] = {palette[i].Red, palette[i].Green, palette[i].Blue, 0};
+    result.SetPaletteEntries(0, 256, entries.data());
     TGIFColor chosen;
     for (int y = 0; y < source.Height(); ++y) {
         const uint8_t* in = source.ScanLine(y);

@@ -13,7 +13,33 @@
 #include <memory>
 #include <vector>
 
-#include "pictures/picture_bitmap.h"
+#include "platform/bitmap.h"
+
+// One colour of a palette or colour table.
+struct TGIFColor {
+    uint8_t Red = 0;
+    uint8_t Green = 0;
+    uint8_t Blue = 0;
+    friend bool operator==(const TGIFColor&, const TGIFColor&) = default;
+};
+
+// A toolkit colour (red in the low byte: 0x00BBGGRR) to a colour and back.
+inline TGIFColor ColorFromToolkit(uint32_t color) {
+    return {static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8), static_cast<uint8_t>(color >> 16)};
+}
+inline uint32_t ColorToToolkit(const TGIFColor& color) {
+    return color.Red | (static_cast<uint32_t>(color.Green) << 8) | (static_cast<uint32_t>(color.Blue) << 16);
+}
+
+// Pixels of the toolkit's bitmap. Reading works for every format (through
+// the colour table for 1, 4 and 8 bits); writing for 24-bit bitmaps only.
+TGIFColor GetBitmapPixel(const TBitmap& bitmap, int x, int y);
+void SetBitmapPixel(TBitmap& bitmap, int x, int y, const TGIFColor& color);
+// A new bitmap of the given size and format (24-bit bitmaps keep blue,
+// green, red per pixel).
+TBitmap MakeBitmap(int width, int height, TPixelFormat format);
+// The colour table of a 1, 4 or 8-bit bitmap.
+std::vector<TGIFColor> BitmapPalette(const TBitmap& bitmap);
 
 enum TColorReduction {
     rdNone = 0,
@@ -101,7 +127,7 @@ public:
 
     void AddColor(uint8_t red, uint8_t green, uint8_t blue);
     // Every pixel of a 24-bit bitmap, rows top to bottom.
-    void ProcessImage(const TPictureBitmap& bitmap);
+    void ProcessImage(const TBitmap& bitmap);
     int LeafCount() const { return leafCount_; }
     TGIFPalette ColorTable() const;
 
@@ -119,14 +145,14 @@ private:
 // A palette of n entries from the octree of the bitmap (black beyond the
 // colours found). With system colours the first and last ten entries are the
 // system palette's and the quantizer fills 236 entries between them.
-TGIFPalette BuildOctreePalette(const TPictureBitmap& bitmap24, int colors, int colorDepth, bool withSystemColors);
+TGIFPalette BuildOctreePalette(const TBitmap& bitmap24, int colors, int colorDepth, bool withSystemColors);
 
 // A new 8-bit bitmap whose palette has 256 entries (the palette of the
 // method, black beyond it), or for rdNone a 24-bit copy. An unknown
 // reduction or dither method, or a custom palette without entries, gives an
-// empty bitmap.
-TPictureBitmap ReduceBitmapColors(const TPictureBitmap& bitmap, int reduction, int dither,
-                                  const TGIFPalette* customPalette, int colorBits);
+// empty bitmap. The source bitmap is left as it is.
+TBitmap ReduceBitmapColors(const TBitmap& bitmap, int reduction, int dither, const TGIFPalette* customPalette,
+                           int colorBits);
 
 // A 24-bit copy of any bitmap.
-TPictureBitmap ConvertTo24Bit(const TPictureBitmap& bitmap);
+TBitmap ConvertTo24Bit(const TBitmap& bitmap);

@@ -11,7 +11,7 @@ int FindUsedPaletteIndex(TGIFSubImage& frame, uint32_t color) {
     return -1;
 }
 
-int AddGifFrame(TGIFImage& gif, const TPictureBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs) {
+int AddGifFrame(TGIFImage& gif, const TBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs) {
     int index = gif.AddImage(bitmap);
     TGIFSubImage& frame = gif.GetSubImage(index);
     if (index == 0) {

@@ -14,4 +14,4 @@ int FindUsedPaletteIndex(TGIFSubImage& frame, uint32_t color);
 // Appends bitmap as a frame with a graphic control extension of delayMs div
 // 10 hundredths (and a loop extension of loopCount, 0 = forever, on frame 0);
 // transparentColor -1 means none. Returns the new frame's index.
-int AddGifFrame(TGIFImage& gif, const TPictureBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs);
+int AddGifFrame(TGIFImage& gif, const TBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs);

@@ -554,27 +554,30 @@ void TGIFSubImage::Assign(const TGIFSubImage& source) {
     HasTransparency = source.HasTransparency;
 }
 
-void TGIFSubImage::Assign(const TPictureBitmap& bitmap) {
+void TGIFSubImage::Assign(const TBitmap& bitmap) {
     Clear();
     if (bitmap.Empty()) return;
     SetWidth(bitmap.Width());
     SetHeight(bitmap.Height());
 
-    TPictureBitmap reduced;
-    const TPictureBitmap* source = &bitmap;
-    if (bitmap.PixelFormat() != TPixelFormat::pf8bit && image_ != nullptr) {
+    TBitmap reduced;
+    const TBitmap* source = &bitmap;
+    TPixelFormat format = bitmap.PixelFormat();
+    bool indexed = format == TPixelFormat::pf1bit || format == TPixelFormat::pf4bit || format == TPixelFormat::pf8bit;
+    if (!indexed && image_ != nullptr) {
         reduced = ReduceBitmapColors(bitmap, image_->ReductionMethod, image_->DitherMethod, nullptr,
                                      image_->ReductionColorBits);
+        source = &reduced;
+    } else if (!indexed) {
+        reduced = ConvertTo24Bit(bitmap);
         source = &reduced;
     }
     if (image_ != nullptr) image_->Progress(psStarting, 0, "Converting...");
     try {
         if (!source->Empty()) {
             int width = source->Width(), height = source->Height();
-            if (source->PixelFormat() == TPixelFormat::pf8bit) {
-                localTable_.Import(source->Palette);
-                for (int y = 0; y < height; ++y) std::memcpy(ScanLine(y), source->ScanLine(y), static_cast<size_t>(width));
-            } else {
+            format = source->PixelFormat();
+            if (format == TPixelFormat::pf24bit) {
                 // Neighbouring pixels mostly repeat a few colours: a small
                 // cache of recent (colour, index) pairs saves most searches.
                 struct Cached {
@@ -602,9 +605,22 @@ void TGIFSubImage::Assign(const TPictureBitmap& bitmap) {
                     }
                     if (image_ != nullptr && y % 32 == 0) image_->Progress(psRunning, y * 100 / height, "Converting...");
                 }
+            } else {
+                // 1, 4 and 8 bits: one byte per pixel, most significant bits
+                // first.
+                localTable_.Import(BitmapPalette(*source));
+                int bits = format == TPixelFormat::pf1bit ? 1 : format == TPixelFormat::pf4bit ? 4 : 8;
+                for (int y = 0; y < height; ++y) {
+                    const uint8_t* in = source->ScanLine(y);
+                    uint8_t* out = ScanLine(y);
+                    for (int x = 0; x < width; ++x) {
+                        int bit = x * bits;
+                        out[x] = static_cast<uint8_t>((in[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1));
+                    }
+                    if (image_ != nullptr && y % 32 == 0) image_->Progress(psRunning, y * 100 / height, "Converting...");
+                }
             }
         }
-        if (bitmap.Transparent()) AddMask(bitmap.Mask);
     } catch (...) {
         if (image_ != nullptr) image_->Progress(psEnding, 0, "Converting...");
         throw;
@@ -637,19 +653,18 @@ void TGIFSubImage::AddMask(const std::vector<uint8_t>& mask) {
     AddExtension(std::move(control));
 }
 
-TPictureBitmap TGIFSubImage::ToBitmap() const {
-    TPictureBitmap bitmap(width_, height_, TPixelFormat::pf24bit);
+int TGIFSubImage::TransparentIndex() const {
+    return HasTransparency && graphicControl_ != nullptr ? graphicControl_->TransparentIndex() : -1;
+}
+
+TBitmap TGIFSubImage::ToBitmap() const {
+    TBitmap bitmap = MakeBitmap(width_, height_, TPixelFormat::pf24bit);
     if (Empty()) return bitmap;
     const TGIFColorMap& table = ActiveColorMap();
-    int transparent = HasTransparency && graphicControl_ != nullptr ? graphicControl_->TransparentIndex() : -1;
-    if (transparent >= 0) bitmap.Mask.assign(indexData_.size(), 0);
     for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x) {
-            size_t at = static_cast<size_t>(y) * width_ + x;
-            int index = indexData_[at];
-            if (index < table.Count()) bitmap.SetPixel(x, y, table[index]);
-            if (index == transparent) bitmap.Mask[at] = 1;
-        }
+        const uint8_t* in = indexData_.data() + static_cast<size_t>(y) * width_;
+        for (int x = 0; x < width_; ++x)
+            if (in[x] < table.Count()) SetBitmapPixel(bitmap, x, y, table[in[x]]);
     }
     return bitmap;
 }
@@ -697,7 +712,7 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
 
 void TGIFSubImage::DecodePixels(TStream& stream) {
     AllocatePixels();
-    int fill = HasTransparency && graphicControl_ != nullptr ? graphicControl_->TransparentIndex() : 0;
+    int fill = std::max(TransparentIndex(), 0);
     std::fill(indexData_.begin(), indexData_.end(), static_cast<uint8_t>(fill));
     int minimumCodeSize = 0;
     if (!ReadByte(stream, minimumCodeSize)) return;
@@ -779,7 +794,7 @@ int64_t TGIFImage::AllocatedPixels() const {
     return total;
 }
 
-int TGIFImage::AddImage(const TPictureBitmap& bitmap) {
+int TGIFImage::AddImage(const TBitmap& bitmap) {
     auto frame = std::make_unique<TGIFSubImage>(this);
     frame->Assign(bitmap);
     frames_.push_back(std::move(frame));

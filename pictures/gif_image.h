@@ -7,8 +7,8 @@
 // blocks (graphic control, comment, plain text, application) and one
 // colour-index byte per pixel. Recoverable problems of a stream go to the
 // image's warning event and reading goes on; everything else raises
-// GIFException. Stands on platform/ (streams, errors) and on the bitmap seam
-// of pictures/picture_bitmap.h.
+// GIFException. Stands on platform/ (streams, errors and the toolkit's
+// bitmap).
 #pragma once
 
 #include <array>
@@ -20,7 +20,7 @@
 
 #include "pictures/color_reduction.h"
 #include "pictures/dithering.h"
-#include "pictures/picture_bitmap.h"
+#include "platform/bitmap.h"
 #include "platform/stream.h"
 
 class GIFException : public Exception {
@@ -91,7 +91,6 @@ public:
     void LoadFromStream(TStream& stream, int count);
 
 private:
-    void Changed();
     void Reserve(int count);
 
     TGIFImage* image_;
@@ -257,15 +256,18 @@ public:
     int GetPixelIndex(int x, int y);
 
     void Clear();
-    // Converts a bitmap into this frame (colour reduction as the image says).
-    void Assign(const TPictureBitmap& bitmap);
+    // Converts a bitmap into this frame: 1, 4 and 8-bit bitmaps keep their
+    // indices and colour table, others go through the image's colour
+    // reduction and dithering.
+    void Assign(const TBitmap& bitmap);
     void Assign(const TGIFSubImage& source);
-    // Marks the pixels of a mask (non-zero: transparent) with a new
-    // transparent colour index.
+    // Marks the pixels of a mask (one byte per pixel, row by row; non-zero
+    // marks a transparent pixel) with a new transparent colour index.
     void AddMask(const std::vector<uint8_t>& mask);
-    // The pixels through the active colour table as a 24-bit bitmap, with the
-    // transparent pixels in its mask.
-    TPictureBitmap ToBitmap() const;
+    // The pixels through the active colour table as a 24-bit bitmap.
+    TBitmap ToBitmap() const;
+    // The transparent colour index, or -1 when the frame has none.
+    int TransparentIndex() const;
 
     void DecodePixels(TStream& stream);
     void EncodePixels(TStream& stream);
@@ -314,7 +316,7 @@ public:
     bool Empty() const { return frames_.empty(); }
     // Converts a bitmap into a new frame; returns its index. The frame is
     // dropped again when the conversion fails.
-    int AddImage(const TPictureBitmap& bitmap);
+    int AddImage(const TBitmap& bitmap);
     int AddImage(std::unique_ptr<TGIFSubImage> frame);
     void DeleteFrame(int index);
     void Clear();

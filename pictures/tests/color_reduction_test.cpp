@@ -9,11 +9,18 @@
 
 namespace {
 
-TPictureBitmap Uniform(int width, int height, TGIFColor color) {
-    TPictureBitmap bitmap(width, height, TPixelFormat::pf24bit);
+TBitmap Uniform(int width, int height, TGIFColor color) {
+    TBitmap bitmap = MakeBitmap(width, height, TPixelFormat::pf24bit);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, color);
+        for (int x = 0; x < width; ++x) SetBitmapPixel(bitmap, x, y, color);
     return bitmap;
+}
+
+// The palette indices an 8-bit bitmap uses.
+std::set<int> UsedIndices(const TBitmap& bitmap) {
+    std::set<int> used;
+    for (int y = 0; y < bitmap.Height(); ++y) used.insert(bitmap.ScanLine(y), bitmap.ScanLine(y) + bitmap.Width());
+    return used;
 }
 
 }  // namespace
@@ -62,17 +69,17 @@ TEST(ColorReduction, FixedLookupsFollowTheirTables) {
 }
 
 TEST(ColorReduction, MethodsGivePalettesOf256AndUnknownOnesAnEmptyBitmap) {
-    TPictureBitmap source = GradientBitmap(40, 30);
+    TBitmap source = GradientBitmap(40, 30);
     for (int method = rdSystem20; method <= rdOctreeSystem; ++method) {
         SCOPED_TRACE(method);
-        TPictureBitmap reduced = ReduceBitmapColors(source, method, dtNearest, nullptr, 8);
+        TBitmap reduced = ReduceBitmapColors(source, method, dtNearest, nullptr, 8);
         ASSERT_EQ(reduced.PixelFormat(), TPixelFormat::pf8bit);
         EXPECT_EQ(reduced.Width(), 40);
-        EXPECT_EQ(reduced.Palette.size(), 256u);
+        EXPECT_EQ(static_cast<size_t>(reduced.PaletteSize()), 256u);
     }
     TGIFPalette custom = {{1, 2, 3}, {250, 250, 250}};
-    TPictureBitmap reduced = ReduceBitmapColors(source, rdCustomPalette, dtNearest, &custom, 8);
-    std::set<int> used(reduced.ScanLine(0), reduced.ScanLine(0) + 40 * 30);
+    TBitmap reduced = ReduceBitmapColors(source, rdCustomPalette, dtNearest, &custom, 8);
+    std::set<int> used = UsedIndices(reduced);
     EXPECT_TRUE(used.count(0) && used.count(1) && used.size() == 2);
 
     EXPECT_EQ(ReduceBitmapColors(source, rdNone, dtNearest, nullptr, 8).PixelFormat(), TPixelFormat::pf24bit);
@@ -82,31 +89,32 @@ TEST(ColorReduction, MethodsGivePalettesOf256AndUnknownOnesAnEmptyBitmap) {
 }
 
 TEST(ColorReduction, OctreeOfTenColoursKeepsThemAndPadsWithBlack) {
-    TPictureBitmap source(10, 4, TPixelFormat::pf24bit);
+    TBitmap source = MakeBitmap(10, 4, TPixelFormat::pf24bit);
     std::set<std::tuple<int, int, int>> colours;
     for (int x = 0; x < 10; ++x) {
         TGIFColor colour{static_cast<uint8_t>(20 + x * 23), static_cast<uint8_t>(200 - x * 17), static_cast<uint8_t>(x * 9)};
         colours.insert({colour.Red, colour.Green, colour.Blue});
-        for (int y = 0; y < 4; ++y) source.SetPixel(x, y, colour);
+        for (int y = 0; y < 4; ++y) SetBitmapPixel(source, x, y, colour);
     }
-    TPictureBitmap reduced = ReduceBitmapColors(source, rdOctree, dtNearest, nullptr, 8);
-    ASSERT_EQ(reduced.Palette.size(), 256u);
+    TBitmap reduced = ReduceBitmapColors(source, rdOctree, dtNearest, nullptr, 8);
+    ASSERT_EQ(static_cast<size_t>(reduced.PaletteSize()), 256u);
     std::set<std::tuple<int, int, int>> found;
-    for (int i = 0; i < 10; ++i) found.insert({reduced.Palette[i].Red, reduced.Palette[i].Green, reduced.Palette[i].Blue});
+    TGIFPalette palette = BitmapPalette(reduced);
+    for (int i = 0; i < 10; ++i) found.insert({palette[i].Red, palette[i].Green, palette[i].Blue});
     EXPECT_EQ(found, colours);
-    for (int i = 10; i < 256; ++i) EXPECT_EQ(reduced.Palette[i], TGIFColor{});
-    for (int x = 0; x < 10; ++x) EXPECT_EQ(reduced.GetPixel(x, 2), source.GetPixel(x, 2));
+    for (int i = 10; i < 256; ++i) EXPECT_EQ(palette[i], TGIFColor{});
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(GetBitmapPixel(reduced, x, 2), GetBitmapPixel(source, x, 2));
 
     // Four colour bits: 16 entries at most, the rest of the table black.
-    TPictureBitmap sixteen = ReduceBitmapColors(GradientBitmap(64, 64), rdOctree, dtNearest, nullptr, 4);
-    std::set<int> used(sixteen.ScanLine(0), sixteen.ScanLine(0) + 64 * 64);
+    TBitmap sixteen = ReduceBitmapColors(GradientBitmap(64, 64), rdOctree, dtNearest, nullptr, 4);
+    std::set<int> used = UsedIndices(sixteen);
     EXPECT_LE(*used.rbegin(), 15);
     EXPECT_GT(used.size(), 8u);
 }
 
 TEST(ColorReduction, QuantizerNeverHoldsMoreLeavesThanAsked) {
     TColorQuantizer quantizer(16, 8);
-    TPictureBitmap source = GradientBitmap(128, 64);
+    TBitmap source = GradientBitmap(128, 64);
     quantizer.ProcessImage(source);
     EXPECT_LE(quantizer.LeafCount(), 16);
     EXPECT_EQ(static_cast<int>(quantizer.ColorTable().size()), quantizer.LeafCount());
@@ -116,20 +124,20 @@ TEST(Dithering, ExactPaletteColoursStayAndNearestDependsOnThePixelOnly) {
     for (int method = dtNearest; method <= dtBurkes; ++method) {
         SCOPED_TRACE(method);
         // A uniform picture of a palette colour: that index everywhere.
-        TPictureBitmap reduced = ReduceBitmapColors(Uniform(9, 5, {51, 102, 153}), rdNetscape, method, nullptr, 8);
+        TBitmap reduced = ReduceBitmapColors(Uniform(9, 5, {51, 102, 153}), rdNetscape, method, nullptr, 8);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 9; ++x) ASSERT_EQ(reduced.ScanLine(y)[x], 1 * 36 + 2 * 6 + 3);
         // One pixel wide: rows still alternate, nothing outside the guards.
-        TPictureBitmap narrow = ReduceBitmapColors(GradientBitmap(1, 17), rdWindowsGray, method, nullptr, 8);
+        TBitmap narrow = ReduceBitmapColors(GradientBitmap(1, 17), rdWindowsGray, method, nullptr, 8);
         EXPECT_EQ(narrow.Height(), 17);
     }
-    TPictureBitmap gradient = GradientBitmap(50, 20);
-    TPictureBitmap nearest = ReduceBitmapColors(gradient, rdNetscape, dtNearest, nullptr, 8);
+    TBitmap gradient = GradientBitmap(50, 20);
+    TBitmap nearest = ReduceBitmapColors(gradient, rdNetscape, dtNearest, nullptr, 8);
     TNetscapeColorLookup web;
     TGIFColor chosen;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 50; ++x) {
-            TGIFColor c = gradient.GetPixel(x, y);
+            TGIFColor c = GetBitmapPixel(gradient, x, y);
             ASSERT_EQ(nearest.ScanLine(y)[x], web.Lookup(c.Red, c.Green, c.Blue, chosen));
         }
 }
@@ -138,17 +146,17 @@ TEST(Dithering, ErrorDiffusionKeepsTheMeanColour) {
     // A smooth picture reduced to the eight corners of the colour cube: plain
     // nearest colour shifts the mean a lot, every diffusing ditherer keeps it
     // within a small bound.
-    TPictureBitmap source(120, 80, TPixelFormat::pf24bit);
+    TBitmap source = MakeBitmap(120, 80, TPixelFormat::pf24bit);
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 120; ++x) {
             auto v = static_cast<uint8_t>(40 + x * 60 / 119 + y / 4);
-            source.SetPixel(x, y, {v, static_cast<uint8_t>(v + 10), static_cast<uint8_t>(v / 2 + 30)});
+            SetBitmapPixel(source, x, y, {v, static_cast<uint8_t>(v + 10), static_cast<uint8_t>(v / 2 + 30)});
         }
-    auto mean = [](const TPictureBitmap& bitmap, int channel) {
+    auto mean = [](const TBitmap& bitmap, int channel) {
         double sum = 0;
         for (int y = 0; y < bitmap.Height(); ++y)
             for (int x = 0; x < bitmap.Width(); ++x) {
-                TGIFColor c = bitmap.GetPixel(x, y);
+                TGIFColor c = GetBitmapPixel(bitmap, x, y);
                 sum += channel == 0 ? c.Red : channel == 1 ? c.Green : c.Blue;
             }
         return sum / (bitmap.Width() * bitmap.Height());
@@ -157,11 +165,11 @@ TEST(Dithering, ErrorDiffusionKeepsTheMeanColour) {
     for (int i = 0; i < 8; ++i)
         corners.push_back({static_cast<uint8_t>(i & 4 ? 255 : 0), static_cast<uint8_t>(i & 2 ? 255 : 0),
                            static_cast<uint8_t>(i & 1 ? 255 : 0)});
-    TPictureBitmap nearest = ReduceBitmapColors(source, rdCustomPalette, dtNearest, &corners, 8);
+    TBitmap nearest = ReduceBitmapColors(source, rdCustomPalette, dtNearest, &corners, 8);
     EXPECT_GT(std::fabs(mean(nearest, 0) - mean(source, 0)), 10.0);
     for (int method = dtFloydSteinberg; method <= dtBurkes; ++method) {
         SCOPED_TRACE(method);
-        TPictureBitmap dithered = ReduceBitmapColors(source, rdCustomPalette, method, &corners, 8);
+        TBitmap dithered = ReduceBitmapColors(source, rdCustomPalette, method, &corners, 8);
         for (int channel = 0; channel < 3; ++channel)
             EXPECT_NEAR(mean(dithered, channel), mean(source, channel), 2.5) << "channel " << channel;
     }

@@ -29,14 +29,14 @@ TEST(GifModel, FramesGrowTheLogicalScreenWithWarningsOnlyAfterTheFirst) {
 TEST(GifModel, ReductionToOctreeGivesA256EntryTableAndRdNoneOverflowsPast256Colours) {
     TGIFImage gif;
     gif.ReductionMethod = rdOctree;
-    TPictureBitmap fewColours(16, 16, TPixelFormat::pf24bit);
+    TBitmap fewColours = MakeBitmap(16, 16, TPixelFormat::pf24bit);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) fewColours.SetPixel(x, y, {static_cast<uint8_t>(x * 10), 0, 0});
+        for (int x = 0; x < 16; ++x) SetBitmapPixel(fewColours, x, y, {static_cast<uint8_t>(x * 10), 0, 0});
     gif.AddImage(fewColours);
     EXPECT_EQ(gif.GetSubImage(0).LocalTable().Count(), 256);
     // The pixels come back as they were: 16 colours fit the octree exactly.
-    TPictureBitmap back = gif.GetSubImage(0).ToBitmap();
-    for (int x = 0; x < 16; ++x) EXPECT_EQ(back.GetPixel(x, 3).Red, x * 10);
+    TBitmap back = gif.GetSubImage(0).ToBitmap();
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(GetBitmapPixel(back, x, 3).Red, x * 10);
 
     gif.ReductionMethod = rdNone;
     EXPECT_THROW(
@@ -122,16 +122,16 @@ TEST(GifModel, SortByUseOrdersByCountAndDropsUnusedEntries) {
     EXPECT_FALSE(single.LocalTable().SortByUse());
 }
 
-TEST(GifModel, MaskedBitmapGetsATransparentEntry) {
+TEST(GifModel, MaskGetsATransparentEntry) {
     TGIFImage gif;
     gif.ReductionMethod = rdNone;
-    TPictureBitmap bitmap(3, 1, TPixelFormat::pf24bit);
-    bitmap.SetPixel(0, 0, {255, 0, 0});
-    bitmap.SetPixel(1, 0, {0, 255, 0});
-    bitmap.SetPixel(2, 0, {0, 255, 0});
-    bitmap.Mask = {0, 0, 1};
+    TBitmap bitmap = MakeBitmap(3, 1, TPixelFormat::pf24bit);
+    SetBitmapPixel(bitmap, 0, 0, {255, 0, 0});
+    SetBitmapPixel(bitmap, 1, 0, {0, 255, 0});
+    SetBitmapPixel(bitmap, 2, 0, {0, 255, 0});
     gif.AddImage(bitmap);
     TGIFSubImage& frame = gif.GetSubImage(0);
+    frame.AddMask({0, 0, 1});
     ASSERT_TRUE(frame.HasTransparency);
     ASSERT_NE(frame.GraphicControl(), nullptr);
     int transparent = frame.GraphicControl()->TransparentIndex();
@@ -143,9 +143,9 @@ TEST(GifModel, MaskedBitmapGetsATransparentEntry) {
 TEST(GifModel, AddGifFrameSetsLoopDelayAndTransparencyOnlyForUsedColours) {
     TGIFImage gif;
     gif.ReductionMethod = rdNone;
-    TPictureBitmap white(4, 4, TPixelFormat::pf24bit);
+    TBitmap white = MakeBitmap(4, 4, TPixelFormat::pf24bit);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) white.SetPixel(x, y, x == 0 ? TGIFColor{255, 0, 0} : TGIFColor{255, 255, 255});
+        for (int x = 0; x < 4; ++x) SetBitmapPixel(white, x, y, x == 0 ? TGIFColor{255, 0, 0} : TGIFColor{255, 255, 255});
 
     EXPECT_EQ(AddGifFrame(gif, white, 0xFFFFFF, 3, 1000 / 24), 0);
     TGIFSubImage& first = gif.GetSubImage(0);
@@ -207,4 +207,31 @@ TEST(GifModel, ExtensionsRoundTripThroughTheStream) {
               (std::vector<std::vector<uint8_t>>{{1, 2, 3}, {4}}));
     EXPECT_EQ(dynamic_cast<TGIFAppExtNSLoop&>(*blocks[3]).LoopCount, 513);
     EXPECT_EQ(dynamic_cast<TGIFAppExtNSLoop&>(*blocks[3]).BufferSizeHint, 0x01020304u);
+}
+
+TEST(GifModel, IndexedBitmapsKeepTheirIndicesAndColourTable) {
+    for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit}) {
+        int colours = format == TPixelFormat::pf1bit ? 2 : format == TPixelFormat::pf4bit ? 16 : 256;
+        SCOPED_TRACE(colours);
+        TBitmap bitmap = MakeBitmap(13, 5, format);
+        std::vector<TPaletteEntry> palette(static_cast<size_t>(colours));
+        for (int i = 0; i < colours; ++i) palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7, 0};
+        bitmap.SetPaletteEntries(0, colours, palette.data());
+        // Pack index (x + y) mod colours into each row, most significant first.
+        int bits = colours == 2 ? 1 : colours == 16 ? 4 : 8;
+        for (int y = 0; y < 5; ++y) {
+            uint8_t* row = bitmap.ScanLine(y);
+            for (int x = 0; x < 13; ++x) {
+                int bit = x * bits;
+                row[bit / 8] = static_cast<uint8_t>(row[bit / 8] | (((x + y) % colours) << (8 - bits - bit % 8)));
+            }
+        }
+        TGIFImage gif;
+        gif.AddImage(bitmap);
+        const TGIFSubImage& frame = gif.GetSubImage(0);
+        ASSERT_EQ(frame.LocalTable().Count(), colours);
+        EXPECT_EQ(frame.LocalTable()[1], (TGIFColor{1, 254, 7}));
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 13; ++x) ASSERT_EQ(frame.IndexData()[y * 13 + x], (x + y) % colours) << x << "," << y;
+    }
 }

@@ -102,11 +102,11 @@ inline std::vector<uint8_t> NoiseIndices(size_t count, int limit, uint32_t seed)
 }
 
 // A smooth 24-bit picture of many colours.
-inline TPictureBitmap GradientBitmap(int width, int height, int phase = 0) {
-    TPictureBitmap bitmap(width, height, TPixelFormat::pf24bit);
+inline TBitmap GradientBitmap(int width, int height, int phase = 0) {
+    TBitmap bitmap = MakeBitmap(width, height, TPixelFormat::pf24bit);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            bitmap.SetPixel(x, y, {static_cast<uint8_t>((x * 255 / std::max(width - 1, 1) + phase) & 255),
+            SetBitmapPixel(bitmap, x, y, {static_cast<uint8_t>((x * 255 / std::max(width - 1, 1) + phase) & 255),
                                    static_cast<uint8_t>(y * 255 / std::max(height - 1, 1)),
                                    static_cast<uint8_t>(((x + y) * 3 + phase * 2) & 255)});
     return bitmap;

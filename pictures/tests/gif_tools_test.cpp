@@ -23,12 +23,12 @@ std::vector<uint8_t> MagickRgba(const std::string& gif, int frame) {
 
 // Our frame as RGBA (transparent pixels with alpha 0).
 std::vector<uint8_t> OurRgba(const TGIFSubImage& frame) {
-    TPictureBitmap bitmap = frame.ToBitmap();
+    TBitmap bitmap = frame.ToBitmap();
     std::vector<uint8_t> rgba;
     for (int y = 0; y < bitmap.Height(); ++y)
         for (int x = 0; x < bitmap.Width(); ++x) {
-            TGIFColor c = bitmap.GetPixel(x, y);
-            bool clear = bitmap.Transparent() && bitmap.Mask[static_cast<size_t>(y) * bitmap.Width() + x] != 0;
+            TGIFColor c = GetBitmapPixel(bitmap, x, y);
+            bool clear = frame.IndexData()[static_cast<size_t>(y) * bitmap.Width() + x] == frame.TransparentIndex();
             rgba.insert(rgba.end(), {c.Red, c.Green, c.Blue, static_cast<uint8_t>(clear ? 0 : 255)});
         }
     return rgba;

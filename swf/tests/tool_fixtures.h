@@ -50,3 +50,30 @@ inline std::string HaxeFixture() {
     }
     return MakeFixture(dir + "/haxe.swf", "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10");
 }
+
+// A compressed SWF 10 that haxe writes with DejaVu Sans embedded (DefineFont3
+// of the letters, a text field that shows "Hello" in it).
+inline std::string HaxeFontFixture() {
+    const std::string font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    if (!ToolInstalled("haxe") || !std::filesystem::exists(font)) return "";
+    std::string dir = FixtureDir() + "/haxe-font";
+    std::filesystem::create_directories(dir);
+    std::string source = dir + "/Main.hx";
+    if (!std::filesystem::exists(source)) {
+        FILE* f = std::fopen(source.c_str(), "w");
+        if (!f) return "";
+        std::fputs(("@:font(\"" + font + "\", \"A-Za-z \") class EmbeddedFont extends flash.text.Font {}\n").c_str(), f);
+        std::fputs("class Main { static function main() {\n"
+                   "  flash.text.Font.registerFont(EmbeddedFont);\n"
+                   "  var t = new flash.text.TextField();\n"
+                   "  t.embedFonts = true;\n"
+                   "  t.defaultTextFormat = new flash.text.TextFormat(new EmbeddedFont().fontName, 40, 0);\n"
+                   "  t.width = 300;\n"
+                   "  t.text = \"Hello\";\n"
+                   "  flash.Lib.current.addChild(t);\n"
+                   "} }\n", f);
+        std::fclose(f);
+    }
+    return MakeFixture(dir + "/haxe-font.swf",
+                       "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10 -swf-header 320:120:24:FFFFFF");
+}

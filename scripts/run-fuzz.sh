@@ -2,9 +2,9 @@
 # Builds the libFuzzer targets of fuzz/ with clang in build/fuzz and runs one
 # or all of them.
 #
-#   scripts/run-fuzz.sh [options] [target|all] [seconds]
+#   scripts/run-fuzz.sh [options] [target...|all] [seconds]
 #
-#   target      a name from build/fuzz/fuzz-targets.txt (default: all)
+#   target      names from build/fuzz/fuzz-targets.txt (default: all)
 #   seconds     how long each target runs (default 600)
 #   --jobs N    targets run at the same time (default 3; the machine is shared)
 #   --build-only  build the targets, run nothing
@@ -44,8 +44,12 @@ main() {
       *) args+=("$1"); shift ;;
     esac
   done
-  which_target="${args[0]:-all}"
-  seconds="${args[1]:-600}"
+  seconds=600
+  if ((${#args[@]})) && [[ "${args[-1]}" =~ ^[0-9]+$ ]]; then
+    seconds="${args[-1]}"
+    unset 'args[-1]'
+  fi
+  ((${#args[@]})) || args=(all)
 
   if ! command -v clang++ >/dev/null 2>&1; then
     echo "run-fuzz: clang++ is not installed (scripts/packages.d/fuzz.list)" >&2
@@ -61,14 +65,17 @@ main() {
   cmake --build "$build" -j "${FUZZ_BUILD_JOBS:-$parallel}"
 
   mapfile -t all_targets < "$build/fuzz-targets.txt"
-  if [ "$which_target" = all ]; then
+  if [ "${args[*]}" = all ]; then
     targets=("${all_targets[@]}")
   else
-    if ! printf '%s\n' "${all_targets[@]}" | grep -qx "$which_target"; then
-      echo "run-fuzz: no target \"$which_target\"; there are: ${all_targets[*]}" >&2
-      exit 1
-    fi
-    targets=("$which_target")
+    targets=()
+    for target in "${args[@]}"; do
+      if ! printf '%s\n' "${all_targets[@]}" | grep -qx "$target"; then
+        echo "run-fuzz: no target \"$target\"; there are: ${all_targets[*]}" >&2
+        exit 1
+      fi
+      targets+=("$target")
+    done
   fi
 
   # ---- seeds

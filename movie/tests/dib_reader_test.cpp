@@ -531,6 +531,7 @@ TEST(DIBReader, ImpossibleHeadersAreRefusedWithTheirReason) {
     } cases[] = {
         {"width 0, huge height", MakeBmp(0, 0x7FFFFFFF, 24, 0, none, {}), "0 x 2147483647 pixels holds no pixels"},
         {"height 0", MakeBmp(10, 0, 24, 0, none, {}), "holds no pixels"},
+        {"empty run-length picture", MakeBmp(0, 5, 8, 1, grey, {0, 1}), "holds no pixels"},
         {"negative width", MakeBmp(-4, 4, 24, 0, none, MediaBytes(64)), "holds no pixels"},
         {"overflowing size", MakeBmp(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, none, {}), "too large"},
         {"over the cap", MakeBmp(20000, -20000, 24, 0, none, {}), "too large"},

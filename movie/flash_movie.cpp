@@ -271,12 +271,13 @@ void TFlashMovie::MakeStream() {
         version = std::max(version, obj.RequiredVersion());
         if (obj.ObjectLevel() == 0) {
             auto& tag = static_cast<TSWFObject&>(obj);
-            if (tag.TagCode == 1) {
+            if (tag.TagCode == TagCodes::ShowFrame) {
                 // The frame's stream-sound block goes just before its ShowFrame.
                 if (stream) stream->WriteStreamBlock(be);
                 ++frames;
             }
-            if (tag.TagCode == 4 || tag.TagCode == 26 || tag.TagCode == 70) placed = true;
+            if (tag.TagCode == TagCodes::PlaceObject || tag.TagCode == TagCodes::PlaceObject2 ||
+                tag.TagCode == TagCodes::PlaceObject3) placed = true;
         } else if (auto* placement = dynamic_cast<TFlashPlaceObject*>(&obj)) {
             placement->Tag().SWFVersion = static_cast<uint8_t>(version);
             placed = true;

@@ -176,7 +176,7 @@ void TFlashSound::WriteTag(TBitsEngine& be) {
 
 void TFlashSound::WriteSoundData(TSWFObject& tag, TBitsEngine& be) {
     TWaveReader& r = GetReader();
-    if (tag.TagCode == 19) {
+    if (tag.TagCode == TagCodes::SoundStreamBlock) {
         switch (SoundFormat) {
             case kSWFSoundUncompressed: r.WritePCMData(be, cursor_, BlockBytes, Loop, ADPCMBits); break;
             case kSWFSoundADPCM: r.WriteADPCMStreamBlock(be, cursor_, SamplesPerBlock, Loop, ADPCMBits); break;
@@ -187,7 +187,7 @@ void TFlashSound::WriteSoundData(TSWFObject& tag, TBitsEngine& be) {
                 break;
             default: break;
         }
-    } else if (tag.TagCode == 14) {
+    } else if (tag.TagCode == TagCodes::DefineSound) {
         switch (SoundFormat) {
             case kSWFSoundUncompressed: r.WritePCMEventData(be, ADPCMBits); break;
             case kSWFSoundADPCM: r.WriteADPCMEventData(be, ADPCMBits); break;

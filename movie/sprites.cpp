@@ -56,9 +56,9 @@ void TFlashPlaceObject::WriteTag(TBitsEngine& be) {
     // player version reads: the same record less the PlaceObject3 extras.
     bool asPlaceObject2 = !NeedsPlaceObject3();
     tag_->WriteAsPlaceObject2 = asPlaceObject2;
-    tag_->TagCode = asPlaceObject2 ? 26 : 70;
+    tag_->TagCode = asPlaceObject2 ? TagCodes::PlaceObject2 : TagCodes::PlaceObject3;
     tag_->WriteTag(be);
-    tag_->TagCode = 70;
+    tag_->TagCode = TagCodes::PlaceObject3;
 }
 
 void TFlashPlaceObject::SetTranslate(int32_t x, int32_t y) {
@@ -286,16 +286,16 @@ void TFlashSprite::WriteTag(TBitsEngine& be) {
     for (auto& tag : controlTags_) {
         if (auto* placement = dynamic_cast<TFlashPlaceObject*>(tag.get())) placement->Tag().SWFVersion = version;
         auto* swfTag = dynamic_cast<TSWFObject*>(tag.get());
-        if (stream && swfTag && swfTag->TagCode == 1) stream->WriteStreamBlock(bodyEngine);
+        if (stream && swfTag && swfTag->TagCode == TagCodes::ShowFrame) stream->WriteStreamBlock(bodyEngine);
         tag->WriteTag(bodyEngine);
     }
     bool endsWithEnd = false;
     if (!controlTags_.empty())
-        if (auto* last = dynamic_cast<TSWFObject*>(controlTags_.back().get())) endsWithEnd = last->TagCode == 0;
+        if (auto* last = dynamic_cast<TSWFObject*>(controlTags_.back().get())) endsWithEnd = last->TagCode == TagCodes::End;
     if (!endsWithEnd) bodyEngine.WriteWord(0);
     be.FlushLastByte(true);
     body.SetPosition(0);
-    WriteTagFromStream(be.Stream, 39, body, static_cast<int32_t>(body.GetSize()));
+    WriteTagFromStream(be.Stream, TagCodes::DefineSprite, body, static_cast<int32_t>(body.GetSize()));
     if (initActions_) {
         auto init = TSWFDoInitAction::CreateWithList(initActions_->ActionList());
         init->SpriteID = GetCharacterId();

@@ -5,3 +5,10 @@
 double NowAsDateTime();
 // Milliseconds from an arbitrary start, for measuring intervals.
 double TickCountMs();
+
+// Date-time values from and to their parts. The Try forms return false for
+// parts out of range (month 13, 30 February, hour 24, ...).
+bool TryEncodeDate(int year, int month, int day, double& dateTime);
+bool TryEncodeTime(int hour, int minute, int second, int millisecond, double& dateTime);
+void DecodeDate(double dateTime, int& year, int& month, int& day);
+void DecodeTime(double dateTime, int& hour, int& minute, int& second, int& millisecond);

@@ -23,8 +23,18 @@ class EWriteError : public EStreamError { using EStreamError::EStreamError; };
 class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
 class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
 
+// A string list asked for an item it does not have, or forbidden a change.
+class EStringListError : public Exception { using Exception::Exception; };
+
 // A text or attribute value that does not convert to the type asked for.
 class EConvertError : public Exception { using Exception::Exception; };
+
+// A failed call to the operating system, with its error number.
+class EOSError : public Exception {
+public:
+    EOSError(const std::string& message, int errorCode) : Exception(message), ErrorCode(errorCode) {}
+    int ErrorCode;
+};
 
 // zlib streams.
 class EZLibError : public Exception { using Exception::Exception; };

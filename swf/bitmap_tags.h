@@ -29,7 +29,7 @@ public:
 
 class TSWFDefineBits : public TSWFImageTag {
 public:
-    TSWFDefineBits() { TagCode = 6; }
+    TSWFDefineBits() { TagCode = TagCodes::DefineBits; }
 
     void CopyFieldsFrom(const TBasedSWFObject& source) override;
     void ReadBody(TBitsEngine& be) override;
@@ -45,7 +45,7 @@ protected:
 
 class TSWFJPEGTables : public TSWFDataObject {
 public:
-    TSWFJPEGTables() { TagCode = 8; }
+    TSWFJPEGTables() { TagCode = TagCodes::JPEGTables; }
 
     void ReadBody(TBitsEngine& be) override;
     void WriteBody(TBitsEngine& be) override;
@@ -55,13 +55,13 @@ public:
 
 class TSWFDefineBitsJPEG2 : public TSWFDefineBits {
 public:
-    TSWFDefineBitsJPEG2() { TagCode = 21; }
+    TSWFDefineBitsJPEG2() { TagCode = TagCodes::DefineBitsJPEG2; }
     int RequiredVersion() const override { return 2; }
 };
 
 class TSWFDefineBitsJPEG3 : public TSWFDefineBitsJPEG2 {
 public:
-    TSWFDefineBitsJPEG3() { TagCode = 35; }
+    TSWFDefineBitsJPEG3() { TagCode = TagCodes::DefineBitsJPEG3; }
 
     // Writes the alpha part instead of AlphaData, like OnWrite for the JPEG.
     TWriteHandler OnWriteAlpha;
@@ -94,7 +94,7 @@ enum : uint8_t {
 
 class TSWFDefineBitsLossless : public TSWFImageTag {
 public:
-    TSWFDefineBitsLossless() { TagCode = 20; }
+    TSWFDefineBitsLossless() { TagCode = TagCodes::DefineBitsLossless; }
 
     uint8_t BitmapFormat = 0;
     uint16_t BitmapWidth = 0;
@@ -114,7 +114,7 @@ protected:
 
 class TSWFDefineBitsLossless2 : public TSWFDefineBitsLossless {
 public:
-    TSWFDefineBitsLossless2() { TagCode = 36; }
+    TSWFDefineBitsLossless2() { TagCode = TagCodes::DefineBitsLossless2; }
     int RequiredVersion() const override { return 3; }
 
 protected:
@@ -123,7 +123,7 @@ protected:
 
 class TSWFDefineBinaryData : public TSWFDataObject {
 public:
-    TSWFDefineBinaryData() { TagCode = 87; }
+    TSWFDefineBinaryData() { TagCode = TagCodes::DefineBinaryData; }
 
     uint16_t CharId = 0;
 

@@ -15,17 +15,17 @@
 
 class TSWFEnd : public TSWFObject {
 public:
-    TSWFEnd() { TagCode = 0; }
+    TSWFEnd() { TagCode = TagCodes::End; }
 };
 
 class TSWFShowFrame : public TSWFObject {
 public:
-    TSWFShowFrame() { TagCode = 1; }
+    TSWFShowFrame() { TagCode = TagCodes::ShowFrame; }
 };
 
 class TSWFSetBackgroundColor : public TSWFObject {
 public:
-    TSWFSetBackgroundColor() { TagCode = 9; }
+    TSWFSetBackgroundColor() { TagCode = TagCodes::SetBackgroundColor; }
     TSWFRGB Color;
 
     void CopyFieldsFrom(const TBasedSWFObject& source) override;
@@ -37,7 +37,7 @@ public:
 
 class TSWFFrameLabel : public TSWFObject {
 public:
-    TSWFFrameLabel() { TagCode = 43; }
+    TSWFFrameLabel() { TagCode = TagCodes::FrameLabel; }
     static std::unique_ptr<TSWFFrameLabel> CreateWithName(const std::string& name);
     std::string Name;
     bool IsAnchor = false;
@@ -54,7 +54,7 @@ public:
 // password. The password itself is never written anywhere.
 class TSWFProtect : public TSWFObject {
 public:
-    TSWFProtect() { TagCode = 24; }
+    TSWFProtect() { TagCode = TagCodes::Protect; }
     std::string Password;
     std::string Hash;
 
@@ -68,13 +68,13 @@ public:
 
 class TSWFEnableDebugger : public TSWFProtect {
 public:
-    TSWFEnableDebugger() { TagCode = 58; }
+    TSWFEnableDebugger() { TagCode = TagCodes::EnableDebugger; }
     int RequiredVersion() const override { return 5; }
 };
 
 class TSWFEnableDebugger2 : public TSWFProtect {
 public:
-    TSWFEnableDebugger2() { TagCode = 64; }
+    TSWFEnableDebugger2() { TagCode = TagCodes::EnableDebugger2; }
     int RequiredVersion() const override { return 6; }
 };
 
@@ -86,7 +86,7 @@ struct TSWFAssetEntry {
 
 class TSWFExportAssets : public TSWFObject {
 public:
-    TSWFExportAssets() { TagCode = 56; }
+    TSWFExportAssets() { TagCode = TagCodes::ExportAssets; }
     std::vector<TSWFAssetEntry> Assets;
 
     // Finds the entry of that name (letter case aside), adding it when absent,
@@ -108,7 +108,7 @@ protected:
 
 class TSWFImportAssets : public TSWFExportAssets {
 public:
-    TSWFImportAssets() { TagCode = 57; }
+    TSWFImportAssets() { TagCode = TagCodes::ImportAssets; }
     std::string URL;
 
     void CopyFieldsFrom(const TBasedSWFObject& source) override;
@@ -120,20 +120,20 @@ public:
 
 class TSWFImportAssets2 : public TSWFImportAssets {
 public:
-    TSWFImportAssets2() { TagCode = 71; }
+    TSWFImportAssets2() { TagCode = TagCodes::ImportAssets2; }
     void ReadBody(TBitsEngine& be) override;
     void WriteBody(TBitsEngine& be) override;
 };
 
 class TSWFSymbolClass : public TSWFExportAssets {
 public:
-    TSWFSymbolClass() { TagCode = 76; }
+    TSWFSymbolClass() { TagCode = TagCodes::SymbolClass; }
     int RequiredVersion() const override { return 9; }
 };
 
 class TSWFScriptLimits : public TSWFObject {
 public:
-    TSWFScriptLimits() { TagCode = 65; }
+    TSWFScriptLimits() { TagCode = TagCodes::ScriptLimits; }
     uint16_t MaxRecursionDepth = 0;
     uint16_t ScriptTimeoutSeconds = 0;
 
@@ -147,7 +147,7 @@ public:
 
 class TSWFSetTabIndex : public TSWFObject {
 public:
-    TSWFSetTabIndex() { TagCode = 66; }
+    TSWFSetTabIndex() { TagCode = TagCodes::SetTabIndex; }
     uint16_t Depth = 0;
     uint16_t TabIndex = 0;
 
@@ -164,7 +164,7 @@ public:
 // round trip must not drop them.
 class TSWFFileAttributes : public TSWFObject {
 public:
-    TSWFFileAttributes() { TagCode = 69; }
+    TSWFFileAttributes() { TagCode = TagCodes::FileAttributes; }
     uint8_t Flags = 0;
 
     bool GetHasMetadata() const { return Flags & 0x10; }
@@ -185,7 +185,7 @@ public:
 
 class TSWFMetadata : public TSWFObject {
 public:
-    TSWFMetadata() { TagCode = 77; }
+    TSWFMetadata() { TagCode = TagCodes::Metadata; }
     std::string Metadata;
     // Text read from a file is kept as its UTF-8 bytes and written back as
     // it is; text set in code is code-page text, converted on writing.
@@ -202,7 +202,7 @@ public:
 
 class TSWFProductInfo : public TSWFObject {
 public:
-    TSWFProductInfo() { TagCode = 41; }
+    TSWFProductInfo() { TagCode = TagCodes::ProductInfo; }
     uint32_t ProductId = 0;
     uint32_t Edition = 0;
     uint8_t MajorVersion = 0;
@@ -221,7 +221,7 @@ public:
 
 class TSWFDefineScalingGrid : public TSWFObject {
 public:
-    TSWFDefineScalingGrid() { TagCode = 78; }
+    TSWFDefineScalingGrid() { TagCode = TagCodes::DefineScalingGrid; }
     uint16_t CharacterId = 0;
     TSWFRect Splitter;
 

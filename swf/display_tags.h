@@ -96,7 +96,7 @@ public:
 
 class TSWFPlaceObject : public TSWFBasedPlaceObject {
 public:
-    TSWFPlaceObject() { TagCode = 4; }
+    TSWFPlaceObject() { TagCode = TagCodes::PlaceObject; }
 
     TSWFColorTransform ColorTransform;  // written without alpha
     bool HasColorTransform = false;
@@ -121,7 +121,7 @@ class TSWFPlaceObject2 : public TSWFBasedPlaceObject {
 public:
     using TLoadActionsEvent = std::function<void(TSWFPlaceObject2& tag, const TXmlNode& element)>;
 
-    TSWFPlaceObject2() { TagCode = 26; }
+    TSWFPlaceObject2() { TagCode = TagCodes::PlaceObject2; }
 
     uint16_t ClipDepth = 0;
     std::string Name;  // instance name, 8-bit
@@ -187,7 +187,7 @@ void LoadClipActionsFromXml(TSWFPlaceObject2& placement, const TXmlNode& element
 class TSWFPlaceObject3 : public TSWFPlaceObject2 {
 public:
     TSWFPlaceObject3() {
-        TagCode = 70;
+        TagCode = TagCodes::PlaceObject3;
         SWFVersion = 8;
     }
 
@@ -228,7 +228,7 @@ private:
 
 class TSWFRemoveObject : public TSWFObject {
 public:
-    TSWFRemoveObject() { TagCode = 5; }
+    TSWFRemoveObject() { TagCode = TagCodes::RemoveObject; }
 
     uint16_t CharacterId = 0;
     uint16_t Depth = 0;
@@ -242,7 +242,7 @@ public:
 
 class TSWFRemoveObject2 : public TSWFObject {
 public:
-    TSWFRemoveObject2() { TagCode = 28; }
+    TSWFRemoveObject2() { TagCode = TagCodes::RemoveObject2; }
 
     uint16_t Depth = 0;
 

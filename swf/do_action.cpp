@@ -12,7 +12,7 @@
 
 // ---------------------------------------------------------------- DoAction
 
-TSWFDoAction::TSWFDoAction() : owned_(std::make_unique<TSWFActionList>()), actions_(owned_.get()) { TagCode = 12; }
+TSWFDoAction::TSWFDoAction() : owned_(std::make_unique<TSWFActionList>()), actions_(owned_.get()) { TagCode = TagCodes::DoAction; }
 
 std::unique_ptr<TSWFDoAction> TSWFDoAction::CreateWithList(TSWFActionList& list) {
     auto tag = std::make_unique<TSWFDoAction>();

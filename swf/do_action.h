@@ -51,7 +51,7 @@ private:
 
 class TSWFDoInitAction : public TSWFDoAction {
 public:
-    TSWFDoInitAction() { TagCode = 59; }
+    TSWFDoInitAction() { TagCode = TagCodes::DoInitAction; }
     static std::unique_ptr<TSWFDoInitAction> CreateWithList(TSWFActionList& list);
 
     uint16_t SpriteID = 0;

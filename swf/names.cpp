@@ -3,39 +3,9 @@
 #include <cctype>
 
 #include "platform/codepage.h"
-#include "swf/bitmap_tags.h"
-#include "swf/control_tags.h"
-#include "swf/display_tags.h"
-#include "swf/do_action.h"
-#include "swf/shape_tags.h"
-#include "swf/sound_tags.h"
-#include "swf/sprite_tags.h"
+#include "swf/tag_table.h"
 
 namespace {
-
-struct TagRow {
-    uint16_t code;
-    const char* name;
-};
-
-const TagRow kTagNames[] = {
-    {0, "End"}, {1, "ShowFrame"}, {2, "DefineShape"}, {4, "PlaceObject"}, {5, "RemoveObject"},
-    {6, "DefineBits"}, {7, "DefineButton"}, {8, "JPEGTables"}, {9, "SetBackgroundColor"}, {10, "DefineFont"},
-    {11, "DefineText"}, {12, "DoAction"}, {13, "DefineFontInfo"}, {14, "DefineSound"}, {15, "StartSound"},
-    {17, "DefineButtonSound"}, {18, "SoundStreamHead"}, {19, "SoundStreamBlock"}, {20, "DefineBitsLossless"},
-    {21, "DefineBitsJPEG2"}, {22, "DefineShape2"}, {23, "DefineButtonCxform"}, {24, "Protect"},
-    {26, "PlaceObject2"}, {28, "RemoveObject2"}, {32, "DefineShape3"}, {33, "DefineText2"},
-    {34, "DefineButton2"}, {35, "DefineBitsJPEG3"}, {36, "DefineBitsLossless2"}, {37, "DefineEditText"},
-    {39, "DefineSprite"}, {40, "NameCharacter"}, {41, "ProductInfo"}, {43, "FrameLabel"},
-    {45, "SoundStreamHead2"}, {46, "DefineMorphShape"}, {48, "DefineFont2"}, {56, "ExportAssets"},
-    {57, "ImportAssets"}, {58, "EnableDebugger"}, {59, "DoInitAction"}, {60, "DefineVideoStream"},
-    {61, "VideoFrame"}, {62, "DefineFontInfo2"}, {64, "EnableDebugger2"}, {65, "ScriptLimits"},
-    {66, "SetTabIndex"}, {69, "FileAttributes"}, {70, "PlaceObject3"}, {71, "ImportAssets2"},
-    {73, "DefineFontAlignZones"}, {74, "CSMTextSettings"}, {75, "DefineFont3"}, {76, "SymbolClass"},
-    {77, "Metadata"}, {78, "DefineScalingGrid"}, {82, "DoABC"}, {83, "DefineShape4"},
-    {84, "DefineMorphShape2"}, {86, "DefineSceneAndFrameLabelData"}, {87, "DefineBinaryData"},
-    {88, "DefineFontName"}, {89, "StartSound2"}, {240, "Error Tag"},
-};
 
 struct ActionRow {
     uint8_t code;
@@ -84,17 +54,16 @@ const FillRow kFillNames[] = {
 }  // namespace
 
 std::string TagIdToName(uint16_t code) {
-    for (const TagRow& row : kTagNames)
-        if (row.code == code) return row.name;
+    if (const TTagDescriptor* row = FindTagDescriptor(code)) return row->Name;
     return "Unknown " + std::to_string(code);
 }
 
 int32_t TagNameToId(const std::string& name) {
     int32_t result = -1;
     bool found = false;
-    for (const TagRow& row : kTagNames)
-        if (AnsiSameText(name, row.name)) {
-            result = row.code;
+    for (const TTagDescriptor& row : TagDescriptors())
+        if (AnsiSameText(name, row.Name)) {
+            result = row.Code;
             found = true;
             break;
         }
@@ -159,57 +128,12 @@ uint8_t FillStyleFromName(const std::string& name) {
 }
 
 std::unique_ptr<TSWFObject> CreateTagByCode(uint16_t code) {
-    switch (code) {
-        case 0: return std::make_unique<TSWFEnd>();
-        case 1: return std::make_unique<TSWFShowFrame>();
-        case 2: return std::make_unique<TSWFDefineShape>();
-        case 4: return std::make_unique<TSWFPlaceObject>();
-        case 5: return std::make_unique<TSWFRemoveObject>();
-        case 6: return std::make_unique<TSWFDefineBits>();
-        case 8: return std::make_unique<TSWFJPEGTables>();
-        case 9: return std::make_unique<TSWFSetBackgroundColor>();
-        case 12: return std::make_unique<TSWFDoAction>();
-        case 14: return std::make_unique<TSWFDefineSound>();
-        case 15: return std::make_unique<TSWFStartSound>();
-        case 18: return std::make_unique<TSWFSoundStreamHead>();
-        case 19: return std::make_unique<TSWFSoundStreamBlock>();
-        case 20: return std::make_unique<TSWFDefineBitsLossless>();
-        case 21: return std::make_unique<TSWFDefineBitsJPEG2>();
-        case 22: return std::make_unique<TSWFDefineShape2>();
-        case 24: return std::make_unique<TSWFProtect>();
-        case 26: return std::make_unique<TSWFPlaceObject2>();
-        case 28: return std::make_unique<TSWFRemoveObject2>();
-        case 32: return std::make_unique<TSWFDefineShape3>();
-        case 35: return std::make_unique<TSWFDefineBitsJPEG3>();
-        case 36: return std::make_unique<TSWFDefineBitsLossless2>();
-        case 41: return std::make_unique<TSWFProductInfo>();
-        case 43: return std::make_unique<TSWFFrameLabel>();
-        case 39: return std::make_unique<TSWFDefineSprite>();
-        case 45: return std::make_unique<TSWFSoundStreamHead2>();
-        case 56: return std::make_unique<TSWFExportAssets>();
-        case 57: return std::make_unique<TSWFImportAssets>();
-        case 58: return std::make_unique<TSWFEnableDebugger>();
-        case 59: return std::make_unique<TSWFDoInitAction>();
-        case 64: return std::make_unique<TSWFEnableDebugger2>();
-        case 65: return std::make_unique<TSWFScriptLimits>();
-        case 66: return std::make_unique<TSWFSetTabIndex>();
-        case 69: return std::make_unique<TSWFFileAttributes>();
-        case 70: return std::make_unique<TSWFPlaceObject3>();
-        case 71: return std::make_unique<TSWFImportAssets2>();
-        case 76: return std::make_unique<TSWFSymbolClass>();
-        case 77: return std::make_unique<TSWFMetadata>();
-        case 78: return std::make_unique<TSWFDefineScalingGrid>();
-        case 83: return std::make_unique<TSWFDefineShape4>();
-        case 87: return std::make_unique<TSWFDefineBinaryData>();
-        case 86: return std::make_unique<TSWFDefineSceneAndFrameLabelData>();
-        case 89: return std::make_unique<TSWFStartSound2>();
-        default: {
-            auto raw = std::make_unique<TSWFByteCodeTag>();
-            raw->Name = "Uniknow tag";
-            raw->RealCode = code;
-            return raw;
-        }
-    }
+    const TTagDescriptor* row = FindTagDescriptor(code);
+    if (row && row->Create) return row->Create();
+    auto raw = std::make_unique<TSWFByteCodeTag>();
+    raw->Name = "Uniknow tag";
+    raw->RealCode = code;
+    return raw;
 }
 
 std::unique_ptr<TSWFObject> CloneTag(const TSWFObject& source) {

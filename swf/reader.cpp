@@ -10,6 +10,8 @@
 #include "swf/control_tags.h"
 #include "swf/names.h"
 #include "swf/sound_tags.h"
+#include "swf/tag_table.h"
+#include "swf/tag_xml.h"
 
 // ---------------------------------------------------------------- descriptor
 
@@ -122,23 +124,11 @@ void TSWFStreamReader::LoadFromStream(TStream& stream) {
 // ---------------------------------------------------------------- parsing
 
 static void GiveContext(TSWFObject& obj, uint16_t code, const TTagReadContext& context) {
-    switch (code) {
-        case 7: case 34: case 12: case 59: case 82:
-            obj.SetParseActions(context.ParseActions);
-            break;
-        case 26: case 70: case 39:
-            obj.SetParseActions(context.ParseActions);
-            obj.SetSWFVersion(context.SWFVersion);
-            break;
-        case 13: case 48: case 75:
-            obj.SetSWFVersion(context.SWFVersion);
-            break;
-        case 19:
-            obj.SetStreamSoundFormat(context.StreamSoundFormat);
-            break;
-        default:
-            break;
-    }
+    const TTagDescriptor* row = FindTagDescriptor(code);
+    if (!row) return;
+    if (row->Has(kNeedsParseActions)) obj.SetParseActions(context.ParseActions);
+    if (row->Has(kNeedsVersion)) obj.SetSWFVersion(context.SWFVersion);
+    if (row->Has(kNeedsStreamSoundFormat)) obj.SetStreamSoundFormat(context.StreamSoundFormat);
 }
 
 bool ReadTagObject(std::unique_ptr<TSWFObject>& obj, uint16_t code, TStream& body, int64_t start, int32_t size,
@@ -199,7 +189,7 @@ void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
         if (runsPast) bodySize = size - position;
         info->BodySize = static_cast<int32_t>(bodySize);
         info->Frame = frame;
-        if (info->TagCode == 1) ++frame;
+        if (info->TagCode == TagCodes::ShowFrame) ++frame;
         const int64_t start = position;
 
         bool parse = parseObjects;
@@ -212,7 +202,7 @@ void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
             if (!read) info->TagCode = kErrorTagCode;
         }
         if (obj) info->SetObject(std::move(obj));
-        if (read && info->TagCode == 39) info->AddChildrenOf(*info->Object);
+        if (read) info->AddChildrenOf(*info->Object);
         position = start + bodySize;
         Tags.push_back(std::move(info));
         if (runsPast) break;
@@ -225,25 +215,8 @@ int32_t TSWFStreamReader::GetFrameTagIndex(uint16_t frame) {
     if (frame == 0 || Tags.empty()) return 0;
     uint16_t seen = 0;
     for (size_t i = 0; i < Tags.size(); ++i)
-        if (Tags[i]->TagCode == 1 && ++seen == frame) return static_cast<int32_t>(i);
+        if (Tags[i]->TagCode == TagCodes::ShowFrame && ++seen == frame) return static_cast<int32_t>(i);
     return static_cast<int32_t>(Tags.size() - 1);
-}
-
-static bool DefinesCharacter(uint16_t code) {
-    switch (code) {
-        case 2: case 22: case 32: case 83:
-        case 6: case 20: case 21: case 35: case 36:
-        case 7: case 34:
-        case 10: case 48: case 75:
-        case 11: case 33:
-        case 14: case 37: case 39:
-        case 46: case 84:
-        case 60:
-        case 62:
-            return true;
-        default:
-            return false;
-    }
 }
 
 int32_t TSWFStreamReader::FindCharacterTag(uint16_t characterId) {
@@ -252,11 +225,11 @@ int32_t TSWFStreamReader::FindCharacterTag(uint16_t characterId) {
         const TSWFTagInfo& info = *Tags[i];
         if (!info.Object) continue;
         uint16_t code = info.Object->TagCode;
-        if (code == 57 || code == 71) {
+        if (code == TagCodes::ImportAssets || code == TagCodes::ImportAssets2) {
             if (auto* imports = dynamic_cast<const TSWFImportAssets*>(info.Object))
                 for (const TSWFAssetEntry& asset : imports->Assets)
                     if (asset.Id == characterId) return static_cast<int32_t>(i);
-        } else if (DefinesCharacter(code) && info.Object->CharacterId() == characterId) {
+        } else if (TagHasTrait(code, kDefinesCharacter) && info.Object->CharacterId() == characterId) {
             return static_cast<int32_t>(i);
         }
     }
@@ -273,17 +246,17 @@ TSWFObject* TSWFStreamReader::FindObjectByName(const std::string& name) {
         TSWFObject* obj = info->Object;
         if (!obj) continue;
         TPlacementInfo placement;
-        if ((obj->TagCode == 26 || obj->TagCode == 70) && obj->GetPlacementInfo(placement) && placement.HasName &&
+        if (obj->GetPlacementInfo(placement) && placement.HasName &&
             placement.Name == name) {
             if (TSWFObject* found = GetCharacterObject(placement.CharacterId)) return found;
-        } else if (obj->TagCode == 39 && obj->ChildTags()) {
+        } else if (obj->ChildTags()) {
             for (const auto& child : *obj->ChildTags()) {
                 TPlacementInfo inner;
-                if ((child->TagCode == 26 || child->TagCode == 70) && child->GetPlacementInfo(inner) &&
+                if (child->GetPlacementInfo(inner) &&
                     inner.HasName && inner.HasCharacter && inner.Name == name)
                     if (TSWFObject* found = GetCharacterObject(inner.CharacterId)) return found;
             }
-        } else if (obj->TagCode == 56) {
+        } else if (obj->TagCode == TagCodes::ExportAssets) {
             for (const TSWFAssetEntry& asset : static_cast<TSWFExportAssets*>(obj)->Assets)
                 if (asset.Name == name)
                     if (TSWFObject* found = GetCharacterObject(asset.Id)) return found;
@@ -343,31 +316,18 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
     const size_t n = elements.size();
     for (size_t i = 0; i < n; ++i) {
         if (OnProgress) ReportProgress(static_cast<int32_t>(RoundHalfEven(double(i + 1) / n * 100.0)), kProgressLoadingXml);
-        int32_t code = TagNameToId(elements[i].NodeName());
-        if (code < 0) continue;
         try {
-            auto info = std::make_unique<TSWFTagInfo>(static_cast<uint16_t>(code));
-            // "tag" and a code is the form of a raw tag, whose text is its body
-            // bytes, even for a code that has a class: the body may be one that
-            // class could not read.
-            if (IsRawTagElementName(elements[i].NodeName())) {
-                auto raw = std::make_unique<TSWFByteCodeTag>();
-                raw->RealCode = static_cast<uint16_t>(code);
-                info->SetObject(std::move(raw));
-            } else {
-                info->SetObject(CreateTagByCode(static_cast<uint16_t>(code)));
-            }
-            if (code == 1) ++FrameCount;
-            if (code == 13 || code == 26 || code == 39 || code == 48 || code == 75)
-                info->Object->SetSWFVersion(Version);
-            info->Object->LoadFromXml(elements[i], Settings);
-            if (code == 39) info->AddChildrenOf(*info->Object);
+            std::unique_ptr<TSWFObject> tag = LoadTagElement(elements[i], Version, Settings);
+            if (!tag) continue;
+            auto info = std::make_unique<TSWFTagInfo>(tag->TagCode == kErrorTagCode ? tag->WrittenCode() : tag->TagCode);
+            if (tag->TagCode == TagCodes::ShowFrame) ++FrameCount;
+            info->SetObject(std::move(tag));
+            info->AddChildrenOf(*info->Object);
             Tags.push_back(std::move(info));
-        } catch (const std::exception& failure) {
+        } catch (const std::exception&) {
             result = false;
             ShowMessageBox("", FormatStr("Error reading node: %d\r %s", static_cast<int>(i),
-                                         elements[i].XmlText().c_str()) +
-                                   "\r " + failure.what());
+                                         elements[i].XmlText().c_str()));
         }
     }
     return result;
@@ -384,10 +344,7 @@ void TSWFStreamReader::SaveToXml(TXmlNode node) {
     TMemoryStream& body = GetBodyStream();
     for (const auto& info : Tags) {
         if (info->Object) {
-            uint16_t code = info->Object->WrittenCode();
-            bool raw = info->Object->TagCode == kErrorTagCode;
-            TXmlNode element = root.AddChild(raw ? "tag" + std::to_string(code) : TagIdToName(code));
-            info->Object->SaveToXml(element, Settings);
+            SaveTagElement(root, *info->Object, Settings);
         } else {
             // A tag that was not parsed is kept as its body bytes.
             TSWFByteCodeTag raw;

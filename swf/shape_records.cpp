@@ -165,7 +165,7 @@ void TSWFCurvedEdgeRecord::WriteToStream(TBitsEngine& be) {
 void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecordList& list, uint8_t fillBits, uint8_t lineBits,
                       const TSWFDefineShape* owner) {
     const bool hasAlpha = owner ? owner->HasAlpha : true;
-    const bool lineStyle2 = owner && owner->TagCode == 83;
+    const bool lineStyle2 = owner && owner->TagCode == TagCodes::DefineShape4;
     // Every record takes at least six bits, and every bit read is bounded by
     // the body, so a list without an end record ends in EReadError.
     for (;;) {

@@ -39,7 +39,7 @@ void TSWFDefineShape::ReadBody(TBitsEngine& be) {
     ShapeBounds.SetRect(be.ReadRect());
     ReadExtraFields(be);
     ReadFillStyleArray(be, FillStyles, HasAlpha);
-    ReadLineStyleArray(be, LineStyles, HasAlpha, TagCode == 83);
+    ReadLineStyleArray(be, LineStyles, HasAlpha, TagCode == TagCodes::DefineShape4);
     uint8_t widths = be.ReadByte();
     ReadShapeRecords(be, Edges, widths >> 4, widths & 15, this);
     // Whatever the records took, the next tag starts where the body ends.

@@ -15,7 +15,7 @@
 
 class TSWFDefineShape : public TSWFObject {
 public:
-    TSWFDefineShape() { TagCode = 2; }
+    TSWFDefineShape() { TagCode = TagCodes::DefineShape; }
 
     uint16_t ShapeId = 0;
     TSWFRect ShapeBounds;
@@ -43,14 +43,14 @@ public:
 
 class TSWFDefineShape2 : public TSWFDefineShape {
 public:
-    TSWFDefineShape2() { TagCode = 22; }
+    TSWFDefineShape2() { TagCode = TagCodes::DefineShape2; }
     std::unique_ptr<TSWFDefineShape> Create() const override { return std::make_unique<TSWFDefineShape2>(); }
 };
 
 class TSWFDefineShape3 : public TSWFDefineShape {
 public:
     TSWFDefineShape3() {
-        TagCode = 32;
+        TagCode = TagCodes::DefineShape3;
         HasAlpha = true;
     }
     std::unique_ptr<TSWFDefineShape> Create() const override { return std::make_unique<TSWFDefineShape3>(); }
@@ -59,7 +59,7 @@ public:
 class TSWFDefineShape4 : public TSWFDefineShape {
 public:
     TSWFDefineShape4() {
-        TagCode = 83;
+        TagCode = TagCodes::DefineShape4;
         HasAlpha = true;
     }
 

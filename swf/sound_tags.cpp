@@ -209,19 +209,19 @@ void TSWFStartSound::CopyFieldsFrom(const TBasedSWFObject& source) {
 
 // StartSound2 names its sound by class: 8-bit bytes, no UTF-8 conversion.
 void TSWFStartSound::ReadBody(TBitsEngine& be) {
-    if (TagCode == 89) SoundClassName = be.ReadString();
+    if (TagCode == TagCodes::StartSound2) SoundClassName = be.ReadString();
     else SoundId = be.ReadWord();
     ReadSoundInfo(be);
 }
 
 void TSWFStartSound::WriteBody(TBitsEngine& be) {
-    if (TagCode == 89) be.WriteString(SoundClassName, true, false);
+    if (TagCode == TagCodes::StartSound2) be.WriteString(SoundClassName, true, false);
     else be.WriteWord(SoundId);
     WriteSoundInfo(be);
 }
 
 void TSWFStartSound::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
-    if (TagCode == 89) {
+    if (TagCode == TagCodes::StartSound2) {
         if (node.HasAttribute("ClassName")) SoundClassName = node.AttrStr("ClassName");
     } else if (node.HasAttribute("ID")) {
         SoundId = static_cast<uint16_t>(node.AttrInt("ID"));
@@ -230,7 +230,7 @@ void TSWFStartSound::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
 }
 
 void TSWFStartSound::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
-    if (TagCode == 89) node.SetAttr("ClassName", SoundClassName);
+    if (TagCode == TagCodes::StartSound2) node.SetAttr("ClassName", SoundClassName);
     else node.SetAttr("ID", static_cast<int>(SoundId));
     SaveSoundInfoXml(node);
 }

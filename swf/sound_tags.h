@@ -16,7 +16,7 @@ enum : uint8_t { kSoundFormatMP3 = 2 };
 
 class TSWFDefineSound : public TSWFDataObject {
 public:
-    TSWFDefineSound() { TagCode = 14; }
+    TSWFDefineSound() { TagCode = TagCodes::DefineSound; }
 
     uint16_t SoundId = 0;
     uint8_t SoundFormat = 0;  // 4 bits
@@ -46,7 +46,7 @@ public:
 
 class TSWFStartSound : public TSWFObject {
 public:
-    TSWFStartSound() { TagCode = 15; }
+    TSWFStartSound() { TagCode = TagCodes::StartSound; }
 
     uint16_t SoundId = 0;        // StartSound only
     std::string SoundClassName;  // StartSound2 only
@@ -80,13 +80,13 @@ public:
 
 class TSWFStartSound2 : public TSWFStartSound {
 public:
-    TSWFStartSound2() { TagCode = 89; }
+    TSWFStartSound2() { TagCode = TagCodes::StartSound2; }
     int RequiredVersion() const override { return 9; }
 };
 
 class TSWFSoundStreamHead : public TSWFObject {
 public:
-    TSWFSoundStreamHead() { TagCode = 18; }
+    TSWFSoundStreamHead() { TagCode = TagCodes::SoundStreamHead; }
 
     uint8_t PlaybackSoundRate = 0;
     bool PlaybackSoundSize = false, PlaybackSoundType = false;
@@ -106,13 +106,13 @@ public:
 
 class TSWFSoundStreamHead2 : public TSWFSoundStreamHead {
 public:
-    TSWFSoundStreamHead2() { TagCode = 45; }
+    TSWFSoundStreamHead2() { TagCode = TagCodes::SoundStreamHead2; }
     int RequiredVersion() const override;
 };
 
 class TSWFSoundStreamBlock : public TSWFDataObject {
 public:
-    TSWFSoundStreamBlock() { TagCode = 19; }
+    TSWFSoundStreamBlock() { TagCode = TagCodes::SoundStreamBlock; }
 
     // Handed in before reading (the compression of the head before the
     // block), or set by whoever builds the block.

@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "swf/control_tags.h"
 #include "swf/names.h"
+#include "swf/tag_xml.h"
 #include "swf/reader.h"
 #include "swf/xml_form.h"
 
@@ -48,7 +49,7 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
         if (stream.GetPosition() + 2 > end) throw EReadError("The sprite's tags end without an End tag");
         uint16_t header = be.ReadWord();
         if (header == 0) {
-            ControlTags.push_back(CreateTagByCode(0));
+            ControlTags.push_back(CreateTagByCode(TagCodes::End));
             break;
         }
         uint16_t code = header >> 6;
@@ -67,7 +68,7 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
         // Whatever the child's reader consumed, the next child starts where
         // this one's header says it ends.
         stream.SetPosition(childStart + size);
-        if (code > 1 && longHeader != (size >= 63 || TagNeedsLongHeader(code))) framing_[child.get()] = longHeader;
+        if (code > TagCodes::ShowFrame && longHeader != (size >= 63 || TagNeedsLongHeader(code))) framing_[child.get()] = longHeader;
         ControlTags.push_back(std::move(child));
     }
     // Bytes after the End tag would be lost when the sprite is written again:
@@ -93,39 +94,23 @@ void TSWFDefineSprite::WriteBody(TBitsEngine& be) {
         WriteTagHeader(be.Stream, child->WrittenCode(), child->BodySize, kept->second);
         be.Stream.WriteBuffer(body.Memory(), child->BodySize);
     }
-    if (ControlTags.empty() || ControlTags.back()->TagCode != 0) be.WriteWord(0);
+    if (ControlTags.empty() || ControlTags.back()->TagCode != TagCodes::End) be.WriteWord(0);
 }
 
 void TSWFDefineSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     SpriteID = static_cast<uint16_t>(node.AttrInt("ID"));
     FrameCount = 0;
     for (const TXmlNode& element : node.ChildElements()) {
-        int32_t code = TagNameToId(element.NodeName());
-        if (code < 0) continue;
-        std::unique_ptr<TSWFObject> child;
-        // "tag" and a code is a raw tag whose text is its body bytes, even for
-        // a code that has a class.
-        if (IsRawTagElementName(element.NodeName())) {
-            auto raw = std::make_unique<TSWFByteCodeTag>();
-            raw->RealCode = static_cast<uint16_t>(code);
-            child = std::move(raw);
-        } else {
-            child = CreateTagByCode(static_cast<uint16_t>(code));
-        }
-        if (code == 1) ++FrameCount;
-        if (code == 26 && SWFVersion != 0) child->SetSWFVersion(SWFVersion);
-        child->LoadFromXml(element, settings);
+        std::unique_ptr<TSWFObject> child = LoadTagElement(element, SWFVersion, settings);
+        if (!child) continue;
+        if (child->TagCode == TagCodes::ShowFrame) ++FrameCount;
         ControlTags.push_back(std::move(child));
     }
 }
 
 void TSWFDefineSprite::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(SpriteID));
-    for (const auto& child : ControlTags) {
-        std::string name = child->TagCode == kErrorTagCode ? "tag" + std::to_string(child->WrittenCode())
-                                                           : TagIdToName(child->TagCode);
-        child->SaveToXml(node.AddChild(name), settings);
-    }
+    for (const auto& child : ControlTags) SaveTagElement(node, *child, settings);
 }
 
 // ---------------------------------------------------------------- DefineSceneAndFrameLabelData

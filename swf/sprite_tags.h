@@ -13,7 +13,7 @@
 
 class TSWFDefineSprite : public TSWFObject {
 public:
-    TSWFDefineSprite() { TagCode = 39; }
+    TSWFDefineSprite() { TagCode = TagCodes::DefineSprite; }
 
     uint16_t SpriteID = 0;
     uint16_t FrameCount = 0;  // as stored: the writer does not count frames
@@ -61,7 +61,7 @@ struct TSWFFrameLabelEntry {
 
 class TSWFDefineSceneAndFrameLabelData : public TSWFObject {
 public:
-    TSWFDefineSceneAndFrameLabelData() { TagCode = 86; }
+    TSWFDefineSceneAndFrameLabelData() { TagCode = TagCodes::DefineSceneAndFrameLabelData; }
 
     std::vector<TSWFSceneEntry> Scenes;
     std::vector<TSWFFrameLabelEntry> FrameLabels;

@@ -2,13 +2,10 @@
 
 #include "platform/paths.h"
 #include "platform/stream.h"
+#include "swf/tag_table.h"
 #include "swf/xml_form.h"
 
-bool TagNeedsLongHeader(uint16_t code) {
-    // Bitmaps and video streams are always framed with the long header, and
-    // so are stream-sound blocks: players expect it whatever the length.
-    return code == 19 || code == 20 || code == 36 || code == 60;
-}
+bool TagNeedsLongHeader(uint16_t code) { return TagHasTrait(code, kAlwaysLongHeader); }
 
 void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool forceLong) {
     bool isLong = forceLong || bodySize >= 63;
@@ -25,7 +22,7 @@ void TSWFObject::CopyFieldsFrom(const TBasedSWFObject& source) {
 
 void TSWFObject::WriteTag(TBitsEngine& be) {
     uint16_t code = WrittenCode();
-    if (code == 0 || code == 1) {
+    if (code == TagCodes::End || code == TagCodes::ShowFrame) {
         be.WriteWord(static_cast<uint16_t>(code * 64));
         return;
     }
@@ -44,7 +41,7 @@ void WriteTagFromStream(TStream& target, uint16_t code, TStream& body, int32_t l
         body.SetPosition(0);
         length = static_cast<int32_t>(body.GetSize());
     }
-    WriteTagHeader(target, code, length, code == 20 || code == 36 || code == 60);
+    WriteTagHeader(target, code, length, TagNeedsLongHeader(code));
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
     body.ReadBuffer(bytes.data(), length);
     target.WriteBuffer(bytes.data(), length);

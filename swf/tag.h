@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/xml.h"
 #include "swf/bits_engine.h"
+#include "swf/tag_codes.h"
 
 class TXMLReadWriteSettings;
 
@@ -81,6 +82,7 @@ const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
 void WriteTagFromStream(TStream& target, uint16_t code, TStream& body, int32_t length);
 // The record header alone, framed as WriteTag frames it.
 void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool forceLong);
+// Codes written with the long header whatever their length.
 bool TagNeedsLongHeader(uint16_t code);
 
 // Base of tags that carry an opaque payload. The payload is either owned
@@ -115,8 +117,6 @@ private:
     const uint8_t* borrowed_ = nullptr;
     int32_t dataSize_ = 0;
 };
-
-constexpr uint16_t kErrorTagCode = 240;
 
 class TSWFByteCodeTag : public TSWFDataObject {
 public:

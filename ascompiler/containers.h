@@ -1,0 +1,61 @@
+// The compiler's own tables: the string table that interns every identifier
+// and literal of a movie's compilations, the constant pool of one compile
+// unit, and the errors of the compiler's lists and dictionaries. Plain lists
+// and maps are the standard library's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/errors.h"
+
+// An interned string's number: its position in the string table, stable for
+// the life of the compile context.
+using TStrId = int32_t;
+
+class EVectorRangeError : public Exception {
+public:
+    EVectorRangeError(const std::string& className, int index);
+    int Index;
+};
+class EDictKeyNotFound : public Exception {
+public:
+    EDictKeyNotFound() : Exception("TDict.GetItem: Key not found.") {}
+};
+
+class TStringTable {
+public:
+    // Numbers 0 to 6 are fixed: "", "this", "prototype", "super",
+    // "arguments", "_global", "Object".
+    TStringTable();
+
+    TStrId Intern(const std::string& text);
+    const std::string& Text(TStrId id) const;
+    int Count() const { return static_cast<int>(texts_.size()); }
+
+    static constexpr TStrId Empty = 0;
+    static constexpr TStrId This = 1;
+    static constexpr TStrId Prototype = 2;
+    static constexpr TStrId Super = 3;
+    static constexpr TStrId Arguments = 4;
+    static constexpr TStrId Global = 5;
+    static constexpr TStrId Object = 6;
+
+private:
+    std::vector<std::string> texts_;
+    std::unordered_map<std::string, TStrId> numbers_;
+};
+
+// The strings one compile unit pushes by index; a number's position is its
+// constant index.
+class TConstantPool {
+public:
+    int IndexOfOrAdd(TStrId id);
+    const std::vector<TStrId>& Numbers() const { return numbers_; }
+    bool Empty() const { return numbers_.empty(); }
+
+private:
+    std::vector<TStrId> numbers_;
+};

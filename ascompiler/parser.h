@@ -1,0 +1,91 @@
+// The parser: an LALR(1) automaton (tables built by bison from grammar.y)
+// whose actions build the parse tree into the compile context's current
+// unit, open and close scopes, resolve class names and event names. Nothing
+// is emitted while parsing. The parse stack is bounded, so neither long nor
+// deeply nested sources make it recurse.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ascompiler/compile_context.h"
+#include "ascompiler/lexer.h"
+#include "ascompiler/parse_tree.h"
+
+union AS_STYPE;
+
+class TParser {
+public:
+    TParser(TCompileContext& context, TLexer& lexer);
+
+    // Parses the whole input; false on a syntax error, a malformed token or
+    // a stack deeper than the bound. Errors of the tree's actions raise.
+    bool ParseProgram();
+
+    // ---- used by the grammar's actions
+    int Lex(union AS_STYPE& value);
+    void SyntaxError(const char* message) { (void)message; }
+
+    template <class T, class... Args>
+    T* New(Args&&... args) {
+        return context_.NewNode<T>(std::forward<Args>(args)...);
+    }
+    TStringTable& Strings() { return context_.Strings(); }
+
+    void PushScope(uint8_t kind) { context_.PushIdentTable(kind); }
+    void PopScope() { context_.PopIdentTable(); }
+    void SetRoot(TProgramNode* root) { context_.SetRoot(root); }
+    TSourcePosNode* Position();
+
+    TProgramNode* NewProgram(TParseTreeNode* item);
+    TPairNode* NewEvent(TStrId name, const TStrId* key);
+    TProgramNode* AttachEvents(TProgramNode* body, TEventListNode* events, uint8_t kind, TSourcePosNode* pos);
+    TProgramNode* AttachKeyPress(TProgramNode* body, TStrId key, TSourcePosNode* pos);
+
+    void DeclareFunction(TStrId name);
+    TFuncDefNode* EndFunctionDeclaration(TStrId name, TArgDeclListNode* params, TStrId type, TParseTreeNode* body,
+                                         uint16_t accessor);
+    TFuncDefNode* EndFunctionExpression(TArgDeclListNode* params, TStrId type, TParseTreeNode* body);
+    TArgDeclNode* NewParameter(TStrId name, TStrId type);
+    TVarDeclNode* NewVarDecl(TStrId name, TStrId type, TParseTreeNode* value);
+    TForInStmtNode* NewForIn(TStrId name, TParseTreeNode* object);
+    TListingStmtNode* NewListing(const std::string& text);
+    TWaitForFrameNode* NewWaitForFrame(double frame, TParseTreeNode* statement);
+
+    TLvalueNode* NewVariable(TStrId name);
+    TLvalueNode* NewMember(TParseTreeNode* object, TStrId name);
+    TLvalueNode* NewIndex(TParseTreeNode* object, TParseTreeNode* index);
+    TLvalueNode* NewEval(TParseTreeNode* expression);
+    TFuncCallNode* NewCall(TParseTreeNode* object, TStrId name, TExprListNode* args, TSourcePosNode* pos);
+    TFuncCallNode* MarkConstruction(TFuncCallNode* call);
+    TAssignNode* NewAssign(TLvalueNode* target, TParseTreeNode* value, int kind);
+    TBinOpNode* NewBinOp(int op, TParseTreeNode* left, TParseTreeNode* right);
+    TParseTreeNode* AppendToSequence(TParseTreeNode* sequence, TParseTreeNode* item);
+
+    void BeginClass(TCompoundName* name, TCompoundName* superName, TClassImplListNode* interfaces, bool isInterface);
+    void AddInterface(TClassImplListNode* list, TCompoundName* name);
+    void AddMember(TClassBodyNode* body, TParseTreeNode* member);
+    TParseTreeNode* AddModifiers(TParseTreeNode* member, int modifiers);
+    TClassImplNode* EndClass(TCompoundName* name, TCompoundName* superName, TClassImplListNode* interfaces,
+                             TClassBodyNode* body);
+    TClassIntfNode* EndInterface(TCompoundName* name, TCompoundName* superName);
+    TImportNode* Import(TCompoundName* name);
+    TImportNode* ImportPackage(TCompoundName* package);
+
+private:
+    // The class a dotted name stands for (looked up from the current scope),
+    // or a raise of message with the name as written.
+    TClassInfo* ResolveClass(TCompoundName* name, const char* message);
+    // An lvalue chain for the parts [0, count) of a dotted name.
+    TParseTreeNode* PathObject(const std::vector<TStrId>& parts, size_t count);
+    // Marks a class used by a name and gives the name its package path when
+    // it was written as an imported short name.
+    void ReferenceClass(TClassInfo* info, TStrId writtenName, TParseTreeNode*& object);
+    const std::string& Text(TStrId id) { return Strings().Text(id); }
+
+    TCompileContext& context_;
+    TLexer& lexer_;
+    std::deque<std::string> listings_;
+    std::vector<TClassInfo*> classes_;  // the classes being defined, innermost last
+};

@@ -1,0 +1,191 @@
+// TIEBitmap, the image library's raster buffer: every reader fills one,
+// every writer reads one, the processing component changes one in place.
+//
+// An image has one of eleven pixel formats, an optional palette (ie8p) and
+// an optional alpha channel (a second TIEBitmap of format ie8g). Its pixels
+// live in one of three places, chosen per allocation: a 32-byte aligned
+// memory block (rows bottom-up), a temporary file (rows top first, copied in
+// and out a row at a time; images above MemoryThreshold go there), or a
+// toolkit TBitmap, owned or borrowed from the caller. Row 0 is the top row
+// for every accessor, whatever the storage order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ie_file_buffer.h"
+#include "imaging/core/ie_types.h"
+#include "platform/bitmap.h"
+
+class TIEBaseBitmap {
+public:
+    virtual ~TIEBaseBitmap() = default;
+
+    // Tells the file storage whether a mapped row is read from the file
+    // (TIEFileBuffer::kRead) and written back on release (kWrite).
+    uint8_t AccessMode = 3;
+
+    virtual uint8_t* GetScanline(int32_t row) = 0;
+    virtual int32_t GetBitCount() = 0;
+    virtual int32_t GetHeight() = 0;
+    virtual int32_t GetWidth() = 0;
+    virtual TIEPixelFormat GetPixelFormat() = 0;
+    virtual int32_t GetRowLen() = 0;
+    // Leaves color untouched for an index outside the palette.
+    virtual void GetPaletteColor(int32_t index, TRGB& color) = 0;
+    virtual void SetPaletteColor(int32_t index, TRGB color) = 0;
+    virtual int32_t GetPaletteLen() = 0;
+    virtual bool Allocate(int32_t width, int32_t height, TIEPixelFormat format) = 0;
+    virtual void Assign(TIEBaseBitmap& source) = 0;
+};
+
+class TIEBitmap : public TIEBaseBitmap {
+public:
+    TIEBitmap();
+    TIEBitmap(int32_t width, int32_t height, TIEPixelFormat format);  // CreateSize
+    // An alpha channel: ie8g, all 255 (ieTBitmap is replaced by ieMemory).
+    static std::unique_ptr<TIEBitmap> CreateAlpha(int32_t width, int32_t height, TIELocation location);
+    ~TIEBitmap() override;
+    TIEBitmap(const TIEBitmap&) = delete;
+    TIEBitmap& operator=(const TIEBitmap&) = delete;
+
+    // ------------------------------------------------------------ queries
+    uint8_t* GetScanline(int32_t row) override;
+    int32_t GetBitCount() override;
+    int32_t GetHeight() override;
+    int32_t GetWidth() override;
+    TIEPixelFormat GetPixelFormat() override;
+    int32_t GetRowLen() override;
+    int32_t GetChannelCount();
+    void GetPaletteColor(int32_t index, TRGB& color) override;
+    TRGB GetPaletteColor(int32_t index) {
+        TRGB color;
+        GetPaletteColor(index, color);
+        return color;
+    }
+    void SetPaletteColor(int32_t index, TRGB color) override;
+    int32_t GetPaletteLen() override { return paletteLength_; }
+    bool IsEmpty() const { return width_ == 0 || height_ == 0 || rowLen_ == 0 || bitCount_ == 0; }
+    TIELocation GetLocation() const { return location_; }
+    bool GetHasAlphaChannel() const { return alphaChannel_ != nullptr; }
+    bool IsAlpha() const { return isAlpha_; }
+    bool FullOpacity() const { return fullOpacity_; }
+    void SetFullOpacity(bool value) { fullOpacity_ = value; }
+    int32_t RowAlignment() const { return rowAlignment_; }
+    bool NeedsRealloc() const { return needsRealloc_; }
+    // The message of the last allocation the toolkit bitmap refused (empty
+    // when it succeeded); Allocate itself only returns false.
+    const std::string& AllocationError() const { return allocationError_; }
+    // The memory block's pixel area (ieMemory) and the temporary file.
+    uint8_t* Memory() const { return memory_; }
+    const TIEFileBuffer& FileBuffer() const { return *fileBuffer_; }
+
+    // ------------------------------------------------------------ storage
+    bool Allocate(int32_t width, int32_t height, TIEPixelFormat format) override;
+    bool AllocateStorage();
+    void FreeImage(bool freeAlpha);
+    // Wraps the caller's toolkit bitmap without copying it.
+    void EncapsulateTBitmap(TBitmap* bitmap, bool freeFirst);
+    // Wraps the caller's block of RowLen * Height bytes, last row first.
+    void EncapsulateMemory(uint8_t* memory, int32_t width, int32_t height, TIEPixelFormat format, bool freeFirst);
+    void SyncFromTBitmap();
+    void BuildRowCache();
+    void FreeRowCache() { rowCache_.clear(); }
+    void UpdateTBitmapPalette();
+
+    // ------------------------------------------------------------ rows
+    // At ieFile a row stays valid until the next GetScanline; MapRow keeps
+    // one until UnmapRow or UnmapAllRows.
+    uint8_t* MapRow(int32_t row);
+    void UnmapRow(int32_t row);
+    void UnmapAllRows();
+
+    // ------------------------------------------------------------ alpha
+    // Creates an all-opaque alpha channel when missing (nullptr for an alpha
+    // channel itself).
+    TIEBitmap* GetAlphaChannel();
+    // Takes the bitmap as the alpha channel; a previous one is freed.
+    void SetAlphaChannel(std::unique_ptr<TIEBitmap> alpha);
+    // Drops the alpha channel; with merge an ie24RGB image is first
+    // composed onto background.
+    void RemoveAlphaChannel(bool merge, TColor background);
+
+    // ------------------------------------------------------------ storage changes and copies
+    void MoveContentTo(TIEBitmap& destination);
+    void SetLocation(TIELocation location);
+    TBitmap* GetTBitmap();
+    void SetWidth(int32_t width);
+    void SetHeight(int32_t height);
+    void SetRowAlignment(int32_t bits);
+    void Assign(TIEBaseBitmap& source) override;
+    // Pixels and palette only; the alpha channel stays.
+    void AssignImage(TIEBitmap& source);
+
+    // Every pixel set to value: Trunc(value) as a TColor for colour formats,
+    // as the level for gray ones, the value itself for ie32f.
+    void Fill(double value);
+
+    // ------------------------------------------------------------ settings
+    int64_t MemoryThreshold;
+    uint8_t BilevelMethod = 1;   // 0 ordered dither, 1 threshold
+    int32_t PaletteColors = 256;
+    double BlackValue = 0;
+    double WhiteValue = 0;
+    int32_t ChannelOffsets[4] = {0, 0, 0, 0};
+    bool ChannelOffsetsEnabled = false;
+    int32_t Contrast = 0;
+    uint8_t AllocatorMode = 2;   // 0 heap, 1 zero-filled global memory, 2 IEAutoAlloc
+    int32_t UndoLayerIndex = 0;
+
+private:
+    void RefreshFormatInfo();
+    void ReleaseCurrentRow();
+    void CopyRowsFrom(TIEBitmap& source);
+    void CopyPaletteFrom(TIEBitmap& source);
+    // Rows and palette of the image this one was rebuilt from.
+    void CopyImageFrom(TIEBitmap& old);
+    void TakeSettingsOf(TIEBitmap& source);
+    void ResizeKeeping(int32_t width, int32_t height);
+    bool SetUpTBitmap();
+
+    std::unique_ptr<TIEFileBuffer> fileBuffer_;
+    uint8_t* currentRow_ = nullptr;
+    std::unique_ptr<TRGB[]> palette_;
+    int32_t paletteLength_ = 0;
+    std::unique_ptr<TIEBitmap> alphaChannel_;
+    uint8_t* memory_ = nullptr;
+    void* memoryBlock_ = nullptr;
+    uint8_t blockMode_ = 2;  // the AllocatorMode memoryBlock_ came from
+    TBitmap* vclBitmap_ = nullptr;
+    std::unique_ptr<TBitmap> ownedVclBitmap_;
+    std::vector<uint8_t*> rowCache_;
+    std::vector<uint8_t*> mappedRows_;
+    std::vector<int32_t> mappedRowIndexes_;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t bitCount_ = 0;
+    int32_t channelCount_ = 0;
+    int32_t rowLen_ = 0;
+    TIEPixelFormat pixelFormat_ = ienull;
+    bool isAlpha_ = false;
+    TIELocation location_ = ieFile;
+    bool fullOpacity_ = false;
+    bool vclBitmapBorrowed_ = false;
+    bool memoryBorrowed_ = false;
+    int32_t rowAlignment_ = 32;
+    bool needsRealloc_ = true;
+    std::string allocationError_;
+};
+
+int32_t IEBitmapRowLen(int32_t width, int32_t bitsPerPixel, int32_t alignment);
+int32_t IEVclPixelFormatBits(TPixelFormat format);
+int32_t IEVclRowLen(int32_t width, TPixelFormat format);
+
+// Small blocks from the heap, from 1 MB on zero-filled global memory; the
+// byte before the result tells IEAutoFree which.
+void* IEAutoAlloc(size_t size);
+void IEAutoFree(void*& block);
+// The size from which IEAutoAlloc takes global memory.
+constexpr size_t kIEAutoAllocGlobalFrom = 1048576;

@@ -1,0 +1,50 @@
+#include "platform/system_colors.h"
+
+namespace {
+
+constexpr TColor Rgb(int r, int g, int b) { return r | g << 8 | b << 16; }
+
+// Indexes 0 .. 30 of the system colour table.
+constexpr TColor kSystemColors[] = {
+    Rgb(200, 200, 200),  // scroll bar
+    Rgb(0, 0, 0),        // background
+    Rgb(153, 180, 209),  // active caption
+    Rgb(191, 205, 219),  // inactive caption
+    Rgb(240, 240, 240),  // menu
+    Rgb(255, 255, 255),  // window
+    Rgb(100, 100, 100),  // window frame
+    Rgb(0, 0, 0),        // menu text
+    Rgb(0, 0, 0),        // window text
+    Rgb(0, 0, 0),        // caption text
+    Rgb(180, 180, 180),  // active border
+    Rgb(244, 247, 252),  // inactive border
+    Rgb(171, 171, 171),  // application workspace
+    Rgb(0, 120, 215),    // highlight
+    Rgb(255, 255, 255),  // highlight text
+    Rgb(240, 240, 240),  // button face
+    Rgb(160, 160, 160),  // button shadow
+    Rgb(109, 109, 109),  // gray text
+    Rgb(0, 0, 0),        // button text
+    Rgb(0, 0, 0),        // inactive caption text
+    Rgb(255, 255, 255),  // button highlight
+    Rgb(105, 105, 105),  // 3-D dark shadow
+    Rgb(227, 227, 227),  // 3-D light
+    Rgb(0, 0, 0),        // info text
+    Rgb(255, 255, 225),  // info background
+    Rgb(0, 0, 0),        // (unused)
+    Rgb(0, 102, 204),    // hot light
+    Rgb(185, 209, 234),  // gradient active caption
+    Rgb(215, 228, 242),  // gradient inactive caption
+    Rgb(0, 120, 215),    // menu highlight
+    Rgb(240, 240, 240),  // menu bar
+};
+
+}  // namespace
+
+TColor ColorToRGB(TColor color) {
+    auto value = static_cast<uint32_t>(color);
+    if ((value >> 24) != 0xFF) return static_cast<TColor>(value & 0xFFFFFF);
+    uint32_t index = value & 0xFF;
+    if (index >= sizeof kSystemColors / sizeof kSystemColors[0]) return clBlack;
+    return kSystemColors[index];
+}

@@ -378,6 +378,12 @@ TEST(Helpers, FilesAndFolders) {
     WriteBytes(name, "12345", 5);
     EXPECT_EQ(IEGetFileSizeByName(name), 5);
     EXPECT_EQ(IEGetFileSizeByName(name + ".missing"), -1);
+    // Sizes past 4 GB are whole (a sparse file takes no blocks).
+    std::string large = (folder / "large.bin").string();
+    WriteBytes(large, "", 0);
+    std::filesystem::resize_file(large, (int64_t{5} << 30) + 7);
+    EXPECT_EQ(IEGetFileSizeByName(large), (int64_t{5} << 30) + 7);
+    std::filesystem::remove(large);
     EXPECT_EQ(IEFileOpenW(u"/nonexistent-mode-check", 0x50), -1);
     int handle = IEFileOpenW(std::u16string(name.begin(), name.end()), 0x40);
     ASSERT_GE(handle, 0);

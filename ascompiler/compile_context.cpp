@@ -19,7 +19,7 @@ void TCompileContext::AddIncludePath(const std::string& path) {
     if (native.empty() || !IsAbsolutePath(native) || native[0] != '/' || !DirectoryExists(native)) {
         throw EActionCompileError(FormatStr("Include path \"%s\" not found.", path.c_str()));
     }
-    std::string folder = IncludeTrailingPathDelimiter(native);
+    std::string folder = IncludeTrailingPathDelimiter(ExcludeTrailingPathDelimiter(native));
     if (std::find(includeFolders_.begin(), includeFolders_.end(), folder) == includeFolders_.end()) {
         includeFolders_.push_back(folder);
     }

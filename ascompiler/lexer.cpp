@@ -221,6 +221,17 @@ int TLexer::ScanString(TTokenValue& value) {
 // input; of the readings that get that far, the one that read furthest wins,
 // an earlier rule on a tie, and it takes the longest text it matched.
 int TLexer::ScanNumber(TTokenValue& value) {
+    int token = ScanNumberText(value);
+    DropZeroAfterToken();
+    return token;
+}
+
+// A 0 byte stops a token that could go on, and goes with it.
+void TLexer::DropZeroAfterToken() {
+    if (At(0) == 0) Consume(1);
+}
+
+int TLexer::ScanNumberText(TTokenValue& value) {
     auto digits = [this](size_t k) {
         size_t n = 0;
         while (IsDigit(At(k + n))) ++n;
@@ -367,6 +378,7 @@ int TLexer::ScanIdentifier(TTokenValue& value) {
             }
         }
         Consume(n);
+        DropZeroAfterToken();
         return token;
     }
     if (text == "eval") {
@@ -375,10 +387,12 @@ int TLexer::ScanIdentifier(TTokenValue& value) {
         while (IsBlank(Peek(k))) ++k;
         if (Peek(k) == '(') {
             Consume(n);
+            DropZeroAfterToken();
             return tkEval;
         }
     }
     Consume(n);
+    DropZeroAfterToken();
     value.Id = strings_.Intern(text);
     return tkIdent;
 }

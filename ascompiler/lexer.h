@@ -73,6 +73,8 @@ private:
 
     bool TryInclude(size_t& length, std::string& name) const;
     int ScanNumber(TTokenValue& value);
+    int ScanNumberText(TTokenValue& value);
+    void DropZeroAfterToken();
     int ScanIdentifier(TTokenValue& value);
     int ScanString(TTokenValue& value);
     int ScanOperator(TTokenValue& value);

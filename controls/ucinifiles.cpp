@@ -169,7 +169,7 @@ int HexDigit(WideChar c) {
 
 int32_t TUcCustomIniFile::ReadInteger(const WideString& section, const WideString& ident, int32_t defaultValue) {
     WideString text = ReadString(section, ident, u"");
-    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) text = u"$" + text.substr(2);
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) text.replace(0, 2, u"$");
     int32_t value;
     return ParseInteger(Narrow(text), value) ? value : defaultValue;
 }
@@ -350,7 +350,10 @@ void TUcMemIniFile::SetStrings(const UcWideStrings::TWideStrings& lines) {
 void TUcMemIniFile::GetStrings(UcWideStrings::TWideStrings& lines) const {
     FillList(lines, [&] {
         for (int i = 0; i < sections_.Count(); ++i) {
-            lines.Add(u"[" + sections_.Get(i) + u"]");
+            WideString header = sections_.Get(i);
+            header.insert(header.begin(), u'[');
+            header.push_back(u']');
+            lines.Add(header);
             lines.AddStrings(*Section(i));
             lines.Add(u"");
         }

@@ -1,10 +1,12 @@
 #include "controls/ucsysutils.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
 #include <filesystem>
-#include <glob.h>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,27 @@ std::string FileSystemName(const WideString& name) {
     for (char& c : utf8)
         if (c == '\\') c = '/';
     return utf8;
+}
+
+// '*' any run of characters, '?' one character; greedy with one backtrack point.
+bool WildcardMatch(const WideString& pattern, const WideString& text) {
+    size_t p = 0, t = 0, star = WideString::npos, resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            resume = t;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (star != WideString::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*') ++p;
+    return p == pattern.size();
 }
 
 }  // namespace
@@ -150,13 +173,17 @@ bool WideFileExists(const WideString& name) {
         struct stat info;
         return !path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
     }
-    glob_t matches{};
-    bool found = glob(path.c_str(), GLOB_MARK, nullptr, &matches) == 0 && matches.gl_pathc > 0;
-    // GLOB_MARK ends a folder's match with '/'.
-    bool isFile = found && std::strlen(matches.gl_pathv[0]) > 0 &&
-                  matches.gl_pathv[0][std::strlen(matches.gl_pathv[0]) - 1] != '/';
-    globfree(&matches);
-    return isFile;
+    // Wildcards in the last part of the name, '?' standing for one character.
+    WideString folder = WideExtractFilePath(name), pattern = WideExtractFileName(name);
+    std::string listed = folder.empty() ? std::string(".") : FileSystemName(folder);
+    std::vector<std::pair<WideString, bool>> matches;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(listed, error)) {
+        WideString entryName = UcSystem::Utf8ToWide(entry.path().filename().string());
+        if (WildcardMatch(pattern, entryName)) matches.push_back({entryName, entry.is_directory(error)});
+    }
+    if (matches.empty()) return false;
+    return !std::min_element(matches.begin(), matches.end())->second;
 }
 
 void WideWriteFileReplacing(const WideString& fileName, const void* bytes, size_t count) {

@@ -1,5 +1,7 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cwctype>
@@ -192,6 +194,9 @@ std::string IconvName(unsigned codePage) {
     return FormatStr("CP%u", codePage);
 }
 
+// iconv's name of UTF-16 in the machine's own byte order, as char16_t holds it.
+const char* const kWideName = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
 // One iconv conversion descriptor, closed when it goes out of scope.
 class Converter {
 public:
@@ -203,62 +208,55 @@ public:
     Converter& operator=(const Converter&) = delete;
     bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
-    // Converts as much as it can; returns the errno that stopped it (0 at the end).
-    int Run(const char*& in, size_t& inLeft, std::string& out) {
-        char buffer[1024];
-        while (inLeft > 0) {
-            char* target = buffer;
-            size_t room = sizeof buffer;
-            size_t result = iconv(handle_, const_cast<char**>(&in), &inLeft, &target, &room);
-            out.append(buffer, target);
-            if (result == static_cast<size_t>(-1) && errno != E2BIG) return errno;
+    // Converts as much as it can, straight into out; returns the errno that
+    // stopped it (0 at the end).
+    template <typename Char>
+    int Run(const char*& in, size_t& inLeft, std::basic_string<Char>& out) {
+        for (;;) {
+            size_t used = out.size();
+            out.resize(used + std::max<size_t>(inLeft * 2 / sizeof(Char), 32));
+            char* start = reinterpret_cast<char*>(out.data() + used);
+            char* target = start;
+            size_t room = (out.size() - used) * sizeof(Char);
+            bool flushing = inLeft == 0;  // then back to the initial shift state
+            size_t result = flushing ? iconv(handle_, nullptr, nullptr, &target, &room)
+                                     : iconv(handle_, const_cast<char**>(&in), &inLeft, &target, &room);
+            out.resize(used + static_cast<size_t>(target - start) / sizeof(Char));
+            if (result == static_cast<size_t>(-1)) {
+                if (errno != E2BIG) return errno;
+            } else if (flushing) {
+                return 0;
+            }
         }
-        char* target = buffer;
-        size_t room = sizeof buffer;
-        iconv(handle_, nullptr, nullptr, &target, &room);  // shift state back to the start
-        out.append(buffer, target);
-        return 0;
     }
 
 private:
     iconv_t handle_;
 };
 
-void AppendUtf16Le(std::string& out, char16_t c) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-}
-
-std::u16string FromUtf16Le(const std::string& bytes) {
-    std::u16string text(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    return text;
-}
-
 }  // namespace
 
 bool IsValidCodePage(unsigned codePage) {
     if (codePage == 1252) return true;
-    Converter probe("UTF-16LE", IconvName(codePage));
+    Converter probe(kWideName, IconvName(codePage));
     return probe.Valid();
 }
 
 std::u16string MultiByteToWide(const std::string& bytes, unsigned codePage) {
     if (codePage == 1252) return AnsiToWide(bytes);
-    Converter converter("UTF-16LE", IconvName(codePage));
+    Converter converter(kWideName, IconvName(codePage));
     if (!converter.Valid()) throw EConvertError(FormatStr("Unknown code page %u", codePage));
-    std::string wide;
+    std::u16string wide;
+    wide.reserve(bytes.size() + 1);
     const char* in = bytes.data();
     size_t left = bytes.size();
     while (converter.Run(in, left, wide) != 0) {
         // A byte that starts no valid sequence, or a sequence cut off by the end.
-        AppendUtf16Le(wide, 0xFFFD);
+        wide += u'\uFFFD';
         ++in;
         --left;
     }
-    return FromUtf16Le(wide);
+    return wide;
 }
 
 std::string WideToMultiByte(const std::u16string& text, unsigned codePage, bool* usedDefault) {
@@ -270,14 +268,12 @@ std::string WideToMultiByte(const std::u16string& text, unsigned codePage, bool*
                 if (out[i] == '?' && text[i] != u'?') *usedDefault = true;
         return out;
     }
-    Converter converter(IconvName(codePage), "UTF-16LE");
+    Converter converter(IconvName(codePage), kWideName);
     if (!converter.Valid()) throw EConvertError(FormatStr("Unknown code page %u", codePage));
-    std::string wide;
-    wide.reserve(text.size() * 2);
-    for (char16_t c : text) AppendUtf16Le(wide, c);
     std::string out;
-    const char* in = wide.data();
-    size_t left = wide.size();
+    out.reserve(text.size() + 1);
+    const char* in = reinterpret_cast<const char*>(text.data());
+    size_t left = text.size() * 2;
     while (converter.Run(in, left, out) != 0) {
         // A character the code page lacks, or a lone surrogate: one '?' a code unit.
         out += '?';

@@ -327,6 +327,8 @@ std::string TRegistry::StoreFileName(uint32_t root) {
     return name ? XdgConfigHome() + "/registry/" + name + ".ini" : std::string();
 }
 
+std::string TRegistry::RewriteStoreText(const std::string& text) { return Render(Parse(text)); }
+
 void TRegistry::SetRootKey(uint32_t root) {
     CloseKey();
     root_ = root;

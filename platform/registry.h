@@ -90,6 +90,9 @@ public:
 
     // The ini file that holds a root key.
     static std::string StoreFileName(uint32_t root);
+    // A store's text read and written again, as every change does: the lines
+    // that make no sense are dropped, all else is kept.
+    static std::string RewriteStoreText(const std::string& text);
 
 private:
     std::string Resolve(const std::string& key) const;

@@ -404,13 +404,6 @@ int32_t MaxAbs4(int32_t a, int32_t b, int32_t c, int32_t d) {
 
 bool CheckBit(uint16_t v, int n) { return n >= 1 && n <= 16 && (v >> (n - 1)) & 1; }
 
-TRect NormalizeRect(const TRect& s) {
-    TRect r = s;
-    if (r.Left > r.Right) std::swap(r.Left, r.Right);
-    if (r.Top > r.Bottom) std::swap(r.Top, r.Bottom);
-    return r;
-}
-
 TRect RectToSWFRect(const TRect& w, bool toTwips) {
     int32_t factor = toTwips ? 20 : 1;
     TRect r;
@@ -442,19 +435,7 @@ uint16_t SingleToFixed8(float x) {
 TSWFRGBRec SWFRGB(uint8_t r, uint8_t g, uint8_t b) { return TSWFRGBRec{r, g, b}; }
 
 TSWFRGBRec IntToSWFRGB(uint32_t v) {
-    return TSWFRGBRec{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)};
-}
-
-int32_t ColorToRGB(int32_t color) {
-    if (color >= 0) return color;
-    // Classic defaults of the system colours, indexed by the low byte.
-    static const uint32_t system[31] = {
-        0xC8D0D4, 0xA56E3A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000, 0x000000, 0xFFFFFF,
-        0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4, 0x808080, 0x808080, 0x000000, 0x000000,
-        0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000, 0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0xFF9933,
-        0xF0F0F0};
-    unsigned index = static_cast<unsigned>(color) & 0xFF;
-    return index < 31 ? static_cast<int32_t>(system[index]) : 0;
+    return TSWFRGBRec{RedOf(TColor(v)), GreenOf(TColor(v)), BlueOf(TColor(v))};
 }
 
 TSWFRGBRec ColorToSWFRGB(int32_t color) { return IntToSWFRGB(static_cast<uint32_t>(ColorToRGB(color))); }
@@ -484,10 +465,3 @@ TSWFMatrixRec SWFMatrix(bool hasScale, bool hasSkew, int32_t scaleX, int32_t sca
     return m;
 }
 
-double BezierPoint(int32_t p0, int32_t p1, int32_t p2, int32_t p3, float t) {
-    double c = 3.0 * (double(p1) - p0);
-    double b = 3.0 * (double(p2) - p1) - c;
-    double a = double(p3) - p0 - b - c;
-    double tt = t;
-    return a * tt * tt * tt + b * tt * tt + c * tt + p0;
-}

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/colour.h"
+#include "platform/geometry.h"
 #include "platform/stream.h"
 
 struct TSWFRGBRec {
@@ -34,19 +36,6 @@ struct TSWFColorTransformRec {
     int16_t MultR = 0, MultG = 0, MultB = 0, MultA = 0;
     bool HasAdd = false, HasMult = false, HasAlpha = false;
     bool operator==(const TSWFColorTransformRec&) const = default;
-};
-
-// A rectangle as four numbers. Window order: Left = Xmin, Top = Ymin,
-// Right = Xmax, Bottom = Ymax. SWF order: Left = Xmin, Top = Xmax,
-// Right = Ymin, Bottom = Ymax. Each operation says which order it takes.
-struct TRect {
-    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-    bool operator==(const TRect&) const = default;
-};
-
-struct TPoint {
-    int32_t X = 0, Y = 0;
-    bool operator==(const TPoint&) const = default;
 };
 
 class TBitsEngine {
@@ -120,7 +109,6 @@ int GetSignedBitsCount(int32_t v, int extra);
 int32_t MaxAbs2(int32_t a, int32_t b);
 int32_t MaxAbs4(int32_t a, int32_t b, int32_t c, int32_t d);
 bool CheckBit(uint16_t v, int n);
-TRect NormalizeRect(const TRect& source);
 // Window order in, SWF order out; times 20 when toTwips.
 TRect RectToSWFRect(const TRect& windowOrder, bool toTwips);
 float FixedToSingle(int32_t v);
@@ -136,6 +124,3 @@ TSWFRGBAValue ColorToSWFRGBA(int32_t color, uint8_t a);
 TSWFRGBAValue SetRGBAAlpha(uint8_t a, TSWFRGBAValue rgba);
 TSWFMatrixRec SWFMatrix(bool hasScale, bool hasSkew, int32_t scaleX, int32_t scaleY, int32_t skewX, int32_t skewY,
                         int32_t translateX, int32_t translateY);
-double BezierPoint(int32_t p0, int32_t p1, int32_t p2, int32_t p3, float t);
-// The toolkit's ColorToRGB: system colour constants resolved to RGB.
-int32_t ColorToRGB(int32_t color);

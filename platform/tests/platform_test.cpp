@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
+#include "platform/colour.h"
+#include "platform/geometry.h"
 #include "platform/md5.h"
 #include "platform/mathutil.h"
 #include "platform/paths.h"
@@ -29,6 +31,19 @@ TEST(Rounding, HalvesGoToEven) {
     EXPECT_EQ(RoundHalfEven(-0.5), 0);
     EXPECT_EQ(RoundHalfEven(-1.5), -2);
     EXPECT_EQ(RoundHalfEven(2.6), 3);
+}
+
+TEST(Geometry, RectanglesCurvesAndColours) {
+    EXPECT_EQ(NormalizeRect(TRect{10, 20, -5, 0}), (TRect{-5, 0, 10, 20}));
+    EXPECT_DOUBLE_EQ(BezierPoint(0, 10, 20, 30, 0.5f), 15.0);
+    EXPECT_DOUBLE_EQ(BezierPoint(0, 0, 100, 100, 0.25f), 15.625);
+    EXPECT_EQ(ColorToRGB(RGBColor(1, 2, 3)), 0x030201);
+    EXPECT_EQ(RedOf(0x030201), 1);
+    EXPECT_EQ(BlueOf(0x030201), 3);
+    // System colours: the window colour (5) is white, an index past the
+    // table is black.
+    EXPECT_EQ(ColorToRGB(static_cast<TColor>(0x80000005)), 0xFFFFFF);
+    EXPECT_EQ(ColorToRGB(static_cast<TColor>(0x800000FF)), 0);
 }
 
 TEST(Streams, BoundedViewRefusesToReadPastItsEnd) {

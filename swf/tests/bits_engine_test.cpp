@@ -134,7 +134,6 @@ TEST(BitsEngine, FixedPointAndCounts) {
     EXPECT_EQ(GetSignedBitsCount(7, 1), 4);
     EXPECT_TRUE(CheckBit(0x8000, 16));
     EXPECT_FALSE(CheckBit(0x8000, 15));
-    EXPECT_DOUBLE_EQ(BezierPoint(0, 10, 20, 30, 0.5f), 15.0);
 }
 
 TEST(ValueRecords, KeepTheirInvariants) {

@@ -1,0 +1,2 @@
+# The GIF reader (and the writer on whatever it read).
+tw_fuzz_target(gif_reader_fuzz pictures)

@@ -10,7 +10,6 @@
 #include "platform/bitmap.h"
 #include "platform/global_memory.h"
 #include "platform/handle_stream.h"
-#include "platform/system_colors.h"
 
 TEST(ToolkitBitmap, RowsArePaddedBottomUpInOneBlock) {
     struct Case {
@@ -103,11 +102,4 @@ TEST(HandleStream, SizesAndPositionsBeyondFourGigabytes) {
     stream.SetSize(10);
     EXPECT_EQ(stream.GetSize(), 10);
     EXPECT_THROW(stream.ReadBuffer(&byte, 20), EReadError);
-}
-
-TEST(SystemColors, ResolveSystemIndexesAndKeepPlainColours) {
-    EXPECT_EQ(ColorToRGB(0x123456), 0x123456);
-    EXPECT_EQ(ColorToRGB(clBtnFace), 0xF0F0F0);
-    EXPECT_EQ(ColorToRGB(clWindow), 0xFFFFFF);
-    EXPECT_EQ(ColorToRGB(static_cast<TColor>(0xFF0000FE)), clBlack);
 }

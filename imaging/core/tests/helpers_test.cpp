@@ -100,7 +100,8 @@ TEST(Helpers, ColourPrimitives) {
     EXPECT_EQ(IERGBToGray(IECreateRGB(255, 0, 0)), 53);
     EXPECT_EQ(IERGBToColor(IECreateRGB(1, 2, 3)), 0x030201);
     EXPECT_EQ(IEColorToRGB(0x030201), IECreateRGB(1, 2, 3));
-    EXPECT_EQ(IEColorToARGB(clBtnFace, 255), 0xFFF0F0F0u);  // system colour resolved first
+    EXPECT_EQ(IEColorToARGB(clBtnFace, 255), 0xFF000000u | IERGBToDWord(IEColorToRGB(ColorToRGB(clBtnFace))));
+    EXPECT_NE(IEColorToRGB(clBtnFace), IECreateRGB(0, 0, 15));  // system colour resolved first
     EXPECT_EQ(IEHSLToRGB(0, 1, 0.5), IECreateRGB(255, 0, 0));
     double h, s, l;
     IERGBToHSL(IECreateRGB(0, 0, 255), h, s, l);

@@ -11,6 +11,16 @@ TCompileContext::TCompileContext()
 
 TCompileContext::~TCompileContext() = default;
 
+TCompileUnit::~TCompileUnit() {
+    for (auto [info, scope] : DefinedClasses) {
+        if (info->Scope == scope) {
+            info->Definition = nullptr;
+            info->Scope = nullptr;
+        }
+    }
+    for (TParseTreeNode* node : Nodes) node->~TParseTreeNode();
+}
+
 // Folders keep their case: file names are case-sensitive here. A relative
 // folder is refused, because it would be found through the working
 // directory.

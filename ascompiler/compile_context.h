@@ -57,10 +57,7 @@ public:
     // Every node and scope joins the current unit, which owns it.
     template <class T, class... Args>
     T* NewNode(Args&&... args) {
-        auto node = std::make_unique<T>(std::forward<Args>(args)...);
-        T* raw = node.get();
-        currentUnit_->Nodes.push_back(std::move(node));
-        return raw;
+        return currentUnit_->NewNode<T>(std::forward<Args>(args)...);
     }
 
     // Scopes: a new one's parent is the innermost open scope, or the class

@@ -1,8 +1,12 @@
 // One compilation of one source: its parse tree, the scopes opened while it
-// was parsed, and its constant pool. The unit owns all of them.
+// was parsed, and its constant pool. The unit owns all of them; nodes live
+// in an arena of the unit (a large source makes a million of them) and go
+// all at once with it.
 #pragma once
 
 #include <memory>
+#include <memory_resource>
+#include <utility>
 #include <vector>
 
 #include "ascompiler/containers.h"
@@ -14,13 +18,32 @@ class TFlashPlaceObject;
 
 class TCompileUnit {
 public:
+    TCompileUnit() = default;
+    ~TCompileUnit();
+    TCompileUnit(const TCompileUnit&) = delete;
+    TCompileUnit& operator=(const TCompileUnit&) = delete;
+
+    template <class T, class... Args>
+    T* NewNode(Args&&... args) {
+        void* memory = arena_.allocate(sizeof(T), alignof(T));
+        T* node = new (memory) T(std::forward<Args>(args)...);
+        Nodes.push_back(node);
+        return node;
+    }
+
     TProgramNode* Root = nullptr;
     // The compile target: at most one is set; none for a class file.
     TFlashActionScript* TargetBuilder = nullptr;
     TFlashButton* TargetButton = nullptr;
     TFlashPlaceObject* TargetPlacement = nullptr;
 
-    std::vector<std::unique_ptr<TParseTreeNode>> Nodes;
+    std::vector<TParseTreeNode*> Nodes;  // every node, in the arena
+    // Classes whose definition this unit holds: they forget it when the
+    // unit goes (an entry of the class table outlives a frame script's unit).
+    std::vector<std::pair<TClassInfo*, TIdentTable*>> DefinedClasses;
     std::vector<std::unique_ptr<TIdentTable>> Tables;
     TConstantPool ConstantPool;
+
+private:
+    std::pmr::monotonic_buffer_resource arena_;
 };

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 #include "ascompiler/compile_unit.h"
 
 TIdentInfo::TIdentInfo(TStrId name, TStrId type, TBaseIdentTable* table, uint8_t kind)
@@ -13,32 +15,48 @@ TClassInfo::~TClassInfo() = default;
 TAliasInfo::TAliasInfo(TStrId name, TClassInfo* target, TBaseIdentTable* table)
     : TIdentInfo(name, 0, table, table->Kind), Class(target) {}
 
+TIdentInfo* TBaseIdentTable::Append(std::unique_ptr<TIdentInfo> entry) {
+    TIdentInfo* raw = entry.get();
+    Index(raw, dynamic_cast<TClassInfo*>(raw) || dynamic_cast<TAliasInfo*>(raw));
+    Entries.push_back(std::move(entry));
+    return raw;
+}
+
+void TBaseIdentTable::Index(TIdentInfo* entry, bool isClass) {
+    newest_[entry->Name] = entry;
+    if (isClass) newestClass_[entry->Name] = entry;
+}
+
+TIdentInfo* TBaseIdentTable::FindOwn(TStrId name, bool classOnly) const {
+    const auto& index = classOnly ? newestClass_ : newest_;
+    auto found = index.find(name);
+    return found == index.end() ? nullptr : found->second;
+}
+
 TIdentInfo* TBaseIdentTable::Add(TStrId name, TStrId type) {
-    Entries.push_back(std::make_unique<TIdentInfo>(name, type, this, Kind));
-    return Entries.back().get();
+    return Append(std::make_unique<TIdentInfo>(name, type, this, Kind));
 }
 
 TClassInfo* TBaseIdentTable::AddClass(TStrId name) {
     if (TClassInfo* found = FindClass(name)) return found;
-    auto entry = std::make_unique<TClassInfo>(name, this);
-    TClassInfo* raw = entry.get();
-    Entries.push_back(std::move(entry));
-    return raw;
+    return static_cast<TClassInfo*>(Append(std::make_unique<TClassInfo>(name, this)));
 }
 
 TAliasInfo* TBaseIdentTable::AddAlias(TStrId name, TClassInfo* target) {
-    auto entry = std::make_unique<TAliasInfo>(name, target, this);
-    TAliasInfo* raw = entry.get();
-    Entries.push_back(std::move(entry));
-    return raw;
+    return static_cast<TAliasInfo*>(Append(std::make_unique<TAliasInfo>(name, target, this)));
 }
 
+namespace {
+
+TIdentInfo* ThroughAlias(TIdentInfo* entry) {
+    if (auto* alias = dynamic_cast<TAliasInfo*>(entry)) return alias->Class;
+    return entry;
+}
+
+}  // namespace
+
 TIdentInfo* TBaseIdentTable::Find(TStrId name, uint8_t flags) const {
-    for (auto it = Entries.rbegin(); it != Entries.rend(); ++it) {
-        if (!SameName((*it)->Name, name)) continue;
-        if (auto* alias = dynamic_cast<TAliasInfo*>(it->get())) return alias->Class;
-        return it->get();
-    }
+    if (TIdentInfo* own = FindOwn(name, false)) return ThroughAlias(own);
     TIdentInfo* found = nullptr;
     if ((flags & fsSuperclasses) && SuperScope) found = SuperScope->Find(name, fsSuperclasses);
     if (!found && (flags & fsEnclosing) && Parent) found = Parent->Find(name, flags);
@@ -46,11 +64,7 @@ TIdentInfo* TBaseIdentTable::Find(TStrId name, uint8_t flags) const {
 }
 
 TClassInfo* TBaseIdentTable::FindClass(TStrId name) const {
-    for (auto it = Entries.rbegin(); it != Entries.rend(); ++it) {
-        if (!SameName((*it)->Name, name)) continue;
-        if (auto* alias = dynamic_cast<TAliasInfo*>(it->get())) return alias->Class;
-        if (auto* info = dynamic_cast<TClassInfo*>(it->get())) return info;
-    }
+    if (TIdentInfo* own = FindOwn(name, true)) return static_cast<TClassInfo*>(ThroughAlias(own));
     return Parent ? Parent->FindClass(name) : nullptr;
 }
 
@@ -73,6 +87,25 @@ TIdentInfo* TIdentTable::ImplicitEntry(TImplicit which) const {
 
 bool TClassTable::SameName(TStrId a, TStrId b) const {
     return a == b || strcasecmp(strings_.Text(a).c_str(), strings_.Text(b).c_str()) == 0;
+}
+
+void TClassTable::Index(TIdentInfo* entry, bool isClass) {
+    std::string key = Key(entry->Name);
+    newestByText_[key] = entry;
+    if (isClass) newestClassByText_[key] = entry;
+}
+
+TIdentInfo* TClassTable::FindOwn(TStrId name, bool classOnly) const {
+    const auto& index = classOnly ? newestClassByText_ : newestByText_;
+    if (index.empty()) return nullptr;
+    auto found = index.find(Key(name));
+    return found == index.end() ? nullptr : found->second;
+}
+
+std::string TClassTable::Key(TStrId name) const {
+    std::string key = strings_.Text(name);
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
 }
 
 bool IsBuiltInClassName(const std::string& name) {

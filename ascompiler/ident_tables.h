@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ascompiler/containers.h"
@@ -84,6 +85,19 @@ public:
     uint8_t Kind;
     TBaseIdentTable* Parent;
     TBaseIdentTable* SuperScope = nullptr;
+
+protected:
+    // Lookups go through an index of the newest entry (and the newest class
+    // or alias entry) of each name, so a scope of many names is no slower
+    // to search than a small one. A table whose SameName is not identity
+    // keeps its own index.
+    virtual void Index(TIdentInfo* entry, bool isClass);
+    virtual TIdentInfo* FindOwn(TStrId name, bool classOnly) const;
+
+private:
+    TIdentInfo* Append(std::unique_ptr<TIdentInfo> entry);
+    std::unordered_map<TStrId, TIdentInfo*> newest_;
+    std::unordered_map<TStrId, TIdentInfo*> newestClass_;
 };
 
 // Implicit identifiers.
@@ -116,8 +130,15 @@ public:
     bool SameName(TStrId a, TStrId b) const override;
     std::vector<std::string> ClassPath;
 
+protected:
+    void Index(TIdentInfo* entry, bool isClass) override;
+    TIdentInfo* FindOwn(TStrId name, bool classOnly) const override;
+
 private:
+    std::string Key(TStrId name) const;
     const TStringTable& strings_;
+    std::unordered_map<std::string, TIdentInfo*> newestByText_;
+    std::unordered_map<std::string, TIdentInfo*> newestClassByText_;
 };
 
 // The names of the classes the player provides.

@@ -324,6 +324,7 @@ void TParser::BeginClass(TCompoundName* name, TCompoundName* superName, TClassIm
     info->Scope = scope;
     if (superInfo && superInfo->Scope) scope->SuperScope = superInfo->Scope;
     classes_.push_back(info);
+    context_.CurrentUnit()->DefinedClasses.emplace_back(info, scope);
 }
 
 void TParser::AddInterface(TClassImplListNode* list, TCompoundName* name) {

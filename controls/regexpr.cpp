@@ -68,18 +68,22 @@ TRegExpr::TRegExpr() {
 
 TRegExpr::~TRegExpr() = default;
 
-char TRegExpr::DefaultInvertCase(char c) {
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> t{};
+// The code page's upper case of each character, or its lower case when the
+// upper case is the character itself.
+static const std::array<uint8_t, 256>& DefaultInversions() {
+    static const std::array<uint8_t, 256> table = [] {
+        std::array<uint8_t, 256> t{};
         for (int i = 0; i < 256; ++i) {
             std::string one(1, static_cast<char>(i));
             std::string upper = AnsiUpperCase(one);
-            t[i] = upper[0] != one[0] ? upper[0] : AnsiLowerCase(one)[0];
+            t[i] = static_cast<uint8_t>(upper[0] != one[0] ? upper[0] : AnsiLowerCase(one)[0]);
         }
         return t;
     }();
-    return table[static_cast<uint8_t>(c)];
+    return table;
 }
+
+char TRegExpr::DefaultInvertCase(char c) { return static_cast<char>(DefaultInversions()[static_cast<uint8_t>(c)]); }
 
 std::string TRegExpr::ErrorText(int32_t code) const {
     switch (code) {
@@ -203,6 +207,8 @@ void TRegExpr::SetInputString(const std::string& text) {
     starts_.fill(-1);
     ends_.fill(-1);
     subject_ = text;
+    size_t nul = text.find('\0');
+    subjectEnd_ = static_cast<int64_t>(nul == std::string::npos ? text.size() : nul);
 }
 
 int64_t TRegExpr::MatchPos(int n) const {
@@ -228,7 +234,11 @@ void TRegExpr::EnsureCompiled() {
     for (char c : LineSeparators) Include(lineSeparatorSet_, static_cast<uint8_t>(c));
     wordSet_.fill(0);
     for (char c : WordChars) Include(wordSet_, static_cast<uint8_t>(c));
-    for (int i = 0; i < 256; ++i) invert_[i] = static_cast<uint8_t>(InvertCase(static_cast<char>(i)));
+    auto* hook = InvertCase.target<char (*)(char)>();
+    if (hook != nullptr && *hook == &DefaultInvertCase)
+        invert_ = DefaultInversions();
+    else
+        for (int i = 0; i < 256; ++i) invert_[i] = static_cast<uint8_t>(InvertCase(static_cast<char>(i)));
     if (program_.empty()) {
         if (!hasExpression_) SignalError(1003);
         CompileProgram();
@@ -826,18 +836,26 @@ int32_t TRegExpr::ParseAtom(int& flags) {
 
 void TRegExpr::BuildStartSet() {
     startSet_.fill(0);
-    int budget = 4 * static_cast<int>(program_.size()) + 64;
-    AddStartChars(1, startSet_, budget);
+    std::vector<bool> visited(program_.size());
+    AddStartChars(1, startSet_, visited, 0);
 }
 
 // Adds the characters at which a match of the chain from `node` can begin.
-// The budget ends walks that would come round to a node again.
-void TRegExpr::AddStartChars(int32_t node, CharSet& set, int& budget) {
+// A node reached again adds nothing new: its characters are being or have
+// been added. Past a nesting depth the set takes every character, which is
+// never wrong, only slower.
+void TRegExpr::AddStartChars(int32_t node, CharSet& set, std::vector<bool>& visited, int depth) {
+    if (depth > 200) {
+        set.fill(0xFF);
+        return;
+    }
     for (int32_t scan = node;;) {
-        if (--budget < 0 || scan == 0) {
+        if (scan == 0) {
             set.fill(0xFF);
             return;
         }
+        if (visited[static_cast<size_t>(scan)]) return;
+        visited[static_cast<size_t>(scan)] = true;
         const uint8_t op = Op(scan);
         const uint8_t* operand = &program_[scan + 5];
         switch (op) {
@@ -855,7 +873,7 @@ void TRegExpr::AddStartChars(int32_t node, CharSet& set, int& budget) {
         case OpBranch:
             if (Op(Next(scan)) == OpBranch) {
                 for (int32_t alt = scan; alt != 0 && Op(alt) == OpBranch; alt = Next(alt))
-                    AddStartChars(alt + 5, set, budget);
+                    AddStartChars(alt + 5, set, visited, depth + 1);
                 return;
             }
             scan += 5;
@@ -886,19 +904,19 @@ void TRegExpr::AddStartChars(int32_t node, CharSet& set, int& budget) {
                 if (IsDigitChar(static_cast<char>(c)) == (op == OpDigit)) Include(set, static_cast<uint8_t>(c));
             return;
         case OpStar: case OpStarLazy:
-            AddStartChars(scan + 5, set, budget);
+            AddStartChars(scan + 5, set, visited, depth + 1);
             scan = Next(scan);
             continue;
         case OpPlus: case OpPlusLazy:
-            AddStartChars(scan + 5, set, budget);
+            AddStartChars(scan + 5, set, visited, depth + 1);
             return;
         case OpCount: case OpCountLazy:
-            AddStartChars(scan + 13, set, budget);
+            AddStartChars(scan + 13, set, visited, depth + 1);
             if (ReadInt(scan + 5) != 0) return;
             scan = Next(scan);
             continue;
         case OpLoop: case OpLoopLazy:
-            AddStartChars(scan - ReadInt(scan + 13), set, budget);
+            AddStartChars(scan - ReadInt(scan + 13), set, visited, depth + 1);
             if (ReadInt(scan + 5) != 0) return;
             scan = Next(scan);
             continue;
@@ -932,8 +950,7 @@ bool TRegExpr::RunFrom(int32_t offset) {
     const std::string& subject = *subject_;
     if (static_cast<size_t>(offset) > subject.size() + 1) return false;
     text_ = subject.c_str();
-    size_t nul = subject.find('\0');
-    end_ = static_cast<int64_t>(nul == std::string::npos ? subject.size() : nul);
+    end_ = subjectEnd_;
     const int64_t from = offset - 1;
     if (from > end_) return false;  // the offset lies past the first NUL
     std::string_view rest(text_ + from, static_cast<size_t>(end_ - from));
@@ -1107,6 +1124,16 @@ bool TRegExpr::MatchAt(int64_t start) {
     int64_t pos = start;
     int32_t scan = 1;
 
+    // The alternative after `branch`, skipping those that begin with a
+    // literal whose first character is not the one at the cursor.
+    auto nextAlternative = [&](int32_t branch) {
+        for (;;) {
+            branch = Next(branch);
+            if (branch == 0 || Op(branch) != OpBranch) return 0;
+            if (Op(branch + 5) != OpLiteral || program_[branch + 10] == SubjectAt(pos)) return branch;
+        }
+    };
+
     // Pops the stack to the latest choice point and resumes it; false when
     // none is left.
     auto backtrack = [&]() {
@@ -1120,8 +1147,8 @@ bool TRegExpr::MatchAt(int64_t start) {
             case Frame::RestoreDepth: loopDepth_ = static_cast<int32_t>(f.a); break;
             case Frame::Alternative: {
                 pos = f.a;
-                int32_t next = Next(f.node);
-                if (next != 0 && Op(next) == OpBranch) push(Frame::Alternative, next, pos, 0);
+                int32_t next = nextAlternative(f.node);
+                if (next != 0) push(Frame::Alternative, next, pos, 0);
                 scan = f.node + 5;
                 return true;
             }
@@ -1213,8 +1240,19 @@ bool TRegExpr::MatchAt(int64_t start) {
         }
         case OpBranch: {
             const int32_t next = Next(scan);
-            if (next != 0 && Op(next) == OpBranch) push(Frame::Alternative, next, pos, 0);
-            scan += 5;
+            if (next == 0 || Op(next) != OpBranch) {  // a lone branch: its content
+                scan += 5;
+                continue;
+            }
+            int32_t branch = scan;
+            if (Op(branch + 5) == OpLiteral && program_[branch + 10] != SubjectAt(pos)) branch = nextAlternative(branch);
+            if (branch == 0) {
+                ok = false;
+                break;
+            }
+            const int32_t later = nextAlternative(branch);
+            if (later != 0) push(Frame::Alternative, later, pos, 0);
+            scan = branch + 5;
             continue;
         }
         case OpBack: case OpEmpty: case OpNoOp: break;

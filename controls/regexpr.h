@@ -111,7 +111,7 @@ private:
     void EnsureCompiled();
     void CompileProgram();
     void BuildStartSet();
-    void AddStartChars(int32_t node, CharSet& set, int& budget);
+    void AddStartChars(int32_t node, CharSet& set, std::vector<bool>& visited, int depth);
 
     // Parsing (returns the node offset of what was emitted).
     int32_t ParseReg(bool paren, int& flags);
@@ -174,6 +174,7 @@ private:
     std::string expression_;
     bool hasExpression_ = false;
     std::optional<std::string> subject_;
+    int64_t subjectEnd_ = 0;  // index of the subject's first NUL
     static const std::string empty_;
 
     int32_t lastError_ = 0;

@@ -1,7 +1,6 @@
 #include "controls/ucwidestrings.h"
 
 #include <cerrno>
-#include <unistd.h>
 
 #include "controls/list_helpers.h"
 #include "controls/ucsysutils.h"
@@ -448,46 +447,14 @@ void TUcStringList::CustomSort(const std::function<int(TUcStringList&, int, int)
 
 // -------------------------------------------------------------- file stream
 
-TUcFileStream::TUcFileStream(const WideString& fileName, unsigned mode) {
-    handle_ = mode == fmCreate ? WideFileCreate(fileName) : WideFileOpen(fileName, mode);
-    if (handle_ < 0) {
-        int code = errno;
-        std::string name = UcSystem::WideToUtf8(WideExpandFileName(fileName));
-        std::string reason = UcSystem::WideToUtf8(WideSysErrorMessage(code));
-        if (mode == fmCreate) throw EFCreateError(FormatStr("Cannot create file \"%s\". %s", name.c_str(), reason.c_str()));
-        throw EFOpenError(FormatStr("Cannot open file \"%s\". %s", name.c_str(), reason.c_str()));
-    }
-}
+TUcFileStream::TUcFileStream(const WideString& fileName, unsigned mode) : THandleStream(OpenHandle(fileName, mode)) {}
 
-TUcFileStream::~TUcFileStream() {
-    if (handle_ >= 0) close(handle_);
-}
-
-int64_t TUcFileStream::Read(void* buffer, int64_t count) {
-    int64_t done = 0;
-    while (done < count) {
-        ssize_t n = read(handle_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += n;
-    }
-    return done;
-}
-
-int64_t TUcFileStream::Write(const void* buffer, int64_t count) {
-    int64_t done = 0;
-    while (done < count) {
-        ssize_t n = write(handle_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += n;
-    }
-    return done;
-}
-
-int64_t TUcFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int whence = origin == TSeekOrigin::Begin ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
-    off_t position = lseek(handle_, static_cast<off_t>(offset), whence);
-    if (position < 0) throw EReadError("Stream seek error");
-    return position;
+int TUcFileStream::OpenHandle(const WideString& fileName, unsigned mode) {
+    int handle = mode == fmCreate ? WideFileCreate(fileName) : WideFileOpen(fileName, mode);
+    if (handle >= 0) return handle;
+    int code = errno;
+    std::string name = UcSystem::WideToUtf8(WideExpandFileName(fileName));
+    std::string reason = UcSystem::WideToUtf8(WideSysErrorMessage(code));
+    if (mode == fmCreate) throw EFCreateError(FormatStr("Cannot create file \"%s\". %s", name.c_str(), reason.c_str()));
+    throw EFOpenError(FormatStr("Cannot open file \"%s\". %s", name.c_str(), reason.c_str()));
 }

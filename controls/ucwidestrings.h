@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "controls/ucsystem.h"
+#include "platform/handle_stream.h"
 #include "platform/stream.h"
 
 namespace UcWideStrings {
@@ -233,18 +234,10 @@ private:
 // it, any other mode opens an existing file (see WideFileOpen). Raises
 // EFCreateError "Cannot create file "%s". %s" or EFOpenError "Cannot open
 // file "%s". %s".
-class TUcFileStream : public TStream {
+class TUcFileStream : public THandleStream {
 public:
     TUcFileStream(const WideString& fileName, unsigned mode);
-    ~TUcFileStream() override;
-    TUcFileStream(const TUcFileStream&) = delete;
-    TUcFileStream& operator=(const TUcFileStream&) = delete;
-
-    int64_t Read(void* buffer, int64_t count) override;
-    int64_t Write(const void* buffer, int64_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    int Handle() const { return handle_; }
 
 private:
-    int handle_ = -1;
+    static int OpenHandle(const WideString& fileName, unsigned mode);
 };

@@ -32,6 +32,30 @@ uint8_t MaskSpan(uint32_t mask) {
 
 uint8_t MaskLow(uint32_t mask) { return mask == 0 ? 0 : static_cast<uint8_t>(std::countr_zero(mask)); }
 
+bool ValidBitCount(unsigned bitCount) {
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+}
+
+// The pixel memory and row table of a picture, refused above the cap before
+// anything is taken. Every factor is checked first, so the product cannot
+// overflow whatever a file claims.
+int64_t CheckedImageBytes(const char* what, int64_t width, int64_t rows, int bitCount) {
+    constexpr int64_t cap = TBMPReader::kMaxImageBytes;
+    int64_t stride = width > cap ? cap + 1 : StrideOf(static_cast<int32_t>(width), bitCount);
+    int64_t rowBytes = stride + static_cast<int64_t>(sizeof(uint8_t*));
+    if (rows > cap / rowBytes)
+        throw EReadError(FormatStr("%s of %lld x %lld pixels at %d bits is too large", what,
+                                   static_cast<long long>(width), static_cast<long long>(rows), bitCount));
+    return rows * stride;
+}
+
+// A channel of a bit-field pixel as 8 bits: narrow ones widened, wide ones
+// cut to their top bits; no mask gives 0.
+uint8_t MaskedChannel(uint32_t pixel, uint32_t mask) {
+    if (mask == 0) return 0;
+    return ExpandChannel((pixel & mask) >> MaskLow(mask), MaskSpan(mask));
+}
+
 void PutLE32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
@@ -47,7 +71,7 @@ uint8_t ExpandChannel(uint32_t v, int width) {
         case 5: return static_cast<uint8_t>(v << 3 | v >> 2);
         case 6: return static_cast<uint8_t>(v << 2 | v >> 4);
         case 7: return static_cast<uint8_t>(v << 1 | v >> 6);
-        default: return static_cast<uint8_t>(v);
+        default: return static_cast<uint8_t>(width > 8 ? v >> (width - 8) : v);
     }
 }
 
@@ -75,15 +99,16 @@ void TBMPReader::SetFormat(uint8_t* bits, int32_t width, int32_t height, uint16_
         bitCount = 32;
         redBits = greenBits = blueBits = 8;
     }
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
-        throw EReadError(FormatStr("A bitmap cannot have %u bits per pixel", bitCount));
+    if (!ValidBitCount(bitCount)) throw EReadError(FormatStr("A bitmap cannot have %u bits per pixel", bitCount));
     if (width < 0 || height == INT32_MIN)
         throw EReadError(FormatStr("A bitmap cannot be %d x %d pixels", width, height));
+    // The widths become shift counts: together they fit the pixel.
+    if (redBits + greenBits + blueBits > (bitCount == 16 ? 16 : 32))
+        throw EReadError(FormatStr("Colour channels of %u, %u and %u bits do not fit %u bits per pixel", redBits,
+                                   greenBits, blueBits, bitCount));
     int64_t rows = height < 0 ? -int64_t{height} : height;
     int64_t stride = StrideOf(width, bitCount);
-    if (rows * stride > kMaxImageBytes)
-        throw EReadError(FormatStr("A bitmap of %d x %lld pixels at %u bits is too large", width,
-                                   static_cast<long long>(rows), bitCount));
+    CheckedImageBytes("A bitmap", width, rows, bitCount);
 
     uint32_t compression;
     if (redBits || greenBits || blueBits) {
@@ -226,6 +251,7 @@ void TBMPReader::LoadFromFile(const std::string& fileName) {
 }
 
 void TBMPReader::LoadFromStream(TStream& stream) {
+    Warnings.clear();
     int64_t start = stream.GetPosition();
     int64_t available = stream.GetSize() - start;
     uint8_t fileHeader[18];
@@ -276,23 +302,48 @@ void TBMPReader::LoadFromStream(TStream& stream) {
         throw EReadError("BMP files with embedded JPEG or PNG data are not supported");
     if (h.biCompression > kBI_ALPHABITFIELDS)
         throw EReadError(FormatStr("BMP compression %u is not supported", h.biCompression));
+    // The bit count comes first: every size below depends on it.
+    if (!ValidBitCount(h.biBitCount))
+        throw EReadError(FormatStr("BMP pictures of %u bits per pixel are not supported", h.biBitCount));
+    if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN)
+        throw EReadError(FormatStr("A BMP picture of %d x %d pixels holds no pixels", h.biWidth, h.biHeight));
+    bool runLength = h.biCompression == kBI_RLE8 || h.biCompression == kBI_RLE4;
     if ((h.biCompression == kBI_RLE8 && h.biBitCount != 8) || (h.biCompression == kBI_RLE4 && h.biBitCount != 4))
         throw EReadError(FormatStr("BMP run-length coding %u does not fit %u bits per pixel", h.biCompression,
                                    h.biBitCount));
+    // Run-length data is stored bottom-up, and deltas only move up.
+    if (runLength && h.biHeight < 0)
+        throw EReadError("BMP run-length data cannot be stored top-down (negative height)");
     bool bitFields = h.biCompression == kBI_BITFIELDS || h.biCompression == kBI_ALPHABITFIELDS;
     if (bitFields && h.biBitCount != 16 && h.biBitCount != 32)
         throw EReadError(FormatStr("BMP bit-field masks do not fit %u bits per pixel", h.biBitCount));
 
+    // Red, green, blue and alpha. Alpha is there only when the header has a
+    // place for it (V3 and later) or the compression says so.
+    uint32_t masks[4] = {0, 0, 0, 0};
     if (bitFields) {
-        uint32_t masks[3] = {0, 0, 0};
+        bool alphaMask = headerSize >= 56 || h.biCompression == kBI_ALPHABITFIELDS;
+        int count = alphaMask ? 4 : 3;
         if (headerSize >= 52) {
-            for (int i = 0; i < 3; ++i) masks[i] = DWord(&header[40 + 4 * i]);
+            for (int i = 0; i < count && 40 + 4 * i + 4 <= static_cast<int>(headerSize); ++i)
+                masks[i] = DWord(&header[40 + 4 * i]);
         } else {
             // A 40-byte header is followed by the masks (and an alpha mask
             // for BI_ALPHABITFIELDS) in the place of the colour table.
-            uint8_t bytes[12];
-            if (stream.Read(bytes, 12) != 12) throw EReadError("The BMP file is too short for its colour masks");
-            for (int i = 0; i < 3; ++i) masks[i] = DWord(bytes + 4 * i);
+            uint8_t bytes[16];
+            if (stream.Read(bytes, 4 * count) != 4 * count)
+                throw EReadError("The BMP file is too short for its colour masks");
+            for (int i = 0; i < count; ++i) masks[i] = DWord(bytes + 4 * i);
+        }
+        uint32_t taken = 0;
+        for (uint32_t mask : masks) {
+            // One run of bits each, inside the pixel, none sharing a bit.
+            bool contiguous = mask == 0 || MaskSpan(mask) == std::popcount(mask);
+            bool inside = h.biBitCount == 32 || mask >> 16 == 0;
+            if (!contiguous || !inside || (mask & taken) != 0)
+                throw EReadError(FormatStr("BMP colour masks %08X %08X %08X %08X do not fit %u-bit pixels", masks[0],
+                                           masks[1], masks[2], masks[3], h.biBitCount));
+            taken |= mask;
         }
         for (int i = 0; i < 3; ++i) {
             TRGBQuad& q = info.bmiColors[i];
@@ -315,47 +366,92 @@ void TBMPReader::LoadFromStream(TStream& stream) {
         }
         h.biClrUsed = entries == (1u << h.biBitCount) ? 0 : entries;
     }
-    uint32_t fileCompression = h.biCompression;
     if (offBits > available) throw EReadError(FormatStr("BMP pixel offset %u lies past the end of the file", offBits));
     int64_t left = available - offBits;
-    if (fileCompression != kBI_RLE8 && fileCompression != kBI_RLE4 && h.biWidth >= 0 && h.biHeight != INT32_MIN) {
-        // Checked before the pixel memory is taken, so that a damaged size
-        // in a short file costs nothing.
-        int64_t rows = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
-        int64_t stride = StrideOf(h.biWidth, h.biBitCount);
-        int64_t lastPad = stride - (int64_t{h.biWidth} * h.biBitCount + 7) / 8;
-        if (rows > 0 && left < rows * stride - lastPad)
+    // Checked before the pixel memory is taken, so that a damaged size in a
+    // short file costs nothing.
+    int64_t rows = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
+    int64_t needed = CheckedImageBytes("A BMP picture", h.biWidth, rows, h.biBitCount);
+    int64_t runLengthBytes = left;
+    if (runLength) {
+        if (fileSize > offBits) runLengthBytes = std::min<int64_t>(left, int64_t{fileSize} - offBits);
+        // Two bytes of data paint at most 255 pixels; allowing four times
+        // that (rows left to the background, early ends) still keeps a small
+        // file from claiming a vast picture.
+        int64_t pixels = int64_t{h.biWidth} * rows;
+        if (pixels > std::max<int64_t>(int64_t{1} << 16, runLengthBytes * 512))
+            throw EReadError(FormatStr("BMP run-length data of %lld bytes cannot fill a picture of %d x %lld pixels",
+                                       static_cast<long long>(runLengthBytes), h.biWidth,
+                                       static_cast<long long>(rows)));
+    } else {
+        int64_t lastPad = StrideOf(h.biWidth, h.biBitCount) - (int64_t{h.biWidth} * h.biBitCount + 7) / 8;
+        // A file may leave out the padding of its last row; any less is damage.
+        if (left < needed - lastPad)
             throw EReadError(FormatStr("BMP pixel data is truncated: %lld of %lld bytes", static_cast<long long>(left),
-                                       static_cast<long long>(rows * stride)));
+                                       static_cast<long long>(needed)));
     }
     // Entries written as "reserved" zero are no statement about alpha; V4
     // and V5 files say so with an alpha mask instead.
     SetInfo(info);
 
     stream.SetPosition(start + offBits);
-
-    if (fileCompression == kBI_RLE8 || fileCompression == kBI_RLE4) {
-        int64_t count = left;
-        if (fileSize > offBits) count = std::min<int64_t>(count, int64_t{fileSize} - offBits);
-        std::vector<uint8_t> data(static_cast<size_t>(count));
-        stream.ReadBuffer(data.data(), count);
+    if (runLength) {
+        std::vector<uint8_t> data(static_cast<size_t>(runLengthBytes));
+        stream.ReadBuffer(data.data(), runLengthBytes);
         // Runs may skip pixels: those show the background, never what an
         // earlier picture of the same format left in the memory.
-        std::memset(Bits, 0, GetSizeImage());
-        DecodeRLE(data.data(), data.size(), fileCompression == kBI_RLE4);
-        return;
+        if (Bits) std::memset(Bits, 0, GetSizeImage());
+        DecodeRLE(data.data(), data.size(), h.biCompression == kBI_RLE4);
+    } else {
+        stream.ReadBuffer(Bits, std::min(needed, left));
     }
-    int64_t needed = GetSizeImage();
-    // A file may leave out the padding of its last row; any less is damage.
-    if (left < needed - Pad)
-        throw EReadError(FormatStr("BMP pixel data is truncated: %lld of %lld bytes", static_cast<long long>(left),
-                                   static_cast<long long>(needed)));
-    stream.ReadBuffer(Bits, std::min(needed, left));
+    if (bitFields && (h.biBitCount == 32 || masks[3] != 0)) TakeBitFieldPixels(masks);
+    if (h.biBitCount <= 8 && h.biClrUsed != 0) CheckPaletteIndices(h.biClrUsed);
+}
+
+void TBMPReader::AddWarning(const std::string& text) {
+    if (std::find(Warnings.begin(), Warnings.end(), text) == Warnings.end()) Warnings.push_back(text);
+}
+
+// 32-bit bit-field pixels, and 16-bit ones with alpha, become plain 32-bit
+// pixels (blue, green, red, alpha), so that the fourth byte means alpha
+// wherever the picture goes: the alpha field's value, or 0 when the file
+// has none (the byte of an X8R8G8B8 picture, or red stored at the top, is
+// no transparency).
+void TBMPReader::TakeBitFieldPixels(const uint32_t masks[4]) {
+    int32_t width = GetWidth(), height = GetHeight();
+    int bytes = GetBitCount() / 8;
+    std::vector<uint8_t> converted(size_t(width) * size_t(RowCount) * 4);
+    uint8_t* out = converted.data();
+    for (int32_t row = 0; row < RowCount; ++row) {
+        const uint8_t* line = Rows[static_cast<size_t>(row)];
+        for (int32_t col = 0; col < width; ++col) {
+            uint32_t pixel = bytes == 2 ? Word(line + col * 2) : DWord(line + col * 4);
+            *out++ = MaskedChannel(pixel, masks[2]);
+            *out++ = MaskedChannel(pixel, masks[1]);
+            *out++ = MaskedChannel(pixel, masks[0]);
+            *out++ = MaskedChannel(pixel, masks[3]);
+        }
+    }
+    SetFormat(nullptr, width, height, 32);
+    // Rows of 32-bit pixels have no padding: the copy is one block.
+    std::memcpy(Bits, converted.data(), converted.size());
+}
+
+void TBMPReader::CheckPaletteIndices(uint32_t entries) {
+    for (int32_t row = 0; row < RowCount; ++row)
+        for (int32_t col = 0; col < GetWidth(); ++col)
+            if (GetPixelIndex(row, col) >= entries) {
+                AddWarning(FormatStr("BMP pixels use colours past the %u of the palette; they show black", entries));
+                return;
+            }
 }
 
 void TBMPReader::DecodeRLE(const uint8_t* data, size_t size, bool fourBits) {
     int64_t row = 0, col = 0;
     const int64_t width = GetWidth();
+    // Encoders may code a row's padding too: only runs past it lose pixels.
+    const int64_t paddedWidth = int64_t{Stride} * 8 / GetBitCount();
     size_t at = 0;
     auto put = [&](int64_t x, uint8_t index) {
         if (x < 0 || x >= width || row >= RowCount) return;
@@ -380,6 +476,8 @@ void TBMPReader::DecodeRLE(const uint8_t* data, size_t size, bool fourBits) {
             for (int i = 0; i < n && col + i < width; ++i)
                 put(col + i, fourBits ? ((i & 1) ? value & 0x0F : value >> 4) : value);
             col += n;
+            if (col > paddedWidth) AddWarning("BMP run-length data runs past the end of a row; the pixels beyond it are dropped");
+            col = std::min<int64_t>(col, width + 256);
             continue;
         }
         if (value == 0) {
@@ -392,6 +490,8 @@ void TBMPReader::DecodeRLE(const uint8_t* data, size_t size, bool fourBits) {
             col += data[at];
             row += data[at + 1];
             at += 2;
+            if (col > paddedWidth || row >= RowCount)
+                AddWarning("BMP run-length data moves past the end of the picture; the pixels beyond it are dropped");
         } else {
             size_t bytes = fourBits ? (value + 1u) / 2 : value;
             bytes += bytes & 1;
@@ -402,6 +502,7 @@ void TBMPReader::DecodeRLE(const uint8_t* data, size_t size, bool fourBits) {
             }
             col += value;
             at += bytes;
+            if (col > paddedWidth) AddWarning("BMP run-length data runs past the end of a row; the pixels beyond it are dropped");
         }
         // Columns past the row only drop pixels; keep the count from growing
         // without bound over many runs.

@@ -10,6 +10,13 @@
 // toolkit's colour order; colours returned are triples stored blue, green,
 // red. The pixel memory is the reader's own (or the caller's, through
 // SetInfoAndBits); there is no device context behind it.
+//
+// Bit-field files of 32 bits, and of 16 bits with an alpha field, load as
+// plain 32-bit pixels whose fourth byte is alpha: the alpha field's value
+// scaled to 8 bits, or 0 when the file gives no alpha mask. Fields wider
+// than 8 bits keep their top bits. Files that cannot be shown raise
+// EReadError saying why; damage that still leaves a picture is listed in
+// Warnings.
 #pragma once
 
 #include <cstdint>
@@ -71,6 +78,9 @@ public:
     uint8_t GreenShift = 0, RedShift = 0;
     // Rows in memory order: for a bottom-up bitmap row 0 is the bottom row.
     std::vector<uint8_t*> Rows;
+    // What the last load found damaged but could still show (runs that
+    // leave the picture, indices past the palette), each kind once.
+    std::vector<std::string> Warnings;
 
     // (Re)allocates for the format; see the source for the rules. A null
     // bits pointer makes the reader allocate (and keep the pixels when the
@@ -126,6 +136,9 @@ private:
     void TakeInfo(const TBitmapInfo& info, uint8_t* bits);
     uint32_t PackColor(uint32_t color) const;
     void DecodeRLE(const uint8_t* data, size_t size, bool fourBits);
+    void TakeBitFieldPixels(const uint32_t masks[4]);
+    void CheckPaletteIndices(uint32_t entries);
+    void AddWarning(const std::string& text);
     void CompactPalette(const bool* used, int entries);
 
     std::vector<uint8_t> pixels_;

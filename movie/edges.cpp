@@ -421,7 +421,9 @@ TSWFStraightEdgeRecord* TFlashEdges::CloseShape() {
 //
 // The shapes work in twips: the public operations scale their arguments
 // once and call the twips forms below, so IgnoreMovieSettings is never
-// switched on the caller's behalf.
+// switched on for the calls they make. It is a transient switch all the same:
+// the closed shapes and the cubic end by clearing it, whatever the caller
+// left in it, so a caller's twips call cannot leak into its next pixel call.
 
 void TFlashEdges::MakeRectangle(int32_t w, int32_t h) {
     LineDelta(w, 0);
@@ -442,6 +444,7 @@ void TFlashEdges::MakeEllipse(int32_t w, int32_t h) {
     const int64_t tw = Scaled(w), th = Scaled(h);
     MoveDeltaTwips(tw, th / 2);
     for (int i = 0; i < 8; ++i) EllipseCurve(i, tw, th);
+    IgnoreMovieSettings = false;
 }
 
 void TFlashEdges::RoundRectTwips(int64_t w, int64_t h, int64_t rx, int64_t ry) {
@@ -460,6 +463,7 @@ void TFlashEdges::RoundRectTwips(int64_t w, int64_t h, int64_t rx, int64_t ry) {
 
 void TFlashEdges::MakeRoundRect(int32_t w, int32_t h, int32_t rx, int32_t ry) {
     RoundRectTwips(Scaled(w), Scaled(h), Scaled(rx), Scaled(ry));
+    IgnoreMovieSettings = false;
 }
 
 void TFlashEdges::MakeDiamond(int32_t w, int32_t h) {
@@ -468,6 +472,7 @@ void TFlashEdges::MakeDiamond(int32_t w, int32_t h) {
     StraightEdge(-hw, hh);
     StraightEdge(-hw, -hh);
     StraightEdge(hw, -hh);
+    IgnoreMovieSettings = false;
 }
 
 void TFlashEdges::ArcSegments(int64_t x, int64_t y, int64_t rx, int64_t ry, double startAngle, double endAngle,
@@ -507,6 +512,7 @@ void TFlashEdges::ArcSegments(int64_t x, int64_t y, int64_t rx, int64_t ry, doub
 
 void TFlashEdges::MakePie(int32_t rx, int32_t ry, float startAngle, float endAngle, bool clockWise) {
     ArcSegments(0, 0, Scaled(rx), Scaled(ry), startAngle, endAngle, clockWise, true, false);
+    IgnoreMovieSettings = false;
 }
 
 void TFlashEdges::MakeArc(int32_t x, int32_t y, int32_t rx, int32_t ry, float startAngle, float endAngle, bool closed,
@@ -537,11 +543,13 @@ void TFlashEdges::MakeStar(int32_t x, int32_t y, int32_t r1, int32_t r2, uint16_
             StraightEdge(Checked(int64_t(out.X) - CurrentPos.X), Checked(int64_t(out.Y) - CurrentPos.Y));
         }
     }
+    IgnoreMovieSettings = false;
 }
 
 void TFlashEdges::MakeCubicBezier(const TPoint& p1, const TPoint& p2, const TPoint& p3, uint8_t parts) {
     auto scaled = [this](const TPoint& p) { return TPoint{Checked(Scaled(p.X)), Checked(Scaled(p.Y))}; };
     CubicTwips(scaled(p1), scaled(p2), scaled(p3), parts);
+    IgnoreMovieSettings = false;
 }
 
 void TFlashEdges::CubicTwips(const TPoint& p1, const TPoint& p2, const TPoint& p3, int parts) {
@@ -721,8 +729,10 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
             if (verb.HasAttribute("Fill0")) record->SetFill0Id(static_cast<uint16_t>(plain(verb, "Fill0")));
             if (verb.HasAttribute("Fill1")) record->SetFill1Id(static_cast<uint16_t>(plain(verb, "Fill1")));
             if (verb.HasAttribute("X")) {
-                // In movie units as every other verb, and the pen follows,
-                // so that the verbs after it draw from this point.
+                // On purpose unlike a plain record's loader, which takes X and
+                // Y as given and leaves the pen: in movie units as every other
+                // verb, and the pen follows, so that the verbs after it draw
+                // from this point.
                 CurrentPos = TPoint{Checked(Scaled(coord(verb, "X"))), Checked(Scaled(coord(verb, "Y")))};
                 record->SetMoveTo(CurrentPos.X, CurrentPos.Y);
                 LastStart = CurrentPos;
@@ -833,7 +843,9 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
         } else if (is("Square")) {
             const int32_t x1 = coord(verb, "X1"), y1 = coord(verb, "Y1");
             MoveTo(x1, y1);
-            // The smaller side of the box the two corners span.
+            // On purpose the smaller side of the box the two corners span,
+            // not the smaller of X2 and Y2 taken as sizes: the corners are
+            // points, as X1 and Y1 are.
             const int32_t side = verb.HasAttribute("Side")
                                      ? coord(verb, "Side")
                                      : std::min(coord(verb, "X2") - x1, coord(verb, "Y2") - y1);

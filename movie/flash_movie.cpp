@@ -3,10 +3,12 @@
 #include <algorithm>
 
 #include "movie/action_script.h"
+#include "movie/fonts.h"
 #include "movie/images.h"
 #include "movie/shapes.h"
 #include "movie/sounds.h"
 #include "movie/sprites.h"
+#include "movie/texts.h"
 #include "platform/mathutil.h"
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
@@ -133,6 +135,61 @@ TFlashSound* TFlashMovie::AddSound(const std::string& fileName) {
     TFlashSound* raw = AddObject(std::move(sound));
     sounds_.Add(raw);
     return raw;
+}
+
+// ---------------------------------------------------------------- fonts and texts
+
+TFlashFont* TFlashMovie::AddFont() {
+    auto font = std::make_unique<TFlashFont>(this);
+    font->SetCharacterId(TakeCharacterId());
+    TFlashFont* raw = AddObject(std::move(font));
+    fonts_.Add(raw);
+    return raw;
+}
+
+TFlashFont* TFlashMovie::AddFontByName(const std::string& name, bool bold, bool italic, uint16_t size,
+                                       bool asDevice) {
+    auto font = TFlashFont::CreateFont(this, asDevice, name, bold, italic, size);
+    font->SetCharacterId(TakeCharacterId());
+    TFlashFont* raw = AddObject(std::move(font));
+    fonts_.Add(raw);
+    return raw;
+}
+
+TFlashFont* TFlashMovie::AddFontFromLogFont(const TLogFont& logFont, bool asDevice) {
+    TFlashFont* font = AddFont();
+    font->AsDevice = asDevice;
+    font->SetLogFont(logFont);
+    return font;
+}
+
+static TFlashText* AddTextObject(TFlashMovie& movie, std::unique_ptr<TFlashText> text,
+                                 TFlashObjectList<TFlashText>& texts) {
+    text->SetCharacterId(movie.TakeCharacterId());
+    TFlashText* raw = movie.AddObject(std::move(text));
+    texts.Add(raw);
+    return raw;
+}
+
+TFlashText* TFlashMovie::AddText() { return AddTextObject(*this, std::make_unique<TFlashText>(this), texts_); }
+
+TFlashText* TFlashMovie::AddTextAtPoint(const std::u16string& text, TSWFRGBAValue color, TFlashFont* font,
+                                        const TPoint& point, uint8_t align) {
+    return AddTextObject(*this, TFlashText::CreateAtPoint(this, text, color, font, point, align), texts_);
+}
+
+TFlashText* TFlashMovie::AddTextInRect(const std::u16string& text, TSWFRGBAValue color, TFlashFont* font,
+                                       const TRect& rect) {
+    return AddTextObject(*this, TFlashText::CreateInRect(this, text, color, font, rect), texts_);
+}
+
+TFlashText* TFlashMovie::AddDynamicText(const std::string& variableName, const std::u16string& text,
+                                        TSWFRGBAValue color, TFlashFont* font, const TRect& rect) {
+    TFlashText* made = AddTextInRect(text, color, font, rect);
+    made->SetDynamic(true);
+    if (font) font->UsageFlags |= kFontUsedByEditText;
+    made->VariableName = variableName;
+    return made;
 }
 
 TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* obj, uint16_t depth) {

@@ -14,6 +14,7 @@
 
 #include "movie/compile_context.h"
 #include "movie/flash_object.h"
+#include "platform/fonts.h"
 #include "swf/swf_stream.h"
 #include "swf/value_records.h"
 
@@ -77,6 +78,17 @@ public:
     // An event sound from a WAVE or MP3 file; raises and adds nothing when
     // the file cannot be used.
     TFlashSound* AddSound(const std::string& fileName);
+    // Fonts and texts; each gets the next identifier and joins GetFonts() or
+    // GetTexts(). Sizes and points in movie units.
+    TFlashFont* AddFont();
+    TFlashFont* AddFontByName(const std::string& name, bool bold, bool italic, uint16_t size, bool asDevice);
+    TFlashFont* AddFontFromLogFont(const TLogFont& logFont, bool asDevice);
+    TFlashText* AddText();
+    TFlashText* AddTextAtPoint(const std::u16string& text, TSWFRGBAValue color, TFlashFont* font,
+                               const TPoint& point, uint8_t align);
+    TFlashText* AddTextInRect(const std::u16string& text, TSWFRGBAValue color, TFlashFont* font, const TRect& rect);
+    TFlashText* AddDynamicText(const std::string& variableName, const std::u16string& text, TSWFRGBAValue color,
+                               TFlashFont* font, const TRect& rect);
     TFlashPlaceObject* PlaceObject(TFlashVisualObject* obj, uint16_t depth);
     TFlashPlaceObject* PlaceDepth(uint16_t depth);
     void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);

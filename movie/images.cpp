@@ -24,8 +24,10 @@ std::string ExtensionName(const std::string& fileName) {
 int32_t MemoryRow(const TBMPReader& bmp, int32_t y) { return bmp.GetHeight() < 0 ? y : bmp.RowCount - 1 - y; }
 
 // One alpha byte per pixel, top row first: the fourth byte of a 32-bit
-// pixel, the value of a narrower one. 4- and 1-bit values are spread over
-// 0..255, so that their largest value is opaque as an 8-bit 255 is.
+// pixel, the value of a narrower one. On purpose, 4- and 1-bit values are
+// spread over 0..255 rather than taken as they are (a nibble of 15 would be
+// all but transparent), so that their largest value is opaque as an 8-bit
+// 255 is.
 std::vector<uint8_t> AlphaPlane(const TBMPReader& source) {
     const int32_t width = source.GetWidth(), height = source.RowCount;
     std::vector<uint8_t> plane;
@@ -390,6 +392,9 @@ void TFlashImage::MakeLosslessData() {
             for (uint32_t i = 0; i < PaletteSize; ++i) {
                 const TRGBQuad& entry = bmp.Palette[i];
                 if (HasAlpha) {
+                    // On purpose premultiplied, as players read the palette of
+                    // DefineBitsLossless2; written straight, a half-transparent
+                    // entry would show too bright.
                     uint8_t a = entry.rgbReserved;
                     raw.insert(raw.end(), {Premultiply(entry.rgbRed, a), Premultiply(entry.rgbGreen, a),
                                            Premultiply(entry.rgbBlue, a), a});

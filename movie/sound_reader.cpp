@@ -505,26 +505,65 @@ void TWaveReader::WriteMP3EventData(TBitsEngine& be) {
 
 // ---------------------------------------------------------------- support check
 
+// The SWF rate code of a sample rate, by rate div 5000; -1 when the rate is
+// none that the table maps (a player would play the sound at another speed).
+int SoundRateCode(uint32_t rate) {
+    switch (rate / 5000) {
+        case 1: return 0;
+        case 2: return 1;
+        case 3:
+        case 4: return 2;
+        case 8: return 3;
+        default: return -1;
+    }
+}
+
+void CheckMovieSound(TWaveReader& r, const std::string& fileName) {
+    const char* name = fileName.c_str();
+    switch (r.FormatTag) {
+        case 0:
+            throw EReadError(FormatStr("Sound file \"%s\" holds no sound that a movie can carry: it is not a WAVE or "
+                                       "MP3 file, or it is damaged",
+                                       name));
+        case kWaveFormatPCM:
+            if ((r.BitsPerSample != 8 && r.BitsPerSample != 16) || r.Channels < 1 || r.Channels > 2)
+                throw EReadError(FormatStr("Sound file \"%s\" has %u-bit PCM in %u channels; a movie takes 8 or 16 "
+                                           "bits in 1 or 2",
+                                           name, r.BitsPerSample, r.Channels));
+            [[fallthrough]];
+        case kWaveFormatMSADPCM:
+            if (SoundRateCode(r.SampleRate) < 0)
+                throw EReadError(FormatStr("Sound file \"%s\" has %u samples per second, which no rate of a movie's "
+                                           "sound plays (5512, 11025, 22050 or 44100)",
+                                           name, r.SampleRate));
+            break;
+        case kWaveFormatMPEG:
+        case kWaveFormatMPEGLayer3:
+        case kFormatMP3File:
+            if (!r.GetDataStream() || r.FrameCount == 0 || r.SamplesPerFrame == 0)
+                throw EReadError(FormatStr("Sound file \"%s\" holds no MPEG audio frames", name));
+            // A movie's MP3 sound is Layer III; players decode no other layer.
+            if (r.GetMPEG().Header.LayerID != 1)
+                throw EReadError(FormatStr("Sound file \"%s\" holds MPEG audio Layer %d; a movie carries Layer III only",
+                                           name, 4 - r.GetMPEG().Header.LayerID));
+            break;
+        default:
+            throw EReadError(
+                FormatStr("Sound file \"%s\" has WAVE format %u, which a movie cannot carry", name, r.FormatTag));
+    }
+    if (r.SampleCount == 0 || r.SampleRate == 0)
+        throw EReadError(FormatStr("Sound file \"%s\" holds no samples", name));
+}
+
 bool IsSoundFileSupported(const std::string& fileName) {
     try {
         std::string ext = UpperExt(fileName);
-        if (ext == ".MP3") {
-            TMPEGaudio mpeg;
-            return mpeg.IsValidFile(fileName);
-        }
-        if (ext != ".WAV") return false;
-        // Read through the chunks rather than at the canonical offset 20, so
-        // that a chunk ahead of "fmt " does not hide the format.
+        if (ext != ".MP3" && ext != ".WAV") return false;
+        // The same reader and the same check as adding the sound: the answer
+        // is whether the movie can use the file, not whether it parses.
         TWaveReader reader(fileName);
-        switch (reader.FormatTag) {
-            case kWaveFormatPCM:
-                return (reader.BitsPerSample == 8 || reader.BitsPerSample == 16) && reader.Channels >= 1 &&
-                       reader.Channels <= 2;
-            case kWaveFormatMSADPCM: return true;  // the header was checked while it was read
-            case kWaveFormatMPEG:
-            case kWaveFormatMPEGLayer3: return reader.GetDataStream() != nullptr && reader.FrameCount > 0;
-            default: return false;
-        }
+        CheckMovieSound(reader, fileName);
+        return true;
     } catch (...) {
         return false;
     }

@@ -136,7 +136,13 @@ private:
     int64_t DataEnd() const { return DataOffset + DataSize; }
 };
 
-// Whether a file can be a movie's sound: an MP3 file with two consecutive
-// frame headers, or a WAVE file of 8- or 16-bit PCM, Microsoft ADPCM, or
-// MPEG audio, mono or stereo. Never raises.
+// The SWF rate code of a sample rate, by rate div 5000; -1 when the rate is
+// none that the table maps (a player would play the sound at another speed).
+int SoundRateCode(uint32_t rate);
+// Raises EReadError, naming the file, unless the reader holds a sound that a
+// movie can carry: PCM of 8 or 16 bits or Microsoft ADPCM, mono or stereo,
+// at a rate of the table, or MPEG audio Layer III.
+void CheckMovieSound(TWaveReader& reader, const std::string& fileName);
+// Whether a .wav or .mp3 file can be a movie's sound: exactly when adding it
+// to a movie succeeds. Never raises.
 bool IsSoundFileSupported(const std::string& fileName);

@@ -10,19 +10,6 @@
 
 namespace {
 
-// The SWF rate code of a sample rate, by rate div 5000; -1 when the rate is
-// none that the table maps (a player would play the sound at another speed).
-int RateCode(uint32_t rate) {
-    switch (rate / 5000) {
-        case 1: return 0;
-        case 2: return 1;
-        case 3:
-        case 4: return 2;
-        case 8: return 3;
-        default: return -1;
-    }
-}
-
 // MPEG frames carry their own rate, which players and decoders follow: the
 // code only has to be the nearest one.
 int NearestRateCode(uint32_t rate) {
@@ -35,48 +22,6 @@ int NearestRateCode(uint32_t rate) {
 
 bool IsMPEGFormat(uint16_t tag) {
     return tag == kWaveFormatMPEG || tag == kWaveFormatMPEGLayer3 || tag == kFormatMP3File;
-}
-
-// Raises unless the reader holds a sound that a movie can carry.
-void CheckSource(TWaveReader& r, const std::string& fileName) {
-    const char* name = fileName.c_str();
-    switch (r.FormatTag) {
-        case 0:
-            throw EReadError(FormatStr("Sound file \"%s\" holds no sound that a movie can carry: it is not a WAVE or "
-                                       "MP3 file, or it is damaged",
-                                       name));
-        case kWaveFormatPCM:
-            if ((r.BitsPerSample != 8 && r.BitsPerSample != 16) || r.Channels < 1 || r.Channels > 2)
-                throw EReadError(FormatStr("Sound file \"%s\" has %u-bit PCM in %u channels; a movie takes 8 or 16 "
-                                           "bits in 1 or 2",
-                                           name, r.BitsPerSample, r.Channels));
-            if (RateCode(r.SampleRate) < 0)
-                throw EReadError(FormatStr("Sound file \"%s\" has %u samples per second, which no rate of a movie's "
-                                           "sound plays (5512, 11025, 22050 or 44100)",
-                                           name, r.SampleRate));
-            break;
-        case kWaveFormatMSADPCM:
-            if (RateCode(r.SampleRate) < 0)
-                throw EReadError(FormatStr("Sound file \"%s\" has %u samples per second, which no rate of a movie's "
-                                           "sound plays (5512, 11025, 22050 or 44100)",
-                                           name, r.SampleRate));
-            break;
-        case kWaveFormatMPEG:
-        case kWaveFormatMPEGLayer3:
-        case kFormatMP3File:
-            if (!r.GetDataStream() || r.FrameCount == 0 || r.SamplesPerFrame == 0)
-                throw EReadError(FormatStr("Sound file \"%s\" holds no MPEG audio frames", name));
-            // A movie's MP3 sound is Layer III; players decode no other layer.
-            if (r.GetMPEG().Header.LayerID != 1)
-                throw EReadError(FormatStr("Sound file \"%s\" holds MPEG audio Layer %d; a movie carries Layer III only",
-                                           name, 4 - r.GetMPEG().Header.LayerID));
-            break;
-        default:
-            throw EReadError(
-                FormatStr("Sound file \"%s\" has WAVE format %u, which a movie cannot carry", name, r.FormatTag));
-    }
-    if (r.SampleCount == 0 || r.SampleRate == 0)
-        throw EReadError(FormatStr("Sound file \"%s\" holds no samples", name));
 }
 
 }  // namespace
@@ -105,7 +50,7 @@ void TFlashSound::SetADPCMBits(int bits) { ADPCMBits = static_cast<uint8_t>(bits
 void TFlashSound::LoadFromFile(const std::string& fileName) {
     if (!FileExists(fileName)) throw EFOpenError(FormatStr("Sound file \"%s\" not found", fileName.c_str()));
     auto reader = std::make_unique<TWaveReader>(fileName);
-    CheckSource(*reader, fileName);
+    CheckMovieSound(*reader, fileName);
     FileName = fileName;
     SetReader(std::move(reader));
     ReadFormat();
@@ -128,7 +73,7 @@ void TFlashSound::ReadFormat() {
         default: break;
     }
     SampleRate = r.SampleRate;
-    int code = RateCode(r.SampleRate);
+    int code = SoundRateCode(r.SampleRate);
     if (code < 0 && IsMPEGFormat(r.FormatTag) && r.SampleRate > 0) code = NearestRateCode(r.SampleRate);
     if (code >= 0) SoundRate = static_cast<uint8_t>(code);
     BitsPerSample = r.BitsPerSample;

@@ -1,13 +1,51 @@
 #include "platform/colour.h"
 
+namespace {
+
+constexpr TColor Rgb(int r, int g, int b) { return r | g << 8 | b << 16; }
+
+// Indexes 0 .. 30 of the system colour table.
+constexpr TColor kSystemColors[] = {
+    Rgb(200, 200, 200),  // scroll bar
+    Rgb(0, 0, 0),        // background
+    Rgb(153, 180, 209),  // active caption
+    Rgb(191, 205, 219),  // inactive caption
+    Rgb(240, 240, 240),  // menu
+    Rgb(255, 255, 255),  // window
+    Rgb(100, 100, 100),  // window frame
+    Rgb(0, 0, 0),        // menu text
+    Rgb(0, 0, 0),        // window text
+    Rgb(0, 0, 0),        // caption text
+    Rgb(180, 180, 180),  // active border
+    Rgb(244, 247, 252),  // inactive border
+    Rgb(171, 171, 171),  // application workspace
+    Rgb(0, 120, 215),    // highlight
+    Rgb(255, 255, 255),  // highlight text
+    Rgb(240, 240, 240),  // button face
+    Rgb(160, 160, 160),  // button shadow
+    Rgb(109, 109, 109),  // gray text
+    Rgb(0, 0, 0),        // button text
+    Rgb(0, 0, 0),        // inactive caption text
+    Rgb(255, 255, 255),  // button highlight
+    Rgb(105, 105, 105),  // 3-D dark shadow
+    Rgb(227, 227, 227),  // 3-D light
+    Rgb(0, 0, 0),        // info text
+    Rgb(255, 255, 225),  // info background
+    Rgb(0, 0, 0),        // (unused)
+    Rgb(0, 102, 204),    // hot light
+    Rgb(185, 209, 234),  // gradient active caption
+    Rgb(215, 228, 242),  // gradient inactive caption
+    Rgb(0, 120, 215),    // menu highlight
+    Rgb(240, 240, 240),  // menu bar
+};
+
+}  // namespace
+
 TColor ColorToRGB(TColor color) {
     if (color >= 0) return color;
-    // Classic defaults of the system colours, indexed by the low byte.
-    static const uint32_t system[31] = {
-        0xC8D0D4, 0xA56E3A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000, 0x000000, 0xFFFFFF,
-        0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4, 0x808080, 0x808080, 0x000000, 0x000000,
-        0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000, 0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0xFF9933,
-        0xF0F0F0};
-    unsigned index = static_cast<unsigned>(color) & 0xFF;
-    return index < 31 ? static_cast<TColor>(system[index]) : 0;
+    // System colours carry their index in the low byte; there is no user
+    // scheme to ask here, so they resolve to the standard scheme's defaults.
+    uint32_t index = static_cast<uint32_t>(color) & 0xFF;
+    if (index >= sizeof kSystemColors / sizeof kSystemColors[0]) return 0;
+    return kSystemColors[index];
 }

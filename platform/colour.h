@@ -1,6 +1,6 @@
 // Toolkit colours: a signed 32-bit value with red in the low byte, green in
 // the next and blue in the third; negative values name system colours
-// (window, button face, ...) that resolve to fixed classic defaults here.
+// (window, button face, ...) that resolve to the standard scheme's defaults.
 #pragma once
 
 #include <cstdint>

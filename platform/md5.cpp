@@ -121,7 +121,8 @@ std::string MD5Crypt(const std::string& password, const std::string& saltText, T
     context.Update(password);
     context.Update(magic);
     context.Update(salt);
-    size_t length = password.size() % 256;
+    // The whole length counts, however long the password.
+    size_t length = password.size();
     for (size_t left = length; left > 0; left -= std::min<size_t>(left, 16))
         context.Update(alt.data(), std::min<size_t>(left, 16));
     const char zero = 0;

@@ -28,6 +28,7 @@ std::string MD5Hex(const std::string& text);
 // MD5-crypt of password. A leading "$1$" of salt is dropped; of what remains
 // only the first two characters are used, and when fewer than two remain the
 // salt is two characters drawn from random. The result is "$1$", the salt,
-// "$" and 22 characters. The password length takes part modulo 256.
+// "$" and 22 characters, as the published MD5-crypt scheme gives them for
+// passwords of any length.
 std::string MD5Crypt(const std::string& password, const std::string& salt,
                      TRandomSource& random = DefaultRandom());

@@ -400,9 +400,11 @@ std::unique_ptr<TSWFAction> ReadLongRecord(TStream& in, uint8_t code, int64_t en
         return action;
     } catch (const Exception&) {
     }
-    if (code == 0x88) {
-        // A pool of more than 64 KB: its producer wrote the length modulo
-        // 65536, and the strings, read by their count, run on past it.
+    if (code == kActionConstantPool) {
+        // A pool whose declared length is shorter than its strings (producers
+        // of pools over 64 KB write the length modulo 65536) is read by its
+        // strings, so that the template look-up still finds its constants; its
+        // length becomes the bytes read.
         auto pool = CreateActionByCode(code);
         pool->BodySize = length;
         try {
@@ -410,7 +412,7 @@ std::unique_ptr<TSWFAction> ReadLongRecord(TStream& in, uint8_t code, int64_t en
             TBitsEngine body(view);
             pool->ReadBody(body);
             int64_t consumed = view.GetPosition();
-            if (consumed > 0xFFFF && (consumed & 0xFFFF) == length) {
+            if (consumed > length) {
                 in.SetPosition(bodyStart + consumed);
                 return pool;
             }

@@ -74,6 +74,7 @@ public:
     int RequiredVersion() const override { return 7; }
 };
 
+constexpr uint8_t kActionConstantPool = 0x88;
 constexpr uint8_t kActionByteCode = 0xFE;
 constexpr uint8_t kActionOffsetMarker = 0xFF;
 

@@ -115,9 +115,10 @@ void TBitsEngine::WriteBuffer(const void* data, int64_t length, bool addNul) {
 }
 
 void TBitsEngine::WriteU30String(const std::string& text) {
-    uint16_t length = static_cast<uint16_t>(text.size());
-    WriteEncodedU32(length);
-    WriteBuffer(text.data(), length);
+    // The length is a u30: longer texts cannot be written whole.
+    if (text.size() >= (1u << 30)) throw EWriteError("A string is longer than its 30-bit length field can hold");
+    WriteEncodedU32(static_cast<uint32_t>(text.size()));
+    WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
 }
 
 // ---------------------------------------------------------------- records out
@@ -276,9 +277,14 @@ std::string TBitsEngine::ReadFixedString(int n) {
 }
 
 std::string TBitsEngine::ReadLongString(bool encodedLength) {
-    uint16_t length = static_cast<uint16_t>(encodedLength ? ReadEncodedU32() : ReadBEWord());
+    uint32_t length = encodedLength ? ReadEncodedU32() : ReadBEWord();
     if (length == 0) return {};
-    if (length <= 255) return ReadFixedString(length);
+    if (length <= 255) return ReadFixedString(static_cast<int>(length));
+    // The length comes from the file: nothing is allocated for bytes that
+    // are not there.
+    int64_t size = Stream.GetSize();
+    if (size >= 0 && int64_t(length) > size - Stream.GetPosition())
+        throw EReadError(FormatStr("A string of %u bytes runs past the end of its record", length));
     std::string bytes(length, '\0');
     Stream.ReadBuffer(bytes.data(), length);
     return bytes;

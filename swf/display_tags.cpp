@@ -421,6 +421,13 @@ void TSWFPlaceObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     if (!events) return;
     GetClipActions().AllEventFlags = 0;
     HasClipActions = true;
+    // A block without records, kept so that writing reproduces its bytes.
+    if (events.AttrBoolDef("Empty", false) && events.ChildElements().empty()) {
+        emptyClipBlock_ = true;
+        GetClipActions().AllEventFlags = static_cast<uint32_t>(events.AttrIntDef("AllEvents", 0));
+        clipEndMissing_ = events.AttrBoolDef("EndMissing", false);
+        return;
+    }
     if ((events.HasAttribute("CodeType") || events.HasAttribute("File")) && OnLoadActions) {
         OnLoadActions(*this, events);
     } else {
@@ -461,7 +468,14 @@ void TSWFPlaceObject2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
     if (HasRatio) node.SetAttr("Ratio", static_cast<int>(Ratio));
     if (HasClipDepth) node.SetAttr("ClipDepth", static_cast<int>(ClipDepth));
     if (PlaceFlagMove) node.SetAttrBool("RemoveDepth", true);
-    if (HasClipActions && clipActions_ && clipActions_->GetCount() > 0) {
+    if (HasClipActions && emptyClipBlock_ && clipActions_ && clipActions_->GetCount() == 0) {
+        // A block read without records: an element without records would
+        // read as no block at all, so it says that the block is empty.
+        TXmlNode events = node.AddChild("EventActions");
+        events.SetAttrBool("Empty", true);
+        events.SetAttr("AllEvents", static_cast<int64_t>(clipActions_->AllEventFlags));
+        if (clipEndMissing_) events.SetAttrBool("EndMissing", true);
+    } else if (HasClipActions && clipActions_ && clipActions_->GetCount() > 0) {
         TXmlNode events = node.AddChild("EventActions");
         for (const auto& record : clipActions_->Records) {
             TXmlNode child = events.AddChild("Actions");

@@ -75,44 +75,24 @@ void TSWFStreamReader::LoadFromFile(const std::string& fileName) {
     LoadFromStream(file);
 }
 
-int32_t TSWFStreamReader::ReadHeader(TStream& stream, int part) {
-    int64_t start = stream.GetPosition();
-    try {
-        TBitsEngine be(stream);
-        if (part == 0 || part == 1) {
-            be.ReadBytes(Signature, 3);
-            Version = be.ReadByte();
-            FileLength = be.ReadDWord();
-        }
-        if (part == 0 || part == 2) {
-            Bounds = be.ReadRect();
-            FrameRate = be.ReadWord();
-            FrameCount = be.ReadWord();
-        }
-    } catch (const EReadError&) {
-        throw EReadError("Invalid SWF file: the file ends inside its header");
-    }
-    return static_cast<int32_t>(stream.GetPosition() - start);
-}
-
 void TSWFStreamReader::LoadFromStream(TStream& stream) {
     if (!CheckSignature(stream)) return;
     stream.SetPosition(0);
     auto body = std::make_unique<TMemoryStream>();
     if (Compressed) {
-        ReadHeader(stream, 1);
+        ReadHeader(stream, THeaderPart::Leading);
         if (FileLength <= 8)
             throw EReadError(
                 FormatStr("Invalid SWF file: the header gives a file length of %u bytes", FileLength));
         TMemoryStream whole;
         InflateExactly(stream, static_cast<int64_t>(FileLength) - 8, whole);
         whole.SetPosition(0);
-        int32_t headerSize = ReadHeader(whole, 2);
+        int32_t headerSize = ReadHeader(whole, THeaderPart::Frame);
         std::vector<uint8_t> bytes = whole.TakeBytes();
         bytes.erase(bytes.begin(), bytes.begin() + headerSize);
         body = std::make_unique<TMemoryStream>(std::move(bytes));
     } else {
-        int32_t headerSize = ReadHeader(stream, 0);
+        int32_t headerSize = ReadHeader(stream, THeaderPart::Whole);
         int64_t rest = stream.GetSize() - headerSize;
         std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(0, rest)));
         stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
@@ -297,8 +277,16 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
     SetXMLCoordDivisor(UnitFactor);
     if (readHeader) {
         Bounds = ReadRectAttrs(root);
-        SetFrameRate(static_cast<float>(root.AttrFloat("FPS")));
-        SetVersion(static_cast<uint8_t>(root.AttrInt("Version")));
+        // The header's fields are 8.8 fixed point and a byte: values they
+        // cannot hold are refused rather than wrapped.
+        double fps = root.AttrFloat("FPS");
+        if (!(fps >= 0 && fps * 256.0 < 65535.5))
+            throw EConvertError(FormatStr("FPS=\"%s\" is out of range (0 to 255.99)", root.AttrStr("FPS").c_str()));
+        int64_t version = root.AttrInt("Version");
+        if (version < 0 || version > 255)
+            throw EConvertError(FormatStr("Version=\"%s\" is out of range (0 to 255)", root.AttrStr("Version").c_str()));
+        SetFrameRate(static_cast<float>(fps));
+        SetVersion(static_cast<uint8_t>(version));
         SetCompressed(root.AttrBoolDef("Compressed", false));
         FrameCount = 0;
         Tags.clear();

@@ -74,7 +74,6 @@ public:
     bool CheckSignature(TStream& stream);
     void LoadFromFile(const std::string& fileName);
     void LoadFromStream(TStream& stream);
-    int32_t ReadHeader(TStream& stream, int part);
     void ParseTags(bool parseObjects, bool parseActions);
     TSWFTagInfo& GetTagInfo(size_t index) { return *Tags.at(index); }
     size_t TagCount() const { return Tags.size(); }

@@ -72,15 +72,35 @@ int32_t TBasedSWFStream::GetHeaderSize() const {
     return 12 + (5 + 4 * n + 7) / 8;
 }
 
-void TBasedSWFStream::WriteHeader(TStream& stream, int part) {
-    if (part == 0 || part == 1) {
+int32_t TBasedSWFStream::ReadHeader(TStream& stream, THeaderPart part) {
+    int64_t start = stream.GetPosition();
+    try {
+        TBitsEngine be(stream);
+        if (part != THeaderPart::Frame) {
+            be.ReadBytes(Signature, 3);
+            Version = be.ReadByte();
+            FileLength = be.ReadDWord();
+        }
+        if (part != THeaderPart::Leading) {
+            Bounds = be.ReadRect();
+            FrameRate = be.ReadWord();
+            FrameCount = be.ReadWord();
+        }
+    } catch (const EReadError&) {
+        throw EReadError("Invalid SWF file: the file ends inside its header");
+    }
+    return static_cast<int32_t>(stream.GetPosition() - start);
+}
+
+void TBasedSWFStream::WriteHeader(TStream& stream, THeaderPart part) {
+    if (part != THeaderPart::Frame) {
         uint8_t lead[8] = {static_cast<uint8_t>(Signature[0]), static_cast<uint8_t>(Signature[1]),
                            static_cast<uint8_t>(Signature[2]), Version,
                            static_cast<uint8_t>(FileLength), static_cast<uint8_t>(FileLength >> 8),
                            static_cast<uint8_t>(FileLength >> 16), static_cast<uint8_t>(FileLength >> 24)};
         stream.WriteBuffer(lead, 8);
     }
-    if (part == 0 || part == 2) {
+    if (part != THeaderPart::Leading) {
         TBitsEngine be(stream);
         be.WriteTRect(Bounds);
         be.WriteWord(FrameRate);
@@ -95,13 +115,13 @@ void TBasedSWFStream::SaveToStream(TStream& stream) {
     FileLength = static_cast<uint32_t>(length);
     if (!Compressed) {
         Signature[0] = 'F';
-        WriteHeader(stream, 0);
+        WriteHeader(stream, THeaderPart::Whole);
         stream.WriteBuffer(body.Memory(), body.GetSize());
         return;
     }
     Signature[0] = 'C';
     if (Version < 6) Version = 6;
-    WriteHeader(stream, 1);
+    WriteHeader(stream, THeaderPart::Leading);
     TCompressionStream deflater(stream);
     int64_t bodySize = body.GetSize();
     deflater.OnProgress = [this, bodySize](TCompressionStream& z) {
@@ -110,7 +130,7 @@ void TBasedSWFStream::SaveToStream(TStream& stream) {
         double whole = std::max<double>(1.0, static_cast<double>(bodySize) - 22.0);
         ReportProgress(static_cast<int32_t>(RoundHalfEven(z.BytesIn() / whole * 100.0)), kProgressCompressing);
     };
-    WriteHeader(deflater, 2);
+    WriteHeader(deflater, THeaderPart::Frame);
     deflater.WriteBuffer(body.Memory(), body.GetSize());
     deflater.Finish();
 }

@@ -24,6 +24,12 @@ enum : uint8_t {
     kProgressLoadingXml = 4,
 };
 
+// The parts of the file header: all of it, the 8 leading bytes (signature,
+// version, file length) that a compressed file keeps plain, and the frame
+// RECT, rate and count that follow them (inside the zlib stream when
+// compressed).
+enum class THeaderPart { Whole, Leading, Frame };
+
 using TProgressEvent = std::function<void(TBasedSWFStream& sender, int32_t percent, uint8_t stage)>;
 
 class TBasedSWFStream {
@@ -67,8 +73,10 @@ public:
     void SetVersion(uint8_t v);
     void SetCompressed(bool flag);
     int32_t GetHeaderSize() const;
-    // part 0 the whole header, 1 the 8 leading bytes, 2 the RECT, rate and count.
-    void WriteHeader(TStream& stream, int part);
+    // The mirror of WriteHeader; the number of bytes consumed. A stream that
+    // ends inside the header raises EReadError.
+    int32_t ReadHeader(TStream& stream, THeaderPart part);
+    void WriteHeader(TStream& stream, THeaderPart part);
     void SaveToStream(TStream& stream);
     // Written through a temporary file beside the target, renamed over it only
     // when complete: an error leaves the old file as it was.

@@ -6,9 +6,11 @@
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
+#include "swf/font_tags.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/sprite_tags.h"
+#include "swf/text_tags.h"
 
 namespace {
 
@@ -32,10 +34,10 @@ const TTagDescriptor kTags[] = {
     {DefineButton, "DefineButton", nullptr, kChar | kActions},
     {JPEGTables, "JPEGTables", MakeTag<TSWFJPEGTables>, kTagPlain},
     {SetBackgroundColor, "SetBackgroundColor", MakeTag<TSWFSetBackgroundColor>, kTagPlain},
-    {DefineFont, "DefineFont", nullptr, kChar},
-    {DefineText, "DefineText", nullptr, kChar},
+    {DefineFont, "DefineFont", MakeTag<TSWFDefineFont>, kChar},
+    {DefineText, "DefineText", MakeTag<TSWFDefineText>, kChar},
     {DoAction, "DoAction", MakeTag<TSWFDoAction>, kActions},
-    {DefineFontInfo, "DefineFontInfo", nullptr, kVersion},
+    {DefineFontInfo, "DefineFontInfo", MakeTag<TSWFDefineFontInfo>, kVersion},
     {DefineSound, "DefineSound", MakeTag<TSWFDefineSound>, kChar},
     {StartSound, "StartSound", MakeTag<TSWFStartSound>, kTagPlain},
     {DefineButtonSound, "DefineButtonSound", nullptr, kTagPlain},
@@ -49,34 +51,34 @@ const TTagDescriptor kTags[] = {
     {PlaceObject2, "PlaceObject2", MakeTag<TSWFPlaceObject2>, kActions | kVersion},
     {RemoveObject2, "RemoveObject2", MakeTag<TSWFRemoveObject2>, kTagPlain},
     {DefineShape3, "DefineShape3", MakeTag<TSWFDefineShape3>, kChar},
-    {DefineText2, "DefineText2", nullptr, kChar},
+    {DefineText2, "DefineText2", MakeTag<TSWFDefineText2>, kChar},
     {DefineButton2, "DefineButton2", nullptr, kChar | kActions},
     {DefineBitsJPEG3, "DefineBitsJPEG3", MakeTag<TSWFDefineBitsJPEG3>, kChar},
     {DefineBitsLossless2, "DefineBitsLossless2", MakeTag<TSWFDefineBitsLossless2>, kChar | kLong},
-    {DefineEditText, "DefineEditText", nullptr, kChar},
+    {DefineEditText, "DefineEditText", MakeTag<TSWFDefineEditText>, kChar},
     {DefineSprite, "DefineSprite", MakeTag<TSWFDefineSprite>, kChar | kActions | kVersion},
     {NameCharacter, "NameCharacter", nullptr, kTagPlain},
     {ProductInfo, "ProductInfo", MakeTag<TSWFProductInfo>, kTagPlain},
     {FrameLabel, "FrameLabel", MakeTag<TSWFFrameLabel>, kTagPlain},
     {SoundStreamHead2, "SoundStreamHead2", MakeTag<TSWFSoundStreamHead2>, kTagPlain},
     {DefineMorphShape, "DefineMorphShape", nullptr, kChar},
-    {DefineFont2, "DefineFont2", nullptr, kChar | kVersion},
+    {DefineFont2, "DefineFont2", MakeTag<TSWFDefineFont2>, kChar | kVersion},
     {ExportAssets, "ExportAssets", MakeTag<TSWFExportAssets>, kTagPlain},
     {ImportAssets, "ImportAssets", MakeTag<TSWFImportAssets>, kTagPlain},
     {EnableDebugger, "EnableDebugger", MakeTag<TSWFEnableDebugger>, kTagPlain},
     {DoInitAction, "DoInitAction", MakeTag<TSWFDoInitAction>, kActions},
     {DefineVideoStream, "DefineVideoStream", nullptr, kChar | kLong},
     {VideoFrame, "VideoFrame", nullptr, kTagPlain},
-    {DefineFontInfo2, "DefineFontInfo2", nullptr, kChar},
+    {DefineFontInfo2, "DefineFontInfo2", MakeTag<TSWFDefineFontInfo2>, kChar},
     {EnableDebugger2, "EnableDebugger2", MakeTag<TSWFEnableDebugger2>, kTagPlain},
     {ScriptLimits, "ScriptLimits", MakeTag<TSWFScriptLimits>, kTagPlain},
     {SetTabIndex, "SetTabIndex", MakeTag<TSWFSetTabIndex>, kTagPlain},
     {FileAttributes, "FileAttributes", MakeTag<TSWFFileAttributes>, kTagPlain},
     {PlaceObject3, "PlaceObject3", MakeTag<TSWFPlaceObject3>, kActions | kVersion},
     {ImportAssets2, "ImportAssets2", MakeTag<TSWFImportAssets2>, kTagPlain},
-    {DefineFontAlignZones, "DefineFontAlignZones", nullptr, kTagPlain},
-    {CSMTextSettings, "CSMTextSettings", nullptr, kTagPlain},
-    {DefineFont3, "DefineFont3", nullptr, kChar | kVersion},
+    {DefineFontAlignZones, "DefineFontAlignZones", MakeTag<TSWFDefineFontAlignZones>, kTagPlain},
+    {CSMTextSettings, "CSMTextSettings", MakeTag<TSWFCSMTextSettings>, kTagPlain},
+    {DefineFont3, "DefineFont3", MakeTag<TSWFDefineFont3>, kChar | kVersion},
     {SymbolClass, "SymbolClass", MakeTag<TSWFSymbolClass>, kTagPlain},
     {Metadata, "Metadata", MakeTag<TSWFMetadata>, kTagPlain},
     {DefineScalingGrid, "DefineScalingGrid", MakeTag<TSWFDefineScalingGrid>, kTagPlain},
@@ -86,7 +88,7 @@ const TTagDescriptor kTags[] = {
     {DefineSceneAndFrameLabelData, "DefineSceneAndFrameLabelData", MakeTag<TSWFDefineSceneAndFrameLabelData>,
      kTagPlain},
     {DefineBinaryData, "DefineBinaryData", MakeTag<TSWFDefineBinaryData>, kTagPlain},
-    {DefineFontName, "DefineFontName", nullptr, kTagPlain},
+    {DefineFontName, "DefineFontName", MakeTag<TSWFDefineFontName>, kTagPlain},
     {StartSound2, "StartSound2", MakeTag<TSWFStartSound2>, kTagPlain},
     {ErrorTag, "Error Tag", nullptr, kTagPlain},
 };

@@ -92,7 +92,13 @@ std::string TXMLReadWriteSettings::SaveDataFile(uint8_t kind, const void* data, 
 // ---------------------------------------------------------------- coordinates
 
 int32_t ReadCoordAttr(const TXmlNode& node, const std::string& name) {
-    return static_cast<int32_t>(node.AttrInt(name) * GetXMLCoordDivisor());
+    int64_t value = node.AttrInt(name);
+    int64_t divisor = GetXMLCoordDivisor();
+    // Twips are 32-bit: a larger value would wrap to some other place.
+    if (value > INT32_MAX / divisor || value < INT32_MIN / divisor)
+        throw EConvertError(FormatStr("%s=\"%lld\" lies beyond the 32-bit range of twips", name.c_str(),
+                                      static_cast<long long>(value)));
+    return static_cast<int32_t>(value * divisor);
 }
 
 int32_t ReadCoordAttrDef(const TXmlNode& node, const std::string& name, int32_t def) {

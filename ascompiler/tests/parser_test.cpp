@@ -401,3 +401,23 @@ TEST(Parser, LongAndDeepSourcesNeedNoDeepRecursion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Parser, ClassPathEntriesForgetDefinitionsOfFreedUnits) {
+    TCompileContext context;
+    TClassInfo* shared = context.Classes().AddClass(context.Strings().Intern("Shared"));
+    {
+        auto unit = Parse(context, "class Shared { var a; }");
+        EXPECT_TRUE(shared->Scope && shared->Definition);
+    }
+    EXPECT_EQ(shared->Scope, nullptr);
+    EXPECT_EQ(shared->Definition, nullptr);
+    // Nor does a definition cut short by a syntax error stay behind.
+    TMemoryStream broken = StreamOf("class Shared { var a; function f() { x = ; } }");
+    EXPECT_THROW(context.ParseUnit(broken), EActionCompileError);
+    EXPECT_EQ(shared->Scope, nullptr);
+    EXPECT_EQ(context.CurrentIdentTable(), nullptr);
+}
+
+}  // namespace

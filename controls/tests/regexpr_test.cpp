@@ -147,10 +147,13 @@ TEST(RegExprSearch, Semantics) {
         {"\\r$", "m", "a\r\nb", "no"},
         {"^\\n", "m", "a\r\nb", "no"},
         {"$\\r", "m", "a\r\nb", "2+1"},
+        {"(?m)$\\n", "", "a\nb", "2+1"},  // line mode from inside the expression reaches the start set
         {"a.b", "-s", "a\nb", "no"},
         {"a.+", "-s", "abc\r\nd", "1+3"},
         // Escapes and classes.
         {"\\x41\\x{42}\\t", "", "AB\t", "1+3"},
+        {"a\\x{}", "", "a", "no"},  // a NUL is the subject's end, never a character
+        {"a[\\x00b]", "", "a", "no"},
         {"[\\d.]+", "", "v1.25x", "2+4"},
         {"[a\\-z]+", "", "b-az", "2+3"},
         {"[]a]+", "", "x]a]", "2+3"},
@@ -332,6 +335,14 @@ TEST(RegExprLimits, CatastrophicPatternsOnAMegabyte) {
     // A body that matches empty repeats without end until the limit.
     re.SetPattern("(a?)(b|\\1)*c");
     EXPECT_EQ(Raised([&] { re.MatchString("bc"); }), limit);
+    // Long chains of optional pieces, zero-width loop bodies among them.
+    std::string optional, lazyAnchors;
+    for (int i = 0; i < 20000; ++i) {
+        optional += "x?";
+        lazyAnchors += "^?";
+    }
+    EXPECT_EQ(Search(optional + "a", "xxa"), "1+3");
+    EXPECT_EQ(Search(lazyAnchors + "a", "ba", "-g"), "2+1");
     // Deep nesting ends at the fifteenth group.
     EXPECT_EQ(CompileError(std::string(100000, '(')).substr(0, 4), "102 ");
 }

@@ -20,9 +20,11 @@ inline bool HaveTool(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// A folder of this test binary's own under the fixture folder.
-inline std::string FixtureFolder(const std::string& name) {
-    std::string folder = std::string(TW_FIXTURE_DIR) + "/" + name + "." + std::to_string(getpid());
+// A fresh folder under the fixture folder. One of this process's own when
+// perProcess; otherwise it keeps its name, so that the files a test leaves
+// there can seed the fuzz target.
+inline std::string FixtureFolder(const std::string& name, bool perProcess = true) {
+    std::string folder = std::string(TW_FIXTURE_DIR) + "/" + name + (perProcess ? "." + std::to_string(getpid()) : "");
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

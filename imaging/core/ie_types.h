@@ -11,7 +11,12 @@
 #include <functional>
 #include <string>
 
-#include "platform/system_colors.h"
+#include "platform/colour.h"
+
+// Toolkit colours the library passes (system colours have the top byte 0xFF).
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clBtnFace = static_cast<TColor>(0xFF00000F);
 
 // Three bytes blue, green, red: an ie24RGB pixel and a palette entry. Where it
 // travels in a 32-bit value, blue is bits 0-7, green 8-15, red 16-23.

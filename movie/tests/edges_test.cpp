@@ -361,14 +361,30 @@ TEST(FlashEdges, UnitsAndTheCallersSwitch) {
     EXPECT_EQ(f.edges.CurrentPos, (TPoint{400, 400}));
     EXPECT_EQ(Describe(f.list), "M(400,400)");
 
-    // A caller working in twips keeps its switch through the shapes.
-    TPathFixture twips(true);
-    twips.edges.IgnoreMovieSettings = true;
-    twips.edges.MakeEllipse(2000, 1000);
-    twips.edges.MakeStar(0, 0, 100, 50, 5, false);
-    EXPECT_TRUE(twips.edges.IgnoreMovieSettings);
-    twips.edges.LineTo(40, 0);
-    EXPECT_EQ(twips.edges.CurrentPos, (TPoint{40, 0}));
+    // The switch is transient: the closed shapes and the cubic clear it at
+    // their end, the arc leaves it as it found it.
+    using TShapeCall = std::function<void(TFlashEdges&)>;
+    const std::pair<const char*, TShapeCall> clearing[] = {
+        {"ellipse", [](TFlashEdges& e) { e.MakeEllipse(2000, 1000); }},
+        {"round rect", [](TFlashEdges& e) { e.MakeRoundRect(200, 100, 10, 10); }},
+        {"diamond", [](TFlashEdges& e) { e.MakeDiamond(200, 100); }},
+        {"pie", [](TFlashEdges& e) { e.MakePie(100, 100, 0, 90, true); }},
+        {"star", [](TFlashEdges& e) { e.MakeStar(0, 0, 100, 50, 5, false); }},
+        {"cubic", [](TFlashEdges& e) { e.MakeCubicBezier({10, 10}, {20, 10}, {30, 0}, 4); }},
+    };
+    for (const auto& [name, call] : clearing) {
+        SCOPED_TRACE(name);
+        TPathFixture twips(true);
+        twips.edges.IgnoreMovieSettings = true;
+        call(twips.edges);
+        EXPECT_FALSE(twips.edges.IgnoreMovieSettings);
+        twips.edges.LineTo(40, 0);
+        EXPECT_EQ(twips.edges.CurrentPos, (TPoint{800, 0}));
+    }
+    TPathFixture arc(true);
+    arc.edges.IgnoreMovieSettings = true;
+    arc.edges.MakeArc(0, 0, 100, 100, 0, 90, false, true);
+    EXPECT_TRUE(arc.edges.IgnoreMovieSettings);
 
     // Sizes beyond 32-bit twips and angles that are not numbers are refused.
     TPathFixture huge(true);

@@ -157,7 +157,7 @@ std::string WriteTemporary(const std::string& name, const MediaBytes& bytes) {
 }  // namespace
 
 TEST(FlashImage, BmpLayoutsDecodeByFfmpegToTheirPixels) {
-    if (!HaveImageMagick() || !HaveFfmpeg()) GTEST_SKIP() << "ImageMagick or ffmpeg is not installed";
+    if (!HaveImageMagick() || !HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ImageMagick or ffmpeg is not installed";
     // One movie per picture: ffmpeg's demuxer gives all bitmaps of a movie
     // as one video stream, which cannot change its pixel format.
     for (const PictureFixture& layout : FfmpegLayouts()) {
@@ -324,7 +324,7 @@ TEST(FlashImage, LosslessDataLayoutAndTransparency) {
 }
 
 TEST(FlashImage, JPEGFilesBecomeJPEG2ThatFfmpegDecodes) {
-    if (!HaveImageMagick() || !HaveFfmpeg()) GTEST_SKIP() << "ImageMagick or ffmpeg is not installed";
+    if (!HaveImageMagick() || !HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ImageMagick or ffmpeg is not installed";
     std::string baseline = JpegFixture(false), progressive = JpegFixture(true);
     std::string bmp = BmpFixture({"24bit", "-type truecolor BMP3:"});
     TFlashMovie movie(0, 0, 100, 100, 12, true);
@@ -375,7 +375,7 @@ TEST(FlashImage, JPEGFilesBecomeJPEG2ThatFfmpegDecodes) {
 // Transparency survives the way between JPEG data and pixels: as the alpha
 // plane of a DefineBitsJPEG3 one way, as ARGB pixels the other.
 TEST(FlashImage, TransparencyMovesBetweenJPEGAndPixels) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     std::string file = BmpFixture({"32bit-alpha", "-alpha set -channel A -fx \"(i+j)%7/6\" +channel"});
     MediaBytes rgba = ImageMagickRGBA(file);
     MediaBytes alpha;
@@ -440,7 +440,7 @@ TEST(FlashImage, TransparencyMovesBetweenJPEGAndPixels) {
 // Damaged and unusable files raise with a message that names the problem,
 // and the movie stays as it was: no object, no identifier used.
 TEST(FlashImage, DamagedFilesRaiseAndAddNothing) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     MediaBytes bmp = ReadFileBytes(BmpFixture({"24bit", "-type truecolor BMP3:"}));
     MediaBytes jpeg = ReadFileBytes(JpegFixture(false));
     auto cut = [](const MediaBytes& bytes, size_t size) { return MediaBytes(bytes.begin(), bytes.begin() + size); };

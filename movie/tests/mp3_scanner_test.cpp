@@ -43,7 +43,7 @@ MediaBytes FrameRun(const MediaBytes& header, int frames) {
 }
 
 TEST(MP3Scanner, FfmpegFilesCountLikeFfprobe) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const Mp3Case& c : Mp3Cases()) {
         SCOPED_TRACE(c.name);
         std::string file = SoundFixture(c.name, c.options);
@@ -159,7 +159,7 @@ TEST(MP3Scanner, SynthesizedStreams) {
 }
 
 TEST(MP3Scanner, DamagedAndForeignFiles) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     MediaBytes bytes = ReadFileBytes(SoundFixture(Mp3Cases()[0].name, Mp3Cases()[0].options));
     uint32_t state = 5;
     for (size_t cut = 0; cut < bytes.size(); cut += 1 + cut / 3) {

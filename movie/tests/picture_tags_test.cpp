@@ -64,7 +64,7 @@ MediaBytes DecodeJPEGPayload(const TSWFDataObject& tag) {
 }
 
 TEST(PictureTags, JPEGSizeProbeReadsBaselineFramesOnly) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     uint16_t width = 7, height = 7;
     ASSERT_TRUE(GetJPEGSize(JpegFixture(false), width, height));
     EXPECT_EQ(width, 61);
@@ -90,7 +90,7 @@ TEST(PictureTags, JPEGSizeProbeReadsBaselineFramesOnly) {
 }
 
 TEST(PictureTags, JPEG2FromPicturesDecodesToTheSource) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     // A BMP encoded by us at quality 100, as a movie stores a picture given
     // as pixels; and progressive and baseline JPEG files, progressive ones
     // re-encoded as baseline at quality 90.
@@ -129,7 +129,7 @@ TEST(PictureTags, JPEG2FromPicturesDecodesToTheSource) {
 }
 
 TEST(PictureTags, JPEG3CarriesTheAlphaPlane) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     std::string file = BmpFixture(Layout("32bit-alpha"));
     TBMPReader bmp;
     bmp.LoadFromFile(file);
@@ -152,7 +152,7 @@ TEST(PictureTags, JPEG3CarriesTheAlphaPlane) {
 // movie does (rows top first, padded; ARGB with alpha first), read back
 // and inflated: the pixels are ImageMagick's.
 TEST(PictureTags, LosslessTagsKeepThePixels) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     for (const char* name : {"8bit", "16bit-555", "24bit", "32bit-alpha"}) {
         SCOPED_TRACE(name);
         std::string file = BmpFixture(Layout(name));
@@ -226,7 +226,7 @@ TEST(PictureTags, LosslessTagsKeepThePixels) {
 }
 
 TEST(PictureTags, DamagedJPEGDataRaisesOrDecodes) {
-    if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    if (!HaveImageMagick()) TW_SKIP_OR_FAIL() << "ImageMagick's convert is not installed";
     uint32_t state = 99;
     for (bool progressive : {false, true}) {
         MediaBytes bytes = ReadFileBytes(JpegFixture(progressive));

@@ -147,7 +147,7 @@ std::string StreamSoundMovie(const std::vector<MediaBytes>& blocks, uint8_t comp
 }
 
 TEST(SoundReader, WaveFormatsReadLikeFfmpeg) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const WaveCase& c : WaveCases()) {
         SCOPED_TRACE(c.name);
         std::string file = WaveFixture(c.name);
@@ -170,7 +170,7 @@ TEST(SoundReader, WaveFormatsReadLikeFfmpeg) {
 }
 
 TEST(SoundReader, MicrosoftADPCMDecodesLikeFfmpeg) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const char* name : {"msadpcm-mono.wav", "msadpcm-stereo.wav"}) {
         SCOPED_TRACE(name);
         std::string file = WaveFixture(name);
@@ -204,7 +204,7 @@ TEST(SoundReader, MicrosoftADPCMDecodesLikeFfmpeg) {
 }
 
 TEST(SoundReader, SWFADPCMOfASineDecodesBack) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const char* name : {"pcm16-mono.wav", "pcm16-stereo.wav", "pcm8-stereo.wav"}) {
         std::string file = WaveFixture(name);
         TWaveReader reader(file);
@@ -227,7 +227,7 @@ TEST(SoundReader, SWFADPCMOfASineDecodesBack) {
 
 // The outside judge: ffmpeg decodes our stream blocks from a movie.
 TEST(SoundReader, FfmpegDecodesStreamBlocksFromAMovie) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     std::string file = WaveFixture("pcm16-stereo.wav");
     TWaveReader reader(file);
     const uint32_t perFrame = reader.SampleRate / 10;
@@ -246,7 +246,7 @@ TEST(SoundReader, FfmpegDecodesStreamBlocksFromAMovie) {
 }
 
 TEST(SoundReader, EveryMakeStartsTheStreamAgain) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const char* name : {"pcm8-mono.wav", "msadpcm-stereo.wav"}) {
         SCOPED_TRACE(name);
         TWaveReader reader(WaveFixture(name));
@@ -277,7 +277,7 @@ TEST(SoundReader, EveryMakeStartsTheStreamAgain) {
 }
 
 TEST(SoundReader, PCMBlocksAtTheEndLoopOrFallSilent) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     TWaveReader reader(WaveFixture("pcm16-mono.wav"));
     MediaBytes file = ReadFileBytes(reader.FileName);
     auto dataAt = [&](int64_t offset, int64_t count) {
@@ -331,7 +331,7 @@ TEST(SoundReader, ADPCMPacketsAndCodeLimits) {
 }
 
 TEST(SoundReader, MPEGFramesFromMP3AndWaveFiles) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const char* name : {"mp3-in-wave.wav", "cbr.mp3"}) {
         SCOPED_TRACE(name);
         std::string file = std::string(name) == "cbr.mp3"
@@ -366,7 +366,7 @@ TEST(SoundReader, MPEGFramesFromMP3AndWaveFiles) {
 }
 
 TEST(SoundReader, SupportCheckAndDamagedFiles) {
-    if (!HaveFfmpeg() || !HaveImageMagick()) GTEST_SKIP() << "ffmpeg, ffprobe or ImageMagick is not installed";
+    if (!HaveFfmpeg() || !HaveImageMagick()) TW_SKIP_OR_FAIL() << "ffmpeg, ffprobe or ImageMagick is not installed";
     std::string dir = FixtureDir();
     std::string renamedWave = UniqueTemporary(dir + "/picture.wav"), renamedMp3 = UniqueTemporary(dir + "/picture.mp3");
     std::filesystem::copy_file(PictureSource(), renamedWave);

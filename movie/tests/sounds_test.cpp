@@ -111,7 +111,7 @@ std::vector<MediaBytes> BlocksOf(const MediaBytes& body) {
 // many samples as the frames hold, ADPCM within 20 dB of the source, and a
 // second make writes the same blocks.
 TEST(FlashSound, StreamSoundDecodesByFfmpegInStepWithTheFrames) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     const int frames = 30;  // 2.5 s at 12 frames per second: the sound loops once
     for (const SoundSource& source : Sources()) {
         SCOPED_TRACE(source.name);
@@ -154,7 +154,7 @@ TEST(FlashSound, StreamSoundDecodesByFfmpegInStepWithTheFrames) {
 // Event sounds: a DefineSound that StartSound starts, for every kind of
 // source, decoded by ffmpeg to the whole sound.
 TEST(FlashSound, EventSoundsDecodeByFfmpeg) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     for (const SoundSource& source : Sources()) {
         for (int bits : {4, 0}) {
             if (bits == 0 && source.format != kSWFSoundUncompressed) continue;
@@ -185,7 +185,7 @@ TEST(FlashSound, EventSoundsDecodeByFfmpeg) {
 
 // The figures of the stream head and the blocks, frame by frame.
 TEST(FlashSound, StreamFiguresAndBlocksFrameByFrame) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     std::string pcm44 = SoundFixture("movie-pcm16-44k.wav", "-c:a pcm_s16le -ac 1 -ar 44100", 1);
     std::string pcm8 = SoundFixture("movie-pcm8-mono.wav", "-c:a pcm_u8 -ac 1 -ar 22050", 1);
     std::string mp3 = SoundFixture("movie-44k.mp3", "-c:a libmp3lame -ac 1 -ar 44100 -b:a 64k", 1);
@@ -285,7 +285,7 @@ TEST(FlashSound, StreamFiguresAndBlocksFrameByFrame) {
 // MPEG audio in a WAVE file is written frame by frame whatever its format
 // tag says: 0x55, or 0x50 as some writers mark Layer III too.
 TEST(FlashSound, MPEGInWaveFilesOfBothTags) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     std::string file = SourceFile(Sources()[4]);
     MediaBytes bytes = ReadFileBytes(file);
     ASSERT_EQ(bytes[20] | bytes[21] << 8, 0x55);  // the format tag of the canonical header
@@ -313,7 +313,7 @@ TEST(FlashSound, MPEGInWaveFilesOfBothTags) {
 // A long stream keeps its blocks in step past 65536 of them: no counter of
 // blocks, frames or samples wraps at 16 bits.
 TEST(FlashSound, LongStreamsStayInStep) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     // MPEG-2.5 Layer III at 8 kHz: 576 samples and some 70 bytes a frame.
     std::string mp3 = SoundFixture("movie-8k.mp3", "-c:a libmp3lame -ac 1 -ar 8000 -b:a 8k", 3);
     TFlashSound sound(nullptr, mp3);
@@ -347,7 +347,7 @@ TEST(FlashSound, LongStreamsStayInStep) {
 // block stands before each of its frames; a copy of the sprite streams the
 // same sound.
 TEST(FlashSound, SpritesCarryTheirOwnStream) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     TFlashMovie movie(0, 0, 10, 10, 12, true);
     TFlashSprite* sprite = movie.AddSprite();
     sprite->GetStreamSound()->LoadFromFile(SourceFile(Sources()[0]));
@@ -385,7 +385,7 @@ TEST(FlashSound, SpritesCarryTheirOwnStream) {
 // Files that a movie cannot use raise with a message saying why, and the
 // movie stays as it was; a stream sound that failed to load is left out.
 TEST(FlashSound, UnusableFilesRaiseAndAddNothing) {
-    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg or ffprobe is not installed";
+    if (!HaveFfmpeg()) TW_SKIP_OR_FAIL() << "ffmpeg or ffprobe is not installed";
     MediaBytes pcm = ReadFileBytes(SourceFile(Sources()[0]));
     MediaBytes adpcm = ReadFileBytes(SourceFile(Sources()[2]));
     MediaBytes mp3 = ReadFileBytes(SourceFile(Sources()[3]));
@@ -399,6 +399,7 @@ TEST(FlashSound, UnusableFilesRaiseAndAddNothing) {
     for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1664525 + 1013904223) >> 24);
     std::string pcm48 = SoundFixture("movie-pcm16-48k.wav", "-c:a pcm_s16le -ac 1 -ar 48000", 0.2);
     std::string mp2 = SoundFixture("movie-mp2.wav", "-c:a mp2 -ac 1 -ar 22050 -f wav", 0.5);
+    std::string mp2Raw = SoundFixture("movie-mp2.mp2", "-c:a mp2 -ac 1 -ar 22050 -f mp2", 0.5);
     struct Case {
         const char* name;
         MediaBytes bytes;
@@ -410,6 +411,7 @@ TEST(FlashSound, UnusableFilesRaiseAndAddNothing) {
         {"blocks.wav", patched(adpcm, 32, {4, 0}), "Microsoft ADPCM blocks"},
         {"rate.wav", ReadFileBytes(pcm48), "48000 samples per second"},
         {"layer2.wav", ReadFileBytes(mp2), "Layer 2"},
+        {"layer2.mp3", ReadFileBytes(mp2Raw), "Layer 2"},
         {"header.mp3", cut(mp3, 300), "MP3"},
         {"noise.mp3", noise, "MP3"},
         {"noise.wav", noise, "not a WAVE or MP3 file"},
@@ -420,6 +422,8 @@ TEST(FlashSound, UnusableFilesRaiseAndAddNothing) {
         TFlashMovie movie(0, 0, 100, 100, 12, true);
         movie.AddSprite();
         std::string path = WriteTemporary(c.name, c.bytes);
+        // The support check answers what adding the sound does.
+        EXPECT_FALSE(IsSoundFileSupported(path));
         try {
             movie.AddSound(path);
             ADD_FAILURE() << "no exception";

@@ -9,15 +9,12 @@
 #include <string>
 
 #include "platform/player/player_harness.h"
+#include "platform/testing/test_support.h"
 
 #define TW_REQUIRE_PLAYER()                                    \
     do {                                                       \
         std::string tw_player_why;                             \
         if (!TPlayerHarness::Available(&tw_player_why)) {      \
-            if (std::getenv("CI") != nullptr) {                \
-                FAIL() << tw_player_why;                       \
-            } else {                                           \
-                GTEST_SKIP() << tw_player_why;                 \
-            }                                                  \
+            TW_SKIP_OR_FAIL() << tw_player_why;                \
         }                                                      \
     } while (0)

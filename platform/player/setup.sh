@@ -22,8 +22,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 node_major="$(node -p 'process.versions.node.split(".")[0]')"
-if [ "$node_major" -lt 20 ]; then
-  echo "setup.sh: node $(node --version) is too old; playwright-core needs 20 or later" >&2
+# Debian 12's own Node is 18: the pinned playwright-core accepts 18 and later.
+if [ "$node_major" -lt 18 ]; then
+  echo "setup.sh: node $(node --version) is too old; playwright-core needs 18 or later" >&2
   exit 1
 fi
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <crypt.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -126,7 +128,9 @@ TEST(MD5, KnownDigestsAndCrypt) {
 }
 
 TEST(MD5, CryptAgreesWithOpenssl) {
-    for (std::string password : {std::string("secret"), std::string("p"), std::string(40, 'q')}) {
+    // openssl cuts passwords to 256 bytes, so it judges up to that length.
+    for (std::string password : {std::string("secret"), std::string("p"), std::string(40, 'q'),
+                                 std::string(256, 'r')}) {
         std::string ours = MD5Crypt(password, "Xy");
         std::string command = "openssl passwd -1 -salt Xy '" + password + "' 2>/dev/null";
         FILE* pipe = popen(command.c_str(), "r");
@@ -137,6 +141,17 @@ TEST(MD5, CryptAgreesWithOpenssl) {
         std::string theirs(line);
         while (!theirs.empty() && (theirs.back() == '\n' || theirs.back() == '\r')) theirs.pop_back();
         EXPECT_EQ(ours, theirs) << password;
+    }
+}
+
+TEST(MD5, CryptAgreesWithTheSystemCryptForLongPasswords) {
+    // The system's crypt() takes passphrases of at most 512 bytes.
+    for (size_t length : {size_t(255), size_t(256), size_t(300), size_t(511)}) {
+        std::string password(length, 's');
+        password[length / 2] = 'x';
+        const char* theirs = crypt(password.c_str(), "$1$Xy$");
+        ASSERT_NE(theirs, nullptr);
+        EXPECT_EQ(MD5Crypt(password, "Xy"), theirs) << length;
     }
 }
 

@@ -5,6 +5,8 @@
 // and its XML form reproduces it with the offsets recomputed from markers.
 #include <gtest/gtest.h>
 
+#include "platform/testing/test_support.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -117,7 +119,7 @@ void Walk(const std::vector<TagRecord>& records, const std::vector<TSWFObject*>&
 
 TEST(ActionCorpus, EveryActionBlockRoundTrips) {
     std::vector<std::string> files = CorpusFiles();
-    if (files.empty()) GTEST_SKIP() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
+    if (files.empty()) TW_SKIP_OR_FAIL() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
     Stats stats;
     for (const std::string& path : files) {
         TSWFStreamReader reader;

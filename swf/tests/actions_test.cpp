@@ -624,6 +624,22 @@ TEST(DoActionTag, FindsTheTemplateParameterDocument) {
     ReadBodyBytes(read, WriteBodyBytes(*tag));
     EXPECT_EQ(FindParamsDefine(read), document);
 
+    // A pool whose declared length is shorter than its strings is read by
+    // its strings, so the look-up still finds the document; written again it
+    // declares its true length.
+    Bytes body = WriteBodyBytes(*tag);
+    ASSERT_EQ(body[0], 0x88);
+    const int trueLength = body[1] | body[2] << 8;
+    body[1] = 5;
+    body[2] = 0;
+    TSWFDoAction shortPool;
+    shortPool.SetParseActions(true);
+    ReadBodyBytes(shortPool, body);
+    EXPECT_EQ(FindParamsDefine(shortPool), document);
+    ASSERT_EQ(shortPool.Actions().Count(), 3u);
+    Bytes rewritten = WriteBodyBytes(shortPool);
+    EXPECT_EQ(rewritten[1] | rewritten[2] << 8, trueLength);
+
     // A reference past the pool names nothing.
     auto broken = build(kPushConstant8, true);
     dynamic_cast<TSWFActionPush*>(broken->Actions().GetAction(1))->GetValueInfo(1).Value = TPushValue::Constant16(9);

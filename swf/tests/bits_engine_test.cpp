@@ -117,6 +117,24 @@ TEST(BitsEngine, LongStringAndReadsPastTheEnd) {
     EXPECT_EQ(be.ReadLongString(false).size(), 300u);
     EXPECT_THROW(be.ReadByte(), EReadError);
 
+    // Strings of 64 KB and more keep their whole length both ways, and a
+    // length beyond the record is refused before anything is allocated.
+    for (size_t size : {size_t(65535), size_t(65536), size_t(70000)}) {
+        std::string text(size, 'x');
+        text.back() = 'y';
+        TMemoryStream out;
+        TBitsEngine writer(out);
+        writer.WriteU30String(text);
+        writer.WriteByte(0x5A);
+        out.SetPosition(0);
+        TBitsEngine back(out);
+        EXPECT_EQ(back.ReadLongString(true), text);
+        EXPECT_EQ(back.ReadByte(), 0x5A);
+    }
+    TMemoryStream claimsMore(HexBytes("FF FF FF FF 0F 61 62"));
+    TBitsEngine liar(claimsMore);
+    EXPECT_THROW(liar.ReadLongString(true), EReadError);
+
     TMemoryStream unterminated(HexBytes("61 62"));
     TBitsEngine strings(unterminated);
     EXPECT_THROW(strings.ReadString(), EReadError);

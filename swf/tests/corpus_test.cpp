@@ -123,7 +123,7 @@ RoundTripResult RoundTrip(const Bytes& file, const std::string& name) {
 
 TEST(Corpus, EveryFileRoundTrips) {
     std::vector<std::string> files = CorpusFiles();
-    if (files.empty()) GTEST_SKIP() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
+    if (files.empty()) TW_SKIP_OR_FAIL() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
     int rawDifferent = 0, tags = 0, parsed = 0, longer = 0;
     std::map<std::string, int> longerByTag;
     std::vector<std::string> failures;
@@ -148,7 +148,7 @@ TEST(Corpus, EveryFileRoundTrips) {
 
 TEST(ToolFixtures, FfmpegMoviesRoundTrip) {
     std::vector<std::string> movies = FfmpegFixtures();
-    if (movies.empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    if (movies.empty()) TW_SKIP_OR_FAIL() << "ffmpeg is not installed";
     for (const std::string& path : movies) {
         SCOPED_TRACE(path);
         Bytes file = ReadFileBytes(path);
@@ -161,7 +161,7 @@ TEST(ToolFixtures, FfmpegMoviesRoundTrip) {
 
 TEST(ToolFixtures, HaxeCompressedMovie) {
     std::string path = HaxeFixture();
-    if (path.empty()) GTEST_SKIP() << "haxe is not installed";
+    if (path.empty()) TW_SKIP_OR_FAIL() << "haxe is not installed";
     Bytes file = ReadFileBytes(path);
     ASSERT_EQ(file[0], 'C');
     // The body we inflate equals an independent inflate of the file.

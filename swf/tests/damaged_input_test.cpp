@@ -12,8 +12,8 @@
 
 namespace {
 
-// Every step a caller may take on a file it reads; any failure must be an
-// exception with a message.
+// Every step a caller may take on a file it reads; any failure must be one
+// of the project's exceptions, with a message.
 void ReadEverything(const Bytes& file) {
     try {
         TMemoryStream in(file);
@@ -30,8 +30,10 @@ void ReadEverything(const Bytes& file) {
         reader->SaveToXml(doc.Root().AddChild("doc"));
         TSWFStreamReader loaded;
         loaded.LoadFromXml(doc.DocumentElement(), true);
-    } catch (const std::exception& e) {
+    } catch (const Exception& e) {
         EXPECT_NE(std::string(e.what()), "");
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not one of the project's exceptions: " << e.what();
     }
 }
 

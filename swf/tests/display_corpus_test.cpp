@@ -70,7 +70,7 @@ void CheckFile(const std::string& path, const std::string& name, Tally& tally) {
 
 TEST(DisplayCorpus, FfmpegPlacementsSoundAndFramesParseAndKeepTheirBodies) {
     std::vector<std::string> movies = FfmpegFixtures();
-    if (movies.empty()) GTEST_SKIP() << "ffmpeg is not installed: no movies to read";
+    if (movies.empty()) TW_SKIP_OR_FAIL() << "ffmpeg is not installed: no movies to read";
     for (const std::string& path : movies) {
         SCOPED_TRACE(path);
         Tally tally;
@@ -88,7 +88,7 @@ TEST(DisplayCorpus, FfmpegPlacementsSoundAndFramesParseAndKeepTheirBodies) {
 TEST(DisplayCorpus, CorpusPlacementsSpritesAndSoundsParseAndKeepTheirBodies) {
     fs::path root = fs::path(SharedDir()) / "corpus" / "swf-gnash";
     std::error_code error;
-    if (!fs::is_directory(root, error)) GTEST_SKIP() << "no corpus at " << root.string();
+    if (!fs::is_directory(root, error)) TW_SKIP_OR_FAIL() << "no corpus at " << root.string();
     std::vector<std::string> files;
     for (auto& entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file() && entry.path().extension() == ".swf") files.push_back(entry.path().string());

@@ -264,6 +264,13 @@ TEST(DisplayTags, ClipActionOddities) {
         TSWFPlaceObject2 copy;
         copy.CopyFieldsFrom(none);
         EXPECT_EQ(ToHex(WriteBodyBytes(copy)), body);
+        TXMLReadWriteSettings settings;
+        TXmlDocument doc;
+        none.SaveToXml(doc.Root().AddChild("PlaceObject2"), settings);
+        TSWFPlaceObject2 loaded;
+        loaded.SWFVersion = 5;
+        loaded.LoadFromXml(doc.DocumentElement(), settings);
+        EXPECT_EQ(ToHex(WriteBodyBytes(loaded)), body) << doc.SaveToString();
     }
 
     // Producers' wider bit fields are kept while the value stays: ffmpeg

@@ -597,7 +597,7 @@ std::vector<ShapeBody> ShapeBodies(const std::vector<std::string>& files) {
 
 TEST(Shapes, RealShapesRoundTripThroughObjectsXmlAndCopies) {
     std::vector<std::string> files = ShapeSourceFiles();
-    if (files.empty()) GTEST_SKIP() << "no corpus at " << SharedDir() << "/corpus/swf-gnash and no ffmpeg";
+    if (files.empty()) TW_SKIP_OR_FAIL() << "no corpus at " << SharedDir() << "/corpus/swf-gnash and no ffmpeg";
     std::vector<ShapeBody> bodies = ShapeBodies(files);
     ASSERT_FALSE(bodies.empty());
     int identical = 0, longer = 0, fromFfmpeg = 0;

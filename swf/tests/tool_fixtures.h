@@ -1,6 +1,7 @@
 // Test fixtures made at test time by tools nobody here wrote (ffmpeg, haxe),
 // cached in the build folder. Each maker returns an empty result when its
-// tool is not installed, so the tests can skip with a clear message.
+// tool is not installed, so the tests can skip (or, under CI, fail) with a
+// clear message.
 #pragma once
 
 #include <cstdlib>
@@ -9,32 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/test_support.h"
+
 inline std::string FixtureDir() {
     std::filesystem::path dir = std::filesystem::path(TW_FIXTURE_DIR);
     std::filesystem::create_directories(dir);
     return dir.string();
-}
-
-inline bool ToolInstalled(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Runs a shell command that writes target; returns target, or "" on failure.
-inline std::string MakeFixture(const std::string& target, const std::string& command) {
-    std::error_code error;
-    if (std::filesystem::exists(target, error) && std::filesystem::file_size(target, error) > 0) return target;
-    // Tests run in parallel processes: each makes its own temporary file and
-    // the complete one is renamed into place in one step.
-    std::string temporary = target + ".part" + std::to_string(::getpid()) + std::filesystem::path(target).extension().string();
-    std::string line = command;
-    for (size_t at; (at = line.find("{out}")) != std::string::npos;) line.replace(at, 5, temporary);
-    if (std::system((line + " >/dev/null 2>&1").c_str()) != 0 || !std::filesystem::exists(temporary, error)) {
-        std::filesystem::remove(temporary, error);
-        return "";
-    }
-    std::filesystem::rename(temporary, target, error);
-    if (error) std::filesystem::remove(temporary, error);
-    return std::filesystem::exists(target, error) ? target : "";
 }
 
 // SWF movies written by ffmpeg's muxer: FLV1 video with MP3 sound, and MJPEG.
@@ -68,4 +49,31 @@ inline std::string HaxeFixture() {
         std::fclose(f);
     }
     return MakeFixture(dir + "/haxe.swf", "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10");
+}
+
+// A compressed SWF 10 that haxe writes with DejaVu Sans embedded (DefineFont3
+// of the letters, a text field that shows "Hello" in it).
+inline std::string HaxeFontFixture() {
+    const std::string font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    if (!ToolInstalled("haxe") || !std::filesystem::exists(font)) return "";
+    std::string dir = FixtureDir() + "/haxe-font";
+    std::filesystem::create_directories(dir);
+    std::string source = dir + "/Main.hx";
+    if (!std::filesystem::exists(source)) {
+        FILE* f = std::fopen(source.c_str(), "w");
+        if (!f) return "";
+        std::fputs(("@:font(\"" + font + "\", \"A-Za-z \") class EmbeddedFont extends flash.text.Font {}\n").c_str(), f);
+        std::fputs("class Main { static function main() {\n"
+                   "  flash.text.Font.registerFont(EmbeddedFont);\n"
+                   "  var t = new flash.text.TextField();\n"
+                   "  t.embedFonts = true;\n"
+                   "  t.defaultTextFormat = new flash.text.TextFormat(new EmbeddedFont().fontName, 40, 0);\n"
+                   "  t.width = 300;\n"
+                   "  t.text = \"Hello\";\n"
+                   "  flash.Lib.current.addChild(t);\n"
+                   "} }\n", f);
+        std::fclose(f);
+    }
+    return MakeFixture(dir + "/haxe-font.swf",
+                       "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10 -swf-header 320:120:24:FFFFFF");
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/diagnostics.h"
 #include "platform/paths.h"
 #include "swf/control_tags.h"
 #include "swf/names.h"
@@ -140,4 +141,77 @@ TEST(XmlMovie, ControlAndRawTagsRoundTripThroughXml) {
             std::filesystem::remove_all(folder);
         }
     }
+}
+
+namespace {
+
+// Loads a movie document; the header's message when it is refused, else "".
+std::string HeaderFailure(const std::string& swfAttributes, const std::string& tags, TSWFStreamReader& reader) {
+    TXmlDocument doc;
+    doc.LoadFromString("<Movie><SWF " + swfAttributes + ">" + tags + "</SWF></Movie>");
+    try {
+        reader.LoadFromXml(doc.DocumentElement(), true);
+    } catch (const EConvertError& failure) {
+        return failure.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+// Header values and coordinates the file cannot hold are refused with the
+// attribute named, rather than wrapped (300 frames per second were 44, a
+// version of 262 was 6); the largest that fit load exactly.
+TEST(XmlMovie, OutOfRangeHeaderValuesAndCoordinatesAreRefused) {
+    const std::string fits = "XMax=\"550\" YMax=\"400\"";
+    struct Case {
+        const char* attributes;
+        const char* refusedAttribute;  // nullptr: loads
+    } cases[] = {
+        {"FPS=\"300\" Version=\"8\"", "FPS"},
+        {"FPS=\"6e66\" Version=\"8\"", "FPS"},
+        {"FPS=\"-1\" Version=\"8\"", "FPS"},
+        {"FPS=\"nan\" Version=\"8\"", "FPS"},
+        {"FPS=\"255.999\" Version=\"8\"", "FPS"},  // rounds to 256
+        {"FPS=\"12\" Version=\"262\"", "Version"},
+        {"FPS=\"12\" Version=\"-1\"", "Version"},
+        {"FPS=\"255.99\" Version=\"255\"", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        TSWFStreamReader reader;
+        std::string failure = HeaderFailure(std::string("SystemCoord=\"Pix\" ") + fits + " " + c.attributes, "", reader);
+        if (c.refusedAttribute) {
+            EXPECT_NE(failure.find(c.refusedAttribute), std::string::npos) << failure;
+        } else {
+            EXPECT_EQ(failure, "");
+            EXPECT_EQ(reader.FrameRate, 0xFFFD);
+            EXPECT_EQ(reader.Version, 255);
+        }
+    }
+
+    // Pixels are 20 twips: 107374182 pixels is the last that fits.
+    TSWFStreamReader pixels;
+    EXPECT_EQ(HeaderFailure("SystemCoord=\"Pix\" XMax=\"107374182\" YMax=\"-107374182\" FPS=\"12\" Version=\"8\"", "", pixels), "");
+    EXPECT_EQ(pixels.Bounds.Right, 2147483640);
+    EXPECT_EQ(pixels.Bounds.Bottom, -2147483640);
+    EXPECT_NE(HeaderFailure("SystemCoord=\"Pix\" XMax=\"107374183\" YMax=\"400\" FPS=\"12\" Version=\"8\"", "", pixels)
+                  .find("XMax"), std::string::npos);
+    TSWFStreamReader twips;
+    EXPECT_NE(HeaderFailure("SystemCoord=\"Twips\" XMax=\"550\" YMax=\"2147483648\" FPS=\"12\" Version=\"8\"", "", twips)
+                  .find("YMax"), std::string::npos);
+    EXPECT_NE(HeaderFailure("SystemCoord=\"Pix\" XMin=\"-9223372036854775808\" XMax=\"1\" YMax=\"1\" FPS=\"12\" Version=\"8\"",
+                            "", twips).find("XMin"), std::string::npos);
+
+    // In a tag the element is reported and left out; the rest of the movie loads.
+    TSWFStreamReader movie;
+    std::vector<std::string> messages;
+    TScopedMessageReporter reporter([&](const std::string&, const std::string& text) { messages.push_back(text); });
+    TXmlDocument doc;
+    doc.LoadFromString("<Movie><SWF SystemCoord=\"Pix\" " + fits + " FPS=\"12\" Version=\"8\">"
+                       "<DefineScalingGrid ID=\"1\" XMax=\"300000000\" YMax=\"5\"/><ShowFrame/><End/></SWF></Movie>");
+    EXPECT_FALSE(movie.LoadFromXml(doc.DocumentElement(), true));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("XMax=\"300000000\""), std::string::npos) << messages[0];
+    EXPECT_EQ(movie.Tags.size(), 2u);
 }

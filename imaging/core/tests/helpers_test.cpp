@@ -100,7 +100,8 @@ TEST(Helpers, ColourPrimitives) {
     EXPECT_EQ(IERGBToGray(IECreateRGB(255, 0, 0)), 53);
     EXPECT_EQ(IERGBToColor(IECreateRGB(1, 2, 3)), 0x030201);
     EXPECT_EQ(IEColorToRGB(0x030201), IECreateRGB(1, 2, 3));
-    EXPECT_EQ(IEColorToARGB(clBtnFace, 255), 0xFFF0F0F0u);  // system colour resolved first
+    EXPECT_EQ(IEColorToARGB(clBtnFace, 255), 0xFF000000u | IERGBToDWord(IEColorToRGB(ColorToRGB(clBtnFace))));
+    EXPECT_NE(IEColorToRGB(clBtnFace), IECreateRGB(0, 0, 15));  // system colour resolved first
     EXPECT_EQ(IEHSLToRGB(0, 1, 0.5), IECreateRGB(255, 0, 0));
     double h, s, l;
     IERGBToHSL(IECreateRGB(0, 0, 255), h, s, l);
@@ -378,6 +379,12 @@ TEST(Helpers, FilesAndFolders) {
     WriteBytes(name, "12345", 5);
     EXPECT_EQ(IEGetFileSizeByName(name), 5);
     EXPECT_EQ(IEGetFileSizeByName(name + ".missing"), -1);
+    // Sizes past 4 GB are whole (a sparse file takes no blocks).
+    std::string large = (folder / "large.bin").string();
+    WriteBytes(large, "", 0);
+    std::filesystem::resize_file(large, (int64_t{5} << 30) + 7);
+    EXPECT_EQ(IEGetFileSizeByName(large), (int64_t{5} << 30) + 7);
+    std::filesystem::remove(large);
     EXPECT_EQ(IEFileOpenW(u"/nonexistent-mode-check", 0x50), -1);
     int handle = IEFileOpenW(std::u16string(name.begin(), name.end()), 0x40);
     ASSERT_GE(handle, 0);

@@ -4,6 +4,8 @@
 #include "platform/player/player_harness.h"
 
 #include <gtest/gtest.h>
+
+#include "platform/testing/test_support.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -20,14 +22,7 @@ namespace {
 
 // Without Chromium and the npm packages a developer's run skips these; CI
 // runs setup.sh first, so there anything missing is a failure.
-#define SKIP_OR_FAIL(why)                          \
-    do {                                           \
-        if (std::getenv("CI") != nullptr) {        \
-            FAIL() << (why);                       \
-        } else {                                   \
-            GTEST_SKIP() << (why);                 \
-        }                                          \
-    } while (0)
+#define SKIP_OR_FAIL(why) TW_SKIP_OR_FAIL() << (why)
 
 class PlayerHarnessTest : public ::testing::Test {
 protected:

@@ -1,0 +1,106 @@
+// Tokenising and parsing a large script: lines per second, beside
+// `node --check` on the same text saved as JavaScript (the generated script
+// keeps to the syntax both languages share). node's start-up, measured on an
+// empty file, is taken off its time.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ascompiler/compile_context.h"
+
+namespace {
+
+constexpr int kFunctions = 4000;
+
+std::string MakeScript(int& lines) {
+    std::string text;
+    lines = 0;
+    for (int i = 0; i < kFunctions; ++i) {
+        std::string n = std::to_string(i);
+        text += "function f" + n + "(a, b) {\n"
+                "  var x = a * 2 + b / 3 - (a % 7), s = \"item\" + " + n + ";\n"
+                "  if (x > 10 && b != 0 || !a) {\n"
+                "    x = x - 1; // shrink\n"
+                "  } else {\n"
+                "    x += 0x1F;\n"
+                "  }\n"
+                "  for (var i = 0; i < 10; i++) {\n"
+                "    list[i] = {name: s, value: x * i, tags: [1, 2.5, 'three']};\n"
+                "  }\n"
+                "  while (x > 0) { x = x - 3; }\n"
+                "  /* the result */\n"
+                "  return obj.member.method(x, typeof b == 'number' ? b : -b, new Array(3));\n"
+                "}\n";
+        lines += 14;
+    }
+    return text;
+}
+
+struct TFixture {
+    std::string Script;
+    int Lines = 0;
+    std::string File;
+    std::string EmptyFile;
+    double NodeSeconds = -1;  // for the script, start-up taken off; < 0 when node failed
+};
+
+double RunSeconds(const std::string& command) {
+    auto start = std::chrono::steady_clock::now();
+    int status = std::system(command.c_str());
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return status == 0 ? seconds : -1;
+}
+
+const TFixture& Fixture() {
+    static TFixture fixture = [] {
+        TFixture f;
+        f.Script = MakeScript(f.Lines);
+        std::filesystem::create_directories(TW_BENCH_DATA_DIR);
+        f.File = std::string(TW_BENCH_DATA_DIR) + "/ascompiler_bench.js";
+        f.EmptyFile = std::string(TW_BENCH_DATA_DIR) + "/ascompiler_bench_empty.js";
+        WriteFileBytes(f.File, f.Script.data(), f.Script.size());
+        WriteFileBytes(f.EmptyFile, "", 0);
+        double best = 1e9;
+        double bestEmpty = 1e9;
+        for (int i = 0; i < 5; ++i) {
+            double full = RunSeconds("node --check " + f.File);
+            double empty = RunSeconds("node --check " + f.EmptyFile);
+            if (full < 0 || empty < 0) return f;
+            best = std::min(best, full);
+            bestEmpty = std::min(bestEmpty, empty);
+        }
+        f.NodeSeconds = std::max(best - bestEmpty, 1e-6);
+        return f;
+    }();
+    return fixture;
+}
+
+void BM_ParseActionScript(benchmark::State& state) {
+    const TFixture& fixture = Fixture();
+    if (fixture.NodeSeconds <= 0) {
+        state.SkipWithError("node --check failed or is missing");
+        return;
+    }
+    TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
+    for (auto _ : state) {
+        TCompileContext context;
+        source.SetPosition(0);
+        auto unit = context.ParseUnit(source);
+        benchmark::DoNotOptimize(unit->Root);
+    }
+    double lines = static_cast<double>(fixture.Lines) * static_cast<double>(state.iterations());
+    double nodeRate = fixture.Lines / fixture.NodeSeconds;
+    state.counters["lines_per_second"] = benchmark::Counter(lines, benchmark::Counter::kIsRate);
+    state.counters["node_lines_per_second"] = nodeRate;
+    // Divided by the elapsed time this is our rate over node's: above 1 is faster.
+    state.counters["ratio_to_node"] = benchmark::Counter(lines / nodeRate, benchmark::Counter::kIsRate);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ParseActionScript)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_MAIN();

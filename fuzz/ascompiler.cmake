@@ -1,0 +1,1 @@
+tw_fuzz_target(ascompiler_parse ascompiler)

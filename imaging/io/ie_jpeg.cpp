@@ -426,8 +426,9 @@ int32_t IEReadJPEGStream(TStream& stream, TStream* tables, TIEBitmap& bitmap, bo
 
 namespace {
 
-// One bitmap row as B, G, R (3 components) or inverted CMYK (4).
-bool BitmapRow(TIEBitmap& bitmap, int32_t y, bool cmykFile, std::vector<uint8_t>& bgr, std::vector<uint8_t>& out) {
+// One bitmap row as B, G, R (3 components) or inverted CMYK (4); the
+// writer has refused the formats not listed.
+void BitmapRow(TIEBitmap& bitmap, int32_t y, bool cmykFile, std::vector<uint8_t>& bgr, std::vector<uint8_t>& out) {
     const int32_t width = bitmap.GetWidth();
     const uint8_t* row = bitmap.GetScanline(y);
     switch (bitmap.GetPixelFormat()) {
@@ -450,10 +451,14 @@ bool BitmapRow(TIEBitmap& bitmap, int32_t y, bool cmykFile, std::vector<uint8_t>
             }
             break;
         case ieCMYK: IEConvertColorRow(row, iecCMYK, bgr.data(), nullptr, width, iecBGR); break;
-        default: return false;
+        case ieRGB48: IEConvertColorRow(row, iecRGB48, bgr.data(), nullptr, width, iecBGR); break;
+        case ieCIELab: IEConvertColorRow(row, iecCIELab, bgr.data(), nullptr, width, iecBGR); break;
+        case ie16g:  // the high byte of each little-endian word
+            for (int32_t x = 0; x < width; ++x) std::fill_n(&bgr[static_cast<size_t>(x) * 3], 3, row[2 * x + 1]);
+            break;
+        default: break;
     }
     if (cmykFile) IEConvertColorRow(bgr.data(), iecBGR, out.data(), nullptr, width, iecCMYK);
-    return true;
 }
 
 }  // namespace
@@ -465,6 +470,14 @@ void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params
     if (width <= 0 || height <= 0) {
         *abort = true;
         return;
+    }
+    switch (bitmap.GetPixelFormat()) {
+        case ie24RGB: case ie32RGB: case ie8g: case ie1g: case ie8p: case ieCMYK: case ieRGB48: case ieCIELab:
+        case ie16g: break;
+        default:
+            *abort = true;
+            throw EIEJpegException(std::string("JPEG cannot store ") + IEPixelFormatName(bitmap.GetPixelFormat()) +
+                                   " pixels");
     }
     TJpegEncodeSettings settings;
     settings.width = width;
@@ -505,11 +518,7 @@ void IEWriteJPEGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params
     progress.UnitsDone = 0;
     int32_t lastPercent = -1;
     for (int32_t y = 0; y < height && !*abort; ++y) {
-        if (!BitmapRow(bitmap, y, cmykFile, bgr, cmyk)) {
-            *abort = true;
-            throw EIEJpegException(std::string("JPEG cannot store ") + IEPixelFormatName(bitmap.GetPixelFormat()) +
-                                   " pixels");
-        }
+        BitmapRow(bitmap, y, cmykFile, bgr, cmyk);
         if (!encoder.WriteScanline(cmykFile ? cmyk.data() : bgr.data())) fail(encoder.MessageCode());
         ++progress.UnitsDone;
         ReportRow(progress, lastPercent);

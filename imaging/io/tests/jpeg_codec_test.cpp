@@ -395,6 +395,35 @@ TEST(JpegCodec, ScalesProgressAndBadInput) {
     EXPECT_TRUE(abort);
     EXPECT_LT(rows, 240);
 
+    // An abbreviated datastream decodes with its tables from a second
+    // stream (as TIFF's JPEGTables gives them), and not without.
+    Bytes tables = {0xFF, 0xD8}, image = {0xFF, 0xD8};
+    size_t at = 2;
+    while (at + 4 <= data.size() && data[at + 1] != 0xDA) {
+        size_t end = at + 2 + (size_t{data[at + 2]} << 8 | data[at + 3]);
+        Bytes& target = data[at + 1] == 0xDB || data[at + 1] == 0xC4 ? tables : image;
+        target.insert(target.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                      data.begin() + static_cast<std::ptrdiff_t>(end));
+        at = end;
+    }
+    image.insert(image.end(), data.begin() + static_cast<std::ptrdiff_t>(at), data.end());
+    tables.insert(tables.end(), {0xFF, 0xD9});
+    TIEBitmap whole, split;
+    Read(data, whole, params);
+    for (bool withTables : {true, false}) {
+        TMemoryStream imageStream(image), tablesStream(tables);
+        bool splitAbort = false;
+        TIEProgressRec splitProgress;
+        splitProgress.AbortFlag = &splitAbort;
+        TIOParamsVals splitParams;
+        IEReadJPEGStream(imageStream, withTables ? &tablesStream : nullptr, split, false, -1, false, false, false,
+                         false, false, false, splitProgress, splitParams);
+        EXPECT_EQ(splitAbort, !withTables);
+        if (withTables) {
+            EXPECT_EQ(Samples(split), Samples(whole));
+        }
+    }
+
     // Damaged files: a clear abort, or rows, never a crash.
     Bytes huge = data;
     for (size_t p = 2; p + 9 < huge.size(); ++p)
@@ -427,6 +456,11 @@ TEST(JpegCodec, ScalesProgressAndBadInput) {
     TIEProgressRec writeProgress;
     writeProgress.AbortFlag = &writeAbort;
     IEWriteJPEGStream(out, empty, writeParams, writeProgress);
+    EXPECT_TRUE(writeAbort);
+    EXPECT_EQ(out.GetSize(), 0);
+    TIEBitmap floats(4, 4, ie32f);
+    writeAbort = false;
+    EXPECT_THROW(IEWriteJPEGStream(out, floats, writeParams, writeProgress), EIEJpegException);
     EXPECT_TRUE(writeAbort);
     EXPECT_EQ(out.GetSize(), 0);
     EXPECT_EQ(IEJpegMessageText(67), "Application transferred too few scanlines");

@@ -8,6 +8,7 @@
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 // libjpeg reports fatal errors through a callback that must not return. The
 // callback longjmps back into the one function that called libjpeg; those
@@ -24,10 +25,14 @@ struct ErrorManager {
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     int warnings;
+    bool* abort;               // the caller's abort flag, set on every failure
+    bool allowShortTransfer;   // "too few scanlines" returns to libjpeg
 };
 
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+void ErrorExit(j_common_ptr cinfo) {
     auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (errors->allowShortTransfer && cinfo->err->msg_code == JERR_TOO_LITTLE_DATA) return;
+    if (errors->abort) *errors->abort = true;
     (*cinfo->err->format_message)(cinfo, errors->message);
     std::longjmp(errors->jump, 1);
 }
@@ -45,6 +50,8 @@ void InstallErrors(ErrorManager& errors) {
     errors.pub.output_message = OutputMessage;
     errors.message[0] = 0;
     errors.warnings = 0;
+    errors.abort = nullptr;
+    errors.allowShortTransfer = false;
 }
 
 // Hands the decoder the memory for the pixels; nullptr when it cannot.
@@ -249,3 +256,321 @@ void TJPEGImage::SaveToStream(TStream& stream) const {
     std::vector<uint8_t> bytes = SaveToBytes();
     stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
+
+// ------------------------------------------------ stream decoder and encoder
+
+namespace {
+
+constexpr size_t kStreamBufferSize = 65536;
+
+J_COLOR_SPACE ToLibrary(TJpegColorSpace space) {
+    switch (space) {
+        case TJpegColorSpace::Gray: return JCS_GRAYSCALE;
+        case TJpegColorSpace::RGB: return JCS_RGB;
+        case TJpegColorSpace::YCbCr: return JCS_YCbCr;
+        case TJpegColorSpace::CMYK: return JCS_CMYK;
+        case TJpegColorSpace::YCCK: return JCS_YCCK;
+        case TJpegColorSpace::BGR: return JCS_EXT_BGR;
+        default: return JCS_UNKNOWN;
+    }
+}
+
+TJpegColorSpace FromLibrary(J_COLOR_SPACE space) {
+    switch (space) {
+        case JCS_GRAYSCALE: return TJpegColorSpace::Gray;
+        case JCS_RGB: return TJpegColorSpace::RGB;
+        case JCS_YCbCr: return TJpegColorSpace::YCbCr;
+        case JCS_CMYK: return TJpegColorSpace::CMYK;
+        case JCS_YCCK: return TJpegColorSpace::YCCK;
+        default: return TJpegColorSpace::Unknown;
+    }
+}
+
+void SetDctMethod(J_DCT_METHOD& target, int method) {
+    if (method == 0) target = JDCT_ISLOW;
+    else if (method == 1) target = JDCT_IFAST;
+    else if (method == 2) target = JDCT_FLOAT;
+}
+
+struct StreamSource {
+    jpeg_source_mgr pub;
+    TStream* stream;
+    bool* abort;
+    bool startOfFile;
+    JOCTET buffer[kStreamBufferSize];
+};
+
+void SourceInit(j_decompress_ptr cinfo) {
+    reinterpret_cast<StreamSource*>(cinfo->src)->startOfFile = true;
+}
+
+// A stream that ends is completed with an end-of-image marker, so libjpeg
+// finishes the picture (flat where data is missing) and counts a warning.
+boolean SourceFill(j_decompress_ptr cinfo) {
+    auto* source = reinterpret_cast<StreamSource*>(cinfo->src);
+    int64_t count = 0;
+    try {
+        count = source->stream->Read(source->buffer, static_cast<int64_t>(kStreamBufferSize));
+    } catch (...) {
+        count = 0;  // an exception must not cross libjpeg's frames
+    }
+    if (count <= 0) {
+        if (source->startOfFile && source->abort) *source->abort = true;
+        if (!source->startOfFile) WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->buffer[0] = 0xFF;
+        source->buffer[1] = JPEG_EOI;
+        count = 2;
+    }
+    source->pub.next_input_byte = source->buffer;
+    source->pub.bytes_in_buffer = static_cast<size_t>(count);
+    source->startOfFile = false;
+    return TRUE;
+}
+
+void SourceSkip(j_decompress_ptr cinfo, long count) {
+    if (count < 1) return;
+    auto* source = cinfo->src;
+    while (static_cast<size_t>(count) > source->bytes_in_buffer) {
+        count -= static_cast<long>(source->bytes_in_buffer);
+        SourceFill(cinfo);
+    }
+    source->next_input_byte += count;
+    source->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void SourceTerm(j_decompress_ptr) {}
+
+struct StreamDestination {
+    jpeg_destination_mgr pub;
+    TStream* stream;
+    bool* abort;
+    JOCTET buffer[kStreamBufferSize];
+};
+
+void WriteOut(StreamDestination* destination, size_t count) {
+    int64_t written = 0;
+    try {
+        written = destination->stream->Write(destination->buffer, static_cast<int64_t>(count));
+    } catch (...) {
+        written = 0;
+    }
+    if (written < static_cast<int64_t>(count) && destination->abort) *destination->abort = true;
+}
+
+void DestinationInit(j_compress_ptr cinfo) {
+    auto* destination = reinterpret_cast<StreamDestination*>(cinfo->dest);
+    destination->pub.next_output_byte = destination->buffer;
+    destination->pub.free_in_buffer = kStreamBufferSize;
+}
+
+boolean DestinationEmpty(j_compress_ptr cinfo) {
+    auto* destination = reinterpret_cast<StreamDestination*>(cinfo->dest);
+    WriteOut(destination, kStreamBufferSize);
+    DestinationInit(cinfo);
+    return TRUE;
+}
+
+void DestinationTerm(j_compress_ptr cinfo) {
+    auto* destination = reinterpret_cast<StreamDestination*>(cinfo->dest);
+    size_t filled = kStreamBufferSize - destination->pub.free_in_buffer;
+    if (filled > 0) WriteOut(destination, filled);
+}
+
+}  // namespace
+
+// Every member that calls libjpeg sets its own jump point first and holds
+// nothing with a destructor between it and the call.
+struct TJpegDecoder::Impl {
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    StreamSource source;
+};
+
+TJpegDecoder::TJpegDecoder(bool* abortFlag) : impl_(std::make_unique<Impl>()) {
+    Impl* m = impl_.get();
+    std::memset(&m->cinfo, 0, sizeof m->cinfo);
+    InstallErrors(m->errors);
+    m->errors.abort = abortFlag;
+    m->errors.allowShortTransfer = true;
+    m->cinfo.err = &m->errors.pub;
+    // Creation fails only without memory; libjpeg then jumps here.
+    if (setjmp(m->errors.jump)) throw EJPEGError("Not enough memory for the JPEG decoder");
+    jpeg_create_decompress(&m->cinfo);
+    m->source.pub.init_source = SourceInit;
+    m->source.pub.fill_input_buffer = SourceFill;
+    m->source.pub.skip_input_data = SourceSkip;
+    m->source.pub.resync_to_restart = jpeg_resync_to_restart;
+    m->source.pub.term_source = SourceTerm;
+    m->source.abort = abortFlag;
+    m->cinfo.src = &m->source.pub;
+}
+
+TJpegDecoder::~TJpegDecoder() {
+    impl_->cinfo.src = nullptr;  // ours, not libjpeg's pool
+    jpeg_destroy_decompress(&impl_->cinfo);
+}
+
+static void AttachSource(StreamSource& source, TStream& stream) {
+    source.stream = &stream;
+    source.pub.bytes_in_buffer = 0;
+    source.pub.next_input_byte = nullptr;
+}
+
+bool TJpegDecoder::ReadTables(TStream& stream) {
+    Impl* m = impl_.get();
+    AttachSource(m->source, stream);
+    if (setjmp(m->errors.jump)) return false;
+    jpeg_read_header(&m->cinfo, FALSE);
+    return true;
+}
+
+bool TJpegDecoder::ReadHeader(TStream& stream, bool keepMarkers) {
+    Impl* m = impl_.get();
+    AttachSource(m->source, stream);
+    if (setjmp(m->errors.jump)) return false;
+    if (keepMarkers) {
+        jpeg_save_markers(&m->cinfo, JPEG_COM, 0xFFFF);
+        for (int i = 0; i < 16; ++i) jpeg_save_markers(&m->cinfo, JPEG_APP0 + i, 0xFFFF);
+    }
+    jpeg_read_header(&m->cinfo, TRUE);
+    return true;
+}
+
+TJpegHeader TJpegDecoder::Header() const {
+    const jpeg_decompress_struct& c = impl_->cinfo;
+    TJpegHeader h;
+    h.width = static_cast<int>(c.image_width);
+    h.height = static_cast<int>(c.image_height);
+    h.components = c.num_components;
+    h.colorSpace = FromLibrary(c.jpeg_color_space);
+    h.progressive = c.progressive_mode != 0;
+    h.sawJFIF = c.saw_JFIF_marker != 0;
+    h.densityUnit = c.density_unit;
+    h.xDensity = c.X_density;
+    h.yDensity = c.Y_density;
+    return h;
+}
+
+void TJpegDecoder::SetOutput(TJpegColorSpace space, int dctMethod, int scaleDenominator) {
+    jpeg_decompress_struct& c = impl_->cinfo;
+    J_COLOR_SPACE target = ToLibrary(space);
+    if (target != JCS_UNKNOWN) c.out_color_space = target;
+    SetDctMethod(c.dct_method, dctMethod);
+    c.scale_num = 1;
+    c.scale_denom = static_cast<unsigned>(scaleDenominator);
+}
+
+bool TJpegDecoder::Start() {
+    Impl* m = impl_.get();
+    if (setjmp(m->errors.jump)) return false;
+    jpeg_start_decompress(&m->cinfo);
+    return true;
+}
+
+int TJpegDecoder::OutputWidth() const { return static_cast<int>(impl_->cinfo.output_width); }
+int TJpegDecoder::OutputHeight() const { return static_cast<int>(impl_->cinfo.output_height); }
+int TJpegDecoder::OutputComponents() const { return impl_->cinfo.output_components; }
+int TJpegDecoder::OutputScanline() const { return static_cast<int>(impl_->cinfo.output_scanline); }
+
+int TJpegDecoder::ReadScanline(uint8_t* row) {
+    Impl* m = impl_.get();
+    if (setjmp(m->errors.jump)) return -1;
+    JSAMPROW rows[1] = {row};
+    return static_cast<int>(jpeg_read_scanlines(&m->cinfo, rows, 1));
+}
+
+void TJpegDecoder::Finish() {
+    Impl* m = impl_.get();
+    m->errors.abort = nullptr;
+    if (setjmp(m->errors.jump)) return;
+    jpeg_finish_decompress(&m->cinfo);
+}
+
+std::vector<TJpegMarker> TJpegDecoder::SavedMarkers() const {
+    std::vector<TJpegMarker> markers;
+    for (jpeg_saved_marker_ptr p = impl_->cinfo.marker_list; p; p = p->next) {
+        TJpegMarker marker;
+        marker.type = static_cast<uint8_t>(p->marker & 0xFF);
+        marker.data.assign(p->data, p->data + p->data_length);
+        markers.push_back(std::move(marker));
+    }
+    return markers;
+}
+
+int TJpegDecoder::MessageCode() const { return impl_->errors.pub.msg_code; }
+int TJpegDecoder::Warnings() const { return impl_->errors.warnings; }
+
+struct TJpegEncoder::Impl {
+    jpeg_compress_struct cinfo;
+    ErrorManager errors;
+    StreamDestination destination;
+};
+
+TJpegEncoder::TJpegEncoder(bool* abortFlag) : impl_(std::make_unique<Impl>()) {
+    Impl* m = impl_.get();
+    std::memset(&m->cinfo, 0, sizeof m->cinfo);
+    InstallErrors(m->errors);
+    m->errors.abort = abortFlag;
+    m->cinfo.err = &m->errors.pub;
+    if (setjmp(m->errors.jump)) throw EJPEGError("Not enough memory for the JPEG encoder");
+    jpeg_create_compress(&m->cinfo);
+    m->destination.pub.init_destination = DestinationInit;
+    m->destination.pub.empty_output_buffer = DestinationEmpty;
+    m->destination.pub.term_destination = DestinationTerm;
+    m->destination.abort = abortFlag;
+    m->cinfo.dest = &m->destination.pub;
+}
+
+TJpegEncoder::~TJpegEncoder() {
+    impl_->cinfo.dest = nullptr;
+    jpeg_destroy_compress(&impl_->cinfo);
+}
+
+bool TJpegEncoder::Start(TStream& stream, const TJpegEncodeSettings& s) {
+    Impl* m = impl_.get();
+    m->destination.stream = &stream;
+    if (setjmp(m->errors.jump)) return false;
+    jpeg_compress_struct& c = m->cinfo;
+    c.image_width = static_cast<JDIMENSION>(s.width);
+    c.image_height = static_cast<JDIMENSION>(s.height);
+    c.input_components = s.inputComponents;
+    c.in_color_space = s.inputComponents == 4 ? JCS_CMYK : JCS_EXT_BGR;
+    jpeg_set_defaults(&c);
+    J_COLOR_SPACE file = ToLibrary(s.fileSpace);
+    jpeg_set_colorspace(&c, file == JCS_UNKNOWN || file == JCS_EXT_BGR ? JCS_RGB : file);
+    c.density_unit = 1;
+    c.X_density = static_cast<UINT16>(s.xDensity);
+    c.Y_density = static_cast<UINT16>(s.yDensity);
+    SetDctMethod(c.dct_method, s.dctMethod);
+    c.optimize_coding = s.optimizeCoding ? TRUE : FALSE;
+    c.smoothing_factor = s.smoothing;
+    jpeg_set_quality(&c, s.quality, TRUE);
+    if (s.fileSpace == TJpegColorSpace::CMYK) c.write_JFIF_header = TRUE;
+    if (s.progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    return true;
+}
+
+bool TJpegEncoder::WriteMarker(uint8_t type, const uint8_t* data, unsigned length) {
+    Impl* m = impl_.get();
+    if (setjmp(m->errors.jump)) return false;
+    jpeg_write_marker(&m->cinfo, type, data, length);
+    return true;
+}
+
+bool TJpegEncoder::WriteScanline(const uint8_t* row) {
+    Impl* m = impl_.get();
+    if (setjmp(m->errors.jump)) return false;
+    JSAMPROW rows[1] = {const_cast<JSAMPROW>(row)};
+    jpeg_write_scanlines(&m->cinfo, rows, 1);
+    return true;
+}
+
+bool TJpegEncoder::Finish() {
+    Impl* m = impl_.get();
+    if (setjmp(m->errors.jump)) return false;
+    jpeg_finish_compress(&m->cinfo);
+    return true;
+}
+
+int TJpegEncoder::MessageCode() const { return impl_->errors.pub.msg_code; }

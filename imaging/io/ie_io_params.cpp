@@ -99,6 +99,21 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
     SetImageIndex(source.CurImageIndex);
     SetGetEXIFThumbnail(source.JpegGetExifThumbnail);
     if (source.exifThumbnail_) GetOrCreateExifThumbnail().Assign(*source.exifThumbnail_);
+    if (source.inputICC_) GetInputICCProfile().Assign(source.inputICC_.get());
+    else if (inputICC_) inputICC_->Clear();
+}
+
+TIEICC& TIOParamsVals::GetInputICCProfile() {
+    if (!inputICC_) inputICC_ = std::make_unique<TIEICC>();
+    return *inputICC_;
+}
+
+TIEICC& TIOParamsVals::GetOutputICCProfile() {
+    if (!outputICC_) {
+        outputICC_ = std::make_unique<TIEICC>();
+        outputICC_->LoadSRGB();
+    }
+    return *outputICC_;
 }
 
 void TIOParamsVals::AssignCompressionInfo(const TIOParamsVals& source) {
@@ -248,9 +263,20 @@ bool KnownKind(TIEColorKind kind) {
 
 }  // namespace
 
-void IEConvertColorRow(const void* source, TIEColorKind sourceKind, void* destination, const TIOParamsVals*,
+void IEConvertColorRow(const void* source, TIEColorKind sourceKind, void* destination, const TIOParamsVals* params,
                        int32_t count, TIEColorKind destinationKind) {
     if (!KnownKind(sourceKind) || !KnownKind(destinationKind)) return;
+    if (IEColorManagementEnabled && params) {
+        // The profiles are created on demand and cache their transform.
+        auto* owner = const_cast<TIOParamsVals*>(params);
+        TIEICC* input = owner->InputICCProfile();
+        if (input && input->IsValid() && !input->IsApplied()) {
+            TIEICC& output = owner->GetOutputICCProfile();
+            if (output.IsValid() &&
+                input->Transform(output, sourceKind, destinationKind, 0, 0, source, destination, count))
+                return;
+        }
+    }
     auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(destination);
     int32_t inStep = KindBytes(sourceKind), outStep = KindBytes(destinationKind);

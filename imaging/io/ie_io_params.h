@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_icc.h"
+#include "imaging/core/ie_jpeg_markers.h"
 #include "imaging/core/ie_types.h"
 #include "platform/stream.h"
 
@@ -175,6 +177,9 @@ struct TIOParamsData : TIEExifData {
     int32_t JpegOriginalWidth = 0, JpegOriginalHeight = 0;
     bool JpegEnableAdjustOrientation = false;
     bool JpegGetExifThumbnail = false;
+    TIEMarkerList JpegMarkerList;
+    int32_t JpegWarningCount = 0, JpegLastMessageCode = 0;
+    TIEIPTCInfoList IPTCList;
 
     // JPEG 2000.
     uint8_t J2000ColorSpace = 1;  // 0 gray, 1 RGB, 2 YCbCr
@@ -303,9 +308,16 @@ public:
     TIEBitmap& GetOrCreateExifThumbnail();
     void FreeExifThumbnail() { exifThumbnail_.reset(); }
 
+    // The image's embedded colour profile, created empty on first use
+    // (nullptr before); the output profile is sRGB.
+    TIEICC* InputICCProfile() const { return inputICC_.get(); }
+    TIEICC& GetInputICCProfile();
+    TIEICC& GetOutputICCProfile();
+
 private:
     TVidurErIO* owner_;
     std::unique_ptr<TIEBitmap> exifThumbnail_;
+    std::unique_ptr<TIEICC> inputICC_, outputICC_;
 };
 
 // Converts count pixels between colour layouts (kinds below). Never fails;

@@ -2,10 +2,10 @@
 // formats, rectangle copies and moves, canvas resizing and single-pixel reads.
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_helpers.h"
+#include "imaging/core/ie_quantizer.h"
 #include "platform/mathutil.h"
 
 namespace {
@@ -318,48 +318,18 @@ void TIEBitmap::ConvertRow(TIEBitmap& source, const uint8_t* in, uint8_t* out) {
     }
 }
 
-// ie24RGB to ie8p. An image of at most PaletteColors colours gets exactly
-// its colours; a richer one gets the 3-3-2 uniform palette with the nearest
-// entry per pixel.
+// ie24RGB to ie8p through a quantizer of PaletteColors colours; all 256
+// entries become the palette.
 void TIEBitmap::QuantizeFrom(TIEBitmap& source) {
-    std::map<uint32_t, uint8_t> colours;
-    const int32_t limit = std::clamp(PaletteColors, 1, 256);
-    bool exact = true;
-    for (int32_t y = 0; y < height_ && exact; ++y) {
-        const uint8_t* in = source.GetScanline(y);
-        for (int32_t x = 0; x < width_; ++x) {
-            uint32_t key = IERGBToDWord(TRGB{in[3 * x], in[3 * x + 1], in[3 * x + 2]});
-            if (colours.count(key)) continue;
-            if (static_cast<int32_t>(colours.size()) == limit) {
-                exact = false;
-                break;
-            }
-            colours.emplace(key, 0);
-        }
-    }
-    if (exact) {
-        int32_t index = 0;
-        for (auto& [key, slot] : colours) {
-            slot = static_cast<uint8_t>(index);
-            SetPaletteColor(index++, IEDWordToRGB(key));
-        }
-    } else {
-        for (int32_t i = 0; i < 256; ++i)
-            SetPaletteColor(i, IECreateRGB(static_cast<uint8_t>((i >> 5) * 255 / 7),
-                                           static_cast<uint8_t>(((i >> 2) & 7) * 255 / 7),
-                                           static_cast<uint8_t>((i & 3) * 255 / 3)));
-    }
+    TRGB palette[256] = {};
+    for (int32_t i = 0; i < 256; ++i) source.GetPaletteColor(i, palette[i]);
+    TIEQuantizer quantizer(source, palette, std::clamp(PaletteColors, 1, 256));
+    for (int32_t i = 0; i < 256; ++i) SetPaletteColor(i, palette[i]);
     for (int32_t y = 0; y < height_; ++y) {
         const uint8_t* in = source.GetScanline(y);
         uint8_t* out = GetScanline(y);
-        for (int32_t x = 0; x < width_; ++x) {
-            TRGB c{in[3 * x], in[3 * x + 1], in[3 * x + 2]};
-            if (exact)
-                out[x] = colours[IERGBToDWord(c)];
-            else
-                out[x] = static_cast<uint8_t>(((c.r * 7 + 127) / 255) << 5 | ((c.g * 7 + 127) / 255) << 2 |
-                                              ((c.b * 3 + 127) / 255));
-        }
+        for (int32_t x = 0; x < width_; ++x)
+            out[x] = static_cast<uint8_t>(std::max(quantizer.ColorIndex(TRGB{in[3 * x], in[3 * x + 1], in[3 * x + 2]}), 0));
     }
 }
 

@@ -127,6 +127,28 @@ public:
     // as the level for gray ones, the value itself for ie32f.
     void Fill(double value);
 
+    // ------------------------------------------------------------ pixel formats, rectangles, pixels
+    // Converts the pixels when format differs from the current one.
+    void SetPixelFormat(TIEPixelFormat format);
+    void ConvertToPixelFormat(TIEPixelFormat format);
+    // Fills this bitmap, allocated in its format at the source's size, from
+    // a source of another format; the source may be converted to ie24RGB on
+    // the way and hands over its alpha channel.
+    void CopyAndConvertFormat(TIEBitmap& source);
+    void CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY, int32_t width,
+                    int32_t height);
+    void FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double value);
+    void MoveRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY, double fill);
+    // Changes the canvas without scaling; alignment 0 left/top, 1 centre,
+    // 2 right/bottom.
+    void Resize(int32_t newWidth, int32_t newHeight, double background, int32_t alphaFill, uint8_t horizontalAlign,
+                uint8_t verticalAlign);
+    void ResizeShiftShrunk(int32_t newWidth, int32_t newHeight, double background, uint8_t horizontalAlign,
+                           uint8_t verticalAlign);
+    void ResizeFillGrown(int32_t oldWidth, int32_t oldHeight, double background, uint8_t horizontalAlign,
+                         uint8_t verticalAlign);
+    TRGB GetPixelRGB(int32_t x, int32_t y);
+
     // ------------------------------------------------------------ settings
     int64_t MemoryThreshold;
     uint8_t BilevelMethod = 1;   // 0 ordered dither, 1 threshold
@@ -149,6 +171,8 @@ private:
     void TakeSettingsOf(TIEBitmap& source);
     void ResizeKeeping(int32_t width, int32_t height);
     bool SetUpTBitmap();
+    void ConvertRow(TIEBitmap& source, const uint8_t* in, uint8_t* out);
+    void QuantizeFrom(TIEBitmap& source);
 
     std::unique_ptr<TIEFileBuffer> fileBuffer_;
     uint8_t* currentRow_ = nullptr;

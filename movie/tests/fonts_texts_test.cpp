@@ -254,7 +254,9 @@ TEST(Texts, LongLineSplitsIntoRecords) {
     size_t glyphs = 0;
     int32_t pen = 0;
     for (const auto& record : defineText.TextRecords) {
-        if (glyphs > 0) EXPECT_EQ(record->XOffset, pen);
+        if (glyphs > 0) {
+            EXPECT_EQ(record->XOffset, pen);
+        }
         for (const TSWFGlyphEntry& entry : record->GlyphEntries) pen += entry.GlyphAdvance;
         glyphs += record->GlyphEntries.size();
     }

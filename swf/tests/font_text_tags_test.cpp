@@ -230,7 +230,9 @@ TEST(FontTextTags, BodiesWriteReadCopyAndVersion) {
         SCOPED_TRACE(c.name);
         auto tag = c.build();
         Bytes written = WriteBodyBytes(*tag);
-        if (!c.body.empty()) EXPECT_EQ(ToHex(written), ToHex(c.body));
+        if (!c.body.empty()) {
+            EXPECT_EQ(ToHex(written), ToHex(c.body));
+        }
         EXPECT_EQ(tag->RequiredVersion(), c.version);
         // Framed under its own code, and made by the factory from that code.
         EXPECT_EQ(WriteTagBytes(*tag).size(), written.size() + (written.size() >= 63 ? 6 : 2));

@@ -75,6 +75,11 @@ void TMemoryStream::SetSize(int64_t size) {
     if (position_ > size) position_ = size;
 }
 
+const uint8_t* TMemoryStream::ContiguousBytes(int64_t count) {
+    if (count < 0 || position_ + count > GetSize()) return nullptr;
+    return data_.data() + position_;
+}
+
 std::vector<uint8_t> TMemoryStream::TakeBytes() {
     std::vector<uint8_t> result = std::move(data_);
     data_.clear();
@@ -165,6 +170,12 @@ int64_t TFileStream::GetSize() {
 TBoundedStream::TBoundedStream(TStream& inner, int64_t start, int64_t length)
     : inner_(inner), start_(start), length_(std::max<int64_t>(0, length)) {
     inner_.SetPosition(start_);
+}
+
+const uint8_t* TBoundedStream::ContiguousBytes(int64_t count) {
+    if (count < 0 || count > length_ - position_) return nullptr;
+    if (inner_.GetPosition() != start_ + position_) inner_.SetPosition(start_ + position_);
+    return inner_.ContiguousBytes(count);
 }
 
 int64_t TBoundedStream::Read(void* buffer, int64_t count) {

@@ -30,6 +30,9 @@ public:
 
     virtual int64_t GetSize();
     virtual void SetSize(int64_t size);
+    // The next count bytes where they already lie in memory, without moving
+    // the position; null when the stream cannot show them in one piece.
+    virtual const uint8_t* ContiguousBytes(int64_t count) { return nullptr; }
     int64_t GetPosition() { return Seek(0, TSeekOrigin::Current); }
     void SetPosition(int64_t position) { Seek(position, TSeekOrigin::Begin); }
     // Bytes between the position and the end.
@@ -54,6 +57,7 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t GetSize() override { return static_cast<int64_t>(data_.size()); }
     void SetSize(int64_t size) override;
+    const uint8_t* ContiguousBytes(int64_t count) override;
 
     uint8_t* Memory() { return data_.data(); }
     const uint8_t* Memory() const { return data_.data(); }
@@ -104,6 +108,7 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t GetSize() override { return length_; }
+    const uint8_t* ContiguousBytes(int64_t count) override;
 
 private:
     TStream& inner_;

@@ -111,6 +111,13 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
     return done;
 }
 
+int64_t TDecompressionStream::MaxBytesLeft() {
+    int64_t size = source_.GetSize();
+    if (size < 0) return -1;
+    int64_t compressed = size - source_.GetPosition() + zs_.avail_in;
+    return compressed * 1032 + 65536;
+}
+
 int64_t TDecompressionStream::Write(const void*, int64_t) { throw EZDecompressionError("Invalid stream operation"); }
 
 int64_t TDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
@@ -131,6 +138,28 @@ void InflateExactly(TStream& source, int64_t count, TStream& target) {
                           static_cast<long long>(count - got)));
         count -= got;
     }
+}
+
+std::vector<uint8_t> InflateExactly(TDecompressionStream& inflater, int64_t count) {
+    std::vector<uint8_t> out;
+    if (count <= 0) return out;
+    int64_t bound = inflater.MaxBytesLeft();
+    out.reserve(static_cast<size_t>(bound < 0 ? std::min<int64_t>(count, 1 << 20) : std::min(count, bound)));
+    // Grows in steps that stay in the cache while the inflater fills them.
+    const int64_t step = 1 << 18;
+    int64_t done = 0;
+    while (done < count) {
+        int64_t want = std::min(count - done, step);
+        out.resize(static_cast<size_t>(done + want));
+        int64_t got = inflater.Read(out.data() + done, want);
+        done += got;
+        if (got < want) {
+            throw EZDecompressionError(
+                FormatStr("Decompression error: the compressed data ends %lld bytes early",
+                          static_cast<long long>(count - done)));
+        }
+    }
+    return out;
 }
 
 std::vector<uint8_t> ZCompress(const void* data, size_t size, int level) {

@@ -57,6 +57,9 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t GetSize() override { return -1; }
     int64_t BytesOut() const { return static_cast<int64_t>(zs_.total_out); }
+    // The most bytes the data not yet inflated can still give, or -1 when the
+    // source does not know its size.
+    int64_t MaxBytesLeft();
 
 private:
     TStream& source_;
@@ -69,6 +72,12 @@ private:
 // EZDecompressionError when the data ends first or is damaged. The target
 // grows only as bytes really arrive.
 void InflateExactly(TStream& source, int64_t count, TStream& target);
+// Inflates exactly count more bytes from inflater straight into a new
+// buffer: no intermediate copies. The buffer is reserved up to what the
+// compressed bytes still in the source can give (deflate expands at most
+// 1032 times), so a false count costs no memory; EZDecompressionError when the
+// data ends first.
+std::vector<uint8_t> InflateExactly(TDecompressionStream& inflater, int64_t count);
 // One-shot helpers.
 std::vector<uint8_t> ZCompress(const void* data, size_t size, int level = Z_DEFAULT_COMPRESSION);
 std::vector<uint8_t> ZDecompress(const void* data, size_t size);

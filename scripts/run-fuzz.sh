@@ -160,7 +160,7 @@ main() {
   done
 
   # ---- summary
-  printf '\n%-14s %-7s %12s %8s %8s %8s\n' target result executions cov ft corpus
+  printf '\n%-16s %-7s %12s %8s %8s %8s\n' target result executions cov ft corpus
   for target in "${targets[@]}"; do
     log="$build/logs/$target.log"
     execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
@@ -168,7 +168,7 @@ main() {
     cov="$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")"
     ft="$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")"
     corp="$(sed -n 's/.* corp: \([0-9]*\).*/\1/p' <<<"$last")"
-    printf '%-14s %-7s %12s %8s %8s %8s\n' "$target" "${status[$target]}" "${execs:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}"
+    printf '%-16s %-7s %12s %8s %8s %8s\n' "$target" "${status[$target]}" "${execs:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}"
   done
   if ((failed)); then
     for target in "${targets[@]}"; do

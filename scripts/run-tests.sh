@@ -6,6 +6,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$here/scripts/setup.sh"
+# Layers only look down: an include of a header above its own layer fails.
+bash "$here/scripts/check-layers.sh"
 
 build="$here/build/asan"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_SANITIZE=ON -DTW_BUILD_BENCH=ON >/dev/null

@@ -42,8 +42,7 @@ bool LoadPayload(const TXmlNode& node, TXMLReadWriteSettings& settings, uint8_t 
                  std::vector<uint8_t>& bytes) {
     bytes.clear();
     if (node.HasAttribute("File")) {
-        std::string fileName = settings.GetFullFileName(kind, node.AttrStr("File"));
-        if (FileExists(fileName)) bytes = ReadFileBytes(fileName);
+        if (auto loaded = settings.LoadDataFile(kind, node.AttrStr("File"))) bytes = std::move(*loaded);
         return true;
     }
     TXmlNode source = childName ? node.ChildNode(childName) : node;
@@ -238,8 +237,9 @@ void TSWFDefineBitsJPEG3::LoadFromXml(const TXmlNode& node, TXMLReadWriteSetting
     CharId = static_cast<uint16_t>(node.AttrInt("ID"));
     if (node.HasAttribute("File")) {
         std::string fileName = settings.GetFullFileName(kDataKindImage, node.AttrStr("File"));
-        if (!FileExists(fileName)) return;
-        std::vector<uint8_t> bytes = ReadFileBytes(fileName);
+        auto loaded = settings.LoadDataFile(kDataKindImage, node.AttrStr("File"));
+        if (!loaded) return;
+        std::vector<uint8_t> bytes = std::move(*loaded);
         int64_t alphaSize = node.AttrInt("Alpha");
         if (alphaSize < 0 || alphaSize > static_cast<int64_t>(bytes.size()))
             throw EConvertError(FormatStr("The alpha length %lld does not fit the file \"%s\"",

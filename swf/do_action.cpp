@@ -197,18 +197,16 @@ void LoadActionListFromXml(const TXmlNode& node, TSWFActionList& list, TXMLReadW
     TXmlNode source = node;
     TXmlDocument external;
     if (node.HasAttribute("File")) {
-        std::string fileName = settings.GetFullFileName(kDataKindActions, node.AttrStr("File"));
-        if (FileExists(fileName)) {
+        if (auto bytes = settings.LoadDataFile(kDataKindActions, node.AttrStr("File"))) {
             if (AnsiSameText(node.AttrStrDef("FileType", ""), "bytecode")) {
-                std::vector<uint8_t> bytes = ReadFileBytes(fileName);
-                if (!bytes.empty()) {
+                if (!bytes->empty()) {
                     auto raw = std::make_unique<TSWFActionByteCode>();
-                    raw->Data = std::move(bytes);
+                    raw->Data = std::move(*bytes);
                     list.Add(std::move(raw));
                     return;
                 }
             } else {
-                external.LoadFromFile(fileName);
+                external.LoadFromString(std::string(bytes->begin(), bytes->end()));
                 source = external.DocumentElement();
             }
         }

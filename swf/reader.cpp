@@ -19,19 +19,26 @@ TSWFTagInfo::TSWFTagInfo(uint16_t tagCode) : TagCode(tagCode) {}
 
 TSWFTagInfo::~TSWFTagInfo() {
     Children.clear();  // they borrow objects owned by Object
-    if (OwnsObject) delete Object;
 }
 
 void TSWFTagInfo::SetObject(std::unique_ptr<TSWFObject> obj) {
-    if (OwnsObject && Object != obj.get()) delete Object;
-    Object = obj.release();
-    OwnsObject = true;
+    Children.clear();  // they borrowed from the object being replaced
+    owned_ = std::move(obj);
+    Object = owned_.get();
 }
 
 void TSWFTagInfo::SetBorrowedObject(TSWFObject* obj) {
-    if (OwnsObject && Object != obj) delete Object;
+    if (owned_.get() != obj) {
+        Children.clear();
+        owned_.reset();
+    }
     Object = obj;
-    OwnsObject = false;
+}
+
+std::unique_ptr<TSWFObject> TSWFTagInfo::ReleaseObject() {
+    Children.clear();
+    Object = nullptr;
+    return std::move(owned_);
 }
 
 void TSWFTagInfo::AddChildrenOf(TSWFObject& sprite) {
@@ -84,13 +91,13 @@ void TSWFStreamReader::LoadFromStream(TStream& stream) {
         if (FileLength <= 8)
             throw EReadError(
                 FormatStr("Invalid SWF file: the header gives a file length of %u bytes", FileLength));
-        TMemoryStream whole;
-        InflateExactly(stream, static_cast<int64_t>(FileLength) - 8, whole);
-        whole.SetPosition(0);
-        int32_t headerSize = ReadHeader(whole, THeaderPart::Frame);
-        std::vector<uint8_t> bytes = whole.TakeBytes();
-        bytes.erase(bytes.begin(), bytes.begin() + headerSize);
-        body = std::make_unique<TMemoryStream>(std::move(bytes));
+        // The frame header is read from the inflater and the body inflated
+        // straight into its own buffer: the body is never copied.
+        TDecompressionStream inflater(stream);
+        const int64_t unpacked = static_cast<int64_t>(FileLength) - 8;
+        int32_t headerSize = ReadHeader(inflater, THeaderPart::Frame);
+        if (headerSize > unpacked) throw EReadError("Invalid SWF file: the file ends inside its header");
+        body = std::make_unique<TMemoryStream>(InflateExactly(inflater, unpacked - headerSize));
     } else {
         int32_t headerSize = ReadHeader(stream, THeaderPart::Whole);
         int64_t rest = stream.GetSize() - headerSize;

@@ -27,16 +27,22 @@ public:
     int32_t Offset = 0;
     // Descriptors of a sprite's tags (code 39 only); they borrow the objects.
     std::vector<std::unique_ptr<TSWFTagInfo>> Children;
-    bool OwnsObject = true;
+    // The tag object, owned (see OwnsObject) or borrowed from a sprite.
     TSWFObject* Object = nullptr;
     uint16_t TagCode = 0;
 
+    bool OwnsObject() const { return owned_ != nullptr; }
     int32_t GetFullSize() const { return BodySize + 2 + (LongHeader ? 4 : 0); }
     // Takes ownership of obj (replacing and freeing an owned object).
     void SetObject(std::unique_ptr<TSWFObject> obj);
     void SetBorrowedObject(TSWFObject* obj);
+    // Hands the owned object over to the caller (null when borrowed).
+    std::unique_ptr<TSWFObject> ReleaseObject();
     // Adds one descriptor per tag object of a sprite object.
     void AddChildrenOf(TSWFObject& sprite);
+
+private:
+    std::unique_ptr<TSWFObject> owned_;
 };
 
 // What a tag's reader needs to know that the format keeps outside the tag.

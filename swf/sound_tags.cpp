@@ -22,8 +22,7 @@ void SaveSoundData(const TSWFDataObject& tag, TXmlNode node, TXMLReadWriteSettin
 
 void LoadSoundData(TSWFDataObject& tag, const TXmlNode& node, TXMLReadWriteSettings& settings) {
     if (node.HasAttribute("File")) {
-        std::string fileName = settings.GetFullFileName(kDataKindSound, node.AttrStr("File"));
-        if (FileExists(fileName)) tag.SetData(ReadFileBytes(fileName));
+        if (auto loaded = settings.LoadDataFile(kDataKindSound, node.AttrStr("File"))) tag.SetData(std::move(*loaded));
         return;
     }
     std::string text = node.Text();

@@ -25,9 +25,9 @@ TMemoryStream& TBasedSWFStream::GetBodyStream() {
     return *body_;
 }
 
-void TBasedSWFStream::SetBodyStream(TMemoryStream* body, bool owned) {
-    if (ownedBody_.get() != body) ownedBody_.reset(owned ? body : nullptr);
-    body_ = body;
+void TBasedSWFStream::SetBodyStream(TMemoryStream& body) {
+    if (ownedBody_.get() != &body) ownedBody_.reset();
+    body_ = &body;
 }
 
 void TBasedSWFStream::SetBodyStream(std::unique_ptr<TMemoryStream> body) {

@@ -58,8 +58,9 @@ public:
     virtual bool LoadFromXml(const TXmlNode& node, bool readHeader) = 0;
 
     TMemoryStream& GetBodyStream();
-    // Takes a new body; owned says whether this object frees it.
-    void SetBodyStream(TMemoryStream* body, bool owned = false);
+    // Borrows the caller's body, who keeps it alive while it is in use.
+    void SetBodyStream(TMemoryStream& body);
+    // Takes a new body that this object owns.
     void SetBodyStream(std::unique_ptr<TMemoryStream> body);
     bool OwnsBody() const { return ownedBody_ != nullptr; }
 

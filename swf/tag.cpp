@@ -87,6 +87,12 @@ void TSWFDataObject::CopyFieldsFrom(const TBasedSWFObject& source) {
 void TSWFDataObject::ReadPayload(TBitsEngine& be, int32_t size) {
     if (size < 0 || size > be.Stream.Remaining())
         throw EReadError(FormatStr("Payload of %d bytes runs past the end of the tag", size));
+    // Straight from the body when it is in memory: one copy, no zero fill.
+    if (const uint8_t* at = be.Stream.ContiguousBytes(size)) {
+        SetData(std::vector<uint8_t>(at, at + size));
+        be.Stream.Seek(size, TSeekOrigin::Current);
+        return;
+    }
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     be.ReadBytes(bytes.data(), size);
     SetData(std::move(bytes));
@@ -120,8 +126,7 @@ void TSWFByteCodeTag::WriteTag(TBitsEngine& be) { TSWFObject::WriteTag(be); }
 
 void TSWFByteCodeTag::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     if (node.HasAttribute("File")) {
-        std::string fileName = settings.GetFullFileName(kDataKindNotIdent, node.AttrStr("File"));
-        if (FileExists(fileName)) SetData(ReadFileBytes(fileName));
+        if (auto loaded = settings.LoadDataFile(kDataKindNotIdent, node.AttrStr("File"))) SetData(std::move(*loaded));
         return;
     }
     std::string text = node.Text();

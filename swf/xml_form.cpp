@@ -1,5 +1,7 @@
 #include "swf/xml_form.h"
 
+#include "platform/diagnostics.h"
+
 #include <cmath>
 
 #include "platform/codepage.h"
@@ -87,6 +89,18 @@ std::string TXMLReadWriteSettings::SaveDataFile(uint8_t kind, const void* data, 
         path = IncludeTrailingPathDelimiter(BaseFolder) + name;
     WriteFileBytes(path, data, size);
     return GetRelativeDataFolder(kind) + name;
+}
+
+std::optional<std::vector<uint8_t>> TXMLReadWriteSettings::LoadDataFile(uint8_t kind,
+                                                                       const std::string& fileAttr) const {
+    std::string fileName = GetFullFileName(kind, fileAttr);
+    try {
+        if (!FileExists(fileName)) throw EFOpenError("the file does not exist");
+        return ReadFileBytes(fileName);
+    } catch (const std::exception& failure) {
+        ShowMessageBox("", FormatStr("Cannot read the data file \"%s\": %s", fileName.c_str(), failure.what()));
+        return std::nullopt;
+    }
 }
 
 // ---------------------------------------------------------------- coordinates

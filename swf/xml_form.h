@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ public:
     // data file of the kind and returns the value of the "File" attribute.
     // nameOverride, when not empty, replaces the generated file name.
     std::string SaveDataFile(uint8_t kind, const void* data, size_t size, const std::string& nameOverride = {});
+    // The mirror of SaveDataFile: the bytes of the data file that the value
+    // of a "File" attribute names. A missing or unreadable file is reported
+    // through the message reporter, naming the file, and gives nullopt: an
+    // element's payload is then left as it was, not emptied in silence.
+    std::optional<std::vector<uint8_t>> LoadDataFile(uint8_t kind, const std::string& fileAttr) const;
 };
 
 const char* DataKindWord(uint8_t kind);

@@ -71,7 +71,9 @@ TEST(MP3Scanner, FfmpegFilesCountLikeFfprobe) {
         // The frame walk stops before a trailing ID3v1 tag and covers the rest.
         const TMP3FrameInfo& last = mpeg.Frames.back();
         EXPECT_EQ(int64_t{last.Position} + last.Size + mpeg.ID3v1.Size, int64_t{mpeg.FileSize});
-        if (std::string(c.name) == "id3v1.mp3") EXPECT_EQ(mpeg.ID3v1.Size, 128);
+        if (std::string(c.name) == "id3v1.mp3") {
+            EXPECT_EQ(mpeg.ID3v1.Size, 128);
+        }
         if (std::string(c.name) == "cbr-id3v2.mp3") {
             EXPECT_TRUE(mpeg.ID3v2.Exists);
             EXPECT_EQ(mpeg.ID3v2.VersionID, 3);

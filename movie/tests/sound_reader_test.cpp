@@ -220,7 +220,9 @@ TEST(SoundReader, SWFADPCMOfASineDecodesBack) {
             double snr = SNR(source, DecodeSWFADPCM(first, reader.Channels, reader.SampleCount));
             EXPECT_GT(snr, previous);
             previous = snr;
-            if (bits == 4) EXPECT_GE(snr, 20.0);
+            if (bits == 4) {
+                EXPECT_GE(snr, 20.0);
+            }
         }
     }
 }

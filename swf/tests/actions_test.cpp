@@ -55,12 +55,6 @@ void ReadList(const Bytes& records, TSWFActionList& list) {
     EXPECT_EQ(in.GetPosition(), in.GetSize());
 }
 
-std::string XmlOf(TSWFAction& action) {
-    TXmlDocument doc;
-    SaveToXmlChild(action, doc.Root().AddChild("r"));
-    return doc.SaveToString();
-}
-
 // The action's fields as its XML form shows them, without the marker labels
 // (a record read alone has its targets outside the block).
 std::string FieldsOf(TSWFAction& action) {
@@ -193,7 +187,9 @@ TEST(ActionRecords, FactoryCoversTheNameTable) {
     for (int code = 0; code < 256; ++code) {
         auto action = CreateActionByCode(static_cast<uint8_t>(code));
         EXPECT_EQ(action != nullptr, IsKnownActionCode(static_cast<uint8_t>(code))) << code;
-        if (action) EXPECT_EQ(action->ActionCode, code);
+        if (action) {
+            EXPECT_EQ(action->ActionCode, code);
+        }
     }
     EXPECT_EQ(CreateActionByCode(0x16), nullptr);
     EXPECT_NE(dynamic_cast<TSWFDoAction*>(CreateTagByCode(12).get()), nullptr);
@@ -671,7 +667,9 @@ TEST(ActionDamage, BadBlocksReadWithoutHarm) {
         tag.SetParseActions(true);
         ReadBodyBytes(tag, c.block);
         Bytes written = WriteBodyBytes(tag);
-        if (c.identical) EXPECT_EQ(ToHex(written), ToHex(c.block));
+        if (c.identical) {
+            EXPECT_EQ(ToHex(written), ToHex(c.block));
+        }
         // Whatever was read is a fixed point of writing and reading.
         TSWFDoAction again;
         again.SetParseActions(true);

@@ -78,7 +78,9 @@ TEST(BitsEngine, RecordVectorsBothWays) {
     for (const RecordCase& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes bytes = Written(c.write);
-        if (c.bytes) EXPECT_EQ(ToHex(bytes), ToHex(HexBytes(c.bytes)));
+        if (c.bytes) {
+            EXPECT_EQ(ToHex(bytes), ToHex(HexBytes(c.bytes)));
+        }
         TMemoryStream in(bytes);
         TBitsEngine be(in);
         c.checkRead(be);

@@ -473,7 +473,9 @@ TEST(DisplayTags, SpriteChildrenGetTheFilesContext) {
         ASSERT_EQ(clip.GetClipActions().GetCount(), 1u);
         TSWFAction* action = clip.GetClipActions().GetActionRecord(0).GetAction(0);
         EXPECT_EQ(action->ActionCode, c.parseActions ? 0x07 : kActionByteCode);
-        if (c.version >= 9) EXPECT_EQ(ToHex(WriteBodyBytes(tag)), ToHex(sprite));
+        if (c.version >= 9) {
+            EXPECT_EQ(ToHex(WriteBodyBytes(tag)), ToHex(sprite));
+        }
     }
 }
 

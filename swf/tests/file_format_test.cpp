@@ -390,3 +390,28 @@ TEST(XmlForm, MovieLoadReportsBadElementsAndGoesOn) {
     EXPECT_FALSE(reader.LoadFromXml(none.DocumentElement(), true));
     EXPECT_EQ(reader.Tags.size(), 4u);
 }
+
+TEST(XmlForm, MissingDataFilesAreReported) {
+    // Payloads that live in data files: a raw tag, a bitmap and an action
+    // list. None of the files exists.
+    TXmlDocument doc;
+    doc.LoadFromString(
+        "<doc><SWF XMax='10' YMax='10' FPS='12' Version='6'>"
+        "<tag255 File='gone1.dat'/>"
+        "<DefineBitsJPEG2 ID='2' File='gone3.dat'/>"
+        "<DoAction File='gone4.dat'/>"
+        "</SWF></doc>");
+    std::vector<std::string> reports;
+    TScopedMessageReporter capture([&](const std::string&, const std::string& text) { reports.push_back(text); });
+    TSWFStreamReader reader;
+    reader.Settings.BaseFolder = "/no-such-folder";
+    reader.LoadFromXml(doc.DocumentElement(), true);
+    std::string all;
+    for (const std::string& r : reports) all += r + "\n";
+    for (const char* name : {"gone1.dat", "gone3.dat", "gone4.dat"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(all.find(std::string("Cannot read the data file \"") + reader.Settings.BaseFolder + "/" + name),
+                  std::string::npos)
+            << all;
+    }
+}

@@ -628,7 +628,9 @@ TEST(Shapes, RealShapesRoundTripThroughObjectsXmlAndCopies) {
     }
     std::printf("shapes: %zu bodies (%d from ffmpeg): %d byte-identical, %d took a longer producer encoding\n",
                 bodies.size(), fromFfmpeg, identical, longer);
-    if (!FfmpegFixtures().empty()) EXPECT_GT(fromFfmpeg, 0);
+    if (!FfmpegFixtures().empty()) {
+        EXPECT_GT(fromFfmpeg, 0);
+    }
 }
 
 TEST(Shapes, DamagedBodiesFailCleanly) {

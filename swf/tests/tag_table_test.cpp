@@ -64,7 +64,9 @@ TEST(TagTable, HoldsEveryCodeOfTheFormatInOrder) {
         EXPECT_STREQ(rows[i].Name, kExpected[i].name);
         EXPECT_EQ(FindTagDescriptor(kExpected[i].code), &rows[i]);
         EXPECT_EQ(TagIdToName(kExpected[i].code), kExpected[i].name);
-        if (kExpected[i].code != kErrorTagCode) EXPECT_EQ(TagNameToId(kExpected[i].name), kExpected[i].code);
+        if (kExpected[i].code != kErrorTagCode) {
+            EXPECT_EQ(TagNameToId(kExpected[i].name), kExpected[i].code);
+        }
         // Where there is a class, it reports its code; elsewhere the factory
         // keeps the tag raw under its code.
         std::unique_ptr<TSWFObject> tag = CreateTagByCode(kExpected[i].code);

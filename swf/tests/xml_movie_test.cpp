@@ -129,7 +129,9 @@ TEST(XmlMovie, ControlAndRawTagsRoundTripThroughXml) {
             reader->SaveToXml(doc.Root().AddChild("Movie"));
             std::string text = doc.SaveToString();
             EXPECT_EQ(text.find("secret"), std::string::npos);  // passwords never reach the XML
-            if (external) EXPECT_NE(text.find("File=\"data/notident"), std::string::npos) << text;
+            if (external) {
+                EXPECT_NE(text.find("File=\"data/notident"), std::string::npos) << text;
+            }
 
             TXmlDocument parsed;
             parsed.LoadFromString(text);

@@ -551,6 +551,11 @@ void IEWriteBMPStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
         TIEBitmap* alpha = bits == 32 && writeAlpha ? bitmap.GetAlphaChannel() : nullptr;
         for (int32_t y = height - 1; y >= 0 && rowStep(y); --y) {
             const uint8_t* src = bitmap.GetScanline(y);
+            if (bits == 24 && bitmap.GetPixelFormat() == ie24RGB) {  // same layout: rows go out as they are
+                std::memcpy(row.data(), src, static_cast<size_t>(std::min<int64_t>(rowLen, bitmap.GetRowLen())));
+                IEStreamWriteChecked(stream, row.data(), rowLen, progress);
+                continue;
+            }
             std::vector<TRGB> colors(static_cast<size_t>(width));
             for (int32_t x = 0; x < width; ++x) colors[static_cast<size_t>(x)] = PixelColor(bitmap, src, x);
             const uint8_t* alphaRow = alpha ? alpha->GetScanline(y) : nullptr;

@@ -42,17 +42,22 @@ TIEBitmap& Picture() {
     return *picture;
 }
 
+// Our 24-bit or 8-bit RLE file of the picture.
+void WriteOurs(TIEBitmap& picture, bool rle, TMemoryStream& stream) {
+    TIOParamsVals params;
+    params.SamplesPerPixel = rle ? 1 : 3;
+    params.BmpCompressed = rle;
+    bool aborted = false;
+    TIEProgressRec progress;
+    progress.AbortFlag = &aborted;
+    IEWriteBMPStream(stream, picture, params, progress, false);
+}
+
 std::string FileFor(bool rle) {
     std::string file = Dir() + (rle ? "/rle8.bmp" : "/rgb24.bmp");
     if (!std::filesystem::exists(file)) {
-        TIOParamsVals params;
-        params.SamplesPerPixel = rle ? 1 : 3;
-        params.BmpCompressed = rle;
         TMemoryStream stream;
-        bool aborted = false;
-        TIEProgressRec progress;
-        progress.AbortFlag = &aborted;
-        IEWriteBMPStream(stream, Picture(), params, progress, false);
+        WriteOurs(Picture(), rle, stream);
         WriteFileBytes(file, stream.Memory(), static_cast<size_t>(stream.GetSize()));
     }
     return file;
@@ -102,14 +107,8 @@ void BM_Write_Ours(benchmark::State& state) {
     double size = static_cast<double>(std::filesystem::file_size(FileFor(rle)));
     TIEBitmap& picture = Picture();
     TimeRuns(state, std::string("write") + (rle ? "rle" : "24") + "ours", size, [&] {
-        TIOParamsVals params;
-        params.SamplesPerPixel = rle ? 1 : 3;
-        params.BmpCompressed = rle;
         TMemoryStream stream;
-        bool aborted = false;
-        TIEProgressRec progress;
-        progress.AbortFlag = &aborted;
-        IEWriteBMPStream(stream, picture, params, progress, false);
+        WriteOurs(picture, rle, stream);
         benchmark::DoNotOptimize(stream.GetSize());
     });
 }

@@ -1,0 +1,2 @@
+# Readers of outside bytes in the image library's file input/output.
+tw_fuzz_target(imaging_bmp imaging_io)

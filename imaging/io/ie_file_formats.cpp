@@ -1,0 +1,315 @@
+#include "imaging/io/ie_file_formats.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/errors.h"
+
+std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
+
+void IEDummyRead(TStream&, TIEBitmap&, TIOParamsVals&, TIEProgressRec&, bool) {}
+void IEDummyWrite(TStream&, TIEBitmap&, TIOParamsVals&, TIEProgressRec&) {}
+bool IEDummyTest(TStream&, int32_t) { return false; }
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Get32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// Puts the stream back where it was, however the test leaves.
+class TPositionKeeper {
+public:
+    explicit TPositionKeeper(TStream& stream) : stream_(stream), position_(stream.GetPosition()) {}
+    ~TPositionKeeper() { stream_.SetPosition(position_); }
+    TPositionKeeper(const TPositionKeeper&) = delete;
+    TPositionKeeper& operator=(const TPositionKeeper&) = delete;
+    int64_t Position() const { return position_; }
+
+private:
+    TStream& stream_;
+    int64_t position_;
+};
+
+// Up to count bytes from the position (zeros past the end); the number read.
+int64_t Peek(TStream& stream, uint8_t* buffer, int64_t count) {
+    TPositionKeeper keep(stream);
+    std::memset(buffer, 0, static_cast<size_t>(count));
+    return std::max<int64_t>(stream.Read(buffer, count), 0);
+}
+
+// The first five bytes read as a zero-terminated text equal magic.
+bool TextIs(const uint8_t* head, const char* magic) {
+    char text[6] = {};
+    std::memcpy(text, head, 5);
+    return std::strcmp(text, magic) == 0;
+}
+
+bool IsIconDirectory(TStream& stream, uint16_t type) {
+    TPositionKeeper keep(stream);
+    if (stream.GetSize() - stream.GetPosition() < 23) return false;
+    uint8_t header[6];
+    if (stream.Read(header, 6) != 6 || Get16(header) != 0 || Get16(header + 2) != type || Get16(header + 4) == 0) return false;
+    const int64_t start = stream.GetPosition() - 6;
+    for (int32_t i = 0; i < Get16(header + 4); ++i) {
+        uint8_t entry[16];
+        if (stream.Read(entry, 16) != 16) return false;
+        if (entry[3] != 0 || Get32(entry + 8) == 0 || start + Get32(entry + 12) < stream.GetPosition()) return false;
+    }
+    return true;
+}
+
+bool IsTIFFHeader(const uint8_t* h) {
+    return (h[0] == 'I' && h[1] == 'I' && h[2] == 42 && h[3] == 0) || (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == 42);
+}
+
+// A Targa header whose fields all hold values the format allows.
+bool IsTGAHeader(const uint8_t* h, int64_t size) {
+    if (size < 18) return false;
+    const uint8_t colorMapType = h[1], imageType = h[2], depth = h[16];
+    if (colorMapType > 1) return false;
+    if (!(imageType == 1 || imageType == 2 || imageType == 3 || imageType == 9 || imageType == 10 || imageType == 11))
+        return false;
+    if (colorMapType == 1 && !(h[7] == 15 || h[7] == 16 || h[7] == 24 || h[7] == 32)) return false;
+    if (colorMapType == 0 && (imageType == 1 || imageType == 9)) return false;
+    if (!(depth == 1 || depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32)) return false;
+    if (Get16(h + 12) == 0 || Get16(h + 14) == 0) return false;
+    return (h[17] & 0xC0) == 0;
+}
+
+// The position of the first JPEG start-of-image marker followed by another
+// marker, within the first 64 KB; -1 when there is none.
+int64_t FindJPEGStart(TStream& stream) {
+    TPositionKeeper keep(stream);
+    std::vector<uint8_t> data(65536);
+    int64_t got = stream.Read(data.data(), static_cast<int64_t>(data.size()));
+    for (int64_t i = 0; i + 3 < got; ++i)
+        if (data[static_cast<size_t>(i)] == 0xFF && data[static_cast<size_t>(i) + 1] == 0xD8 && data[static_cast<size_t>(i) + 2] == 0xFF)
+            return i;
+    return -1;
+}
+
+const struct {
+    int32_t fileType;
+    const char* name;
+    const char* extensions;
+    bool read, write;
+    uint16_t page;
+} kBuiltInFormats[] = {
+    {1, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, 8},
+    {2, "CompuServe Bitmap", "GIF", true, true, 16},
+    {3, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, 4},
+    {4, "PaintBrush", "PCX", true, true, 64},
+    {5, "Windows Bitmap", "BMP;DIB;RLE", true, true, 32},
+    {6, "Windows Icon", "ICO", true, true, 0},
+    {7, "Windows Cursor", "CUR", true, false, 0},
+    {8, "Portable Network Graphics", "PNG", true, true, 128},
+    {28, "DICOM Bitmap", "DCM;DIC;DICOM", true, false, 0},
+    {9, "Windows Metafile", "WMF", true, false, 0},
+    {10, "Enhanced Windows Metafile", "EMF", true, false, 0},
+    {11, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", true, true, 256},
+    {12, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, 0},
+    {16, "Wireless Bitmap", "WBMP", true, true, 0},
+    {13, "JPEG2000", "JP2", true, true, 512},
+    {14, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, 512},
+    {17, "PostScript Level 2", "PS;EPS", false, true, 0},
+    {18, "Adobe PDF", "PDF", false, true, 0},
+    {19, "Multipage PCX", "DCX", true, true, 0},
+    {20, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", true, false, 0},
+    {24, "Photoshop PSD", "PSD", true, true, 0},
+    {25, "Vectorial objects", "IEV", true, true, 0},
+    {26, "Layers", "LYR", true, true, 0},
+    {27, "Layers and objects", "ALL", true, true, 0},
+};
+
+}  // namespace
+
+void IEInitFileFormats() {
+    IEFileFormats.clear();
+    for (const auto& row : kBuiltInFormats) {
+        TIEFileFormatInfo info;
+        info.FileType = row.fileType;
+        info.FullName = row.name;
+        info.Extensions = row.extensions;
+        info.InternalFormat = true;
+        info.DialogPage = row.page;
+        info.ReadFunction = row.read ? IEDummyRead : nullptr;
+        info.WriteFunction = row.write ? IEDummyWrite : nullptr;
+        info.TryFunction = IEDummyTest;
+        IEFileFormatAdd(info);
+    }
+}
+
+void IEFreeFileFormats() { IEFileFormats.clear(); }
+
+TIEFileFormatInfo* IEFileFormatGetInfo(int32_t fileType) {
+    for (auto& info : IEFileFormats)
+        if (info->FileType == fileType) return info.get();
+    return nullptr;
+}
+
+namespace {
+
+// The index-th extension of a record's list; empty past the end.
+std::string ExtensionOf(const TIEFileFormatInfo& info, int32_t index) {
+    if (index < 0) return {};
+    std::string rest = info.Extensions, piece;
+    for (int32_t i = 0; i <= index; ++i) {
+        if (rest.empty()) return {};
+        size_t cut = rest.find(';');
+        piece = rest.substr(0, cut);
+        rest = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
+    }
+    return piece;
+}
+
+}  // namespace
+
+std::string IEFileFormatGetExt(int32_t fileType, int32_t index) {
+    TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    return info ? ExtensionOf(*info, index) : std::string();
+}
+
+int32_t IEFileFormatGetExtCount(int32_t fileType) {
+    int32_t count = 0;
+    while (!IEFileFormatGetExt(fileType, count).empty()) ++count;
+    return count;
+}
+
+TIEFileFormatInfo* IEFileFormatFindByExt(const std::string& extension) {
+    std::string wanted = Lower(extension);
+    if (!wanted.empty() && wanted[0] == '.') wanted.erase(0, 1);
+    if (wanted.empty()) return nullptr;
+    for (auto& info : IEFileFormats)
+        for (int32_t i = 0; !ExtensionOf(*info, i).empty(); ++i)
+            if (Lower(ExtensionOf(*info, i)) == wanted) return info.get();
+    return nullptr;
+}
+
+void IEFileFormatAdd(const TIEFileFormatInfo& record) { IEFileFormats.push_back(std::make_unique<TIEFileFormatInfo>(record)); }
+
+void IEFileFormatRemove(int32_t fileType) {
+    auto found = std::find_if(IEFileFormats.begin(), IEFileFormats.end(), [&](const auto& info) { return info->FileType == fileType; });
+    if (found != IEFileFormats.end()) IEFileFormats.erase(found);
+}
+
+void IEUpdateGIFRegistration() {
+    if (TIEFileFormatInfo* gif = IEFileFormatGetInfo(2)) {
+        gif->ReadFunction = GIFLZWDecompressorHook ? IEDummyRead : nullptr;
+        gif->WriteFunction = GIFLZWCompressorHook ? IEDummyWrite : nullptr;
+    }
+}
+
+bool IEIsAVIStream(TStream& stream) {
+    uint8_t h[12];
+    return Peek(stream, h, 12) == 12 && std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "AVI ", 4) == 0;
+}
+
+bool IEIsEMFStream(TStream& stream) {
+    uint8_t h[100];
+    return Peek(stream, h, 100) >= 44 && Get32(h) == 1 && Get32(h + 40) == 0x464D4520;
+}
+
+bool IEIsWMFStream(TStream& stream) {
+    uint8_t h[40];
+    int64_t got = Peek(stream, h, 40);
+    const int64_t at = Get32(h) == 0x9AC6CDD7 ? 22 : 0;
+    if (got < at + 18) return false;
+    return Get16(h + at) == 1 && Get16(h + at + 2) == 9 && Get16(h + at + 16) == 0;
+}
+
+bool IEIsICOStream(TStream& stream) { return IsIconDirectory(stream, 1); }
+bool IEIsCURStream(TStream& stream) { return IsIconDirectory(stream, 2); }
+
+bool IEIsPXMStream(TStream& stream) {
+    uint8_t h[512];
+    int64_t got = Peek(stream, h, 512);
+    if (got < 3 || h[0] != 'P' || h[1] < '1' || h[1] > '6') return false;
+    // Width and height follow, between blanks and "#" comments.
+    int64_t i = 2;
+    int64_t values[2] = {0, 0};
+    for (int64_t& value : values) {
+        for (;;) {
+            while (i < got && std::isspace(h[i])) ++i;
+            if (i < got && h[i] == '#') {
+                while (i < got && h[i] != '\n' && h[i] != '\r') ++i;
+                continue;
+            }
+            break;
+        }
+        if (i >= got || !std::isdigit(h[i])) return false;
+        while (i < got && std::isdigit(h[i]) && value < 1000000000) value = value * 10 + (h[i++] - '0');
+    }
+    return values[0] > 0 && values[1] > 0;
+}
+
+int32_t IEDetectFormatFromStream(TStream& stream) {
+    TPositionKeeper keep(stream);
+    int32_t answer = 0;
+    try {
+        const int64_t size = stream.GetSize() - stream.GetPosition();
+        uint8_t h[132];
+        Peek(stream, h, sizeof h);
+        auto found = [&]() -> int32_t {
+            if (size > 12 && TextIs(h, "JFIF")) return 3;
+            if (size > 13 && h[0] == 'G' && h[1] == 'I' && h[2] == 'F') return 2;
+            if (size > 12 && TextIs(h, "PCX2")) return 4;
+            if (size > 4 && TextIs(h, "PCX")) return 4;
+            if (size > 14 && Get16(h) == 19778) return 5;
+            if (size > 128 && h[0] == 10 && h[1] <= 5) return 4;
+            if (size > 12 && TextIs(h, "TIFF")) return 1;
+            if (size > 8 && IsTIFFHeader(h)) return 1;
+            if (size > 8 && std::memcmp(h, "\x89PNG\r\n\x1a\n", 8) == 0) return 8;
+            if (size > 132 && std::memcmp(h + 128, "DICM", 4) == 0) return 28;
+            if (IEIsICOStream(stream)) return 6;
+            if (IEIsCURStream(stream)) return 7;
+            if (IsTGAHeader(h, size)) return 11;
+            if (IEIsPXMStream(stream)) return 12;
+            if (FindJPEGStart(stream) >= 0) return 3;
+            if (size >= 12 && std::memcmp(h, "\0\0\0\x0CjP  \r\n\x87\n", 12) == 0) return 13;
+            if (size >= 4 && h[0] == 0xFF && h[1] == 0x4F && h[2] == 0xFF && h[3] == 0x51) return 14;
+            if (IEIsAVIStream(stream)) return 15;
+            if (size >= 4 && Get32(h) == 987654321) return 19;
+            if (IEIsWMFStream(stream)) return 9;
+            if (IEIsEMFStream(stream)) return 10;
+            if (size >= 26 && std::memcmp(h, "8BPS", 4) == 0 && Get16(h + 4) == 0x0100) return 24;
+            for (auto& info : IEFileFormats) {
+                if (!info->TryFunction) continue;
+                stream.SetPosition(keep.Position());
+                if (info->TryFunction(stream, info->FileType)) return info->FileType;
+            }
+            return 0;
+        };
+        answer = found();
+    } catch (const std::exception&) {
+    }
+    return answer;
+}
+
+int32_t IEFindFileFormat(const std::string& fileName, bool strict) {
+    if (fileName.empty() || !std::filesystem::is_regular_file(fileName)) return 0;
+    int32_t answer = 0;
+    try {
+        TFileStream file(fileName, TFileMode::OpenRead);
+        answer = IEDetectFormatFromStream(file);
+    } catch (const std::exception&) {
+        answer = 0;
+    }
+    TIEFileFormatInfo* record = IEFileFormatFindByExt(std::filesystem::path(fileName).extension().string());
+    if (record && record->FileType == 20 && answer == 1) answer = 20;
+    if (record && !record->InternalFormat) return record->FileType;
+    if (strict && answer != 0) {
+        if (!record) return 0;
+        if (answer == 6 || answer == 7) return record->FileType;
+        if (record->FileType != answer) return 0;
+    }
+    return answer;
+}

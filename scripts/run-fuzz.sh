@@ -138,7 +138,11 @@ main() {
                    -artifact_prefix="$findings/")
     [ -f "$here/fuzz/$target.dict" ] && options+=(-dict="$here/fuzz/$target.dict")
     local max_len
-    max_len="$(sed -n 's/^max_len[[:space:]]*\([0-9]*\).*/\1/p' "$here/fuzz/$target.seeds" 2>/dev/null | tail -1)"
+    # A target without a .seeds file starts from an empty corpus.
+    max_len=""
+    if [ -f "$here/fuzz/$target.seeds" ]; then
+      max_len="$(sed -n 's/^max_len[[:space:]]*\([0-9]*\).*/\1/p' "$here/fuzz/$target.seeds" | tail -1)"
+    fi
     [ -n "$max_len" ] && options+=(-max_len="$max_len")
     (cd "$build" && ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}" \
        UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}" \
@@ -163,6 +167,7 @@ main() {
   printf '\n%-16s %-7s %12s %8s %8s %8s\n' target result executions cov ft corpus
   for target in "${targets[@]}"; do
     log="$build/logs/$target.log"
+    [ -f "$log" ] || : >"$log"
     execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
     last="$(grep -E '^#[0-9]+' "$log" | grep 'cov:' | tail -1 || true)"
     cov="$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")"

@@ -97,10 +97,10 @@ main() {
   }
 
   make_seeds() {
-    local target="$1" folder="$build/seeds/$1" spec="$here/fuzz/$1.seeds"
+    local target="$1" folder="$build/seeds/$1" list="$here/fuzz/$1.seeds"
     rm -rf "$folder"
     mkdir -p "$folder"
-    [ -f "$spec" ] || return 0
+    [ -f "$list" ] || return 0
     local kind patterns files
     while read -r kind patterns; do
       kind="${kind%%#*}"
@@ -116,9 +116,9 @@ main() {
             cp "$file" "$folder/$((n++))-$(basename "$file")"
           done ;;
         actions|xml) "$build/fuzz/fuzz_seeds" "$kind" "$folder" "${files[@]}" >/dev/null ;;
-        *) echo "run-fuzz: $spec: unknown source \"$kind\"" >&2; return 1 ;;
+        *) echo "run-fuzz: $list: unknown source \"$kind\"" >&2; return 1 ;;
       esac
-    done < "$spec"
+    done < "$list"
   }
 
   ((build_only)) && exit 0

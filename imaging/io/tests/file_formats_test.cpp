@@ -125,7 +125,7 @@ TEST_F(FileFormats, ToolsDetectsMadeFiles) {
     const std::string picture = "-size 16x12 gradient:red-blue";
     struct Case {
         const char* file;
-        const char* make;  // ImageMagick output spec, or empty for ffmpeg
+        const char* make;  // ImageMagick output name with its format prefix, or empty for ffmpeg
         int32_t expected;
     } cases[] = {
         {"a.gif", "GIF", 2},   {"a.jpg", "JPEG", 3},    {"a.png", "PNG", 8},   {"a.tif", "TIFF", 1},

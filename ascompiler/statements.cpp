@@ -46,8 +46,9 @@ void TIfStmtNode::EmitCode(TCompileContext& context) {
     DiscardResult(context);
 }
 
-// The bodies come first, the dispatch after them; the default body is
-// emitted last so that falling through reaches it from the body before.
+// The bodies come first, in source order, so that each falls through into
+// the next; the dispatch after them tests the cases in order and jumps to
+// the default clause last, wherever it stands.
 void TSwitchStmtNode::EmitCode(TCompileContext& context) {
     if (!Cases) {
         Emit(context, Expression);
@@ -57,14 +58,6 @@ void TSwitchStmtNode::EmitCode(TCompileContext& context) {
     context.PushSwitch(this);
     TSWFOffsetMarker* dispatch = ForwardBranch(context, acJump);
     std::vector<TSwitchCaseNode*>& clauses = Cases->Clauses;
-    for (size_t i = 0; i < clauses.size(); ++i) {
-        if (!clauses[i]->Value) {
-            TSwitchCaseNode* fallback = clauses[i];
-            clauses.erase(clauses.begin() + static_cast<std::ptrdiff_t>(i));
-            clauses.push_back(fallback);
-            break;
-        }
-    }
     for (TSwitchCaseNode* clause : clauses) {
         clause->StartMarker = context.PlaceMarker();
         Emit(context, clause->Statements);
@@ -72,16 +65,18 @@ void TSwitchStmtNode::EmitCode(TCompileContext& context) {
     BreakMarkers.push_back(ForwardBranch(context, acJump));
     context.PlaceMarker(dispatch);
     Emit(context, Expression);
+    TSwitchCaseNode* fallback = nullptr;
     for (TSwitchCaseNode* clause : clauses) {
-        if (clause->Value) {
-            context.EmitAction(acPushDuplicate);
-            clause->Value->EmitCode(context);
-            context.EmitAction(acEquals2);
-            BackwardBranch(context, acIf, clause->StartMarker);
-        } else {
-            BackwardBranch(context, acJump, clause->StartMarker);
+        if (!clause->Value) {
+            if (!fallback) fallback = clause;
+            continue;
         }
+        context.EmitAction(acPushDuplicate);
+        clause->Value->EmitCode(context);
+        context.EmitAction(acEquals2);
+        BackwardBranch(context, acIf, clause->StartMarker);
     }
+    if (fallback) BackwardBranch(context, acJump, fallback->StartMarker);
     PlaceAll(context, BreakMarkers);
     context.EmitAction(acPop);
     context.PopSwitch();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ascompiler/tests/compile_fixture.h"
+#include "movie/sprites.h"
 
 using compile_fixture::Dump;
 using compile_fixture::NewMovie;
@@ -34,3 +35,4 @@ TEST(Codegen, Explore) {
         std::printf("%s => %s\n", s, Compiled(s).c_str());
     }
 }
+

@@ -175,3 +175,73 @@ hoisted ok
 strings ab true false true)");
     EXPECT_EQ(RunScript(script, Fixtures()), expected);
 }
+
+// Classes from a class path: a package, inheritance with an explicit and an
+// implicit super call, an interface, static members, getters and setters,
+// casts, and the version folder chosen by the movie's SWF version.
+TEST(CompiledScripts, ClassesFromTheClassPath) {
+    TW_REQUIRE_PLAYER();
+    fs::path folder = Fixtures();
+    fs::path classes = folder / "classes";
+    WriteFile(classes / "Shape.as", R"(class Shape {
+    var name:String;
+    var tag = "shape";
+    function Shape(n) { name = n; }
+    function area() { return 0; }
+    function describe() { return name + ":" + area(); }
+})");
+    WriteFile(classes / "IArea.as", "interface IArea { function area(); }\n");
+    WriteFile(classes / "geom" / "Square.as", "\xEF\xBB\xBF" R"(import IArea;
+class geom.Square extends Shape implements IArea {
+    static var count = 0;
+    var side;
+    function Square(s) { super("sq"); side = s; }
+    function area() { return side * side; }
+    function get doubled() { return side * 2; }
+    function set doubled(v) { side = v / 2; }
+    static function make(s) { count++; return new geom.Square(s); }
+})");
+    WriteFile(classes / "geom" / "Blank.as", "class geom.Blank extends Shape { var unused; }\n");
+    WriteFile(classes / "FP7" / "Versioned.as", R"(class Versioned { static function which() { return "fp7"; } })");
+    WriteFile(classes / "FP8" / "Versioned.as", R"(class Versioned { static function which() { return "fp8"; } })");
+    std::string script = R"(
+import geom.*;
+var sq = Square.make(3);
+trace(sq.describe());
+trace(sq.doubled);
+sq.doubled = 10;
+trace(sq.area());
+trace(sq.tag);
+trace((sq instanceof Shape) + " " + (sq instanceof IArea) + " " + (sq instanceof geom.Square));
+trace(Square.count);
+var again = geom.Square.make(1);
+trace(Square.count);
+trace(Versioned.which());
+var b = new Blank();
+trace(b.describe() + " " + (b instanceof Shape));
+var sh = Shape(sq);
+trace(sh == sq);
+)";
+    std::vector<std::string> expected = {"sq:9", "6", "25", "shape", "true true true", "1", "2", "fp8",
+                                         "undefined:0 true", "true"};
+    EXPECT_EQ(RunScript(script, folder, classes.string()), expected);
+}
+
+// Handlers of a placed sprite run on its events; each record carries its
+// own constant pool.
+TEST(CompiledScripts, ClipEventHandlersRunOnTheirEvents) {
+    TW_REQUIRE_PLAYER();
+    auto movie = NewMovie();
+    // The trace function exists from the first frame; the clip comes in the second.
+    AddTracePrologue(movie->GetFrameActions());
+    movie->ShowFrame();
+    TFlashSprite* sprite = movie->AddSprite();
+    sprite->ShowFrame();
+    TFlashPlaceObject* place = movie->PlaceObject(sprite, 1);
+    ASSERT_TRUE(place->CompileClipActionsFromString(R"(
+onClipEvent (load) { var n = 0; trace("load"); }
+onClipEvent (enterFrame) { n++; if (n <= 2) trace("frame " + n); }
+)")) << movie->GetMessages();
+    ASSERT_TRUE(movie->GetFrameActions().CompileFromString("stop();"));
+    EXPECT_EQ(Play(*movie, Fixtures(), 5), (std::vector<std::string>{"load", "frame 1", "frame 2"}));
+}

@@ -242,9 +242,39 @@ const std::string* FunctionName(const TSWFAction* action) {
     return nullptr;
 }
 
+bool HasWaitForFrame(const TSWFActionList& list) {
+    for (const auto& action : list) {
+        if (action->ActionCode == 0x8A) return true;
+    }
+    return false;
+}
+
+// Before count actions from index first leave their place: a WaitForFrame
+// whose skipped actions include them skips that many fewer, so that it
+// still skips exactly the code of its statement.
+void ShrinkWaitRanges(const TSWFActionList& list, size_t first, size_t count) {
+    size_t between = 0;
+    for (size_t w = first; w-- > 0;) {
+        TSWFAction* action = list.GetAction(w);
+        if (auto* wait = dynamic_cast<TSWFActionWaitForFrame*>(action)) {
+            if (between < wait->SkipCount) wait->SkipCount = static_cast<uint8_t>(wait->SkipCount - count);
+        }
+        if (action->ActionCode != kActionOffsetMarker) ++between;
+    }
+}
+
+size_t CountNonMarkers(const TSWFActionList& list, size_t first, size_t end) {
+    size_t count = 0;
+    for (size_t i = first; i < end; ++i) {
+        if (list.GetAction(i)->ActionCode != kActionOffsetMarker) ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
 void TCompileContext::OptimizeActions(TSWFActionList& list) {
+    const bool waits = HasWaitForFrame(list);
     if (list.Count() > 1) {
         size_t insertAt = list.GetAction(0)->ActionCode == kActionConstantPool ? 1 : 0;
         size_t i = 0;
@@ -257,7 +287,10 @@ void TCompileContext::OptimizeActions(TSWFActionList& list) {
             size_t end = FunctionBlockEnd(list, i);
             size_t length = end - i;
             if (!name->empty()) {
-                if (i != insertAt) list.Move(i, length, insertAt);
+                if (i != insertAt) {
+                    if (waits) ShrinkWaitRanges(list, i, CountNonMarkers(list, i, end));
+                    list.Move(i, length, insertAt);
+                }
                 insertAt += length;
             }
             i = end;
@@ -268,6 +301,7 @@ void TCompileContext::OptimizeActions(TSWFActionList& list) {
         while (i < list.Count()) {
             auto* push = dynamic_cast<TSWFActionPush*>(list.GetAction(i - 1));
             if (list.GetAction(i)->ActionCode == 0x17 && push && push->GetValueCount() == 1) {
+                if (waits) ShrinkWaitRanges(list, i - 1, 2);
                 list.Delete(i);
                 list.Delete(i - 1);
                 i = i >= 3 ? i - 2 : 1;
@@ -303,10 +337,24 @@ void TCompileContext::CompileActions(TStream& source, TFlashActionScript& builde
     TCompileUnit unit;
     unit.TargetBuilder = &builder;
     Compile(source, unit, [&] {
-        builder_ = &builder;
-        if (unit.Root) unit.Root->EmitCode(*this);
-        EmitConstantPool(acConstantPool, unit.ConstantPool);
-        OptimizeActions(builder.ActionList());
+        // Code compiled after other actions gets its constant pool and its
+        // hoisted functions at its own start: at the front of the whole list
+        // they would serve the earlier actions, whose constant indexes
+        // belong to another pool.
+        std::unique_ptr<TFlashActionScript> separate;
+        if (!builder.ActionList().Empty()) separate = std::make_unique<TFlashActionScript>(&Movie);
+        TFlashActionScript& target = separate ? *separate : builder;
+        builder_ = &target;
+        try {
+            if (unit.Root) unit.Root->EmitCode(*this);
+            EmitConstantPool(acConstantPool, unit.ConstantPool);
+            OptimizeActions(target.ActionList());
+        } catch (...) {
+            // What was appended before the failure stays, as it would in place.
+            if (separate) builder.ActionList().TakeAll(separate->ActionList());
+            throw;
+        }
+        if (separate) builder.ActionList().TakeAll(separate->ActionList());
     });
 }
 

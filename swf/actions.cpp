@@ -228,6 +228,13 @@ void TSWFActionList::Move(size_t from, size_t count, size_t to) {
     else if (to > from + count) std::rotate(first, last, target);
 }
 
+void TSWFActionList::TakeAll(TSWFActionList& source) {
+    if (&source == this) return;
+    items_.reserve(items_.size() + source.items_.size());
+    for (auto& item : source.items_) items_.push_back(std::move(item));
+    source.items_.clear();
+}
+
 int64_t TSWFActionList::IndexOf(const TSWFAction* action) const {
     for (size_t i = 0; i < items_.size(); ++i)
         if (items_[i].get() == action) return static_cast<int64_t>(i);

@@ -244,6 +244,8 @@ public:
     // (counted before the move); the items keep their identity, so branches
     // keep their markers.
     void Move(size_t from, size_t count, size_t to);
+    // Moves every item of source to the end of this list.
+    void TakeAll(TSWFActionList& source);
     void Clear();
     // The index of the item, or -1.
     int64_t IndexOf(const TSWFAction* action) const;

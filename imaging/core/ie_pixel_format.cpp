@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_helpers.h"
+#include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_quantizer.h"
 #include "platform/mathutil.h"
 
@@ -163,8 +165,7 @@ void TIEBitmap::SetPixelFormat(TIEPixelFormat format) {
 
 void TIEBitmap::ConvertToPixelFormat(TIEPixelFormat format) {
     if (location_ == ieTBitmap) {
-        // The toolkit bitmap keeps its own format; the next query re-reads it.
-        SyncFromTBitmap();
+        ConvertTBitmapTo(format);
         return;
     }
     TIEBitmap old;
@@ -177,6 +178,32 @@ void TIEBitmap::ConvertToPixelFormat(TIEPixelFormat format) {
     // The alpha channel travelled through old; it comes back whatever the
     // source format was, so nothing is lost or left behind.
     if (old.alphaChannel_) alphaChannel_ = std::move(old.alphaChannel_);
+}
+
+// The toolkit bitmap takes only the pairs it can hold (1 to 24 bits, 24 to 1
+// and to 8-bit gray); any other pair leaves it, and so this bitmap, as it was.
+void TIEBitmap::ConvertTBitmapTo(TIEPixelFormat format) {
+    if (!vclBitmap_) return;
+    const TPixelFormat vcl = vclBitmap_->PixelFormat();
+    if (vclBitmap_->Empty()) {
+        if (format == ie1g) vclBitmap_->SetPixelFormat(TPixelFormat::pf1bit);
+        if (format == ie24RGB) vclBitmap_->SetPixelFormat(TPixelFormat::pf24bit);
+    } else if (vcl == TPixelFormat::pf1bit && format == ie24RGB) {
+        std::unique_ptr<TBitmap> clone = IECloneTBitmap(*vclBitmap_);
+        TIEProgressRec progress;
+        IETBitmap1To24(*clone, *vclBitmap_, progress);
+    } else if (vcl == TPixelFormat::pf24bit && (format == ie1g || format == ie8g)) {
+        // Converted in memory by the usual rules, then taken back: the
+        // toolkit bitmap becomes 1 or 8 bits and the alpha channel stays.
+        TIEBitmap work;
+        work.location_ = ieMemory;
+        work.BilevelMethod = BilevelMethod;
+        work.AssignImage(*this);
+        work.SetPixelFormat(format);
+        AssignImage(work);
+    }
+    SyncFromTBitmap();
+    BuildRowCache();
 }
 
 void TIEBitmap::CopyAndConvertFormat(TIEBitmap& source) {
@@ -333,9 +360,9 @@ void TIEBitmap::QuantizeFrom(TIEBitmap& source) {
     }
 }
 
-void TIEBitmap::CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
-                           int32_t width, int32_t height) {
-    if (IsEmpty() || destination.IsEmpty()) return;
+bool TIEBitmap::ClipCopy(TIEBitmap& destination, int32_t& srcX, int32_t& srcY, int32_t& dstX, int32_t& dstY,
+                         int32_t& width, int32_t& height) {
+    if (IsEmpty() || destination.IsEmpty()) return false;
     if (dstX < 0) {
         srcX -= dstX;
         width += dstX;
@@ -352,7 +379,12 @@ void TIEBitmap::CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, i
     srcY = std::min(std::max(srcY, 0), height_ - 1);
     width = std::min({width, width_ - srcX, destination.width_ - dstX});
     height = std::min({height, height_ - srcY, destination.height_ - dstY});
-    if (width <= 0 || height <= 0) return;
+    return width > 0 && height > 0;
+}
+
+void TIEBitmap::CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
+                           int32_t width, int32_t height) {
+    if (!ClipCopy(destination, srcX, srcY, dstX, dstY, width, height)) return;
     const TIEPixelFormat from = pixelFormat_, to = destination.pixelFormat_;
     const bool bothBits = from == ie1g && to == ie1g;
     const bool bitsToRGB = from == ie1g && to == ie24RGB;
@@ -454,4 +486,275 @@ TRGB TIEBitmap::GetPixelRGB(int32_t x, int32_t y) {
     TRGB c = RowPixelRGB(*this, GetScanline(y), x);
     UnmapAllRows();
     return c;
+}
+
+// ---------------------------------------------------------------- alpha and single pixels
+
+void TIEBitmap::MergeAlphaRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
+                                 int32_t width, int32_t height) {
+    TIEBitmap* from = isAlpha_ ? this : GetAlphaChannel();
+    TIEBitmap* to = destination.isAlpha_ ? &destination : destination.GetAlphaChannel();
+    if (!from || !to || from->pixelFormat_ != ie8g || to->pixelFormat_ != ie8g) return;
+    if (!from->ClipCopy(*to, srcX, srcY, dstX, dstY, width, height)) return;
+    std::vector<uint8_t> buffer(static_cast<size_t>(width));
+    for (int32_t r = 0; r < height; ++r) {
+        std::memcpy(buffer.data(), from->GetScanline(srcY + r) + srcX, buffer.size());
+        uint8_t* out = to->GetScanline(dstY + r) + dstX;
+        for (int32_t x = 0; x < width; ++x) out[x] = std::max(out[x], buffer[static_cast<size_t>(x)]);
+        to->UnmapAllRows();
+    }
+    from->UnmapAllRows();
+    // A merge can only raise bytes, so a full channel stays full; one that was
+    // not full may have become so, which the flag need not promise.
+}
+
+uint8_t TIEBitmap::GetAlpha(int32_t x, int32_t y) {
+    TIEBitmap* alpha = isAlpha_ ? this : GetAlphaChannel();
+    uint8_t value = alpha->GetScanline(y)[x];
+    alpha->UnmapAllRows();
+    return value;
+}
+
+void TIEBitmap::SetAlpha(int32_t x, int32_t y, uint8_t value) {
+    TIEBitmap* alpha = isAlpha_ ? this : GetAlphaChannel();
+    alpha->GetScanline(y)[x] = value;
+    alpha->UnmapAllRows();
+    if (value != 255) {
+        alpha->fullOpacity_ = false;
+        fullOpacity_ = false;
+    }
+}
+
+void TIEBitmap::SetPixelByte(int32_t x, int32_t y, uint8_t value) {
+    GetScanline(y)[x] = value;
+    if (value != 255) fullOpacity_ = false;
+}
+
+uint16_t TIEBitmap::GetPixelWord(int32_t x, int32_t y) { return Word(GetScanline(y) + 2 * static_cast<size_t>(x)); }
+
+void TIEBitmap::SetPixelWord(int32_t x, int32_t y, uint16_t value) {
+    PutWord(GetScanline(y) + 2 * static_cast<size_t>(x), value);
+    if (value != 65535) fullOpacity_ = false;
+}
+
+float TIEBitmap::GetPixelFloat(int32_t x, int32_t y) { return Float(GetScanline(y) + 4 * static_cast<size_t>(x)); }
+
+void TIEBitmap::SetPixelFloat(int32_t x, int32_t y, float value) {
+    PutFloat(GetScanline(y) + 4 * static_cast<size_t>(x), value);
+    if (value < 1.0f) fullOpacity_ = false;
+}
+
+uint32_t TIEBitmap::GetPixelCMYK(int32_t x, int32_t y) {
+    uint32_t value;
+    std::memcpy(&value, GetScanline(y) + 4 * static_cast<size_t>(x), 4);
+    return value;
+}
+
+void TIEBitmap::SetPixelCMYK(int32_t x, int32_t y, uint32_t value) {
+    std::memcpy(GetScanline(y) + 4 * static_cast<size_t>(x), &value, 4);
+}
+
+TRGB TIEBitmap::GetPixelTRGB(int32_t x, int32_t y) {
+    TRGB value;
+    std::memcpy(&value, GetPixelTRGBPtr(x, y), 3);
+    return value;
+}
+
+void TIEBitmap::SetPixelTRGB(int32_t x, int32_t y, TRGB value) { std::memcpy(GetPixelTRGBPtr(x, y), &value, 3); }
+
+void TIEBitmap::GetPixelRGB48(int32_t x, int32_t y, uint16_t rgb[3]) {
+    const uint8_t* p = GetScanline(y) + 6 * static_cast<size_t>(x);
+    for (int i = 0; i < 3; ++i) rgb[i] = Word(p + 2 * i);
+}
+
+void TIEBitmap::SetPixelRGB48(int32_t x, int32_t y, const uint16_t rgb[3]) {
+    PutRGB48(GetScanline(y) + 6 * static_cast<size_t>(x), rgb[0], rgb[1], rgb[2]);
+    if (rgb[0] != 65535 || rgb[1] != 65535 || rgb[2] != 65535) fullOpacity_ = false;
+}
+
+// ---------------------------------------------------------------- import
+
+void TIEBitmap::CopyFromTBitmap(const TBitmap& bitmap) {
+    if (location_ == ieTBitmap) {
+        if (!vclBitmap_) {
+            ownedVclBitmap_ = std::make_unique<TBitmap>();
+            vclBitmap_ = ownedVclBitmap_.get();
+            vclBitmapBorrowed_ = false;
+        }
+        IECopyTBitmap(bitmap, *vclBitmap_);
+        width_ = vclBitmap_->Width();
+        height_ = vclBitmap_->Height();
+        switch (vclBitmap_->PixelFormat()) {
+            case TPixelFormat::pf1bit: pixelFormat_ = ie1g; break;
+            case TPixelFormat::pf24bit: pixelFormat_ = ie24RGB; break;
+            case TPixelFormat::pf32bit: pixelFormat_ = ie32RGB; break;
+            default: break;  // settled by SyncFromTBitmap
+        }
+        RefreshFormatInfo();
+        BuildRowCache();
+        return;
+    }
+    const int32_t w = bitmap.Width(), h = bitmap.Height();
+    const TPixelFormat vcl = bitmap.PixelFormat();
+    TIEPixelFormat format;
+    switch (vcl) {
+        case TPixelFormat::pf1bit: format = bitmap.Monochrome() ? ie1g : ie8p; break;
+        case TPixelFormat::pf4bit:
+        case TPixelFormat::pf8bit: format = ie8p; break;
+        case TPixelFormat::pf15bit:
+        case TPixelFormat::pf16bit:
+        case TPixelFormat::pf24bit: format = ie24RGB; break;
+        case TPixelFormat::pf32bit: format = ie32RGB; break;
+        default: return;
+    }
+    if (!Allocate(w, h, format)) return;
+    if (format == ie8p) {
+        TPaletteEntry entries[256];
+        int n = bitmap.GetPaletteEntries(0, 256, entries);
+        for (int i = 0; i < n; ++i) SetPaletteColor(i, IECreateRGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue));
+    }
+    const auto bytes = static_cast<size_t>(std::min(rowLen_, IEVclRowLen(w, vcl)));
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* in = bitmap.ScanLine(y);
+        uint8_t* out = GetScanline(y);
+        switch (vcl) {
+            case TPixelFormat::pf1bit:
+                if (format == ie1g) std::memcpy(out, in, bytes);
+                else for (int32_t x = 0; x < w; ++x) out[x] = GetBit(in, x) ? 1 : 0;
+                break;
+            case TPixelFormat::pf4bit:
+                for (int32_t x = 0; x < w; ++x)
+                    out[x] = static_cast<uint8_t>((x & 1) ? in[x >> 1] & 15 : in[x >> 1] >> 4);
+                break;
+            case TPixelFormat::pf15bit:
+            case TPixelFormat::pf16bit:
+                for (int32_t x = 0; x < w; ++x) {
+                    const uint16_t v = Word(in + 2 * x);
+                    TRGB c = vcl == TPixelFormat::pf15bit
+                                 ? IECreateRGB(static_cast<uint8_t>(((v >> 10) & 31) << 3),
+                                               static_cast<uint8_t>(((v >> 5) & 31) << 3), static_cast<uint8_t>((v & 31) << 3))
+                                 : IECreateRGB(static_cast<uint8_t>((v >> 11) << 3), static_cast<uint8_t>(((v >> 5) & 63) << 2),
+                                               static_cast<uint8_t>((v & 31) << 3));
+                    std::memcpy(out + 3 * x, &c, 3);
+                }
+                break;
+            default: std::memcpy(out, in, bytes); break;
+        }
+    }
+    UnmapAllRows();
+    fullOpacity_ = false;
+}
+
+void TIEBitmap::CopyFromTIEMask(TIEMask* mask) {
+    if (!mask) {
+        Fill(255.0);
+        return;
+    }
+    const int32_t bits = mask->BitsPerPixel();
+    if (bits != 1 && bits != 8) return;
+    if (!Allocate(mask->Width(), mask->Height(), bits == 1 ? ie1g : ie8g)) return;
+    const auto bytes = static_cast<size_t>(std::min(rowLen_, mask->RowLen()));
+    for (int32_t y = 0; y < height_; ++y) std::memcpy(GetScanline(y), mask->GetScanline(y), bytes);
+    UnmapAllRows();
+    fullOpacity_ = mask->Full();
+}
+
+void TIEBitmap::CopyFromDibBitmap(TIEDibbitmap* dib) {
+    if (!dib || !dib->Bits) return;
+    const TIEPixelFormat format = dib->BitCount == 1 ? ie1g : dib->BitCount == 8 ? ie8g : ie24RGB;
+    if (dib->BitCount != 1 && dib->BitCount != 8 && dib->BitCount != 24) return;
+    if (location_ == ieTBitmap) {
+        if (format == ie8g) return;  // the toolkit side takes 1 and 24 bits only
+        if (!vclBitmap_) {
+            ownedVclBitmap_ = std::make_unique<TBitmap>();
+            vclBitmap_ = ownedVclBitmap_.get();
+            vclBitmapBorrowed_ = false;
+        }
+        vclBitmap_->SetSize(1, 1);
+        vclBitmap_->SetPixelFormat(format == ie1g ? TPixelFormat::pf1bit : TPixelFormat::pf24bit);
+        vclBitmap_->SetSize(dib->Width, dib->Height);
+        width_ = dib->Width;
+        height_ = dib->Height;
+        pixelFormat_ = format;
+        RefreshFormatInfo();
+        BuildRowCache();
+    } else if (!Allocate(dib->Width, dib->Height, format)) {
+        return;
+    }
+    const auto bytes = static_cast<size_t>(std::min(rowLen_, dib->RowLen));
+    for (int32_t y = 0; y < height_; ++y) std::memcpy(GetScanline(y), dib->GetScanline(y), bytes);
+    UnmapAllRows();
+}
+
+void IECopyBitmapToMask(TIEBitmap& bitmap, TIEMask& mask) {
+    const TIEPixelFormat format = bitmap.GetPixelFormat();
+    const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+    if (format == ie1g || format == ie8g) {
+        mask.AllocateBits(w, h, format == ie1g ? 1 : 8);
+        const auto bytes = static_cast<size_t>(std::min(bitmap.GetRowLen(), mask.RowLen()));
+        for (int32_t y = 0; y < h; ++y) std::memcpy(mask.GetScanline(y), bitmap.GetScanline(y), bytes);
+        mask.SetFull(bitmap.FullOpacity());
+    } else if (format == ie24RGB) {
+        mask.AllocateBits(w, h, 8);
+        for (int32_t y = 0; y < h; ++y) {
+            const uint8_t* in = bitmap.GetScanline(y);
+            uint8_t* out = mask.GetScanline(y);
+            for (int32_t x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(Gray8(TRGB{in[3 * x], in[3 * x + 1], in[3 * x + 2]}) / 4);
+        }
+    } else {
+        return;
+    }
+    bitmap.UnmapAllRows();
+}
+
+// ---------------------------------------------------------------- scans
+
+void IEUpdateAlphaFullFlag(TIEBitmap& bitmap) {
+    const auto bytes = static_cast<size_t>(IEBitmapRowLen(bitmap.GetWidth(), bitmap.GetBitCount(), 8));
+    bool full = true;
+    for (int32_t y = 0; full && y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        full = std::all_of(row, row + bytes, [](uint8_t b) { return b == 255; });
+    }
+    bitmap.UnmapAllRows();
+    bitmap.SetFullOpacity(full);
+}
+
+bool IEIsBitmapZero(TIEBitmap& bitmap) {
+    const auto bytes = static_cast<size_t>(bitmap.GetRowLen());
+    bool zero = true;
+    for (int32_t y = 0; zero && y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        zero = std::all_of(row, row + bytes, [](uint8_t b) { return b == 0; });
+    }
+    bitmap.UnmapAllRows();
+    return zero;
+}
+
+bool IEIsGrayBitmap(TIEBitmap& bitmap) {
+    const TIEPixelFormat format = bitmap.GetPixelFormat();
+    if (format == ie8p) {
+        for (int32_t i = 0; i < bitmap.GetPaletteLen(); ++i) {
+            TRGB c = bitmap.GetPaletteColor(i);
+            if (c.r != c.g || c.g != c.b) return false;
+        }
+        return true;
+    }
+    if (format != ie24RGB && format != ieRGB48) return true;
+    const int32_t w = bitmap.GetWidth();
+    bool gray = true;
+    for (int32_t y = 0; gray && y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        for (int32_t x = 0; gray && x < w; ++x) {
+            if (format == ie24RGB) {
+                const uint8_t* p = row + 3 * x;
+                gray = p[0] == p[1] && p[1] == p[2];
+            } else {
+                const uint8_t* p = row + 6 * x;
+                gray = Word(p) == Word(p + 2) && Word(p + 2) == Word(p + 4);
+            }
+        }
+    }
+    bitmap.UnmapAllRows();
+    return gray;
 }

@@ -1,5 +1,6 @@
 #include "imaging/core/ie_resample.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -364,6 +365,130 @@ void Project1Bit(TIEBitmap& src, TIEBitmap& dst, bool whiteOnBlack) {
             nullptr);
 }
 
+// ---------------------------------------------------------------- area-weighted interpolation
+
+double CubicInterpolate(double a, double b, double c, double d, double t, double low, double high) {
+    auto w1 = [](double x) { return x * x * x - 2 * x * x + 1; };
+    auto w2 = [](double x) { return -x * x * x + 5 * x * x - 8 * x + 4; };
+    double v = a * w2(std::fabs(t + 1)) + b * w1(std::fabs(t)) + c * w1(std::fabs(t - 1)) + d * w2(std::fabs(t - 2));
+    return std::clamp(v, low, high);
+}
+
+// One piece of the walk along an axis: its length, whether it ends at a
+// destination edge, the fraction within the source pixel at its far end, and
+// that source pixel.
+struct Segment {
+    double length;
+    bool endsAtDestination;
+    double fraction;
+    int32_t pixel;
+};
+
+std::vector<Segment> Segments(int32_t srcSize, int32_t dstSize) {
+    const double ratio = static_cast<double>(srcSize) / dstSize;
+    std::vector<Segment> segments;
+    segments.reserve(static_cast<size_t>(srcSize + dstSize) + 2);
+    double pos = 0;
+    int32_t pixel = 0, done = 0;
+    while (done < dstSize) {
+        const double sourceEdge = pixel + 1.0, destEdge = ratio * (done + 1);
+        if (sourceEdge + 0.0001 >= destEdge) {
+            segments.push_back({destEdge - pos, true, destEdge - pixel, pixel});
+            pos = destEdge;
+            ++done;
+        } else {
+            segments.push_back({sourceEdge - pos, false, 1.0, pixel});
+            pos = sourceEdge;
+            ++pixel;
+        }
+    }
+    return segments;
+}
+
+// T is the channel type (8 or 16 bits), C the channels per pixel.
+template <typename T, int C>
+void AreaInterp(TIEBitmap& src, TIEBitmap& dst, bool bicubic, Progress* progress) {
+    const int32_t sw = src.GetWidth(), sh = src.GetHeight(), dw = dst.GetWidth(), dh = dst.GetHeight();
+    const double xr = static_cast<double>(sw) / dw, yr = static_cast<double>(sh) / dh;
+    const int mode = xr < 1 ? (yr < 1 ? 0 : 1) : (yr < 1 ? 2 : 3);
+    const double high = sizeof(T) == 1 ? 255.0 : 65535.0;
+    const std::vector<Segment> columns = Segments(sw, dw), rows = Segments(sh, dh);
+    // A window of four source rows, each slot tagged with its row.
+    std::vector<T> window[4];
+    int32_t tags[4] = {-1, -1, -1, -1};
+    auto row = [&](int32_t y) -> const T* {
+        y = IEClamp(y, 0, sh - 1);
+        const int slot = y & 3;
+        if (tags[slot] != y) {
+            window[slot].resize(static_cast<size_t>(sw) * C);
+            std::memcpy(window[slot].data(), src.GetScanline(y), static_cast<size_t>(sw) * C * sizeof(T));
+            tags[slot] = y;
+        }
+        return window[slot].data();
+    };
+    auto v = [&](const T* line, int32_t x, int k) -> double { return line[static_cast<size_t>(IEClamp(x, 0, sw - 1)) * C + k]; };
+    std::vector<double> sums(static_cast<size_t>(dw) * C, 0.0);
+    std::vector<T> out(static_cast<size_t>(dw) * C);
+    const double areaScale = xr * yr;
+    int32_t written = 0;
+    for (const Segment& vertical : rows) {
+        const int32_t y = vertical.pixel;
+        const double f = vertical.endsAtDestination ? vertical.fraction : 1.0;
+        const T* lines[4] = {row(y - 1), row(y), row(y + 1), row(y + 2)};
+        int32_t column = 0;
+        for (const Segment& horizontal : columns) {
+            const double area = horizontal.length * vertical.length;
+            const int32_t x = horizontal.pixel;
+            const double kf = horizontal.endsAtDestination ? horizontal.fraction : 1.0;
+            if (area != 0 && column < dw) {
+                for (int k = 0; k < C; ++k) {
+                    double sample;
+                    if (!bicubic) {
+                        switch (mode) {
+                            case 0:
+                                sample = (1 - f) * ((1 - kf) * v(lines[1], x, k) + kf * v(lines[1], x + 1, k)) +
+                                         f * ((1 - kf) * v(lines[2], x, k) + kf * v(lines[2], x + 1, k));
+                                break;
+                            case 1: sample = (1 - kf) * v(lines[1], x, k) + kf * v(lines[1], x + 1, k); break;
+                            case 2: sample = (1 - f) * v(lines[1], x, k) + f * v(lines[2], x, k); break;
+                            default: sample = v(lines[1], x, k); break;
+                        }
+                    } else {
+                        auto along = [&](const T* line) {
+                            return CubicInterpolate(v(line, x - 1, k), v(line, x, k), v(line, x + 1, k), v(line, x + 2, k), kf, 0,
+                                                    high);
+                        };
+                        switch (mode) {
+                            case 0: {
+                                double r[4];
+                                for (int i = 0; i < 4; ++i) r[i] = static_cast<double>(Trunc(along(lines[i])));
+                                sample = CubicInterpolate(r[0], r[1], r[2], r[3], f, 0, high);
+                                break;
+                            }
+                            case 1: sample = along(lines[1]); break;
+                            case 2:
+                                sample = CubicInterpolate(v(lines[0], x, k), v(lines[1], x, k), v(lines[2], x, k), v(lines[3], x, k), f,
+                                                          0, high);
+                                break;
+                            default: sample = v(lines[1], x, k); break;
+                        }
+                    }
+                    sums[static_cast<size_t>(column) * C + k] += area * sample;
+                }
+            }
+            if (horizontal.endsAtDestination) ++column;
+        }
+        if (vertical.endsAtDestination && written < dh) {
+            for (size_t i = 0; i < sums.size(); ++i)
+                out[i] = static_cast<T>(std::clamp<int64_t>(Trunc(sums[i] / areaScale), 0, static_cast<int64_t>(high)));
+            std::memcpy(dst.GetScanline(written), out.data(), out.size() * sizeof(T));
+            std::fill(sums.begin(), sums.end(), 0.0);
+            ++written;
+            if (progress) progress->Report(static_cast<int>(Trunc(static_cast<double>(written) / dh * 100)), false);
+        }
+    }
+}
+
 bool IsKernelFilter(TResampleFilter filter) { return filter >= rfTriangle && filter <= rfLinear; }
 
 // Formats without a routine of their own: resampled as a 24-bit copy, then
@@ -500,15 +625,22 @@ void IEResampleFiltered(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter, 
     if (format == ie24RGB) {
         AccessScope access(src, dst);
         switch (filter) {
-            case rfFastLinear:
+            case rfFastLinear: FastLinearBytes<3>(src, dst, &progress); break;
             case rfBilinear:
-            case rfBicubic: FastLinearBytes<3>(src, dst, &progress); break;
+            case rfBicubic: AreaInterp<uint8_t, 3>(src, dst, filter == rfBicubic, &progress); break;
             case rfProjectBW: Project24(src, dst, false, &progress); break;
             case rfProjectWB: Project24(src, dst, true, &progress); break;
             default:
                 if (IsKernelFilter(filter)) Filtered24(src, dst, filter, &progress);
                 break;
         }
+    } else if ((filter == rfBilinear || filter == rfBicubic) && dst.GetPixelFormat() == format &&
+               (format == ie8g || format == ie16g || format == ieRGB48)) {
+        AccessScope access(src, dst);
+        const bool bicubic = filter == rfBicubic;
+        if (format == ie8g) AreaInterp<uint8_t, 1>(src, dst, bicubic, &progress);
+        else if (format == ie16g) AreaInterp<uint16_t, 1>(src, dst, bicubic, &progress);
+        else AreaInterp<uint16_t, 3>(src, dst, bicubic, &progress);
     } else if (format == ie8g && filter != rfProjectBW && filter != rfProjectWB && filter != rfNone) {
         IEResampleGray8(src, dst, filter);
     } else if (format != ienull && filter != rfNone && dst.GetPixelFormat() == format) {

@@ -274,3 +274,30 @@ TEST(ResampleToolsTest, LanczosDownscaleFollowsImageMagick) {
     RecordProperty("error", std::to_string(error));
     EXPECT_LT(error, 2.0);
 }
+
+TEST(ResampleTest, AreaInterpolationAveragesWhenReducingAndKeepsTheSameSize) {
+    for (TIEPixelFormat format : {ie24RGB, ie8g, ie16g, ieRGB48}) {
+        for (TResampleFilter filter : {rfBilinear, rfBicubic}) {
+            SCOPED_TRACE(testing::Message() << int(format) << " " << int(filter));
+            TIEBitmap source(6, 4, format);
+            for (int32_t y = 0; y < 4; ++y)
+                for (int32_t x = 0; x < 6; ++x) source.FillRect(x, y, x, y, (x + 6 * y) * 10 * 0x010101);
+            TIEBitmap same(6, 4, format);
+            IEResample(source, same, filter, TIEProgressEvent(), nullptr);
+            for (int32_t y = 0; y < 4; ++y)
+                for (int32_t x = 0; x < 6; ++x) ASSERT_EQ(same.GetPixelRGB(x, y), source.GetPixelRGB(x, y));
+            // Halving: each pixel is the mean of its 2 x 2 block.
+            TIEBitmap half(3, 2, format);
+            IEResample(source, half, filter, TIEProgressEvent(), nullptr);
+            const int expected = ((0 + 1 + 6 + 7) * 10) / 4;
+            if (format == ie8g || format == ie24RGB) EXPECT_EQ(half.GetPixelRGB(0, 0).g, expected);
+            else EXPECT_NEAR(half.GetPixelRGB(0, 0).g, expected, 1);
+            // Enlarging samples at each piece's far end, between neighbours.
+            TIEBitmap large(12, 8, format);
+            IEResample(source, large, filter, TIEProgressEvent(), nullptr);
+            EXPECT_GT(large.GetPixelRGB(0, 0).g, source.GetPixelRGB(0, 0).g);
+            EXPECT_LE(large.GetPixelRGB(0, 0).g, source.GetPixelRGB(1, 1).g);
+            EXPECT_LE(large.GetPixelRGB(11, 7).g, source.GetPixelRGB(5, 3).g);
+        }
+    }
+}

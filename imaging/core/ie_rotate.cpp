@@ -171,23 +171,62 @@ void TrimBorder(Raster& r) {
     r = std::move(trimmed);
 }
 
-// Bilinear (mode 1) or bicubic (mode 2) inverse mapping over C bytes.
-Raster AntialiasRotate(Raster& src, const uint8_t* background, uint8_t mode, double angle, void* sender,
-                       const TIEProgressEvent& onProgress) {
+// The rows of a bitmap to read from: its own rows where they stay put, a
+// copy where they live in a temporary file.
+struct SourceRows {
+    int32_t w = 0, h = 0, c = 1;
+    std::vector<const uint8_t*> rows;
+    Raster copy;
+    explicit SourceRows(TIEBitmap& bitmap) : w(bitmap.GetWidth()), h(bitmap.GetHeight()), c(bitmap.GetBitCount() / 8) {
+        rows.resize(static_cast<size_t>(h));
+        if (bitmap.GetLocation() == ieFile) {
+            copy = Load(bitmap);
+            for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = copy.Row(y);
+        } else {
+            for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = bitmap.GetScanline(y);
+        }
+    }
+};
+
+// The bitmap takes the result's pixels: moved where it owns its storage,
+// copied into a toolkit bitmap or an alpha channel, which must stay what
+// they are.
+void TakeResult(TIEBitmap& result, TIEBitmap& bitmap) {
+    if (bitmap.GetLocation() == ieTBitmap || bitmap.IsAlpha()) {
+        bitmap.Assign(result);
+    } else {
+        result.MoveContentTo(bitmap);
+    }
+    bitmap.SetFullOpacity(false);
+}
+
+// Bilinear (mode 1) or bicubic (mode 2) inverse mapping over C bytes. The
+// source is seen with a 3-pixel background border on every side, and the
+// same border is left out of the result, as if it had been added and
+// trimmed.
+void AntialiasRotate(TIEBitmap& bitmap, const uint8_t* background, uint8_t mode, double angle, void* sender,
+                     const TIEProgressEvent& onProgress) {
+    SourceRows src(bitmap);
+    const int32_t c = src.c, bw = src.w + 6, bh = src.h + 6;
     const double theta = angle * std::numbers::pi / 180;
     const double cs = std::cos(theta), sn = std::sin(theta);
-    const auto nw = static_cast<int32_t>(RoundHalfEven(std::fabs(cs) * (src.w - 1) + std::fabs(sn) * (src.h - 1)));
-    const auto nh = static_cast<int32_t>(RoundHalfEven(std::fabs(sn) * (src.w - 1) + std::fabs(cs) * (src.h - 1)));
-    Raster dst(std::max(nw, 1), std::max(nh, 1), src.c);
-    const double scx = (src.w - 1) / 2.0, scy = (src.h - 1) / 2.0, dcx = (dst.w - 1) / 2.0, dcy = (dst.h - 1) / 2.0;
-    const int32_t c = src.c;
+    const auto nw = std::max<int32_t>(static_cast<int32_t>(RoundHalfEven(std::fabs(cs) * (bw - 1) + std::fabs(sn) * (bh - 1))), 1);
+    const auto nh = std::max<int32_t>(static_cast<int32_t>(RoundHalfEven(std::fabs(sn) * (bw - 1) + std::fabs(cs) * (bh - 1))), 1);
+    const double scx = (bw - 1) / 2.0, scy = (bh - 1) / 2.0, dcx = (nw - 1) / 2.0, dcy = (nh - 1) / 2.0;
     auto pixel = [&](int32_t x, int32_t y) -> const uint8_t* {
-        return x < 0 || y < 0 || x >= src.w || y >= src.h ? background : src.At(x, y);
+        x -= 3;
+        y -= 3;
+        return x < 0 || y < 0 || x >= src.w || y >= src.h ? background : src.rows[static_cast<size_t>(y)] + static_cast<size_t>(x) * c;
     };
-    std::vector<double> colCos(static_cast<size_t>(dst.w)), colSin(static_cast<size_t>(dst.w));
-    for (int32_t i = 0; i < dst.w; ++i) {
-        colCos[static_cast<size_t>(i)] = (i - dcx) * cs;
-        colSin[static_cast<size_t>(i)] = (i - dcx) * sn;
+    const int32_t ow = std::max(nw - 6, 1), oh = std::max(nh - 6, 1);
+    TIEBitmap result;
+    result.MemoryThreshold = bitmap.MemoryThreshold;
+    if (!result.Allocate(ow, oh, bitmap.GetPixelFormat())) return;
+    for (int32_t i = 0; i < bitmap.GetPaletteLen(); ++i) result.SetPaletteColor(i, bitmap.GetPaletteColor(i));
+    std::vector<double> colCos(static_cast<size_t>(ow)), colSin(static_cast<size_t>(ow));
+    for (int32_t i = 0; i < ow; ++i) {
+        colCos[static_cast<size_t>(i)] = (i + 3 - dcx) * cs;
+        colSin[static_cast<size_t>(i)] = (i + 3 - dcx) * sn;
     }
     auto cubic = [](double u, double w[4]) {
         w[0] = -u * (1 - u) * (1 - u);
@@ -195,49 +234,61 @@ Raster AntialiasRotate(Raster& src, const uint8_t* background, uint8_t mode, dou
         w[2] = u * (1 + u - u * u);
         w[3] = u * u * (u - 1);
     };
-    for (int32_t r = 0; r < dst.h; ++r) {
-        for (int32_t i = 0; i < dst.w; ++i) {
-            const double sx = scx + colCos[static_cast<size_t>(i)] - (r - dcy) * sn;
-            const double sy = scy + colSin[static_cast<size_t>(i)] + (r - dcy) * cs;
-            uint8_t* out = dst.At(i, r);
-            const auto tx = static_cast<int32_t>(Trunc(sx)), ty = static_cast<int32_t>(Trunc(sy));
+    for (int32_t r = 0; r < oh; ++r) {
+        const double rowSin = (r + 3 - dcy) * sn, rowCos = (r + 3 - dcy) * cs;
+        uint8_t* line = result.GetScanline(r);
+        for (int32_t i = 0; i < ow; ++i) {
+            const double sx = scx + colCos[static_cast<size_t>(i)] - rowSin;
+            const double sy = scy + colSin[static_cast<size_t>(i)] + rowCos;
+            uint8_t* out = line + static_cast<size_t>(i) * c;
+            const auto tx = static_cast<int32_t>(sx), ty = static_cast<int32_t>(sy);
             if (mode == 2) {
                 double wx[4], wy[4];
                 cubic(sx - tx, wx);
                 cubic(sy - ty, wy);
+                const uint8_t* p[4][4];
+                for (int32_t m = 0; m < 4; ++m)
+                    for (int32_t n = 0; n < 4; ++n) p[m][n] = pixel(tx - 1 + n, ty - 1 + m);
                 for (int32_t k = 0; k < c; ++k) {
                     double sum = 0;
-                    for (int32_t m = 0; m < 4; ++m) {
-                        double line = 0;
-                        for (int32_t n = 0; n < 4; ++n) line += wx[n] * pixel(tx - 1 + n, ty - 1 + m)[k];
-                        sum += wy[m] * line;
-                    }
-                    out[k] = static_cast<uint8_t>(std::min<int64_t>(std::llabs(Trunc(sum)), 255));
+                    for (int32_t m = 0; m < 4; ++m)
+                        sum += wy[m] * (wx[0] * p[m][0][k] + wx[1] * p[m][1][k] + wx[2] * p[m][2][k] + wx[3] * p[m][3][k]);
+                    out[k] = static_cast<uint8_t>(std::min<int64_t>(std::llabs(static_cast<int64_t>(sum)), 255));
                 }
             } else {
                 const double fx = sx - std::floor(sx), fy = sy - std::floor(sy);
-                const uint8_t *a = pixel(tx, ty), *b = pixel(tx + 1, ty), *cc = pixel(tx, ty + 1), *d = pixel(tx + 1, ty + 1);
+                const uint8_t *a, *b, *cc, *d;
+                if (tx >= 3 && ty >= 3 && tx + 1 < src.w + 3 && ty + 1 < src.h + 3) {
+                    // All four inside: no border checks.
+                    a = src.rows[static_cast<size_t>(ty - 3)] + static_cast<size_t>(tx - 3) * c;
+                    b = a + c;
+                    cc = src.rows[static_cast<size_t>(ty - 2)] + static_cast<size_t>(tx - 3) * c;
+                    d = cc + c;
+                } else {
+                    a = pixel(tx, ty);
+                    b = pixel(tx + 1, ty);
+                    cc = pixel(tx, ty + 1);
+                    d = pixel(tx + 1, ty + 1);
+                }
                 for (int32_t k = 0; k < c; ++k) {
                     const double top = a[k] + (b[k] - a[k]) * fx, bottom = cc[k] + (d[k] - cc[k]) * fx;
-                    out[k] = static_cast<uint8_t>(Trunc(top + (bottom - top) * fy));
+                    out[k] = static_cast<uint8_t>(static_cast<int64_t>(top + (bottom - top) * fy));
                 }
             }
         }
-        if (onProgress) onProgress(sender, static_cast<int>(Trunc(r * 100.0 / dst.h)));
+        if (onProgress) onProgress(sender, static_cast<int>(Trunc((r + 3) * 100.0 / nh)));
     }
-    return dst;
+    result.UnmapAllRows();
+    bitmap.UnmapAllRows();
+    TakeResult(result, bitmap);
 }
 
-void AntialiasInPlace(TIEBitmap& bitmap, double fill, const uint8_t* background, uint8_t mode, double angle,
-                      void* sender, const TIEProgressEvent& onProgress) {
+void AntialiasInPlace(TIEBitmap& bitmap, const uint8_t* background, uint8_t mode, double angle, void* sender,
+                      const TIEProgressEvent& onProgress) {
     // Mode 0 belongs to the shears, and modes past bicubic are unknown: both
     // sample bilinearly rather than leave the turned image unwritten.
     if (mode != 1 && mode != 2) mode = 1;
-    AddBorder(bitmap, fill);
-    Raster src = Load(bitmap);
-    Raster dst = AntialiasRotate(src, background, mode, angle, sender, onProgress);
-    TrimBorder(dst);
-    Store(dst, bitmap);
+    AntialiasRotate(bitmap, background, mode, angle, sender, onProgress);
 }
 
 void NearestGeneral(Raster& src, Raster& dst, const uint8_t* background, double angle) {
@@ -327,12 +378,12 @@ void IERotateAntialias24(TIEBitmap& bitmap, TColor background, uint8_t mode, voi
     if (bitmap.GetPixelFormat() != ie24RGB || bitmap.IsEmpty()) return;
     const TRGB bg = IEColorToRGB(background);
     const uint8_t pixel[3] = {bg.b, bg.g, bg.r};
-    AntialiasInPlace(bitmap, static_cast<double>(background), pixel, mode, angle, sender, onProgress);
+    AntialiasInPlace(bitmap, pixel, mode, angle, sender, onProgress);
 }
 
 void IERotateAntialias8(TIEBitmap& bitmap, uint8_t background, uint8_t mode, double angle) {
     if (bitmap.GetBitCount() != 8 || bitmap.IsEmpty()) return;
-    AntialiasInPlace(bitmap, background, &background, mode, angle, nullptr, TIEProgressEvent());
+    AntialiasInPlace(bitmap, &background, mode, angle, nullptr, TIEProgressEvent());
 }
 
 void IERotateNearest(TIEBitmap& bitmap, double background, void* sender, const TIEProgressEvent& onProgress,

@@ -242,6 +242,8 @@ private:
 };
 
 int32_t IEBitmapRowLen(int32_t width, int32_t bitsPerPixel, int32_t alignment);
+// The colour of pixel x of a bitmap's row, as GetPixelRGB reads it.
+TRGB IERowPixelRGB(TIEBitmap& bitmap, const uint8_t* row, int32_t x);
 // FullOpacity := every pixel byte of every row is 255.
 void IEUpdateAlphaFullFlag(TIEBitmap& bitmap);
 // Every byte of every row, padding included, is 0.

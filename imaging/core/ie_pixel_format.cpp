@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_color_reduce.h"
 #include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_mask.h"
@@ -64,32 +65,6 @@ bool NeedsVia24(TIEPixelFormat source, TIEPixelFormat target) {
     }
 }
 
-// The colour of pixel x of a row in the given format.
-TRGB RowPixelRGB(TIEBitmap& bitmap, const uint8_t* row, int32_t x) {
-    switch (bitmap.GetPixelFormat()) {
-        case ie1g: return GetBit(row, x) ? TRGB{255, 255, 255} : TRGB{};
-        case ie8p: return bitmap.GetPaletteColor(row[x]);
-        case ie8g: return TRGB{row[x], row[x], row[x]};
-        case ie16g: {
-            auto v = static_cast<uint8_t>(Word(row + 2 * x) >> 8);
-            return TRGB{v, v, v};
-        }
-        case ie24RGB: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
-        case ie32RGB: return TRGB{row[4 * x], row[4 * x + 1], row[4 * x + 2]};
-        case ie32f: {
-            uint8_t v = TruncByte(Float(row + 4 * x) * 255.0);
-            return TRGB{v, v, v};
-        }
-        case ieCMYK: return IECMYKToRGB(row + 4 * x);
-        case ieRGB48: {
-            const uint8_t* p = row + 6 * x;
-            return IECreateRGB(p[1], p[3], p[5]);
-        }
-        case ieCIELab: return IECIELab2RGB(row + 3 * x);
-        default: return TRGB{};
-    }
-}
-
 // The 0 .. 63 level an ordered dither compares with the matrix.
 int32_t DitherLevel(TIEBitmap& source, const uint8_t* row, int32_t x) {
     switch (source.GetPixelFormat()) {
@@ -100,28 +75,8 @@ int32_t DitherLevel(TIEBitmap& source, const uint8_t* row, int32_t x) {
             const uint8_t* p = row + 6 * x;
             return ((p[1]) * IEGrayWeights[0] + (p[3]) * IEGrayWeights[1] + (p[5]) * IEGrayWeights[2]) / 100 / 4;
         }
-        default: return Gray8(RowPixelRGB(source, row, x)) / 4;
+        default: return Gray8(IERowPixelRGB(source, row, x)) / 4;
     }
-}
-
-// Gray of the average colour: row averages summed, then divided by height.
-int32_t AverageGray(TIEBitmap& source) {
-    int64_t sum[3] = {0, 0, 0};
-    const int32_t width = source.GetWidth();
-    for (int32_t y = 0; y < source.GetHeight(); ++y) {
-        const uint8_t* row = source.GetScanline(y);
-        int64_t rowSum[3] = {0, 0, 0};
-        for (int32_t x = 0; x < width; ++x) {
-            TRGB c = RowPixelRGB(source, row, x);
-            rowSum[0] += c.r;
-            rowSum[1] += c.g;
-            rowSum[2] += c.b;
-        }
-        for (int i = 0; i < 3; ++i) sum[i] += rowSum[i] / width;
-    }
-    source.UnmapAllRows();
-    const int64_t h = source.GetHeight();
-    return static_cast<int32_t>(((sum[0] / h) * 21 + (sum[1] / h) * 71 + (sum[2] / h) * 8) / 100);
 }
 
 void SetGrayRamp(TIEBitmap& bitmap) {
@@ -158,6 +113,31 @@ void PutFromRGB(TIEPixelFormat target, uint8_t* row, int32_t x, TRGB c) {
 }
 
 }  // namespace
+
+TRGB IERowPixelRGB(TIEBitmap& bitmap, const uint8_t* row, int32_t x) {
+    switch (bitmap.GetPixelFormat()) {
+        case ie1g: return GetBit(row, x) ? TRGB{255, 255, 255} : TRGB{};
+        case ie8p: return bitmap.GetPaletteColor(row[x]);
+        case ie8g: return TRGB{row[x], row[x], row[x]};
+        case ie16g: {
+            auto v = static_cast<uint8_t>(Word(row + 2 * x) >> 8);
+            return TRGB{v, v, v};
+        }
+        case ie24RGB: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+        case ie32RGB: return TRGB{row[4 * x], row[4 * x + 1], row[4 * x + 2]};
+        case ie32f: {
+            uint8_t v = TruncByte(Float(row + 4 * x) * 255.0);
+            return TRGB{v, v, v};
+        }
+        case ieCMYK: return IECMYKToRGB(row + 4 * x);
+        case ieRGB48: {
+            const uint8_t* p = row + 6 * x;
+            return IECreateRGB(p[1], p[3], p[5]);
+        }
+        case ieCIELab: return IECIELab2RGB(row + 3 * x);
+        default: return TRGB{};
+    }
+}
 
 void TIEBitmap::SetPixelFormat(TIEPixelFormat format) {
     if (format != GetPixelFormat()) ConvertToPixelFormat(format);
@@ -216,12 +196,8 @@ void TIEBitmap::CopyAndConvertFormat(TIEBitmap& source) {
         const TIEPixelFormat from = source.pixelFormat_;
         if (target == ie1g) {
             if (BilevelMethod == 1) {
-                const int32_t threshold = AverageGray(source);
-                for (int32_t y = 0; y < height_; ++y) {
-                    const uint8_t* in = source.GetScanline(y);
-                    uint8_t* out = GetScanline(y);
-                    for (int32_t x = 0; x < width_; ++x) SetBit(out, x, Gray8(RowPixelRGB(source, in, x)) >= threshold);
-                }
+                TIEProgressRec progress;
+                IEThresholdToBW(source, *this, -1, progress);
             } else if (BilevelMethod == 0) {
                 for (int32_t y = 0; y < height_; ++y) {
                     const uint8_t* in = source.GetScanline(y);
@@ -334,7 +310,7 @@ void TIEBitmap::ConvertRow(TIEBitmap& source, const uint8_t* in, uint8_t* out) {
             }
             default: {
                 // ie8p, ie24RGB, ie32RGB, ieCMYK, ieCIELab: through the colour.
-                TRGB c = RowPixelRGB(source, in, x);
+                TRGB c = IERowPixelRGB(source, in, x);
                 if (from == ie8p && target == ie16g)
                     PutWord(out + 2 * x, Gray16(c));
                 else
@@ -483,7 +459,7 @@ void TIEBitmap::ResizeFillGrown(int32_t ow, int32_t oh, double fill, uint8_t ha,
 
 TRGB TIEBitmap::GetPixelRGB(int32_t x, int32_t y) {
     if (pixelFormat_ == ienull) return TRGB{};
-    TRGB c = RowPixelRGB(*this, GetScanline(y), x);
+    TRGB c = IERowPixelRGB(*this, GetScanline(y), x);
     UnmapAllRows();
     return c;
 }

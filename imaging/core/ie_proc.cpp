@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "imaging/core/ie_color_reduce.h"
+#include "imaging/core/ie_effects.h"
 #include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_rotate.h"
@@ -389,4 +391,145 @@ void TVidurErProc::Rotate(double angle, bool antiAlias, uint8_t antialiasMode, T
     }
     Update();
     DoFinishWork();
+}
+
+// ---------------------------------------------------------------- area operations
+
+bool TVidurErProc::BeginImageProcessing(const TIEPixelFormatSet& allowed, const std::string& caption, int32_t& x1,
+                                        int32_t& y1, int32_t& x2, int32_t& y2, TIEBitmap*& processBitmap,
+                                        TIEMask*& mask) {
+    // The undo entry holds the image in the format it had before the gate.
+    if (AutoUndo) SaveUndoCaptioned(caption, ieuImage);
+    if (!PrepareBitmap(allowed)) return false;
+    const TPoint* polygon;
+    int32_t polygonCount;
+    GetSelectionArea(x1, y1, x2, y2, mask, polygon, polygonCount);
+    if (!mask || mask->IsEmpty()) {
+        processBitmap = bitmap_;
+        return true;
+    }
+    areaCopy_ = std::make_unique<TIEBitmap>(mask->X2 - mask->X1 + 1, mask->Y2 - mask->Y1 + 1, bitmap_->GetPixelFormat());
+    for (int32_t i = 0; i < bitmap_->GetPaletteLen(); ++i) areaCopy_->SetPaletteColor(i, bitmap_->GetPaletteColor(i));
+    bitmap_->CopyRectTo(*areaCopy_, mask->X1, mask->Y1, 0, 0, areaCopy_->GetWidth(), areaCopy_->GetHeight());
+    processBitmap = areaCopy_.get();
+    x1 = y1 = 0;
+    x2 = areaCopy_->GetWidth();
+    y2 = areaCopy_->GetHeight();
+    return true;
+}
+
+void TVidurErProc::EndImageProcessing(TIEBitmap* processBitmap, TIEMask* mask) {
+    if (processBitmap && processBitmap == areaCopy_.get() && mask) {
+        mask->CopyBitmap(*bitmap_, *areaCopy_, false, true, false);
+        if (areaCopy_->GetHasAlphaChannel() && !areaCopy_->GetAlphaChannel()->FullOpacity()) {
+            mask->CopyBitmap(*bitmap_->GetAlphaChannel(), *areaCopy_->GetAlphaChannel(), false, true, false);
+            bitmap_->GetAlphaChannel()->SetFullOpacity(false);
+        }
+    }
+    areaCopy_.reset();
+    Update();
+}
+
+void TVidurErProc::ConvertToGray() {
+    int32_t x1, y1, x2, y2;
+    TIEBitmap* target;
+    TIEMask* mask;
+    if (!BeginImageProcessing({}, "ConvertToGray", x1, y1, x2, y2, target, mask)) return;
+    IEConvertToGray24(*target, x1, y1, x2, y2, this, OnProgress);
+    EndImageProcessing(target, mask);
+    DoFinishWork();
+}
+
+void TVidurErProc::Fill(TRGB color) {
+    int32_t x1, y1, x2, y2;
+    TIEBitmap* target;
+    TIEMask* mask;
+    if (!BeginImageProcessing({}, "Fill", x1, y1, x2, y2, target, mask)) return;
+    IEFillRectRGB(*target, x1, y1, x2, y2, color, this, OnProgress);
+    EndImageProcessing(target, mask);
+    DoFinishWork();
+}
+
+void TVidurErProc::ConvertTo(int32_t numColors, bool useThreshold) { ConvertToPalette(numColors, nullptr, useThreshold); }
+
+void TVidurErProc::ConvertToPalette(int32_t numColors, TRGB* palette, bool useThreshold) {
+    // ConvertTo has no palette and no zero-colour rule of its own.
+    if (palette && numColors == 0) return;
+    if (!PrepareBitmap({ie24RGB})) return;
+    if (AutoUndo)
+        SaveUndoCaptioned(palette ? std::string("ConvertToPalette") : "ConvertTo " + std::to_string(numColors), ieuImage);
+    TIEProgressRec progress;
+    progress.OnProgress = OnProgress;
+    progress.Sender = this;
+    if (numColors < 3) {
+        if (useThreshold) IEConvertToBWThreshold(*bitmap_, -1, progress);
+        else IEConvertToBWOrdered(*bitmap_, progress);
+        if (palette) {
+            palette[0] = TRGB{0, 0, 0};
+            palette[1] = TRGB{255, 255, 255};
+        }
+    } else if (numColors <= 1024) {
+        IEQuantizeColors(*bitmap_, numColors, palette, this, OnProgress);
+    }
+    Update();
+    DoFinishWork();
+}
+
+void TVidurErProc::Clear() {
+    if (!PrepareBitmap({})) return;
+    if (AutoUndo) SaveUndoCaptioned("Clear", ieuImage);
+    bitmap_->Fill(static_cast<double>(GetBackground()));
+    Update();
+    DoFinishWork();
+}
+
+void TVidurErProc::ImageResize(int32_t newWidth, int32_t newHeight, uint8_t horizAlign, uint8_t vertAlign,
+                               int32_t alphaFill) {
+    if (!PrepareBitmap({}) || newWidth <= 0 || newHeight <= 0) return;
+    if (newWidth == bitmap_->GetWidth() && newHeight == bitmap_->GetHeight()) return;
+    if (AutoUndo)
+        SaveUndoCaptioned("ImageResize " + std::to_string(newWidth) + "," + std::to_string(newHeight), ieuImage);
+    if (bitmap_->GetWidth() < 2 && bitmap_->GetHeight() < 2) Clear();
+    if (alphaFill < 255) bitmap_->GetAlphaChannel();
+    bitmap_->Resize(newWidth, newHeight, static_cast<double>(GetBackground()), alphaFill, horizAlign, vertAlign);
+    Update();
+    DoFinishWork();
+}
+
+void TVidurErProc::Crop(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (!PrepareBitmap({})) return;
+    const int32_t w = bitmap_->GetWidth(), h = bitmap_->GetHeight();
+    if (x1 == 0 && y1 == 0 && x2 == w - 1 && y2 == h - 1) return;
+    // Swapped corners or an all-transparent image (bounds Left = width,
+    // Right = -1) leave nothing to keep: nothing is done rather than a
+    // negative size allocated.
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, w - 1);
+    y2 = std::min(y2, h - 1);
+    if (x2 < x1 || y2 < y1) return;
+    if (AutoUndo) SaveUndoCaptioned("Crop", ieuImage);
+    TIEBitmap part(x2 - x1 + 1, y2 - y1 + 1, bitmap_->GetPixelFormat());
+    for (int32_t i = 0; i < bitmap_->GetPaletteLen(); ++i) part.SetPaletteColor(i, bitmap_->GetPaletteColor(i));
+    bitmap_->CopyRectTo(part, x1, y1, 0, 0, part.GetWidth(), part.GetHeight());
+    std::unique_ptr<TIEBitmap> alpha;
+    if (bitmap_->GetHasAlphaChannel()) {
+        alpha = std::make_unique<TIEBitmap>(part.GetWidth(), part.GetHeight(), ie8g);
+        bitmap_->GetAlphaChannel()->CopyRectTo(*alpha, x1, y1, 0, 0, part.GetWidth(), part.GetHeight());
+    }
+    bitmap_->AssignImage(part);
+    if (alpha) {
+        bitmap_->GetAlphaChannel()->AssignImage(*alpha);
+        IEUpdateAlphaFullFlag(*bitmap_->GetAlphaChannel());
+    }
+    Update();
+    DoFinishWork();
+}
+
+void TVidurErProc::CropTransparentBorder() {
+    if (!PrepareBitmap({})) return;
+    const bool autoUndo = AutoUndo;
+    AutoUndo = false;
+    CropRect(IEGetOpaqueBounds(*bitmap_));
+    AutoUndo = autoUndo;
 }

@@ -89,6 +89,27 @@ public:
     void ResampleTo(TIEBitmap& dest, int32_t newWidth, int32_t newHeight, TResampleFilter filter);
     // Background -1 stands for GetBackground().
     void Rotate(double angle, bool antiAlias, uint8_t antialiasMode, TColor background);
+    // Below 3 colours to 1 bit (threshold or ordered dither), up to 1024 by
+    // quantizing, the image staying 24-bit.
+    void ConvertTo(int32_t numColors, bool useThreshold);
+    // As ConvertTo; palette receives the colours (numColors entries).
+    void ConvertToPalette(int32_t numColors, TRGB* palette, bool useThreshold);
+    void ConvertToGray();
+    // Alignment 0 left/top, 1 centre, 2 right/bottom; alphaFill for new pixels.
+    void ImageResize(int32_t newWidth, int32_t newHeight, uint8_t horizAlign = 0, uint8_t vertAlign = 0,
+                     int32_t alphaFill = 255);
+    void Clear();
+    void Fill(TRGB color);
+    // Inclusive corners.
+    void Crop(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+    void CropRect(const TRect& rect) { Crop(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+    void CropTransparentBorder();
+
+    // The frame of an area operation: undo entry, gate, and the bitmap to
+    // work on (a copy of the selection's box when a view selects).
+    bool BeginImageProcessing(const TIEPixelFormatSet& allowed, const std::string& caption, int32_t& x1, int32_t& y1,
+                              int32_t& x2, int32_t& y2, TIEBitmap*& processBitmap, TIEMask*& mask);
+    void EndImageProcessing(TIEBitmap* processBitmap, TIEMask* mask);
 
 private:
     struct Entry {
@@ -113,4 +134,5 @@ private:
     TBitmap* encapsulated_ = nullptr;
     EntryList undo_;
     EntryList redo_;
+    std::unique_ptr<TIEBitmap> areaCopy_;
 };

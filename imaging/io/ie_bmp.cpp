@@ -216,7 +216,10 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
         progress.Abort();
         return;
     }
-    if (rle && int64_t{info.width} * info.height > available * 255 * 64 + (int64_t{1} << 20)) {
+    // A run of two bytes codes at most 255 pixels; deltas may skip more, but
+    // files that leave most of a large picture unpainted are not worth
+    // memory out of all proportion to their size.
+    if (rle && int64_t{info.width} * info.height > available * 128 + (int64_t{1} << 22)) {
         progress.Abort();
         return;
     }

@@ -208,6 +208,40 @@ void IEUpdateGIFRegistration() {
     }
 }
 
+std::string IEParamsToFormatText(const TIOParamsVals& params) {
+    std::string text;
+    if (const TIEFileFormatInfo* info = IEFileFormatGetInfo(params.FileType)) {
+        std::string extension = ExtensionOf(*info, 0);
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        text = info->FullName + " (" + extension + ")";
+    }
+    // Picks the entry of a table, nothing past its end.
+    auto pick = [](auto& table, int32_t index) -> std::string {
+        return index >= 0 && index < static_cast<int32_t>(std::size(table)) ? table[index] : "";
+    };
+    static const char* const kTiff[] = {" Uncompressed", " Huffman", " Group 3 Fax", " Group 3 Fax 2D",
+                                        " Group 4 Fax", " LZW", " Jpeg v.5", " Jpeg", " PackBits RLE", " ZIP",
+                                        " Deflate"};
+    static const char* const kJpeg[] = {"", " Gray level", " YCbCr", " CMYK", " YCbCrK"};
+    static const char* const kBmp[] = {" ver.1", " ver.3", " OS/2 v.1", " OS/2 v.2"};
+    static const char* const kJ2000[] = {" Gray level", " RGB", " YCbCr"};
+    switch (params.FileType) {
+        case 1: text += pick(kTiff, params.TiffCompression); break;
+        case 2: if (params.GifInterlaced) text += " Interlaced"; break;
+        case 3: text += pick(kJpeg, params.JpegColorSpace); break;
+        case 4: if (!params.PcxCompressed) text += " Uncompressed"; break;
+        case 5: text += pick(kBmp, params.BmpVersion); break;
+        case 8: if (params.PngInterlaced) text += " Interlaced"; break;
+        case 11: text += params.TgaCompressed ? " Compressed" : " Uncompressed"; break;
+        case 13:
+        case 14: text += pick(kJ2000, params.J2000ColorSpace); break;
+        case 20: text += " (" + params.RawCamera + ")"; break;
+        default: break;
+    }
+    return text;
+}
+
 bool IEIsAVIStream(TStream& stream) {
     uint8_t h[12];
     return Peek(stream, h, 12) == 12 && std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "AVI ", 4) == 0;

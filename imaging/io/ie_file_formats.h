@@ -46,6 +46,11 @@ bool IEIsICOStream(TStream& stream);
 bool IEIsCURStream(TStream& stream);
 bool IEIsPXMStream(TStream& stream);
 
+// The description of the parameters' format: the registry's name, its first
+// extension in parentheses and a suffix with the format's main setting, as
+// "TIFF Bitmap (TIF) LZW"; empty without a registry record.
+std::string IEParamsToFormatText(const TIOParamsVals& params);
+
 // File type found in the content at the stream's position, or 0; never raises.
 int32_t IEDetectFormatFromStream(TStream& stream);
 // File type of a file by its content and its extension, or 0; never raises.

@@ -31,6 +31,8 @@ void ReadPadded(TStream& stream, uint8_t* buffer, int64_t count) {
 
 // Shifts right by a positive amount, left by a negative one.
 uint8_t ShiftLow8(uint32_t value, int32_t right) {
+    // Masks of a damaged header may be wider than a pixel.
+    if (right >= 32 || right <= -32) return 0;
     return static_cast<uint8_t>(right >= 0 ? value >> right : value << -right);
 }
 

@@ -57,6 +57,12 @@ public:
     // An upper bound for the number of items a count may announce: every
     // real item has at least one key.
     int ItemLimit() const { return static_cast<int>(values_.size()); }
+    // One more than the highest n of the keys named prefix + "_" + n; 0
+    // when there is none. Bounds the parameters worth looking up.
+    int IndexCeiling(const std::string& prefix) const {
+        auto found = ceilings_.find(Key(prefix));
+        return found != ceilings_.end() ? found->second : 0;
+    }
 
     void Int(const std::string& key, int& value, int fallback) {
         value = fallback;
@@ -146,7 +152,17 @@ private:
             std::string name = line.substr(first, equals - first);
             name.erase(name.find_last_not_of(" \t") + 1);
             values_.emplace(Key(name), line.substr(equals + 1));  // the first of a repeated key wins
+            NoteIndex(Key(name));
         }
+    }
+
+    void NoteIndex(const std::string& key) {
+        size_t cut = key.rfind('_');
+        if (cut == std::string::npos || key.size() - cut - 1 == 0 || key.size() - cut - 1 > 9) return;
+        if (key.find_first_not_of("0123456789", cut + 1) != std::string::npos) return;
+        int ceiling = std::stoi(key.substr(cut + 1)) + 1;
+        int& known = ceilings_[key.substr(0, cut)];
+        known = std::max(known, ceiling);
     }
 
     const std::string* Find(const std::string& key) const {
@@ -160,6 +176,7 @@ private:
     }
 
     std::map<std::string, std::string> values_;
+    std::map<std::string, int> ceilings_;
     TProjectReadProblems* problems_;
 };
 
@@ -182,7 +199,7 @@ void WriteEffect(TKeyWriter& w, const std::string& base, const std::string& tag,
 // The stored values of an effect, set by name onto the installed
 // template's parameters; names it no longer declares are dropped.
 void ReadEffectValues(TKeyReader& r, const std::string& base, const std::string& tag, EffectRecord& effect) {
-    int count = std::min(r.Int(base + "I_PARAMS" + tag, 0), r.ItemLimit());
+    int count = std::min(r.Int(base + "I_PARAMS" + tag, 0), r.IndexCeiling(base + "PARAM_STR_NAME" + tag));
     for (int p = 0; p < count; ++p) {
         WideString name = r.Str(base + "PARAM_STR_NAME" + tag + "_" + Num(p));
         if (TEffectParam* param = FindParam(effect, name))

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_utils.h"
 
@@ -42,6 +43,19 @@ protected:
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
+    }
+
+    // Runs a python3 script on a file (sys.argv[1]); the lines it prints,
+    // as UTF-8. A failed run fails the test.
+    std::vector<std::string> RunPython(const std::string& script, const std::string& file) {
+        std::string source = root_ + "/script.py", output = root_ + "/script.out";
+        std::ofstream(source) << "import sys\nsys.stdout.reconfigure(encoding='utf-8')\n" << script;
+        int status = std::system(("python3 '" + source + "' '" + file + "' > '" + output + "'").c_str());
+        EXPECT_EQ(status, 0) << script;
+        std::vector<std::string> lines;
+        std::ifstream in(output);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
     }
 
     std::string root_;

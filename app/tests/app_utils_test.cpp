@@ -164,18 +164,16 @@ TEST_F(AppUtils, SettingsStoreReadsWithConfigparser) {
     SetAutoPreview(true);
     SetUpdateDate(45000.5);
     std::string store = TRegistry::StoreFileName(HKEY_CURRENT_USER);
-    std::string script = root_ + "/read.py";
-    std::ofstream(script) << "import configparser, struct, sys\n"
-                             "c = configparser.ConfigParser(interpolation=None)\n"
-                             "c.read(sys.argv[1], encoding='utf-8')\n"
-                             "s = c['Software\\\\OrvuSoft\\\\Tamblewick']\n"
-                             "date = struct.unpack('<d', bytes(int(b, 16) for b in s['UpdateDate'][4:].split(',')))[0]\n"
-                             "print(s['Language'], s['AutoUpdate'], s['UpdateDays'], s['AutoPreview'], date)\n";
-    std::string output = root_ + "/read.out";
-    ASSERT_EQ(std::system(("python3 '" + script + "' '" + store + "' > '" + output + "'").c_str()), 0);
-    std::ifstream in(output);
-    std::string line;
-    std::getline(in, line);
+    std::vector<std::string> lines = RunPython(
+        "import configparser, struct\n"
+        "c = configparser.ConfigParser(interpolation=None)\n"
+        "c.read(sys.argv[1], encoding='utf-8')\n"
+        "s = c['Software\\\\OrvuSoft\\\\Tamblewick']\n"
+        "date = struct.unpack('<d', bytes(int(b, 16) for b in s['UpdateDate'][4:].split(',')))[0]\n"
+        "print(s['Language'], s['AutoUpdate'], s['UpdateDays'], s['AutoPreview'], date)\n",
+        store);
+    ASSERT_EQ(lines.size(), 1u);
+    const std::string& line = lines[0];
     EXPECT_EQ(line, "\"Deutsch.ini\" dword:00000000 dword:00000007 dword:00000001 45000.5");
 }
 

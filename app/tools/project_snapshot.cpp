@@ -1,11 +1,14 @@
-// Builds a small project in memory, with no display, takes its snapshot and
-// prints it. With a file name as argument, the project is read from that
-// project file first.
+// Builds a project in memory, with no display, takes its snapshot and
+// prints it, then the project file it saves as. With a project file as
+// argument, that project is opened (against the templates installed below
+// the program folder) instead of the built-in sample.
 #include <cstdio>
 #include <exception>
 #include <string>
 
 #include "app/project.h"
+#include "app/project_file.h"
+#include "app/templates.h"
 
 namespace {
 
@@ -45,12 +48,25 @@ void Print(const ProjectRecord& p) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     try {
         TProjectState state;
-        BuildSample(state);
+        TScanProblems skipped;
+        ScanTemplates(state, &skipped);
+        for (const WideString& line : skipped) std::fprintf(stderr, "skipped %s\n", Text(line).c_str());
+        if (argc > 1) {
+            TProjectReadProblems problems;
+            if (!ReadProjectFile(UcSystem::Utf8ToWide(argv[1]), state, &problems)) {
+                std::fprintf(stderr, "%s: no such file\n", argv[1]);
+                return 1;
+            }
+            for (const WideString& line : problems) std::fprintf(stderr, "%s\n", Text(line).c_str());
+        } else {
+            BuildSample(state);
+        }
         std::unique_ptr<ProjectRecord> project = GatherProject(state);
         Print(*project);
+        std::printf("\n%s", ProjectFileText(*project).c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

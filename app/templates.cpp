@@ -92,6 +92,9 @@ std::optional<WideString> FindParamsDefine(const WideString& templatePath) {
                                           [&](const std::string& entry) {
                                               return WideSameText(SwfText(entry, reader.Version), u"ParamsDefine");
                                           });
+                // Pool references point into the newest pool: one without the
+                // name leaves nothing that could name it.
+                nameIndex.reset();
                 if (found != constants->Constants.end())
                     nameIndex = static_cast<size_t>(found - constants->Constants.begin());
             } else if (auto* push = dynamic_cast<const TSWFActionPush*>(action.get())) {

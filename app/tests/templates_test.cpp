@@ -77,6 +77,9 @@ TEST_F(Templates, OnlyPoolReferencesNameTheDeclaration) {
     EXPECT_EQ(*found, UcSystem::Utf8ToWide(kit.Declaration));
     kit.DecoysOnly = true;
     EXPECT_FALSE(FindParamsDefine(UcSystem::Utf8ToWide(Kit("decoys-only.swf", kit))).has_value());
+    kit.DecoysOnly = false;
+    kit.ReplacedPool = true;  // the assignment's references name the second pool's entries
+    EXPECT_FALSE(FindParamsDefine(UcSystem::Utf8ToWide(Kit("replaced-pool.swf", kit))).has_value());
 }
 
 TEST_F(Templates, ScanKeepsSortedOrderCountsEveryEntryAndSkipsTheBadOnes) {

@@ -73,6 +73,7 @@ void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool com
         s.Pop();
         s.Pop();
     }
+    if (kit.ReplacedPool) s.ConstantPool({"Other", "<ParamsDefine><Other/></ParamsDefine>"});
     if (!kit.Declaration.empty() && !kit.DecoysOnly) {
         s.PushConstants({kName, kDocument});
         s.SetVariable();

@@ -18,6 +18,9 @@ struct TKitTemplate {
     // with a decoy document; with DecoysOnly the real assignment is left out.
     bool Decoys = false;
     bool DecoysOnly = false;
+    // A second constant pool, without "ParamsDefine", declared just before
+    // the assignment, whose pool references then name its own entries.
+    bool ReplacedPool = false;
     // A picture template's placeholders: a bitmap exported as
     // <stem>_Image and a sprite showing it exported as <stem>_ImageMovie.
     std::string PictureStem;

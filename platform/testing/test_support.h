@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // True when the environment says CI (CI=true, as the CI runner sets it).
 inline bool TwUnderCI() {
@@ -49,4 +50,23 @@ inline std::string MakeFixture(const std::string& target, const std::string& com
     std::filesystem::rename(temporary, target, error);
     if (error) std::filesystem::remove(temporary, error);
     return std::filesystem::exists(target, error) ? target : "";
+}
+
+// A scratch folder of this test process under the system's temporary folder,
+// named after `name` and the process: test binaries of several build trees
+// run at once, and a file one of them rewrites must never be what another is
+// reading. The folder and what it holds go away when the process ends.
+inline std::string TestScratchFolder(const std::string& name) {
+    struct Folders {
+        std::vector<std::filesystem::path> made;
+        ~Folders() {
+            std::error_code error;
+            for (const auto& folder : made) std::filesystem::remove_all(folder, error);
+        }
+    };
+    static Folders folders;
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    std::error_code error;
+    if (std::filesystem::create_directories(folder, error)) folders.made.push_back(folder);
+    return folder.string();
 }

@@ -14,6 +14,7 @@
 #include "platform/stream.h"
 #include "platform/xml.h"
 #include "platform/zstream.h"
+#include "platform/testing/test_support.h"
 
 TEST(CodePage, Windows1252RoundTripsEveryByte) {
     std::string all;
@@ -59,7 +60,7 @@ TEST(Streams, BoundedViewRefusesToReadPastItsEnd) {
 }
 
 TEST(Streams, FileWritesReplaceAtomically) {
-    std::string folder = std::filesystem::temp_directory_path() / "tw_platform_test";
+    std::string folder = TestScratchFolder("tw_platform_test");
     ForceDirectories(folder);
     std::string path = folder + "/a.bin";
     WriteFileBytes(path, "old", 3);

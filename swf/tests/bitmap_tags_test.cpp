@@ -11,6 +11,7 @@
 #include "swf/names.h"
 #include "swf/xml_form.h"
 #include "test_util.h"
+#include "platform/testing/test_support.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ TEST(BitmapTags, BodiesWriteReadCopyAndVersion) {
 }
 
 TEST(BitmapTags, XmlRoundTripAsTextAndAsFiles) {
-    std::string folder = (std::filesystem::temp_directory_path() / "bitmap_tags_xml").string();
+    std::string folder = TestScratchFolder("bitmap_tags_xml");
     std::filesystem::remove_all(folder);
     for (uint8_t options : {uint8_t{0}, uint8_t{kXmlExternalImages | kXmlExternalRawTags}}) {
         TXMLReadWriteSettings settings;

@@ -10,6 +10,7 @@
 #include "swf/shape_tags.h"
 #include "swf/xml_form.h"
 #include "test_util.h"
+#include "platform/testing/test_support.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ TEST(FileWriter, HeaderOfThePlainAndCompressedMovie) {
 }
 
 TEST(FileWriter, SaveToFileLeavesNoPartialFile) {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_writer_test";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_writer_test"));
     std::filesystem::create_directories(folder);
     std::string path = (folder / "movie.swf").string();
     TTestMovie movie(0, 0, 100, 100, 12, true);

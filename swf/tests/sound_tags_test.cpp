@@ -10,6 +10,7 @@
 #include "swf/names.h"
 #include "swf/xml_form.h"
 #include "test_util.h"
+#include "platform/testing/test_support.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ TEST(SoundTags, BodiesBothWaysCopiesAndVersions) {
 }
 
 TEST(SoundTags, XmlRoundTripInlineAndInFiles) {
-    std::string folder = (std::filesystem::temp_directory_path() / "sound_tags_test").string();
+    std::string folder = TestScratchFolder("sound_tags_test");
     std::filesystem::remove_all(folder);
     for (bool external : {false, true}) {
         TXMLReadWriteSettings settings;

@@ -10,6 +10,7 @@
 #include "swf/names.h"
 #include "swf/reader.h"
 #include "test_util.h"
+#include "platform/testing/test_support.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ TEST(XmlMovie, ControlAndRawTagsRoundTripThroughXml) {
             reader->ParseTags(true, true);
             Bytes expected = Rewritten(*reader);
 
-            std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_xml_movie";
+            std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_xml_movie"));
             std::filesystem::remove_all(folder);
             std::filesystem::create_directories(folder);
             if (external) {

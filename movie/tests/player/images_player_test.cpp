@@ -18,7 +18,7 @@
 namespace {
 
 std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_movie_player";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_movie_player"));
     std::filesystem::create_directories(folder);
     return (folder / name).string();
 }
@@ -87,8 +87,10 @@ TEST(PlayerImages, LosslessBitmapsShowTheirPixels) {
     const std::string path = TempPath("bitmaps.swf");
     movie.SaveToFile(path);
 
-    TPlayedMovie played = TPlayerHarness::Shared().Play(path, 1);
-    ASSERT_EQ(played.frames.size(), 1u);
+    // The one frame is judged on its third showing: on a loaded machine the
+    // player may present the first tick before its bitmaps are ready.
+    TPlayedMovie played = TPlayerHarness::Shared().Play(path, 3);
+    ASSERT_EQ(played.frames.size(), 3u);
     const TPlayerFrame& frame = played.frames.back();
     for (size_t i = 0; i < layouts.size(); ++i) {
         SCOPED_TRACE(layouts[i].name);

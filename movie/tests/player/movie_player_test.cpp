@@ -14,7 +14,7 @@
 namespace {
 
 std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_movie_player";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_movie_player"));
     std::filesystem::create_directories(folder);
     return (folder / name).string();
 }

@@ -18,7 +18,7 @@
 namespace {
 
 std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_shapes_player";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_shapes_player"));
     std::filesystem::create_directories(folder);
     return (folder / name).string();
 }

@@ -28,7 +28,7 @@ namespace {
 const std::string kFontFolder = "/usr/share/fonts/truetype/dejavu/";
 
 std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_texts_player";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_texts_player"));
     std::filesystem::create_directories(folder);
     return (folder / name).string();
 }

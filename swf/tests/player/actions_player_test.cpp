@@ -42,7 +42,7 @@ TEST(PlayerActions, BuiltScriptTracesWhatItComputes) {
     if (!TPlayerHarness::Available(&why)) {
         TW_SKIP_OR_FAIL() << why;
     }
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_player_actions";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_player_actions"));
     std::filesystem::create_directories(folder);
     std::string path = (folder / "script.swf").string();
 

@@ -173,7 +173,7 @@ TEST(PlayerDisplay, SpriteColourTransformShadowBlendAndClipEvent) {
     movie.FrameCount = 1;
     TBitsEngine be(movie.GetBodyStream());
     for (auto& tag : tags) tag->WriteTag(be);
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_player_display";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_player_display"));
     std::filesystem::create_directories(folder);
     std::string path = (folder / "display.swf").string();
     movie.SaveToFile(path);

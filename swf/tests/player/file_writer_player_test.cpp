@@ -34,7 +34,7 @@ Bytes RedMovie(bool compressed, const std::string& path) {
 
 TEST(PlayerFileWriter, RedBackgroundPlainAndCompressed) {
     TW_REQUIRE_PLAYER();
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_player_writer";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_player_writer"));
     std::filesystem::create_directories(folder);
     for (bool compressed : {false, true}) {
         SCOPED_TRACE(compressed ? "compressed" : "plain");

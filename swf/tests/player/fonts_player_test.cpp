@@ -27,7 +27,7 @@ TEST(PlayerFonts, RewrittenHaxeFontStillShowsItsText) {
         if (std::getenv("CI")) FAIL() << "haxe is not installed";
         GTEST_SKIP() << "haxe is not installed";
     }
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw_player_fonts";
+    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_player_fonts"));
     std::filesystem::create_directories(folder);
 
     TSWFStreamReader reader(original);

@@ -172,12 +172,14 @@ void TXmlNode::SetAttrBool(const std::string& name, bool value) {
     AttributeFor(node_, name).set_value(BoolToStr(value).c_str());
 }
 
-std::string TXmlNode::Text() const {
-    if (node_.type() == pugi::node_pcdata || node_.type() == pugi::node_cdata) return Utf8ToAnsi(node_.value());
+std::string TXmlNode::Text() const { return Utf8ToAnsi(TextUtf8()); }
+
+std::string TXmlNode::TextUtf8() const {
+    if (node_.type() == pugi::node_pcdata || node_.type() == pugi::node_cdata) return node_.value();
     std::string text;
     for (pugi::xml_node child : node_.children())
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
-    return Utf8ToAnsi(text);
+    return text;
 }
 
 void TXmlNode::SetText(const std::string& text) {
@@ -193,9 +195,9 @@ void TXmlNode::SetText(const std::string& text) {
     node_.append_child(pugi::node_pcdata).set_value(AnsiToUtf8(text).c_str());
 }
 
-void TXmlNode::AddCData(const std::string& text) {
-    node_.append_child(pugi::node_cdata).set_value(AnsiToUtf8(text).c_str());
-}
+void TXmlNode::AddCData(const std::string& text) { AddCDataUtf8(AnsiToUtf8(text)); }
+
+void TXmlNode::AddCDataUtf8(const std::string& utf8) { node_.append_child(pugi::node_cdata).set_value(utf8.c_str()); }
 
 std::string TXmlNode::XmlText() const {
     std::ostringstream out;

@@ -65,6 +65,10 @@ public:
     void SetText(const std::string& text);
     // Adds a CDATA section holding text as the element's last child.
     void AddCData(const std::string& text);
+    // The same for text that is UTF-8 already and must not pass through the
+    // code page.
+    std::string TextUtf8() const;
+    void AddCDataUtf8(const std::string& utf8);
     // The element and its content as XML text (UTF-8, no declaration).
     std::string XmlText() const;
 

@@ -536,21 +536,43 @@ private:
 
 }  // namespace
 
+bool BlockEndsWithActionEnd(TStream& in, int64_t start, int64_t end) {
+    const int64_t back = in.GetPosition();
+    auto byteAt = [&in](int64_t at) {
+        uint8_t b = 0xFF;
+        in.SetPosition(at);
+        in.ReadBuffer(&b, 1);
+        return b;
+    };
+    int64_t at = start;
+    bool result = false, decided = false;
+    while (at < end) {
+        const uint8_t code = byteAt(at);
+        if (at == end - 1) {
+            result = code == 0;
+            decided = true;
+            break;
+        }
+        ++at;
+        if (code < 0x80) continue;
+        if (end - at < 2) break;
+        at += 2 + (byteAt(at) | byteAt(at + 1) << 8);
+    }
+    // Records that do not fit the block: its last byte decides.
+    if (!decided && at != end && end > start) result = byteAt(end - 1) == 0;
+    in.SetPosition(back);
+    return result;
+}
+
 void ReadActionList(TBitsEngine& be, TSWFActionList& list, int64_t size) {
     TStream& in = be.Stream;
     const int64_t start = in.GetPosition();
     const int64_t end = std::min(start + std::max<int64_t>(size, 0), in.GetSize());
-    // The block's last byte, when 0, is its ActionEnd; every byte before it
-    // belongs to a record. An earlier ActionEnd is kept as a byte: a branch
-    // can jump over it into the code after it.
-    int64_t recordsEnd = end;
-    if (end > start) {
-        uint8_t last = 0xFF;
-        in.SetPosition(end - 1);
-        in.ReadBuffer(&last, 1);
-        in.SetPosition(start);
-        if (last == 0) recordsEnd = end - 1;
-    }
+    // The block's ActionEnd is the 0 byte that its last record boundary
+    // reaches at its end; every byte before it belongs to a record. An
+    // earlier ActionEnd is kept as a byte: a branch can jump over it into the
+    // code after it.
+    const int64_t recordsEnd = BlockEndsWithActionEnd(in, start, end) ? end - 1 : end;
     std::vector<std::unique_ptr<TSWFAction>> actions;
     while (in.GetPosition() < recordsEnd) {
         uint8_t code = be.ReadByte();

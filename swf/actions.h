@@ -283,6 +283,11 @@ void ReadActionList(TBitsEngine& be, TSWFActionList& list, int64_t size);
 // Appends deep copies of source's actions to destination, with the copies'
 // markers linked to the copied marker items.
 void CopyActionList(const TSWFActionList& source, TSWFActionList& destination);
+// Whether the block of bytes [start, end) closes with an ActionEnd: a 0
+// byte at its end that the walk over its records reaches as a record of its
+// own (the last byte of a record's body may be 0 too). The position is left
+// unchanged.
+bool BlockEndsWithActionEnd(TStream& in, int64_t start, int64_t end);
 // The position just after the block's ActionEnd byte, or the start position
 // when the stream ends first; the stream position is left unchanged.
 int64_t FindActionListEnd(TBitsEngine& be);

@@ -262,8 +262,10 @@ void TSWFActionPush::SaveToXml(TXmlNode node) {
         // Types without a name (read from a file) are saved by number.
         child.SetAttr("Type", info->ValueType < kPushDefault ? std::string(PushTypeName(info->ValueType))
                                                               : std::to_string(info->ValueType));
-        std::string text = info->ValueType == kPushBoolean ? BoolToStr(info->Value.AsBoolean())
-                                                            : info->Value.AsString();
+        bool escaped = false;
+        std::string text = EscapeLineBreaks(info->ValueType == kPushBoolean ? BoolToStr(info->Value.AsBoolean())
+                                                                             : info->Value.AsString(), escaped);
+        if (escaped) child.SetAttrBool("sp", true);
         // A text of blanks only would be dropped by an XML parser as layout.
         bool blank = !text.empty() && text.find_first_not_of(" \t\r\n") == std::string::npos;
         if (blank) child.AddCData(text);
@@ -296,7 +298,7 @@ bool ParsesAsFloat(const std::string& text, double& value) {
 void TSWFActionPush::LoadFromXml(const TXmlNode& node) {
     for (const TXmlNode& child : node.ChildElements()) {
         std::string typeName = child.HasAttribute("Type") ? child.AttrStr("Type").substr(0, 10) : "def";
-        std::string text = child.Text();
+        std::string text = child.HasAttribute("sp") ? UnescapeLineBreaks(child.Text()) : child.Text();
         const std::string lowered = AnsiLowerCase(typeName);
         int type = -1;
         for (int t = 0; t <= kPushDefault && type < 0; ++t)
@@ -374,9 +376,16 @@ void TSWFActionJump::WriteBody(TBitsEngine& be) {
 void TSWFActionJump::LoadFromXml(const TXmlNode& node) {
     std::string label = node.AttrStrDef("Label", "");
     if (!label.empty()) GetLabel().Label = label;
+    if (node.HasAttribute("Offset")) SetBranchOffset(static_cast<int16_t>(node.AttrInt("Offset")));
 }
 
-void TSWFActionJump::SaveToXml(TXmlNode node) { node.SetAttr("Label", GetLabel().Label); }
+// A branch whose target lies outside its block (a jump to the end of the
+// previous block, say) has no marker in the list: its offset is saved.
+void TSWFActionJump::SaveToXml(TXmlNode node) {
+    TSWFOffsetMarker& marker = GetLabel();
+    node.SetAttr("Label", marker.Label);
+    if (OffsetGiven && BranchOffset != 0 && marker.HeldByOwner()) node.SetAttr("Offset", static_cast<int>(BranchOffset));
+}
 
 // ---------------------------------------------------------------- GetURL2
 

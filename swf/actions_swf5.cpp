@@ -15,13 +15,6 @@ void SetNodeText(TXmlNode node, const std::string& text) {
     else node.SetText(text);
 }
 
-bool ReplaceFirst(std::string& text, const std::string& what, const std::string& with) {
-    size_t at = text.find(what);
-    if (at == std::string::npos) return false;
-    text.replace(at, what.size(), with);
-    return true;
-}
-
 // The size field of a block owner: the stored value, or through the marker.
 void WriteSizeField(TBitsEngine& be, bool given, uint16_t value, TSWFOffsetMarker* marker, int32_t startPosition) {
     if (!given && marker) {
@@ -78,11 +71,8 @@ void TSWFActionConstantPool::WriteBody(TBitsEngine& be) {
 void TSWFActionConstantPool::SaveToXml(TXmlNode node) {
     for (const std::string& constant : Constants) {
         TXmlNode child = node.AddChild("Variable");
-        std::string text = constant;
-        // Only the first of each is escaped; line ends are otherwise left to
-        // the XML text.
-        bool escaped = ReplaceFirst(text, "\n", "#$A");
-        escaped = ReplaceFirst(text, "\r", "#$D") || escaped;
+        bool escaped = false;
+        std::string text = EscapeLineBreaks(constant, escaped);
         if (escaped) child.SetAttrBool("sp", true);
         SetNodeText(child, text);
     }
@@ -91,10 +81,7 @@ void TSWFActionConstantPool::SaveToXml(TXmlNode node) {
 void TSWFActionConstantPool::LoadFromXml(const TXmlNode& node) {
     for (const TXmlNode& child : node.ChildElements()) {
         std::string text = child.Text();
-        if (child.HasAttribute("sp")) {
-            ReplaceFirst(text, "#$D", "\r");
-            ReplaceFirst(text, "#$A", "\n");
-        }
+        if (child.HasAttribute("sp")) text = UnescapeLineBreaks(text);
         Constants.push_back(std::move(text));
     }
 }

@@ -1,5 +1,6 @@
 #include "swf/bitmap_tags.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -15,6 +16,11 @@ constexpr uint16_t kLeadingEOIWord = 0xD9FF;
 
 bool BeginsWithSOI(const uint8_t* data, int32_t size) {
     return size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
+}
+
+bool IsPNGOrGIF(const uint8_t* data, int32_t size) {
+    static const uint8_t png[4] = {0x89, 'P', 'N', 'G'};
+    return size >= 4 && (std::memcmp(data, png, 4) == 0 || std::memcmp(data, "GIF8", 4) == 0);
 }
 
 // ---- payloads in the XML form: an external data file or hexadecimal text
@@ -73,23 +79,37 @@ void TSWFImageTag::CopyFieldsFrom(const TBasedSWFObject& source) {
 // ---------------------------------------------------------------- DefineBits, DefineBitsJPEG2
 
 void TSWFDefineBits::CopyFieldsFrom(const TBasedSWFObject& source) {
-    SourceAs<TSWFDefineBits>(source, *this);
+    const auto& other = SourceAs<TSWFDefineBits>(source, *this);
     TSWFImageTag::CopyFieldsFrom(source);
+    Markers = other.Markers;
 }
 
 void TSWFDefineBits::ReadJPEGPart(TBitsEngine& be, int64_t partLength) {
-    // Two marker bytes on each side, or four in front: the payload is the
-    // part less four bytes either way. The markers are not checked: whatever
-    // stands there is dropped and written back as the proper markers.
-    if (partLength < 4)
+    if (partLength < 0)
         throw EReadError(FormatStr("The JPEG data of tag %d is shorter than its markers", TagCode));
-    uint16_t first = be.ReadWord();
-    if (first == kLeadingEOIWord) {
-        be.ReadWord();
-        ReadPayload(be, static_cast<int32_t>(partLength - 4));
+    // Looked at before reading: only a part framed one of the two JPEG ways
+    // loses its markers, any other part is kept whole.
+    uint8_t head[4] = {0, 0, 0, 0}, tail[2] = {0, 0};
+    const int64_t start = be.Stream.GetPosition();
+    if (partLength >= 4) {
+        be.ReadBytes(head, 4);
+        be.Stream.SetPosition(start + partLength - 2);
+        be.ReadBytes(tail, 2);
+        be.Stream.SetPosition(start);
+    }
+    const int32_t inner = static_cast<int32_t>(std::max<int64_t>(partLength - 4, 0));
+    if (partLength >= 4 && head[0] == 0xFF && head[1] == 0xD9 && head[2] == 0xFF && head[3] == 0xD8) {
+        Markers = TMarkers::Prefixed;
+        be.Stream.SetPosition(start + 4);
+        ReadPayload(be, inner);
+    } else if (partLength >= 4 && head[0] == 0xFF && head[1] == 0xD8 && tail[0] == 0xFF && tail[1] == 0xD9) {
+        Markers = TMarkers::Wrapped;
+        be.Stream.SetPosition(start + 2);
+        ReadPayload(be, inner);
+        be.Stream.SetPosition(start + partLength);
     } else {
-        ReadPayload(be, static_cast<int32_t>(partLength - 4));
-        be.ReadWord();
+        Markers = TMarkers::None;
+        ReadPayload(be, static_cast<int32_t>(partLength));
     }
 }
 
@@ -98,15 +118,33 @@ void TSWFDefineBits::WriteJPEGPart(TBitsEngine& be) {
         OnWrite(*this, be);
         return;
     }
-    if (BeginsWithSOI(Data(), DataSize())) {
+    TMarkers markers = Markers;
+    if (markers == TMarkers::Chosen) markers = BeginsWithSOI(Data(), DataSize()) ? TMarkers::Prefixed : TMarkers::Wrapped;
+    if (markers == TMarkers::Prefixed) {
         static const uint8_t prefix[] = {0xFF, 0xD9, 0xFF, 0xD8};
         be.WriteBuffer(prefix, 4);
-        be.WriteBuffer(Data(), DataSize());
-    } else {
+        if (DataSize() > 0) be.WriteBuffer(Data(), DataSize());
+    } else if (markers == TMarkers::Wrapped) {
         be.WriteWord(0xD8FF);
         if (DataSize() > 0) be.WriteBuffer(Data(), DataSize());
         be.WriteWord(0xD9FF);
+    } else if (DataSize() > 0) {
+        be.WriteBuffer(Data(), DataSize());
     }
+}
+
+void TSWFDefineBits::SaveMarkersToXml(TXmlNode node) const {
+    static const char* const names[] = {"", "Prefixed", "Wrapped", "None"};
+    if (Markers != TMarkers::Chosen) node.SetAttr("Markers", names[static_cast<int>(Markers)]);
+}
+
+void TSWFDefineBits::LoadMarkersFromXml(const TXmlNode& node) {
+    std::string name = node.AttrStrDef("Markers", "");
+    Markers = AnsiSameText(name, "Prefixed") ? TMarkers::Prefixed
+            : AnsiSameText(name, "Wrapped")  ? TMarkers::Wrapped
+            : AnsiSameText(name, "None")     ? TMarkers::None
+                                             : TMarkers::Chosen;
+    if (IsPNGOrGIF(Data(), DataSize())) Markers = TMarkers::None;
 }
 
 void TSWFDefineBits::ReadBody(TBitsEngine& be) {
@@ -123,10 +161,12 @@ void TSWFDefineBits::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& se
     CharId = static_cast<uint16_t>(node.AttrInt("ID"));
     std::vector<uint8_t> bytes;
     if (LoadPayload(node, settings, kDataKindImage, nullptr, bytes)) SetData(std::move(bytes));
+    LoadMarkersFromXml(node);
 }
 
 void TSWFDefineBits::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharId));
+    SaveMarkersToXml(node);
     if (DataSize() > 0) SavePayload(node, settings, kDataKindImage, Data(), static_cast<size_t>(DataSize()), nullptr);
 }
 
@@ -248,17 +288,20 @@ void TSWFDefineBitsJPEG3::LoadFromXml(const TXmlNode& node, TXMLReadWriteSetting
         SetAlphaData(std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(jpegSize), bytes.end()));
         bytes.resize(jpegSize);
         SetData(std::move(bytes));
-        return;
+    } else {
+        TXmlNode data = node.ChildNode("Data");
+        if (!data.IsNull()) SetData(HexStrToBin(data.Text()));
+        TXmlNode alpha = node.ChildNode("AlphaData");
+        if (!alpha.IsNull()) SetAlphaData(HexStrToBin(alpha.Text()));
     }
-    TXmlNode data = node.ChildNode("Data");
-    if (!data.IsNull()) SetData(HexStrToBin(data.Text()));
-    TXmlNode alpha = node.ChildNode("AlphaData");
-    if (!alpha.IsNull()) SetAlphaData(HexStrToBin(alpha.Text()));
+    LoadMarkersFromXml(node);
 }
 
 void TSWFDefineBitsJPEG3::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharId));
-    if (DataSize() == 0 || AlphaDataSize() == 0) return;
+    SaveMarkersToXml(node);
+    // A PNG or GIF payload has no alpha plane: the image alone is saved.
+    if (DataSize() == 0) return;
     if (SavesToFile(settings, kDataKindImage)) {
         std::vector<uint8_t> both(Data(), Data() + DataSize());
         both.insert(both.end(), AlphaData(), AlphaData() + AlphaDataSize());
@@ -267,7 +310,8 @@ void TSWFDefineBitsJPEG3::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settin
         return;
     }
     node.AddChild("Data").SetText(BinToHexStr(Data(), static_cast<size_t>(DataSize())));
-    node.AddChild("AlphaData").SetText(BinToHexStr(AlphaData(), static_cast<size_t>(AlphaDataSize())));
+    if (AlphaDataSize() > 0)
+        node.AddChild("AlphaData").SetText(BinToHexStr(AlphaData(), static_cast<size_t>(AlphaDataSize())));
 }
 
 // ---------------------------------------------------------------- DefineBitsLossless(2)

@@ -9,7 +9,8 @@
 // begin either with FF D8 and end with FF D9, or begin with FF D9 FF D8 (an
 // empty image in front of the real one, which old players expect). The
 // writer puts the markers back, so a payload read from a file is written as
-// it was.
+// it was. From SWF 8 on the image tags may hold PNG or GIF data instead; a
+// payload framed neither way is held whole and written back untouched.
 #pragma once
 
 #include <cstdint>
@@ -37,10 +38,20 @@ public:
     void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
     void SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) override;
 
+    // How the payload stands on the stream: the markers chosen by the
+    // payload (as the movie builder writes), FF D9 FF D8 in front, FF D8 and
+    // FF D9 around it, or no markers at all (PNG, GIF, any other data).
+    enum class TMarkers : uint8_t { Chosen, Prefixed, Wrapped, None };
+    TMarkers Markers = TMarkers::Chosen;
+
 protected:
     // The JPEG part of partLength bytes (markers included) into the payload.
     void ReadJPEGPart(TBitsEngine& be, int64_t partLength);
     void WriteJPEGPart(TBitsEngine& be);
+    // The "Markers" attribute of the XML form, and its reading: a payload
+    // that is a PNG or GIF file stands without markers whatever it says.
+    void SaveMarkersToXml(TXmlNode node) const;
+    void LoadMarkersFromXml(const TXmlNode& node);
 };
 
 class TSWFJPEGTables : public TSWFDataObject {

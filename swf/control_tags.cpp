@@ -120,19 +120,20 @@ void TSWFProtect::CopyFieldsFrom(const TBasedSWFObject& source) {
     TSWFObject::CopyFieldsFrom(source);
     Password = other.Password;
     Hash = other.Hash;
+    Reserved = other.Reserved;
 }
 
 void TSWFProtect::ReadBody(TBitsEngine& be) {
     if (BodySize == 0) return;
     if (BodySize < 2)
         throw EReadError(FormatStr("A password tag body of %d byte(s) is too short for its reserved word", BodySize));
-    be.ReadWord();
+    Reserved = be.ReadWord();
     Hash = be.ReadFixedString((BodySize - 2) & 0xFF);
 }
 
 void TSWFProtect::WriteBody(TBitsEngine& be) {
     if (Password.empty() && Hash.empty()) return;
-    be.WriteWord(0);
+    be.WriteWord(Reserved);
     // A fresh salt on every write: the password never leaves the object.
     if (!Password.empty()) Hash = MD5Crypt(Password, "", DefaultRandom());
     be.WriteString(Hash);
@@ -143,11 +144,13 @@ void TSWFProtect::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
         Hash = UnescapeStr(node.AttrStr("Hash"));
     else if (node.HasAttribute("Password"))
         Password = node.AttrStr("Password");
+    Reserved = static_cast<uint16_t>(node.AttrIntDef("Reserved", 0));
 }
 
 void TSWFProtect::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
     if (!Password.empty()) Hash = MD5Crypt(Password, "", DefaultRandom());
     if (!Hash.empty()) node.SetAttr("Hash", EscapeStr(Hash));
+    if (Reserved != 0) node.SetAttr("Reserved", static_cast<int>(Reserved));
 }
 
 // ---------------------------------------------------------------- asset lists
@@ -358,22 +361,38 @@ void TSWFMetadata::ReadBody(TBitsEngine& be) {
 
 void TSWFMetadata::WriteBody(TBitsEngine& be) { be.WriteString(Metadata, true, !TextIsUtf8); }
 
+// The document is UTF-8 like the tag's text, which therefore goes into it
+// as it is; text that is not valid UTF-8 goes in as code-page text and says
+// so, and comes back as the same bytes.
 void TSWFMetadata::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
     TXmlNode first = node.FirstChild();
     if (first.IsNull()) return;
+    const bool codePage = AnsiSameText(node.AttrStrDef("Encoding", ""), "CodePage");
+    auto take = [&](const TXmlNode& source) {
+        Metadata = codePage ? source.Text() : source.TextUtf8();
+        TextIsUtf8 = true;
+    };
     std::vector<TXmlNode> inner = first.ChildNodes();
     if (inner.size() == 1 && inner[0].NodeType() == TXmlNodeType::CData) {
-        Metadata = inner[0].Text();
+        take(inner[0]);
         return;
     }
     if (first.NodeType() != TXmlNodeType::Element) return;
     for (const TXmlNode& child : inner)
         if (child.NodeType() != TXmlNodeType::Text && child.NodeType() != TXmlNodeType::CData) return;
-    Metadata = first.Text();
+    take(first);
 }
 
 void TSWFMetadata::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
-    node.AddChild("Value").AddCData(TextIsUtf8 ? Utf8ToAnsi(Metadata) : Metadata);
+    TXmlNode value = node.AddChild("Value");
+    if (!TextIsUtf8) {
+        value.AddCData(Metadata);
+    } else if (WideToUtf8(Utf8ToWide(Metadata)) == Metadata) {
+        value.AddCDataUtf8(Metadata);
+    } else {
+        node.SetAttr("Encoding", "CodePage");
+        value.AddCData(Metadata);
+    }
 }
 
 // ---------------------------------------------------------------- product info

@@ -57,6 +57,8 @@ public:
     TSWFProtect() { TagCode = TagCodes::Protect; }
     std::string Password;
     std::string Hash;
+    // The word in front of the hash, reserved and kept as read.
+    uint16_t Reserved = 0;
 
     int RequiredVersion() const override;
     void CopyFieldsFrom(const TBasedSWFObject& source) override;

@@ -261,8 +261,8 @@ void TSWFPlaceObject2::CopyFieldsFrom(const TBasedSWFObject& source) {
     else HasClipDepth = false;
     if (other.HasRatio) SetRatio(other.Ratio);
     else HasRatio = false;
-    if (other.HasName) SetName(other.Name);
-    else HasName = false;
+    Name = other.Name;
+    HasName = other.HasName;
     if (other.HasMatrix && other.matrix_) GetMatrix().CopyFrom(*other.matrix_);
     else HasMatrix = other.HasMatrix;
     if (other.HasColorTransform && other.colorTransform_) GetColorTransform().CopyFrom(*other.colorTransform_);
@@ -278,6 +278,7 @@ void TSWFPlaceObject2::CopyFieldsFrom(const TBasedSWFObject& source) {
     clipEndMissing_ = other.clipEndMissing_;
     keptMatrix_ = other.keptMatrix_;
     keptColor_ = other.keptColor_;
+    trailing_ = other.trailing_;
 }
 
 void TSWFPlaceObject2::ReadBody(TBitsEngine& be) {
@@ -305,7 +306,12 @@ void TSWFPlaceObject2::ReadBody(TBitsEngine& be) {
     if (HasClipDepth) SetClipDepth(be.ReadWord());
     ReadFilterAndBlend(be);
     if (HasClipActions) ReadClipActions(be, end);
-    if (be.Stream.GetPosition() < end) be.Stream.SetPosition(end);
+    trailing_.clear();
+    const int64_t rest = end - be.Stream.GetPosition();
+    if (rest > 0) {
+        trailing_.resize(static_cast<size_t>(rest));
+        be.ReadBytes(trailing_.data(), rest);
+    }
 }
 
 void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be, int64_t end) {
@@ -377,6 +383,7 @@ void TSWFPlaceObject2::WriteBody(TBitsEngine& be) {
     if (HasClipDepth) be.WriteWord(ClipDepth);
     WriteFilterAndBlend(be);
     if (clip) WriteClipActions(be);
+    if (!trailing_.empty()) be.WriteBuffer(trailing_.data(), static_cast<int64_t>(trailing_.size()));
 }
 
 void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
@@ -404,7 +411,11 @@ void TSWFPlaceObject2::WriteClipActions(TBitsEngine& be) {
 void TSWFPlaceObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     if (!(settings.LoadFlags & 0x2)) {
         if (node.HasAttribute("ID")) SetCharacterId(static_cast<uint16_t>(node.AttrInt("ID")));
-        if (node.HasAttribute("Name")) SetName(node.AttrStr("Name"));
+        // An empty name keeps its flag: the attribute says the field is there.
+        if (node.HasAttribute("Name")) {
+            Name = node.AttrStr("Name");
+            HasName = true;
+        }
         Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
         if (node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(node, "Matrix"));
         if (node.ChildNode("ColorTransform")) GetColorTransform().SetRec(ReadColorTransformNode(node));
@@ -412,6 +423,7 @@ void TSWFPlaceObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
         if (node.HasAttribute("ClipDepth")) SetClipDepth(static_cast<uint16_t>(node.AttrInt("ClipDepth")));
         PlaceFlagMove = GetAttrDefault(node, "RemoveDepth", false);
     }
+    trailing_ = HexStrToBin(node.AttrStrDef("Trailing", ""));
     TXmlNode events = node.ChildNode("EventActions");
     if (settings.LoadFlags & 0x1) {
         HasClipActions = false;
@@ -433,6 +445,10 @@ void TSWFPlaceObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     } else {
         LoadClipActionsFromXml(*this, events, settings);
     }
+    // The word the file had, which producers do not always make the union
+    // of the records' events.
+    if (HasClipActions && events.HasAttribute("AllEvents"))
+        GetClipActions().AllEventFlags = static_cast<uint32_t>(events.AttrInt("AllEvents"));
 }
 
 void LoadClipActionsFromXml(TSWFPlaceObject2& placement, const TXmlNode& element, TXMLReadWriteSettings& settings) {
@@ -468,6 +484,7 @@ void TSWFPlaceObject2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
     if (HasRatio) node.SetAttr("Ratio", static_cast<int>(Ratio));
     if (HasClipDepth) node.SetAttr("ClipDepth", static_cast<int>(ClipDepth));
     if (PlaceFlagMove) node.SetAttrBool("RemoveDepth", true);
+    if (!trailing_.empty()) node.SetAttr("Trailing", BinToHexStr(trailing_.data(), trailing_.size()));
     if (HasClipActions && emptyClipBlock_ && clipActions_ && clipActions_->GetCount() == 0) {
         // A block read without records: an element without records would
         // read as no block at all, so it says that the block is empty.
@@ -477,6 +494,9 @@ void TSWFPlaceObject2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
         if (clipEndMissing_) events.SetAttrBool("EndMissing", true);
     } else if (HasClipActions && clipActions_ && clipActions_->GetCount() > 0) {
         TXmlNode events = node.AddChild("EventActions");
+        uint32_t all = 0;
+        for (const auto& record : clipActions_->Records) all |= record->EventFlags;
+        if (all != clipActions_->AllEventFlags) events.SetAttr("AllEvents", static_cast<int64_t>(clipActions_->AllEventFlags));
         for (const auto& record : clipActions_->Records) {
             TXmlNode child = events.AddChild("Actions");
             child.SetAttr("Event", EventFlagsToNames(record->EventFlags, SWFVersion));
@@ -503,6 +523,8 @@ void TSWFPlaceObject3::SetClassName(const std::string& text) {
 
 int TSWFPlaceObject3::RequiredVersion() const {
     if (WriteAsPlaceObject2) return TSWFPlaceObject2::RequiredVersion();
+    if (HasVisible || HasOpaqueBackground) return 11;
+    if (HasBitmapCache) return 10;
     return HasImage || HasClassName ? 9 : 8;
 }
 
@@ -512,7 +534,7 @@ void TSWFPlaceObject3::CopyFieldsFrom(const TBasedSWFObject& source) {
     if (other == nullptr || other == this) return;
     HasImage = other->HasImage;
     HasClassName = other->HasClassName;
-    SetClassName(other->ClassName);
+    ClassName = other->ClassName;
     CacheAsBitmap = other->CacheAsBitmap;
     HasBlendMode = other->HasBlendMode;
     if (other->HasBlendMode) BlendMode = other->BlendMode;
@@ -522,47 +544,73 @@ void TSWFPlaceObject3::CopyFieldsFrom(const TBasedSWFObject& source) {
         if (other->filters_) filters.CopyFrom(*other->filters_);
         else filters.Clear();
     }
+    HasBitmapCache = other->HasBitmapCache;
+    BitmapCache = other->BitmapCache;
+    HasVisible = other->HasVisible;
+    Visible = other->Visible;
+    HasOpaqueBackground = other->HasOpaqueBackground;
+    OpaqueBackground = other->OpaqueBackground;
+    keptFlagBits_ = other->keptFlagBits_;
 }
 
-// The image and class-name bits mean something only from SWF 9 on.
+// The image and class-name bits mean something only from SWF 9 on; before
+// that they are kept as bits and nothing more.
 void TSWFPlaceObject3::ReadPlaceFlags3(TBitsEngine& be) {
     uint8_t b = be.ReadByte();
-    HasImage = SWFVersion >= 9 && (b & 0x10);
-    HasClassName = SWFVersion >= 9 && (b & 0x08);
+    const bool nine = SWFVersion >= 9;
+    keptFlagBits_ = static_cast<uint8_t>(b & (nine ? 0x80 : 0x98));
+    HasOpaqueBackground = b & 0x40;
+    HasVisible = b & 0x20;
+    HasImage = nine && (b & 0x10);
+    HasClassName = nine && (b & 0x08);
     CacheAsBitmap = b & 0x04;
     HasBlendMode = b & 0x02;
     HasFilterList = b & 0x01;
 }
 
+// Only the class-name flag announces the name: files that set the image and
+// character flags without it hold the character identifier right here.
 void TSWFPlaceObject3::ReadClassName(TBitsEngine& be) {
-    if (HasClassNameField()) SetClassName(be.ReadString());
+    if (HasClassName) ClassName = be.ReadString();
 }
 
 void TSWFPlaceObject3::ReadFilterAndBlend(TBitsEngine& be) {
     if (HasFilterList) GetFilters().ReadFromStream(be);
     if (HasBlendMode) BlendMode = be.ReadByte();
+    HasBitmapCache = CacheAsBitmap && SWFVersion >= 10 && be.Stream.Remaining() > 0;
+    if (HasBitmapCache) BitmapCache = be.ReadByte();
+    if (HasVisible) Visible = be.ReadByte();
+    if (HasOpaqueBackground) OpaqueBackground = be.ReadRGBA();
 }
 
 void TSWFPlaceObject3::WritePlaceFlags3(TBitsEngine& be) {
     if (WriteAsPlaceObject2) return;
-    be.WriteByte(static_cast<uint8_t>((HasImage ? 0x10 : 0) | (HasClassName ? 0x08 : 0) | (CacheAsBitmap ? 0x04 : 0) |
-                                      (HasBlendMode ? 0x02 : 0) | (WritesFilters() ? 0x01 : 0)));
+    be.WriteByte(static_cast<uint8_t>(keptFlagBits_ | (HasOpaqueBackground ? 0x40 : 0) | (HasVisible ? 0x20 : 0) |
+                                      (HasImage ? 0x10 : 0) | (HasClassName ? 0x08 : 0) |
+                                      (CacheAsBitmap || HasBitmapCache ? 0x04 : 0) | (HasBlendMode ? 0x02 : 0) |
+                                      (WritesFilters() ? 0x01 : 0)));
 }
 
 void TSWFPlaceObject3::WriteClassName(TBitsEngine& be) {
-    if (!WriteAsPlaceObject2 && HasClassNameField()) be.WriteString(ClassName, true, false);
+    if (!WriteAsPlaceObject2 && HasClassName) be.WriteString(ClassName, true, false);
 }
 
 void TSWFPlaceObject3::WriteFilterAndBlend(TBitsEngine& be) {
     if (WriteAsPlaceObject2) return;
     if (WritesFilters()) filters_->WriteToStream(be);
     if (HasBlendMode) be.WriteByte(BlendMode);
+    if (HasBitmapCache) be.WriteByte(BitmapCache);
+    if (HasVisible) be.WriteByte(Visible);
+    if (HasOpaqueBackground) be.WriteRGBA(OpaqueBackground);
 }
 
 void TSWFPlaceObject3::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     TSWFPlaceObject2::LoadFromXml(node, settings);
     HasClassName = GetAttrDefault(node, "HasClassName", false);
-    SetClassName(GetAttrDefault(node, "ClassName", std::string()));
+    if (node.HasAttribute("ClassName")) {
+        ClassName = node.AttrStr("ClassName");
+        HasClassName = true;
+    }
     if (settings.LoadFlags & 0x2) return;
     if (node.HasAttribute("BlendMode")) {
         HasBlendMode = true;
@@ -573,6 +621,13 @@ void TSWFPlaceObject3::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     HasFilterList = static_cast<bool>(filters);
     if (filters) GetFilters().LoadFromXml(filters);
     HasImage = GetAttrDefault(node, "HasImage", false);
+    HasBitmapCache = node.HasAttribute("BitmapCache");
+    if (HasBitmapCache) BitmapCache = static_cast<uint8_t>(node.AttrInt("BitmapCache"));
+    HasVisible = node.HasAttribute("Visible");
+    if (HasVisible) Visible = static_cast<uint8_t>(node.AttrInt("Visible"));
+    HasOpaqueBackground = node.HasAttribute("OpaqueBackground");
+    if (HasOpaqueBackground) OpaqueBackground = ReadRGBAAttr(node, "OpaqueBackground");
+    keptFlagBits_ = static_cast<uint8_t>(node.AttrIntDef("KeptFlags", 0) & 0x98);
 }
 
 void TSWFPlaceObject3::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
@@ -582,7 +637,11 @@ void TSWFPlaceObject3::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
     if (WritesFilters()) filters_->SaveToXml(node.AddChild("Filters"));
     if (HasImage) node.SetAttrBool("HasImage", true);
     if (HasClassName) node.SetAttrBool("HasClassName", true);
-    if (HasClassNameField()) node.SetAttr("ClassName", ClassName);
+    if (HasClassName) node.SetAttr("ClassName", ClassName);
+    if (HasBitmapCache) node.SetAttr("BitmapCache", static_cast<int>(BitmapCache));
+    if (HasVisible) node.SetAttr("Visible", static_cast<int>(Visible));
+    if (HasOpaqueBackground) SetRGBAAttr(node, OpaqueBackground, 2, "OpaqueBackground");
+    if (keptFlagBits_) node.SetAttr("KeptFlags", static_cast<int>(keptFlagBits_));
 }
 
 // ---------------------------------------------------------------- RemoveObject, RemoveObject2

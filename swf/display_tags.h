@@ -179,6 +179,11 @@ private:
     // its end flag): it is written back as it was.
     bool emptyClipBlock_ = false;
     bool clipEndMissing_ = false;
+
+protected:
+    // Bytes a file had after the last field read, inside the body: written
+    // back after the fields so that nothing read is lost.
+    std::vector<uint8_t> trailing_;
 };
 
 // Clip-event records of an "EventActions" element, one per child element.
@@ -201,6 +206,15 @@ public:
     bool HasImage = false;
     bool HasClassName = false;
     std::string ClassName;
+    // Fields of the later file formats, each behind a flag. Files from SWF
+    // 10 on follow the cache flag with its value byte; SWF 11 adds the
+    // visibility byte (flag bit 5) and an opaque background (bit 6).
+    bool HasBitmapCache = false;
+    uint8_t BitmapCache = 1;
+    bool HasVisible = false;
+    uint8_t Visible = 1;
+    bool HasOpaqueBackground = false;
+    TSWFRGBAValue OpaqueBackground = 0;
 
     // Creates the list on first use and then sets HasFilterList.
     TSWFFilterList& GetFilters();
@@ -221,9 +235,10 @@ protected:
     void WriteFilterAndBlend(TBitsEngine& be) override;
 
 private:
-    bool HasClassNameField() const { return HasClassName || (HasImage && HasCharacter); }
     bool WritesFilters() const { return HasFilterList && filters_ && filters_->Count() > 0; }
     std::unique_ptr<TSWFFilterList> filters_;
+    // Flag bits read but not used: bit 7, and bits 4 and 3 before SWF 9.
+    uint8_t keptFlagBits_ = 0;
 };
 
 class TSWFRemoveObject : public TSWFObject {

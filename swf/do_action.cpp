@@ -30,23 +30,27 @@ void TSWFDoAction::CopyFieldsFrom(const TBasedSWFObject& source) {
     const auto& other = SourceAs<TSWFDoAction>(source, *this);
     TSWFObject::CopyFieldsFrom(source);
     if (&other.Actions() != &Actions()) CopyActionList(other.Actions(), Actions());
+    HasActionEnd = other.HasActionEnd;
 }
 
 int TSWFDoAction::RequiredVersion() const { return ActionListRequiredVersion(Actions()); }
 
 void TSWFDoAction::ReadActionBlock(TBitsEngine& be, int64_t size) {
+    TStream& in = be.Stream;
+    size = std::min<int64_t>(size, in.Remaining());
+    HasActionEnd = BlockEndsWithActionEnd(in, in.GetPosition(), in.GetPosition() + std::max<int64_t>(size, 0));
     if (ParseActions) {
         ReadActionList(be, Actions(), size);
         return;
     }
     // Kept raw: every byte but the block's final ActionEnd, which WriteBody
-    // adds (a block that lacks it gets it).
-    int64_t n = std::min<int64_t>(size, be.Stream.Remaining());
+    // adds back.
+    int64_t n = size;
     if (n <= 0) return;
     auto raw = std::make_unique<TSWFActionByteCode>();
     raw->Data.resize(static_cast<size_t>(n));
     be.ReadBytes(raw->Data.data(), n);
-    if (raw->Data.back() == 0) raw->Data.pop_back();
+    if (HasActionEnd) raw->Data.pop_back();
     Actions().Add(std::move(raw));
 }
 
@@ -54,15 +58,17 @@ void TSWFDoAction::ReadBody(TBitsEngine& be) { ReadActionBlock(be, BodySize); }
 
 void TSWFDoAction::WriteBody(TBitsEngine& be) {
     for (const auto& action : Actions()) action->WriteAction(be);
-    be.WriteByte(0);
+    if (HasActionEnd) be.WriteByte(0);
 }
 
 void TSWFDoAction::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
+    HasActionEnd = node.AttrBoolDef("ActionEnd", true);
     if (OnLoadActions) OnLoadActions(*this, node);
     else LoadActionListFromXml(node, Actions(), settings);
 }
 
 void TSWFDoAction::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
+    if (!HasActionEnd) node.SetAttrBool("ActionEnd", false);
     SaveActionListToXml(node, Actions(), settings);
 }
 
@@ -156,7 +162,7 @@ public:
                 if (!marker.HeldByOwner()) continue;
                 int64_t index = FindMarkerByLabel(marker.Label);
                 if (index < 0) {
-                    jump->SetBranchOffset(0);
+                    if (!jump->OffsetGiven) jump->SetBranchOffset(0);
                     continue;
                 }
                 marker.Backward = index < static_cast<int64_t>(i);

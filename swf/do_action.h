@@ -28,6 +28,10 @@ public:
     bool ParseActions = false;
     // When assigned, LoadFromXml hands the element to it instead.
     TLoadActionsHandler OnLoadActions;
+    // The block closes with an ActionEnd byte. A block read without one is
+    // written back without one: code of an earlier block may jump to the
+    // bytes after its end, where an added byte would land.
+    bool HasActionEnd = true;
 
     void SetParseActions(bool parse) override { ParseActions = parse; }
     void CopyFieldsFrom(const TBasedSWFObject& source) override;

@@ -293,8 +293,10 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
         if (version < 0 || version > 255)
             throw EConvertError(FormatStr("Version=\"%s\" is out of range (0 to 255)", root.AttrStr("Version").c_str()));
         SetFrameRate(static_cast<float>(fps));
-        SetVersion(static_cast<uint8_t>(version));
         SetCompressed(root.AttrBoolDef("Compressed", false));
+        // The version as the document gives it, also for a compressed movie.
+        Version = static_cast<uint8_t>(version);
+        HeaderChanged();
         FrameCount = 0;
         Tags.clear();
     }
@@ -317,6 +319,9 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
                                          elements[i].XmlText().c_str()));
         }
     }
+    // The count the file had, which producers do not always make the number
+    // of frames; without one, the frames are counted.
+    if (readHeader && root.HasAttribute("FrameCount")) FrameCount = static_cast<uint16_t>(root.AttrInt("FrameCount"));
     return result;
 }
 
@@ -328,6 +333,7 @@ void TSWFStreamReader::SaveToXml(TXmlNode node) {
     root.SetAttr("FPS", static_cast<double>(GetFrameRate()));
     root.SetAttr("Version", static_cast<int64_t>(Version));
     root.SetAttrBool("Compressed", Compressed);
+    root.SetAttr("FrameCount", static_cast<int>(FrameCount));
     TMemoryStream& body = GetBodyStream();
     for (const auto& info : Tags) {
         if (info->Object) {

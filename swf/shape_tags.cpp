@@ -120,6 +120,7 @@ void TSWFDefineShape4::CopyFieldsFrom(const TBasedSWFObject& source) {
         UsesNonScalingStrokes = other->UsesNonScalingStrokes;
         UsesScalingStrokes = other->UsesScalingStrokes;
         ReservedFlags = other->ReservedFlags;
+        strokeFlagsKept_ = other->strokeFlagsKept_;
     }
 }
 
@@ -129,10 +130,16 @@ void TSWFDefineShape4::ReadExtraFields(TBitsEngine& be) {
     ReservedFlags = flags >> 2;
     UsesNonScalingStrokes = (flags & 0x02) != 0;
     UsesScalingStrokes = (flags & 0x01) != 0;
+    strokeFlagsKept_ = true;
 }
 
 void TSWFDefineShape4::WriteExtraFields(TBitsEngine& be) {
     be.WriteRect(EdgeBounds.GetSWFRect());
+    if (!strokeFlagsKept_) ComputeStrokeFlags();
+    be.WriteByte(static_cast<uint8_t>((ReservedFlags & 0x3F) << 2 | UsesNonScalingStrokes << 1 | UsesScalingStrokes));
+}
+
+void TSWFDefineShape4::ComputeStrokeFlags() {
     UsesNonScalingStrokes = UsesScalingStrokes = false;
     auto look = [this](const TSWFLineStyleList& lines) {
         for (const auto& line : lines) {
@@ -147,21 +154,23 @@ void TSWFDefineShape4::WriteExtraFields(TBitsEngine& be) {
             const auto& change = static_cast<const TSWFStyleChangeRecord&>(*record);
             if (change.StateNewStyles) look(change.NewLineStyles);
         }
-    be.WriteByte(static_cast<uint8_t>((ReservedFlags & 0x3F) << 2 | UsesNonScalingStrokes << 1 | UsesScalingStrokes));
 }
 
 void TSWFDefineShape4::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     TSWFDefineShape::LoadFromXml(node, settings);
     UsesNonScalingStrokes = node.AttrBoolDef("UsesNonScalingStrokes", false);
     UsesScalingStrokes = node.AttrBoolDef("UsesScalingStrokes", false);
+    strokeFlagsKept_ = node.HasAttribute("UsesNonScalingStrokes") || node.HasAttribute("UsesScalingStrokes");
     if (node.HasAttribute("EdgeXMax")) EdgeBounds.SetRect(ReadRectAttrs(node, "Edge"));
     ReservedFlags = static_cast<uint8_t>(node.AttrIntDef("ReservedFlags", 0) & 0x3F);
 }
 
 void TSWFDefineShape4::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     TSWFDefineShape::SaveToXml(node, settings);
-    node.SetAttrBool("UsesNonScalingStrokes", UsesNonScalingStrokes);
-    node.SetAttrBool("UsesScalingStrokes", UsesScalingStrokes);
+    if (strokeFlagsKept_) {
+        node.SetAttrBool("UsesNonScalingStrokes", UsesNonScalingStrokes);
+        node.SetAttrBool("UsesScalingStrokes", UsesScalingStrokes);
+    }
     WriteRectAttrs(node, EdgeBounds.GetRect(), "Edge");
     if (ReservedFlags != 0) node.SetAttr("ReservedFlags", static_cast<int>(ReservedFlags));
 }

@@ -74,8 +74,13 @@ public:
     void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
     void SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) override;
     void ReadExtraFields(TBitsEngine& be) override;
-    // The stroke flags are recomputed from the line styles of the shape,
-    // those of its new-style records included.
+    // The stroke flags of a shape read from a file or its XML form are
+    // written as they were read; for a shape built in code they are
+    // computed from its line styles, those of its new-style records included.
     void WriteExtraFields(TBitsEngine& be) override;
     std::unique_ptr<TSWFDefineShape> Create() const override { return std::make_unique<TSWFDefineShape4>(); }
+
+private:
+    void ComputeStrokeFlags();
+    bool strokeFlagsKept_ = false;
 };

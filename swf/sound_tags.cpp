@@ -248,6 +248,7 @@ void TSWFSoundStreamHead::CopyFieldsFrom(const TBasedSWFObject& source) {
     StreamSoundType = other.StreamSoundType;
     StreamSoundSampleCount = other.StreamSoundSampleCount;
     LatencySeek = other.LatencySeek;
+    Reserved = other.Reserved;
 }
 
 int TSWFSoundStreamHead::RequiredVersion() const { return StreamSoundCompression == kSoundFormatMP3 ? 4 : 1; }
@@ -262,6 +263,7 @@ int TSWFSoundStreamHead2::RequiredVersion() const {
 
 void TSWFSoundStreamHead::ReadBody(TBitsEngine& be) {
     uint8_t playback = be.ReadByte();
+    Reserved = playback >> 4;
     PlaybackSoundRate = (playback >> 2) & 3;
     PlaybackSoundSize = playback & 0x02;
     PlaybackSoundType = playback & 0x01;
@@ -276,7 +278,7 @@ void TSWFSoundStreamHead::ReadBody(TBitsEngine& be) {
 }
 
 void TSWFSoundStreamHead::WriteBody(TBitsEngine& be) {
-    be.WriteByte(PackSoundByte(0, PlaybackSoundRate, PlaybackSoundSize, PlaybackSoundType));
+    be.WriteByte(PackSoundByte(Reserved, PlaybackSoundRate, PlaybackSoundSize, PlaybackSoundType));
     be.WriteByte(PackSoundByte(StreamSoundCompression, StreamSoundRate, StreamSoundSize, StreamSoundType));
     be.WriteWord(StreamSoundSampleCount);
     if (StreamSoundCompression == kSoundFormatMP3) be.WriteWord(static_cast<uint16_t>(LatencySeek));
@@ -288,6 +290,7 @@ void TSWFSoundStreamHead::LoadFromXml(const TXmlNode& node, TXMLReadWriteSetting
     PlaybackSoundRate = static_cast<uint8_t>(playback.AttrInt("SoundRate") & 3);
     PlaybackSoundSize = playback.AttrBool("SoundSize");
     PlaybackSoundType = playback.AttrBool("SoundType");
+    Reserved = static_cast<uint8_t>(playback.AttrIntDef("Reserved", 0) & 0x0F);
     TXmlNode stream = node.ChildNode("Stream");
     if (!stream) throw EConvertError("The stream head has no \"Stream\" element");
     StreamSoundCompression = static_cast<uint8_t>(stream.AttrInt("SoundCompression") & 0x0F);
@@ -303,6 +306,7 @@ void TSWFSoundStreamHead::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
     playback.SetAttr("SoundRate", static_cast<int>(PlaybackSoundRate));
     playback.SetAttrBool("SoundSize", PlaybackSoundSize);
     playback.SetAttrBool("SoundType", PlaybackSoundType);
+    if (Reserved != 0) playback.SetAttr("Reserved", static_cast<int>(Reserved));
     TXmlNode stream = node.AddChild("Stream");
     stream.SetAttr("SoundCompression", static_cast<int>(StreamSoundCompression));
     stream.SetAttr("SoundRate", static_cast<int>(StreamSoundRate));

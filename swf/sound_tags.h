@@ -95,6 +95,8 @@ public:
     bool StreamSoundSize = false, StreamSoundType = false;
     uint16_t StreamSoundSampleCount = 0;  // samples per frame
     int16_t LatencySeek = 0;              // MP3 only
+    // The upper nibble of the playback byte, reserved and kept as read.
+    uint8_t Reserved = 0;
 
     void CopyFieldsFrom(const TBasedSWFObject& source) override;
     int RequiredVersion() const override;

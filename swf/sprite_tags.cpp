@@ -106,10 +106,13 @@ void TSWFDefineSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
         if (child->TagCode == TagCodes::ShowFrame) ++FrameCount;
         ControlTags.push_back(std::move(child));
     }
+    // Kept as the file had it; counted only when the document has none.
+    if (node.HasAttribute("FrameCount")) FrameCount = static_cast<uint16_t>(node.AttrInt("FrameCount"));
 }
 
 void TSWFDefineSprite::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(SpriteID));
+    node.SetAttr("FrameCount", static_cast<int>(FrameCount));
     for (const auto& child : ControlTags) SaveTagElement(node, *child, settings);
 }
 

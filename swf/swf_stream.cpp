@@ -1,5 +1,6 @@
 #include "swf/swf_stream.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/mathutil.h"
@@ -8,10 +9,17 @@
 
 TBasedSWFStream::TBasedSWFStream() = default;
 
+// Bounds that a caller sets are put in order here; the header writes what is
+// stored.
+static TRect OrderedBounds(const TRect& w) {
+    return TRect{std::min(w.Left, w.Right), std::min(w.Top, w.Bottom), std::max(w.Left, w.Right),
+                 std::max(w.Top, w.Bottom)};
+}
+
 TBasedSWFStream::TBasedSWFStream(int32_t xMin, int32_t yMin, int32_t xMax, int32_t yMax, float frameRate,
                                  bool usePixels) {
     SetSystemCoord(usePixels);
-    Bounds = TRect{xMin * UnitFactor, yMin * UnitFactor, xMax * UnitFactor, yMax * UnitFactor};
+    Bounds = OrderedBounds(TRect{xMin * UnitFactor, yMin * UnitFactor, xMax * UnitFactor, yMax * UnitFactor});
     SetFrameRate(frameRate);
 }
 
@@ -46,7 +54,7 @@ TRect TBasedSWFStream::GetBounds() const {
 }
 
 void TBasedSWFStream::SetBounds(const TRect& r) {
-    Bounds = TRect{r.Left * UnitFactor, r.Top * UnitFactor, r.Right * UnitFactor, r.Bottom * UnitFactor};
+    Bounds = OrderedBounds(TRect{r.Left * UnitFactor, r.Top * UnitFactor, r.Right * UnitFactor, r.Bottom * UnitFactor});
     HeaderChanged();
 }
 
@@ -101,8 +109,10 @@ void TBasedSWFStream::WriteHeader(TStream& stream, THeaderPart part) {
         stream.WriteBuffer(lead, 8);
     }
     if (part != THeaderPart::Leading) {
+        // As stored: a frame whose minimum exceeds its maximum is written so,
+        // as a file that had one is read.
         TBitsEngine be(stream);
-        be.WriteTRect(Bounds);
+        be.WriteRect(TRect{Bounds.Left, Bounds.Right, Bounds.Top, Bounds.Bottom});
         be.WriteWord(FrameRate);
         be.WriteWord(FrameCount);
     }
@@ -119,8 +129,10 @@ void TBasedSWFStream::SaveToStream(TStream& stream) {
         stream.WriteBuffer(body.Memory(), body.GetSize());
         return;
     }
+    // The version stays as set: SetVersion and SetCompressed raise it for a
+    // movie that is built, while a movie that was read keeps its own (a
+    // player runs the scripts of a compressed SWF 5 file as SWF 5).
     Signature[0] = 'C';
-    if (Version < 6) Version = 6;
     WriteHeader(stream, THeaderPart::Leading);
     TCompressionStream deflater(stream);
     int64_t bodySize = body.GetSize();

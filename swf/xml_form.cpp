@@ -343,3 +343,35 @@ std::string UnescapeStr(const std::string& text) {
     }
     return out;
 }
+
+std::string EscapeLineBreaks(const std::string& text, bool& escaped) {
+    escaped = text.find('\r') != std::string::npos;
+    if (!escaped) return text;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') out += "#$D";
+        else if (text[i] == '#' && i + 1 < text.size() && text[i + 1] == '$') {
+            out += "#$#";
+            ++i;
+        } else out += text[i];
+    }
+    return out;
+}
+
+std::string UnescapeLineBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '#' && i + 2 < text.size() && text[i + 1] == '$') {
+            char c = text[i + 2];
+            if (c == 'D' || c == 'A' || c == '#') {
+                out += c == 'D' ? "\r" : c == 'A' ? "\n" : "#$";
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}

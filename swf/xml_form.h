@@ -118,3 +118,9 @@ std::string BinToHexStr(const void* bytes, size_t count);
 std::vector<uint8_t> HexStrToBin(const std::string& text);
 std::string EscapeStr(const std::string& text);
 std::string UnescapeStr(const std::string& text);
+// Action strings in XML text: a parser turns every carriage return in text
+// into a line feed, so each one is written "#$D" (and a "#$" of the text
+// "#$#"); escaped reports whether anything changed, which the element then
+// says with its "sp" attribute. The reverse also reads "#$A" as a line feed.
+std::string EscapeLineBreaks(const std::string& text, bool& escaped);
+std::string UnescapeLineBreaks(const std::string& text);

@@ -174,12 +174,11 @@ TEST(BitmapTags, ShortOrInconsistentBodiesRaise) {
         uint16_t code;
         const char* body;
     } cases[] = {
-        {6, "01 00 FF D8 00"},       // fewer than 6 bytes
-        {21, "01 00"},
+        {6, "01"},                   // identifier cut short
+        {21, "01"},
         {8, "FF D8"},                // tables shorter than the markers
         {35, "01 00 0A 00 00"},      // offset field cut short
         {35, "01 00 FF 00 00 00 FF D8 00 00 FF D9"},  // alpha offset past the body
-        {35, "01 00 02 00 00 00 FF D8"},              // JPEG part shorter than its markers
         {20, "01 00 05 01 00"},      // header cut short
         {36, "01 00 03 01 00 01 00"},  // colour-table byte missing
         {87, "01 00 00 00"},
@@ -211,13 +210,13 @@ TEST(BitmapTags, XmlFormatNamesAndAlphaRules) {
     } names[] = {{"8bit", 3}, {"15BIT", 4}, {"24bit", 5}, {"32bit", 5}, {"16bit", 2}, {"", 2}};
     for (const auto& n : names) EXPECT_EQ(BitmapFormatFromName(n.text), n.format) << n.text;
 
-    // JPEG3 without alpha keeps only its ID in XML.
+    // JPEG3 without alpha (a PNG, say) keeps its image in XML.
     TSWFDefineBitsJPEG3 jpeg3;
     jpeg3.CharId = 9;
     jpeg3.SetData(HexBytes("01 02"));
     TXmlNode j3 = doc.Root().AddChild("DefineBitsJPEG3");
     jpeg3.SaveToXml(j3, settings);
-    EXPECT_EQ(j3.XmlText(), "<DefineBitsJPEG3 ID=\"9\"/>");
+    EXPECT_EQ(j3.XmlText(), "<DefineBitsJPEG3 ID=\"9\"><Data>0102</Data></DefineBitsJPEG3>");
 
     // A "File" that names no file leaves the payload empty without an error.
     doc.LoadFromString(R"(<DefineBitsJPEG2 ID="3" File="no/such/file.dat"/>)");

@@ -312,7 +312,7 @@ TEST(ControlTags, MetadataWrittenAsUtf8AndLoadedFromCDataOrText) {
         read.SaveToXml(element, settings);
         TSWFMetadata loaded;
         loaded.LoadFromXml(element, settings);
-        EXPECT_EQ(loaded.Metadata, "caf\xE9");
+        EXPECT_EQ(loaded.Metadata, "caf\xC3\xA9");  // the file's UTF-8, never through the code page
         EXPECT_EQ(Hex(BodyOf(loaded)), Hex({'c', 'a', 'f', 0xC3, 0xA9, 0}));
     }
     TXmlDocument doc;

@@ -167,7 +167,8 @@ std::vector<Case> Cases() {
              t.HasImage = true;
              t.CacheAsBitmap = true;
          }),
-         Fresh<TSWFPlaceObject3>(9), HexBytes("02 14 04 00 00 05 00")},
+         // No class-name flag, so no class name: the identifier follows the depth.
+         Fresh<TSWFPlaceObject3>(9), HexBytes("02 14 04 00 05 00")},
         {"RemoveObject", 1,
          Make<TSWFRemoveObject>([](auto& t) {
              t.CharacterId = 1;

@@ -21,7 +21,10 @@ bool DroppedAlways(uint16_t code) {
         case TagCodes::EnableDebugger:
         case TagCodes::EnableDebugger2:
         case TagCodes::FileAttributes:
-        case TagCodes::Metadata: return true;
+        case TagCodes::Metadata:
+        // Every definition of an embedded movie gets an identifier of its own,
+        // so releasing one to redefine it could only release ours.
+        case TagCodes::FreeCharacter: return true;
         default: return false;
     }
 }
@@ -159,7 +162,27 @@ void TFlashExternalMovie::WriteTag(TBitsEngine& be) {
         }
     }
     TMemoryStream& body = reader_->GetBodyStream();
-    for (const auto& info : reader_->Tags) {
+    // Producers may define a bitmap after the shape that fills with it; the
+    // definitions go out before their first use.
+    std::vector<TSWFObject*> objects;
+    std::vector<size_t> withObject;
+    for (size_t i = 0; i < reader_->Tags.size(); ++i)
+        if (TSWFObject* obj = reader_->Tags[i]->Object) {
+            objects.push_back(obj);
+            withObject.push_back(i);
+        }
+    // Tags without objects stay behind the tag they followed.
+    auto withTrailing = [this](std::vector<size_t>& order, size_t from) {
+        for (size_t i = from; i < reader_->Tags.size() && !reader_->Tags[i]->Object; ++i) order.push_back(i);
+    };
+    std::vector<size_t> order;
+    withTrailing(order, 0);
+    for (size_t k : DefinitionsFirstOrder(objects)) {
+        order.push_back(withObject[k]);
+        withTrailing(order, withObject[k] + 1);
+    }
+    for (size_t index : order) {
+        const TSWFTagInfo* info = reader_->Tags[index].get();
         const uint16_t code = info->TagCode;
         if (!info->Object) {
             // Kept as bytes by the reader: the whole record goes out as it is.

@@ -81,10 +81,10 @@ TFlashExternalMovie* TFlashMovie::EmbedExternalMovie(std::unique_ptr<TFlashExter
             if (info->Object) tags.push_back(info->Object);
         // A reference to a character the movie does not define would, once
         // the movie's characters move, point at one of ours.
-        std::vector<TUnresolvedReference> unresolved = FindUnresolvedReferences(tags);
+        std::vector<TUnresolvedReference> unresolved = FindUnresolvedReferences(tags, false);
         if (!unresolved.empty())
             throw Exception(FormatStr("The embedded movie's %s (tag %zu) refers to character %u, which the movie "
-                                      "does not define before it",
+                                      "does not define",
                                       TagIdToName(unresolved.front().TagCode).c_str(), unresolved.front().TagIndex,
                                       unsigned(unresolved.front().Id)));
     }

@@ -11,6 +11,7 @@
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
 #include "swf/font_tags.h"
+#include "swf/free_character_tag.h"
 #include "swf/morph_tags.h"
 #include "swf/reader.h"
 #include "swf/shape_tags.h"
@@ -90,6 +91,9 @@ void ForEachReference(TSWFObject& tag, const TCharacterIdVisitor& visit) {
             if (auto* place = dynamic_cast<TSWFPlaceObject2*>(&tag); place && place->HasCharacter)
                 visit(place->CharacterId);
             return;
+        case TagCodes::FreeCharacter:
+            if (auto* freed = dynamic_cast<TSWFFreeCharacter*>(&tag)) visit(freed->CharacterId);
+            return;
         case TagCodes::RemoveObject:
             if (auto* remove = dynamic_cast<TSWFRemoveObject*>(&tag)) visit(remove->CharacterId);
             return;
@@ -167,21 +171,64 @@ void ForEachReference(TSWFObject& tag, const TCharacterIdVisitor& visit) {
     }
 }
 
-std::vector<TUnresolvedReference> FindUnresolvedReferences(const std::vector<TSWFObject*>& tags,
+std::vector<TUnresolvedReference> FindUnresolvedReferences(const std::vector<TSWFObject*>& tags, bool definedBefore,
                                                             std::vector<TUnresolvedReference>* duplicates) {
     std::vector<TUnresolvedReference> unresolved;
     auto defined = std::make_unique<std::bitset<65536>>();
+    if (!definedBefore)
+        for (TSWFObject* tag : tags) ForEachDefinedId(*tag, [&](uint16_t& id) { defined->set(id); });
     for (size_t i = 0; i < tags.size(); ++i) {
         TSWFObject& tag = *tags[i];
         ForEachReference(tag, [&](uint16_t& id) {
             if (!defined->test(id)) unresolved.push_back({i, tag.TagCode, id});
         });
+        if (!definedBefore) continue;
         ForEachDefinedId(tag, [&](uint16_t& id) {
-            if (defined->test(id) && duplicates) duplicates->push_back({i, tag.TagCode, id});
+            if (duplicates && defined->test(id)) duplicates->push_back({i, tag.TagCode, id});
             defined->set(id);
         });
     }
     return unresolved;
+}
+
+std::vector<size_t> DefinitionsFirstOrder(const std::vector<TSWFObject*>& tags) {
+    std::vector<int32_t> definer(65536, -1);
+    for (size_t i = 0; i < tags.size(); ++i)
+        ForEachDefinedId(*tags[i], [&](uint16_t& id) {
+            if (definer[id] < 0) definer[id] = static_cast<int32_t>(i);
+        });
+    // 0 waiting, 1 on the stack, 2 placed. An explicit stack: a crafted chain
+    // of forward references must not exhaust the call stack.
+    std::vector<uint8_t> state(tags.size(), 0);
+    std::vector<size_t> order;
+    order.reserve(tags.size());
+    std::vector<std::pair<size_t, bool>> stack;
+    for (size_t start = 0; start < tags.size(); ++start) {
+        if (state[start] != 0) continue;
+        state[start] = 1;
+        stack.push_back({start, false});
+        while (!stack.empty()) {
+            auto& [index, expanded] = stack.back();
+            if (expanded) {
+                state[index] = 2;
+                order.push_back(index);
+                stack.pop_back();
+                continue;
+            }
+            expanded = true;
+            const size_t at = index;
+            std::vector<size_t> needed;
+            ForEachReference(*tags[at], [&](uint16_t& id) {
+                int32_t j = definer[id];
+                if (j >= 0 && state[static_cast<size_t>(j)] == 0) {
+                    state[static_cast<size_t>(j)] = 1;
+                    needed.push_back(static_cast<size_t>(j));
+                }
+            });
+            for (auto it = needed.rbegin(); it != needed.rend(); ++it) stack.push_back({*it, false});
+        }
+    }
+    return order;
 }
 
 // ---------------------------------------------------------------- the reader's edits
@@ -221,8 +268,9 @@ void TSWFStreamReader::MoveResourcesToFrame(int32_t targetFrame, int32_t firstFr
         return index >= 0 && index < static_cast<int32_t>(Tags.size()) && Tags[index]->TagCode == TagCodes::ShowFrame;
     };
     auto frameIndex = [this](int32_t frame) { return GetFrameTagIndex(static_cast<uint16_t>(std::clamp(frame, 0, 0xFFFF))); };
-    int32_t insertAt = frameIndex(a);
-    if (isShowFrame(insertAt)) ++insertAt;
+    // Frame 0 starts at the first tag, even when that tag ends it.
+    int32_t insertAt = a == 0 ? 0 : frameIndex(a);
+    if (a != 0 && isShowFrame(insertAt)) ++insertAt;
     int32_t first = b == a ? insertAt + 1 : frameIndex(b) + 1;
     int32_t last = frameIndex(c + 1);
     if (isShowFrame(last)) --last;

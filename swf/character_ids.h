@@ -24,17 +24,22 @@ void ForEachDefinedId(TSWFObject& tag, const TCharacterIdVisitor& visit);
 // included.
 void ForEachReference(TSWFObject& tag, const TCharacterIdVisitor& visit);
 
-// A reference that nothing before it defines: the tag index, its code and
-// the identifier.
+// A reference that nothing defines (before it, when order matters): the tag
+// index, its code and the identifier.
 struct TUnresolvedReference {
     size_t TagIndex;
     uint16_t TagCode;
     uint16_t Id;
 };
 
-// Walks the tags in order and reports references to identifiers no earlier
-// tag defines, and identifiers defined twice (as Id with TagCode of the
-// second definition). RemoveObject and the "button of" references of
-// DefineButtonSound / DefineButtonCxform are ordinary references here.
-std::vector<TUnresolvedReference> FindUnresolvedReferences(const std::vector<TSWFObject*>& tags,
+// Walks the tags in order and reports references to identifiers that no
+// earlier tag defines (no tag at all, when definedBefore is off), and, when
+// asked, identifiers defined a second time (Id with the index and code of
+// the second definition).
+std::vector<TUnresolvedReference> FindUnresolvedReferences(const std::vector<TSWFObject*>& tags, bool definedBefore,
                                                             std::vector<TUnresolvedReference>* duplicates = nullptr);
+
+// The order in which to write tags so that every definition comes before
+// the first tag that refers to it: the tags in their order, except that a
+// definition referred to earlier is moved to just before that reference.
+std::vector<size_t> DefinitionsFirstOrder(const std::vector<TSWFObject*>& tags);

@@ -440,7 +440,11 @@ void TSWFDefineMorphShape::ReadBody(TBitsEngine& be) {
 
 void TSWFDefineMorphShape::WriteEdges(TBitsEngine& be, TSWFShapeRecordList& edges, uint8_t fillBits,
                                       uint8_t lineBits) {
-    for (const auto& record : edges) {
+    for (size_t i = 0; i < edges.size(); ++i) {
+        TSWFShapeRecord* record = edges[i].get();
+        // An end record in the middle would cut the list short for every
+        // reader: only the last one is written.
+        if (record->RecordKind == kShapeRecordEnd && i + 1 < edges.size()) continue;
         if (record->RecordKind == kShapeRecordStyleChange) {
             auto& change = static_cast<TSWFStyleChangeRecord&>(*record);
             change.FillBits = fillBits;

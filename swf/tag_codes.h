@@ -10,6 +10,7 @@ enum : uint16_t {
     End = 0,
     ShowFrame = 1,
     DefineShape = 2,
+    FreeCharacter = 3,
     PlaceObject = 4,
     RemoveObject = 5,
     DefineBits = 6,

@@ -8,6 +8,7 @@
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
 #include "swf/font_tags.h"
+#include "swf/free_character_tag.h"
 #include "swf/morph_tags.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
@@ -31,6 +32,7 @@ const TTagDescriptor kTags[] = {
     {End, "End", MakeTag<TSWFEnd>, kTagPlain},
     {ShowFrame, "ShowFrame", MakeTag<TSWFShowFrame>, kTagPlain},
     {DefineShape, "DefineShape", MakeTag<TSWFDefineShape>, kChar},
+    {FreeCharacter, "FreeCharacter", MakeTag<TSWFFreeCharacter>, kTagPlain},
     {PlaceObject, "PlaceObject", MakeTag<TSWFPlaceObject>, kTagPlain},
     {RemoveObject, "RemoveObject", MakeTag<TSWFRemoveObject>, kTagPlain},
     {DefineBits, "DefineBits", MakeTag<TSWFDefineBits>, kChar},

@@ -12,6 +12,8 @@
 #include "platform/zstream.h"
 #include "swf/names.h"
 #include "swf/reader.h"
+#include "swf/tag_xml.h"
+#include "swf/xml_form.h"
 #include "test_util.h"
 #include "tool_fixtures.h"
 
@@ -198,4 +200,88 @@ TEST(ToolFixtures, HaxeCompressedMovie) {
         EXPECT_EQ(before[i].code, after[i].code);
         EXPECT_EQ(before[i].body, after[i].body) << TagIdToName(before[i].code);
     }
+}
+
+namespace {
+
+// Every tag of the reader, those inside sprites included.
+void CollectTags(const std::vector<std::unique_ptr<TSWFTagInfo>>& infos, std::vector<const TSWFTagInfo*>& out) {
+    for (const auto& info : infos) {
+        out.push_back(info.get());
+        CollectTags(info->Children, out);
+    }
+}
+
+// The file read with tag and action parsing on, and all of its tags.
+struct TParsedMovie {
+    std::unique_ptr<TSWFStreamReader> reader;
+    std::vector<const TSWFTagInfo*> tags;
+};
+
+TParsedMovie ParseFile(const std::string& path) {
+    TParsedMovie movie;
+    Bytes file = ReadFileBytes(path);
+    TMemoryStream in(file);
+    movie.reader = TSWFStreamReader::CreateFromStream(in);
+    movie.reader->ParseTags(true, true);
+    CollectTags(movie.reader->Tags, movie.tags);
+    return movie;
+}
+
+}  // namespace
+
+TEST(ToolFixtures, EveryTagOfFfmpegAndHaxeMoviesIsAnObject) {
+    std::vector<std::string> movies = FfmpegFixtures();
+    if (movies.empty()) TW_SKIP_OR_FAIL() << "ffmpeg is not installed";
+    std::string haxe = HaxeFixture();
+    if (haxe.empty()) TW_SKIP_OR_FAIL() << "haxe is not installed";
+    movies.push_back(haxe);
+    std::map<uint16_t, int> seen;
+    for (const std::string& path : movies) {
+        SCOPED_TRACE(path);
+        TParsedMovie movie = ParseFile(path);
+        for (const TSWFTagInfo* info : movie.tags) {
+            ++seen[info->TagCode];
+            // ActionScript 3 byte code has no class yet.
+            if (info->TagCode == TagCodes::DoABC) continue;
+            ASSERT_NE(info->Object, nullptr);
+            EXPECT_NE(info->Object->TagCode, kErrorTagCode) << TagIdToName(info->TagCode);
+        }
+    }
+    // The video tags are among them.
+    EXPECT_GT(seen[TagCodes::DefineVideoStream], 0);
+    EXPECT_GT(seen[TagCodes::VideoFrame], 10);
+}
+
+TEST(Corpus, ButtonMorphAndVideoTagsParseAndSurviveXml) {
+    std::vector<std::string> files = CorpusFiles();
+    if (files.empty()) TW_SKIP_OR_FAIL() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
+    const std::vector<uint16_t> codes = {7, 17, 23, 34, 46, 84, 60, 61};
+    std::map<uint16_t, int> parsed;
+    TXMLReadWriteSettings settings;
+    settings.Options = 0;
+    for (const std::string& path : files) {
+        TParsedMovie movie = ParseFile(path);
+        for (const TSWFTagInfo* info : movie.tags) {
+            if (std::find(codes.begin(), codes.end(), info->TagCode) == codes.end()) continue;
+            SCOPED_TRACE(path + ": " + TagIdToName(info->TagCode));
+            ASSERT_NE(info->Object, nullptr);
+            ASSERT_NE(info->Object->TagCode, kErrorTagCode) << static_cast<TSWFByteCodeTag*>(info->Object)->Name;
+            ++parsed[info->TagCode];
+            // Through its XML element and back, the tag writes the same body.
+            TXmlDocument doc;
+            SaveTagElement(doc.Root(), *info->Object, settings);
+            TXmlDocument reread;
+            reread.LoadFromString(doc.SaveToString());
+            auto loaded = LoadTagElement(reread.DocumentElement(), movie.reader->Version, settings);
+            ASSERT_NE(loaded, nullptr);
+            EXPECT_EQ(ToHex(WriteBodyBytes(*loaded)), ToHex(WriteBodyBytes(*info->Object)));
+        }
+    }
+    // The corpus holds buttons, a morph shape and an embedded video.
+    EXPECT_GT(parsed[34], 0);
+    EXPECT_GT(parsed[46], 0);
+    EXPECT_GT(parsed[60], 0);
+    EXPECT_GT(parsed[61], 0);
+    for (auto [code, count] : parsed) std::printf("%s: %d\n", TagIdToName(code).c_str(), count);
 }

@@ -166,7 +166,7 @@ TEST(FileWriter, CompressionProgressOnATinyBodyStaysFinite) {
 }
 
 TEST(Names, TablesAndFactories) {
-    EXPECT_EQ(TagIdToName(3), "Unknown 3");
+    EXPECT_EQ(TagIdToName(16), "Unknown 16");
     EXPECT_EQ(TagIdToName(240), "Error Tag");
     EXPECT_EQ(TagNameToId("placeobject2"), 26);
     EXPECT_EQ(TagNameToId("ShowFrame"), 1);

@@ -22,7 +22,7 @@ struct ExpectedRow {
 
 // Every tag code of the format with its name, in code order.
 const ExpectedRow kExpected[] = {
-    {0, "End", true}, {1, "ShowFrame", true}, {2, "DefineShape", true}, {4, "PlaceObject", true},
+    {0, "End", true}, {1, "ShowFrame", true}, {2, "DefineShape", true}, {3, "FreeCharacter", true}, {4, "PlaceObject", true},
     {5, "RemoveObject", true}, {6, "DefineBits", true}, {7, "DefineButton", true}, {8, "JPEGTables", true},
     {9, "SetBackgroundColor", true}, {10, "DefineFont", true}, {11, "DefineText", true},
     {12, "DoAction", true}, {13, "DefineFontInfo", true}, {14, "DefineSound", true},
@@ -73,7 +73,7 @@ TEST(TagTable, HoldsEveryCodeOfTheFormatInOrder) {
         EXPECT_EQ(tag->TagCode == kErrorTagCode, !kExpected[i].hasClass);
         EXPECT_EQ(tag->WrittenCode(), kExpected[i].code);
     }
-    EXPECT_EQ(FindTagDescriptor(3), nullptr);
+    EXPECT_EQ(FindTagDescriptor(16), nullptr);
     EXPECT_EQ(FindTagDescriptor(1023), nullptr);
     EXPECT_EQ(FindTagDescriptor(0xFFFF), nullptr);
 }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,18 @@
 #include "swf/tag.h"
 
 using Bytes = std::vector<uint8_t>;
+
+// A maker of a tag of class T, filled in by fill: the cases of a vector
+// table build their objects with it.
+using TTagMaker = std::function<std::unique_ptr<TSWFObject>()>;
+template <class T>
+TTagMaker MakeTagWith(std::function<void(T&)> fill = [](T&) {}) {
+    return [fill] {
+        auto tag = std::make_unique<T>();
+        fill(*tag);
+        return tag;
+    };
+}
 
 // "CA 0A 01" -> bytes.
 inline Bytes HexBytes(const std::string& text) {

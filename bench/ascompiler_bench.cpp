@@ -82,19 +82,7 @@ const TFixture& Fixture() {
     return fixture;
 }
 
-void BM_ParseActionScript(benchmark::State& state) {
-    const TFixture& fixture = Fixture();
-    if (fixture.NodeSeconds <= 0) {
-        state.SkipWithError("node --check failed or is missing");
-        return;
-    }
-    TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
-    for (auto _ : state) {
-        TCompileContext context;
-        source.SetPosition(0);
-        auto unit = context.ParseUnit(source);
-        benchmark::DoNotOptimize(unit->Root);
-    }
+void ReportRates(benchmark::State& state, const TFixture& fixture) {
     double lines = static_cast<double>(fixture.Lines) * static_cast<double>(state.iterations());
     double nodeRate = fixture.Lines / fixture.NodeSeconds;
     state.counters["lines_per_second"] = benchmark::Counter(lines, benchmark::Counter::kIsRate);
@@ -103,14 +91,34 @@ void BM_ParseActionScript(benchmark::State& state) {
     state.counters["ratio_to_node"] = benchmark::Counter(lines / nodeRate, benchmark::Counter::kIsRate);
 }
 
+// The fixture, or none (the benchmark skipped) when node is missing.
+const TFixture* FixtureOrSkip(benchmark::State& state) {
+    const TFixture& fixture = Fixture();
+    if (fixture.NodeSeconds > 0) return &fixture;
+    state.SkipWithError("node --check failed or is missing");
+    return nullptr;
+}
+
+void BM_ParseActionScript(benchmark::State& state) {
+    const TFixture* found = FixtureOrSkip(state);
+    if (!found) return;
+    const TFixture& fixture = *found;
+    TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
+    for (auto _ : state) {
+        TCompileContext context;
+        source.SetPosition(0);
+        auto unit = context.ParseUnit(source);
+        benchmark::DoNotOptimize(unit->Root);
+    }
+    ReportRates(state, fixture);
+}
+
 // The whole road of a frame script: parse, code generation, constant pool
 // and tidy-up, through the movie builder's compile operation.
 void BM_CompileActionScript(benchmark::State& state) {
-    const TFixture& fixture = Fixture();
-    if (fixture.NodeSeconds <= 0) {
-        state.SkipWithError("node --check failed or is missing");
-        return;
-    }
+    const TFixture* found = FixtureOrSkip(state);
+    if (!found) return;
+    const TFixture& fixture = *found;
     TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
     for (auto _ : state) {
         TFlashMovie movie(0, 0, 550, 400, 12, true);
@@ -122,11 +130,7 @@ void BM_CompileActionScript(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(script.ActionList().Count());
     }
-    double lines = static_cast<double>(fixture.Lines) * static_cast<double>(state.iterations());
-    double nodeRate = fixture.Lines / fixture.NodeSeconds;
-    state.counters["lines_per_second"] = benchmark::Counter(lines, benchmark::Counter::kIsRate);
-    state.counters["node_lines_per_second"] = nodeRate;
-    state.counters["ratio_to_node"] = benchmark::Counter(lines / nodeRate, benchmark::Counter::kIsRate);
+    ReportRates(state, fixture);
 }
 
 }  // namespace

@@ -274,34 +274,49 @@ size_t CountNonMarkers(const TSWFActionList& list, size_t first, size_t end) {
 }  // namespace
 
 void TCompileContext::OptimizeActions(TSWFActionList& list) {
+    // A WaitForFrame counts the actions it skips: with one in the list the
+    // actions move and go one step at a time, each step correcting the
+    // counts; without, each pass rearranges the list at once.
     const bool waits = HasWaitForFrame(list);
     if (list.Count() > 1) {
         size_t insertAt = list.GetAction(0)->ActionCode == kActionConstantPool ? 1 : 0;
-        size_t i = 0;
+        std::vector<size_t> hoisted, rest;
+        for (size_t i = 0; i < insertAt; ++i) hoisted.push_back(i);
+        size_t i = insertAt;
         while (i < list.Count()) {
             const std::string* name = FunctionName(list.GetAction(i));
             if (!name) {
-                ++i;
+                rest.push_back(i++);
                 continue;
             }
             size_t end = FunctionBlockEnd(list, i);
             size_t length = end - i;
-            if (!name->empty()) {
+            if (!name->empty() && waits) {
                 if (i != insertAt) {
-                    if (waits) ShrinkWaitRanges(list, i, CountNonMarkers(list, i, end));
+                    ShrinkWaitRanges(list, i, CountNonMarkers(list, i, end));
                     list.Move(i, length, insertAt);
                 }
                 insertAt += length;
+            } else {
+                for (size_t k = i; k < end; ++k) (name->empty() ? rest : hoisted).push_back(k);
             }
             i = end;
         }
+        if (!waits && !rest.empty() && hoisted.size() > insertAt) {
+            hoisted.insert(hoisted.end(), rest.begin(), rest.end());
+            list.Reorder(hoisted);
+        }
     }
-    if (list.Count() >= 2) {
+    if (list.Count() < 2) return;
+    auto isOneValuePush = [&](size_t index) {
+        auto* push = dynamic_cast<TSWFActionPush*>(list.GetAction(index));
+        return push && push->GetValueCount() == 1;
+    };
+    if (waits) {
         size_t i = 1;
         while (i < list.Count()) {
-            auto* push = dynamic_cast<TSWFActionPush*>(list.GetAction(i - 1));
-            if (list.GetAction(i)->ActionCode == 0x17 && push && push->GetValueCount() == 1) {
-                if (waits) ShrinkWaitRanges(list, i - 1, 2);
+            if (list.GetAction(i)->ActionCode == 0x17 && isOneValuePush(i - 1)) {
+                ShrinkWaitRanges(list, i - 1, 2);
                 list.Delete(i);
                 list.Delete(i - 1);
                 i = i >= 3 ? i - 2 : 1;
@@ -309,7 +324,20 @@ void TCompileContext::OptimizeActions(TSWFActionList& list) {
                 ++i;
             }
         }
+        return;
     }
+    // The same as stepping back after each removed pair: a Pop cancels the
+    // one-value Push that the kept actions end with.
+    std::vector<size_t> kept;
+    kept.reserve(list.Count());
+    for (size_t i = 0; i < list.Count(); ++i) {
+        if (list.GetAction(i)->ActionCode == 0x17 && !kept.empty() && isOneValuePush(kept.back())) {
+            kept.pop_back();
+            continue;
+        }
+        kept.push_back(i);
+    }
+    if (kept.size() != list.Count()) list.Reorder(kept);
 }
 
 // ---------------------------------------------------------------- compile operations

@@ -21,8 +21,7 @@ const std::string& TStringTable::Text(TStrId id) const {
 }
 
 int TConstantPool::IndexOfOrAdd(TStrId id) {
-    auto it = std::find(numbers_.begin(), numbers_.end(), id);
-    if (it != numbers_.end()) return static_cast<int>(it - numbers_.begin());
-    numbers_.push_back(id);
-    return static_cast<int>(numbers_.size()) - 1;
+    auto [it, added] = indexes_.try_emplace(id, static_cast<int>(numbers_.size()));
+    if (added) numbers_.push_back(id);
+    return it->second;
 }

@@ -58,4 +58,5 @@ public:
 
 private:
     std::vector<TStrId> numbers_;
+    std::unordered_map<TStrId, int> indexes_;
 };

@@ -166,57 +166,91 @@ void TAssignNode::EmitCode(TCompileContext& context) {
 
 // ---------------------------------------------------------------- operators
 
-void TBinOpNode::EmitCode(TCompileContext& context) {
-    if (Op == tkAnd || Op == tkOr) {
-        Left->EmitCode(context);
-        context.EmitAction(acPushDuplicate);
-        if (Op == tkAnd) context.EmitAction(acNot);
-        auto* branch = static_cast<TSWFActionJump*>(context.EmitAction(acIf));
-        context.EmitAction(acPop);
-        Right->EmitCode(context);
-        context.PlaceMarker(&branch->GetLabel());
-        DiscardResult(context);
-        return;
-    }
-    // Operators written with their operands swapped.
-    bool swapped = Op == '>' || Op == tkLessEq || Op == tkStrGt || Op == tkStrLe;
-    (swapped ? Right : Left)->EmitCode(context);
-    (swapped ? Left : Right)->EmitCode(context);
-    int action = -1;
-    bool negate = false;
-    switch (Op) {
-        case '*': action = acMultiply; break;
-        case '/': action = acDivide; break;
-        case '%': action = acModulo; break;
-        case '+': action = acAdd2; break;
-        case '-': action = acSubtract; break;
+namespace {
+
+bool IsLogical(int op) { return op == tkAnd || op == tkOr; }
+// Operators written with their operands swapped.
+bool IsSwapped(int op) { return op == '>' || op == tkLessEq || op == tkStrGt || op == tkStrLe; }
+
+// The action of an operator, and whether Not follows it.
+int OperatorAction(int op, bool& negate) {
+    negate = op == tkGreaterEq || op == tkLessEq || op == tkNotEquals || op == tkStrictNotEquals || op == tkStrNe ||
+             op == tkStrGe || op == tkStrLe;
+    switch (op) {
+        case '*': return acMultiply;
+        case '/': return acDivide;
+        case '%': return acModulo;
+        case '+': return acAdd2;
+        case '-': return acSubtract;
         case '<':
-        case '>': action = acLess2; break;
+        case '>':
         case tkGreaterEq:
-        case tkLessEq: action = acLess2; negate = true; break;
-        case tkEquals: action = acEquals2; break;
-        case tkNotEquals: action = acEquals2; negate = true; break;
-        case tkStrictEquals: action = acStrictEquals; break;
-        case tkStrictNotEquals: action = acStrictEquals; negate = true; break;
-        case tkBitAnd: action = acBitAnd; break;
-        case tkBitXor: action = acBitXor; break;
-        case tkBitOr: action = acBitOr; break;
-        case tkShiftLeft: action = acBitLShift; break;
-        case tkShiftRight: action = acBitRShift; break;
-        case tkShiftRightUnsigned: action = acBitURShift; break;
-        case tkInstanceof: action = acInstanceOf; break;
-        case tkStrAdd: action = acStringAdd; break;
-        case tkStrEq: action = acStringEquals; break;
-        case tkStrNe: action = acStringEquals; negate = true; break;
+        case tkLessEq: return acLess2;
+        case tkEquals:
+        case tkNotEquals: return acEquals2;
+        case tkStrictEquals:
+        case tkStrictNotEquals: return acStrictEquals;
+        case tkBitAnd: return acBitAnd;
+        case tkBitXor: return acBitXor;
+        case tkBitOr: return acBitOr;
+        case tkShiftLeft: return acBitLShift;
+        case tkShiftRight: return acBitRShift;
+        case tkShiftRightUnsigned: return acBitURShift;
+        case tkInstanceof: return acInstanceOf;
+        case tkStrAdd: return acStringAdd;
+        case tkStrEq:
+        case tkStrNe: return acStringEquals;
         case tkStrLt:
-        case tkStrGt: action = acStringLess; break;
+        case tkStrGt:
         case tkStrGe:
-        case tkStrLe: action = acStringLess; negate = true; break;
+        case tkStrLe: return acStringLess;
         default: throw EActionCompileError("Unknown action command.");
     }
-    context.EmitAction(action);
-    if (negate) context.EmitAction(acNot);
-    DiscardResult(context);
+}
+
+}  // namespace
+
+// Operator trees are as deep as their chains are long (a + b + c ... nests
+// to the left), so they are walked with a stack of their own: operands in
+// their order, then the operator's actions.
+void TBinOpNode::EmitCode(TCompileContext& context) {
+    enum TStep { sOperand, sBetween, sFinish };
+    std::vector<std::pair<TParseTreeNode*, TStep>> steps{{this, sOperand}};
+    while (!steps.empty()) {
+        auto [node, step] = steps.back();
+        steps.pop_back();
+        auto* op = dynamic_cast<TBinOpNode*>(node);
+        if (!op) {
+            node->EmitCode(context);
+            continue;
+        }
+        if (step == sOperand) {
+            steps.push_back({op, sFinish});
+            if (IsLogical(op->Op)) {
+                steps.push_back({op->Right, sOperand});
+                steps.push_back({op, sBetween});
+                steps.push_back({op->Left, sOperand});
+            } else {
+                bool swapped = IsSwapped(op->Op);
+                steps.push_back({swapped ? op->Left : op->Right, sOperand});
+                steps.push_back({swapped ? op->Right : op->Left, sOperand});
+            }
+        } else if (step == sBetween) {
+            context.EmitAction(acPushDuplicate);
+            if (op->Op == tkAnd) context.EmitAction(acNot);
+            op->EndMarker = &static_cast<TSWFActionJump*>(context.EmitAction(acIf))->GetLabel();
+            context.EmitAction(acPop);
+        } else {
+            if (IsLogical(op->Op)) {
+                context.PlaceMarker(op->EndMarker);
+            } else {
+                bool negate = false;
+                context.EmitAction(OperatorAction(op->Op, negate));
+                if (negate) context.EmitAction(acNot);
+            }
+            op->DiscardResult(context);
+        }
+    }
 }
 
 void TUnOpNode::EmitCode(TCompileContext& context) {

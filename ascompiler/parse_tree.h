@@ -283,6 +283,7 @@ public:
     void EmitCode(TCompileContext& context) override;
     TBinOpNode(int op, TParseTreeNode* left, TParseTreeNode* right) : Op(op), Left(left), Right(right) {}
     int Op;  // the operator's token (a byte for single-character operators)
+    TSWFOffsetMarker* EndMarker = nullptr;  // of && and ||, while emitted
     TParseTreeNode* Left;
     TParseTreeNode* Right;
 };

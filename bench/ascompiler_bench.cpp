@@ -1,4 +1,5 @@
-// Tokenising and parsing a large script: lines per second, beside
+// Tokenising and parsing a large script, and compiling it into a movie's
+// frame actions: lines per second, beside
 // `node --check` on the same text saved as JavaScript (the generated script
 // keeps to the syntax both languages share). node's start-up, measured on an
 // empty file, is taken off its time.
@@ -11,6 +12,8 @@
 #include <string>
 
 #include "ascompiler/compile_context.h"
+#include "movie/action_script.h"
+#include "movie/flash_movie.h"
 
 namespace {
 
@@ -79,19 +82,7 @@ const TFixture& Fixture() {
     return fixture;
 }
 
-void BM_ParseActionScript(benchmark::State& state) {
-    const TFixture& fixture = Fixture();
-    if (fixture.NodeSeconds <= 0) {
-        state.SkipWithError("node --check failed or is missing");
-        return;
-    }
-    TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
-    for (auto _ : state) {
-        TCompileContext context;
-        source.SetPosition(0);
-        auto unit = context.ParseUnit(source);
-        benchmark::DoNotOptimize(unit->Root);
-    }
+void ReportRates(benchmark::State& state, const TFixture& fixture) {
     double lines = static_cast<double>(fixture.Lines) * static_cast<double>(state.iterations());
     double nodeRate = fixture.Lines / fixture.NodeSeconds;
     state.counters["lines_per_second"] = benchmark::Counter(lines, benchmark::Counter::kIsRate);
@@ -100,7 +91,50 @@ void BM_ParseActionScript(benchmark::State& state) {
     state.counters["ratio_to_node"] = benchmark::Counter(lines / nodeRate, benchmark::Counter::kIsRate);
 }
 
+// The fixture, or none (the benchmark skipped) when node is missing.
+const TFixture* FixtureOrSkip(benchmark::State& state) {
+    const TFixture& fixture = Fixture();
+    if (fixture.NodeSeconds > 0) return &fixture;
+    state.SkipWithError("node --check failed or is missing");
+    return nullptr;
+}
+
+void BM_ParseActionScript(benchmark::State& state) {
+    const TFixture* found = FixtureOrSkip(state);
+    if (!found) return;
+    const TFixture& fixture = *found;
+    TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
+    for (auto _ : state) {
+        TCompileContext context;
+        source.SetPosition(0);
+        auto unit = context.ParseUnit(source);
+        benchmark::DoNotOptimize(unit->Root);
+    }
+    ReportRates(state, fixture);
+}
+
+// The whole road of a frame script: parse, code generation, constant pool
+// and tidy-up, through the movie builder's compile operation.
+void BM_CompileActionScript(benchmark::State& state) {
+    const TFixture* found = FixtureOrSkip(state);
+    if (!found) return;
+    const TFixture& fixture = *found;
+    TMemoryStream source(std::vector<uint8_t>(fixture.Script.begin(), fixture.Script.end()));
+    for (auto _ : state) {
+        TFlashMovie movie(0, 0, 550, 400, 12, true);
+        movie.SetVersion(8);
+        TFlashActionScript script(&movie);
+        if (!script.CompileFromStream(source)) {
+            state.SkipWithError(movie.GetMessages().c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(script.ActionList().Count());
+    }
+    ReportRates(state, fixture);
+}
+
 }  // namespace
 
+BENCHMARK(BM_CompileActionScript)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParseActionScript)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -1,1 +1,2 @@
 tw_fuzz_target(ascompiler_parse ascompiler)
+tw_fuzz_target(ascompiler_compile ascompiler)

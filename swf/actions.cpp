@@ -228,6 +228,18 @@ void TSWFActionList::Move(size_t from, size_t count, size_t to) {
     else if (to > from + count) std::rotate(first, last, target);
 }
 
+void TSWFActionList::Reorder(const std::vector<size_t>& order) {
+    std::vector<std::unique_ptr<TSWFAction>> items;
+    items.reserve(order.size());
+    for (size_t index : order) {
+        if (index >= items_.size() || !items_[index]) throw Exception(FormatStr("List index out of bounds (%zu)", index));
+        items.push_back(std::move(items_[index]));
+    }
+    // What is left goes front to back, owners before the markers after them.
+    for (auto& item : items_) item.reset();
+    items_ = std::move(items);
+}
+
 void TSWFActionList::TakeAll(TSWFActionList& source) {
     if (&source == this) return;
     items_.reserve(items_.size() + source.items_.size());

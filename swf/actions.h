@@ -244,6 +244,9 @@ public:
     // (counted before the move); the items keep their identity, so branches
     // keep their markers.
     void Move(size_t from, size_t count, size_t to);
+    // Rearranges the list in one pass: item i becomes the item that stood at
+    // order[i]; items order leaves out are freed.
+    void Reorder(const std::vector<size_t>& order);
     // Moves every item of source to the end of this list.
     void TakeAll(TSWFActionList& source);
     void Clear();

@@ -268,3 +268,19 @@ TEST(Codegen, EmitterCommands) {
     context.SetCurrentUnit(nullptr);
     context.SetCurrentBuilder(nullptr);
 }
+
+// Long operator chains are as deep as they are long: their code is emitted
+// without recursion.
+TEST(Codegen, LongOperatorChains) {
+    std::string source = "x = 1";
+    for (int i = 0; i < 100000; ++i) source += i % 3 == 0 ? " + 1" : i % 3 == 1 ? " * 2" : " < y";
+    source += ";";
+    auto movie = NewMovie();
+    TFlashActionScript script(movie.get());
+    ASSERT_TRUE(script.CompileFromString(source)) << movie->GetMessages();
+    std::string text = Dump(script.ActionList());
+    const std::string start =
+        "Push 'x' 1 1 2; Multiply; Add2; Push 'y'; GetVariable; Push 1 2; Multiply; Add2; Less2; Push 'y'; ";
+    EXPECT_EQ(text.substr(0, start.size()), start);
+    EXPECT_EQ(text.substr(text.size() - 13), "; SetVariable");
+}

@@ -2,6 +2,7 @@
 // pixel-format gate, and a view seen through its interface.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "imaging/core/ie_proc.h"
@@ -222,4 +223,107 @@ TEST(ProcTest, AnAttachedViewIsFollowedAndRefreshed) {
     EXPECT_EQ(proc.AttachedVidurEr(), nullptr);
     ASSERT_NE(proc.GetIEBitmap(), nullptr);
     EXPECT_TRUE(proc.GetIEBitmap()->IsEmpty());
+}
+
+namespace {
+
+// A view with layers (an identifier and a value each) and a selection held
+// as one number: enough to see the records go out and come back.
+class LayeredView : public FakeView {
+public:
+    struct Layer {
+        uint8_t guid[16];
+        int32_t value;
+    };
+    std::vector<Layer> layers;
+    int32_t selection = 0;
+    bool IsVidurErView() const override { return true; }
+    int32_t GetLayersCount() override { return static_cast<int32_t>(layers.size()); }
+    int32_t GetLayersCurrent() override { return 0; }
+    TIEBitmap* GetLayerBitmap(int32_t index) override { return index == 0 ? &bitmap : nullptr; }
+    void GetLayerGUID(int32_t index, uint8_t guid[16]) override {
+        std::memcpy(guid, layers[static_cast<size_t>(index)].guid, 16);
+    }
+    void SaveLayerToStream(int32_t index, TStream& stream, bool withBitmap) override {
+        const int32_t length = 4 + 16 + 4 + (withBitmap ? 8 : 0);
+        stream.Write(&length, 4);
+        stream.Write(layers[static_cast<size_t>(index)].guid, 16);
+        stream.Write(&layers[static_cast<size_t>(index)].value, 4);
+        if (withBitmap) stream.Write("BITMAP!!", 8);
+    }
+    void LoadLayerFromStream(int32_t index, TStream& stream) override {
+        int32_t length;
+        uint8_t guid[16];
+        stream.Read(&length, 4);
+        stream.Read(guid, 16);
+        stream.Read(&layers[static_cast<size_t>(index)].value, 4);
+    }
+    void SaveSelectionToStream(TStream& stream) override { stream.Write(&selection, 4); }
+    void LoadSelectionFromStream(TStream& stream, int32_t) override { stream.Read(&selection, 4); }
+};
+
+}  // namespace
+
+TEST(ProcTest, LayerAndSelectionEntriesComeBackByIdentifier) {
+    LayeredView view;
+    Pattern(view.bitmap, 8, 8);
+    view.layers = {{{1}, 10}, {{2}, 20}, {{3}, 30}};
+    TVidurErProc proc(&view);
+    proc.SetAttachedVidurEr(&view);
+    proc.UndoLimit = 5;
+    proc.SaveUndo(ieuLayer);
+    view.selection = 4;
+    proc.SaveUndo(ieuSelection);
+    proc.SaveUndo(ieuFullLayer);
+    proc.SaveUndo(ieuObject);  // not a vector view: nothing
+    ASSERT_EQ(proc.GetUndoCount(), 3);
+    EXPECT_EQ(proc.GetUndoSource(2), ieuFullLayer);
+
+    // The middle layer is gone, a new one came, the others changed.
+    view.layers = {{{3}, 33}, {{9}, 99}, {{1}, 11}};
+    view.selection = 8;
+    proc.UndoAt(2, true);  // the layer entry, the oldest
+    EXPECT_EQ(view.layers[0].value, 30);
+    EXPECT_EQ(view.layers[1].value, 99);
+    EXPECT_EQ(view.layers[2].value, 10);
+    EXPECT_EQ(proc.GetRedoCount(), 1);
+    proc.Redo();
+    EXPECT_EQ(view.layers[0].value, 33);
+    EXPECT_EQ(view.layers[2].value, 11);
+    // The full entry's current layer carries its bitmap, skipped by length.
+    view.layers[0].value = 0;
+    proc.UndoAt(0);
+    EXPECT_EQ(view.layers[2].value, 10);
+    proc.UndoAt(1);
+    EXPECT_EQ(view.selection, 4);
+    proc.SetAttachedVidurEr(nullptr);
+}
+
+namespace {
+
+// A view that keeps its picture only in a toolkit bitmap.
+class LegacyView : public FakeView {
+public:
+    TBitmap picture;
+    TBitmap* GetBitmap() override { return &picture; }
+    TIEBitmap* GetIEBitmap() override { return nullptr; }
+};
+
+}  // namespace
+
+TEST(ProcTest, ALegacyViewIsWrappedAndLosesAlphaOnUpdate) {
+    LegacyView view;
+    view.picture.SetPixelFormat(TPixelFormat::pf24bit);
+    view.picture.SetSize(30, 10);
+    TVidurErProc proc;
+    proc.SetAttachedVidurEr(&view);
+    ASSERT_NE(proc.GetIEBitmap(), nullptr);
+    EXPECT_EQ(proc.GetIEBitmap()->GetLocation(), ieTBitmap);
+    proc.GetIEBitmap()->GetAlphaChannel();
+    proc.Rotate(90, false, 0, clWhite);
+    // The toolkit bitmap itself turned, and the wrapper dropped its alpha.
+    EXPECT_EQ(view.picture.Width(), 10);
+    EXPECT_EQ(view.picture.Height(), 30);
+    EXPECT_FALSE(proc.GetIEBitmap()->GetHasAlphaChannel());
+    proc.SetAttachedVidurEr(nullptr);
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
@@ -100,7 +101,7 @@ bool ReadPicture(TPngReader& r, TIEBitmap& bitmap, TIOParamsVals& params, bool p
     png_get_text(r.png, r.info, &texts, &textCount);
     for (int i = 0; i < textCount; ++i) {
         params.PngTextKeys.emplace_back(texts[i].key ? texts[i].key : "");
-        params.PngTextValues.emplace_back(texts[i].text ? texts[i].text : "", texts[i].text_length);
+        params.PngTextValues.emplace_back(texts[i].text ? std::string(texts[i].text, texts[i].text_length) : std::string());
     }
     if (png_get_valid(r.png, r.info, PNG_INFO_bKGD))
         params.PngBackground = BackgroundColor(r.png, r.info, depth, colorType);
@@ -385,6 +386,7 @@ void IEReadPNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
 
 void IEWritePNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEMask* alpha,
                       TIEProgressRec& progress) {
+    if (bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0) throw EInvalidGraphic("Error on creating PNG");
     if (alpha && (alpha->Full() || alpha->BitsPerPixel() != 8 || alpha->Width() < bitmap.GetWidth() ||
                   alpha->Height() < bitmap.GetHeight()))
         alpha = nullptr;
@@ -467,8 +469,7 @@ void IEWritePNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
 
     writer.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer, WriteError, IgnoreWarning);
     if (writer.png) writer.info = png_create_info_struct(writer.png);
-    if (!writer.png || !writer.info || plan.working->GetWidth() <= 0 || plan.working->GetHeight() <= 0 ||
-        !WritePicture(writer, plan, params))
+    if (!writer.png || !writer.info || !WritePicture(writer, plan, params))
         throw EInvalidGraphic("Error on creating PNG");
 }
 

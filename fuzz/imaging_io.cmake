@@ -2,3 +2,4 @@
 tw_fuzz_target(imaging_bmp imaging_io)
 tw_fuzz_target(imaging_detect imaging_io)
 tw_fuzz_target(imaging_png imaging_io)
+tw_fuzz_target(imaging_dib imaging_io)

@@ -207,7 +207,11 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
     params.Height = info.height;
     const bool native = params.NativePixelFormat && (info.bits == 4 || info.bits == 8);
     const int64_t rowLen = ((int64_t{info.width} * info.bits + 31) / 32) * 4;
-    if (info.width < 0 || int64_t{info.width} * info.height > kIEBMPMaxPixels) {
+    // Other bit counts (0 for embedded JPEG or PNG data) have no rows to
+    // read: a picture of their size would be all allocation, no pixels.
+    const bool knownDepth = info.bits == 1 || info.bits == 4 || info.bits == 8 || info.bits == 16 ||
+                            info.bits == 24 || info.bits == 32;
+    if (!knownDepth || info.width < 0 || int64_t{info.width} * info.height > kIEBMPMaxPixels) {
         progress.Abort();
         return;
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "imaging/core/ie_layers_stream.h"
+#include "imaging/io/ie_png.h"
 #include "imaging/io/ie_raw.h"
 #include "platform/errors.h"
 
@@ -440,7 +441,7 @@ int32_t IEDetectFormatFromStream(TStream& stream) {
             if (size > 128 && h[0] == 10 && h[1] <= 5) return 4;
             if (size > 12 && TextIs(h, "TIFF")) return 1;
             if (IEIsTIFFStream(stream) && !IEIsTIFFRawStream(stream)) return 1;
-            if (size > 8 && std::memcmp(h, "\x89PNG\r\n\x1a\n", 8) == 0) return 8;
+            if (size > 8 && IEIsPNGStream(stream)) return 8;
             if (IEIsDICOMStream(stream)) return 28;
             if (IEIsICOStream(stream)) return 6;
             if (IEIsCURStream(stream)) return 7;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
@@ -27,6 +29,7 @@ struct TPngReader {
     TIEProgressRec* progress = nullptr;
     std::vector<uint8_t> pixels;  // B, G, R, A rows; the whole picture when interlaced
     std::vector<uint8_t> packed;  // one 1-bit palette row
+    int64_t allocationLimit = 0;
     ~TPngReader() { png_destroy_read_struct(&png, &info, nullptr); }
 };
 
@@ -41,6 +44,14 @@ struct TPngReader {
 [[noreturn]] void EndOfData(png_structp png) { png_longjmp(png, 2); }
 
 void IgnoreWarning(png_structp, png_const_charp) {}
+
+png_voidp BoundedMalloc(png_structp png, png_alloc_size_t size) {
+    auto* reader = static_cast<TPngReader*>(png_get_mem_ptr(png));
+    if (static_cast<uint64_t>(size) > static_cast<uint64_t>(reader->allocationLimit)) return nullptr;
+    return std::malloc(size);
+}
+
+void BoundedFree(png_structp, png_voidp block) { std::free(block); }
 
 void ReadData(png_structp png, png_bytep data, size_t length) {
     auto* reader = static_cast<TPngReader*>(png_get_io_ptr(png));
@@ -90,7 +101,7 @@ bool ReadPicture(TPngReader& r, TIEBitmap& bitmap, TIOParamsVals& params, bool p
     png_get_text(r.png, r.info, &texts, &textCount);
     for (int i = 0; i < textCount; ++i) {
         params.PngTextKeys.emplace_back(texts[i].key ? texts[i].key : "");
-        params.PngTextValues.emplace_back(texts[i].text ? texts[i].text : "", texts[i].text_length);
+        params.PngTextValues.emplace_back(texts[i].text ? std::string(texts[i].text, texts[i].text_length) : std::string());
     }
     if (png_get_valid(r.png, r.info, PNG_INFO_bKGD))
         params.PngBackground = BackgroundColor(r.png, r.info, depth, colorType);
@@ -356,18 +367,26 @@ void IEReadPNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
     TPngReader reader;
     reader.stream = &stream;
     reader.progress = &progress;
-    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, ReadError, IgnoreWarning);
+    // libpng takes what a text chunk's length claims before reading it; no
+    // one block may be larger than the data left and room for a few rows
+    // of the widest picture the limits allow.
+    const int64_t left = std::max<int64_t>(stream.GetSize() - stream.GetPosition(), 0);
+    reader.allocationLimit = std::max<int64_t>(left + (int64_t{1} << 20), int64_t{1} << 25);
+    reader.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &reader, ReadError, IgnoreWarning, &reader,
+                                          BoundedMalloc, BoundedFree);
     if (reader.png) reader.info = png_create_info_struct(reader.png);
     if (!reader.png || !reader.info) {
         progress.Abort();
         return;
     }
     png_set_user_limits(reader.png, 1u << 20, 1u << 20);
+    png_set_chunk_cache_max(reader.png, 500);
     ReadPicture(reader, bitmap, params, previewOnly);
 }
 
 void IEWritePNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEMask* alpha,
                       TIEProgressRec& progress) {
+    if (bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0) throw EInvalidGraphic("Error on creating PNG");
     if (alpha && (alpha->Full() || alpha->BitsPerPixel() != 8 || alpha->Width() < bitmap.GetWidth() ||
                   alpha->Height() < bitmap.GetHeight()))
         alpha = nullptr;
@@ -450,8 +469,7 @@ void IEWritePNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
 
     writer.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer, WriteError, IgnoreWarning);
     if (writer.png) writer.info = png_create_info_struct(writer.png);
-    if (!writer.png || !writer.info || plan.working->GetWidth() <= 0 || plan.working->GetHeight() <= 0 ||
-        !WritePicture(writer, plan, params))
+    if (!writer.png || !writer.info || !WritePicture(writer, plan, params))
         throw EInvalidGraphic("Error on creating PNG");
 }
 

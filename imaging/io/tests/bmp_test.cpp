@@ -343,6 +343,12 @@ TEST(Bmp, BadFilesAbortCleanly) {
         {"truncated rows", cut(good.size() - 7), false},
         {"RLE past the data", [&] { auto b = with(30, 1); b.resize(b.size() - 10); return b; }(), false},
         {"delta past the image", MakeBMP(4, 4, 8, 1, {}, {0, 2, 200, 200, 5, 1}), false},
+        {"no bit count, 10240 x 10496", [] {
+             auto b = MakeBMP(4, 4, 0, 0, {}, std::vector<uint8_t>(16, 1));
+             Put32(b, 18, 10240);
+             Put32(b, 22, 10496);
+             return b;
+         }(), true},
         {"16-bit masks wider than a pixel", MakeBMP(2, 2, 16, 3, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, std::vector<uint8_t>(8, 9)), false},
         // 2000 bytes of RLE paint at most 255 000 pixels: refused before the
         // 90 MB picture is allocated.

@@ -314,6 +314,14 @@ TEST(Png, ReadsParametersAndBackgroundAndAbortsCleanlyOnBadData) {
         {"not a PNG", std::vector<uint8_t>(40, 7), true},
         {"huge dimensions, little data", MakePNG(60000, 60000, packed), true},
         {"beyond the library's limits", MakePNG(0x7FFFFFFF, 1, packed), true},
+        // A text chunk whose length claims 590 MB in a file of 60 bytes: the
+        // block is refused, the data then ends early.
+        {"text chunk longer than the file", [&] {
+             auto b = MakePNG(3, 2, packed);
+             b.resize(33);
+             b.insert(b.end(), {0x23, 0x32, 0, 0x0F, 't', 'E', 'X', 't', 'T', 'i', 't', 'l', 'e', 0, 'm'});
+             return b;
+         }(), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

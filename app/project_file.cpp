@@ -47,7 +47,9 @@ public:
     void Time(const std::string& key, float value, const char* = nullptr) { Put(key, TimeToText(value)); }
 
 private:
-    void Put(const std::string& key, const std::string& value) { Text += key + "=" + value + "\r\n"; }
+    void Put(const std::string& key, const std::string& value) {
+        Text.append(key).append(1, '=').append(value).append("\r\n");
+    }
 };
 
 class TKeyReader {
@@ -386,7 +388,8 @@ std::string ProjectFileText(const ProjectRecord& p) {
     w.Int("I_URLONCLICK", p.ClickUrlKind);
     w.Str("STR_URLONCLICK", p.ClickUrl);
     w.Str("STR_URLTARGETONCLICK", p.ClickUrlTarget);
-    return w.Text + "\r\n";
+    w.Text += "\r\n";
+    return std::move(w.Text);
 }
 
 void WriteProjectFile(const WideString& path, const ProjectRecord& project) {

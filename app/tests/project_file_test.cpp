@@ -170,6 +170,8 @@ TEST_F(ProjectFile, SaveOpenSaveIsByteIdentical) {
     auto state = SampleProject();
     std::string first = Save(*state, "first.ini");
     std::string text = ReadAll(first);
+    // Kept beyond the test: it seeds the project file's fuzz target.
+    std::ofstream(std::string(TW_FIXTURE_DIR) + "/sample-project.ini", std::ios::binary) << text;
     EXPECT_NE(text.find("STR_SOUNDFILE=sounds/loop.mp3\r\n"), std::string::npos);  // relative below the program
     EXPECT_NE(text.find("DYNAMICTEXTS_F_STAGEENTER0=0.100000001490116\r\n"), std::string::npos);
     EXPECT_NE(text.find("DYNAMICTEXTS_F_STAGEDURATION0=1.5\r\n"), std::string::npos);

@@ -7,6 +7,7 @@
 #include "app/templates.h"
 #include "app/tests/app_fixture.h"
 #include "app/tests/kit/template_kit.h"
+#include "swf/reader.h"
 
 namespace {
 
@@ -140,6 +141,23 @@ TEST_F(Templates, StartUpScanFillsThePreloaderListAndItsColours) {
     EXPECT_EQ(state.ColorPlBg, RGBColor(0xA0, 0xB0, 0xC0));
     ASSERT_NE(state.TreeTextEffect.First(), nullptr);
     EXPECT_EQ(state.TreeTextEffect.First()->FileName, u"fade.swf");
+}
+
+TEST_F(Templates, KitPlaceholdersAreFoundByName) {
+    TKitTemplate kit = Declaring("<ParamsDefine><Img.EffectName type=\"const\" default=\"zoom\"/></ParamsDefine>");
+    kit.PictureStem = "zoom";
+    kit.PictureParams = {"Bg.Picture"};
+    TSWFStreamReader reader(Kit("image/Basic/zoom.swf", kit));
+    reader.ParseTags(true, true);
+    struct {
+        const char* name;
+        uint16_t code;
+    } placeholders[] = {{"zoom_Image", 21}, {"zoom_ImageMovie", 39}, {"Bg.Picture_Image", 21}, {"Bg.Picture", 39}};
+    for (const auto& p : placeholders) {
+        TSWFObject* found = reader.FindObjectByName(p.name);
+        ASSERT_NE(found, nullptr) << p.name;
+        EXPECT_EQ(found->TagCode, p.code) << p.name;
+    }
 }
 
 TEST(TemplateParams, SelectionChoices) {

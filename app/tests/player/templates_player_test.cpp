@@ -21,6 +21,7 @@ TEST(KitTemplatesInThePlayer, ScriptReportsTheDeclaration) {
         "<Img.Speed type=\"integer\" caption=\"Speed – Скорость\" default=\"4\" min=\"1\" max=\"9\"/></ParamsDefine>";
     kit.Decoys = true;
     kit.PictureStem = "zoom";
+    kit.PictureParams = {"Bg.Picture"};
     for (bool compressed : {false, true}) {
         std::string path = folder + (compressed ? "/zoom-cws.swf" : "/zoom.swf");
         WriteKitTemplate(path, kit, compressed);

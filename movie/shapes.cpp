@@ -286,7 +286,7 @@ TSWFRGBA& TFlashShape::GetGapColor() {
 // ---------------------------------------------------------------- object
 
 void TFlashShape::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto& other = dynamic_cast<const TFlashShape&>(source);
+    const auto& other = CopySourceAs<TFlashShape>(source, "a shape");
     TFlashVisualObject::CopyFieldsFrom(source);
     ListEdges.clear();
     CopyShapeRecords(other.ListEdges, ListEdges);

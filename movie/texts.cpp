@@ -151,8 +151,7 @@ TSWFMatrix& TFlashText::GetMatrix() {
 // ---------------------------------------------------------------- copies
 
 void TFlashText::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto* other = dynamic_cast<const TFlashText*>(&source);
-    if (!other) throw EConvertError("Cannot copy the fields of another kind of object into a text");
+    const auto* other = &CopySourceAs<TFlashText>(source, "a text");
     TFlashIDObject::CopyFieldsFrom(source);
     Align = other->Align;
     AutoSize = other->AutoSize;

@@ -6,9 +6,7 @@
 // ---------------------------------------------------------------- DefineShape
 
 void TSWFDefineShape::CopyFieldsFrom(const TBasedSWFObject& source) {
-    auto* other = dynamic_cast<const TSWFDefineShape*>(&source);
-    if (other == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", TagCode));
+    const auto* other = &SourceAs<TSWFDefineShape>(source, *this);
     TSWFObject::CopyFieldsFrom(source);
     ShapeId = other->ShapeId;
     ShapeBounds.CopyFrom(other->ShapeBounds);

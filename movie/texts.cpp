@@ -353,7 +353,7 @@ void TFlashText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settin
     ReadOnly = node.AttrBoolDef("ReadOnly", false);
     WordWrap = node.AttrBoolDef("WordWrap", false);
     if (node.HasAttribute("Variable")) VariableName = node.AttrStr("Variable");
-    if (TXmlNode matrix = node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(node, "Matrix"));
+    if (TXmlNode matrix = node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(settings, node, "Matrix"));
 
     TFlashFont* font = nullptr;
     if (Owner) {

@@ -22,7 +22,7 @@ void TFlashActionScript::UseList(TSWFActionList& list) {
 }
 
 void TFlashActionScript::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto& other = dynamic_cast<const TFlashActionScript&>(source);
+    const auto& other = CopySourceAs<TFlashActionScript>(source, "an action script");
     if (!Owner) Owner = other.Owner;
     CopyActionList(other.ActionList(), *list_);
 }

@@ -694,9 +694,9 @@ void TFlashEdges::MakePolyBezier(const std::vector<TPoint>& points, const TPoint
 
 // ---------------------------------------------------------------- XML form
 
-void TFlashEdges::LoadFromXml(const TXmlNode& node) {
+void TFlashEdges::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     auto plain = [](const TXmlNode& n, const char* name) { return static_cast<int32_t>(n.AttrInt(name)); };
-    auto coord = [](const TXmlNode& n, const std::string& name) { return ReadCoordAttr(n, name); };
+    auto coord = [&settings](const TXmlNode& n, const std::string& name) { return ReadCoordAttr(settings, n, name); };
     // Radius, or RadiusX and RadiusY.
     auto radii = [&](const TXmlNode& n) {
         if (n.HasAttribute("Radius")) {
@@ -708,7 +708,7 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
     // Width and Height, or the rectangle with a move to its corner first.
     auto box = [&](const TXmlNode& n) {
         if (n.HasAttribute("Width")) return TPoint{coord(n, "Width"), coord(n, "Height")};
-        TRect r = ReadRectAttrs(n);
+        TRect r = ReadRectAttrs(settings, n);
         MoveTo(r.Left, r.Top);
         return TPoint{r.Right - r.Left, r.Bottom - r.Top};
     };
@@ -740,10 +740,10 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
             for (const TXmlNode& styles : verb.ChildElements()) {
                 if (AnsiSameText(styles.NodeName(), "NewLineStyles")) {
                     record->HasAlpha = true;
-                    LoadLineStylesFromXml(styles, record->GetNewLineStyles(), true);
+                    LoadLineStylesFromXml(styles, record->GetNewLineStyles(), true, settings);
                 } else if (AnsiSameText(styles.NodeName(), "NewFillStyles")) {
                     record->HasAlpha = true;
-                    LoadFillStylesFromXml(styles, record->GetNewFillStyles(), true);
+                    LoadFillStylesFromXml(styles, record->GetNewFillStyles(), true, settings);
                 }
             }
         } else if (is("Line")) {
@@ -783,12 +783,12 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
             MakeEllipse(size.X, size.Y);
         } else if (is("Circle")) {
             int32_t r = coord(verb, "Radius");
-            TPoint c = ReadPointAttrs(verb, "", "Center");
+            TPoint c = ReadPointAttrs(settings, verb, "", "Center");
             MoveTo(c.X - r, c.Y - r);
             MakeEllipse(2 * r, 2 * r);
         } else if (is("Pie")) {
             if (verb.HasAttribute("XCenter")) {
-                TPoint c = ReadPointAttrs(verb, "", "Center");
+                TPoint c = ReadPointAttrs(settings, verb, "", "Center");
                 MoveTo(c.X, c.Y);
             }
             TPoint r = radii(verb);
@@ -802,7 +802,7 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
             const float start = static_cast<float>(plain(verb, "StartAngle"));
             const float end = static_cast<float>(plain(verb, "EndAngle"));
             if (verb.HasAttribute("XCenter")) {
-                TPoint c = ReadPointAttrs(verb, "", "Center");
+                TPoint c = ReadPointAttrs(settings, verb, "", "Center");
                 MoveTo(c.X, c.Y);
                 MakeArc(c.X, c.Y, r.X, r.Y, start, end, closed, clockWise);
             } else {
@@ -816,14 +816,14 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
                 MakeDiamond(size.X, size.Y);
             }
         } else if (is("Star")) {
-            TPoint c = ReadPointAttrs(verb, "", "Center");
+            TPoint c = ReadPointAttrs(settings, verb, "", "Center");
             MakeStar(c.X, c.Y, plain(verb, "R1"), plain(verb, "R2"), static_cast<uint16_t>(std::clamp<int64_t>(
                                                                           verb.AttrInt("Points"), 0, 0xFFFF)),
                      verb.AttrBoolDef("Curve", false));
         } else if (is("CubicBezier")) {
             if (verb.HasAttribute("X0")) MoveTo(coord(verb, "X0"), coord(verb, "Y0"));
-            MakeCubicBezier(ReadPointAttrs(verb, "", "1"), ReadPointAttrs(verb, "", "2"), ReadPointAttrs(verb, "", "3"),
-                            4);
+            MakeCubicBezier(ReadPointAttrs(settings, verb, "", "1"), ReadPointAttrs(settings, verb, "", "2"),
+                            ReadPointAttrs(settings, verb, "", "3"), 4);
         } else if (is("Polyline") || is("Polygon")) {
             std::vector<TPoint> list = points(verb);
             if (list.size() >= 2) {
@@ -834,12 +834,12 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
         } else if (is("PolyBezier")) {
             MoveTo(coord(verb, "X"), coord(verb, "Y"));
             for (const TXmlNode& curve : verb.ChildElements())
-                MakeCubicBezier(ReadPointAttrs(curve, "", "1"), ReadPointAttrs(curve, "", "2"),
-                                ReadPointAttrs(curve, "", "3"), 4);
+                MakeCubicBezier(ReadPointAttrs(settings, curve, "", "1"), ReadPointAttrs(settings, curve, "", "2"),
+                                ReadPointAttrs(settings, curve, "", "3"), 4);
         } else if (is("Mirror")) {
             MakeMirror(verb.AttrBoolDef("Horz", false), verb.AttrBoolDef("Vert", false));
         } else if (is("OffsetEdges")) {
-            OffsetEdges(ReadCoordAttrDef(verb, "Horz", 0), ReadCoordAttrDef(verb, "Vert", 0), true);
+            OffsetEdges(ReadCoordAttrDef(settings, verb, "Horz", 0), ReadCoordAttrDef(settings, verb, "Vert", 0), true);
         } else if (is("Square")) {
             const int32_t x1 = coord(verb, "X1"), y1 = coord(verb, "Y1");
             MoveTo(x1, y1);
@@ -851,7 +851,7 @@ void TFlashEdges::LoadFromXml(const TXmlNode& node) {
                                      : std::min(coord(verb, "X2") - x1, coord(verb, "Y2") - y1);
             MakeRectangle(side, side);
         } else if (is("Ring")) {
-            TPoint c = ReadPointAttrs(verb, "", "Center");
+            TPoint c = ReadPointAttrs(settings, verb, "", "Center");
             const int32_t a = coord(verb, "R1"), b = coord(verb, "R2");
             const int32_t big = std::max(a, b), small = std::min(a, b);
             MoveTo(c.X - big, c.Y - big);

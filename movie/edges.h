@@ -81,7 +81,7 @@ public:
     void MakePolyBezier(const std::vector<TPoint>& points, const TPoint& start = TPoint{-1, -1});
 
     // Reads the verbs of element in order; unknown names are skipped.
-    void LoadFromXml(const TXmlNode& node);
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings);
 
 private:
     TSWFShapeRecordList& list_;

@@ -1,9 +1,34 @@
 #include "movie/flash_object.h"
 
+#include <algorithm>
+
 #include "movie/flash_movie.h"
 
+TFlashObject::~TFlashObject() {
+    if (typedList_) typedList_->Forget(this);
+}
+
+void TFlashObjectListBase::Add(TFlashObject* object) {
+    if (!object) return;
+    if (object->typedList_) object->typedList_->Forget(object);
+    object->typedList_ = this;
+    items_.push_back(object);
+}
+
+void TFlashObjectListBase::Forget(TFlashObject* object) {
+    // From the back: the movie frees its objects newest first.
+    auto at = std::find(items_.rbegin(), items_.rend(), object);
+    if (at != items_.rend()) items_.erase(std::next(at).base());
+    object->typedList_ = nullptr;
+}
+
+void TFlashObjectListBase::Clear() {
+    for (TFlashObject* object : items_) object->typedList_ = nullptr;
+    items_.clear();
+}
+
 void TFlashIDObject::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto& other = dynamic_cast<const TFlashIDObject&>(source);
+    const auto& other = CopySourceAs<TFlashIDObject>(source, "a character");
     if (!Owner) Owner = other.Owner;
     SetCharacterId(other.GetCharacterId());
 }

@@ -9,7 +9,9 @@
 // its objects of one kind again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,20 @@
 
 class TFlashMovie;
 
+class TFlashObjectListBase;
+
 class TFlashObject : public TBasedSWFObject {
 public:
     explicit TFlashObject(TFlashMovie* owner = nullptr) : Owner(owner) {}
+    // A copy belongs to no typed list until it is added to one.
+    TFlashObject(const TFlashObject& other) : TBasedSWFObject(other), Owner(other.Owner) {}
+    TFlashObject& operator=(const TFlashObject& other) {
+        Owner = other.Owner;
+        return *this;
+    }
+    // Leaves the typed list that refers to it, so the list never holds a
+    // freed object, however the object list dropped it.
+    ~TFlashObject() override;
 
     TFlashMovie* Owner;
 
@@ -32,6 +45,10 @@ public:
     // Resource definitions (bitmaps, sounds, fonts) that a movie may gather
     // at the start of an earlier frame.
     virtual bool IsMovableResource() const { return false; }
+
+private:
+    friend class TFlashObjectListBase;
+    TFlashObjectListBase* typedList_ = nullptr;
 };
 
 class TFlashIDObject : public TFlashObject {
@@ -55,24 +72,62 @@ public:
     uint8_t GetUnitFactor() const;
 };
 
-// A list of references to objects that the movie owns.
-template <class T>
-class TFlashObjectList {
+// A list of references to objects that the movie owns. An object is in at
+// most one such list; it leaves the list when it is freed, and the list lets
+// go of its objects when it ends, so neither side can point at the other
+// after it is gone.
+class TFlashObjectListBase {
 public:
-    void Add(T* object) { items_.push_back(object); }
+    TFlashObjectListBase() = default;
+    TFlashObjectListBase(const TFlashObjectListBase&) = delete;
+    TFlashObjectListBase& operator=(const TFlashObjectListBase&) = delete;
+    ~TFlashObjectListBase() { Clear(); }
+
     uint16_t Count() const { return static_cast<uint16_t>(items_.size()); }
-    T* GetItem(size_t index) const { return items_.at(index); }
+    void Clear();
+
+protected:
+    void Add(TFlashObject* object);
+    std::vector<TFlashObject*> items_;
+
+private:
+    friend class TFlashObject;
+    void Forget(TFlashObject* object);
+};
+
+template <class T>
+class TFlashObjectList : public TFlashObjectListBase {
+public:
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = T*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = T* const*;
+        using reference = T*;
+        Iterator() = default;
+        explicit Iterator(std::vector<TFlashObject*>::const_iterator at) : at_(at) {}
+        T* operator*() const { return static_cast<T*>(*at_); }
+        Iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        Iterator operator++(int) { return Iterator(at_++); }
+        bool operator==(const Iterator&) const = default;
+
+    private:
+        std::vector<TFlashObject*>::const_iterator at_;
+    };
+
+    void Add(T* object) { TFlashObjectListBase::Add(object); }
+    T* GetItem(size_t index) const { return static_cast<T*>(items_.at(index)); }
     // The first item with that character identifier, or nullptr.
     T* FindById(uint16_t id) const {
-        for (T* item : items_)
+        for (T* item : *this)
             if (item->GetCharacterId() == id) return item;
         return nullptr;
     }
-    T* Last() const { return items_.empty() ? nullptr : items_.back(); }
-    void Clear() { items_.clear(); }
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
-
-private:
-    std::vector<T*> items_;
+    T* Last() const { return items_.empty() ? nullptr : static_cast<T*>(items_.back()); }
+    Iterator begin() const { return Iterator(items_.begin()); }
+    Iterator end() const { return Iterator(items_.end()); }
 };

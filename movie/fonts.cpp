@@ -419,8 +419,7 @@ void TFlashFont::LoadFromSWFStream(TStream& stream) {
 // ---------------------------------------------------------------- copies and XML
 
 void TFlashFont::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto* other = dynamic_cast<const TFlashFont*>(&source);
-    if (!other) throw EConvertError("Cannot copy the fields of another kind of object into a font");
+    const auto* other = &CopySourceAs<TFlashFont>(source, "a font");
     TFlashIDObject::CopyFieldsFrom(source);
     Name = other->Name;
     Size = other->Size;

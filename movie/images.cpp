@@ -490,8 +490,8 @@ void TFlashImage::WriteTag(TBitsEngine& be) {
 }
 
 void TFlashImage::CopyFieldsFrom(const TBasedSWFObject& source) {
+    const auto& other = CopySourceAs<TFlashImage>(source, "an image");
     TFlashIDObject::CopyFieldsFrom(source);
-    const auto& other = dynamic_cast<const TFlashImage&>(source);
     FileName = other.FileName;
     DataKind = other.DataKind;
     AsJPEG = other.AsJPEG;

@@ -286,7 +286,7 @@ TSWFRGBA& TFlashShape::GetGapColor() {
 // ---------------------------------------------------------------- object
 
 void TFlashShape::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto& other = dynamic_cast<const TFlashShape&>(source);
+    const auto& other = CopySourceAs<TFlashShape>(source, "a shape");
     TFlashVisualObject::CopyFieldsFrom(source);
     ListEdges.clear();
     CopyShapeRecords(other.ListEdges, ListEdges);
@@ -593,7 +593,7 @@ void TFlashShape::WriteDashed(TSWFDefineShape& tag, uint16_t gapStyle) {
 void TFlashShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     TFlashVisualObject::LoadFromXml(node, settings);
     const bool hasBounds = node.HasAttribute("XMax");
-    if (hasBounds) Bounds.SetRect(ReadRectAttrs(node));
+    if (hasBounds) Bounds.SetRect(ReadRectAttrs(settings, node));
 
     // The records of a gradient element: one child each, with a ratio that
     // defaults to the even spread.
@@ -612,18 +612,18 @@ void TFlashShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& setti
         const std::string name = child.NodeName();
         auto is = [&name](const char* word) { return AnsiSameText(name, word); };
         if (is("Edges")) {
-            edges_->LoadFromXml(child);
+            edges_->LoadFromXml(child, settings);
             if (!hasBounds) CalcBounds();
         } else if (is("FillStyles")) {
-            LoadFillStylesFromXml(child, FillStyles, true);
+            LoadFillStylesFromXml(child, FillStyles, true, settings);
         } else if (is("LineStyles")) {
-            LoadLineStylesFromXml(child, LineStyles, true);
+            LoadLineStylesFromXml(child, LineStyles, true, settings);
         } else if (is("RadialGradient")) {
             auto fill = std::make_unique<TSWFGradientFill>();
             fill->FillStyleType = kFillRadialGradient;
             loadGradient(child, *fill);
             TPoint center{50, 50};
-            if (child.HasAttribute("XCenter")) center = ReadPointAttrs(child, "", "Center");
+            if (child.HasAttribute("XCenter")) center = ReadPointAttrs(settings, child, "", "Center");
             FitRadial(*fill, center.X, center.Y);
             AddFillStyle(std::move(fill));
         } else if (is("LinearGradient")) {

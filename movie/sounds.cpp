@@ -240,8 +240,8 @@ void TFlashSound::WriteStreamBlock(TBitsEngine& be) {
 // ---------------------------------------------------------------- copies
 
 void TFlashSound::CopyFieldsFrom(const TBasedSWFObject& source) {
+    const auto& other = CopySourceAs<TFlashSound>(source, "a sound");
     TFlashIDObject::CopyFieldsFrom(source);
-    const auto& other = dynamic_cast<const TFlashSound&>(source);
     FileName = other.FileName;
     SoundFormat = other.SoundFormat;
     SoundRate = other.SoundRate;

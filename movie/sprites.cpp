@@ -28,7 +28,7 @@ TFlashPlaceObject::TFlashPlaceObject(TFlashMovie* movie, TFlashVisualObject* obj
 TFlashPlaceObject::~TFlashPlaceObject() = default;
 
 void TFlashPlaceObject::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto& other = dynamic_cast<const TFlashPlaceObject&>(source);
+    const auto& other = CopySourceAs<TFlashPlaceObject>(source, "a placement");
     if (!Owner) Owner = other.Owner;
     tag_->CopyFieldsFrom(*other.tag_);
     obj_ = other.obj_;
@@ -170,8 +170,8 @@ std::unique_ptr<TBasedSWFObject> CloneTimelineObject(const TBasedSWFObject& sour
 }
 
 void TFlashSprite::CopyFieldsFrom(const TBasedSWFObject& source) {
+    const auto& other = CopySourceAs<TFlashSprite>(source, "a sprite");
     TFlashVisualObject::CopyFieldsFrom(source);
-    const auto& other = dynamic_cast<const TFlashSprite&>(source);
     spriteTag_.FrameCount = other.spriteTag_.FrameCount;
     spriteTag_.SpriteID = GetCharacterId();
     for (const auto& tag : other.controlTags_) controlTags_.push_back(CloneTimelineObject(*tag));

@@ -151,8 +151,7 @@ TSWFMatrix& TFlashText::GetMatrix() {
 // ---------------------------------------------------------------- copies
 
 void TFlashText::CopyFieldsFrom(const TBasedSWFObject& source) {
-    const auto* other = dynamic_cast<const TFlashText*>(&source);
-    if (!other) throw EConvertError("Cannot copy the fields of another kind of object into a text");
+    const auto* other = &CopySourceAs<TFlashText>(source, "a text");
     TFlashIDObject::CopyFieldsFrom(source);
     Align = other->Align;
     AutoSize = other->AutoSize;
@@ -354,7 +353,7 @@ void TFlashText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settin
     ReadOnly = node.AttrBoolDef("ReadOnly", false);
     WordWrap = node.AttrBoolDef("WordWrap", false);
     if (node.HasAttribute("Variable")) VariableName = node.AttrStr("Variable");
-    if (TXmlNode matrix = node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(node, "Matrix"));
+    if (TXmlNode matrix = node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(settings, node, "Matrix"));
 
     TFlashFont* font = nullptr;
     if (Owner) {

@@ -54,18 +54,31 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    int64_t end = position_ + count;
-    if (end > GetSize()) data_.resize(static_cast<size_t>(end));
-    std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
-    position_ = end;
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    const int64_t size = GetSize();
+    // A gap left by seeking past the end reads as zeros.
+    if (position_ > size) data_.resize(static_cast<size_t>(position_));
+    // Over what is there, then appended: appending never zero-fills first.
+    int64_t over = std::min(count, static_cast<int64_t>(data_.size()) - position_);
+    if (over > 0) std::memcpy(data_.data() + position_, bytes, static_cast<size_t>(over));
+    else over = 0;
+    data_.insert(data_.end(), bytes + over, bytes + count);
+    position_ += count;
     return count;
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == TSeekOrigin::Begin ? 0 : origin == TSeekOrigin::Current ? position_ : GetSize();
+namespace {
+// Where a seek lands in a stream that may grow past its end.
+int64_t SeekTarget(int64_t offset, TSeekOrigin origin, int64_t position, int64_t size) {
+    int64_t base = origin == TSeekOrigin::Begin ? 0 : origin == TSeekOrigin::Current ? position : size;
     int64_t target = base + offset;
     if (target < 0) throw EStreamError("Invalid stream position");
-    position_ = target;
+    return target;
+}
+}  // namespace
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+    position_ = SeekTarget(offset, origin, position_, GetSize());
     return position_;
 }
 
@@ -111,6 +124,42 @@ void TMemoryStream::LoadFromStream(TStream& source) {
 }
 
 void TMemoryStream::SaveToStream(TStream& target) { target.WriteBuffer(data_.data(), GetSize()); }
+
+// ---------------------------------------------------------------- tail
+
+TMemoryTailStream::TMemoryTailStream(TMemoryStream& inner) : inner_(inner), start_(inner.GetSize()) {
+    inner_.SetPosition(start_);
+}
+
+int64_t TMemoryTailStream::Read(void* buffer, int64_t count) {
+    inner_.SetPosition(start_ + position_);
+    int64_t n = inner_.Read(buffer, count);
+    position_ += n;
+    return n;
+}
+
+int64_t TMemoryTailStream::Write(const void* buffer, int64_t count) {
+    inner_.SetPosition(start_ + position_);
+    int64_t n = inner_.Write(buffer, count);
+    position_ += n;
+    return n;
+}
+
+int64_t TMemoryTailStream::Seek(int64_t offset, TSeekOrigin origin) {
+    position_ = SeekTarget(offset, origin, position_, GetSize());
+    return position_;
+}
+
+void TMemoryTailStream::SetSize(int64_t size) {
+    if (size < 0) throw EStreamError("Invalid stream size");
+    inner_.SetSize(start_ + size);
+    if (position_ > size) position_ = size;
+}
+
+const uint8_t* TMemoryTailStream::ContiguousBytes(int64_t count) {
+    inner_.SetPosition(start_ + position_);
+    return inner_.ContiguousBytes(count);
+}
 
 // ---------------------------------------------------------------- file
 

@@ -76,6 +76,28 @@ private:
     int64_t position_ = 0;
 };
 
+// A stream over the end of a memory stream (borrowed): it starts empty where
+// the inner stream ends, and its positions and size count from there, so a
+// writer can fill a record in place behind bytes already written, as it
+// would a fresh stream of its own, without a copy afterwards.
+class TMemoryTailStream : public TStream {
+public:
+    explicit TMemoryTailStream(TMemoryStream& inner);
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t GetSize() override { return inner_.GetSize() - start_; }
+    void SetSize(int64_t size) override;
+    const uint8_t* ContiguousBytes(int64_t count) override;
+    TMemoryStream& Inner() { return inner_; }
+
+private:
+    TMemoryStream& inner_;
+    int64_t start_;
+    int64_t position_ = 0;
+};
+
 enum class TFileMode { OpenRead, OpenReadWrite, Create };
 
 class TFileStream : public TStream {

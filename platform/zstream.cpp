@@ -10,25 +10,58 @@ std::string ZMessage(const z_stream& zs, int code) {
 }
 }  // namespace
 
-TCompressionStream::TCompressionStream(TStream& target, int level) : target_(target), out_(kBufferSize) {
-    int code = deflateInit(&zs_, level);
-    if (code != Z_OK) throw EZCompressionError(FormatStr("Compression error: %s", zError(code)));
-    zs_.next_out = out_.data();
-    zs_.avail_out = static_cast<uInt>(out_.size());
+struct TCompressionStream::TDeflater {
+    z_stream zs{};
+    int level = 0;
+    ~TDeflater() { deflateEnd(&zs); }
+};
+
+namespace {
+// One idle deflate state per thread, reset and waiting for the next stream.
+thread_local std::unique_ptr<TCompressionStream::TDeflater> idleDeflater;
+constexpr size_t kFirstOutputSize = 4096;
+}  // namespace
+
+TCompressionStream::TCompressionStream(TStream& target, int level) : target_(target) {
+    if (idleDeflater && idleDeflater->level == level) {
+        deflater_ = std::move(idleDeflater);
+    } else {
+        deflater_ = std::make_unique<TDeflater>();
+        int code = deflateInit(&deflater_->zs, level);
+        if (code != Z_OK) throw EZCompressionError(FormatStr("Compression error: %s", zError(code)));
+        deflater_->level = level;
+    }
+    zs_ = &deflater_->zs;
+    out_.resize(kFirstOutputSize);
+    zs_->next_out = out_.data();
+    zs_->avail_out = static_cast<uInt>(out_.size());
 }
 
 TCompressionStream::~TCompressionStream() {
     try {
         Finish();
     } catch (...) {
+        return;  // the state is dropped, not reused
     }
-    deflateEnd(&zs_);
+    if (deflateReset(zs_) == Z_OK) idleDeflater = std::move(deflater_);
+}
+
+void TCompressionStream::MakeRoom() {
+    if (out_.size() < kBufferSize) {
+        size_t used = out_.size() - zs_->avail_out;
+        out_.resize(std::min(kBufferSize, out_.size() * 2));
+        zs_->next_out = out_.data() + used;
+        zs_->avail_out = static_cast<uInt>(out_.size() - used);
+        return;
+    }
+    FlushOutput();
+    if (OnProgress) OnProgress(*this);
 }
 
 void TCompressionStream::FlushOutput() {
-    target_.WriteBuffer(out_.data(), static_cast<int64_t>(out_.size() - zs_.avail_out));
-    zs_.next_out = out_.data();
-    zs_.avail_out = static_cast<uInt>(out_.size());
+    target_.WriteBuffer(out_.data(), static_cast<int64_t>(out_.size() - zs_->avail_out));
+    zs_->next_out = out_.data();
+    zs_->avail_out = static_cast<uInt>(out_.size());
 }
 
 int64_t TCompressionStream::Write(const void* buffer, int64_t count) {
@@ -37,16 +70,13 @@ int64_t TCompressionStream::Write(const void* buffer, int64_t count) {
     int64_t left = count;
     while (left > 0) {
         uInt chunk = static_cast<uInt>(std::min<int64_t>(left, std::numeric_limits<uInt>::max()));
-        zs_.next_in = const_cast<Bytef*>(bytes);
-        zs_.avail_in = chunk;
-        while (zs_.avail_in > 0) {
-            int code = deflate(&zs_, Z_NO_FLUSH);
+        zs_->next_in = const_cast<Bytef*>(bytes);
+        zs_->avail_in = chunk;
+        while (zs_->avail_in > 0) {
+            int code = deflate(zs_, Z_NO_FLUSH);
             if (code != Z_OK && code != Z_BUF_ERROR)
-                throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(zs_, code).c_str()));
-            if (zs_.avail_out == 0) {
-                FlushOutput();
-                if (OnProgress) OnProgress(*this);
-            }
+                throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(*zs_, code).c_str()));
+            if (zs_->avail_out == 0) MakeRoom();
         }
         bytes += chunk;
         left -= chunk;
@@ -57,17 +87,18 @@ int64_t TCompressionStream::Write(const void* buffer, int64_t count) {
 void TCompressionStream::Finish() {
     if (finished_) return;
     finished_ = true;
-    zs_.next_in = nullptr;
-    zs_.avail_in = 0;
+    zs_->next_in = nullptr;
+    zs_->avail_in = 0;
     for (;;) {
-        int code = deflate(&zs_, Z_FINISH);
+        int code = deflate(zs_, Z_FINISH);
         if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR)
-            throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(zs_, code).c_str()));
-        bool full = zs_.avail_out == 0;
-        FlushOutput();
-        if (full && OnProgress) OnProgress(*this);
+            throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(*zs_, code).c_str()));
         if (code == Z_STREAM_END) break;
+        if (zs_->avail_out == 0) MakeRoom();
     }
+    bool full = zs_->avail_out == 0 && out_.size() == kBufferSize;
+    FlushOutput();
+    if (full && OnProgress) OnProgress(*this);
 }
 
 int64_t TCompressionStream::Read(void*, int64_t) { throw EZCompressionError("Invalid stream operation"); }
@@ -79,7 +110,7 @@ int64_t TCompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 // ---------------------------------------------------------------- inflate
 
-TDecompressionStream::TDecompressionStream(TStream& source) : source_(source), in_(65536) {
+TDecompressionStream::TDecompressionStream(TStream& source) : source_(source) {
     int code = inflateInit(&zs_);
     if (code != Z_OK) throw EZDecompressionError(FormatStr("Decompression error: %s", zError(code)));
 }
@@ -92,9 +123,19 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
     int64_t done = 0;
     while (done < count && !ended_) {
         if (zs_.avail_in == 0) {
-            int64_t n = source_.Read(in_.data(), static_cast<int64_t>(in_.size()));
+            // A source in memory is inflated where it lies; others through
+            // the input buffer.
+            int64_t left = source_.GetSize() - source_.GetPosition();
+            int64_t n = std::min<int64_t>(left, 1 << 20);
+            if (const uint8_t* at = n > 0 ? source_.ContiguousBytes(n) : nullptr) {
+                source_.Seek(n, TSeekOrigin::Current);
+                zs_.next_in = const_cast<Bytef*>(at);
+            } else {
+                if (in_.empty()) in_.resize(65536);
+                n = source_.Read(in_.data(), static_cast<int64_t>(in_.size()));
+                zs_.next_in = in_.data();
+            }
             if (n <= 0) throw EZDecompressionError("Decompression error: the compressed data ends early");
-            zs_.next_in = in_.data();
             zs_.avail_in = static_cast<uInt>(n);
         }
         uInt want = static_cast<uInt>(std::min<int64_t>(count - done, std::numeric_limits<uInt>::max()));

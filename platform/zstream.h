@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <zlib.h>
@@ -29,17 +30,27 @@ public:
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    int64_t GetSize() override { return static_cast<int64_t>(zs_.total_in); }
+    int64_t GetSize() override { return BytesIn(); }
     void Finish();
     // Uncompressed bytes consumed so far.
-    int64_t BytesIn() const { return static_cast<int64_t>(zs_.total_in); }
+    int64_t BytesIn() const { return static_cast<int64_t>(zs_->total_in); }
 
     std::function<void(TCompressionStream&)> OnProgress;
 
+    // The deflate state, kept for reuse by the next stream of the thread
+    // (zlib's set-up allocates and clears some 270 KB, more work than
+    // deflating a small movie). It lives at a fixed address: zlib's state
+    // points back at it.
+    struct TDeflater;
+
 private:
+    // Makes room in the output buffer: it grows up to kBufferSize, so a small
+    // result never touches 64 KiB, and only a full one goes to the target.
+    void MakeRoom();
     void FlushOutput();
     TStream& target_;
-    z_stream zs_{};
+    std::unique_ptr<TDeflater> deflater_;
+    z_stream* zs_;
     std::vector<uint8_t> out_;
     bool finished_ = false;
 };

@@ -123,8 +123,24 @@ void TBitsEngine::WriteU30String(const std::string& text) {
 
 // ---------------------------------------------------------------- records out
 
+namespace {
+// The bit count of a record's signed fields, checked against what its count
+// field of countBits bits can say: a wider value would be written cut to
+// the low bits of a count that wrapped, and read back as another value.
+uint8_t FieldBits(int32_t largest, int countBits, const char* record) {
+    int n = GetSignedBitsCount(largest, 1);
+    const int most = (1 << countBits) - 1;
+    if (n > most) {
+        long long magnitude = largest == INT32_MIN ? 2147483648LL : static_cast<long long>(largest);
+        throw EWriteError(FormatStr("A %s value of magnitude %lld needs %d bits; the record's fields hold at most %d",
+                                    record, magnitude, n, most));
+    }
+    return static_cast<uint8_t>(n);
+}
+}  // namespace
+
 void TBitsEngine::WriteRect(const TRect& r) {
-    int n = GetSignedBitsCount(MaxAbs4(r.Left, r.Top, r.Right, r.Bottom), 1);
+    int n = FieldBits(MaxAbs4(r.Left, r.Top, r.Right, r.Bottom), 5, "RECT");
     WriteBits(static_cast<uint32_t>(n), 5);
     WriteSBits(r.Left, static_cast<uint8_t>(n));
     WriteSBits(r.Top, static_cast<uint8_t>(n));
@@ -138,19 +154,19 @@ void TBitsEngine::WriteTRect(const TRect& windowOrder) { WriteRect(RectToSWFRect
 void TBitsEngine::WriteMatrix(const TSWFMatrixRec& m) {
     WriteBit(m.HasScale);
     if (m.HasScale) {
-        int n = GetSignedBitsCount(MaxAbs2(m.ScaleX, m.ScaleY), 1);
+        int n = FieldBits(MaxAbs2(m.ScaleX, m.ScaleY), 5, "MATRIX scale");
         WriteBits(static_cast<uint32_t>(n), 5);
         WriteSBits(m.ScaleX, static_cast<uint8_t>(n));
         WriteSBits(m.ScaleY, static_cast<uint8_t>(n));
     }
     WriteBit(m.HasSkew);
     if (m.HasSkew) {
-        int n = GetSignedBitsCount(MaxAbs2(m.SkewX, m.SkewY), 1);
+        int n = FieldBits(MaxAbs2(m.SkewX, m.SkewY), 5, "MATRIX rotate and skew");
         WriteBits(static_cast<uint32_t>(n), 5);
         WriteSBits(m.SkewY, static_cast<uint8_t>(n));
         WriteSBits(m.SkewX, static_cast<uint8_t>(n));
     }
-    int n = GetSignedBitsCount(MaxAbs2(m.TranslateX, m.TranslateY), 1);
+    int n = FieldBits(MaxAbs2(m.TranslateX, m.TranslateY), 5, "MATRIX translation");
     WriteBits(static_cast<uint32_t>(n), 5);
     if (n > 0) {
         WriteSBits(m.TranslateX, static_cast<uint8_t>(n));
@@ -163,9 +179,9 @@ void TBitsEngine::WriteColorTransform(const TSWFColorTransformRec& c) {
     WriteBit(c.HasAdd);
     WriteBit(c.HasMult);
     if (c.HasAdd || c.HasMult) {
-        int addBits = c.HasAdd ? GetSignedBitsCount(MaxAbs4(c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : 0), 1) : 0;
+        int addBits = c.HasAdd ? FieldBits(MaxAbs4(c.AddR, c.AddG, c.AddB, c.HasAlpha ? c.AddA : 0), 4, "CXFORM") : 0;
         int multBits =
-            c.HasMult ? GetSignedBitsCount(MaxAbs4(c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : 0), 1) : 0;
+            c.HasMult ? FieldBits(MaxAbs4(c.MultR, c.MultG, c.MultB, c.HasAlpha ? c.MultA : 0), 4, "CXFORM") : 0;
         uint8_t n = static_cast<uint8_t>(addBits > multBits ? addBits : multBits);
         WriteBits(n, 4);
         if (c.HasMult) {

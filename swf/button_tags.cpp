@@ -148,7 +148,7 @@ void TSWFButtonRecord::WriteToStream(TBitsEngine& be) {
     if (HasBlendMode) be.WriteByte(BlendMode);
 }
 
-void TSWFButtonRecord::LoadFromXml(const TXmlNode& node) {
+void TSWFButtonRecord::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     CharacterId = node.HasAttribute("ID") ? static_cast<uint16_t>(node.AttrInt("ID")) : 0;
     Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
     HasBlendMode = node.HasAttribute("BlendMode");
@@ -157,7 +157,7 @@ void TSWFButtonRecord::LoadFromXml(const TXmlNode& node) {
     for (const std::string& name : UpperNamesList(node.AttrStrDef("State", "")))
         for (int i = 0; i < 4; ++i)
             if (name == Upper(kStateNames[i])) States |= kStateBits[i];
-    if (node.ChildNode("Matrix")) matrix_.SetRec(ReadMatrixNode(node, "Matrix"));
+    if (node.ChildNode("Matrix")) matrix_.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     if (node.ChildNode("ColorTransform")) {
         TSWFColorTransformRec rec = ReadColorTransformNode(node);
         rec.HasAlpha = true;
@@ -168,7 +168,7 @@ void TSWFButtonRecord::LoadFromXml(const TXmlNode& node) {
     if (TXmlNode filters = node.ChildNode("Filters")) GetFilters().LoadFromXml(filters);
 }
 
-void TSWFButtonRecord::SaveToXml(TXmlNode node) {
+void TSWFButtonRecord::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterId));
     node.SetAttr("Depth", static_cast<int>(Depth));
     std::string states;
@@ -176,7 +176,7 @@ void TSWFButtonRecord::SaveToXml(TXmlNode node) {
         if (States & kStateBits[i]) states += (states.empty() ? "" : ", ") + std::string(kStateNames[i]);
     node.SetAttr("State", states);
     if (HasBlendMode) node.SetAttr("BlendMode", static_cast<int>(BlendMode));
-    WriteMatrixNode(node, matrix_.GetRec(), "Matrix");
+    WriteMatrixNode(settings, node, matrix_.GetRec(), "Matrix");
     if (HasColorTransform && colorTransform_ && (colorTransform_->HasAdd || colorTransform_->HasMult))
         WriteColorTransformNode(node, colorTransform_->GetRec());
     if (HasFilterList && filters_ && filters_->Count() > 0) filters_->SaveToXml(node.AddChild("Filters"));
@@ -203,16 +203,16 @@ void TSWFBasedButton::CopyFieldsFrom(const TBasedSWFObject& source) {
         AddButtonRecord(record->CharacterId, 0, 0).CopyFrom(*record);
 }
 
-void TSWFBasedButton::LoadRecordsFromXml(const TXmlNode& node) {
+void TSWFBasedButton::LoadRecordsFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     if (node.HasAttribute("ID")) ButtonId = static_cast<uint16_t>(node.AttrInt("ID"));
     ButtonRecords.clear();
     for (const TXmlNode& child : node.ChildElements())
-        if (child.NodeName() == "ButtonRecord") AddButtonRecord(0, 0, 0).LoadFromXml(child);
+        if (child.NodeName() == "ButtonRecord") AddButtonRecord(0, 0, 0).LoadFromXml(child, settings);
 }
 
-void TSWFBasedButton::SaveRecordsToXml(TXmlNode node) {
+void TSWFBasedButton::SaveRecordsToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(ButtonId));
-    for (const auto& record : ButtonRecords) record->SaveToXml(node.AddChild("ButtonRecord"));
+    for (const auto& record : ButtonRecords) record->SaveToXml(node.AddChild("ButtonRecord"), settings);
 }
 
 // ---------------------------------------------------------------- DefineButton
@@ -247,7 +247,7 @@ void TSWFDefineButton::WriteBody(TBitsEngine& be) {
 }
 
 void TSWFDefineButton::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
-    LoadRecordsFromXml(node);
+    LoadRecordsFromXml(node, settings);
     Actions.Clear();
     if (TXmlNode events = node.ChildNode("EventActions")) {
         if (OnLoadActions) OnLoadActions(*this, events);
@@ -256,7 +256,7 @@ void TSWFDefineButton::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
 }
 
 void TSWFDefineButton::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
-    SaveRecordsToXml(node);
+    SaveRecordsToXml(node, settings);
     if (!Actions.Empty()) SaveActionListToXml(node.AddChild("EventActions"), Actions, settings);
 }
 
@@ -356,7 +356,7 @@ void TSWFDefineButton2::LoadCondActionsFromXml(const TXmlNode& element, TXMLRead
 }
 
 void TSWFDefineButton2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
-    LoadRecordsFromXml(node);
+    LoadRecordsFromXml(node, settings);
     TrackAsMenu = node.AttrBoolDef("TrackAsMenu", false);
     CondActions.clear();
     if (TXmlNode events = node.ChildNode("EventActions")) {
@@ -368,7 +368,7 @@ void TSWFDefineButton2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&
 }
 
 void TSWFDefineButton2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
-    SaveRecordsToXml(node);
+    SaveRecordsToXml(node, settings);
     node.SetAttrBool("TrackAsMenu", TrackAsMenu);
     if (CondActions.empty()) return;
     TXmlNode events = node.AddChild("EventActions");
@@ -400,13 +400,13 @@ void TSWFDefineButtonCxform::WriteBody(TBitsEngine& be) {
     be.WriteColorTransform(ColorTransform.GetRec());
 }
 
-void TSWFDefineButtonCxform::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineButtonCxform::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     ButtonId = static_cast<uint16_t>(node.AttrInt("ID"));
     ColorTransform = TSWFColorTransform();
     if (node.ChildNode("ColorTransform")) ColorTransform.SetRec(ReadColorTransformNode(node));
 }
 
-void TSWFDefineButtonCxform::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineButtonCxform::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(ButtonId));
     WriteColorTransformNode(node, ColorTransform.GetRec());
 }

@@ -17,6 +17,8 @@
 #include "swf/tag.h"
 #include "swf/value_records.h"
 
+class TXMLReadWriteSettings;
+
 // Button states in memory. On the stream Down and Over change places (flags
 // byte: 0x08 HitTest, 0x04 Down, 0x02 Over, 0x01 Up).
 enum : uint8_t {
@@ -71,8 +73,8 @@ public:
     void ReadFromStream(TBitsEngine& be, uint8_t flags, bool button2);
     // Flags byte and record, with whatever the record holds.
     void WriteToStream(TBitsEngine& be);
-    void LoadFromXml(const TXmlNode& node);
-    void SaveToXml(TXmlNode node);
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings);
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings);
 
 private:
     TSWFMatrix matrix_;
@@ -104,8 +106,8 @@ public:
     virtual std::unique_ptr<TSWFBasedButton> Create() const = 0;
 
 protected:
-    void LoadRecordsFromXml(const TXmlNode& node);
-    void SaveRecordsToXml(TXmlNode node);
+    void LoadRecordsFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings);
+    void SaveRecordsToXml(TXmlNode node, const TXMLReadWriteSettings& settings);
 };
 
 class TSWFDefineButton : public TSWFBasedButton {

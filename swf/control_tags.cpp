@@ -64,11 +64,11 @@ void TSWFSetBackgroundColor::ReadBody(TBitsEngine& be) { Color.SetRGB(be.ReadRGB
 
 void TSWFSetBackgroundColor::WriteBody(TBitsEngine& be) { be.WriteRGB(Color.GetRGB()); }
 
-void TSWFSetBackgroundColor::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFSetBackgroundColor::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     Color.SetRGB(ReadRGBAttr(node, "Color"));
 }
 
-void TSWFSetBackgroundColor::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFSetBackgroundColor::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     SetRGBAttr(node, 2, "Color", Color.GetRGB());
 }
 
@@ -101,12 +101,12 @@ void TSWFFrameLabel::WriteBody(TBitsEngine& be) {
     if (IsAnchor) be.WriteByte(1);
 }
 
-void TSWFFrameLabel::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFFrameLabel::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     Name = node.AttrStr("Name");
     IsAnchor = node.AttrBoolDef("isAnchor", false);
 }
 
-void TSWFFrameLabel::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFFrameLabel::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("Name", Name);
     node.SetAttrBool("isAnchor", IsAnchor);
 }
@@ -139,7 +139,7 @@ void TSWFProtect::WriteBody(TBitsEngine& be) {
     be.WriteString(Hash);
 }
 
-void TSWFProtect::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFProtect::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     if (node.HasAttribute("Hash"))
         Hash = UnescapeStr(node.AttrStr("Hash"));
     else if (node.HasAttribute("Password"))
@@ -147,7 +147,7 @@ void TSWFProtect::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
     Reserved = static_cast<uint16_t>(node.AttrIntDef("Reserved", 0));
 }
 
-void TSWFProtect::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFProtect::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     if (!Password.empty()) Hash = MD5Crypt(Password, "", DefaultRandom());
     if (!Hash.empty()) node.SetAttr("Hash", EscapeStr(Hash));
     if (Reserved != 0) node.SetAttr("Reserved", static_cast<int>(Reserved));
@@ -198,12 +198,12 @@ void TSWFExportAssets::ReadBody(TBitsEngine& be) { ReadAssets(be); }
 
 void TSWFExportAssets::WriteBody(TBitsEngine& be) { WriteAssets(be); }
 
-void TSWFExportAssets::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFExportAssets::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     for (const TXmlNode& child : node.ChildElements())
         AddAsset(child.AttrStr("Name"), static_cast<uint16_t>(child.AttrInt("ID")));
 }
 
-void TSWFExportAssets::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFExportAssets::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     for (const TSWFAssetEntry& entry : Assets) {
         TXmlNode child = node.AddChild("Object");
         child.SetAttr("ID", static_cast<int>(entry.Id));
@@ -270,12 +270,12 @@ void TSWFScriptLimits::WriteBody(TBitsEngine& be) {
     be.WriteWord(ScriptTimeoutSeconds);
 }
 
-void TSWFScriptLimits::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFScriptLimits::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     MaxRecursionDepth = static_cast<uint16_t>(node.AttrInt("MaxRecursionDepth"));
     ScriptTimeoutSeconds = static_cast<uint16_t>(node.AttrInt("ScriptTimeoutSeconds"));
 }
 
-void TSWFScriptLimits::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFScriptLimits::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("MaxRecursionDepth", static_cast<int>(MaxRecursionDepth));
     node.SetAttr("ScriptTimeoutSeconds", static_cast<int>(ScriptTimeoutSeconds));
 }
@@ -297,12 +297,12 @@ void TSWFSetTabIndex::WriteBody(TBitsEngine& be) {
     be.WriteWord(TabIndex);
 }
 
-void TSWFSetTabIndex::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFSetTabIndex::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
     TabIndex = static_cast<uint16_t>(node.AttrInt("TabIndex"));
 }
 
-void TSWFSetTabIndex::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFSetTabIndex::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("Depth", static_cast<int>(Depth));
     node.SetAttr("TabIndex", static_cast<int>(TabIndex));
 }
@@ -329,13 +329,13 @@ void TSWFFileAttributes::WriteBody(TBitsEngine& be) {
     for (int i = 0; i < 3; ++i) be.WriteByte(0);
 }
 
-void TSWFFileAttributes::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFFileAttributes::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     Flags = static_cast<uint8_t>(node.AttrIntDef("Flags", 0));
     SetHasMetadata(node.AttrBool("HasMetadata"));
     SetUseNetwork(node.AttrBool("UseNetwork"));
 }
 
-void TSWFFileAttributes::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFFileAttributes::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttrBool("HasMetadata", GetHasMetadata());
     node.SetAttrBool("UseNetwork", GetUseNetwork());
     // The whole byte goes out only when the two named flags cannot say it,
@@ -429,7 +429,7 @@ void TSWFProductInfo::WriteBody(TBitsEngine& be) {
     be.WriteBuffer(CompileDate, sizeof CompileDate);
 }
 
-void TSWFProductInfo::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFProductInfo::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     ProductId = static_cast<uint32_t>(node.AttrInt("ProductId"));
     Edition = static_cast<uint32_t>(node.AttrInt("Edition"));
 
@@ -476,7 +476,7 @@ void TSWFProductInfo::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) 
     }
 }
 
-void TSWFProductInfo::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFProductInfo::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ProductId", static_cast<int64_t>(ProductId));
     node.SetAttr("Edition", static_cast<int64_t>(Edition));
     node.SetAttr("Version", FormatStr("%d.%d", MajorVersion, MinorVersion));
@@ -505,12 +505,12 @@ void TSWFDefineScalingGrid::WriteBody(TBitsEngine& be) {
     be.WriteTRect(Splitter.GetRect());
 }
 
-void TSWFDefineScalingGrid::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineScalingGrid::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterId = static_cast<uint16_t>(node.AttrInt("ID"));
-    Splitter.SetRect(ReadRectAttrs(node));
+    Splitter.SetRect(ReadRectAttrs(settings, node));
 }
 
-void TSWFDefineScalingGrid::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineScalingGrid::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterId));
-    WriteRectAttrs(node, Splitter.GetRect());
+    WriteRectAttrs(settings, node, Splitter.GetRect());
 }

@@ -175,10 +175,10 @@ void TSWFPlaceObject::WriteBody(TBitsEngine& be) {
     }
 }
 
-void TSWFPlaceObject::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFPlaceObject::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     SetCharacterId(static_cast<uint16_t>(node.AttrInt("ID")));
     Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
-    Matrix.SetRec(ReadMatrixNode(node, "Matrix"));
+    Matrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     if (node.ChildNode("ColorTransform")) {
         TSWFColorTransformRec rec = ReadColorTransformNode(node);
         rec.HasAlpha = false;
@@ -187,10 +187,10 @@ void TSWFPlaceObject::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) 
     }
 }
 
-void TSWFPlaceObject::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFPlaceObject::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterId));
     node.SetAttr("Depth", static_cast<int>(Depth));
-    WriteMatrixNode(node, Matrix.GetRec(), "Matrix");
+    WriteMatrixNode(settings, node, Matrix.GetRec(), "Matrix");
     if (WritesColorTransform()) WriteColorTransformNode(node, ColorTransform.GetRec());
 }
 
@@ -417,7 +417,7 @@ void TSWFPlaceObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
             HasName = true;
         }
         Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
-        if (node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(node, "Matrix"));
+        if (node.ChildNode("Matrix")) GetMatrix().SetRec(ReadMatrixNode(settings, node, "Matrix"));
         if (node.ChildNode("ColorTransform")) GetColorTransform().SetRec(ReadColorTransformNode(node));
         if (node.HasAttribute("Ratio")) SetRatio(static_cast<uint16_t>(node.AttrInt("Ratio")));
         if (node.HasAttribute("ClipDepth")) SetClipDepth(static_cast<uint16_t>(node.AttrInt("ClipDepth")));
@@ -479,7 +479,7 @@ void TSWFPlaceObject2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
     if (HasCharacter) node.SetAttr("ID", static_cast<int>(CharacterId));
     if (HasName) node.SetAttr("Name", Name);
     node.SetAttr("Depth", static_cast<int>(Depth));
-    if (HasMatrix) WriteMatrixNode(node, GetMatrix().GetRec(), "Matrix");
+    if (HasMatrix) WriteMatrixNode(settings, node, GetMatrix().GetRec(), "Matrix");
     if (HasColorTransform) WriteColorTransformNode(node, GetColorTransform().GetRec());
     if (HasRatio) node.SetAttr("Ratio", static_cast<int>(Ratio));
     if (HasClipDepth) node.SetAttr("ClipDepth", static_cast<int>(ClipDepth));
@@ -663,12 +663,12 @@ void TSWFRemoveObject::WriteBody(TBitsEngine& be) {
     be.WriteWord(Depth);
 }
 
-void TSWFRemoveObject::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFRemoveObject::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterId = static_cast<uint16_t>(node.AttrInt("ID"));
     Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
 }
 
-void TSWFRemoveObject::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFRemoveObject::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterId));
     node.SetAttr("Depth", static_cast<int>(Depth));
 }
@@ -683,10 +683,10 @@ void TSWFRemoveObject2::ReadBody(TBitsEngine& be) { Depth = be.ReadWord(); }
 
 void TSWFRemoveObject2::WriteBody(TBitsEngine& be) { be.WriteWord(Depth); }
 
-void TSWFRemoveObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFRemoveObject2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     Depth = static_cast<uint16_t>(node.AttrInt("Depth"));
 }
 
-void TSWFRemoveObject2::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFRemoveObject2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("Depth", static_cast<int>(Depth));
 }

@@ -152,7 +152,7 @@ void TSWFDefineFont::SaveFontFile(TXmlNode node, TXMLReadWriteSettings& settings
         be.FlushLastByte(true);
         WriteFileBytes(path, body.Memory(), static_cast<size_t>(body.GetSize()));
     } else {
-        SaveGlyphsToXml(node);
+        SaveGlyphsToXml(node, settings);
         std::string text = kXmlDeclaration + node.XmlText();
         WriteFileBytes(path, text.data(), text.size());
         for (TXmlNode child : node.ChildNodes()) node.Raw().remove_child(child.Raw());
@@ -181,22 +181,22 @@ bool TSWFDefineFont::LoadFontFile(const TXmlNode& node, TXMLReadWriteSettings& s
     return false;
 }
 
-void TSWFDefineFont::SaveGlyphsToXml(TXmlNode node) {
+void TSWFDefineFont::SaveGlyphsToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     for (size_t i = 0; i < GlyphShapeTable.size(); ++i) {
         TXmlNode glyph = node.AddChild("Glyph");
         glyph.SetAttr("Num", static_cast<int64_t>(i));
-        SaveShapeRecordsToXml(glyph, *GlyphShapeTable[i], false);
+        SaveShapeRecordsToXml(glyph, *GlyphShapeTable[i], false, settings);
     }
 }
 
-void TSWFDefineFont::LoadGlyphsFromXml(const TXmlNode& node) {
-    for (const TXmlNode& child : node.ChildElements()) LoadShapeRecordsFromXml(child, AddGlyph(), false);
+void TSWFDefineFont::LoadGlyphsFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    for (const TXmlNode& child : node.ChildElements()) LoadShapeRecordsFromXml(child, AddGlyph(), false, settings);
 }
 
 void TSWFDefineFont::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     const bool external = (settings.Options & kXmlExternalFonts) != 0;
     if (external) SaveFontFile(node, settings);
-    else if (!GlyphShapeTable.empty()) SaveGlyphsToXml(node);
+    else if (!GlyphShapeTable.empty()) SaveGlyphsToXml(node, settings);
     node.SetAttr("ID", static_cast<int>(FontId));
 }
 
@@ -206,7 +206,7 @@ void TSWFDefineFont::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& se
     TXmlDocument doc;
     TXmlNode glyphs = node;
     if (LoadFontFile(node, settings, doc, glyphs)) return;
-    LoadGlyphsFromXml(glyphs);
+    LoadGlyphsFromXml(glyphs, settings);
 }
 
 // ---------------------------------------------------------------- DefineFont2 and DefineFont3
@@ -351,16 +351,16 @@ void TSWFDefineFont2::WriteBody(TBitsEngine& be) {
     }
 }
 
-void TSWFDefineFont2::SaveGlyphsToXml(TXmlNode node) {
+void TSWFDefineFont2::SaveGlyphsToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     for (size_t i = 0; i < CodeTable.size(); ++i) {
         TXmlNode glyph = node.AddChild("Glyph");
         glyph.SetAttr("Num", static_cast<int64_t>(i));
         glyph.SetAttr("Code", static_cast<int>(CodeTable[i]));
-        if (i < GlyphShapeTable.size()) SaveShapeRecordsToXml(glyph, *GlyphShapeTable[i], false);
+        if (i < GlyphShapeTable.size()) SaveShapeRecordsToXml(glyph, *GlyphShapeTable[i], false, settings);
         if (FontFlagsHasLayout) {
             if (i < FontAdvanceTable.size())
                 glyph.SetAttr("Advance", static_cast<int>(static_cast<uint16_t>(FontAdvanceTable[i])));
-            if (i < FontBoundsTable.size()) WriteRectAttrs(glyph, FontBoundsTable[i].GetRect());
+            if (i < FontBoundsTable.size()) WriteRectAttrs(settings, glyph, FontBoundsTable[i].GetRect());
         }
     }
     for (const TSWFKerningRecord& record : kerningTable_) {
@@ -371,7 +371,7 @@ void TSWFDefineFont2::SaveGlyphsToXml(TXmlNode node) {
     }
 }
 
-void TSWFDefineFont2::LoadGlyphsFromXml(const TXmlNode& node) {
+void TSWFDefineFont2::LoadGlyphsFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     for (const TXmlNode& child : node.ChildElements()) {
         if (child.NodeName() == "Kerning") {
             TSWFKerningRecord record;
@@ -384,12 +384,12 @@ void TSWFDefineFont2::LoadGlyphsFromXml(const TXmlNode& node) {
         const uint16_t code = static_cast<uint16_t>(child.AttrInt("Code"));
         CodeTable.push_back(code);
         FontFlagsWideCodes = FontFlagsWideCodes || code > 255 || TagCode == 75;
-        LoadShapeRecordsFromXml(child, AddGlyph(), false);
+        LoadShapeRecordsFromXml(child, AddGlyph(), false, settings);
         if (FontFlagsHasLayout || child.HasAttribute("Advance")) {
             FontFlagsHasLayout = true;
             FontAdvanceTable.push_back(static_cast<int16_t>(child.AttrInt("Advance")));
             TSWFRect bounds;
-            bounds.SetRect(ReadRectAttrs(child));
+            bounds.SetRect(ReadRectAttrs(settings, child));
             FontBoundsTable.push_back(bounds);
         }
     }
@@ -398,7 +398,7 @@ void TSWFDefineFont2::LoadGlyphsFromXml(const TXmlNode& node) {
 void TSWFDefineFont2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     const bool external = (settings.Options & kXmlExternalFonts) != 0;
     if (external) SaveFontFile(node, settings);
-    else if (!CodeTable.empty()) SaveGlyphsToXml(node);
+    else if (!CodeTable.empty()) SaveGlyphsToXml(node, settings);
     node.SetAttr("ID", static_cast<int>(FontId));
     SaveNameAttr(node, "Name", FontName);
     node.SetAttrBool("SmallText", FontFlagsSmallText);
@@ -441,7 +441,7 @@ void TSWFDefineFont2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& s
     TXmlDocument doc;
     TXmlNode glyphs = node;
     if (LoadFontFile(node, settings, doc, glyphs)) return;
-    LoadGlyphsFromXml(glyphs);
+    LoadGlyphsFromXml(glyphs, settings);
 }
 
 // ---------------------------------------------------------------- DefineFontInfo and DefineFontInfo2
@@ -509,7 +509,7 @@ static void SaveFontInfoGlyphs(TXmlNode node, const std::vector<uint16_t>& codes
     }
 }
 
-void TSWFDefineFontInfo::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineFontInfo::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(FontId));
     SaveNameAttr(node, "Name", FontName);
     node.SetAttrBool("SmallText", FontFlagsSmallText);
@@ -532,7 +532,7 @@ static void LoadFontInfoCommon(TSWFDefineFontInfo& info, const TXmlNode& node) {
     info.CodeTable.clear();
 }
 
-void TSWFDefineFontInfo::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineFontInfo::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     LoadFontInfoCommon(*this, node);
     FontFlagsWideCodes = node.AttrBool("WideCodes");
     for (const TXmlNode& child : node.ChildElements())
@@ -560,7 +560,7 @@ void TSWFDefineFontInfo2::WriteBody(TBitsEngine& be) {
     for (uint16_t code : CodeTable) be.WriteWord(code);
 }
 
-void TSWFDefineFontInfo2::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineFontInfo2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(FontId));
     SaveNameAttr(node, "Name", FontName);
     node.SetAttrBool("SmallText", FontFlagsSmallText);
@@ -573,7 +573,7 @@ void TSWFDefineFontInfo2::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
     SaveFontInfoGlyphs(node, CodeTable, true);
 }
 
-void TSWFDefineFontInfo2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineFontInfo2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     LoadFontInfoCommon(*this, node);
     FontFlagsWideCodes = true;
     LanguageCode = static_cast<uint8_t>(node.AttrInt("LanguageCode"));
@@ -623,7 +623,7 @@ void TSWFDefineFontAlignZones::WriteBody(TBitsEngine& be) {
     }
 }
 
-void TSWFDefineFontAlignZones::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineFontAlignZones::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(FontId));
     node.SetAttr("CSMTableHint", static_cast<int>(CSMTableHint));
     for (const TSWFZoneRecord& record : ZoneTable) {
@@ -637,7 +637,7 @@ void TSWFDefineFontAlignZones::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) 
     }
 }
 
-void TSWFDefineFontAlignZones::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineFontAlignZones::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     FontId = static_cast<uint16_t>(node.AttrInt("ID"));
     CSMTableHint = static_cast<uint8_t>(node.AttrInt("CSMTableHint") & 3);
     ZoneTable.clear();
@@ -675,13 +675,13 @@ void TSWFDefineFontName::WriteBody(TBitsEngine& be) {
     be.WriteString(FontCopyright);
 }
 
-void TSWFDefineFontName::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineFontName::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("FontID", static_cast<int>(FontId));
     node.SetAttr("Font", FontName);
     node.SetAttr("Copyright", FontCopyright);
 }
 
-void TSWFDefineFontName::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineFontName::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     FontId = static_cast<uint16_t>(node.AttrInt("FontID"));
     FontName = node.AttrStr("Font");
     FontCopyright = node.AttrStr("Copyright");

@@ -19,6 +19,8 @@
 #include "swf/tag.h"
 #include "swf/value_records.h"
 
+class TXMLReadWriteSettings;
+
 class TSWFKerningRecord {
 public:
     uint16_t Code1 = 0;
@@ -55,8 +57,8 @@ protected:
     // Follows "File": reads the body from a byte-code file (true), or loads
     // an XML file into doc and returns its element in place of node.
     bool LoadFontFile(const TXmlNode& node, TXMLReadWriteSettings& settings, TXmlDocument& doc, TXmlNode& glyphs);
-    virtual void LoadGlyphsFromXml(const TXmlNode& node);
-    virtual void SaveGlyphsToXml(TXmlNode node);
+    virtual void LoadGlyphsFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings);
+    virtual void SaveGlyphsToXml(TXmlNode node, const TXMLReadWriteSettings& settings);
 };
 
 class TSWFDefineFont2 : public TSWFDefineFont {
@@ -94,8 +96,8 @@ public:
     std::unique_ptr<TSWFDefineFont> Create() const override { return std::make_unique<TSWFDefineFont2>(); }
 
 protected:
-    void LoadGlyphsFromXml(const TXmlNode& node) override;
-    void SaveGlyphsToXml(TXmlNode node) override;
+    void LoadGlyphsFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveGlyphsToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 
 private:
     std::vector<TSWFKerningRecord> kerningTable_;

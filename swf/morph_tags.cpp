@@ -19,20 +19,20 @@ const T& MorphStyleAs(const TSWFMorphFillStyle& source, const TSWFMorphFillStyle
 
 void SetColor(TXmlNode node, const std::string& name, TSWFRGBAValue color) { SetRGBAAttr(node, color, 2, name); }
 
-uint16_t WidthAttr(const TXmlNode& node, const std::string& name) {
-    return static_cast<uint16_t>(std::clamp<int64_t>(ReadCoordAttr(node, name), 0, 0xFFFF));
+uint16_t WidthAttr(const TXmlNode& node, const std::string& name, const TXMLReadWriteSettings& settings) {
+    return static_cast<uint16_t>(std::clamp<int64_t>(ReadCoordAttr(settings, node, name), 0, 0xFFFF));
 }
 
 // The widths and colours both morph line styles begin with (MORPHLINESTYLE2
 // puts its stroke flags between the widths and the colours).
-void SaveWidthsXml(TXmlNode node, const TSWFMorphLineStyle& style) {
-    WriteCoordAttr(node, "StartWidth", style.StartWidth);
-    WriteCoordAttr(node, "EndWidth", style.EndWidth);
+void SaveWidthsXml(TXmlNode node, const TSWFMorphLineStyle& style, const TXMLReadWriteSettings& settings) {
+    WriteCoordAttr(settings, node, "StartWidth", style.StartWidth);
+    WriteCoordAttr(settings, node, "EndWidth", style.EndWidth);
 }
 
-void LoadWidthsXml(const TXmlNode& node, TSWFMorphLineStyle& style) {
-    style.StartWidth = WidthAttr(node, "StartWidth");
-    style.EndWidth = WidthAttr(node, "EndWidth");
+void LoadWidthsXml(const TXmlNode& node, TSWFMorphLineStyle& style, const TXMLReadWriteSettings& settings) {
+    style.StartWidth = WidthAttr(node, "StartWidth", settings);
+    style.EndWidth = WidthAttr(node, "EndWidth", settings);
 }
 
 }  // namespace
@@ -80,12 +80,12 @@ void TSWFMorphColorFill::WriteToStream(TBitsEngine& be) {
     be.WriteRGBA(EndColor);
 }
 
-void TSWFMorphColorFill::LoadFromXml(const TXmlNode& node) {
+void TSWFMorphColorFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     StartColor = ReadRGBAAttr(node, "StartColor");
     EndColor = ReadRGBAAttr(node, "EndColor");
 }
 
-void TSWFMorphColorFill::SaveToXml(TXmlNode node) {
+void TSWFMorphColorFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     SetColor(node, "StartColor", StartColor);
     SetColor(node, "EndColor", EndColor);
 }
@@ -142,7 +142,7 @@ void TSWFMorphGradientFill::WriteToStream(TBitsEngine& be) {
     }
 }
 
-void TSWFMorphGradientFill::LoadFromXml(const TXmlNode& node) {
+void TSWFMorphGradientFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     Gradients.clear();
     SpreadMode = InterpolationMode = 0;
     for (bool start : {true, false}) {
@@ -152,7 +152,7 @@ void TSWFMorphGradientFill::LoadFromXml(const TXmlNode& node) {
             SpreadMode = static_cast<uint8_t>(part.AttrIntDef("SpreadMode", 0) & 3);
             InterpolationMode = static_cast<uint8_t>(part.AttrIntDef("InterpolationMode", 0) & 3);
         }
-        (start ? StartGradientMatrix : EndGradientMatrix).SetRec(ReadMatrixNode(part, "Matrix"));
+        (start ? StartGradientMatrix : EndGradientMatrix).SetRec(ReadMatrixNode(settings, part, "Matrix"));
         std::vector<TXmlNode> children = part.ChildElements();
         for (size_t i = 1; i < children.size(); ++i) {
             TSWFMorphGradientRecord& record = GetGradientRecord(static_cast<int>(i));
@@ -164,12 +164,12 @@ void TSWFMorphGradientFill::LoadFromXml(const TXmlNode& node) {
     }
 }
 
-void TSWFMorphGradientFill::SaveToXml(TXmlNode node) {
+void TSWFMorphGradientFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     for (bool start : {true, false}) {
         TXmlNode part = node.AddChild(start ? "Start" : "End");
         if (start && SpreadMode != 0) part.SetAttr("SpreadMode", static_cast<int>(SpreadMode));
         if (start && InterpolationMode != 0) part.SetAttr("InterpolationMode", static_cast<int>(InterpolationMode));
-        WriteMatrixNode(part, (start ? StartGradientMatrix : EndGradientMatrix).GetRec(), "Matrix");
+        WriteMatrixNode(settings, part, (start ? StartGradientMatrix : EndGradientMatrix).GetRec(), "Matrix");
         for (const TSWFMorphGradientRecord& record : Gradients) {
             TXmlNode child = part.AddChild("Gradient");
             child.SetAttr("Ratio", static_cast<int>(start ? record.StartRatio : record.EndRatio));
@@ -197,14 +197,14 @@ void TSWFMorphFocalGradientFill::WriteToStream(TBitsEngine& be) {
     be.WriteWord(static_cast<uint16_t>(EndFocalPoint));
 }
 
-void TSWFMorphFocalGradientFill::LoadFromXml(const TXmlNode& node) {
-    TSWFMorphGradientFill::LoadFromXml(node);
+void TSWFMorphFocalGradientFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    TSWFMorphGradientFill::LoadFromXml(node, settings);
     if (TXmlNode start = node.ChildNode("Start")) StartFocalPoint = static_cast<int16_t>(start.AttrIntDef("FocalPoint", 0));
     if (TXmlNode end = node.ChildNode("End")) EndFocalPoint = static_cast<int16_t>(end.AttrIntDef("FocalPoint", 0));
 }
 
-void TSWFMorphFocalGradientFill::SaveToXml(TXmlNode node) {
-    TSWFMorphGradientFill::SaveToXml(node);
+void TSWFMorphFocalGradientFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
+    TSWFMorphGradientFill::SaveToXml(node, settings);
     node.ChildNode("Start").SetAttr("FocalPoint", static_cast<int>(StartFocalPoint));
     node.ChildNode("End").SetAttr("FocalPoint", static_cast<int>(EndFocalPoint));
 }
@@ -232,16 +232,16 @@ void TSWFMorphImageFill::WriteToStream(TBitsEngine& be) {
     be.WriteMatrix(EndBitmapMatrix.GetRec());
 }
 
-void TSWFMorphImageFill::LoadFromXml(const TXmlNode& node) {
+void TSWFMorphImageFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     BitmapId = static_cast<uint16_t>(node.AttrInt("ID"));
-    StartBitmapMatrix.SetRec(ReadMatrixNode(node, "StartMatrix"));
-    EndBitmapMatrix.SetRec(ReadMatrixNode(node, "EndMatrix"));
+    StartBitmapMatrix.SetRec(ReadMatrixNode(settings, node, "StartMatrix"));
+    EndBitmapMatrix.SetRec(ReadMatrixNode(settings, node, "EndMatrix"));
 }
 
-void TSWFMorphImageFill::SaveToXml(TXmlNode node) {
+void TSWFMorphImageFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(BitmapId));
-    WriteMatrixNode(node, StartBitmapMatrix.GetRec(), "StartMatrix");
-    WriteMatrixNode(node, EndBitmapMatrix.GetRec(), "EndMatrix");
+    WriteMatrixNode(settings, node, StartBitmapMatrix.GetRec(), "StartMatrix");
+    WriteMatrixNode(settings, node, EndBitmapMatrix.GetRec(), "EndMatrix");
 }
 
 // ---------------------------------------------------------------- line styles
@@ -267,14 +267,14 @@ void TSWFMorphLineStyle::WriteToStream(TBitsEngine& be) {
     be.WriteRGBA(EndColor);
 }
 
-void TSWFMorphLineStyle::LoadFromXml(const TXmlNode& node) {
-    LoadWidthsXml(node, *this);
+void TSWFMorphLineStyle::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    LoadWidthsXml(node, *this, settings);
     StartColor = ReadRGBAAttr(node, "StartColor");
     EndColor = ReadRGBAAttr(node, "EndColor");
 }
 
-void TSWFMorphLineStyle::SaveToXml(TXmlNode node) {
-    SaveWidthsXml(node, *this);
+void TSWFMorphLineStyle::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
+    SaveWidthsXml(node, *this, settings);
     SetColor(node, "StartColor", StartColor);
     SetColor(node, "EndColor", EndColor);
 }
@@ -320,13 +320,13 @@ void TSWFMorphLineStyle2::WriteToStream(TBitsEngine& be) {
     }
 }
 
-void TSWFMorphLineStyle2::LoadFromXml(const TXmlNode& node) {
-    LoadWidthsXml(node, *this);
+void TSWFMorphLineStyle2::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    LoadWidthsXml(node, *this, settings);
     LoadStrokeXml(node);
     if (HasFillFlag) {
         std::vector<TXmlNode> children = node.ChildElements();
         if (children.empty()) throw EConvertError("A filled morph line style has no fill element");
-        GetFillStyle(FillStyleFromName(children.front().NodeName()))->LoadFromXml(children.front());
+        GetFillStyle(FillStyleFromName(children.front().NodeName()))->LoadFromXml(children.front(), settings);
     } else {
         FillStyle.reset();
         StartColor = ReadRGBAAttr(node, "StartColor");
@@ -334,11 +334,11 @@ void TSWFMorphLineStyle2::LoadFromXml(const TXmlNode& node) {
     }
 }
 
-void TSWFMorphLineStyle2::SaveToXml(TXmlNode node) {
-    SaveWidthsXml(node, *this);
+void TSWFMorphLineStyle2::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
+    SaveWidthsXml(node, *this, settings);
     SaveStrokeXml(node);
     if (HasFillFlag && FillStyle) {
-        FillStyle->SaveToXml(node.AddChild(FillStyleToName(FillStyle->FillStyleType, false)));
+        FillStyle->SaveToXml(node.AddChild(FillStyleToName(FillStyle->FillStyleType, false)), settings);
     } else {
         SetColor(node, "StartColor", StartColor);
         SetColor(node, "EndColor", EndColor);
@@ -347,33 +347,33 @@ void TSWFMorphLineStyle2::SaveToXml(TXmlNode node) {
 
 // ---------------------------------------------------------------- XML lists
 
-void LoadMorphFillStylesFromXml(const TXmlNode& node, TSWFMorphFillStyleList& list) {
+void LoadMorphFillStylesFromXml(const TXmlNode& node, TSWFMorphFillStyleList& list, const TXMLReadWriteSettings& settings) {
     for (const TXmlNode& child : node.ChildElements()) {
         uint8_t type = FillStyleFromName(child.NodeName());
         if (!IsKnownFillStyleType(type)) type = kFillSolid;
         auto fill = CreateMorphFillStyle(type);
-        fill->LoadFromXml(child);
+        fill->LoadFromXml(child, settings);
         list.push_back(std::move(fill));
     }
 }
 
-void LoadMorphLineStylesFromXml(const TXmlNode& node, TSWFMorphLineStyleList& list) {
+void LoadMorphLineStylesFromXml(const TXmlNode& node, TSWFMorphLineStyleList& list, const TXMLReadWriteSettings& settings) {
     for (const TXmlNode& child : node.ChildElements()) {
         std::unique_ptr<TSWFMorphLineStyle> style;
         if (child.NodeName() == "Style") style = std::make_unique<TSWFMorphLineStyle>();
         else style = std::make_unique<TSWFMorphLineStyle2>();
-        style->LoadFromXml(child);
+        style->LoadFromXml(child, settings);
         list.push_back(std::move(style));
     }
 }
 
-void SaveMorphFillStylesToXml(TXmlNode node, TSWFMorphFillStyleList& list) {
-    for (const auto& fill : list) fill->SaveToXml(node.AddChild(FillStyleToName(fill->FillStyleType, false)));
+void SaveMorphFillStylesToXml(TXmlNode node, TSWFMorphFillStyleList& list, const TXMLReadWriteSettings& settings) {
+    for (const auto& fill : list) fill->SaveToXml(node.AddChild(FillStyleToName(fill->FillStyleType, false)), settings);
 }
 
-void SaveMorphLineStylesToXml(TXmlNode node, TSWFMorphLineStyleList& list) {
+void SaveMorphLineStylesToXml(TXmlNode node, TSWFMorphLineStyleList& list, const TXMLReadWriteSettings& settings) {
     for (const auto& style : list)
-        style->SaveToXml(node.AddChild(dynamic_cast<TSWFMorphLineStyle2*>(style.get()) ? "Style2" : "Style"));
+        style->SaveToXml(node.AddChild(dynamic_cast<TSWFMorphLineStyle2*>(style.get()) ? "Style2" : "Style"), settings);
 }
 
 // ---------------------------------------------------------------- DefineMorphShape
@@ -486,33 +486,33 @@ void TSWFDefineMorphShape::WriteBody(TBitsEngine& be) {
     WriteEdges(be, EndEdges, second ? fillBits : 0, second ? lineBits : 0);
 }
 
-void TSWFDefineMorphShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineMorphShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterID = static_cast<uint16_t>(node.AttrInt("ID"));
     MorphFillStyles.clear();
     MorphLineStyles.clear();
     StartEdges.clear();
     EndEdges.clear();
-    if (TXmlNode fills = node.ChildNode("FillStyles")) LoadMorphFillStylesFromXml(fills, MorphFillStyles);
-    if (TXmlNode lines = node.ChildNode("LineStyles")) LoadMorphLineStylesFromXml(lines, MorphLineStyles);
+    if (TXmlNode fills = node.ChildNode("FillStyles")) LoadMorphFillStylesFromXml(fills, MorphFillStyles, settings);
+    if (TXmlNode lines = node.ChildNode("LineStyles")) LoadMorphLineStylesFromXml(lines, MorphLineStyles, settings);
     for (bool start : {true, false}) {
         TXmlNode shape = node.ChildNode(start ? "StartShape" : "EndShape");
         if (!shape) continue;
-        (start ? StartBounds : EndBounds).SetRect(ReadRectAttrs(shape));
-        LoadExtraFromXml(shape, start);
-        if (shape.ChildCount() > 0) LoadShapeRecordsFromXml(shape, start ? StartEdges : EndEdges, true);
+        (start ? StartBounds : EndBounds).SetRect(ReadRectAttrs(settings, shape));
+        LoadExtraFromXml(shape, start, settings);
+        if (shape.ChildCount() > 0) LoadShapeRecordsFromXml(shape, start ? StartEdges : EndEdges, true, settings);
     }
 }
 
-void TSWFDefineMorphShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineMorphShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterID));
-    if (!MorphFillStyles.empty()) SaveMorphFillStylesToXml(node.AddChild("FillStyles"), MorphFillStyles);
-    if (!MorphLineStyles.empty()) SaveMorphLineStylesToXml(node.AddChild("LineStyles"), MorphLineStyles);
+    if (!MorphFillStyles.empty()) SaveMorphFillStylesToXml(node.AddChild("FillStyles"), MorphFillStyles, settings);
+    if (!MorphLineStyles.empty()) SaveMorphLineStylesToXml(node.AddChild("LineStyles"), MorphLineStyles, settings);
     for (bool start : {true, false}) {
         TXmlNode shape = node.AddChild(start ? "StartShape" : "EndShape");
-        WriteRectAttrs(shape, (start ? StartBounds : EndBounds).GetRect());
-        SaveExtraToXml(shape, start);
+        WriteRectAttrs(settings, shape, (start ? StartBounds : EndBounds).GetRect());
+        SaveExtraToXml(shape, start, settings);
         TSWFShapeRecordList& edges = start ? StartEdges : EndEdges;
-        if (!edges.empty()) SaveShapeRecordsToXml(shape, edges, true);
+        if (!edges.empty()) SaveShapeRecordsToXml(shape, edges, true, settings);
     }
 }
 
@@ -559,12 +559,12 @@ void TSWFDefineMorphShape2::WriteExtraFields(TBitsEngine& be) {
     be.WriteByte(static_cast<uint8_t>(UsesNonScalingStrokes << 1 | UsesScalingStrokes));
 }
 
-void TSWFDefineMorphShape2::LoadExtraFromXml(const TXmlNode& node, bool isStart) {
+void TSWFDefineMorphShape2::LoadExtraFromXml(const TXmlNode& node, bool isStart, const TXMLReadWriteSettings& settings) {
     const std::string prefix = isStart ? "Start" : "End";
     if (!node.HasAttribute(prefix + "XMax")) return;
-    (isStart ? StartEdgeBounds : EndEdgeBounds).SetRect(ReadRectAttrs(node, prefix));
+    (isStart ? StartEdgeBounds : EndEdgeBounds).SetRect(ReadRectAttrs(settings, node, prefix));
 }
 
-void TSWFDefineMorphShape2::SaveExtraToXml(TXmlNode node, bool isStart) {
-    WriteRectAttrs(node, (isStart ? StartEdgeBounds : EndEdgeBounds).GetRect(), isStart ? "Start" : "End");
+void TSWFDefineMorphShape2::SaveExtraToXml(TXmlNode node, bool isStart, const TXMLReadWriteSettings& settings) {
+    WriteRectAttrs(settings, node, (isStart ? StartEdgeBounds : EndEdgeBounds).GetRect(), isStart ? "Start" : "End");
 }

@@ -13,6 +13,8 @@
 #include "swf/tag.h"
 #include "swf/value_records.h"
 
+class TXMLReadWriteSettings;
+
 class TSWFMorphFillStyle {
 public:
     explicit TSWFMorphFillStyle(uint8_t type) : FillStyleType(type) {}
@@ -26,8 +28,8 @@ public:
     virtual void ReadFromStream(TBitsEngine& be) = 0;
     // The type byte and the body.
     virtual void WriteToStream(TBitsEngine& be) = 0;
-    virtual void LoadFromXml(const TXmlNode& node) = 0;
-    virtual void SaveToXml(TXmlNode node) = 0;
+    virtual void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) = 0;
+    virtual void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) = 0;
 };
 
 using TSWFMorphFillStyleList = std::vector<std::unique_ptr<TSWFMorphFillStyle>>;
@@ -46,8 +48,8 @@ public:
     void CopyFrom(const TSWFMorphFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 struct TSWFMorphGradientRecord {
@@ -74,8 +76,8 @@ public:
     void CopyFrom(const TSWFMorphFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 
 protected:
     explicit TSWFMorphGradientFill(uint8_t type) : TSWFMorphFillStyle(type) {}
@@ -90,8 +92,8 @@ public:
     void CopyFrom(const TSWFMorphFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 class TSWFMorphImageFill : public TSWFMorphFillStyle {
@@ -104,8 +106,8 @@ public:
     void CopyFrom(const TSWFMorphFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 class TSWFMorphLineStyle {
@@ -120,8 +122,8 @@ public:
     virtual void CopyFrom(const TSWFMorphLineStyle& source);
     virtual void ReadFromStream(TBitsEngine& be);
     virtual void WriteToStream(TBitsEngine& be);
-    virtual void LoadFromXml(const TXmlNode& node);
-    virtual void SaveToXml(TXmlNode node);
+    virtual void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings);
+    virtual void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings);
 };
 
 using TSWFMorphLineStyleList = std::vector<std::unique_ptr<TSWFMorphLineStyle>>;
@@ -140,14 +142,14 @@ public:
     void CopyFrom(const TSWFMorphLineStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
-void LoadMorphFillStylesFromXml(const TXmlNode& node, TSWFMorphFillStyleList& list);
-void LoadMorphLineStylesFromXml(const TXmlNode& node, TSWFMorphLineStyleList& list);
-void SaveMorphFillStylesToXml(TXmlNode node, TSWFMorphFillStyleList& list);
-void SaveMorphLineStylesToXml(TXmlNode node, TSWFMorphLineStyleList& list);
+void LoadMorphFillStylesFromXml(const TXmlNode& node, TSWFMorphFillStyleList& list, const TXMLReadWriteSettings& settings);
+void LoadMorphLineStylesFromXml(const TXmlNode& node, TSWFMorphLineStyleList& list, const TXMLReadWriteSettings& settings);
+void SaveMorphFillStylesToXml(TXmlNode node, TSWFMorphFillStyleList& list, const TXMLReadWriteSettings& settings);
+void SaveMorphLineStylesToXml(TXmlNode node, TSWFMorphLineStyleList& list, const TXMLReadWriteSettings& settings);
 
 class TSWFDefineMorphShape : public TSWFObject {
 public:
@@ -172,8 +174,8 @@ public:
 
     virtual void ReadExtraFields(TBitsEngine& be) {}
     virtual void WriteExtraFields(TBitsEngine& be) {}
-    virtual void LoadExtraFromXml(const TXmlNode& node, bool isStart) {}
-    virtual void SaveExtraToXml(TXmlNode node, bool isStart) {}
+    virtual void LoadExtraFromXml(const TXmlNode& node, bool isStart, const TXMLReadWriteSettings& settings) {}
+    virtual void SaveExtraToXml(TXmlNode node, bool isStart, const TXMLReadWriteSettings& settings) {}
     virtual std::unique_ptr<TSWFDefineMorphShape> Create() const { return std::make_unique<TSWFDefineMorphShape>(); }
 
 private:
@@ -191,7 +193,7 @@ public:
     void ReadExtraFields(TBitsEngine& be) override;
     // The stroke flags are recomputed from the line styles.
     void WriteExtraFields(TBitsEngine& be) override;
-    void LoadExtraFromXml(const TXmlNode& node, bool isStart) override;
-    void SaveExtraToXml(TXmlNode node, bool isStart) override;
+    void LoadExtraFromXml(const TXmlNode& node, bool isStart, const TXMLReadWriteSettings& settings) override;
+    void SaveExtraToXml(TXmlNode node, bool isStart, const TXMLReadWriteSettings& settings) override;
     std::unique_ptr<TSWFDefineMorphShape> Create() const override { return std::make_unique<TSWFDefineMorphShape2>(); }
 };

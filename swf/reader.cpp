@@ -281,9 +281,9 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
     TXmlNode root = node.ChildNode("SWF");
     if (!root) return false;
     SetSystemCoord(!AnsiSameText(root.AttrStrDef("SystemCoord", ""), "Twips"));
-    SetXMLCoordDivisor(UnitFactor);
+    Settings.SetCoordDivisor(UnitFactor);
     if (readHeader) {
-        Bounds = ReadRectAttrs(root);
+        Bounds = ReadRectAttrs(Settings, root);
         // The header's fields are 8.8 fixed point and a byte: values they
         // cannot hold are refused rather than wrapped.
         double fps = root.AttrFloat("FPS");
@@ -326,10 +326,10 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
 }
 
 void TSWFStreamReader::SaveToXml(TXmlNode node) {
-    SetXMLCoordDivisor(UnitFactor);
+    Settings.SetCoordDivisor(UnitFactor);
     TXmlNode root = node.AddChild("SWF");
     root.SetAttr("SystemCoord", UsePixels ? "Pix" : "Twips");
-    WriteRectAttrs(root, Bounds);
+    WriteRectAttrs(Settings, root, Bounds);
     root.SetAttr("FPS", static_cast<double>(GetFrameRate()));
     root.SetAttr("Version", static_cast<int64_t>(Version));
     root.SetAttrBool("Compressed", Compressed);

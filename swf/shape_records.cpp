@@ -239,7 +239,8 @@ void CopyShapeRecords(const TSWFShapeRecordList& source, TSWFShapeRecordList& ta
 
 // ---------------------------------------------------------------- XML
 
-void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlpha) {
+void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlpha,
+                           const TXMLReadWriteSettings& settings) {
     for (auto& record : list) {
         switch (record->RecordKind) {
             case kShapeRecordEnd:
@@ -252,33 +253,34 @@ void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlp
                 if (change.StateFillStyle0) element.SetAttr("Fill0", static_cast<int>(change.Fill0Id));
                 if (change.StateFillStyle1) element.SetAttr("Fill1", static_cast<int>(change.Fill1Id));
                 if (change.StateMoveTo) {
-                    WriteCoordAttr(element, "X", change.DeltaX);
-                    WriteCoordAttr(element, "Y", change.DeltaY);
+                    WriteCoordAttr(settings, element, "X", change.DeltaX);
+                    WriteCoordAttr(settings, element, "Y", change.DeltaY);
                 }
                 if (change.StateNewStyles) {
                     if (!change.NewLineStyles.empty())
-                        SaveLineStylesToXml(element.AddChild("NewLineStyles"), change.NewLineStyles);
+                        SaveLineStylesToXml(element.AddChild("NewLineStyles"), change.NewLineStyles, settings);
                     // Empty new arrays still reset the styles: an empty
                     // element keeps that record from losing its flag.
                     if (!change.NewFillStyles.empty() || change.NewLineStyles.empty())
-                        SaveFillStylesToXml(element.AddChild("NewFillStyles"), change.NewFillStyles, hasAlpha);
+                        SaveFillStylesToXml(element.AddChild("NewFillStyles"), change.NewFillStyles, hasAlpha,
+                                            settings);
                 }
                 break;
             }
             case kShapeRecordStraightEdge: {
                 auto& edge = static_cast<TSWFStraightEdgeRecord&>(*record);
                 TXmlNode element = node.AddChild("Line");
-                WriteCoordAttr(element, "X", edge.DeltaX);
-                WriteCoordAttr(element, "Y", edge.DeltaY);
+                WriteCoordAttr(settings, element, "X", edge.DeltaX);
+                WriteCoordAttr(settings, element, "Y", edge.DeltaY);
                 break;
             }
             case kShapeRecordCurvedEdge: {
                 auto& curve = static_cast<TSWFCurvedEdgeRecord&>(*record);
                 TXmlNode element = node.AddChild("Curve");
-                WriteCoordAttr(element, "ControlX", curve.ControlDeltaX);
-                WriteCoordAttr(element, "ControlY", curve.ControlDeltaY);
-                WriteCoordAttr(element, "AnchorX", curve.AnchorDeltaX);
-                WriteCoordAttr(element, "AnchorY", curve.AnchorDeltaY);
+                WriteCoordAttr(settings, element, "ControlX", curve.ControlDeltaX);
+                WriteCoordAttr(settings, element, "ControlY", curve.ControlDeltaY);
+                WriteCoordAttr(settings, element, "AnchorX", curve.AnchorDeltaX);
+                WriteCoordAttr(settings, element, "AnchorY", curve.AnchorDeltaY);
                 break;
             }
             default:
@@ -287,7 +289,8 @@ void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlp
     }
 }
 
-void LoadShapeRecordsFromXml(const TXmlNode& node, TSWFShapeRecordList& list, bool hasAlpha) {
+void LoadShapeRecordsFromXml(const TXmlNode& node, TSWFShapeRecordList& list, bool hasAlpha,
+                             const TXMLReadWriteSettings& settings) {
     bool endedWithEnd = false;
     for (const TXmlNode& child : node.ChildElements()) {
         std::string name = child.NodeName();
@@ -302,25 +305,26 @@ void LoadShapeRecordsFromXml(const TXmlNode& node, TSWFShapeRecordList& list, bo
             if (child.HasAttribute("Line")) change->SetLineId(IndexAttr(child, "Line"));
             if (child.HasAttribute("Fill0")) change->SetFill0Id(IndexAttr(child, "Fill0"));
             if (child.HasAttribute("Fill1")) change->SetFill1Id(IndexAttr(child, "Fill1"));
-            if (child.HasAttribute("X")) change->SetMoveTo(ReadCoordAttr(child, "X"), ReadCoordAttr(child, "Y"));
+            if (child.HasAttribute("X"))
+                change->SetMoveTo(ReadCoordAttr(settings, child, "X"), ReadCoordAttr(settings, child, "Y"));
             for (const TXmlNode& styles : child.ChildElements()) {
                 if (AnsiSameText(styles.NodeName(), "NewLineStyles"))
-                    LoadLineStylesFromXml(styles, change->GetNewLineStyles(), hasAlpha);
+                    LoadLineStylesFromXml(styles, change->GetNewLineStyles(), hasAlpha, settings);
                 else if (AnsiSameText(styles.NodeName(), "NewFillStyles"))
-                    LoadFillStylesFromXml(styles, change->GetNewFillStyles(), hasAlpha);
+                    LoadFillStylesFromXml(styles, change->GetNewFillStyles(), hasAlpha, settings);
             }
             list.push_back(std::move(change));
         } else if (AnsiSameText(name, "Line")) {
             auto edge = std::make_unique<TSWFStraightEdgeRecord>();
-            edge->DeltaX = ReadCoordAttr(child, "X");
-            edge->DeltaY = ReadCoordAttr(child, "Y");
+            edge->DeltaX = ReadCoordAttr(settings, child, "X");
+            edge->DeltaY = ReadCoordAttr(settings, child, "Y");
             list.push_back(std::move(edge));
         } else if (AnsiSameText(name, "Curve")) {
             auto curve = std::make_unique<TSWFCurvedEdgeRecord>();
-            curve->ControlDeltaX = ReadCoordAttr(child, "ControlX");
-            curve->ControlDeltaY = ReadCoordAttr(child, "ControlY");
-            curve->AnchorDeltaX = ReadCoordAttr(child, "AnchorX");
-            curve->AnchorDeltaY = ReadCoordAttr(child, "AnchorY");
+            curve->ControlDeltaX = ReadCoordAttr(settings, child, "ControlX");
+            curve->ControlDeltaY = ReadCoordAttr(settings, child, "ControlY");
+            curve->AnchorDeltaX = ReadCoordAttr(settings, child, "AnchorX");
+            curve->AnchorDeltaY = ReadCoordAttr(settings, child, "AnchorY");
             list.push_back(std::move(curve));
         } else {
             continue;

@@ -18,6 +18,8 @@
 #include "swf/bits_engine.h"
 #include "swf/styles.h"
 
+class TXMLReadWriteSettings;
+
 class TSWFDefineShape;
 
 enum : uint8_t {
@@ -119,5 +121,7 @@ void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecordList& list, uint8_t fillBi
 // Appends a copy of every source record to target; an empty source clears
 // target.
 void CopyShapeRecords(const TSWFShapeRecordList& source, TSWFShapeRecordList& target);
-void LoadShapeRecordsFromXml(const TXmlNode& node, TSWFShapeRecordList& list, bool hasAlpha);
-void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlpha);
+void LoadShapeRecordsFromXml(const TXmlNode& node, TSWFShapeRecordList& list, bool hasAlpha,
+                             const TXMLReadWriteSettings& settings);
+void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlpha,
+                           const TXMLReadWriteSettings& settings);

@@ -6,9 +6,7 @@
 // ---------------------------------------------------------------- DefineShape
 
 void TSWFDefineShape::CopyFieldsFrom(const TBasedSWFObject& source) {
-    auto* other = dynamic_cast<const TSWFDefineShape*>(&source);
-    if (other == nullptr)
-        throw EConvertError(FormatStr("Cannot copy the fields of another kind of object into tag %d", TagCode));
+    const auto* other = &SourceAs<TSWFDefineShape>(source, *this);
     TSWFObject::CopyFieldsFrom(source);
     ShapeId = other->ShapeId;
     ShapeBounds.CopyFrom(other->ShapeBounds);
@@ -92,23 +90,23 @@ void TSWFDefineShape::WriteBody(TBitsEngine& be) {
     be.FlushLastByte(true);
 }
 
-void TSWFDefineShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     ShapeId = static_cast<uint16_t>(node.AttrInt("ID"));
-    ShapeBounds.SetRect(ReadRectAttrs(node));
+    ShapeBounds.SetRect(ReadRectAttrs(settings, node));
     FillStyles.clear();
     LineStyles.clear();
     Edges.clear();
-    if (TXmlNode fills = node.ChildNode("FillStyles")) LoadFillStylesFromXml(fills, FillStyles, HasAlpha);
-    if (TXmlNode lines = node.ChildNode("LineStyles")) LoadLineStylesFromXml(lines, LineStyles, HasAlpha);
-    if (TXmlNode edges = node.ChildNode("Edges")) LoadShapeRecordsFromXml(edges, Edges, HasAlpha);
+    if (TXmlNode fills = node.ChildNode("FillStyles")) LoadFillStylesFromXml(fills, FillStyles, HasAlpha, settings);
+    if (TXmlNode lines = node.ChildNode("LineStyles")) LoadLineStylesFromXml(lines, LineStyles, HasAlpha, settings);
+    if (TXmlNode edges = node.ChildNode("Edges")) LoadShapeRecordsFromXml(edges, Edges, HasAlpha, settings);
 }
 
-void TSWFDefineShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(ShapeId));
-    WriteRectAttrs(node, ShapeBounds.GetRect());
-    if (!FillStyles.empty()) SaveFillStylesToXml(node.AddChild("FillStyles"), FillStyles, HasAlpha);
-    if (!LineStyles.empty()) SaveLineStylesToXml(node.AddChild("LineStyles"), LineStyles);
-    if (!Edges.empty()) SaveShapeRecordsToXml(node.AddChild("Edges"), Edges, HasAlpha);
+    WriteRectAttrs(settings, node, ShapeBounds.GetRect());
+    if (!FillStyles.empty()) SaveFillStylesToXml(node.AddChild("FillStyles"), FillStyles, HasAlpha, settings);
+    if (!LineStyles.empty()) SaveLineStylesToXml(node.AddChild("LineStyles"), LineStyles, settings);
+    if (!Edges.empty()) SaveShapeRecordsToXml(node.AddChild("Edges"), Edges, HasAlpha, settings);
 }
 
 // ---------------------------------------------------------------- DefineShape4
@@ -161,7 +159,7 @@ void TSWFDefineShape4::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     UsesNonScalingStrokes = node.AttrBoolDef("UsesNonScalingStrokes", false);
     UsesScalingStrokes = node.AttrBoolDef("UsesScalingStrokes", false);
     strokeFlagsKept_ = node.HasAttribute("UsesNonScalingStrokes") || node.HasAttribute("UsesScalingStrokes");
-    if (node.HasAttribute("EdgeXMax")) EdgeBounds.SetRect(ReadRectAttrs(node, "Edge"));
+    if (node.HasAttribute("EdgeXMax")) EdgeBounds.SetRect(ReadRectAttrs(settings, node, "Edge"));
     ReservedFlags = static_cast<uint8_t>(node.AttrIntDef("ReservedFlags", 0) & 0x3F);
 }
 
@@ -171,6 +169,6 @@ void TSWFDefineShape4::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
         node.SetAttrBool("UsesNonScalingStrokes", UsesNonScalingStrokes);
         node.SetAttrBool("UsesScalingStrokes", UsesScalingStrokes);
     }
-    WriteRectAttrs(node, EdgeBounds.GetRect(), "Edge");
+    WriteRectAttrs(settings, node, EdgeBounds.GetRect(), "Edge");
     if (ReservedFlags != 0) node.SetAttr("ReservedFlags", static_cast<int>(ReservedFlags));
 }

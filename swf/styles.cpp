@@ -46,8 +46,8 @@ void LoadColorAttr(const TXmlNode& node, const std::string& name, TSWFRGBA& colo
 
 uint8_t TwoBits(int64_t value) { return static_cast<uint8_t>(value & 3); }
 
-uint16_t WidthFromXml(const TXmlNode& node) {
-    return static_cast<uint16_t>(std::clamp<int64_t>(ReadCoordAttr(node, "Width"), 0, 0xFFFF));
+uint16_t WidthFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    return static_cast<uint16_t>(std::clamp<int64_t>(ReadCoordAttr(settings, node, "Width"), 0, 0xFFFF));
 }
 
 // The smallest body each style can have: a fill is at least its type byte
@@ -122,9 +122,13 @@ void TSWFColorFill::WriteToStream(TBitsEngine& be) {
     WriteColor(be, Color, HasAlpha);
 }
 
-void TSWFColorFill::LoadFromXml(const TXmlNode& node) { LoadColorAttr(node, "Color", Color, HasAlpha); }
+void TSWFColorFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    LoadColorAttr(node, "Color", Color, HasAlpha);
+}
 
-void TSWFColorFill::SaveToXml(TXmlNode node) { SaveColorAttr(node, "Color", Color, HasAlpha); }
+void TSWFColorFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
+    SaveColorAttr(node, "Color", Color, HasAlpha);
+}
 
 // ---- bitmap
 
@@ -146,14 +150,14 @@ void TSWFImageFill::WriteToStream(TBitsEngine& be) {
     be.WriteMatrix(BitmapMatrix.GetRec());
 }
 
-void TSWFImageFill::LoadFromXml(const TXmlNode& node) {
+void TSWFImageFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     BitmapId = static_cast<uint16_t>(node.AttrInt("ID"));
-    BitmapMatrix.SetRec(ReadMatrixNode(node, "Matrix"));
+    BitmapMatrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
 }
 
-void TSWFImageFill::SaveToXml(TXmlNode node) {
+void TSWFImageFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(BitmapId));
-    WriteMatrixNode(node, BitmapMatrix.GetRec(), "Matrix");
+    WriteMatrixNode(settings, node, BitmapMatrix.GetRec(), "Matrix");
 }
 
 // ---- gradients
@@ -265,18 +269,18 @@ void TSWFGradientFill::WriteToStream(TBitsEngine& be) {
     WriteGradient(be);
 }
 
-void TSWFGradientFill::LoadFromXml(const TXmlNode& node) {
+void TSWFGradientFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     SpreadMode = TwoBits(node.AttrIntDef("SpreadMode", 0));
     InterpolationMode = TwoBits(node.AttrIntDef("InterpolationMode", 0));
-    GradientMatrix.SetRec(ReadMatrixNode(node, "Matrix"));
+    GradientMatrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     LoadGradientXml(node);
 }
 
-void TSWFGradientFill::SaveToXml(TXmlNode node) {
+void TSWFGradientFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     // Written only when set, so the usual element keeps its plain form.
     if (SpreadMode != 0) node.SetAttr("SpreadMode", static_cast<int>(SpreadMode));
     if (InterpolationMode != 0) node.SetAttr("InterpolationMode", static_cast<int>(InterpolationMode));
-    WriteMatrixNode(node, GradientMatrix.GetRec(), "Matrix");
+    WriteMatrixNode(settings, node, GradientMatrix.GetRec(), "Matrix");
     SaveGradientXml(node);
 }
 
@@ -306,22 +310,22 @@ void TSWFFocalGradientFill::WriteToStream(TBitsEngine& be) {
     be.WriteWord(static_cast<uint16_t>(FocalPoint));
 }
 
-void TSWFFocalGradientFill::LoadFromXml(const TXmlNode& node) {
+void TSWFFocalGradientFill::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
     double focal = node.AttrFloat("FocalPoint");
     if (!std::isfinite(focal)) throw EConvertError("'FocalPoint' is not a finite number");
     FocalPoint = static_cast<int16_t>(std::clamp<double>(std::nearbyint(focal * 255.0), INT16_MIN, INT16_MAX));
     InterpolationMode = TwoBits(node.AttrInt("InterpolationMode"));
     SpreadMode = TwoBits(node.AttrInt("SpreadMode"));
-    GradientMatrix.SetRec(ReadMatrixNode(node, "Matrix"));
+    GradientMatrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     LoadGradientXml(node);
 }
 
-void TSWFFocalGradientFill::SaveToXml(TXmlNode node) {
+void TSWFFocalGradientFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     // Unclamped, so a stored value outside -1..1 comes back unchanged.
     node.SetAttr("FocalPoint", FocalPoint / 255.0);
     node.SetAttr("InterpolationMode", static_cast<int>(InterpolationMode));
     node.SetAttr("SpreadMode", static_cast<int>(SpreadMode));
-    WriteMatrixNode(node, GradientMatrix.GetRec(), "Matrix");
+    WriteMatrixNode(settings, node, GradientMatrix.GetRec(), "Matrix");
     SaveGradientXml(node);
 }
 
@@ -349,13 +353,13 @@ void TSWFLineStyle::WriteToStream(TBitsEngine& be) {
     WriteColor(be, Color, Color.HasAlpha);
 }
 
-void TSWFLineStyle::LoadFromXml(const TXmlNode& node) {
-    Width = WidthFromXml(node);
+void TSWFLineStyle::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    Width = WidthFromXml(node, settings);
     LoadColorAttr(node, "Color", Color, Color.HasAlpha);
 }
 
-void TSWFLineStyle::SaveToXml(TXmlNode node) {
-    WriteCoordAttr(node, "Width", Width);
+void TSWFLineStyle::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
+    WriteCoordAttr(settings, node, "Width", Width);
     SaveColorAttr(node, "Color", Color, Color.HasAlpha);
 }
 
@@ -453,25 +457,25 @@ void TSWFLineStyle2::WriteToStream(TBitsEngine& be) {
     }
 }
 
-void TSWFLineStyle2::LoadFromXml(const TXmlNode& node) {
-    Width = WidthFromXml(node);
+void TSWFLineStyle2::LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) {
+    Width = WidthFromXml(node, settings);
     LoadStrokeXml(node);
     if (HasFillFlag) {
         std::vector<TXmlNode> children = node.ChildElements();
         if (children.empty()) throw EConvertError("A filled line style has no fill element");
-        GetFillStyle(FillStyleFromName(children.front().NodeName()))->LoadFromXml(children.front());
+        GetFillStyle(FillStyleFromName(children.front().NodeName()))->LoadFromXml(children.front(), settings);
     } else {
         FillStyle.reset();
         LoadColorAttr(node, "Color", Color, true);
     }
 }
 
-void TSWFLineStyle2::SaveToXml(TXmlNode node) {
-    WriteCoordAttr(node, "Width", Width);
+void TSWFLineStyle2::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
+    WriteCoordAttr(settings, node, "Width", Width);
     SaveStrokeXml(node);
     if (HasFillFlag && FillStyle) {
         FillStyle->HasAlpha = true;
-        FillStyle->SaveToXml(node.AddChild(FillStyleToName(FillStyle->FillStyleType, false)));
+        FillStyle->SaveToXml(node.AddChild(FillStyleToName(FillStyle->FillStyleType, false)), settings);
     } else {
         SaveColorAttr(node, "Color", Color, true);
     }
@@ -545,36 +549,38 @@ void WriteLineStyleArray(TBitsEngine& be, TSWFLineStyleList& list, bool hasAlpha
 
 // ---------------------------------------------------------------- XML lists
 
-void LoadFillStylesFromXml(const TXmlNode& node, TSWFFillStyleList& list, bool hasAlpha) {
+void LoadFillStylesFromXml(const TXmlNode& node, TSWFFillStyleList& list, bool hasAlpha,
+                           const TXMLReadWriteSettings& settings) {
     for (const TXmlNode& child : node.ChildElements()) {
         std::unique_ptr<TSWFFillStyle> fill = CreateFillStyle(FillStyleFromName(child.NodeName()));
         fill->HasAlpha = hasAlpha;
-        fill->LoadFromXml(child);
+        fill->LoadFromXml(child, settings);
         list.push_back(std::move(fill));
     }
 }
 
-void LoadLineStylesFromXml(const TXmlNode& node, TSWFLineStyleList& list, bool hasAlpha) {
+void LoadLineStylesFromXml(const TXmlNode& node, TSWFLineStyleList& list, bool hasAlpha,
+                           const TXMLReadWriteSettings& settings) {
     for (const TXmlNode& child : node.ChildElements()) {
         std::unique_ptr<TSWFLineStyle> line;
         if (AnsiSameText(child.NodeName(), "Style")) line = std::make_unique<TSWFLineStyle>();
         else line = std::make_unique<TSWFLineStyle2>();
         line->Color.SetHasAlpha(hasAlpha);
-        line->LoadFromXml(child);
+        line->LoadFromXml(child, settings);
         list.push_back(std::move(line));
     }
 }
 
-void SaveFillStylesToXml(TXmlNode node, TSWFFillStyleList& list, bool hasAlpha) {
+void SaveFillStylesToXml(TXmlNode node, TSWFFillStyleList& list, bool hasAlpha, const TXMLReadWriteSettings& settings) {
     for (auto& fill : list) {
         fill->HasAlpha = hasAlpha;
-        fill->SaveToXml(node.AddChild(FillStyleToName(fill->FillStyleType, false)));
+        fill->SaveToXml(node.AddChild(FillStyleToName(fill->FillStyleType, false)), settings);
     }
 }
 
-void SaveLineStylesToXml(TXmlNode node, const TSWFLineStyleList& list) {
+void SaveLineStylesToXml(TXmlNode node, const TSWFLineStyleList& list, const TXMLReadWriteSettings& settings) {
     for (const auto& line : list) {
         bool second = dynamic_cast<const TSWFLineStyle2*>(line.get()) != nullptr;
-        line->SaveToXml(node.AddChild(second ? "Style2" : "Style"));
+        line->SaveToXml(node.AddChild(second ? "Style2" : "Style"), settings);
     }
 }

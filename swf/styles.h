@@ -15,6 +15,8 @@
 #include "swf/bits_engine.h"
 #include "swf/value_records.h"
 
+class TXMLReadWriteSettings;
+
 enum : uint8_t {
     kFillSolid = 0x00,
     kFillLinearGradient = 0x10,
@@ -46,8 +48,8 @@ public:
     virtual void ReadFromStream(TBitsEngine& be) = 0;
     // The type byte and the body.
     virtual void WriteToStream(TBitsEngine& be) = 0;
-    virtual void LoadFromXml(const TXmlNode& node) = 0;
-    virtual void SaveToXml(TXmlNode node) = 0;
+    virtual void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) = 0;
+    virtual void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) = 0;
 };
 
 using TSWFFillStyleList = std::vector<std::unique_ptr<TSWFFillStyle>>;
@@ -67,8 +69,8 @@ public:
     void CopyFrom(const TSWFFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 class TSWFImageFill : public TSWFFillStyle {
@@ -81,8 +83,8 @@ public:
     void CopyFrom(const TSWFFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 struct TSWFGradientRecord {
@@ -138,8 +140,8 @@ public:
     void CopyFrom(const TSWFFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 
 protected:
     explicit TSWFGradientFill(uint8_t type) : TSWFBaseGradientFill(type) {}
@@ -158,8 +160,8 @@ public:
     void CopyFrom(const TSWFFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 class TSWFLineStyle {
@@ -174,8 +176,8 @@ public:
     virtual void CopyFrom(const TSWFLineStyle& source);
     virtual void ReadFromStream(TBitsEngine& be);
     virtual void WriteToStream(TBitsEngine& be);
-    virtual void LoadFromXml(const TXmlNode& node);
-    virtual void SaveToXml(TXmlNode node);
+    virtual void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings);
+    virtual void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings);
 };
 
 using TSWFLineStyleList = std::vector<std::unique_ptr<TSWFLineStyle>>;
@@ -218,8 +220,8 @@ public:
     void CopyFrom(const TSWFLineStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
     void WriteToStream(TBitsEngine& be) override;
-    void LoadFromXml(const TXmlNode& node) override;
-    void SaveToXml(TXmlNode node) override;
+    void LoadFromXml(const TXmlNode& node, const TXMLReadWriteSettings& settings) override;
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 };
 
 // ---- style arrays on the stream: a UI8 count, or 0xFF and a UI16 count.
@@ -236,7 +238,9 @@ void ReadLineStyleArray(TBitsEngine& be, TSWFLineStyleList& list, bool hasAlpha,
 void WriteLineStyleArray(TBitsEngine& be, TSWFLineStyleList& list, bool hasAlpha);
 
 // ---- XML lists
-void LoadFillStylesFromXml(const TXmlNode& node, TSWFFillStyleList& list, bool hasAlpha);
-void LoadLineStylesFromXml(const TXmlNode& node, TSWFLineStyleList& list, bool hasAlpha);
-void SaveFillStylesToXml(TXmlNode node, TSWFFillStyleList& list, bool hasAlpha);
-void SaveLineStylesToXml(TXmlNode node, const TSWFLineStyleList& list);
+void LoadFillStylesFromXml(const TXmlNode& node, TSWFFillStyleList& list, bool hasAlpha,
+                           const TXMLReadWriteSettings& settings);
+void LoadLineStylesFromXml(const TXmlNode& node, TSWFLineStyleList& list, bool hasAlpha,
+                           const TXMLReadWriteSettings& settings);
+void SaveFillStylesToXml(TXmlNode node, TSWFFillStyleList& list, bool hasAlpha, const TXMLReadWriteSettings& settings);
+void SaveLineStylesToXml(TXmlNode node, const TSWFLineStyleList& list, const TXMLReadWriteSettings& settings);

@@ -1,11 +1,25 @@
 #include "swf/tag.h"
 
+#include <cstring>
+
 #include "platform/paths.h"
 #include "platform/stream.h"
 #include "swf/tag_table.h"
 #include "swf/xml_form.h"
 
 bool TagNeedsLongHeader(uint16_t code) { return TagHasTrait(code, kAlwaysLongHeader); }
+
+namespace {
+// The memory stream that writing to stream appends to, when stream is one
+// (or a tail of one) positioned at its end; otherwise null.
+TMemoryStream* MemoryEnd(TStream& stream) {
+    TMemoryStream* memory = dynamic_cast<TMemoryStream*>(&stream);
+    if (!memory)
+        if (auto* tail = dynamic_cast<TMemoryTailStream*>(&stream)) memory = &tail->Inner();
+    if (!memory || stream.GetPosition() != stream.GetSize()) return nullptr;
+    return memory;
+}
+}  // namespace
 
 void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool forceLong) {
     bool isLong = forceLong || bodySize >= 63;
@@ -16,8 +30,12 @@ void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool force
     target.WriteBuffer(bytes, isLong ? 6 : 2);
 }
 
+void ThrowCopyOfAnotherKind(const std::string& target) {
+    throw EConvertError("Cannot copy the fields of another kind of object into " + target);
+}
+
 void TSWFObject::CopyFieldsFrom(const TBasedSWFObject& source) {
-    BodySize = dynamic_cast<const TSWFObject&>(source).BodySize;
+    BodySize = SourceAs<TSWFObject>(source, *this).BodySize;
 }
 
 void TSWFObject::WriteTag(TBitsEngine& be) {
@@ -26,13 +44,38 @@ void TSWFObject::WriteTag(TBitsEngine& be) {
         be.WriteWord(static_cast<uint16_t>(code * 64));
         return;
     }
+    be.FlushLastByte(true);
+    const bool forceLong = TagNeedsLongHeader(code);
+    if (TMemoryStream* target = MemoryEnd(be.Stream)) {
+        // In memory the body is written in place behind room for a long
+        // header; a body short enough for the short header moves back over
+        // the four length bytes. No body is copied whole.
+        const int64_t headerAt = target->GetSize();
+        static const uint8_t room[6] = {};
+        target->WriteBuffer(room, 6);
+        TMemoryTailStream body(*target);
+        TBitsEngine bodyEngine(body);
+        WriteBody(bodyEngine);
+        const int64_t size = body.GetSize();
+        if (size > INT32_MAX) throw EWriteError("A tag body is larger than 2 GB");
+        BodySize = static_cast<int32_t>(size);
+        TMemoryStream header;
+        WriteTagHeader(header, code, BodySize, forceLong);
+        uint8_t* at = target->Memory() + headerAt;
+        std::memcpy(at, header.Memory(), static_cast<size_t>(header.GetSize()));
+        if (header.GetSize() < 6) {
+            std::memmove(at + header.GetSize(), at + 6, static_cast<size_t>(size));
+            target->SetSize(headerAt + header.GetSize() + size);
+        }
+        be.Stream.Seek(0, TSeekOrigin::End);
+        return;
+    }
     TMemoryStream body;
     TBitsEngine bodyEngine(body);
     WriteBody(bodyEngine);
     if (body.GetSize() > INT32_MAX) throw EWriteError("A tag body is larger than 2 GB");
     BodySize = static_cast<int32_t>(body.GetSize());
-    be.FlushLastByte(true);
-    WriteTagHeader(be.Stream, code, BodySize, TagNeedsLongHeader(code));
+    WriteTagHeader(be.Stream, code, BodySize, forceLong);
     be.Stream.WriteBuffer(body.Memory(), BodySize);
 }
 
@@ -75,8 +118,8 @@ void TSWFDataObject::ClearData() {
 }
 
 void TSWFDataObject::CopyFieldsFrom(const TBasedSWFObject& source) {
+    const auto& other = SourceAs<TSWFDataObject>(source, *this);
     TSWFObject::CopyFieldsFrom(source);
-    const auto& other = dynamic_cast<const TSWFDataObject&>(source);
     if (other.OnWrite) {
         OnWrite = other.OnWrite;
     } else if (other.DataSize() > 0) {

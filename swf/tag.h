@@ -68,12 +68,18 @@ public:
 
 // CopyFieldsFrom takes any object; copying another class is a caller's
 // mistake that must surface as a message, not as a bad_cast.
+// target names what is copied into ("a shape", "tag 26").
+[[noreturn]] void ThrowCopyOfAnotherKind(const std::string& target);
+template <class T>
+const T& CopySourceAs(const TBasedSWFObject& source, const char* target) {
+    auto* typed = dynamic_cast<const T*>(&source);
+    if (!typed) ThrowCopyOfAnotherKind(target);
+    return *typed;
+}
 template <class T>
 const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
     auto* typed = dynamic_cast<const T*>(&source);
-    if (!typed)
-        throw EConvertError("Cannot copy the fields of another kind of object into tag " +
-                            std::to_string(target.TagCode));
+    if (!typed) ThrowCopyOfAnotherKind("tag " + std::to_string(target.TagCode));
     return *typed;
 }
 

@@ -81,14 +81,14 @@ void TSWFTextRecord::ReadFromStream(TBitsEngine& be, uint8_t flags, uint8_t glyp
     be.FlushLastByte(false);
 }
 
-void TSWFTextRecord::SaveToXml(TXmlNode node) {
+void TSWFTextRecord::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings) {
     if (StyleFlagsHasFont) node.SetAttr("FontID", static_cast<int>(FontId));
     if (StyleFlagsHasColor) {
         if (WithAlpha) SetRGBAAttr(node, GetTextColor().GetRGBA(), 2, "Color");
         else SetRGBAttr(node, 2, "Color", GetTextColor().GetRGB());
     }
-    if (StyleFlagsHasXOffset) WriteCoordAttr(node, "X", XOffset);
-    if (StyleFlagsHasYOffset) WriteCoordAttr(node, "Y", YOffset);
+    if (StyleFlagsHasXOffset) WriteCoordAttr(settings, node, "X", XOffset);
+    if (StyleFlagsHasYOffset) WriteCoordAttr(settings, node, "Y", YOffset);
     if (StyleFlagsHasFont) node.SetAttr("Height", static_cast<int>(TextHeight));
     for (const TSWFGlyphEntry& entry : GlyphEntries) {
         TXmlNode glyph = node.AddChild("Glyph");
@@ -97,14 +97,15 @@ void TSWFTextRecord::SaveToXml(TXmlNode node) {
     }
 }
 
-void TSWFTextRecord::LoadFromXml(const TXmlNode& node, uint8_t& glyphBits, uint8_t& advanceBits) {
+void TSWFTextRecord::LoadFromXml(const TXmlNode& node, uint8_t& glyphBits, uint8_t& advanceBits,
+                                 const TXMLReadWriteSettings& settings) {
     if (node.HasAttribute("FontID")) SetFontId(static_cast<uint16_t>(node.AttrInt("FontID")));
     if (node.HasAttribute("Color")) {
         if (WithAlpha) GetTextColor().SetRGBA(ReadRGBAAttr(node, "Color"));
         else GetTextColor().SetRGB(ReadRGBAttr(node, "Color"));
     }
-    if (node.HasAttribute("X")) SetXOffset(ReadCoordAttr(node, "X"));
-    if (node.HasAttribute("Y")) SetYOffset(ReadCoordAttr(node, "Y"));
+    if (node.HasAttribute("X")) SetXOffset(ReadCoordAttr(settings, node, "X"));
+    if (node.HasAttribute("Y")) SetYOffset(ReadCoordAttr(settings, node, "Y"));
     if (node.HasAttribute("Height")) SetTextHeight(static_cast<uint16_t>(node.AttrInt("Height")));
     GlyphEntries.clear();
     for (const TXmlNode& child : node.ChildElements()) {
@@ -175,25 +176,25 @@ void TSWFDefineText::WriteBody(TBitsEngine& be) {
     be.WriteByte(0);
 }
 
-void TSWFDefineText::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterIdValue));
-    WriteRectAttrs(node, TextBounds.GetRect());
-    WriteMatrixNode(node, TextMatrix.GetRec(), "Matrix");
+    WriteRectAttrs(settings, node, TextBounds.GetRect());
+    WriteMatrixNode(settings, node, TextMatrix.GetRec(), "Matrix");
     for (auto& record : TextRecords) {
         record->WithAlpha = WithAlpha;
-        record->SaveToXml(node.AddChild("TextRecord"));
+        record->SaveToXml(node.AddChild("TextRecord"), settings);
     }
 }
 
-void TSWFDefineText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterIdValue = static_cast<uint16_t>(node.AttrInt("ID"));
-    TextBounds.SetRect(ReadRectAttrs(node));
-    TextMatrix.SetRec(ReadMatrixNode(node, "Matrix"));
+    TextBounds.SetRect(ReadRectAttrs(settings, node));
+    TextMatrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     TextRecords.clear();
     GlyphBits = 0;
     AdvanceBits = 0;
     for (const TXmlNode& child : node.ChildElements())
-        if (child.NodeName() == "TextRecord") AddTextRecord().LoadFromXml(child, GlyphBits, AdvanceBits);
+        if (child.NodeName() == "TextRecord") AddTextRecord().LoadFromXml(child, GlyphBits, AdvanceBits, settings);
 }
 
 // ---------------------------------------------------------------- DefineEditText
@@ -325,9 +326,9 @@ void TSWFDefineEditText::WriteBody(TBitsEngine& be) {
     }
 }
 
-void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterIdValue));
-    WriteRectAttrs(node, Bounds.GetRect());
+    WriteRectAttrs(settings, node, Bounds.GetRect());
     node.SetAttrBool("AutoSize", AutoSize);
     if (HasFontClass && !FontClass.empty()) node.SetAttr("ClassName", FontClass);
     if (WordWrap) node.SetAttrBool("WordWrap", true);
@@ -362,9 +363,9 @@ void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
     }
 }
 
-void TSWFDefineEditText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFDefineEditText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterIdValue = static_cast<uint16_t>(node.AttrInt("ID"));
-    Bounds.SetRect(ReadRectAttrs(node));
+    Bounds.SetRect(ReadRectAttrs(settings, node));
     FontClass = node.AttrStrDef("ClassName", "");
     HasFontClass = !FontClass.empty();
     AutoSize = node.AttrBool("AutoSize");
@@ -439,7 +440,7 @@ void TSWFCSMTextSettings::WriteBody(TBitsEngine& be) {
     be.WriteByte(0);
 }
 
-void TSWFCSMTextSettings::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
+void TSWFCSMTextSettings::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(TextId));
     node.SetAttr("UseFlashType", static_cast<int>(UseFlashType));
     node.SetAttr("GridFit", static_cast<int>(GridFit));
@@ -447,7 +448,7 @@ void TSWFCSMTextSettings::SaveToXml(TXmlNode node, TXMLReadWriteSettings&) {
     node.SetAttr("Sharpness", static_cast<double>(Sharpness));
 }
 
-void TSWFCSMTextSettings::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings&) {
+void TSWFCSMTextSettings::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     TextId = static_cast<uint16_t>(node.AttrInt("ID"));
     UseFlashType = static_cast<uint8_t>(node.AttrInt("UseFlashType") & 3);
     GridFit = static_cast<uint8_t>(node.AttrInt("GridFit") & 7);

@@ -18,6 +18,8 @@
 #include "swf/tag.h"
 #include "swf/value_records.h"
 
+class TXMLReadWriteSettings;
+
 class TSWFGlyphEntry {
 public:
     uint16_t GlyphIndex = 0;
@@ -55,8 +57,9 @@ public:
     // Reads the record whose flag byte has been read; ends on a byte boundary.
     void ReadFromStream(TBitsEngine& be, uint8_t flags, uint8_t glyphBits, uint8_t advanceBits);
     // Raises glyphBits and advanceBits to cover the entries read.
-    void LoadFromXml(const TXmlNode& node, uint8_t& glyphBits, uint8_t& advanceBits);
-    void SaveToXml(TXmlNode node);
+    void LoadFromXml(const TXmlNode& node, uint8_t& glyphBits, uint8_t& advanceBits,
+                     const TXMLReadWriteSettings& settings);
+    void SaveToXml(TXmlNode node, const TXMLReadWriteSettings& settings);
 
 private:
     std::unique_ptr<TSWFRGBA> textColor_;

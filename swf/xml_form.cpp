@@ -9,7 +9,6 @@
 #include "platform/stream.h"
 
 namespace {
-thread_local uint8_t coordDivisor = 1;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -31,8 +30,6 @@ uint32_t HexValue(const std::string& digits) {
 
 }  // namespace
 
-uint8_t GetXMLCoordDivisor() { return coordDivisor; }
-void SetXMLCoordDivisor(uint8_t divisor) { coordDivisor = divisor == 0 ? 1 : divisor; }
 
 // ---------------------------------------------------------------- settings
 
@@ -105,9 +102,9 @@ std::optional<std::vector<uint8_t>> TXMLReadWriteSettings::LoadDataFile(uint8_t 
 
 // ---------------------------------------------------------------- coordinates
 
-int32_t ReadCoordAttr(const TXmlNode& node, const std::string& name) {
+int32_t ReadCoordAttr(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& name) {
     int64_t value = node.AttrInt(name);
-    int64_t divisor = GetXMLCoordDivisor();
+    int64_t divisor = settings.CoordDivisor == 0 ? 1 : settings.CoordDivisor;
     // Twips are 32-bit: a larger value would wrap to some other place.
     if (value > INT32_MAX / divisor || value < INT32_MIN / divisor)
         throw EConvertError(FormatStr("%s=\"%lld\" lies beyond the 32-bit range of twips", name.c_str(),
@@ -115,38 +112,49 @@ int32_t ReadCoordAttr(const TXmlNode& node, const std::string& name) {
     return static_cast<int32_t>(value * divisor);
 }
 
-int32_t ReadCoordAttrDef(const TXmlNode& node, const std::string& name, int32_t def) {
-    return node.HasAttribute(name) ? ReadCoordAttr(node, name) : def;
+int32_t ReadCoordAttrDef(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& name,
+                         int32_t def) {
+    return node.HasAttribute(name) ? ReadCoordAttr(settings, node, name) : def;
 }
 
-void WriteCoordAttr(TXmlNode node, const std::string& name, int32_t twips) {
-    node.SetAttr(name, static_cast<int64_t>(twips / GetXMLCoordDivisor()));
+namespace {
+// Twips in the document's units, as written.
+int64_t InUnits(const TXMLReadWriteSettings& settings, int32_t twips) {
+    return twips / (settings.CoordDivisor == 0 ? 1 : settings.CoordDivisor);
+}
+}  // namespace
+
+void WriteCoordAttr(const TXMLReadWriteSettings& settings, TXmlNode node, const std::string& name, int32_t twips) {
+    node.SetAttr(name, InUnits(settings, twips));
 }
 
-void WriteRectAttrs(TXmlNode node, const TRect& r, const std::string& prefix) {
-    if (r.Left / GetXMLCoordDivisor() != 0) WriteCoordAttr(node, prefix + "XMin", r.Left);
-    if (r.Top / GetXMLCoordDivisor() != 0) WriteCoordAttr(node, prefix + "YMin", r.Top);
-    WriteCoordAttr(node, prefix + "XMax", r.Right);
-    WriteCoordAttr(node, prefix + "YMax", r.Bottom);
+void WriteRectAttrs(const TXMLReadWriteSettings& settings, TXmlNode node, const TRect& r, const std::string& prefix) {
+    if (InUnits(settings, r.Left) != 0) WriteCoordAttr(settings, node, prefix + "XMin", r.Left);
+    if (InUnits(settings, r.Top) != 0) WriteCoordAttr(settings, node, prefix + "YMin", r.Top);
+    WriteCoordAttr(settings, node, prefix + "XMax", r.Right);
+    WriteCoordAttr(settings, node, prefix + "YMax", r.Bottom);
 }
 
-TRect ReadRectAttrs(const TXmlNode& node, const std::string& prefix) {
+TRect ReadRectAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix) {
     TRect r;
-    r.Left = ReadCoordAttrDef(node, prefix + "XMin", 0);
-    r.Top = ReadCoordAttrDef(node, prefix + "YMin", 0);
-    r.Right = ReadCoordAttr(node, prefix + "XMax");
-    r.Bottom = ReadCoordAttr(node, prefix + "YMax");
+    r.Left = ReadCoordAttrDef(settings, node, prefix + "XMin", 0);
+    r.Top = ReadCoordAttrDef(settings, node, prefix + "YMin", 0);
+    r.Right = ReadCoordAttr(settings, node, prefix + "XMax");
+    r.Bottom = ReadCoordAttr(settings, node, prefix + "YMax");
     return r;
 }
 
-TPoint ReadPointAttrs(const TXmlNode& node, const std::string& prefix, const std::string& suffix) {
-    return TPoint{ReadCoordAttr(node, prefix + "X" + suffix), ReadCoordAttr(node, prefix + "Y" + suffix)};
+TPoint ReadPointAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix,
+                      const std::string& suffix) {
+    return TPoint{ReadCoordAttr(settings, node, prefix + "X" + suffix),
+                  ReadCoordAttr(settings, node, prefix + "Y" + suffix)};
 }
 
-void WriteMatrixNode(TXmlNode parent, const TSWFMatrixRec& m, const std::string& elementName) {
+void WriteMatrixNode(const TXMLReadWriteSettings& settings, TXmlNode parent, const TSWFMatrixRec& m,
+                     const std::string& elementName) {
     TXmlNode node = parent.AddChild(elementName);
-    if (m.TranslateX / GetXMLCoordDivisor() != 0) WriteCoordAttr(node, "X", m.TranslateX);
-    if (m.TranslateY / GetXMLCoordDivisor() != 0) WriteCoordAttr(node, "Y", m.TranslateY);
+    if (InUnits(settings, m.TranslateX) != 0) WriteCoordAttr(settings, node, "X", m.TranslateX);
+    if (InUnits(settings, m.TranslateY) != 0) WriteCoordAttr(settings, node, "Y", m.TranslateY);
     if (m.HasScale) {
         node.SetAttr("ScaleX", m.ScaleX / 65536.0);
         node.SetAttr("ScaleY", m.ScaleY / 65536.0);
@@ -166,7 +174,8 @@ static int32_t FixedFromAttr(const TXmlNode& node, const std::string& name) {
     return static_cast<int32_t>(scaled);
 }
 
-TSWFMatrixRec ReadMatrixNode(const TXmlNode& parent, const std::string& elementName) {
+TSWFMatrixRec ReadMatrixNode(const TXMLReadWriteSettings& settings, const TXmlNode& parent,
+                             const std::string& elementName) {
     TSWFMatrixRec m;
     TXmlNode node = parent.ChildNode(elementName);
     if (!node) return m;
@@ -180,8 +189,8 @@ TSWFMatrixRec ReadMatrixNode(const TXmlNode& parent, const std::string& elementN
         m.SkewX = FixedFromAttr(node, "SkewX");
         m.SkewY = FixedFromAttr(node, "SkewY");
     }
-    m.TranslateX = ReadCoordAttrDef(node, "X", 0);
-    m.TranslateY = ReadCoordAttrDef(node, "Y", 0);
+    m.TranslateX = ReadCoordAttrDef(settings, node, "X", 0);
+    m.TranslateY = ReadCoordAttrDef(settings, node, "Y", 0);
     return m;
 }
 

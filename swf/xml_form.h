@@ -13,12 +13,6 @@
 #include "platform/xml.h"
 #include "swf/bits_engine.h"
 
-// The coordinate divisor: readers multiply coordinate attributes by it,
-// writers divide by it. Loading a movie from XML sets it to the movie's unit
-// factor and nothing resets it. It is kept per thread.
-uint8_t GetXMLCoordDivisor();
-void SetXMLCoordDivisor(uint8_t divisor);
-
 // Data kinds of external files.
 enum : uint8_t {
     kDataKindNone = 0,
@@ -53,6 +47,12 @@ public:
     std::string Extension = ".dat";
     uint8_t FontFormat = 0;     // 0 XML, 1 binary tag body
     bool UseCommonFolder = true;
+    // Twips per unit of the document's coordinates: readers multiply
+    // coordinate attributes by it, writers divide by it. A movie's reading
+    // and writing set it to the movie's unit factor, so it belongs to that
+    // one conversion and no other.
+    uint8_t CoordDivisor = 1;
+    void SetCoordDivisor(uint8_t divisor) { CoordDivisor = divisor == 0 ? 1 : divisor; }
 
     std::string GetNewFileName(uint8_t kind);
     std::string GetDataFolder(uint8_t kind) const;
@@ -89,16 +89,22 @@ inline std::string GetAttrDefault(const TXmlNode& node, const std::string& name,
     return node.AttrStrDef(name, def);
 }
 
-// Coordinate attributes: times the divisor on reading, divided on writing.
-int32_t ReadCoordAttr(const TXmlNode& node, const std::string& name);
-int32_t ReadCoordAttrDef(const TXmlNode& node, const std::string& name, int32_t def);
-void WriteCoordAttr(TXmlNode node, const std::string& name, int32_t twips);
+// Coordinate attributes: times the settings' divisor on reading, divided on
+// writing.
+int32_t ReadCoordAttr(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& name);
+int32_t ReadCoordAttrDef(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& name,
+                         int32_t def);
+void WriteCoordAttr(const TXMLReadWriteSettings& settings, TXmlNode node, const std::string& name, int32_t twips);
 
-void WriteRectAttrs(TXmlNode node, const TRect& windowOrder, const std::string& prefix = "");
-TRect ReadRectAttrs(const TXmlNode& node, const std::string& prefix = "");
-TPoint ReadPointAttrs(const TXmlNode& node, const std::string& prefix, const std::string& suffix);
-void WriteMatrixNode(TXmlNode parent, const TSWFMatrixRec& m, const std::string& elementName);
-TSWFMatrixRec ReadMatrixNode(const TXmlNode& parent, const std::string& elementName);
+void WriteRectAttrs(const TXMLReadWriteSettings& settings, TXmlNode node, const TRect& windowOrder,
+                    const std::string& prefix = "");
+TRect ReadRectAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix = "");
+TPoint ReadPointAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix,
+                      const std::string& suffix);
+void WriteMatrixNode(const TXMLReadWriteSettings& settings, TXmlNode parent, const TSWFMatrixRec& m,
+                     const std::string& elementName);
+TSWFMatrixRec ReadMatrixNode(const TXMLReadWriteSettings& settings, const TXmlNode& parent,
+                             const std::string& elementName);
 void WriteColorTransformNode(TXmlNode parent, const TSWFColorTransformRec& c);
 TSWFColorTransformRec ReadColorTransformNode(const TXmlNode& parent);
 

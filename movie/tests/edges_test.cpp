@@ -425,11 +425,10 @@ TEST(FlashEdges, XmlVerbsDrawAsTheOperations) {
         <Unknown X="1"/>
         <End/>
     </Edges>)";
-    SetXMLCoordDivisor(1);
     TXmlDocument doc;
     doc.LoadFromString(xml);
     TPathFixture loaded(true);
-    loaded.edges.LoadFromXml(doc.DocumentElement());
+    loaded.edges.LoadFromXml(doc.DocumentElement(), TXMLReadWriteSettings{});
 
     TPathFixture made(true);
     TFlashEdges& e = made.edges;
@@ -484,5 +483,5 @@ TEST(FlashEdges, XmlVerbsDrawAsTheOperations) {
 
     TXmlDocument bad;
     bad.LoadFromString(R"(<Edges><LineTo X="ten" Y="0"/></Edges>)");
-    EXPECT_THROW(loaded.edges.LoadFromXml(bad.DocumentElement()), EConvertError);
+    EXPECT_THROW(loaded.edges.LoadFromXml(bad.DocumentElement(), TXMLReadWriteSettings{}), EConvertError);
 }

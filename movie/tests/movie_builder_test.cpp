@@ -4,6 +4,10 @@
 
 #include "movie/action_script.h"
 #include "movie/flash_movie.h"
+#include "movie/fonts.h"
+#include "movie/images.h"
+#include "movie/shapes.h"
+#include "movie/texts.h"
 #include "movie/sprites.h"
 #include "swf/control_tags.h"
 #include "swf/do_action.h"
@@ -318,4 +322,87 @@ TEST(FlashMovie, ResourcesMoveToAnEarlierFrame) {
     EXPECT_EQ(list[0].get(), firstSound);
     EXPECT_EQ(static_cast<TSWFObject*>(list[1].get())->TagCode, 14);
     EXPECT_EQ(static_cast<TSWFObject*>(list[2].get())->TagCode, 1);
+}
+
+// The typed lists never hold an object the object list has freed, however it
+// went: erased, replaced, cleared, or outliving the movie after being taken
+// out (run under ASan, a stale pointer fails here).
+TEST(FlashMovie, TypedListsFollowTheObjectList) {
+    std::unique_ptr<TBasedSWFObject> kept;
+    {
+        TFlashMovie movie(0, 0, 100, 100, 12, true);
+        TFlashShape* first = movie.AddRectangle(0, 0, 10, 10);
+        TFlashShape* second = movie.AddRectangle(0, 0, 20, 20);
+        TFlashFont* font = movie.AddFont();
+        movie.AddImage();
+        movie.AddSprite();
+        TFlashText* text = movie.AddText();
+        const uint16_t firstId = first->GetCharacterId();
+        auto& list = movie.GetObjectList();
+        auto slot = [&](TBasedSWFObject* obj) {
+            return std::find_if(list.begin(), list.end(), [obj](auto& o) { return o.get() == obj; });
+        };
+
+        list.erase(slot(first));
+        EXPECT_EQ(movie.GetShapes().Count(), 1);
+        EXPECT_EQ(movie.GetShapes().FindById(firstId), nullptr);
+        EXPECT_EQ(movie.GetShapes().Last(), second);
+
+        *slot(second) = std::make_unique<TSWFShowFrame>();
+        EXPECT_EQ(movie.GetShapes().Count(), 0);
+        EXPECT_EQ(movie.GetShapes().begin(), movie.GetShapes().end());
+
+        // Taken out alive, the text stays listed; the font goes with its slot.
+        kept = std::move(*slot(text));
+        list.erase(slot(nullptr));
+        list.erase(slot(font));
+        EXPECT_EQ(movie.GetFonts().Count(), 0);
+        EXPECT_EQ(movie.GetTexts().Last(), text);
+
+        movie.Clear();
+        for (auto count : {movie.GetShapes().Count(), movie.GetFonts().Count(), movie.GetImages().Count(),
+                           movie.GetSprites().Count(), movie.GetTexts().Count()})
+            EXPECT_EQ(count, 0);
+        TFlashShape* again = movie.AddShape();
+        EXPECT_EQ(movie.GetShapes().FindById(again->GetCharacterId()), again);
+        EXPECT_EQ(movie.GetShapes().Count(), 1);
+    }
+    kept.reset();  // after its movie: must not reach back into it
+}
+
+// Copying the fields of another class of object raises the project's error
+// with a message and leaves the target as it was, at either level.
+TEST(FlashMovie, CopyingAnotherKindOfObjectRaises) {
+    TFlashMovie movie(0, 0, 100, 100, 12, true);
+    TFlashShape* shape = movie.AddRectangle(0, 0, 10, 10);
+    TFlashImage* image = movie.AddImage();
+    TFlashSprite* sprite = movie.AddSprite();
+    TFlashFont* font = movie.AddFont();
+    TFlashText* text = movie.AddText();
+    TFlashPlaceObject* placement = movie.PlaceObject(shape, 1);
+    TFlashActionScript& script = movie.GetFrameActions();
+    TSWFShowFrame tag;
+    struct Case {
+        TBasedSWFObject* target;
+        const TBasedSWFObject* source;
+        const char* into;
+    } cases[] = {
+        {shape, sprite, "a shape"},   {image, shape, "an image"},  {sprite, text, "a sprite"},
+        {font, image, "a font"},      {text, font, "a text"},      {placement, shape, "a placement"},
+        {&script, &tag, "an action script"}, {&tag, shape, "tag 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.into);
+        auto* character = dynamic_cast<TFlashIDObject*>(c.target);
+        const uint16_t id = character ? character->GetCharacterId() : 0;
+        try {
+            c.target->CopyFieldsFrom(*c.source);
+            ADD_FAILURE() << "no exception";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("Cannot copy the fields of another kind of object into ") + c.into);
+        }
+        if (character) {
+            EXPECT_EQ(character->GetCharacterId(), id);
+        }
+    }
 }

@@ -480,7 +480,6 @@ TEST(FlashShape, MovieShapesThroughXmlUnchanged) {
         const Bytes original = TagBytes(*made);
         EXPECT_EQ(ToHex(WriteTagBytes(*shape)), ToHex(original));
 
-        SetXMLCoordDivisor(1);
         TXMLReadWriteSettings settings;
         TXmlDocument doc;
         shape->SaveToXml(doc.Root().AddChild(TagIdToName(shape->TagCode)), settings);
@@ -513,7 +512,6 @@ TEST(FlashShape, XmlFormDrawsAsTheOperations) {
         <LinearGradient Angle="45"><G Color="#000000"/><G Color="#FFFFFF"/></LinearGradient>
         <SolidColor Color="#123456"/>
     </Shape>)";
-    SetXMLCoordDivisor(1);
     TXmlDocument doc;
     doc.LoadFromString(xml);
     TXMLReadWriteSettings settings;

@@ -111,6 +111,77 @@ TEST(BitsEngine, BitFieldEdges) {
     EXPECT_EQ(six.GetPosition(), 4);
 }
 
+// A record's fields are as wide as its bit-count field can say (31 bits for
+// RECT and MATRIX, 15 for CXFORM): the widest value that fits reads back,
+// one bit more raises instead of writing a wrapped count.
+TEST(BitsEngine, RecordValuesBeyondTheirBitCountRaise) {
+    const int32_t widest = (1 << 30) - 1;
+    auto rect = [](int32_t v) { return [v](TBitsEngine& be) { be.WriteTRect(TRect{0, -5, v, 7}); }; };
+    using TSet = void (*)(TSWFMatrixRec&, int32_t);
+    auto matrix = [](TSet set, int32_t v) {
+        return [set, v](TBitsEngine& be) {
+            TSWFMatrixRec m;
+            set(m, v);
+            be.WriteMatrix(m);
+        };
+    };
+    TSet translate = [](TSWFMatrixRec& m, int32_t v) { m.TranslateX = v; };
+    TSet scale = [](TSWFMatrixRec& m, int32_t v) {
+        m.HasScale = true;
+        m.ScaleX = 65536;
+        m.ScaleY = v;
+    };
+    TSet skew = [](TSWFMatrixRec& m, int32_t v) {
+        m.HasSkew = true;
+        m.SkewX = v;
+    };
+    auto cxform = [](int16_t v) {
+        return [v](TBitsEngine& be) {
+            TSWFColorTransformRec c;
+            c.HasAdd = c.HasMult = c.HasAlpha = true;
+            c.MultA = v;
+            be.WriteColorTransform(c);
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void(TBitsEngine&)> write;
+        std::function<void(TBitsEngine&)> checkRead;  // null: the write raises
+    } cases[] = {
+        {"RECT widest", rect(widest), [&](TBitsEngine& be) { EXPECT_EQ(be.ReadRect().Right, widest); }},
+        {"RECT most negative", rect(-widest), [&](TBitsEngine& be) { EXPECT_EQ(be.ReadRect().Left, -widest); }},
+        {"RECT 2^30", rect(1 << 30), nullptr},
+        {"RECT INT32_MIN", rect(INT32_MIN), nullptr},
+        {"translation widest", matrix(translate, -widest),
+         [&](TBitsEngine& be) { EXPECT_EQ(be.ReadMatrix().TranslateX, -widest); }},
+        {"translation 2^30", matrix(translate, 1 << 30), nullptr},
+        {"scale 2^30", matrix(scale, 1 << 30), nullptr},
+        {"skew INT32_MAX", matrix(skew, INT32_MAX), nullptr},
+        {"CXFORM widest", cxform(16383), [](TBitsEngine& be) { EXPECT_EQ(be.ReadColorTransform(true).MultA, 16383); }},
+        {"CXFORM 2^14", cxform(16384), nullptr},
+        {"CXFORM -32768", cxform(-32768), nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TMemoryStream out;
+        TBitsEngine be(out);
+        if (!c.checkRead) {
+            try {
+                c.write(be);
+                ADD_FAILURE() << "no exception";
+            } catch (const EWriteError& e) {
+                EXPECT_NE(std::string(e.what()).find("the record's fields hold at most"), std::string::npos)
+                    << e.what();
+            }
+            continue;
+        }
+        c.write(be);
+        out.SetPosition(0);
+        TBitsEngine reader(out);
+        c.checkRead(reader);
+    }
+}
+
 TEST(BitsEngine, LongStringAndReadsPastTheEnd) {
     Bytes bytes = HexBytes("01 2C");
     for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<uint8_t>('a' + i % 26));

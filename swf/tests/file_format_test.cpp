@@ -314,26 +314,69 @@ TEST(FileReader, LooksUpExportedAndImportedCharacters) {
     EXPECT_EQ(reader->GetCharacterObject(9), reader->Tags[1]->Object);
 }
 
+// The coordinate divisor belongs to one conversion's settings: conversions
+// in pixels and in twips, alternating or one after the other, each keep
+// their own units, and reading a movie in pixels leaves nothing behind.
+TEST(XmlForm, EachConversionKeepsItsOwnDivisor) {
+    TSWFDefineScalingGrid grid;
+    grid.CharacterId = 3;
+    const TRect splitter{200, 400, 2000, 1000};
+    grid.Splitter.SetRect(splitter);
+    TXMLReadWriteSettings pixels, twips;
+    pixels.SetCoordDivisor(20);
+    TXmlDocument doc;
+    TXmlNode root = doc.Root().AddChild("r");
+    for (int round = 0; round < 2; ++round) {
+        TXmlNode inPixels = root.AddChild("p"), inTwips = root.AddChild("t");
+        grid.SaveToXml(inPixels, pixels);
+        grid.SaveToXml(inTwips, twips);
+        EXPECT_EQ(inPixels.AttrInt("XMax"), 100);
+        EXPECT_EQ(inTwips.AttrInt("XMax"), 2000);
+        TSWFDefineScalingGrid fromPixels, fromTwips;
+        fromTwips.LoadFromXml(inTwips, twips);
+        fromPixels.LoadFromXml(inPixels, pixels);
+        EXPECT_EQ(fromPixels.Splitter.GetRect(), splitter);
+        EXPECT_EQ(fromTwips.Splitter.GetRect(), splitter);
+    }
+
+    TSWFStreamReader movie;
+    movie.SetSystemCoord(true);
+    movie.Bounds = TRect{0, 0, 11000, 8000};
+    TXmlDocument saved;
+    movie.SaveToXml(saved.Root());
+    EXPECT_EQ(saved.Root().ChildNode("SWF").AttrInt("XMax"), 550);
+    TSWFStreamReader loaded;
+    ASSERT_TRUE(loaded.LoadFromXml(saved.Root(), true));
+    EXPECT_EQ(loaded.Bounds, movie.Bounds);
+    TXmlNode after = root.AddChild("after");
+    grid.SaveToXml(after, twips);
+    EXPECT_EQ(after.AttrInt("XMax"), 2000);
+    TXMLReadWriteSettings fresh;
+    TSWFDefineScalingGrid reread;
+    reread.LoadFromXml(after, fresh);
+    EXPECT_EQ(reread.Splitter.GetRect(), splitter);
+}
+
 TEST(XmlForm, SharedConventions) {
-    SetXMLCoordDivisor(20);
+    TXMLReadWriteSettings pixels;
+    pixels.SetCoordDivisor(20);
     TXmlDocument doc;
     TXmlNode root = doc.Root().AddChild("r");
     TXmlNode rect = root.AddChild("rect");
     rect.SetAttr("XMax", 550);
     rect.SetAttr("YMax", 400);
-    EXPECT_EQ(ReadRectAttrs(rect), (TRect{0, 0, 11000, 8000}));
+    EXPECT_EQ(ReadRectAttrs(pixels, rect), (TRect{0, 0, 11000, 8000}));
     TXmlNode written = root.AddChild("w");
-    WriteRectAttrs(written, TRect{0, 0, 11000, 8000});
+    WriteRectAttrs(pixels, written, TRect{0, 0, 11000, 8000});
     EXPECT_FALSE(written.HasAttribute("XMin"));
     EXPECT_EQ(written.AttrInt("XMax"), 550);
-    WriteMatrixNode(root, SWFMatrix(false, false, 0, 0, 0, 0, 30, 0), "M");
+    WriteMatrixNode(pixels, root, SWFMatrix(false, false, 0, 0, 0, 0, 30, 0), "M");
     EXPECT_EQ(root.ChildNode("M").AttrInt("X"), 1);
-    WriteMatrixNode(root, TSWFMatrixRec{}, "Empty");
+    WriteMatrixNode(pixels, root, TSWFMatrixRec{}, "Empty");
     EXPECT_EQ(root.ChildNode("Empty").XmlText(), "<Empty/>");
     TSWFMatrixRec m = SWFMatrix(true, true, 98304, -65536, 6553, 1, 200, -400);
-    WriteMatrixNode(root, m, "Full");
-    EXPECT_EQ(ReadMatrixNode(root, "Full"), m);
-    SetXMLCoordDivisor(1);
+    WriteMatrixNode(pixels, root, m, "Full");
+    EXPECT_EQ(ReadMatrixNode(pixels, root, "Full"), m);
 
     TXmlNode cx = root.AddChild("c");
     cx.AddChild("ColorTransform").SetAttr("MultR", 128);

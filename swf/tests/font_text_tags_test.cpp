@@ -250,7 +250,6 @@ TEST(FontTextTags, BodiesWriteReadCopyAndVersion) {
 
 TEST(FontTextTags, XmlRoundTripWritesSameBytes) {
     // Twips in the document: glyph coordinates are em units, finer than pixels.
-    SetXMLCoordDivisor(1);
     TXMLReadWriteSettings settings;
     settings.Options = 0;
     for (const Case& c : Cases()) {

@@ -85,7 +85,6 @@ TSWFLineStyle2& AddLine2(TSWFLineStyleList& list, uint16_t width, TSWFRGBAValue 
 
 // The XML element of a tag through text and back into a new tag, in twips.
 std::unique_ptr<TSWFObject> ThroughXml(TSWFObject& tag, std::string* text = nullptr) {
-    SetXMLCoordDivisor(1);
     TXMLReadWriteSettings settings;
     TXmlDocument doc;
     tag.SaveToXml(doc.Root().AddChild(TagIdToName(tag.TagCode)), settings);
@@ -442,7 +441,6 @@ TEST(Shapes, StyleValueHelpers) {
 }
 
 TEST(Shapes, XmlFormLoading) {
-    SetXMLCoordDivisor(1);
     struct XmlCase {
         const char* name;
         const char* xml;

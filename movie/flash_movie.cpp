@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "movie/action_script.h"
+#include "movie/flash_canvas.h"
 #include "movie/fonts.h"
 #include "movie/images.h"
 #include "movie/shapes.h"
@@ -23,11 +24,14 @@ TFlashMovie::~TFlashMovie() {
     // Placements and builders refer to objects of the list: free them first,
     // in reverse order of creation.
     FrameActions.reset();
+    Canvas.reset();
     while (!ObjectList.empty()) ObjectList.pop_back();
 }
 
 void TFlashMovie::Clear() {
     BackgroundColorSet = false;
+    // The canvas points at sprites of the list.
+    Canvas.reset();
     while (!ObjectList.empty()) ObjectList.pop_back();
     sprites_.Clear();
     buttons_.Clear();
@@ -261,6 +265,11 @@ TBaseCompileContext& TFlashMovie::GetCompileContext() {
     return *CompileContext;
 }
 
+TFlashCanvas& TFlashMovie::GetCanvas() {
+    if (!Canvas) Canvas = std::make_unique<TFlashCanvas>(this);
+    return *Canvas;
+}
+
 TMemoryStream& TFlashMovie::GetMessageStream() {
     if (!MessageStream) MessageStream = std::make_unique<TMemoryStream>();
     return *MessageStream;
@@ -270,16 +279,6 @@ std::string TFlashMovie::GetMessages() const {
     if (!MessageStream) return {};
     const auto& bytes = MessageStream->Bytes();
     return std::string(bytes.begin(), bytes.end());
-}
-
-void TFlashMovie::RegisterCharacterName(const std::string& name, uint16_t id) {
-    if (CharacterNames) (*CharacterNames)[name] = id;
-}
-
-int32_t TFlashMovie::FindCharacterId(const std::string& name) const {
-    if (!CharacterNames) return -1;
-    auto found = CharacterNames->find(name);
-    return found == CharacterNames->end() ? -1 : found->second;
 }
 
 // ---------------------------------------------------------------- the stream
@@ -349,10 +348,6 @@ void TFlashMovie::MakeStream() {
     SetBodyStream(std::move(body));
     FrameCount = frames;
     if (Version < version) SetVersion(static_cast<uint8_t>(version));
-}
-
-bool TFlashMovie::LoadFromXml(const TXmlNode&, bool) {
-    throw Exception("Loading a movie from its XML form is not available yet");
 }
 
 void TFlashMovie::MoveResourcesToFrame(uint16_t dest, uint16_t from, int32_t to) {

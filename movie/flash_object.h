@@ -9,6 +9,7 @@
 // its objects of one kind again.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -70,6 +71,11 @@ public:
     }
     T* Last() const { return items_.empty() ? nullptr : items_.back(); }
     void Clear() { items_.clear(); }
+    // Compared by address: the list may be of a type declared only.
+    void Remove(const void* object) {
+        items_.erase(std::remove_if(items_.begin(), items_.end(), [object](T* item) { return static_cast<const void*>(item) == object; }),
+                     items_.end());
+    }
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 

@@ -73,6 +73,10 @@ public:
     void SetFrameRate(float x);
     void SetVersion(uint8_t v);
     void SetCompressed(bool flag);
+    // The header attributes of a movie's XML root: bounds, "FPS", "Version"
+    // and "Compressed" (default as given). Values the header cannot hold
+    // raise EConvertError naming the attribute, and change nothing.
+    void ReadHeaderAttrs(const TXmlNode& root, bool defaultCompressed);
     int32_t GetHeaderSize() const;
     // The mirror of WriteHeader; the number of bytes consumed. A stream that
     // ends inside the header raises EReadError.

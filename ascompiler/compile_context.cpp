@@ -4,12 +4,35 @@
 
 #include "ascompiler/lexer.h"
 #include "ascompiler/parser.h"
+#include "movie/flash_movie.h"
 #include "platform/paths.h"
 
-TCompileContext::TCompileContext()
-    : strings_(std::make_unique<TStringTable>()), classes_(std::make_unique<TClassTable>(*strings_)) {}
+TOwnedMovieHolder::TOwnedMovieHolder(bool create) {
+    if (create) OwnedMovie = std::make_unique<TFlashMovie>(0, 0, 550, 400, 12, true);
+}
+TOwnedMovieHolder::~TOwnedMovieHolder() = default;
 
-TCompileContext::~TCompileContext() = default;
+TCompileContext::TCompileContext()
+    : TOwnedMovieHolder(true),
+      TBaseCompileContext(*OwnedMovie),
+      strings_(std::make_unique<TStringTable>()),
+      classes_(std::make_unique<TClassTable>(*strings_)) {}
+
+TCompileContext::TCompileContext(TFlashMovie& movie)
+    : TOwnedMovieHolder(false),
+      TBaseCompileContext(movie),
+      strings_(std::make_unique<TStringTable>()),
+      classes_(std::make_unique<TClassTable>(*strings_)) {}
+
+// The class table goes first: its entries own the units of class files,
+// whose scopes refer into it.
+TCompileContext::~TCompileContext() {
+    for (const auto& entry : classes_->Entries) {
+        auto* info = dynamic_cast<TClassInfo*>(entry.get());
+        if (info && info->Unit) info->Unit->DefinedClasses.clear();
+    }
+    classes_.reset();
+}
 
 TCompileUnit::~TCompileUnit() {
     for (auto [info, scope] : DefinedClasses) {
@@ -81,7 +104,7 @@ void TCompileContext::ParseActionSource(TStream& source) {
     } guard{identTables_, openScopes};
 
     TLexer lexer(
-        *strings_, source, [this](const std::string& name) { return OpenIncludeFile(name); }, MessageStream);
+        *strings_, source, [this](const std::string& name) { return OpenIncludeFile(name); }, &GetMessageStream());
     TParser parser(*this, lexer);
     if (!parser.ParseProgram()) {
         if (!lexer.FileName().empty()) {

@@ -23,16 +23,83 @@
 
 #include "movie/compile_context.h"
 
-class TCompileContext {
+class TFlashMovie;
+class TFlashSprite;
+class TSWFAction;
+class TSWFActionList;
+class TSWFOffsetMarker;
+
+// Raised where the platform's class library would raise its component error
+// (an action record given a value it cannot hold).
+class EComponentError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// What a button's `on` handlers compile into: its condition-action records.
+// The movie builder's button adapts itself to this.
+class TCondActionsHost {
+public:
+    virtual ~TCondActionsHost() = default;
+    // A new record for the conditions (bits 0 to 8) and key code.
+    virtual TSWFActionList& AddCondActions(uint16_t conditions, uint8_t keyCode) = 0;
+    // The record of one condition (0 to 8), none when absent.
+    virtual TSWFActionList* FindCondActions(int condition) = 0;
+};
+
+// The argument of an emitter command (see EmitAction).
+struct TEmitArgument {
+    bool Bool = false;
+    int64_t Integer = 0;
+    double Double = 0;
+    std::string Texts[2];
+    int Values[3] = {0, 0, 0};
+};
+
+// Internal action command numbers, one per action, in the emitter's order.
+enum TActionCommand : int {
+    acAdd, acAdd2, acAnd, acAsciiToChar, acBitAnd, acBitLShift, acBitOr, acBitRShift, acBitURShift, acBitXor,
+    acCall, acCallFunction, acCallMethod, acCastOp, acCharToAscii, acCloneSprite, acConstantPool, acDecrement,
+    acDefineFunction, acDefineFunction2, acDefineLocal, acDefineLocal2, acDelete, acDelete2, acDivide, acEndDrag,
+    acFunctionEnd, acEnumerate2, acEquals, acEquals2, acExtends, acFSCommand, acFSCommand2, acGetMember,
+    acGetProperty, acGetTime, acGetURL2, acGetVariable, acGotoFrame, acGotoFrame2, acIf, acImplementsOp,
+    acIncrement, acInitArray, acInitObject, acInstanceOf, acJump, acLess, acLess2, acListingLine, acMBAsciiToChar,
+    acMBCharToAscii, acMBStringLength, acModulo, acMultiply, acNextFrame, acNewMethod, acNewObject, acNot, acOr,
+    acPlay, acPop, acPreviousFrame, acPushBoolean, acPushConstant, acPushDouble, acPushDuplicate, acPushInteger,
+    acPushNull, acPushRegister, acPushString, acPushUndefined, acRandomNumber, acRemoveSprite, acReturn,
+    acSetMember, acSetProperty, acSetTarget2, acSetVariable, acStackSwap, acStartDrag, acStop, acStopSounds,
+    acStoreRegister, acStrictEquals, acStringAdd, acStringEquals, acStringExtract, acStringLength, acStringLess,
+    acSubtract, acThrow, acToInteger, acToNumber, acToString, acTry, acTypeOf, acWith,
+};
+
+// The movie side of a context: a context made without a movie owns a blank
+// one, so that the parser can be used on its own.
+struct TOwnedMovieHolder {
+    explicit TOwnedMovieHolder(bool create);
+    ~TOwnedMovieHolder();
+    std::unique_ptr<TFlashMovie> OwnedMovie;
+};
+
+class TCompileContext : private TOwnedMovieHolder, public TBaseCompileContext {
 public:
     TCompileContext();
-    virtual ~TCompileContext();
+    explicit TCompileContext(TFlashMovie& movie);
+    ~TCompileContext() override;
     TCompileContext(const TCompileContext&) = delete;
     TCompileContext& operator=(const TCompileContext&) = delete;
 
+    // ---- the movie builder's operations
+    // Registers the class files of a folder and its package sub-folders.
+    void AddClassPath(const std::string& path) override;
+    void CompileActions(TStream& source, TFlashActionScript& builder) override;
+    void CompileButtonActions(TStream& source, TFlashButton& button) override;
+    void CompileClipActions(TStream& source, TFlashPlaceObject& placement) override;
+    // The button compilation over any holder of condition-action records.
+    void CompileCondActions(TStream& source, TCondActionsHost& button);
+
     // Adds an existing, absolute folder to the include search (once); raises
     // "Include path \"%s\" not found." otherwise.
-    void AddIncludePath(const std::string& path);
+    void AddIncludePath(const std::string& path) override;
     const std::vector<std::string>& IncludeFolders() const { return includeFolders_; }
     // Opens an include file: a name with an absolute or drive prefix as it
     // is, any other in the include folders in the order they were added.
@@ -49,6 +116,7 @@ public:
 
     TStringTable& Strings() { return *strings_; }
     TClassTable& Classes() { return *classes_; }
+    const std::string& Text(TStrId id) const { return strings_->Text(id); }
 
     TCompileUnit* CurrentUnit() const { return currentUnit_; }
     void SetCurrentUnit(TCompileUnit* unit) { currentUnit_ = unit; }
@@ -67,14 +135,77 @@ public:
     TIdentTable* CurrentIdentTable() const { return identTables_.empty() ? nullptr : identTables_.back(); }
     TBaseIdentTable& CurrentScope();
 
-    // Where the lexer copies bytes that no rule takes (the movie's message
-    // stream once the compiler serves a movie); none drops them.
-    TStream* MessageStream = nullptr;
+    // ---- code generation
+    // The enclosing loops and switches while code is emitted.
+    void PushLoop(TLoopStmtNode* loop) { breakables_.push_back(loop); }
+    void PushSwitch(TSwitchStmtNode* node) { breakables_.push_back(node); }
+    void PopLoop() { breakables_.pop_back(); }
+    void PopSwitch() { breakables_.pop_back(); }
+    void SwapBreakables(std::vector<TParseTreeNode*>& other) { breakables_.swap(other); }
+    TLoopStmtNode* CurrentLoop() const;
+    TSwitchStmtNode* CurrentSwitch() const;
+
+    TFlashActionScript* CurrentBuilder() const { return builder_; }
+    void SetCurrentBuilder(TFlashActionScript* builder) { builder_ = builder; }
+    TFlashButton* TargetButton() const { return currentUnit_ ? currentUnit_->TargetButton : nullptr; }
+    TCondActionsHost* TargetCondActions() const { return currentUnit_ ? currentUnit_->TargetCondActions : nullptr; }
+    TFlashPlaceObject* TargetPlaceObject() const { return currentUnit_ ? currentUnit_->TargetPlacement : nullptr; }
+    TConstantPool& UnitConstantPool() { return currentUnit_->ConstantPool; }
+    int MovieVersion() const;
+
+    // Appends the action of a command to the current builder. If, Jump, Try
+    // and With return their new record; the rest return nothing. Commands
+    // with operations of their own, and unknown ones, raise "Unknown action
+    // command.".
+    TSWFAction* EmitAction(int command, const TEmitArgument& argument = {});
+    TSWFAction* EmitSimpleAction(int command) { return EmitAction(command); }
+    // 'E' pushes the register, 'S' stores into it; name documents it only.
+    void EmitRegisterAction(char kind, int registerNumber, TStrId name);
+    // DefineFunction (18) or DefineFunction2 (19); the caller places the
+    // returned action's end-of-body marker after the body.
+    TSWFAction* EmitFunctionHeader(int kind, TStrId name, const TArgDeclListNode* params, int registerCount);
+    // Writes a ConstantPool of the pool's strings at the front of the
+    // current list; nothing for an empty pool.
+    void EmitConstantPool(int kind, const TConstantPool& pool);
+    // Shorthands over EmitAction.
+    void PushInteger(int64_t value);
+    void PushConstant(TStrId id);
+    void PushUndefined() { EmitAction(acPushUndefined); }
+    void PushNull() { EmitAction(acPushNull); }
+    void PushString(const std::string& text);
+    // Places a branch's own (forward) marker here, or, with none, a new
+    // marker that later branches jump back to.
+    TSWFOffsetMarker* PlaceMarker(TSWFOffsetMarker* marker = nullptr);
+    // The number of actions (markers not counted) in the current list.
+    size_t CountActions() const;
+
+    // The action builder of code being emitted; raises for code that has
+    // none (statements outside the handlers of button or clip actions).
+    TFlashActionScript& RequireBuilder();
+    // The tidy-up of a finished list: named functions hoisted to the front,
+    // one-value Push and Pop pairs removed.
+    static void OptimizeActions(TSWFActionList& list);
 
 private:
+    // Runs one compilation of source for a target into a fresh unit.
+    template <class Body>
+    void Compile(TStream& source, TCompileUnit& unit, Body&& body);
+    // Parses and emits the referenced classes of the class path.
+    void ProcessClasses();
+    void ParseClassFiles();
+    void EmitClasses();
+    void EmitClass(TClassInfo& info, std::vector<TClassInfo*>& pending);
+    void ScanClassPath(const std::string& folder, const std::string& prefix);
+
     std::unique_ptr<TStringTable> strings_;
     std::unique_ptr<TClassTable> classes_;
     std::vector<std::string> includeFolders_;
     std::vector<TIdentTable*> identTables_;
+    std::vector<TParseTreeNode*> breakables_;
+    TFlashActionScript* builder_ = nullptr;
     TCompileUnit* currentUnit_ = nullptr;
 };
+
+// Registers the compiler with the movie builder, so that every movie's
+// compile operations use a TCompileContext. Idempotent.
+void RegisterActionScriptCompiler();

@@ -15,6 +15,7 @@
 class TFlashActionScript;
 class TFlashButton;
 class TFlashPlaceObject;
+class TCondActionsHost;
 
 class TCompileUnit {
 public:
@@ -36,6 +37,7 @@ public:
     TFlashActionScript* TargetBuilder = nullptr;
     TFlashButton* TargetButton = nullptr;
     TFlashPlaceObject* TargetPlacement = nullptr;
+    TCondActionsHost* TargetCondActions = nullptr;  // a button's records
 
     std::vector<TParseTreeNode*> Nodes;  // every node, in the arena
     // Classes whose definition this unit holds: they forget it when the

@@ -12,6 +12,7 @@
 #include "ascompiler/ident_tables.h"
 
 class TCompileContext;
+class TSWFOffsetMarker;
 
 // Node flags.
 enum TNodeFlag : uint16_t {
@@ -41,7 +42,9 @@ public:
     TParseTreeNode(const TParseTreeNode&) = delete;
     TParseTreeNode& operator=(const TParseTreeNode&) = delete;
 
-    virtual void EmitCode(TCompileContext& context) {}
+    virtual void EmitCode(TCompileContext& context) { (void)context; }
+    // Pops the value this node left when nobody uses it.
+    void DiscardResult(TCompileContext& context);
 
     bool Has(TNodeFlag flag) const { return (Flags & flag) != 0; }
     void Set(TNodeFlag flag) { Flags = static_cast<uint16_t>(Flags | flag); }
@@ -91,6 +94,7 @@ private:
 
 class TStmtListNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     std::vector<TParseTreeNode*> Statements;
 };
 class TNullStmtNode : public TParseTreeNode {};
@@ -104,6 +108,7 @@ public:
 // Also the conditional expression a ? b : c.
 class TIfStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TIfStmtNode(TParseTreeNode* condition, TParseTreeNode* thenBranch, TParseTreeNode* elseBranch)
         : Condition(condition), Then(thenBranch), Else(elseBranch) {}
     TParseTreeNode* Condition;
@@ -116,6 +121,7 @@ public:
     TSwitchCaseNode(TParseTreeNode* value, TParseTreeNode* statements) : Value(value), Statements(statements) {}
     TParseTreeNode* Value;       // none for default
     TParseTreeNode* Statements;  // may be none
+    TSWFOffsetMarker* StartMarker = nullptr;
 };
 class TSwitchCaseListNode : public TParseTreeNode {
 public:
@@ -123,6 +129,8 @@ public:
 };
 class TSwitchStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
+    std::vector<TSWFOffsetMarker*> BreakMarkers;
     TSwitchStmtNode(TParseTreeNode* expression, TSwitchCaseListNode* cases) : Expression(expression), Cases(cases) {}
     TParseTreeNode* Expression;
     TSwitchCaseListNode* Cases;  // none for an empty body
@@ -130,6 +138,7 @@ public:
 
 class TWaitForFrameNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TWaitForFrameNode(int frame, TParseTreeNode* statement) : Frame(frame), Statement(statement) {}
     int Frame;
     TParseTreeNode* Statement;
@@ -137,12 +146,16 @@ public:
 
 class TLoopStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
+    std::vector<TSWFOffsetMarker*> BreakMarkers;
+    TSWFOffsetMarker* StartMarker = nullptr;
     TLoopStmtNode(TParseTreeNode* condition, TParseTreeNode* body) : Condition(condition), Body(body) {}
     TParseTreeNode* Condition;  // none: for (;;)
     TParseTreeNode* Body;
 };
 class TForStmtNode : public TLoopStmtNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TForStmtNode(TParseTreeNode* init, TParseTreeNode* condition, TParseTreeNode* step)
         : TLoopStmtNode(condition, nullptr), Init(init), Step(step) {}
     TParseTreeNode* Init;
@@ -150,6 +163,7 @@ public:
 };
 class TForInStmtNode : public TLoopStmtNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TForInStmtNode(TStrId varName, TIdentInfo* varEntry, TParseTreeNode* object)
         : TLoopStmtNode(nullptr, nullptr), VarName(varName), VarEntry(varEntry), Object(object) {}
     TStrId VarName;
@@ -157,26 +171,36 @@ public:
     TParseTreeNode* Object;
 };
 
-class TBreakStmtNode : public TParseTreeNode {};
-class TContinueStmtNode : public TParseTreeNode {};
+class TBreakStmtNode : public TParseTreeNode {
+public:
+    void EmitCode(TCompileContext& context) override;
+};
+class TContinueStmtNode : public TParseTreeNode {
+public:
+    void EmitCode(TCompileContext& context) override;
+};
 class TReturnStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     explicit TReturnStmtNode(TParseTreeNode* value) : Value(value) {}
     TParseTreeNode* Value;
 };
 class TThrowStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     explicit TThrowStmtNode(TParseTreeNode* value) : Value(value) {}
     TParseTreeNode* Value;
 };
 class TWithStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TWithStmtNode(TParseTreeNode* object, TParseTreeNode* body) : Object(object), Body(body) {}
     TParseTreeNode* Object;
     TParseTreeNode* Body;
 };
 class TSetTargetNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TSetTargetNode(TParseTreeNode* target, TParseTreeNode* body) : Target(target), Body(body) {}
     TParseTreeNode* Target;
     TParseTreeNode* Body;
@@ -191,6 +215,7 @@ public:
 };
 class TTryStmtNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TTryStmtNode(TParseTreeNode* body, TCatchNode* catchClause, TParseTreeNode* finallyStatements)
         : Body(body), Catch(catchClause), Finally(finallyStatements) {}
     TParseTreeNode* Body;
@@ -202,12 +227,14 @@ public:
 
 class TNumberNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     explicit TNumberNode(double value) : Value(value) {}
     double Value;
 };
 
 class TStrNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     static constexpr TStrId Undefined = -1;
     static constexpr TStrId Null = -2;
     static constexpr TStrId False = -3;
@@ -219,6 +246,15 @@ public:
 // A variable, a member by name or by computed name, or eval(x).
 class TLvalueNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
+    // The fetch after the name part, and the store after the name part and
+    // the value.
+    void EmitFetch(TCompileContext& context);
+    void EmitStore(TCompileContext& context);
+    // The member object of a class member written without one (this, or the
+    // class's path for a static member), found again before code is emitted.
+    void ResolveMember(TCompileContext& context);
+    int RegisterNumber() const { return !Object && !IsEval && Entry && Entry->Register > 0 ? Entry->Register : 0; }
     TLvalueNode(TParseTreeNode* object, TParseTreeNode* name, TIdentTable* scope)
         : Object(object), Name(name), Scope(scope) {}
     TParseTreeNode* Object;  // none for a variable and for eval(x)
@@ -231,6 +267,7 @@ public:
 
 class TAssignNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TAssignNode(TLvalueNode* target, TParseTreeNode* value, int kind, TIdentTable* scope)
         : Target(target), Value(value), Kind(kind), Scope(scope) {
         target->Set(nfNameOnly);
@@ -243,6 +280,7 @@ public:
 
 class TBinOpNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TBinOpNode(int op, TParseTreeNode* left, TParseTreeNode* right) : Op(op), Left(left), Right(right) {}
     int Op;  // the operator's token (a byte for single-character operators)
     TParseTreeNode* Left;
@@ -253,6 +291,7 @@ enum class TUnaryOp { Negate, Not, BitNot, Delete, TypeOf, Void };
 
 class TUnOpNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TUnOpNode(TUnaryOp op, TParseTreeNode* operand) : Op(op), Operand(operand) {}
     TUnaryOp Op;
     TParseTreeNode* Operand;
@@ -261,11 +300,15 @@ public:
 // A comma sequence, an array or object literal's items, or an argument list.
 class TExprListNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     std::vector<TParseTreeNode*> Items;
 };
 
 class TFuncCallNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
+    // A built-in function's code; false when the name is none.
+    bool EmitBuiltIn(TCompileContext& context);
     TFuncCallNode(TParseTreeNode* object, TStrId name, TExprListNode* args, TIdentTable* scope)
         : Object(object), Name(name), Args(args), Scope(scope) {}
     TParseTreeNode* Object;  // none for a plain call
@@ -281,12 +324,14 @@ public:
 
 class TVarDeclNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TVarDeclNode(TIdentInfo* entry, TParseTreeNode* value) : Value(value), Entry(entry) {}
     TParseTreeNode* Value;  // may be none
     TIdentInfo* Entry;
 };
 class TVarDeclListNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     std::vector<TVarDeclNode*> Decls;
     bool Static = false;
 };
@@ -302,6 +347,7 @@ public:
 
 class TFuncDefNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     TFuncDefNode(TStrId name, TArgDeclListNode* params, TStrId returnType, TParseTreeNode* body, TIdentTable* scope)
         : Name(name), Params(params), ReturnType(returnType), Body(body), Scope(scope) {}
     TStrId Name;  // the empty string for an anonymous function
@@ -326,6 +372,7 @@ public:
 // A source's top level, or an event handler's body when Events is set.
 class TProgramNode : public TParseTreeNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     explicit TProgramNode(TIdentTable* scope) : Scope(scope) {}
     std::vector<TParseTreeNode*> Items;
     TEventListNode* Events = nullptr;
@@ -359,6 +406,7 @@ public:
 
 class TClassImplNode : public TClassDefNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     using TClassDefNode::TClassDefNode;
     std::vector<TCompoundName*> Dependencies() const override;
 
@@ -369,6 +417,7 @@ public:
 
 class TClassIntfNode : public TClassDefNode {
 public:
+    void EmitCode(TCompileContext& context) override;
     using TClassDefNode::TClassDefNode;
 };
 

@@ -960,6 +960,7 @@ bool TRegExpr::RunFrom(int32_t offset) {
         return false;
     loopDepth_ = 0;
     loopCounters_.fill(0);
+    searchPushes_ = 0;
 
     auto attempt = [&](int64_t at) {
         if (!MatchAt(at)) return false;
@@ -1082,7 +1083,7 @@ bool TRegExpr::MatchAt(int64_t start) {
     stack_.clear();
     int64_t pushes = 0;
     auto push = [&](Frame::Kind kind, int32_t node, int64_t a, int64_t b) {
-        if (++pushes > MatchLimit) SignalError(ErrMatchLimit);
+        if (++pushes > MatchLimit || ++searchPushes_ > SearchLimit) SignalError(ErrMatchLimit);
         stack_.push_back(Frame{kind, node, a, b});
     };
     auto setCounter = [&](int32_t value) {

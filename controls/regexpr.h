@@ -10,7 +10,8 @@
 // node to the next, 0 = none) and operand. The matcher keeps its choice
 // points on a heap stack of its own, so neither deep nesting nor long
 // subjects grow the native stack; a run that needs more choice points than
-// MatchLimit in one attempt stops with error 1016 instead of running on.
+// MatchLimit in one attempt, or more than SearchLimit over all the start
+// positions of one search, stops with error 1016 instead of running on.
 // Stands on the platform's code-page case mapping and exceptions only.
 #pragma once
 
@@ -102,6 +103,10 @@ public:
     // Choice points (backtracking entries) one attempt may push before the
     // search stops with ErrMatchLimit; it also bounds the matcher's memory.
     int64_t MatchLimit = 10000000;
+    // Choice points a whole search may push over all its start positions:
+    // a pattern that is cheap per attempt but retried at every position of
+    // a long subject is quadratic, and this stops it too.
+    int64_t SearchLimit = 1000000000;
 
 private:
     using CharSet = std::array<uint8_t, 32>;
@@ -152,6 +157,7 @@ private:
     std::array<int64_t, kGroups> ends_{};
     std::array<int32_t, kLoopLevels + 1> loopCounters_{};
     int32_t loopDepth_ = 0;
+    int64_t searchPushes_ = 0;
 
     uint8_t firstChar_ = 0;
     bool anchored_ = false;

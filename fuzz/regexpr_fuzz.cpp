@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TRegExpr re;
     re.MatchLimit = 200000;
+    re.SearchLimit = 2000000;
     try {
         for (int n = 1; n <= 6; ++n) re.SetModifier(n, (modifiers >> (n - 1)) & 1);
         if (modifiers & 0x40) re.SetLinePairedSeparator("");

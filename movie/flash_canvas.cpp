@@ -28,6 +28,8 @@ constexpr int32_t kRopPatPaint = 0x00FB0A09;
 constexpr int32_t kRopWhiteness = 0x00FF0062;
 
 constexpr uint32_t kOpaqueBlack = 0xFF000000u;
+// Width plus height of the largest shape drawn with dashes: 20,000 pixels.
+constexpr int64_t kMaxDashedTwips = 400000;
 
 // The edge builder taking twips: its shape operations clear the switch
 // after each call, so it is set again before every one.
@@ -336,6 +338,11 @@ void TFlashCanvas::FinishLineShape() {
 }
 
 void TFlashCanvas::Place(TFlashVisualObject* obj, int32_t xTwips, int32_t yTwips) {
+    // A dashed outline is written dash by dash: over a huge shape (a damaged
+    // or hostile record) it is drawn solid instead of in millions of pieces.
+    if (auto* shape = dynamic_cast<TFlashShape*>(obj); shape && shape->Dashed &&
+        int64_t(shape->Bounds.Xmax) - shape->Bounds.Xmin + shape->Bounds.Ymax - shape->Bounds.Ymin > kMaxDashedTwips)
+        shape->Dashed = false;
     TFSpriteCanvas* layer = GetCurrentLayer();
     TFlashPlaceObject* placement = layer->PlaceObject(obj, ++layer->LastDepth);
     if (xTwips != 0 || yTwips != 0) placement->Tag().GetMatrix().SetTranslate(xTwips, yTwips);
@@ -1113,7 +1120,9 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     lf.lfHeight = -12;
     if (auto* font = dynamic_cast<TGDIHandleFont*>(Handle(SelFont))) lf = font->LogFont;
     double height = std::fabs(DC->LengthToDP(lf.lfHeight, true));
-    std::unique_ptr<TPlatformFont> face = TPlatformFont::Open(lf.lfFaceName, lf.lfWeight >= 600, lf.lfItalic != 0);
+    std::unique_ptr<TPlatformFont>& face =
+        Faces[lf.lfFaceName + (lf.lfWeight >= 600 ? "/b" : "/") + (lf.lfItalic ? "i" : "")];
+    if (!face) face = TPlatformFont::Open(lf.lfFaceName, lf.lfWeight >= 600, lf.lfItalic != 0);
     TFontMetrics metrics = face->GetMetrics();
     if (lf.lfHeight > 0 && metrics.Ascent + metrics.Descent > 0)
         height = height * 1024.0 / (metrics.Ascent + metrics.Descent);  // a cell height to the em height

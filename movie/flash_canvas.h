@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,6 +150,7 @@ private:
     std::vector<std::unique_ptr<TGDIHandleInfo>> Handles;
     std::vector<TObjMFRecord> Records;
     std::unique_ptr<TEnhMetafile> Recording;
+    std::map<std::string, std::unique_ptr<TPlatformFont>> Faces;  // by name, weight and slant
     TEmfPlaybackDC* DC = nullptr;  // during a conversion
     std::vector<TPointF> PathPoints;  // the path read at ENDPATH
     std::vector<uint8_t> PathTypes;

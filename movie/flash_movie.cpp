@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "movie/action_script.h"
+#include "movie/external_movie.h"
 #include "movie/flash_canvas.h"
 #include "movie/fonts.h"
 #include "movie/images.h"
@@ -11,7 +12,9 @@
 #include "movie/sprites.h"
 #include "movie/texts.h"
 #include "platform/mathutil.h"
+#include "swf/character_ids.h"
 #include "swf/control_tags.h"
+#include "swf/names.h"
 #include "swf/display_tags.h"
 #include "swf/sound_tags.h"
 
@@ -52,6 +55,50 @@ uint16_t TFlashMovie::TakeCharacterId() {
 }
 
 // ---------------------------------------------------------------- factories
+
+TFlashExternalMovie* TFlashMovie::AddExternalMovie(TStream& stream, uint8_t mode, bool renumber) {
+    return EmbedExternalMovie(TFlashExternalMovie::CreateFromStream(this, stream), mode, renumber);
+}
+
+TFlashExternalMovie* TFlashMovie::AddExternalMovieFromFile(const std::string& fileName, uint8_t mode, bool renumber) {
+    return EmbedExternalMovie(std::make_unique<TFlashExternalMovie>(this, fileName), mode, renumber);
+}
+
+TFlashExternalMovie* TFlashMovie::EmbedExternalMovie(std::unique_ptr<TFlashExternalMovie> ext, uint8_t mode,
+                                                     bool renumber) {
+    if (mode > kExternalSprite) throw Exception(FormatStr("%u is not a mode of embedding a movie", unsigned(mode)));
+    ext->Mode = mode;
+    ext->SetMovie(this);
+    TSWFStreamReader& reader = ext->Reader();
+    reader.ParseTags(true, false);
+    const uint32_t firstId = NextCharacterId;
+    const uint32_t count = ext->CountDefinitions();
+    const uint32_t next = firstId + count + 1 + (mode == kExternalSprite ? 1 : 0);
+    // Checked before anything changes: the movie stays as it was.
+    const uint32_t lastUsed = std::max(firstId, firstId + count - (mode == kExternalSprite || count == 0 ? 0 : 1));
+    if (lastUsed > 0xFFFF)
+        throw Exception(FormatStr("The embedded movie's %u characters do not fit into the identifiers left "
+                                  "after %u", count, firstId - 1));
+    if (renumber) {
+        std::vector<TSWFObject*> tags;
+        for (const auto& info : reader.Tags)
+            if (info->Object) tags.push_back(info->Object);
+        // A reference to a character the movie does not define would, once
+        // the movie's characters move, point at one of ours.
+        std::vector<TUnresolvedReference> unresolved = FindUnresolvedReferences(tags);
+        if (!unresolved.empty())
+            throw Exception(FormatStr("The embedded movie's %s (tag %zu) refers to character %u, which the movie "
+                                      "does not define before it",
+                                      TagIdToName(unresolved.front().TagCode).c_str(), unresolved.front().TagIndex,
+                                      unsigned(unresolved.front().Id)));
+    }
+    ext->SetCharacterId(static_cast<uint16_t>(firstId));
+    if (renumber && count > 0) ext->RenumberIds(static_cast<uint16_t>(mode == kExternalSprite ? firstId + 1 : firstId));
+    NextCharacterId = next;
+    TFlashExternalMovie* raw = AddObject(std::move(ext));
+    if (mode == kExternalSprite) raw->CreateSprite();
+    return raw;
+}
 
 TFlashSprite* TFlashMovie::AddSprite(TFlashVisualObject* obj) {
     auto sprite = std::make_unique<TFlashSprite>(this);
@@ -339,6 +386,8 @@ void TFlashMovie::MakeStream() {
             placed = true;
         }
         obj.WriteTag(be);
+        // An embedded root timeline brings its frames along.
+        if (auto* ext = dynamic_cast<TFlashExternalMovie*>(&obj)) frames = static_cast<uint16_t>(frames + ext->WrittenFrames());
     }
     if (frames == 0 && placed) {
         be.WriteWord(0x0040);

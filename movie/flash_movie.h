@@ -19,6 +19,7 @@
 #include "swf/value_records.h"
 
 class TFlashActionScript;
+class TFlashExternalMovie;
 class TFlashPlaceObject;
 class TFlashSprite;
 class TSWFExportAssets;
@@ -95,6 +96,15 @@ public:
     void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);
     TSWFStartSound* StartSound(uint16_t soundId);
     TSWFExportAssets* AddExportAssets(const std::string& name, uint16_t characterId);
+    // Another SWF movie embedded in one of the modes of TFlashExternalMovie
+    // (0 root, 1 resource, 2 no-frame root, 3 sprite), its characters
+    // renumbered after the movie's own when renumber is set. The movie takes
+    // a copy of the stream's bytes. Raises, adding nothing, when the embedded
+    // movie refers to characters it does not define or its identifiers would
+    // run past 65535.
+    TFlashExternalMovie* AddExternalMovie(TStream& stream, uint8_t mode, bool renumber);
+    TFlashExternalMovie* AddExternalMovieFromFile(const std::string& fileName, uint8_t mode, bool renumber);
+    TFlashExternalMovie* EmbedExternalMovie(std::unique_ptr<TFlashExternalMovie> ext, uint8_t mode, bool renumber);
 
     // ---- frames
     TFlashActionScript& GetFrameActions();
@@ -157,6 +167,7 @@ private:
     void DropObjectsFrom(size_t index, uint32_t nextCharacterId);
     void LoadTagFromXml(const TXmlNode& element);
     void LoadPlacementFromXml(const TXmlNode& element);
+    void LoadExternalMovieFromXml(const TXmlNode& element);
     std::vector<std::unique_ptr<TBasedSWFObject>> ObjectList;
     uint32_t NextCharacterId = 1;
     std::unique_ptr<TFlashActionScript> FrameActions;

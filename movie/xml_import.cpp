@@ -7,6 +7,7 @@
 #include <array>
 
 #include "movie/action_script.h"
+#include "movie/external_movie.h"
 #include "movie/flash_canvas.h"
 #include "movie/flash_movie.h"
 #include "movie/fonts.h"
@@ -41,12 +42,17 @@ std::string FullFileName(const TXMLReadWriteSettings& settings, const TXmlNode& 
     return settings.GetFullFileName(kDataKindNone, element.AttrStr(attr));
 }
 
-// Time is in hundredths of a second.
-uint16_t FrameRepeat(const TXmlNode& element, float frameRate) {
-    if (element.HasAttribute("Repeat")) return static_cast<uint16_t>(std::clamp<int64_t>(element.AttrInt("Repeat"), 0, 0xFFFF));
-    if (element.HasAttribute("Time"))
-        return static_cast<uint16_t>(std::clamp<int64_t>(RoundHalfEven(element.AttrFloat("Time") / 100.0 * frameRate), 0, 0xFFFF));
-    return 1;
+// Time is in hundredths of a second. A timeline counts its frames in 16
+// bits: frames past that are refused rather than made and miscounted.
+uint16_t FrameRepeat(const TXmlNode& element, float frameRate, uint32_t framesSoFar) {
+    int64_t count = 1;
+    if (element.HasAttribute("Repeat")) count = element.AttrInt("Repeat");
+    else if (element.HasAttribute("Time")) count = RoundHalfEven(element.AttrFloat("Time") / 100.0 * frameRate);
+    count = std::max<int64_t>(count, 0);
+    if (count + framesSoFar > 0xFFFF)
+        throw EConvertError(FormatStr("%lld more frames do not fit: a timeline holds at most 65535 frames",
+                                      static_cast<long long>(count)));
+    return static_cast<uint16_t>(count);
 }
 
 // 0 XML action records, 1 ActionScript source, 2 raw byte code, -1 nothing.
@@ -146,6 +152,7 @@ void TFlashMovie::DropObjectsFrom(size_t index, uint32_t nextCharacterId) {
     if (Canvas && ObjectList.size() > index) Canvas.reset();
     while (ObjectList.size() > index) {
         const TBasedSWFObject* gone = ObjectList.back().get();
+        if (auto* external = dynamic_cast<const TFlashExternalMovie*>(gone)) sprites_.Remove(external->Sprite());
         sprites_.Remove(gone);
         buttons_.Remove(gone);
         fonts_.Remove(gone);
@@ -184,7 +191,7 @@ void TFlashMovie::LoadTagFromXml(const TXmlNode& element) {
 void TFlashMovie::LoadMovieElement(int code, const TXmlNode& element) {
     switch (code) {
         case kElFrame: {
-            uint16_t count = FrameRepeat(element, GetFrameRate());
+            uint16_t count = FrameRepeat(element, GetFrameRate(), FrameCount);
             if (element.HasAttribute("Label")) FrameLabel = element.AttrStr("Label");
             if (count > 0) ShowFrame(count);
             break;
@@ -221,11 +228,11 @@ void TFlashMovie::LoadMovieElement(int code, const TXmlNode& element) {
             canvas.PlaceDrawing(static_cast<uint16_t>(element.AttrInt("Depth")), true, nullptr);
             break;
         }
+        case kElExternalSWF: LoadExternalMovieFromXml(element); break;
         case kElButton:
         case kElVideo:
         case kElPlaceVideo:
         case kElMorphShape:
-        case kElExternalSWF:
             // The movie builder has no such objects yet: reported, and the
             // rest of the document still loads.
             ShowMessageBox("", FormatStr("The element \"%s\" cannot be loaded: this movie builder does not make %s yet",
@@ -234,6 +241,27 @@ void TFlashMovie::LoadMovieElement(int code, const TXmlNode& element) {
         default:
             break;  // InitActions belong to sprites
     }
+}
+
+void TFlashMovie::LoadExternalMovieFromXml(const TXmlNode& element) {
+    static const char* types[] = {"ROOT", "RESOURCE", "NOFRAMEROOT", "SPRITE"};
+    const std::string type = element.AttrStr("Type");
+    int mode = -1;
+    for (int i = 0; i < 4; ++i)
+        if (AnsiSameText(type, types[i])) mode = i;
+    // Any other type would embed the tags as a root timeline without counting
+    // its frames: refused instead.
+    if (mode < 0)
+        throw EConvertError(FormatStr("ExternalSWF Type=\"%s\" is none of Root, Resource, NoFrameRoot and Sprite", type.c_str()));
+    const bool renumber = element.AttrBoolDef("Renum", true);
+    TFlashExternalMovie* external =
+        AddExternalMovieFromFile(FullFileName(Settings, element, "File"), static_cast<uint8_t>(mode), renumber);
+    if (mode == kExternalSprite) {
+        external->TFlashIDObject::LoadFromXml(element, Settings);
+        if (TFlashSprite* sprite = external->Sprite()) sprite->SetCharacterId(external->GetCharacterId());
+    }
+    if (renumber && element.HasAttribute("Start"))
+        external->RenumberIds(static_cast<uint16_t>(std::clamp<int64_t>(element.AttrInt("Start"), 1, 0xFFFF)));
 }
 
 void TFlashMovie::LoadPlacementFromXml(const TXmlNode& element) {
@@ -371,7 +399,7 @@ void TFlashSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& sett
     for (const TXmlNode& child : node.ChildElements()) {
         switch (GetMovieElementCode(child.NodeName())) {
             case kElFrame: {
-                uint16_t count = FrameRepeat(child, movie.GetFrameRate());
+                uint16_t count = FrameRepeat(child, movie.GetFrameRate(), GetFrameCount());
                 if (child.HasAttribute("Label")) FrameLabel = child.AttrStr("Label");
                 if (count > 0) ShowFrame(count);
                 break;

@@ -205,9 +205,9 @@ std::string TXmlNode::XmlText() const {
 
 // ---------------------------------------------------------------- document
 
-void TXmlDocument::LoadFromString(const std::string& utf8) {
-    pugi::xml_parse_result result = doc_.load_buffer(utf8.data(), utf8.size(), pugi::parse_default,
-                                                     pugi::encoding_utf8);
+void TXmlDocument::LoadFromString(const std::string& utf8, bool keepWhitespaceText) {
+    unsigned options = pugi::parse_default | (keepWhitespaceText ? pugi::parse_ws_pcdata : 0);
+    pugi::xml_parse_result result = doc_.load_buffer(utf8.data(), utf8.size(), options, pugi::encoding_utf8);
     if (!result)
         throw EConvertError(FormatStr("XML error at offset %lld: %s", static_cast<long long>(result.offset),
                                       result.description()));

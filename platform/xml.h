@@ -86,7 +86,9 @@ public:
     TXmlNode DocumentElement() { return TXmlNode(doc_.document_element()); }
 
     // Loading raises EConvertError with the parser's message and offset.
-    void LoadFromString(const std::string& utf8);
+    // Text nodes of whitespace alone are dropped unless keepWhitespaceText
+    // (text whose spaces are content, such as a run of formatted text).
+    void LoadFromString(const std::string& utf8, bool keepWhitespaceText = false);
     void LoadFromFile(const std::string& fileName);
     std::string SaveToString() const;
     // Written through a temporary file beside the target.

@@ -16,6 +16,7 @@ declare -A allowed=(
   [controls]="platform"
   [pictures]="platform imaging"
   [ascompiler]="platform swf movie"
+  [app]="platform swf movie ascompiler imaging controls pictures navbar"
 )
 
 status=0

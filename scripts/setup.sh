@@ -40,6 +40,14 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# The project file's tests run under a German locale (a comma as decimal
+# separator); the locales package brings the data, localedef builds it.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi
+
 if [ -f "$here/platform/player/setup.sh" ]; then
   bash "$here/platform/player/setup.sh"
 fi

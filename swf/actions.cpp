@@ -218,6 +218,23 @@ void TSWFActionList::Delete(size_t index) {
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+void TSWFActionList::Move(size_t from, size_t count, size_t to) {
+    if (from > items_.size() || count > items_.size() - from || to > items_.size())
+        throw Exception(FormatStr("List index out of bounds (%zu)", from));
+    auto first = items_.begin() + static_cast<std::ptrdiff_t>(from);
+    auto last = first + static_cast<std::ptrdiff_t>(count);
+    auto target = items_.begin() + static_cast<std::ptrdiff_t>(to);
+    if (to < from) std::rotate(target, first, last);
+    else if (to > from + count) std::rotate(first, last, target);
+}
+
+void TSWFActionList::TakeAll(TSWFActionList& source) {
+    if (&source == this) return;
+    items_.reserve(items_.size() + source.items_.size());
+    for (auto& item : source.items_) items_.push_back(std::move(item));
+    source.items_.clear();
+}
+
 int64_t TSWFActionList::IndexOf(const TSWFAction* action) const {
     for (size_t i = 0; i < items_.size(); ++i)
         if (items_[i].get() == action) return static_cast<int64_t>(i);

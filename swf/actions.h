@@ -240,6 +240,12 @@ public:
     // Replaces the item at index by a marker that an action still owns.
     void ReplaceByMarker(size_t index, TSWFOffsetMarker& marker);
     void Delete(size_t index);
+    // Moves count items from index from so that they start at index to
+    // (counted before the move); the items keep their identity, so branches
+    // keep their markers.
+    void Move(size_t from, size_t count, size_t to);
+    // Moves every item of source to the end of this list.
+    void TakeAll(TSWFActionList& source);
     void Clear();
     // The index of the item, or -1.
     int64_t IndexOf(const TSWFAction* action) const;

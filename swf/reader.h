@@ -85,6 +85,15 @@ public:
     size_t TagCount() const { return Tags.size(); }
 
     int32_t GetFrameTagIndex(uint16_t frame) override;
+    // Gives every character the parsed movie defines a new identifier from
+    // firstId on, in definition order, and rewrites every reference to a
+    // renumbered one (a reference to an identifier defined twice follows the
+    // first definition). Returns the next free identifier. ERangeError when
+    // the new identifiers would go past 65535.
+    uint32_t RenumberCharacterIds(uint16_t firstId);
+    // Moves the bitmap, JPEG-table, font and sound definitions of frames
+    // firstFrame..lastFrame (-1: the last) to the start of targetFrame.
+    virtual void MoveResourcesToFrame(int32_t targetFrame, int32_t firstFrame, int32_t lastFrame);
     int32_t FindCharacterTag(uint16_t characterId);
     TSWFObject* GetCharacterObject(uint16_t characterId);
     TSWFObject* FindObjectByName(const std::string& name);

@@ -359,6 +359,55 @@ void TSWFLineStyle::SaveToXml(TXmlNode node) {
     SaveColorAttr(node, "Color", Color, Color.HasAlpha);
 }
 
+void TSWFStroke2::ReadStroke(TBitsEngine& be) {
+    uint8_t first = be.ReadByte();
+    StartCapStyle = first >> 6;
+    JoinStyle = (first >> 4) & 3;
+    HasFillFlag = (first & 0x08) != 0;
+    NoHScaleFlag = (first & 0x04) != 0;
+    NoVScaleFlag = (first & 0x02) != 0;
+    PixelHintingFlag = (first & 0x01) != 0;
+    uint8_t second = be.ReadByte();
+    NoClose = (second & 0x04) != 0;
+    EndCapStyle = second & 3;
+    if (JoinStyle == 2) MiterLimitFactor = Fixed8ToSingle(be.ReadWord());
+}
+
+void TSWFStroke2::WriteStroke(TBitsEngine& be) const {
+    be.WriteByte(static_cast<uint8_t>(TwoBits(StartCapStyle) << 6 | TwoBits(JoinStyle) << 4 | HasFillFlag << 3 |
+                                      NoHScaleFlag << 2 | NoVScaleFlag << 1 | PixelHintingFlag));
+    be.WriteByte(static_cast<uint8_t>(NoClose << 2 | TwoBits(EndCapStyle)));
+    if (TwoBits(JoinStyle) == 2) be.WriteWord(SingleToFixed8(MiterLimitFactor));
+}
+
+void TSWFStroke2::LoadStrokeXml(const TXmlNode& node) {
+    HasFillFlag = node.AttrBoolDef("HasFillFlag", false);
+    if (node.HasAttribute("CapStyle")) {
+        StartCapStyle = EndCapStyle = TwoBits(node.AttrInt("CapStyle"));
+    } else {
+        StartCapStyle = TwoBits(node.AttrInt("StartCapStyle"));
+        EndCapStyle = TwoBits(node.AttrInt("EndCapStyle"));
+    }
+    JoinStyle = TwoBits(node.AttrInt("JoinStyle"));
+    NoClose = node.AttrBool("NoClose");
+    NoHScaleFlag = node.AttrBool("NoHScaleFlag");
+    NoVScaleFlag = node.AttrBool("NoVScaleFlag");
+    PixelHintingFlag = node.AttrBool("PixelHintingFlag");
+    if (JoinStyle == 2) MiterLimitFactor = static_cast<float>(node.AttrFloat("MiterLimitFactor"));
+}
+
+void TSWFStroke2::SaveStrokeXml(TXmlNode node) const {
+    if (HasFillFlag) node.SetAttrBool("HasFillFlag", true);
+    node.SetAttr("StartCapStyle", static_cast<int>(StartCapStyle));
+    node.SetAttr("EndCapStyle", static_cast<int>(EndCapStyle));
+    node.SetAttr("JoinStyle", static_cast<int>(JoinStyle));
+    node.SetAttrBool("NoClose", NoClose);
+    node.SetAttrBool("NoHScaleFlag", NoHScaleFlag);
+    node.SetAttrBool("NoVScaleFlag", NoVScaleFlag);
+    node.SetAttrBool("PixelHintingFlag", PixelHintingFlag);
+    if (JoinStyle == 2) node.SetAttr("MiterLimitFactor", static_cast<double>(MiterLimitFactor));
+}
+
 TSWFFillStyle* TSWFLineStyle2::GetFillStyle(int type) {
     if (type < 0) return FillStyle.get();
     if (type > 0xFF) throw EReadError(FormatStr("Unknown fill style type 0x%X", type));
@@ -373,15 +422,7 @@ void TSWFLineStyle2::CopyFrom(const TSWFLineStyle& source) {
     TSWFLineStyle::CopyFrom(source);
     auto* other = dynamic_cast<const TSWFLineStyle2*>(&source);
     if (other == nullptr) return;
-    StartCapStyle = other->StartCapStyle;
-    JoinStyle = other->JoinStyle;
-    HasFillFlag = other->HasFillFlag;
-    NoHScaleFlag = other->NoHScaleFlag;
-    NoVScaleFlag = other->NoVScaleFlag;
-    PixelHintingFlag = other->PixelHintingFlag;
-    NoClose = other->NoClose;
-    EndCapStyle = other->EndCapStyle;
-    MiterLimitFactor = other->MiterLimitFactor;
+    CopyStrokeFrom(*other);
     if (other->HasFillFlag && other->FillStyle)
         GetFillStyle(other->FillStyle->FillStyleType)->CopyFrom(*other->FillStyle);
     else
@@ -390,17 +431,7 @@ void TSWFLineStyle2::CopyFrom(const TSWFLineStyle& source) {
 
 void TSWFLineStyle2::ReadFromStream(TBitsEngine& be) {
     Width = be.ReadWord();
-    uint8_t first = be.ReadByte();
-    StartCapStyle = first >> 6;
-    JoinStyle = (first >> 4) & 3;
-    HasFillFlag = (first & 0x08) != 0;
-    NoHScaleFlag = (first & 0x04) != 0;
-    NoVScaleFlag = (first & 0x02) != 0;
-    PixelHintingFlag = (first & 0x01) != 0;
-    uint8_t second = be.ReadByte();
-    NoClose = (second & 0x04) != 0;
-    EndCapStyle = second & 3;
-    if (JoinStyle == 2) MiterLimitFactor = Fixed8ToSingle(be.ReadWord());
+    ReadStroke(be);
     if (HasFillFlag) {
         uint8_t type = be.ReadByte();
         GetFillStyle(type)->ReadFromStream(be);
@@ -411,10 +442,7 @@ void TSWFLineStyle2::ReadFromStream(TBitsEngine& be) {
 
 void TSWFLineStyle2::WriteToStream(TBitsEngine& be) {
     be.WriteWord(Width);
-    be.WriteByte(static_cast<uint8_t>(TwoBits(StartCapStyle) << 6 | TwoBits(JoinStyle) << 4 | HasFillFlag << 3 |
-                                      NoHScaleFlag << 2 | NoVScaleFlag << 1 | PixelHintingFlag));
-    be.WriteByte(static_cast<uint8_t>(NoClose << 2 | TwoBits(EndCapStyle)));
-    if (TwoBits(JoinStyle) == 2) be.WriteWord(SingleToFixed8(MiterLimitFactor));
+    WriteStroke(be);
     if (HasFillFlag) {
         if (!FillStyle) throw EWriteError("A line style marked as filled has no fill style");
         // The fill of a LINESTYLE2 is always in the RGBA form.
@@ -427,19 +455,7 @@ void TSWFLineStyle2::WriteToStream(TBitsEngine& be) {
 
 void TSWFLineStyle2::LoadFromXml(const TXmlNode& node) {
     Width = WidthFromXml(node);
-    HasFillFlag = node.AttrBoolDef("HasFillFlag", false);
-    if (node.HasAttribute("CapStyle")) {
-        StartCapStyle = EndCapStyle = TwoBits(node.AttrInt("CapStyle"));
-    } else {
-        StartCapStyle = TwoBits(node.AttrInt("StartCapStyle"));
-        EndCapStyle = TwoBits(node.AttrInt("EndCapStyle"));
-    }
-    JoinStyle = TwoBits(node.AttrInt("JoinStyle"));
-    NoClose = node.AttrBool("NoClose");
-    NoHScaleFlag = node.AttrBool("NoHScaleFlag");
-    NoVScaleFlag = node.AttrBool("NoVScaleFlag");
-    PixelHintingFlag = node.AttrBool("PixelHintingFlag");
-    if (JoinStyle == 2) MiterLimitFactor = static_cast<float>(node.AttrFloat("MiterLimitFactor"));
+    LoadStrokeXml(node);
     if (HasFillFlag) {
         std::vector<TXmlNode> children = node.ChildElements();
         if (children.empty()) throw EConvertError("A filled line style has no fill element");
@@ -452,15 +468,7 @@ void TSWFLineStyle2::LoadFromXml(const TXmlNode& node) {
 
 void TSWFLineStyle2::SaveToXml(TXmlNode node) {
     WriteCoordAttr(node, "Width", Width);
-    if (HasFillFlag) node.SetAttrBool("HasFillFlag", true);
-    node.SetAttr("StartCapStyle", static_cast<int>(StartCapStyle));
-    node.SetAttr("EndCapStyle", static_cast<int>(EndCapStyle));
-    node.SetAttr("JoinStyle", static_cast<int>(JoinStyle));
-    node.SetAttrBool("NoClose", NoClose);
-    node.SetAttrBool("NoHScaleFlag", NoHScaleFlag);
-    node.SetAttrBool("NoVScaleFlag", NoVScaleFlag);
-    node.SetAttrBool("PixelHintingFlag", PixelHintingFlag);
-    if (JoinStyle == 2) node.SetAttr("MiterLimitFactor", static_cast<double>(MiterLimitFactor));
+    SaveStrokeXml(node);
     if (HasFillFlag && FillStyle) {
         FillStyle->HasAlpha = true;
         FillStyle->SaveToXml(node.AddChild(FillStyleToName(FillStyle->FillStyleType, false)));

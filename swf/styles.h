@@ -183,10 +183,10 @@ using TSWFLineStyleList = std::vector<std::unique_ptr<TSWFLineStyle>>;
 // A new line style of the source's class holding a copy of it.
 std::unique_ptr<TSWFLineStyle> CloneLineStyle(const TSWFLineStyle& source);
 
-class TSWFLineStyle2 : public TSWFLineStyle {
-public:
-    TSWFLineStyle2() { Color.SetHasAlpha(true); }
-
+// The stroke of a LINESTYLE2 (and of a morph shape's MORPHLINESTYLE2): caps,
+// join, scaling and the flag that a fill replaces the colour. On the stream
+// two flag bytes and, for a miter join, the limit; in XML attributes.
+struct TSWFStroke2 {
     uint8_t StartCapStyle = 0;  // 0..3
     uint8_t JoinStyle = 0;      // 0..3; 2 is a miter join
     bool HasFillFlag = false;
@@ -196,6 +196,18 @@ public:
     bool NoClose = false;
     uint8_t EndCapStyle = 0;  // 0..3
     float MiterLimitFactor = 0;
+
+    void CopyStrokeFrom(const TSWFStroke2& source) { *this = source; }
+    void ReadStroke(TBitsEngine& be);
+    void WriteStroke(TBitsEngine& be) const;
+    void LoadStrokeXml(const TXmlNode& node);
+    void SaveStrokeXml(TXmlNode node) const;
+};
+
+class TSWFLineStyle2 : public TSWFLineStyle, public TSWFStroke2 {
+public:
+    TSWFLineStyle2() { Color.SetHasAlpha(true); }
+
     std::unique_ptr<TSWFFillStyle> FillStyle;
 
     // type < 0: the present fill, or none. Otherwise a fill of that type

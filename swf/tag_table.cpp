@@ -3,14 +3,17 @@
 #include <array>
 
 #include "swf/bitmap_tags.h"
+#include "swf/button_tags.h"
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
 #include "swf/font_tags.h"
+#include "swf/morph_tags.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/sprite_tags.h"
 #include "swf/text_tags.h"
+#include "swf/video_tags.h"
 
 namespace {
 
@@ -31,7 +34,7 @@ const TTagDescriptor kTags[] = {
     {PlaceObject, "PlaceObject", MakeTag<TSWFPlaceObject>, kTagPlain},
     {RemoveObject, "RemoveObject", MakeTag<TSWFRemoveObject>, kTagPlain},
     {DefineBits, "DefineBits", MakeTag<TSWFDefineBits>, kChar},
-    {DefineButton, "DefineButton", nullptr, kChar | kActions},
+    {DefineButton, "DefineButton", MakeTag<TSWFDefineButton>, kChar | kActions},
     {JPEGTables, "JPEGTables", MakeTag<TSWFJPEGTables>, kTagPlain},
     {SetBackgroundColor, "SetBackgroundColor", MakeTag<TSWFSetBackgroundColor>, kTagPlain},
     {DefineFont, "DefineFont", MakeTag<TSWFDefineFont>, kChar},
@@ -40,19 +43,19 @@ const TTagDescriptor kTags[] = {
     {DefineFontInfo, "DefineFontInfo", MakeTag<TSWFDefineFontInfo>, kVersion},
     {DefineSound, "DefineSound", MakeTag<TSWFDefineSound>, kChar},
     {StartSound, "StartSound", MakeTag<TSWFStartSound>, kTagPlain},
-    {DefineButtonSound, "DefineButtonSound", nullptr, kTagPlain},
+    {DefineButtonSound, "DefineButtonSound", MakeTag<TSWFDefineButtonSound>, kTagPlain},
     {SoundStreamHead, "SoundStreamHead", MakeTag<TSWFSoundStreamHead>, kTagPlain},
     {SoundStreamBlock, "SoundStreamBlock", MakeTag<TSWFSoundStreamBlock>, kLong | kNeedsStreamSoundFormat},
     {DefineBitsLossless, "DefineBitsLossless", MakeTag<TSWFDefineBitsLossless>, kChar | kLong},
     {DefineBitsJPEG2, "DefineBitsJPEG2", MakeTag<TSWFDefineBitsJPEG2>, kChar},
     {DefineShape2, "DefineShape2", MakeTag<TSWFDefineShape2>, kChar},
-    {DefineButtonCxform, "DefineButtonCxform", nullptr, kTagPlain},
+    {DefineButtonCxform, "DefineButtonCxform", MakeTag<TSWFDefineButtonCxform>, kTagPlain},
     {Protect, "Protect", MakeTag<TSWFProtect>, kTagPlain},
     {PlaceObject2, "PlaceObject2", MakeTag<TSWFPlaceObject2>, kActions | kVersion},
     {RemoveObject2, "RemoveObject2", MakeTag<TSWFRemoveObject2>, kTagPlain},
     {DefineShape3, "DefineShape3", MakeTag<TSWFDefineShape3>, kChar},
     {DefineText2, "DefineText2", MakeTag<TSWFDefineText2>, kChar},
-    {DefineButton2, "DefineButton2", nullptr, kChar | kActions},
+    {DefineButton2, "DefineButton2", MakeTag<TSWFDefineButton2>, kChar | kActions},
     {DefineBitsJPEG3, "DefineBitsJPEG3", MakeTag<TSWFDefineBitsJPEG3>, kChar},
     {DefineBitsLossless2, "DefineBitsLossless2", MakeTag<TSWFDefineBitsLossless2>, kChar | kLong},
     {DefineEditText, "DefineEditText", MakeTag<TSWFDefineEditText>, kChar},
@@ -61,14 +64,14 @@ const TTagDescriptor kTags[] = {
     {ProductInfo, "ProductInfo", MakeTag<TSWFProductInfo>, kTagPlain},
     {FrameLabel, "FrameLabel", MakeTag<TSWFFrameLabel>, kTagPlain},
     {SoundStreamHead2, "SoundStreamHead2", MakeTag<TSWFSoundStreamHead2>, kTagPlain},
-    {DefineMorphShape, "DefineMorphShape", nullptr, kChar},
+    {DefineMorphShape, "DefineMorphShape", MakeTag<TSWFDefineMorphShape>, kChar},
     {DefineFont2, "DefineFont2", MakeTag<TSWFDefineFont2>, kChar | kVersion},
     {ExportAssets, "ExportAssets", MakeTag<TSWFExportAssets>, kTagPlain},
     {ImportAssets, "ImportAssets", MakeTag<TSWFImportAssets>, kTagPlain},
     {EnableDebugger, "EnableDebugger", MakeTag<TSWFEnableDebugger>, kTagPlain},
     {DoInitAction, "DoInitAction", MakeTag<TSWFDoInitAction>, kActions},
-    {DefineVideoStream, "DefineVideoStream", nullptr, kChar | kLong},
-    {VideoFrame, "VideoFrame", nullptr, kTagPlain},
+    {DefineVideoStream, "DefineVideoStream", MakeTag<TSWFDefineVideoStream>, kChar | kLong},
+    {VideoFrame, "VideoFrame", MakeTag<TSWFVideoFrame>, kTagPlain},
     {DefineFontInfo2, "DefineFontInfo2", MakeTag<TSWFDefineFontInfo2>, kChar},
     {EnableDebugger2, "EnableDebugger2", MakeTag<TSWFEnableDebugger2>, kTagPlain},
     {ScriptLimits, "ScriptLimits", MakeTag<TSWFScriptLimits>, kTagPlain},
@@ -84,7 +87,7 @@ const TTagDescriptor kTags[] = {
     {DefineScalingGrid, "DefineScalingGrid", MakeTag<TSWFDefineScalingGrid>, kTagPlain},
     {DoABC, "DoABC", nullptr, kActions},
     {DefineShape4, "DefineShape4", MakeTag<TSWFDefineShape4>, kChar},
-    {DefineMorphShape2, "DefineMorphShape2", nullptr, kChar},
+    {DefineMorphShape2, "DefineMorphShape2", MakeTag<TSWFDefineMorphShape2>, kChar},
     {DefineSceneAndFrameLabelData, "DefineSceneAndFrameLabelData", MakeTag<TSWFDefineSceneAndFrameLabelData>,
      kTagPlain},
     {DefineBinaryData, "DefineBinaryData", MakeTag<TSWFDefineBinaryData>, kTagPlain},

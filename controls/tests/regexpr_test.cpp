@@ -335,6 +335,13 @@ TEST(RegExprLimits, CatastrophicPatternsOnAMegabyte) {
     // A body that matches empty repeats without end until the limit.
     re.SetPattern("(a?)(b|\\1)*c");
     EXPECT_EQ(Raised([&] { re.MatchString("bc"); }), limit);
+    // Cheap per attempt, but retried at every start: the search's own limit.
+    R quadratic;
+    quadratic.SetPattern("(a|b)*[cd]");
+    EXPECT_FALSE(quadratic.MatchString(as.substr(0, 2000)));
+    quadratic.SearchLimit = 100000;
+    EXPECT_EQ(Raised([&] { quadratic.MatchString(as.substr(0, 2000)); }), limit);
+    EXPECT_FALSE(quadratic.MatchString(as.substr(0, 100)));  // the count starts anew
     // Long chains of optional pieces, zero-width loop bodies among them.
     std::string optional, lazyAnchors;
     for (int i = 0; i < 20000; ++i) {

@@ -19,6 +19,9 @@
 #include "imaging/core/ie_types.h"
 #include "platform/bitmap.h"
 
+class TIEMask;
+class TIEDibbitmap;
+
 class TIEBaseBitmap {
 public:
     virtual ~TIEBaseBitmap() = default;
@@ -148,6 +151,37 @@ public:
     void ResizeFillGrown(int32_t oldWidth, int32_t oldHeight, double background, uint8_t horizontalAlign,
                          uint8_t verticalAlign);
     TRGB GetPixelRGB(int32_t x, int32_t y);
+    // Each destination alpha byte becomes the larger of the two (both alpha
+    // channels are created when missing); clipped as CopyRectTo.
+    void MergeAlphaRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
+                          int32_t width, int32_t height);
+    // An alpha channel reads and writes its own bytes, any other bitmap those
+    // of its alpha channel (created opaque when missing).
+    uint8_t GetAlpha(int32_t x, int32_t y);
+    void SetAlpha(int32_t x, int32_t y, uint8_t value);
+
+    // Direct pixel access in the storage width of the format; no bounds check.
+    // Setters that can tell clear FullOpacity for a value below the maximum.
+    uint8_t GetPixelByte(int32_t x, int32_t y) { return GetScanline(y)[x]; }
+    void SetPixelByte(int32_t x, int32_t y, uint8_t value);
+    uint16_t GetPixelWord(int32_t x, int32_t y);
+    void SetPixelWord(int32_t x, int32_t y, uint16_t value);
+    float GetPixelFloat(int32_t x, int32_t y);
+    void SetPixelFloat(int32_t x, int32_t y, float value);
+    uint32_t GetPixelCMYK(int32_t x, int32_t y);
+    void SetPixelCMYK(int32_t x, int32_t y, uint32_t value);
+    TRGB GetPixelTRGB(int32_t x, int32_t y);
+    void SetPixelTRGB(int32_t x, int32_t y, TRGB value);
+    uint8_t* GetPixelTRGBPtr(int32_t x, int32_t y) { return GetScanline(y) + 3 * static_cast<size_t>(x); }
+    // Words red, green, blue.
+    void GetPixelRGB48(int32_t x, int32_t y, uint16_t rgb[3]);
+    void SetPixelRGB48(int32_t x, int32_t y, const uint16_t rgb[3]);
+
+    // ------------------------------------------------------------ import
+    void CopyFromTBitmap(const TBitmap& bitmap);
+    // nullptr fills the bitmap with 255.
+    void CopyFromTIEMask(TIEMask* mask);
+    void CopyFromDibBitmap(TIEDibbitmap* dib);
 
     // ------------------------------------------------------------ settings
     int64_t MemoryThreshold;
@@ -162,6 +196,9 @@ public:
     int32_t UndoLayerIndex = 0;
 
 private:
+    // The clipping of CopyRectTo; false when nothing is left to copy.
+    bool ClipCopy(TIEBitmap& destination, int32_t& srcX, int32_t& srcY, int32_t& dstX, int32_t& dstY, int32_t& width,
+                  int32_t& height);
     void RefreshFormatInfo();
     void ReleaseCurrentRow();
     void CopyRowsFrom(TIEBitmap& source);
@@ -171,6 +208,7 @@ private:
     void TakeSettingsOf(TIEBitmap& source);
     void ResizeKeeping(int32_t width, int32_t height);
     bool SetUpTBitmap();
+    void ConvertTBitmapTo(TIEPixelFormat format);
     void ConvertRow(TIEBitmap& source, const uint8_t* in, uint8_t* out);
     void QuantizeFrom(TIEBitmap& source);
 
@@ -204,6 +242,14 @@ private:
 };
 
 int32_t IEBitmapRowLen(int32_t width, int32_t bitsPerPixel, int32_t alignment);
+// The colour of pixel x of a bitmap's row, as GetPixelRGB reads it.
+TRGB IERowPixelRGB(TIEBitmap& bitmap, const uint8_t* row, int32_t x);
+// FullOpacity := every pixel byte of every row is 255.
+void IEUpdateAlphaFullFlag(TIEBitmap& bitmap);
+// Every byte of every row, padding included, is 0.
+bool IEIsBitmapZero(TIEBitmap& bitmap);
+// ie8p: every palette entry is gray; ie24RGB and ieRGB48: every pixel; other formats true.
+bool IEIsGrayBitmap(TIEBitmap& bitmap);
 int32_t IEVclPixelFormatBits(TPixelFormat format);
 int32_t IEVclRowLen(int32_t width, TPixelFormat format);
 

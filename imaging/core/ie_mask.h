@@ -61,3 +61,7 @@ private:
     std::vector<uint8_t> bits_;
     bool full_ = false;
 };
+
+// ie1g gives a 1-bit and ie8g an 8-bit mask of the bitmap's rows, ie24RGB an
+// 8-bit mask of gray div 4 (0 .. 63); other formats leave the mask alone.
+void IECopyBitmapToMask(TIEBitmap& bitmap, TIEMask& mask);

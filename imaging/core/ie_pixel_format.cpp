@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_color_reduce.h"
+#include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_helpers.h"
+#include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_quantizer.h"
 #include "platform/mathutil.h"
 
@@ -62,32 +65,6 @@ bool NeedsVia24(TIEPixelFormat source, TIEPixelFormat target) {
     }
 }
 
-// The colour of pixel x of a row in the given format.
-TRGB RowPixelRGB(TIEBitmap& bitmap, const uint8_t* row, int32_t x) {
-    switch (bitmap.GetPixelFormat()) {
-        case ie1g: return GetBit(row, x) ? TRGB{255, 255, 255} : TRGB{};
-        case ie8p: return bitmap.GetPaletteColor(row[x]);
-        case ie8g: return TRGB{row[x], row[x], row[x]};
-        case ie16g: {
-            auto v = static_cast<uint8_t>(Word(row + 2 * x) >> 8);
-            return TRGB{v, v, v};
-        }
-        case ie24RGB: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
-        case ie32RGB: return TRGB{row[4 * x], row[4 * x + 1], row[4 * x + 2]};
-        case ie32f: {
-            uint8_t v = TruncByte(Float(row + 4 * x) * 255.0);
-            return TRGB{v, v, v};
-        }
-        case ieCMYK: return IECMYKToRGB(row + 4 * x);
-        case ieRGB48: {
-            const uint8_t* p = row + 6 * x;
-            return IECreateRGB(p[1], p[3], p[5]);
-        }
-        case ieCIELab: return IECIELab2RGB(row + 3 * x);
-        default: return TRGB{};
-    }
-}
-
 // The 0 .. 63 level an ordered dither compares with the matrix.
 int32_t DitherLevel(TIEBitmap& source, const uint8_t* row, int32_t x) {
     switch (source.GetPixelFormat()) {
@@ -98,28 +75,8 @@ int32_t DitherLevel(TIEBitmap& source, const uint8_t* row, int32_t x) {
             const uint8_t* p = row + 6 * x;
             return ((p[1]) * IEGrayWeights[0] + (p[3]) * IEGrayWeights[1] + (p[5]) * IEGrayWeights[2]) / 100 / 4;
         }
-        default: return Gray8(RowPixelRGB(source, row, x)) / 4;
+        default: return Gray8(IERowPixelRGB(source, row, x)) / 4;
     }
-}
-
-// Gray of the average colour: row averages summed, then divided by height.
-int32_t AverageGray(TIEBitmap& source) {
-    int64_t sum[3] = {0, 0, 0};
-    const int32_t width = source.GetWidth();
-    for (int32_t y = 0; y < source.GetHeight(); ++y) {
-        const uint8_t* row = source.GetScanline(y);
-        int64_t rowSum[3] = {0, 0, 0};
-        for (int32_t x = 0; x < width; ++x) {
-            TRGB c = RowPixelRGB(source, row, x);
-            rowSum[0] += c.r;
-            rowSum[1] += c.g;
-            rowSum[2] += c.b;
-        }
-        for (int i = 0; i < 3; ++i) sum[i] += rowSum[i] / width;
-    }
-    source.UnmapAllRows();
-    const int64_t h = source.GetHeight();
-    return static_cast<int32_t>(((sum[0] / h) * 21 + (sum[1] / h) * 71 + (sum[2] / h) * 8) / 100);
 }
 
 void SetGrayRamp(TIEBitmap& bitmap) {
@@ -157,14 +114,38 @@ void PutFromRGB(TIEPixelFormat target, uint8_t* row, int32_t x, TRGB c) {
 
 }  // namespace
 
+TRGB IERowPixelRGB(TIEBitmap& bitmap, const uint8_t* row, int32_t x) {
+    switch (bitmap.GetPixelFormat()) {
+        case ie1g: return GetBit(row, x) ? TRGB{255, 255, 255} : TRGB{};
+        case ie8p: return bitmap.GetPaletteColor(row[x]);
+        case ie8g: return TRGB{row[x], row[x], row[x]};
+        case ie16g: {
+            auto v = static_cast<uint8_t>(Word(row + 2 * x) >> 8);
+            return TRGB{v, v, v};
+        }
+        case ie24RGB: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+        case ie32RGB: return TRGB{row[4 * x], row[4 * x + 1], row[4 * x + 2]};
+        case ie32f: {
+            uint8_t v = TruncByte(Float(row + 4 * x) * 255.0);
+            return TRGB{v, v, v};
+        }
+        case ieCMYK: return IECMYKToRGB(row + 4 * x);
+        case ieRGB48: {
+            const uint8_t* p = row + 6 * x;
+            return IECreateRGB(p[1], p[3], p[5]);
+        }
+        case ieCIELab: return IECIELab2RGB(row + 3 * x);
+        default: return TRGB{};
+    }
+}
+
 void TIEBitmap::SetPixelFormat(TIEPixelFormat format) {
     if (format != GetPixelFormat()) ConvertToPixelFormat(format);
 }
 
 void TIEBitmap::ConvertToPixelFormat(TIEPixelFormat format) {
     if (location_ == ieTBitmap) {
-        // The toolkit bitmap keeps its own format; the next query re-reads it.
-        SyncFromTBitmap();
+        ConvertTBitmapTo(format);
         return;
     }
     TIEBitmap old;
@@ -179,6 +160,32 @@ void TIEBitmap::ConvertToPixelFormat(TIEPixelFormat format) {
     if (old.alphaChannel_) alphaChannel_ = std::move(old.alphaChannel_);
 }
 
+// The toolkit bitmap takes only the pairs it can hold (1 to 24 bits, 24 to 1
+// and to 8-bit gray); any other pair leaves it, and so this bitmap, as it was.
+void TIEBitmap::ConvertTBitmapTo(TIEPixelFormat format) {
+    if (!vclBitmap_) return;
+    const TPixelFormat vcl = vclBitmap_->PixelFormat();
+    if (vclBitmap_->Empty()) {
+        if (format == ie1g) vclBitmap_->SetPixelFormat(TPixelFormat::pf1bit);
+        if (format == ie24RGB) vclBitmap_->SetPixelFormat(TPixelFormat::pf24bit);
+    } else if (vcl == TPixelFormat::pf1bit && format == ie24RGB) {
+        std::unique_ptr<TBitmap> clone = IECloneTBitmap(*vclBitmap_);
+        TIEProgressRec progress;
+        IETBitmap1To24(*clone, *vclBitmap_, progress);
+    } else if (vcl == TPixelFormat::pf24bit && (format == ie1g || format == ie8g)) {
+        // Converted in memory by the usual rules, then taken back: the
+        // toolkit bitmap becomes 1 or 8 bits and the alpha channel stays.
+        TIEBitmap work;
+        work.location_ = ieMemory;
+        work.BilevelMethod = BilevelMethod;
+        work.AssignImage(*this);
+        work.SetPixelFormat(format);
+        AssignImage(work);
+    }
+    SyncFromTBitmap();
+    BuildRowCache();
+}
+
 void TIEBitmap::CopyAndConvertFormat(TIEBitmap& source) {
     if (source.width_ != width_ || source.height_ != height_ || location_ == ieTBitmap) return;
     const TIEPixelFormat target = pixelFormat_;
@@ -189,12 +196,8 @@ void TIEBitmap::CopyAndConvertFormat(TIEBitmap& source) {
         const TIEPixelFormat from = source.pixelFormat_;
         if (target == ie1g) {
             if (BilevelMethod == 1) {
-                const int32_t threshold = AverageGray(source);
-                for (int32_t y = 0; y < height_; ++y) {
-                    const uint8_t* in = source.GetScanline(y);
-                    uint8_t* out = GetScanline(y);
-                    for (int32_t x = 0; x < width_; ++x) SetBit(out, x, Gray8(RowPixelRGB(source, in, x)) >= threshold);
-                }
+                TIEProgressRec progress;
+                IEThresholdToBW(source, *this, -1, progress);
             } else if (BilevelMethod == 0) {
                 for (int32_t y = 0; y < height_; ++y) {
                     const uint8_t* in = source.GetScanline(y);
@@ -307,7 +310,7 @@ void TIEBitmap::ConvertRow(TIEBitmap& source, const uint8_t* in, uint8_t* out) {
             }
             default: {
                 // ie8p, ie24RGB, ie32RGB, ieCMYK, ieCIELab: through the colour.
-                TRGB c = RowPixelRGB(source, in, x);
+                TRGB c = IERowPixelRGB(source, in, x);
                 if (from == ie8p && target == ie16g)
                     PutWord(out + 2 * x, Gray16(c));
                 else
@@ -333,9 +336,9 @@ void TIEBitmap::QuantizeFrom(TIEBitmap& source) {
     }
 }
 
-void TIEBitmap::CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
-                           int32_t width, int32_t height) {
-    if (IsEmpty() || destination.IsEmpty()) return;
+bool TIEBitmap::ClipCopy(TIEBitmap& destination, int32_t& srcX, int32_t& srcY, int32_t& dstX, int32_t& dstY,
+                         int32_t& width, int32_t& height) {
+    if (IsEmpty() || destination.IsEmpty()) return false;
     if (dstX < 0) {
         srcX -= dstX;
         width += dstX;
@@ -352,7 +355,12 @@ void TIEBitmap::CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, i
     srcY = std::min(std::max(srcY, 0), height_ - 1);
     width = std::min({width, width_ - srcX, destination.width_ - dstX});
     height = std::min({height, height_ - srcY, destination.height_ - dstY});
-    if (width <= 0 || height <= 0) return;
+    return width > 0 && height > 0;
+}
+
+void TIEBitmap::CopyRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
+                           int32_t width, int32_t height) {
+    if (!ClipCopy(destination, srcX, srcY, dstX, dstY, width, height)) return;
     const TIEPixelFormat from = pixelFormat_, to = destination.pixelFormat_;
     const bool bothBits = from == ie1g && to == ie1g;
     const bool bitsToRGB = from == ie1g && to == ie24RGB;
@@ -451,7 +459,278 @@ void TIEBitmap::ResizeFillGrown(int32_t ow, int32_t oh, double fill, uint8_t ha,
 
 TRGB TIEBitmap::GetPixelRGB(int32_t x, int32_t y) {
     if (pixelFormat_ == ienull) return TRGB{};
-    TRGB c = RowPixelRGB(*this, GetScanline(y), x);
+    TRGB c = IERowPixelRGB(*this, GetScanline(y), x);
     UnmapAllRows();
     return c;
+}
+
+// ---------------------------------------------------------------- alpha and single pixels
+
+void TIEBitmap::MergeAlphaRectTo(TIEBitmap& destination, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
+                                 int32_t width, int32_t height) {
+    TIEBitmap* from = isAlpha_ ? this : GetAlphaChannel();
+    TIEBitmap* to = destination.isAlpha_ ? &destination : destination.GetAlphaChannel();
+    if (!from || !to || from->pixelFormat_ != ie8g || to->pixelFormat_ != ie8g) return;
+    if (!from->ClipCopy(*to, srcX, srcY, dstX, dstY, width, height)) return;
+    std::vector<uint8_t> buffer(static_cast<size_t>(width));
+    for (int32_t r = 0; r < height; ++r) {
+        std::memcpy(buffer.data(), from->GetScanline(srcY + r) + srcX, buffer.size());
+        uint8_t* out = to->GetScanline(dstY + r) + dstX;
+        for (int32_t x = 0; x < width; ++x) out[x] = std::max(out[x], buffer[static_cast<size_t>(x)]);
+        to->UnmapAllRows();
+    }
+    from->UnmapAllRows();
+    // A merge can only raise bytes, so a full channel stays full; one that was
+    // not full may have become so, which the flag need not promise.
+}
+
+uint8_t TIEBitmap::GetAlpha(int32_t x, int32_t y) {
+    TIEBitmap* alpha = isAlpha_ ? this : GetAlphaChannel();
+    uint8_t value = alpha->GetScanline(y)[x];
+    alpha->UnmapAllRows();
+    return value;
+}
+
+void TIEBitmap::SetAlpha(int32_t x, int32_t y, uint8_t value) {
+    TIEBitmap* alpha = isAlpha_ ? this : GetAlphaChannel();
+    alpha->GetScanline(y)[x] = value;
+    alpha->UnmapAllRows();
+    if (value != 255) {
+        alpha->fullOpacity_ = false;
+        fullOpacity_ = false;
+    }
+}
+
+void TIEBitmap::SetPixelByte(int32_t x, int32_t y, uint8_t value) {
+    GetScanline(y)[x] = value;
+    if (value != 255) fullOpacity_ = false;
+}
+
+uint16_t TIEBitmap::GetPixelWord(int32_t x, int32_t y) { return Word(GetScanline(y) + 2 * static_cast<size_t>(x)); }
+
+void TIEBitmap::SetPixelWord(int32_t x, int32_t y, uint16_t value) {
+    PutWord(GetScanline(y) + 2 * static_cast<size_t>(x), value);
+    if (value != 65535) fullOpacity_ = false;
+}
+
+float TIEBitmap::GetPixelFloat(int32_t x, int32_t y) { return Float(GetScanline(y) + 4 * static_cast<size_t>(x)); }
+
+void TIEBitmap::SetPixelFloat(int32_t x, int32_t y, float value) {
+    PutFloat(GetScanline(y) + 4 * static_cast<size_t>(x), value);
+    if (value < 1.0f) fullOpacity_ = false;
+}
+
+uint32_t TIEBitmap::GetPixelCMYK(int32_t x, int32_t y) {
+    uint32_t value;
+    std::memcpy(&value, GetScanline(y) + 4 * static_cast<size_t>(x), 4);
+    return value;
+}
+
+void TIEBitmap::SetPixelCMYK(int32_t x, int32_t y, uint32_t value) {
+    std::memcpy(GetScanline(y) + 4 * static_cast<size_t>(x), &value, 4);
+}
+
+TRGB TIEBitmap::GetPixelTRGB(int32_t x, int32_t y) {
+    TRGB value;
+    std::memcpy(&value, GetPixelTRGBPtr(x, y), 3);
+    return value;
+}
+
+void TIEBitmap::SetPixelTRGB(int32_t x, int32_t y, TRGB value) { std::memcpy(GetPixelTRGBPtr(x, y), &value, 3); }
+
+void TIEBitmap::GetPixelRGB48(int32_t x, int32_t y, uint16_t rgb[3]) {
+    const uint8_t* p = GetScanline(y) + 6 * static_cast<size_t>(x);
+    for (int i = 0; i < 3; ++i) rgb[i] = Word(p + 2 * i);
+}
+
+void TIEBitmap::SetPixelRGB48(int32_t x, int32_t y, const uint16_t rgb[3]) {
+    PutRGB48(GetScanline(y) + 6 * static_cast<size_t>(x), rgb[0], rgb[1], rgb[2]);
+    if (rgb[0] != 65535 || rgb[1] != 65535 || rgb[2] != 65535) fullOpacity_ = false;
+}
+
+// ---------------------------------------------------------------- import
+
+void TIEBitmap::CopyFromTBitmap(const TBitmap& bitmap) {
+    if (location_ == ieTBitmap) {
+        if (!vclBitmap_) {
+            ownedVclBitmap_ = std::make_unique<TBitmap>();
+            vclBitmap_ = ownedVclBitmap_.get();
+            vclBitmapBorrowed_ = false;
+        }
+        IECopyTBitmap(bitmap, *vclBitmap_);
+        width_ = vclBitmap_->Width();
+        height_ = vclBitmap_->Height();
+        switch (vclBitmap_->PixelFormat()) {
+            case TPixelFormat::pf1bit: pixelFormat_ = ie1g; break;
+            case TPixelFormat::pf24bit: pixelFormat_ = ie24RGB; break;
+            case TPixelFormat::pf32bit: pixelFormat_ = ie32RGB; break;
+            default: break;  // settled by SyncFromTBitmap
+        }
+        RefreshFormatInfo();
+        BuildRowCache();
+        return;
+    }
+    const int32_t w = bitmap.Width(), h = bitmap.Height();
+    const TPixelFormat vcl = bitmap.PixelFormat();
+    TIEPixelFormat format;
+    switch (vcl) {
+        case TPixelFormat::pf1bit: format = bitmap.Monochrome() ? ie1g : ie8p; break;
+        case TPixelFormat::pf4bit:
+        case TPixelFormat::pf8bit: format = ie8p; break;
+        case TPixelFormat::pf15bit:
+        case TPixelFormat::pf16bit:
+        case TPixelFormat::pf24bit: format = ie24RGB; break;
+        case TPixelFormat::pf32bit: format = ie32RGB; break;
+        default: return;
+    }
+    if (!Allocate(w, h, format)) return;
+    if (format == ie8p) {
+        TPaletteEntry entries[256];
+        int n = bitmap.GetPaletteEntries(0, 256, entries);
+        for (int i = 0; i < n; ++i) SetPaletteColor(i, IECreateRGB(entries[i].peRed, entries[i].peGreen, entries[i].peBlue));
+    }
+    const auto bytes = static_cast<size_t>(std::min(rowLen_, IEVclRowLen(w, vcl)));
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* in = bitmap.ScanLine(y);
+        uint8_t* out = GetScanline(y);
+        switch (vcl) {
+            case TPixelFormat::pf1bit:
+                if (format == ie1g) std::memcpy(out, in, bytes);
+                else for (int32_t x = 0; x < w; ++x) out[x] = GetBit(in, x) ? 1 : 0;
+                break;
+            case TPixelFormat::pf4bit:
+                for (int32_t x = 0; x < w; ++x)
+                    out[x] = static_cast<uint8_t>((x & 1) ? in[x >> 1] & 15 : in[x >> 1] >> 4);
+                break;
+            case TPixelFormat::pf15bit:
+            case TPixelFormat::pf16bit:
+                for (int32_t x = 0; x < w; ++x) {
+                    const uint16_t v = Word(in + 2 * x);
+                    TRGB c = vcl == TPixelFormat::pf15bit
+                                 ? IECreateRGB(static_cast<uint8_t>(((v >> 10) & 31) << 3),
+                                               static_cast<uint8_t>(((v >> 5) & 31) << 3), static_cast<uint8_t>((v & 31) << 3))
+                                 : IECreateRGB(static_cast<uint8_t>((v >> 11) << 3), static_cast<uint8_t>(((v >> 5) & 63) << 2),
+                                               static_cast<uint8_t>((v & 31) << 3));
+                    std::memcpy(out + 3 * x, &c, 3);
+                }
+                break;
+            default: std::memcpy(out, in, bytes); break;
+        }
+    }
+    UnmapAllRows();
+    fullOpacity_ = false;
+}
+
+void TIEBitmap::CopyFromTIEMask(TIEMask* mask) {
+    if (!mask) {
+        Fill(255.0);
+        return;
+    }
+    const int32_t bits = mask->BitsPerPixel();
+    if (bits != 1 && bits != 8) return;
+    if (!Allocate(mask->Width(), mask->Height(), bits == 1 ? ie1g : ie8g)) return;
+    const auto bytes = static_cast<size_t>(std::min(rowLen_, mask->RowLen()));
+    for (int32_t y = 0; y < height_; ++y) std::memcpy(GetScanline(y), mask->GetScanline(y), bytes);
+    UnmapAllRows();
+    fullOpacity_ = mask->Full();
+}
+
+void TIEBitmap::CopyFromDibBitmap(TIEDibbitmap* dib) {
+    if (!dib || !dib->Bits) return;
+    const TIEPixelFormat format = dib->BitCount == 1 ? ie1g : dib->BitCount == 8 ? ie8g : ie24RGB;
+    if (dib->BitCount != 1 && dib->BitCount != 8 && dib->BitCount != 24) return;
+    if (location_ == ieTBitmap) {
+        if (format == ie8g) return;  // the toolkit side takes 1 and 24 bits only
+        if (!vclBitmap_) {
+            ownedVclBitmap_ = std::make_unique<TBitmap>();
+            vclBitmap_ = ownedVclBitmap_.get();
+            vclBitmapBorrowed_ = false;
+        }
+        vclBitmap_->SetSize(1, 1);
+        vclBitmap_->SetPixelFormat(format == ie1g ? TPixelFormat::pf1bit : TPixelFormat::pf24bit);
+        vclBitmap_->SetSize(dib->Width, dib->Height);
+        width_ = dib->Width;
+        height_ = dib->Height;
+        pixelFormat_ = format;
+        RefreshFormatInfo();
+        BuildRowCache();
+    } else if (!Allocate(dib->Width, dib->Height, format)) {
+        return;
+    }
+    const auto bytes = static_cast<size_t>(std::min(rowLen_, dib->RowLen));
+    for (int32_t y = 0; y < height_; ++y) std::memcpy(GetScanline(y), dib->GetScanline(y), bytes);
+    UnmapAllRows();
+}
+
+void IECopyBitmapToMask(TIEBitmap& bitmap, TIEMask& mask) {
+    const TIEPixelFormat format = bitmap.GetPixelFormat();
+    const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+    if (format == ie1g || format == ie8g) {
+        mask.AllocateBits(w, h, format == ie1g ? 1 : 8);
+        const auto bytes = static_cast<size_t>(std::min(bitmap.GetRowLen(), mask.RowLen()));
+        for (int32_t y = 0; y < h; ++y) std::memcpy(mask.GetScanline(y), bitmap.GetScanline(y), bytes);
+        mask.SetFull(bitmap.FullOpacity());
+    } else if (format == ie24RGB) {
+        mask.AllocateBits(w, h, 8);
+        for (int32_t y = 0; y < h; ++y) {
+            const uint8_t* in = bitmap.GetScanline(y);
+            uint8_t* out = mask.GetScanline(y);
+            for (int32_t x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(Gray8(TRGB{in[3 * x], in[3 * x + 1], in[3 * x + 2]}) / 4);
+        }
+    } else {
+        return;
+    }
+    bitmap.UnmapAllRows();
+}
+
+// ---------------------------------------------------------------- scans
+
+void IEUpdateAlphaFullFlag(TIEBitmap& bitmap) {
+    const auto bytes = static_cast<size_t>(IEBitmapRowLen(bitmap.GetWidth(), bitmap.GetBitCount(), 8));
+    bool full = true;
+    for (int32_t y = 0; full && y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        full = std::all_of(row, row + bytes, [](uint8_t b) { return b == 255; });
+    }
+    bitmap.UnmapAllRows();
+    bitmap.SetFullOpacity(full);
+}
+
+bool IEIsBitmapZero(TIEBitmap& bitmap) {
+    const auto bytes = static_cast<size_t>(bitmap.GetRowLen());
+    bool zero = true;
+    for (int32_t y = 0; zero && y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        zero = std::all_of(row, row + bytes, [](uint8_t b) { return b == 0; });
+    }
+    bitmap.UnmapAllRows();
+    return zero;
+}
+
+bool IEIsGrayBitmap(TIEBitmap& bitmap) {
+    const TIEPixelFormat format = bitmap.GetPixelFormat();
+    if (format == ie8p) {
+        for (int32_t i = 0; i < bitmap.GetPaletteLen(); ++i) {
+            TRGB c = bitmap.GetPaletteColor(i);
+            if (c.r != c.g || c.g != c.b) return false;
+        }
+        return true;
+    }
+    if (format != ie24RGB && format != ieRGB48) return true;
+    const int32_t w = bitmap.GetWidth();
+    bool gray = true;
+    for (int32_t y = 0; gray && y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        for (int32_t x = 0; gray && x < w; ++x) {
+            if (format == ie24RGB) {
+                const uint8_t* p = row + 3 * x;
+                gray = p[0] == p[1] && p[1] == p[2];
+            } else {
+                const uint8_t* p = row + 6 * x;
+                gray = Word(p) == Word(p + 2) && Word(p + 2) == Word(p + 4);
+            }
+        }
+    }
+    bitmap.UnmapAllRows();
+    return gray;
 }

@@ -29,6 +29,8 @@ public:
     // 0 neural, 1 histogram; meaningful only when a builder was made.
     int32_t Method() const { return method_; }
     bool HasExactColors() const { return exact_ != nullptr; }
+    // The picture is gray: indexes are gray levels on the ramp.
+    bool IsGray() const { return grey_; }
 
 private:
     int32_t method_ = 0;

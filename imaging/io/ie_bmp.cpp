@@ -31,6 +31,8 @@ void ReadPadded(TStream& stream, uint8_t* buffer, int64_t count) {
 
 // Shifts right by a positive amount, left by a negative one.
 uint8_t ShiftLow8(uint32_t value, int32_t right) {
+    // Masks of a damaged header may be wider than a pixel.
+    if (right >= 32 || right <= -32) return 0;
     return static_cast<uint8_t>(right >= 0 ? value >> right : value << -right);
 }
 
@@ -216,7 +218,10 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
         progress.Abort();
         return;
     }
-    if (rle && int64_t{info.width} * info.height > available * 255 * 64 + (int64_t{1} << 20)) {
+    // A run of two bytes codes at most 255 pixels; deltas may skip more, but
+    // files that leave most of a large picture unpainted are not worth
+    // memory out of all proportion to their size.
+    if (rle && int64_t{info.width} * info.height > available * 128 + (int64_t{1} << 22)) {
         progress.Abort();
         return;
     }

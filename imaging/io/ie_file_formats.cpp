@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "imaging/core/ie_layers_stream.h"
+#include "imaging/io/ie_raw.h"
 #include "platform/errors.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
@@ -67,8 +69,49 @@ bool IsIconDirectory(TStream& stream, uint16_t type) {
     return true;
 }
 
-bool IsTIFFHeader(const uint8_t* h) {
-    return (h[0] == 'I' && h[1] == 'I' && h[2] == 42 && h[3] == 0) || (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == 42);
+// The first directory of a TIFF structure at the position: its entries, or
+// nothing when the header or the directory does not read whole.
+struct TTiffEntry {
+    uint16_t tag, type;
+    uint32_t count, value;
+};
+
+bool ReadFirstTIFFDirectory(TStream& stream, std::vector<TTiffEntry>& entries, uint8_t* header8) {
+    TPositionKeeper keep(stream);
+    const int64_t size = stream.GetSize() - keep.Position();
+    uint8_t h[8];
+    if (size < 8 || stream.Read(h, 8) != 8) return false;
+    if (header8) std::memcpy(header8, h, 8);
+    const bool big = h[0] == 'M' && h[1] == 'M';
+    if (!big && !(h[0] == 'I' && h[1] == 'I')) return false;
+    auto get16 = [big](const uint8_t* p) { return big ? static_cast<uint16_t>(p[0] << 8 | p[1]) : Get16(p); };
+    auto get32 = [big](const uint8_t* p) {
+        return big ? uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3] : Get32(p);
+    };
+    const uint32_t offset = get32(h + 4);
+    if (offset < 8 || int64_t{offset} + 2 > size) return false;
+    stream.SetPosition(keep.Position() + offset);
+    uint8_t countBytes[2];
+    if (stream.Read(countBytes, 2) != 2) return false;
+    const uint16_t count = get16(countBytes);
+    if (count == 0 || int64_t{offset} + 2 + int64_t{count} * 12 > size) return false;
+    std::vector<uint8_t> table(size_t{count} * 12);
+    if (stream.Read(table.data(), static_cast<int64_t>(table.size())) != static_cast<int64_t>(table.size())) return false;
+    entries.clear();
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* e = table.data() + 12 * i;
+        const uint16_t type = get16(e + 2);
+        // A SHORT value sits in the first two bytes of the value field.
+        const uint32_t value = type == 3 ? get16(e + 8) : get32(e + 8);
+        entries.push_back({get16(e), type, get32(e + 4), value});
+    }
+    return true;
+}
+
+const TTiffEntry* FindTag(const std::vector<TTiffEntry>& entries, uint16_t tag) {
+    for (const TTiffEntry& entry : entries)
+        if (entry.tag == tag) return &entry;
+    return nullptr;
 }
 
 // A Targa header whose fields all hold values the format allows.
@@ -208,6 +251,40 @@ void IEUpdateGIFRegistration() {
     }
 }
 
+std::string IEParamsToFormatText(const TIOParamsVals& params) {
+    std::string text;
+    if (const TIEFileFormatInfo* info = IEFileFormatGetInfo(params.FileType)) {
+        std::string extension = ExtensionOf(*info, 0);
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        text = info->FullName + " (" + extension + ")";
+    }
+    // Picks the entry of a table, nothing past its end.
+    auto pick = [](auto& table, int32_t index) -> std::string {
+        return index >= 0 && index < static_cast<int32_t>(std::size(table)) ? table[index] : "";
+    };
+    static const char* const kTiff[] = {" Uncompressed", " Huffman", " Group 3 Fax", " Group 3 Fax 2D",
+                                        " Group 4 Fax", " LZW", " Jpeg v.5", " Jpeg", " PackBits RLE", " ZIP",
+                                        " Deflate"};
+    static const char* const kJpeg[] = {"", " Gray level", " YCbCr", " CMYK", " YCbCrK"};
+    static const char* const kBmp[] = {" ver.1", " ver.3", " OS/2 v.1", " OS/2 v.2"};
+    static const char* const kJ2000[] = {" Gray level", " RGB", " YCbCr"};
+    switch (params.FileType) {
+        case 1: text += pick(kTiff, params.TiffCompression); break;
+        case 2: if (params.GifInterlaced) text += " Interlaced"; break;
+        case 3: text += pick(kJpeg, params.JpegColorSpace); break;
+        case 4: if (!params.PcxCompressed) text += " Uncompressed"; break;
+        case 5: text += pick(kBmp, params.BmpVersion); break;
+        case 8: if (params.PngInterlaced) text += " Interlaced"; break;
+        case 11: text += params.TgaCompressed ? " Compressed" : " Uncompressed"; break;
+        case 13:
+        case 14: text += pick(kJ2000, params.J2000ColorSpace); break;
+        case 20: text += " (" + params.RawCamera + ")"; break;
+        default: break;
+    }
+    return text;
+}
+
 bool IEIsAVIStream(TStream& stream) {
     uint8_t h[12];
     return Peek(stream, h, 12) == 12 && std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "AVI ", 4) == 0;
@@ -251,6 +328,102 @@ bool IEIsPXMStream(TStream& stream) {
     return values[0] > 0 && values[1] > 0;
 }
 
+bool IEIsTIFFStream(TStream& stream) {
+    std::vector<TTiffEntry> entries;
+    uint8_t h[8];
+    // A big-endian header followed by 0xBA is not a TIFF directory.
+    uint8_t ninth = 0;
+    {
+        TPositionKeeper keep(stream);
+        uint8_t nine[9];
+        if (stream.Read(nine, 9) != 9) return false;
+        ninth = nine[8];
+    }
+    if (!ReadFirstTIFFDirectory(stream, entries, h)) return false;
+    if (h[0] == 'M' && ninth == 0xBA) return false;
+    return FindTag(entries, 256) && FindTag(entries, 257);
+}
+
+bool IEIsTIFFRawStream(TStream& stream) {
+    std::vector<TTiffEntry> entries;
+    if (!ReadFirstTIFFDirectory(stream, entries, nullptr)) return false;
+    const TTiffEntry* dngVersion = FindTag(entries, 50706);
+    if (dngVersion && dngVersion->type == 1 && dngVersion->count == 4) return true;
+    const TTiffEntry* photometric = FindTag(entries, 262);
+    if (photometric && photometric->type == 3 && photometric->count == 1 &&
+        (photometric->value == 32803 || photometric->value == 34892))
+        return true;
+    const TTiffEntry* width = FindTag(entries, 256);
+    const TTiffEntry* height = FindTag(entries, 257);
+    return FindTag(entries, 330) && FindTag(entries, 37398) && width && height && width->value < 200 &&
+           height->value < 200;
+}
+
+namespace {
+
+// Value representations of DICOM data elements.
+bool IsDICOMVR(const uint8_t* p) {
+    static const char* const kVRs[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FL", "FD", "IS", "LO",
+                                       "LT", "OB", "OD", "OF", "OL", "OW", "PN", "SH", "SL", "SQ", "SS",
+                                       "ST", "TM", "UC", "UI", "UL", "UN", "UR", "US", "UT", "OV", "SV", "UV"};
+    for (const char* vr : kVRs)
+        if (p[0] == vr[0] && p[1] == vr[1]) return true;
+    return false;
+}
+
+// The length of the little-endian data element at p (explicit or implicit
+// representation) with its header; 0 when it does not look like one. An
+// undefined length counts as the header alone.
+int64_t DICOMElementLength(const uint8_t* p, int64_t available) {
+    if (available < 8) return 0;
+    if (IsDICOMVR(p + 4)) {
+        static const char* const kLongForms[] = {"OB", "OD", "OF", "OL", "OV", "OW", "SQ",
+                                                 "SV", "UC", "UN", "UR", "UT", "UV"};
+        bool longForm = false;
+        for (const char* vr : kLongForms) longForm = longForm || (p[4] == vr[0] && p[5] == vr[1]);
+        if (!longForm) return 8 + Get16(p + 6);
+        if (available < 12) return 0;
+        const uint32_t length = Get32(p + 8);
+        return length == 0xFFFFFFFF ? 12 : 12 + int64_t{length};
+    }
+    const uint32_t length = Get32(p + 4);
+    return length == 0xFFFFFFFF ? 8 : 8 + int64_t{length};
+}
+
+}  // namespace
+
+bool IEIsDICOMStream(TStream& stream) {
+    uint8_t h[256];
+    const int64_t got = Peek(stream, h, sizeof h);
+    if (got >= 132 && std::memcmp(h + 128, "DICM", 4) == 0) return true;
+    // A data set without the preamble: its first two elements read whole,
+    // the first of the file meta group 0002 or the identifying group 0008,
+    // with ascending tags.
+    const uint16_t group = Get16(h);
+    if (group != 0x0002 && group != 0x0008) return false;
+    const int64_t first = DICOMElementLength(h, got);
+    if (first < 8 || first + 8 > got) return false;
+    const uint8_t* next = h + first;
+    const uint32_t tag1 = uint32_t{group} << 16 | Get16(h + 2), tag2 = uint32_t{Get16(next)} << 16 | Get16(next + 2);
+    return tag2 > tag1 && DICOMElementLength(next, got - first) >= 8;
+}
+
+bool IEIsIEVStream(TStream& stream) {
+    uint8_t h[4];
+    return Peek(stream, h, 4) == 4 && std::memcmp(h, "IEV", 3) == 0 && h[3] > '0' && h[3] <= 'P';
+}
+
+bool IEIsAllStream(TStream& stream) {
+    TPositionKeeper keep(stream);
+    uint8_t h[4];
+    if (stream.Read(h, 4) != 4) return false;
+    // The stored position counts from the start of the whole stream.
+    const int64_t iev = static_cast<int32_t>(Get32(h));
+    if (iev < 0 || iev > stream.GetSize() || !IETryLayersStream(stream)) return false;
+    stream.SetPosition(iev);
+    return IEIsIEVStream(stream);
+}
+
 int32_t IEDetectFormatFromStream(TStream& stream) {
     TPositionKeeper keep(stream);
     int32_t answer = 0;
@@ -266,9 +439,9 @@ int32_t IEDetectFormatFromStream(TStream& stream) {
             if (size > 14 && Get16(h) == 19778) return 5;
             if (size > 128 && h[0] == 10 && h[1] <= 5) return 4;
             if (size > 12 && TextIs(h, "TIFF")) return 1;
-            if (size > 8 && IsTIFFHeader(h)) return 1;
+            if (IEIsTIFFStream(stream) && !IEIsTIFFRawStream(stream)) return 1;
             if (size > 8 && std::memcmp(h, "\x89PNG\r\n\x1a\n", 8) == 0) return 8;
-            if (size > 132 && std::memcmp(h + 128, "DICM", 4) == 0) return 28;
+            if (IEIsDICOMStream(stream)) return 28;
             if (IEIsICOStream(stream)) return 6;
             if (IEIsCURStream(stream)) return 7;
             if (IsTGAHeader(h, size)) return 11;
@@ -281,12 +454,16 @@ int32_t IEDetectFormatFromStream(TStream& stream) {
             if (IEIsWMFStream(stream)) return 9;
             if (IEIsEMFStream(stream)) return 10;
             if (size >= 26 && std::memcmp(h, "8BPS", 4) == 0 && Get16(h + 4) == 0x0100) return 24;
+            if (IEIsIEVStream(stream)) return 25;
+            if (IETryLayersStream(stream)) return 26;
+            if (IEIsAllStream(stream)) return 27;
             for (auto& info : IEFileFormats) {
                 if (!info->TryFunction) continue;
                 stream.SetPosition(keep.Position());
                 if (info->TryFunction(stream, info->FileType)) return info->FileType;
             }
-            return 0;
+            stream.SetPosition(keep.Position());
+            return IEIsRAWStream(stream) ? 20 : 0;
         };
         answer = found();
     } catch (const std::exception&) {

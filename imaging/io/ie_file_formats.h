@@ -45,6 +45,22 @@ bool IEIsWMFStream(TStream& stream);
 bool IEIsICOStream(TStream& stream);
 bool IEIsCURStream(TStream& stream);
 bool IEIsPXMStream(TStream& stream);
+// A TIFF header whose first directory reads and holds the image size.
+bool IEIsTIFFStream(TStream& stream);
+// A TIFF-structured camera RAW file (DNG, a colour-filter or linear raw
+// image, or a TIFF/EP file whose first directory is a small preview).
+bool IEIsTIFFRawStream(TStream& stream);
+// "DICM" after the 128-byte preamble, or a data set without the preamble.
+bool IEIsDICOMStream(TStream& stream);
+// "IEV" and a version character from '1' to 'P'.
+bool IEIsIEVStream(TStream& stream);
+// A layers stream after the stored position of an IEV stream that is there.
+bool IEIsAllStream(TStream& stream);
+
+// The description of the parameters' format: the registry's name, its first
+// extension in parentheses and a suffix with the format's main setting, as
+// "TIFF Bitmap (TIF) LZW"; empty without a registry record.
+std::string IEParamsToFormatText(const TIOParamsVals& params);
 
 // File type found in the content at the stream's position, or 0; never raises.
 int32_t IEDetectFormatFromStream(TStream& stream);

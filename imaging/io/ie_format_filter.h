@@ -7,9 +7,13 @@
 #include <string>
 #include "imaging/core/ie_types.h"
 #include "imaging/io/ie_io_params.h"
+#include "platform/errors.h"
 #include "platform/stream.h"
 
 class TIEBitmap;
+
+// A writer that cannot make its file at all raises this, with its text.
+class EInvalidGraphic : public Exception { using Exception::Exception; };
 
 using TIEFormatReadProc = void (*)(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
                                    TIEProgressRec& progress, bool previewOnly);

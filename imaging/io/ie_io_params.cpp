@@ -63,15 +63,31 @@ void TIOParamsVals::SetDefaultParams() {
     GifLZWDecompress = GIFLZWDecompressorHook;
     GifLZWCompress = GIFLZWCompressorHook;
     ResetEXIF();
+    imagingAnnot_.reset();
+    inputICC_.reset();
+    outputICC_.reset();
+    defaultICC_.reset();
 }
 
 void TIOParamsVals::ResetEXIF() {
     static_cast<TIEExifData&>(*this) = TIEExifData{};
     exifThumbnail_.reset();
+    // The EXIF block a JPEG brought along would otherwise be written back.
+    for (int32_t i = 0; i < JpegMarkerList.GetCount(); ++i) {
+        if (JpegMarkerList.GetMarkerType(i) == 0xE1 &&
+            IEIsEXIFBlock(JpegMarkerList.GetMarkerData(i), JpegMarkerList.GetMarkerLength(i))) {
+            JpegMarkerList.DeleteMarker(i);
+            break;
+        }
+    }
 }
 
 void TIOParamsVals::ResetInfo() {
+    IPTCList.Clear();
+    imagingAnnot_.reset();
+    JpegMarkerList.Clear();
     ResetEXIF();
+    DicomTags.Clear();
     GifComments.clear();
     PngTextKeys.clear();
     PngTextValues.clear();
@@ -83,6 +99,7 @@ void TIOParamsVals::ResetInfo() {
     TgaAuthor.clear();
     TgaJobName.clear();
     XmpInfo.clear();
+    inputICC_.reset();
 }
 
 void TIOParamsVals::Assign(const TIOParamsVals& source) {
@@ -99,13 +116,32 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
     SetImageIndex(source.CurImageIndex);
     SetGetEXIFThumbnail(source.JpegGetExifThumbnail);
     if (source.exifThumbnail_) GetOrCreateExifThumbnail().Assign(*source.exifThumbnail_);
-    if (source.inputICC_) GetInputICCProfile().Assign(source.inputICC_.get());
-    else if (inputICC_) inputICC_->Clear();
+    if (source.imagingAnnot_) GetImagingAnnot().Assign(*source.imagingAnnot_);
+    else imagingAnnot_.reset();
+    // Each profile is copied when the source has one and freed when not.
+    for (auto profile : {&TIOParamsVals::inputICC_, &TIOParamsVals::outputICC_, &TIOParamsVals::defaultICC_}) {
+        if (!(source.*profile)) {
+            (this->*profile).reset();
+            continue;
+        }
+        if (!(this->*profile)) this->*profile = std::make_unique<TIEICC>();
+        (this->*profile)->Assign((source.*profile).get());
+    }
 }
 
 TIEICC& TIOParamsVals::GetInputICCProfile() {
     if (!inputICC_) inputICC_ = std::make_unique<TIEICC>();
     return *inputICC_;
+}
+
+TIEICC& TIOParamsVals::GetDefaultICCProfile() {
+    if (!defaultICC_) defaultICC_ = std::make_unique<TIEICC>();
+    return *defaultICC_;
+}
+
+TIEImagingAnnot& TIOParamsVals::GetImagingAnnot() {
+    if (!imagingAnnot_) imagingAnnot_ = std::make_unique<TIEImagingAnnot>(this);
+    return *imagingAnnot_;
 }
 
 TIEICC& TIOParamsVals::GetOutputICCProfile() {

@@ -7,8 +7,9 @@
 // nothing, checks no ranges and does no I/O. Its plain fields live in the
 // two bases below so that a reset is one assignment of defaults and a copy
 // one assignment of values, with the exceptions the setters spell out.
-// The metadata lists (JPEG markers, IPTC, ICC profiles, DICOM tags, maker
-// notes, imaging annotations) join the class with the codecs that read them.
+// The metadata lists (JPEG markers, IPTC, DICOM tags, the maker note) are
+// values among those fields; the objects made on demand (EXIF thumbnail,
+// colour profiles, imaging annotations) belong to the class itself.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_icc.h"
 #include "imaging/core/ie_jpeg_markers.h"
+#include "imaging/core/ie_meta_tags.h"
 #include "imaging/core/ie_types.h"
 #include "platform/stream.h"
 
@@ -81,12 +83,14 @@ struct TIEExifData {
     double ExifExposureIndex = 0;
     int32_t ExifSensingMethod = 0, ExifFileSource = 0, ExifSceneType = 0;
     std::string ExifUserComment, ExifUserCommentCode;
+    TIETagsHandler ExifMakerNote;
     std::u16string ExifXPTitle, ExifXPComment, ExifXPAuthor, ExifXPKeywords, ExifXPSubject;
     // -1 means "not set"; the writer skips these.
     int32_t ExifExposureMode = -1, ExifWhiteBalance = -1;
     double ExifDigitalZoomRatio = -1.0;
     int32_t ExifFocalLengthIn35mmFilm = -1, ExifSceneCaptureType = -1, ExifGainControl = -1, ExifContrast = -1,
             ExifSaturation = -1, ExifSharpness = -1, ExifSubjectDistanceRange = -1;
+    std::string ExifImageUniqueID;
     // GPS directory, in tag order.
     std::string ExifGpsVersionID, ExifGpsLatitudeRef;
     double ExifGpsLatitude[3] = {0, 0, 0};
@@ -207,6 +211,8 @@ struct TIOParamsData : TIEExifData {
     int32_t PngCompression = 5;
     std::vector<std::string> PngTextKeys, PngTextValues;
 
+    TIEDICOMTags DicomTags;
+
     // Targa.
     int32_t TgaXPos = 0, TgaYPos = 0;
     bool TgaCompressed = true;
@@ -313,11 +319,20 @@ public:
     TIEICC* InputICCProfile() const { return inputICC_.get(); }
     TIEICC& GetInputICCProfile();
     TIEICC& GetOutputICCProfile();
+    TIEICC* OutputICCProfile() const { return outputICC_.get(); }
+    // The input profile of files that carry no valid one; created empty.
+    TIEICC& GetDefaultICCProfile();
+    TIEICC* DefaultICCProfile() const { return defaultICC_.get(); }
+    // The TIFF imaging annotations, created on first use with these
+    // parameters as their parent.
+    TIEImagingAnnot& GetImagingAnnot();
+    TIEImagingAnnot* ImagingAnnot() const { return imagingAnnot_.get(); }
 
 private:
     TVidurErIO* owner_;
     std::unique_ptr<TIEBitmap> exifThumbnail_;
-    std::unique_ptr<TIEICC> inputICC_, outputICC_;
+    std::unique_ptr<TIEICC> inputICC_, outputICC_, defaultICC_;
+    std::unique_ptr<TIEImagingAnnot> imagingAnnot_;
 };
 
 // Converts count pixels between colour layouts (kinds below). Never fails;

@@ -7,6 +7,7 @@
 
 #include "media_fixtures.h"
 #include "written_movie.h"
+#include "movie/external_movie.h"
 #include "movie/flash_canvas.h"
 #include "movie/flash_movie.h"
 #include "movie/images.h"
@@ -132,16 +133,18 @@ TEST(XmlImport, FailingElementsAreReportedAndTheRestLoads) {
         <Image File="no/such/picture.bmp"/>
         <Metafile File="no/such/drawing.emf" XMin="0" YMin="0" XMax="10" YMax="10" Depth="1"/>
         <Button/>
+        <ExternalSWF File="whatever.swf" Type="Sideways"/>
         <SetBackgroundColor Color="#102030"/>
         <ShowFrame/>
       </SWF>)");
     EXPECT_FALSE(loaded.result);
-    ASSERT_EQ(loaded.messages.size(), 5u);  // the unknown name is skipped in silence
+    ASSERT_EQ(loaded.messages.size(), 6u);  // the unknown name is skipped in silence
     EXPECT_NE(loaded.messages[0].find("Error reading node: 1"), std::string::npos);
     EXPECT_NE(loaded.messages[1].find("File"), std::string::npos) << loaded.messages[1];
     EXPECT_NE(loaded.messages[2].find("picture.bmp"), std::string::npos) << loaded.messages[2];
     EXPECT_NE(loaded.messages[3].find("drawing.emf"), std::string::npos) << loaded.messages[3];
     EXPECT_NE(loaded.messages[4].find("Button"), std::string::npos) << loaded.messages[4];
+    EXPECT_NE(loaded.messages[5].find("Sideways"), std::string::npos) << loaded.messages[5];
     EXPECT_EQ(loaded.CountTags(TagCodes::SetBackgroundColor), 1u);
     EXPECT_EQ(loaded.CountTags(TagCodes::ShowFrame), 1u);
     // Nothing of the failed elements stays behind, not even an identifier.
@@ -161,6 +164,13 @@ TEST(XmlImportMedia, EveryKindOfElementBuildsAMovie) {
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(picture, folder + "/picture.bmp", std::filesystem::copy_options::overwrite_existing);
     std::filesystem::copy_file(tone, folder + "/tone.wav", std::filesystem::copy_options::overwrite_existing);
+    {
+        TFlashMovie inner(0, 0, 50, 50, 12, true);
+        inner.AddRectangle(0, 0, 20, 20)->AddSolidFillColor(0x0000FF);
+        inner.PlaceObject(inner.GetShapes().GetItem(0), 1);
+        inner.ShowFrame();
+        inner.SaveToFile(folder + "/inner.swf");
+    }
     {
         TEmfRecorder rec(TRect{0, 0, 2646, 2646});
         std::vector<uint8_t> box;
@@ -182,6 +192,8 @@ TEST(XmlImportMedia, EveryKindOfElementBuildsAMovie) {
           <InitActions><Stop/></InitActions>
         </Sprite>
         <Metafile File="drawing.emf" XMin="100" YMin="10" XMax="150" YMax="30" Depth="4"/>
+        <ExternalSWF IDStr="ext" File="inner.swf" Type="sprite"/>
+        <Place IDStr="ext" Depth="9"/>
         <Frame/>
       </Flash>)",
                           folder);
@@ -200,5 +212,13 @@ TEST(XmlImportMedia, EveryKindOfElementBuildsAMovie) {
     bool metafilePlaced = false;
     for (TFlashPlaceObject* p : loaded.Objects<TFlashPlaceObject>()) metafilePlaced |= p->GetDepth() == 4;
     EXPECT_TRUE(metafilePlaced);
+    // The embedded movie is a sprite (lower-case type), placed by its name.
+    auto externals = loaded.Objects<TFlashExternalMovie>();
+    ASSERT_EQ(externals.size(), 1u);
+    EXPECT_EQ(externals[0]->Mode, kExternalSprite);
+    bool externalPlaced = false;
+    for (TFlashPlaceObject* p : loaded.Objects<TFlashPlaceObject>())
+        externalPlaced |= p->GetDepth() == 9 && p->GetCharacterId() == externals[0]->GetCharacterId();
+    EXPECT_TRUE(externalPlaced);
     ExpectWritesWhole(*loaded.movie);
 }

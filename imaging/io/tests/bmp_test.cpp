@@ -343,6 +343,14 @@ TEST(Bmp, BadFilesAbortCleanly) {
         {"truncated rows", cut(good.size() - 7), false},
         {"RLE past the data", [&] { auto b = with(30, 1); b.resize(b.size() - 10); return b; }(), false},
         {"delta past the image", MakeBMP(4, 4, 8, 1, {}, {0, 2, 200, 200, 5, 1}), false},
+        {"16-bit masks wider than a pixel", MakeBMP(2, 2, 16, 3, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, std::vector<uint8_t>(8, 9)), false},
+        // 2000 bytes of RLE paint at most 255 000 pixels: refused before the
+        // 90 MB picture is allocated.
+        {"RLE far larger than its data", [] {
+             std::vector<uint8_t> runs;
+             for (int i = 0; i < 1000; ++i) runs.insert(runs.end(), {255, 1});
+             return MakeBMP(6000, 5000, 8, 1, {}, runs);
+         }(), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -55,6 +55,43 @@ std::vector<uint8_t> WMFHeader(bool placeable, uint8_t type) {
     return b;
 }
 
+// The 25-byte header of a layers stream of that version, no layers.
+std::vector<uint8_t> LayersHeader(int32_t version) {
+    std::vector<uint8_t> b(25, 0);
+    std::memcpy(b.data(), "RIDIREVARAVIZ", 13);
+    std::memcpy(b.data() + 13, &version, 4);
+    return b;
+}
+
+// An ALL container: the IEV stream's position, counted from the start of
+// the whole stream (base bytes come before the container), a layers header
+// and the IEV stream's first bytes.
+std::vector<uint8_t> AllContainer(int64_t base, int32_t ievOffset) {
+    std::vector<uint8_t> b(4, 0);
+    int32_t position = static_cast<int32_t>(base) + ievOffset;
+    std::memcpy(b.data(), &position, 4);
+    auto layers = LayersHeader(1);
+    b.insert(b.end(), layers.begin(), layers.end());
+    for (char c : std::string("IEVP")) b.push_back(static_cast<uint8_t>(c));
+    b.resize(64, 0);
+    return b;
+}
+
+// A data set without the DICOM preamble: two little-endian elements.
+std::vector<uint8_t> BareDICOM(bool explicitVR, uint16_t group) {
+    std::vector<uint8_t> b = {static_cast<uint8_t>(group), static_cast<uint8_t>(group >> 8), 0x16, 0};
+    const std::string uid = "1.2.3.4";  // 8 bytes with its padding
+    if (explicitVR) b.insert(b.end(), {'U', 'I', 8, 0});
+    else b.insert(b.end(), {8, 0, 0, 0});
+    b.insert(b.end(), uid.begin(), uid.end());
+    b.push_back(0);
+    b.insert(b.end(), {static_cast<uint8_t>(group), static_cast<uint8_t>(group >> 8), 0x18, 0});
+    if (explicitVR) b.insert(b.end(), {'U', 'I', 2, 0});
+    else b.insert(b.end(), {2, 0, 0, 0});
+    b.insert(b.end(), {'1', 0});
+    return b;
+}
+
 }  // namespace
 
 TEST_F(FileFormats, RegistryLookups) {
@@ -112,6 +149,24 @@ TEST_F(FileFormats, HeaderBoundaries) {
         {"WMF placeable", WMFHeader(true, 1), 9},
         {"WMF plain", WMFHeader(false, 1), 9},
         {"WMF on disk", WMFHeader(false, 2), 0},
+        {"IEV P", Bytes("IEVP", 4), 25},
+        {"IEV 1", Bytes("IEV1", 20), 25},
+        {"IEV 0", Bytes("IEV0", 20), 0},
+        {"IEV Q", Bytes("IEVQ", 20), 0},
+        {"IEV 3 bytes", Bytes("IEV", 3), 0},
+        {"layers v1", LayersHeader(1), 26},
+        {"layers v0", LayersHeader(0), 0},
+        {"layers 24 bytes", [] { auto b = LayersHeader(1); b.resize(24); return b; }(), 0},
+        {"ALL", AllContainer(3, 29), 27},
+        {"ALL without IEV there", AllContainer(3, 30), 0},
+        {"ALL past the end", AllContainer(3, 64), 0},
+        {"DICM 132", [] { auto b = Bytes("", 132); std::memcpy(b.data() + 128, "DICM", 4); return b; }(), 28},
+        {"DICM 131", [] { auto b = Bytes("", 132); std::memcpy(b.data() + 128, "DICM", 4); b.resize(131); return b; }(), 0},
+        {"bare DICOM explicit", BareDICOM(true, 0x0008), 28},
+        {"bare DICOM implicit", BareDICOM(false, 0x0008), 28},
+        {"bare DICOM meta group", BareDICOM(true, 0x0002), 28},
+        {"bare DICOM other group", BareDICOM(true, 0x0010), 0},
+        {"bare DICOM cut", [] { auto b = BareDICOM(false, 0x0008); b.resize(20); return b; }(), 0},
         {"nothing", Bytes("hello world, nothing here", 40), 0},
         {"empty", {}, 0},
     };
@@ -180,4 +235,80 @@ TEST_F(FileFormats, ToolsDetectsMadeFiles) {
     plugin.Extensions = "PLG";
     IEFileFormatAdd(plugin);
     EXPECT_EQ(IEFindFileFormat(copy("a.png", "x.plg"), true), 77);
+}
+
+// Camera RAW against TIFF: ImageMagick's TIFF marked by exiftool the way
+// camera files are (a DNG version, a colour-filter photometric); DICOM
+// files made by dcmtk with and without the preamble.
+TEST_F(FileFormats, ToolsTellsRawFromTIFFAndFindsDICOM) {
+    REQUIRE_TOOL("convert");
+    REQUIRE_TOOL("exiftool");
+    REQUIRE_TOOL("img2dcm");
+    REQUIRE_TOOL("dcmconv");
+    auto folder = FixtureFolder("detect-raw");
+    auto run = [](const std::string& command) {
+        int status = 0;
+        std::string output = RunCommand(command + " 2>&1", &status);
+        EXPECT_EQ(status, 0) << command << "\n" << output;
+    };
+    const std::string tif = (folder / "plain.tif").string(), gray = (folder / "gray.tif").string();
+    run("convert -size 64x48 gradient:red-blue '" + tif + "'");
+    run("convert -size 64x48 gradient:white-black -depth 8 -type grayscale -compress none '" + gray + "'");
+    auto detectFile = [](const std::filesystem::path& file) {
+        auto bytes = ReadBytes(file);
+        return Detect(bytes);
+    };
+    EXPECT_EQ(detectFile(tif), 1);
+    EXPECT_EQ(detectFile(gray), 1);
+    struct Marking {
+        const char* file;
+        const std::string* from;
+        const char* tags;  // exiftool assignments
+        int32_t expected;  // a camera file is never taken for a TIFF
+    } markings[] = {
+        // Mosaic data with its pattern, as a camera writes it: LibRaw identifies it.
+        {"camera.dng", &gray,
+         "-DNGVersion=1.4.0.0 -PhotometricInterpretation#=32803 -IFD0:CFARepeatPatternDim='2 2' "
+         "-IFD0:CFAPattern2='0 1 1 2' -Make=Maker -Model=Model -UniqueCameraModel=Maker",
+         20},
+        // Marked only: not TIFF, and LibRaw finds no camera in it.
+        {"version.tif", &tif, "-DNGVersion=1.4.0.0", 0},
+        {"cfa.tif", &tif, "-PhotometricInterpretation#=32803", 0},
+        {"linear.tif", &tif, "-PhotometricInterpretation#=34892", 0},
+    };
+    for (const Marking& m : markings) {
+        SCOPED_TRACE(m.file);
+        auto file = folder / m.file;
+        std::filesystem::copy_file(*m.from, file, std::filesystem::copy_options::overwrite_existing);
+        run(std::string("exiftool -q -overwrite_original ") + m.tags + " '" + file.string() + "'");
+        TMemoryStream stream;
+        auto bytes = ReadBytes(file);
+        stream.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+        stream.SetPosition(0);
+        EXPECT_TRUE(IEIsTIFFStream(stream));
+        EXPECT_TRUE(IEIsTIFFRawStream(stream));
+        EXPECT_EQ(stream.GetPosition(), 0);
+        EXPECT_EQ(detectFile(file), m.expected);
+    }
+    // Named as a camera file, the identified one is RAW in strict mode too.
+    std::filesystem::copy_file(folder / "camera.dng", folder / "camera.nef",
+                               std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(IEFindFileFormat((folder / "camera.nef").string(), true), 20);
+    EXPECT_EQ(IEFindFileFormat((folder / "camera.dng").string(), true), 0);  // no registry row for DNG
+    EXPECT_EQ(IEFindFileFormat((folder / "camera.dng").string(), false), 20);
+
+    const std::string bmp = (folder / "a.bmp").string(), dcm = (folder / "a.dcm").string();
+    run("convert -size 64x48 gradient:red-blue -type truecolor BMP3:'" + bmp + "'");
+    run("img2dcm -i BMP '" + bmp + "' '" + dcm + "'");
+    struct DicomCase {
+        const char* file;
+        const char* options;  // dcmconv's, or none for img2dcm's own file
+    } dicoms[] = {{"a.dcm", nullptr}, {"explicit.dcm", "-F +te"}, {"implicit.dcm", "-F +ti"}};
+    for (const DicomCase& d : dicoms) {
+        SCOPED_TRACE(d.file);
+        auto file = folder / d.file;
+        if (d.options) run(std::string("dcmconv ") + d.options + " '" + dcm + "' '" + file.string() + "'");
+        EXPECT_EQ(detectFile(file), 28);
+        EXPECT_EQ(IEFindFileFormat(file.string(), true), 28);
+    }
 }

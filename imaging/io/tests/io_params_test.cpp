@@ -2,9 +2,13 @@
 // colour-row conversion.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <lcms2.h>
 #include <vector>
 
 #include "imaging/core/ie_helpers.h"
+#include "imaging/io/ie_file_formats.h"
 #include "imaging/io/ie_io_params.h"
 
 namespace {
@@ -167,4 +171,238 @@ TEST(IOParams, ColorRowsConvertBetweenLayouts) {
         EXPECT_NEAR(back[1], c.g, 2);
         EXPECT_NEAR(back[2], c.r, 2);
     }
+}
+
+namespace {
+
+// One field: how to change it, whether it holds its default, and what the
+// resets and copies do with it.
+struct FieldCase {
+    const char* name;
+    std::function<void(TIOParamsVals&)> change;
+    std::function<bool(const TIOParamsVals&)> isDefault;
+    bool resetInfoClears;  // ResetInfo brings back the default
+    bool assignCopies;     // Assign takes the source's value
+    bool compressionCopies;  // AssignCompressionInfo takes it
+};
+
+enum : int { kKept = 0, kCleared = 1 };
+
+// A profile with its bytes, as a file would carry it: lcms2's sRGB.
+void LoadSomeProfile(TIEICC& icc) {
+    cmsHPROFILE profile = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    icc.LoadFromBuffer(bytes.data(), static_cast<int32_t>(size));
+}
+
+#define FIELD(field, defaultValue, changed, info, assign, compression)                                    \
+    FieldCase {                                                                                              \
+        #field, [](TIOParamsVals& p) { p.field = changed; },                                               \
+            [](const TIOParamsVals& p) { return p.field == defaultValue; }, info == kCleared, assign, compression \
+    }
+
+std::vector<FieldCase> FieldCases() {
+    using Strings = std::vector<std::string>;
+    return {
+        FIELD(BitsPerSample, 8, 16, kKept, true, true),
+        FIELD(SamplesPerPixel, 3, 1, kKept, true, true),
+        FIELD(FileType, 0, 5, kKept, true, false),
+        FIELD(FileName, u"", u"a.png", kKept, true, false),
+        FIELD(TiffCompression, 0, 5, kKept, true, true),
+        FIELD(TiffSubIndex, -1, 2, kKept, true, false),
+        FIELD(TiffPhotometric, 2, 1, kKept, true, true),
+        FIELD(TiffPlanarConfig, 1, 2, kKept, true, true),
+        FIELD(TiffPageNumber, -1, 3, kKept, true, false),
+        FIELD(TiffDocumentName, "", "doc", kCleared, true, false),
+        FIELD(TiffImageDescription, "", "desc", kCleared, true, false),
+        FIELD(TiffJpegQuality, 80, 20, kKept, true, true),
+        FIELD(TiffZIPCompression, 1, 2, kKept, true, true),
+        FIELD(TiffFillOrder, 1, 2, kKept, true, true),
+        FIELD(TiffByteOrderIntel, true, false, kKept, true, false),
+        FIELD(GifVersion, "GIF89a", "GIF87a", kKept, true, false),
+        FIELD(GifAction, 2, 1, kKept, true, false),
+        FIELD(GifInterlaced, false, true, kKept, true, true),
+        FIELD(GifTranspColor, (TRGB{0, 0, 0}), (TRGB{1, 2, 3}), kKept, true, false),
+        FIELD(GifComments, Strings{}, Strings{"c"}, kCleared, true, false),
+        FIELD(JpegColorSpace, 2, 3, kKept, true, true),
+        FIELD(JpegQuality, 80, 30, kKept, true, true),
+        FIELD(JpegDCTMethod, 1, 0, kKept, true, true),
+        FIELD(JpegSmooth, 0, 10, kKept, true, true),
+        FIELD(JpegProgressive, false, true, kKept, true, true),
+        FIELD(JpegScale, 1, 2, kKept, true, false),
+        FIELD(JpegScaleUsed, 1, 4, kKept, true, false),
+        FIELD(J2000ColorSpace, 1, 2, kKept, true, true),
+        FIELD(J2000Rate, 1.0, 0.5, kKept, true, true),
+        FIELD(J2000Progression, 0, 1, kKept, true, true),
+        FIELD(PcxVersion, 5, 3, kKept, true, true),
+        FIELD(PcxCompressed, true, false, kKept, true, true),
+        FIELD(BmpVersion, 1, 2, kKept, true, true),
+        FIELD(BmpCompressed, false, true, kKept, true, true),
+        FIELD(BmpAlphaChannel, false, true, kKept, true, true),
+        FIELD(IcoBackground, (TRGB{255, 255, 255}), (TRGB{0, 0, 0}), kKept, true, false),
+        FIELD(CurBackground, (TRGB{255, 255, 255}), (TRGB{0, 0, 0}), kKept, true, false),
+        FIELD(CurXHotSpot, 0, 7, kKept, true, false),
+        FIELD(PngInterlaced, false, true, kKept, true, true),
+        FIELD(PngFilter, 0, 2, kKept, true, true),
+        FIELD(PngCompression, 5, 9, kKept, true, true),
+        FIELD(PngTextKeys, Strings{}, Strings{"Title"}, kCleared, true, false),
+        FIELD(PngTextValues, Strings{}, Strings{"t"}, kCleared, true, false),
+        FIELD(TgaCompressed, true, false, kKept, true, true),
+        FIELD(TgaGrayLevel, false, true, kKept, true, true),
+        FIELD(TgaImageId, "", "id", kCleared, true, false),
+        FIELD(TgaAuthor, "", "me", kCleared, true, false),
+        FIELD(TgaJobName, "", "job", kCleared, true, false),
+        FIELD(TgaAspectRatio, 1.0, 2.0, kKept, true, false),
+        FIELD(TgaGamma, 2.2, 1.0, kKept, true, false),
+        FIELD(PxmComments, Strings{}, Strings{"# made"}, kCleared, true, false),
+        FIELD(XmpInfo, "", "<x/>", kCleared, true, false),
+        FIELD(AviFrameDelay, 0, 40, kKept, true, false),
+        FIELD(PsPaperWidth, 595, 612, kKept, true, false),
+        FIELD(PsPaperHeight, 842, 792, kKept, true, false),
+        FIELD(PsCompression, 1, 0, kKept, true, false),
+        FIELD(PsTitle, "No Title", "T", kKept, true, false),
+        FIELD(PdfCompression, 2, 0, kKept, true, false),
+        FIELD(PdfAuthor, "", "A", kKept, true, false),
+        FIELD(RawHalfSize, false, true, kKept, true, false),
+        FIELD(RawGamma, 0.6, 1.0, kKept, true, false),
+        FIELD(RawBright, 1.0, 2.0, kKept, true, false),
+        FIELD(RawQuickInterpolate, true, false, kKept, true, false),
+        FIELD(RawCamera, "", "cam", kKept, true, false),
+        FIELD(RawPixelsRowAlign, 8, 32, kKept, true, false),
+        FIELD(RawPixelsBGR, false, true, kKept, true, false),
+        FIELD(PsdLoadLayers, false, true, kKept, true, false),
+        FIELD(PsdReplaceLayers, true, false, kKept, true, false),
+        FIELD(ExifHasData, false, true, kCleared, true, false),
+        FIELD(ExifMake, "", "maker", kCleared, true, false),
+        FIELD(ExifFNumber, 0.0, 2.8, kCleared, true, false),
+        FIELD(ExifWhiteBalance, -1, 1, kCleared, true, false),
+        FIELD(ExifSubjectDistanceRange, -1, 2, kCleared, true, false),
+        FIELD(ExifDigitalZoomRatio, -1.0, 2.0, kCleared, true, false),
+        FIELD(ExifXPTitle, u"", u"title", kCleared, true, false),
+        FIELD(ExifImageUniqueID, "", "0123", kCleared, true, false),
+        FIELD(ExifGpsLatitudeRef, "", "N", kCleared, true, false),
+        FIELD(ExifGpsAltitude, 0.0, 12.5, kCleared, true, false),
+        FieldCase{"ExifGpsLatitude", [](TIOParamsVals& p) { p.ExifGpsLatitude[1] = 30; },
+                  [](const TIOParamsVals& p) { return p.ExifGpsLatitude[1] == 0; }, true, true, false},
+        FieldCase{"TiffOrientation", [](TIOParamsVals& p) { p.SetTIFFOrientation(6); },
+                  [](const TIOParamsVals& p) { return p.TiffOrientation == 1; }, false, true, true},
+        FieldCase{"ColorMap", [](TIOParamsVals& p) { p.ColorMap = {TRGB{1, 2, 3}}; },
+                  [](const TIOParamsVals& p) { return p.ColorMapCount() == 0; }, false, true, false},
+        FieldCase{"IcoSizes", [](TIOParamsVals& p) { p.IcoSizes[0][0] = 32; },
+                  [](const TIOParamsVals& p) { return p.IcoSizes[0][0] == 64 && p.IcoBitCount[0] == 8; }, false, true,
+                  false},
+        FieldCase{"DicomTags", [](TIOParamsVals& p) { p.DicomTags.AddTag(0x0028, 0x0010, "US", {2, 0}, 2); },
+                  [](const TIOParamsVals& p) { return p.DicomTags.Count() == 0; }, true, true, false},
+        FieldCase{"IPTCList",
+                  [](TIOParamsVals& p) {
+                      const uint8_t text[] = {'h', 'i'};
+                      p.IPTCList.AddBufferItem(2, 120, 2, text);
+                  },
+                  [](const TIOParamsVals& p) { return p.IPTCList.GetCount() == 0; }, true, true, false},
+        FieldCase{"JpegMarkerList",
+                  [](TIOParamsVals& p) {
+                      const uint8_t comment[] = {'c'};
+                      p.JpegMarkerList.AddMarker(0xFE, comment, 1);
+                  },
+                  [](const TIOParamsVals& p) { return p.JpegMarkerList.GetCount() == 0; }, true, true, false},
+        FieldCase{"ExifMakerNote",
+                  [](TIOParamsVals& p) {
+                      p.ExifMakerNote.Data() = {1, 0, 1, 0, 3, 0, 1, 0, 0, 0, 7, 0, 0, 0};
+                      p.ExifMakerNote.ReadIFD();
+                  },
+                  [](const TIOParamsVals& p) { return p.ExifMakerNote.TagCount() == 0; }, true, true, false},
+        FieldCase{"ImagingAnnot",
+                  [](TIOParamsVals& p) { p.GetImagingAnnot().Objects().push_back(std::make_unique<TIEImagingObject>()); },
+                  [](const TIOParamsVals& p) { return !p.ImagingAnnot() || p.ImagingAnnot()->Objects().empty(); },
+                  true, true, false},
+        FieldCase{"InputICCProfile", [](TIOParamsVals& p) { LoadSomeProfile(p.GetInputICCProfile()); },
+                  [](const TIOParamsVals& p) { return !p.InputICCProfile() || !p.InputICCProfile()->IsValid(); },
+                  true, true, false},
+        FieldCase{"DefaultICCProfile", [](TIOParamsVals& p) { LoadSomeProfile(p.GetDefaultICCProfile()); },
+                  [](const TIOParamsVals& p) { return !p.DefaultICCProfile() || !p.DefaultICCProfile()->IsValid(); },
+                  false, true, false},
+    };
+}
+
+}  // namespace
+
+TEST(IOParams, EveryFieldsDefaultResetAndCopyInOneTable) {
+    for (const FieldCase& field : FieldCases()) {
+        SCOPED_TRACE(field.name);
+        TIOParamsVals params;
+        EXPECT_TRUE(field.isDefault(params)) << "new object";
+        field.change(params);
+        ASSERT_FALSE(field.isDefault(params)) << "the change must leave the default";
+        params.SetDefaultParams();
+        EXPECT_TRUE(field.isDefault(params)) << "SetDefaultParams";
+
+        field.change(params);
+        params.ResetInfo();
+        EXPECT_EQ(field.isDefault(params), field.resetInfoClears) << "ResetInfo";
+
+        TIOParamsVals source, copy, settings;
+        field.change(source);
+        copy.Assign(source);
+        EXPECT_EQ(!field.isDefault(copy), field.assignCopies) << "Assign";
+        settings.AssignCompressionInfo(source);
+        EXPECT_EQ(!field.isDefault(settings), field.compressionCopies) << "AssignCompressionInfo";
+
+        // A copy from a source at its default brings the default back.
+        copy.Assign(TIOParamsVals());
+        EXPECT_TRUE(field.isDefault(copy)) << "Assign of defaults";
+    }
+}
+
+TEST(IOParams, ResetEXIFDropsTheEXIFBlockOfTheJPEGMarkers) {
+    TIOParamsVals params;
+    const uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8};
+    const uint8_t xmp[] = {'h', 't', 't', 'p'};
+    params.JpegMarkerList.AddMarker(0xE1, xmp, sizeof xmp);
+    params.JpegMarkerList.AddMarker(0xE1, exif, sizeof exif);
+    params.JpegMarkerList.AddMarker(0xE1, exif, sizeof exif);
+    params.ResetEXIF();
+    ASSERT_EQ(params.JpegMarkerList.GetCount(), 2);  // only the first EXIF block goes
+    EXPECT_EQ(params.JpegMarkerList.GetMarkerBytes(0), std::vector<uint8_t>(xmp, xmp + sizeof xmp));
+}
+
+TEST(IOParams, FormatDescriptionText) {
+    IEInitFileFormats();
+    struct Case {
+        int32_t fileType;
+        std::function<void(TIOParamsVals&)> set;
+        const char* expected;
+    } cases[] = {
+        {0, nullptr, ""},
+        {15, nullptr, ""},  // AVI has no registry row
+        {1, [](TIOParamsVals& p) { p.TiffCompression = 5; }, "TIFF Bitmap (TIF) LZW"},
+        {1, [](TIOParamsVals& p) { p.TiffCompression = 4; }, "TIFF Bitmap (TIF) Group 4 Fax"},
+        {1, [](TIOParamsVals& p) { p.TiffCompression = 11; }, "TIFF Bitmap (TIF)"},
+        {2, [](TIOParamsVals& p) { p.GifInterlaced = true; }, "CompuServe Bitmap (GIF) Interlaced"},
+        {2, nullptr, "CompuServe Bitmap (GIF)"},
+        {3, [](TIOParamsVals& p) { p.JpegColorSpace = 3; }, "JPEG Bitmap (JPG) CMYK"},
+        {3, [](TIOParamsVals& p) { p.JpegColorSpace = 1; }, "JPEG Bitmap (JPG) Gray level"},
+        {4, [](TIOParamsVals& p) { p.PcxCompressed = false; }, "PaintBrush (PCX) Uncompressed"},
+        {4, nullptr, "PaintBrush (PCX)"},
+        {5, nullptr, "Windows Bitmap (BMP) ver.3"},
+        {5, [](TIOParamsVals& p) { p.BmpVersion = 2; }, "Windows Bitmap (BMP) OS/2 v.1"},
+        {8, [](TIOParamsVals& p) { p.PngInterlaced = true; }, "Portable Network Graphics (PNG) Interlaced"},
+        {11, nullptr, "Targa Bitmap (TGA) Compressed"},
+        {11, [](TIOParamsVals& p) { p.TgaCompressed = false; }, "Targa Bitmap (TGA) Uncompressed"},
+        {12, nullptr, "Portable Pixmap, GrayMap, BitMap (PXM)"},
+        {13, [](TIOParamsVals& p) { p.J2000ColorSpace = 0; }, "JPEG2000 (JP2) Gray level"},
+        {14, [](TIOParamsVals& p) { p.J2000ColorSpace = 2; }, "JPEG2000 Code Stream (J2K) YCbCr"},
+        {20, [](TIOParamsVals& p) { p.RawCamera = "Maker Model"; }, "Camera RAW (CRW) (Maker Model)"},
+        {28, nullptr, "DICOM Bitmap (DCM)"},
+    };
+    for (const Case& c : cases) {
+        TIOParamsVals params;
+        params.FileType = c.fileType;
+        if (c.set) c.set(params);
+        EXPECT_EQ(IEParamsToFormatText(params), c.expected) << c.fileType;
+    }
+    IEFreeFileFormats();
 }

@@ -1,0 +1,93 @@
+#include "app/tests/kit/template_kit.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "movie/action_script.h"
+#include "movie/flash_movie.h"
+#include "movie/images.h"
+#include "movie/shapes.h"
+#include "movie/sprites.h"
+#include "swf/actions.h"
+
+namespace {
+
+// Pool entries of the script.
+enum : uint16_t { kName, kDocument, kDefineLabel, kValueName, kValueLabel, kDecoy };
+
+void Trace(TFlashActionScript& s) { s.ActionList().Add(CreateActionByCode(0x26)); }
+
+// A 2 x 2 pixel 24-bit BMP file, the placeholder picture.
+std::string PlaceholderBitmap(const std::string& folder) {
+    std::string path = folder + "/placeholder.bmp";
+    const uint8_t bytes[] = {
+        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                         // file header
+        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,  // info header
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0, 0, 255, 0, 255, 0, 0, 0,  // bottom row: red, green, padding
+        255, 0, 0, 255, 255, 255, 0, 0,  // top row: blue, white, padding
+    };
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    return path;
+}
+
+// A JPEG bitmap exported as bitmapName and a sprite placing a shape filled
+// with it, exported as spriteName.
+void AddPlaceholder(TFlashMovie& movie, const std::string& bitmapFile, const std::string& bitmapName,
+                    const std::string& spriteName) {
+    TFlashImage* image = movie.AddImage(bitmapFile);
+    image->SetAsJPEG(true);
+    TFlashShape* shape = movie.AddImageShape(image);
+    TFlashSprite* sprite = movie.AddSprite();
+    sprite->PlaceObject(shape, 1);
+    sprite->ShowFrame();
+    movie.AddExportAssets(bitmapName, image->GetCharacterId());
+    movie.AddExportAssets(spriteName, sprite->GetCharacterId());
+}
+
+}  // namespace
+
+void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool compressed) {
+    TFlashMovie movie(0, 0, 200, 100, 12, true);
+    movie.SetVersion(8);
+    movie.SetCompressed(compressed);
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (!kit.PictureStem.empty() || !kit.PictureParams.empty()) {
+        std::string bitmap = PlaceholderBitmap(folder);
+        if (!kit.PictureStem.empty())
+            AddPlaceholder(movie, bitmap, kit.PictureStem + "_Image", kit.PictureStem + "_ImageMovie");
+        for (const std::string& name : kit.PictureParams) AddPlaceholder(movie, bitmap, name + "_Image", name);
+        std::filesystem::remove(bitmap);
+    }
+
+    TFlashActionScript& s = movie.GetFrameActions();
+    s.ConstantPool({"ParamsDefine", kit.Declaration, "ParamsDefine: ", "ParamsValue", "ParamsValue: ",
+                    "<ParamsDefine><Decoy type=\"string\" caption=\"Decoy\" default=\"no\"/></ParamsDefine>"});
+    if (kit.Decoys || kit.DecoysOnly) {
+        // ParamsDefine's pool index as a plain integer, then as a register.
+        s.Push({TPushValue(static_cast<int>(kName)), TPushValue::Constant8(kDecoy)}, {7, 8});
+        s.Pop();
+        s.Pop();
+        s.Push({TPushValue::Register(kName), TPushValue::Constant8(kDecoy)}, {4, 8});
+        s.Pop();
+        s.Pop();
+    }
+    if (kit.ReplacedPool) s.ConstantPool({"Other", "<ParamsDefine><Other/></ParamsDefine>"});
+    if (!kit.Declaration.empty() && !kit.DecoysOnly) {
+        s.PushConstants({kName, kDocument});
+        s.SetVariable();
+    }
+    s.PushConstants({kDefineLabel, kName});
+    s.GetVariable();
+    s.Add2();
+    Trace(s);
+    s.PushConstants({kValueLabel, kValueName});
+    s.GetVariable();
+    s.Add2();
+    Trace(s);
+    s.Stop();
+    movie.ShowFrame();
+    movie.MakeStream();
+    movie.SaveToFile(path);
+}

@@ -1,0 +1,247 @@
+// Scripts compiled into movies and run in the real player: what they trace
+// must equal what the language says, line for line. The compiler has no
+// trace built-in, so each movie starts with a global trace function built
+// with the action builder around the player's Trace action.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ascompiler/compile_context.h"
+#include "movie/action_script.h"
+#include "movie/flash_movie.h"
+#include "movie/sprites.h"
+#include "platform/player/player_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Fixtures() {
+    fs::path folder = fs::path(TW_FIXTURE_DIR) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+[[maybe_unused]] void WriteFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::unique_ptr<TFlashMovie> NewMovie(uint8_t version = 8) {
+    RegisterActionScriptCompiler();
+    auto movie = std::make_unique<TFlashMovie>(0, 0, 200, 200, 12, true);
+    movie->SetVersion(version);
+    return movie;
+}
+
+// _global.trace = function (m) { <Trace m> };
+void AddTracePrologue(TFlashActionScript& s) {
+    s.Push({"_global"}, {kPushString});
+    s.GetVariable();
+    s.Push({"trace"}, {kPushString});
+    TSWFActionDefineFunction* function = s.DefineFunction("", {"m"});
+    s.Push({"m"}, {kPushString});
+    s.GetVariable();
+    s.ActionList().Add(CreateActionByCode(0x26));
+    s.AddOffsetMarker(&function->GetLabel());
+    s.SetMember();
+}
+
+std::vector<std::string> Play(TFlashMovie& movie, const fs::path& folder, int frames) {
+    movie.ShowFrame();
+    movie.MakeStream();
+    std::string path = (folder / "movie.swf").string();
+    movie.SaveToFile(path);
+    return TPlayerHarness::Shared().Play(path, frames).trace;
+}
+
+// Compiles the script after the trace prologue into the first frame and
+// returns what the movie traces.
+std::vector<std::string> RunScript(const std::string& script, const fs::path& folder, const std::string& classPath = "") {
+    auto movie = NewMovie();
+    if (!classPath.empty()) movie->GetCompileContext().AddClassPath(classPath);
+    TFlashActionScript& frame = movie->GetFrameActions();
+    AddTracePrologue(frame);
+    EXPECT_TRUE(frame.CompileFromString(script)) << movie->GetMessages();
+    return Play(*movie, folder, 2);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST(CompiledScripts, StatementsExpressionsAndFunctions) {
+    TW_REQUIRE_PLAYER();
+    std::string many = "function many() {\n";
+    for (int i = 0; i < 300; ++i) many += "  var v" + std::to_string(i) + " = " + std::to_string(i) + ";\n";
+    many += "  return v0 + v253 + v254 + v299;\n}\n";
+    std::string script = many + R"(
+function sw(x) {
+    var out = "";
+    switch (x) {
+        default: out += "d";
+        case 1: out += "1"; break;
+        case 2: out += "2";
+    }
+    return out;
+}
+trace("switch " + sw(1) + " " + sw(2) + " " + sw(5));
+var o = {a: 1, b: 2, c: 3};
+var n = 0;
+for (var k in o) { n++; if (n == 2) break; }
+trace("forin " + n);
+var keys = 0;
+for (k in o) keys++;
+trace("keys " + keys);
+function tr(v) {
+    var s = "";
+    try { s += "t"; if (v) throw "e"; s += "n"; } catch (err) { s += "c" + err; } finally { s += "f"; }
+    return s;
+}
+trace("try " + tr(false) + " " + tr(true));
+var p = {x: 5};
+p.x += 3;
+p.x *= 2;
+p["x"] -= 1;
+trace("member " + p.x);
+function counter() { var c = 0; return function () { c++; return c; }; }
+var f = counter();
+f();
+trace("closure " + f());
+trace("locals " + many());
+var a = new Array(5);
+trace("array " + a.length + " " + a[0]);
+var i = 0, total = 0;
+while (i < 10) { i++; if (i % 2 == 0) continue; total += i; }
+trace("while " + total);
+var j = 0;
+do { j += 3; } while (j < 10);
+trace("do " + j);
+var sum = 0;
+for (var q = 0; q < 5; q++) { if (q == 4) break; sum += q; }
+trace("for " + sum);
+var t = 7;
+trace("ops " + (t > 5 ? "big" : "small") + " " + (t >= 7) + " " + (t <= 6) + " " + (t != 7) + " " + (t === "7") + " " + (t !== 7));
+trace("bits " + (t & 3) + " " + (t | 8) + " " + (t ^ 1) + " " + (~t) + " " + (t << 2) + " " + (-t >> 1) + " " + (-1 >>> 28));
+trace("logic " + (0 || "x") + " " + (1 && "y") + " " + !t + " " + typeof t + " " + void 0 + " " + -t);
+var m = 10;
+m -= 4; m /= 2; m %= 2; m <<= 3; m |= 1; m &= 5; m ^= 12; m >>= 1; m >>>= 0;
+trace("compound " + m);
+var pre = 5;
+var post = pre++;
+var both = ++pre;
+trace("incdec " + post + " " + both + " " + pre-- + " " + --pre);
+var obj = {x: 1, y: 2};
+delete obj.x;
+trace("delete " + obj.x + " " + obj.y);
+with (obj) { trace("with " + y); }
+function fact(n) { return n <= 1 ? 1 : n * fact(n - 1); }
+trace("recursion " + fact(6));
+trace("hoisted " + later());
+function later() { return "ok"; }
+trace("strings " + ("a" add "b") + " " + ("a" eq "a") + " " + ("b" lt "a") + " " + ("b" ge "a"));
+)";
+    std::vector<std::string> expected = Lines(R"(switch 1 2 d1
+forin 2
+keys 3
+try tnf tcef
+member 15
+closure 2
+locals 806
+array 1 5
+while 25
+do 12
+for 6
+ops big true false false false false
+bits 3 15 6 -8 28 -4 15
+logic x y false number undefined -7
+compound 6
+incdec 5 7 7 5
+delete undefined 2
+with 2
+recursion 720
+hoisted ok
+strings ab true false true)");
+    EXPECT_EQ(RunScript(script, Fixtures()), expected);
+}
+
+// Classes from a class path: a package, inheritance with an explicit and an
+// implicit super call, an interface, static members, getters and setters,
+// casts, and the version folder chosen by the movie's SWF version.
+TEST(CompiledScripts, ClassesFromTheClassPath) {
+    TW_REQUIRE_PLAYER();
+    fs::path folder = Fixtures();
+    fs::path classes = folder / "classes";
+    WriteFile(classes / "Shape.as", R"(class Shape {
+    var name:String;
+    var tag = "shape";
+    function Shape(n) { name = n; }
+    function area() { return 0; }
+    function describe() { return name + ":" + area(); }
+})");
+    WriteFile(classes / "IArea.as", "interface IArea { function area(); }\n");
+    WriteFile(classes / "geom" / "Square.as", "\xEF\xBB\xBF" R"(import IArea;
+class geom.Square extends Shape implements IArea {
+    static var count = 0;
+    var side;
+    function Square(s) { super("sq"); side = s; }
+    function area() { return side * side; }
+    function get doubled() { return side * 2; }
+    function set doubled(v) { side = v / 2; }
+    static function make(s) { count++; return new geom.Square(s); }
+})");
+    WriteFile(classes / "geom" / "Blank.as", "class geom.Blank extends Shape { var unused; }\n");
+    WriteFile(classes / "FP7" / "Versioned.as", R"(class Versioned { static function which() { return "fp7"; } })");
+    WriteFile(classes / "FP8" / "Versioned.as", R"(class Versioned { static function which() { return "fp8"; } })");
+    std::string script = R"(
+import geom.*;
+var sq = Square.make(3);
+trace(sq.describe());
+trace(sq.doubled);
+sq.doubled = 10;
+trace(sq.area());
+trace(sq.tag);
+trace((sq instanceof Shape) + " " + (sq instanceof IArea) + " " + (sq instanceof geom.Square));
+trace(Square.count);
+var again = geom.Square.make(1);
+trace(Square.count);
+trace(Versioned.which());
+var b = new Blank();
+trace(b.describe() + " " + (b instanceof Shape));
+var sh = Shape(sq);
+trace(sh == sq);
+)";
+    std::vector<std::string> expected = {"sq:9", "6", "25", "shape", "true true true", "1", "2", "fp8",
+                                         "undefined:0 true", "true"};
+    EXPECT_EQ(RunScript(script, folder, classes.string()), expected);
+}
+
+// Handlers of a placed sprite run on its events; each record carries its
+// own constant pool.
+TEST(CompiledScripts, ClipEventHandlersRunOnTheirEvents) {
+    TW_REQUIRE_PLAYER();
+    auto movie = NewMovie();
+    // The trace function exists from the first frame; the clip comes in the second.
+    AddTracePrologue(movie->GetFrameActions());
+    movie->ShowFrame();
+    TFlashSprite* sprite = movie->AddSprite();
+    sprite->ShowFrame();
+    TFlashPlaceObject* place = movie->PlaceObject(sprite, 1);
+    ASSERT_TRUE(place->CompileClipActionsFromString(R"(
+onClipEvent (load) { var n = 0; trace("load"); }
+onClipEvent (enterFrame) { n++; if (n <= 2) trace("frame " + n); }
+)")) << movie->GetMessages();
+    ASSERT_TRUE(movie->GetFrameActions().CompileFromString("stop();"));
+    EXPECT_EQ(Play(*movie, Fixtures(), 5), (std::vector<std::string>{"load", "frame 1", "frame 2"}));
+}

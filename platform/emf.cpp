@@ -140,10 +140,11 @@ void TEnhMetafile::FramePixels(double& left, double& top, double& right, double&
     // A header without a sensible device is taken at 96 pixels per inch.
     double sx = Device.cx > 0 && Millimeters.cx > 0 ? double(Device.cx) / (Millimeters.cx * 100.0) : 96.0 / 2540.0;
     double sy = Device.cy > 0 && Millimeters.cy > 0 ? double(Device.cy) / (Millimeters.cy * 100.0) : 96.0 / 2540.0;
+    // The frame is inclusive: its far edge is the far side of its last unit.
     left = Frame.Left * sx;
     top = Frame.Top * sy;
-    right = Frame.Right * sx;
-    bottom = Frame.Bottom * sy;
+    right = (Frame.Right + 1) * sx;
+    bottom = (Frame.Bottom + 1) * sy;
 }
 
 std::vector<TRect> ReadRegionRects(const TEmfRecord& record, size_t offset, size_t size) {

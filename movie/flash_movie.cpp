@@ -4,6 +4,7 @@
 
 #include "movie/action_script.h"
 #include "movie/external_movie.h"
+#include "movie/flash_canvas.h"
 #include "movie/fonts.h"
 #include "movie/images.h"
 #include "movie/shapes.h"
@@ -26,11 +27,14 @@ TFlashMovie::~TFlashMovie() {
     // Placements and builders refer to objects of the list: free them first,
     // in reverse order of creation.
     FrameActions.reset();
+    Canvas.reset();
     while (!ObjectList.empty()) ObjectList.pop_back();
 }
 
 void TFlashMovie::Clear() {
     BackgroundColorSet = false;
+    // The canvas points at sprites of the list.
+    Canvas.reset();
     while (!ObjectList.empty()) ObjectList.pop_back();
     sprites_.Clear();
     buttons_.Clear();
@@ -308,6 +312,11 @@ TBaseCompileContext& TFlashMovie::GetCompileContext() {
     return *CompileContext;
 }
 
+TFlashCanvas& TFlashMovie::GetCanvas() {
+    if (!Canvas) Canvas = std::make_unique<TFlashCanvas>(this);
+    return *Canvas;
+}
+
 TMemoryStream& TFlashMovie::GetMessageStream() {
     if (!MessageStream) MessageStream = std::make_unique<TMemoryStream>();
     return *MessageStream;
@@ -317,16 +326,6 @@ std::string TFlashMovie::GetMessages() const {
     if (!MessageStream) return {};
     const auto& bytes = MessageStream->Bytes();
     return std::string(bytes.begin(), bytes.end());
-}
-
-void TFlashMovie::RegisterCharacterName(const std::string& name, uint16_t id) {
-    if (CharacterNames) (*CharacterNames)[name] = id;
-}
-
-int32_t TFlashMovie::FindCharacterId(const std::string& name) const {
-    if (!CharacterNames) return -1;
-    auto found = CharacterNames->find(name);
-    return found == CharacterNames->end() ? -1 : found->second;
 }
 
 // ---------------------------------------------------------------- the stream
@@ -398,10 +397,6 @@ void TFlashMovie::MakeStream() {
     SetBodyStream(std::move(body));
     FrameCount = frames;
     if (Version < version) SetVersion(static_cast<uint8_t>(version));
-}
-
-bool TFlashMovie::LoadFromXml(const TXmlNode&, bool) {
-    throw Exception("Loading a movie from its XML form is not available yet");
 }
 
 void TFlashMovie::MoveResourcesToFrame(uint16_t dest, uint16_t from, int32_t to) {

@@ -27,6 +27,7 @@ class TSWFStartSound;
 class TSWFRGB;
 // Filled in by the issues that build them.
 class TFlashButton;
+class TFlashCanvas;
 class TFlashFont;
 class TFlashImage;
 class TFlashMorphShape;
@@ -117,6 +118,9 @@ public:
     TFlashSound* GetStreamSound();
     bool StreamSoundEnabled = false;
     TBaseCompileContext& GetCompileContext();
+    // The drawing canvas, created on first request; drawings go into the
+    // movie as sprites (see TFlashCanvas).
+    TFlashCanvas& GetCanvas();
     TMemoryStream& GetMessageStream();
     std::string GetMessages() const;
     TFlashObjectList<TFlashSprite>& GetSprites() { return sprites_; }
@@ -130,9 +134,19 @@ public:
     TFlashObjectList<TFlashVideo>& GetVideos() { return videos_; }
     void SetCorrectImageFill(bool on) { CorrectImageFill = on; }
 
-    // Names of characters while a movie is loaded from its XML form.
+    // Names of characters while a movie is loaded from its XML form
+    // (compared without regard to case): the character and, once it was
+    // placed by name, the depth of that placement; -1 for a name not known.
     void RegisterCharacterName(const std::string& name, uint16_t id);
     int32_t FindCharacterId(const std::string& name) const;
+    int32_t FindCharacterDepth(const std::string& name) const;
+    void SetCharacterPlacement(const std::string& name, uint16_t depth, uint16_t id);
+    // One action block of the XML form into a builder, a DoAction-like tag
+    // or a placement tag's clip actions: XML action records, ActionScript
+    // source compiled on the spot, or raw byte code, inline or from "File".
+    void LoadActionsFromXml(TBasedSWFObject& target, const TXmlNode& element);
+    // A "StartSound" element on the movie's timeline or a sprite's.
+    void LoadStartSoundFromXml(const TXmlNode& element, TFlashSprite* sprite);
 
     // ---- the stream
     void HeaderChanged() override;
@@ -147,14 +161,22 @@ public:
     uint16_t TakeCharacterId();
 
 private:
+    void LoadMovieElement(int code, const TXmlNode& element);
+    // Takes back what a failed element added: the objects from index on and
+    // the identifiers they took.
+    void DropObjectsFrom(size_t index, uint32_t nextCharacterId);
+    void LoadTagFromXml(const TXmlNode& element);
+    void LoadPlacementFromXml(const TXmlNode& element);
+    void LoadExternalMovieFromXml(const TXmlNode& element);
     std::vector<std::unique_ptr<TBasedSWFObject>> ObjectList;
     uint32_t NextCharacterId = 1;
     std::unique_ptr<TFlashActionScript> FrameActions;
     std::unique_ptr<TSWFRGB> BackgroundColor;
     std::unique_ptr<TFlashSound> StreamSound;
     std::unique_ptr<TBaseCompileContext> CompileContext;
+    std::unique_ptr<TFlashCanvas> Canvas;
     std::unique_ptr<TMemoryStream> MessageStream;
-    std::optional<std::map<std::string, uint16_t>> CharacterNames;
+    std::optional<std::map<std::string, uint32_t>> CharacterNames;
     TFlashObjectList<TFlashSprite> sprites_;
     TFlashObjectList<TFlashButton> buttons_;
     TFlashObjectList<TFlashFont> fonts_;
@@ -165,3 +187,7 @@ private:
     TFlashObjectList<TFlashText> texts_;
     TFlashObjectList<TFlashVideo> videos_;
 };
+
+// The number of a movie element of the XML form ("Frame" 1 .. "InitActions"
+// 19, in any case); 0 for any other name.
+int GetMovieElementCode(const std::string& name);

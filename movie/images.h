@@ -99,6 +99,8 @@ public:
     void CopyFieldsFrom(const TBasedSWFObject& source) override;
     int RequiredVersion() const override { return HasAlpha ? 3 : 2; }
     void WriteTag(TBitsEngine& be) override;
+    // The movie's XML form: "File" (required) and the element's options.
+    void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
     bool IsMovableResource() const override { return true; }
 
 private:

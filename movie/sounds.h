@@ -84,6 +84,8 @@ public:
     int RequiredVersion() const override;
     // The event sound.
     void WriteTag(TBitsEngine& be) override;
+    // The movie's XML form: "File" (required) and the element's options.
+    void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
     bool IsMovableResource() const override { return true; }
 
 private:

@@ -32,6 +32,9 @@ public:
     int RequiredVersion() const override;
     void WriteTag(TBitsEngine& be) override;
     virtual uint16_t GetCharacterId() const { return tag_->CharacterId; }
+    // The placement tag's XML form, coordinates in the movie's units, with
+    // the movie loading its action blocks; "IDStr" names the character.
+    void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
     // Whether the placement needs PlaceObject3 (blend mode, filters or caching).
     bool NeedsPlaceObject3() const;
 
@@ -92,6 +95,8 @@ public:
     int RequiredVersion() const override;
     void WriteTag(TBitsEngine& be) override;
     void SetCharacterId(uint16_t id) override;
+    // "Depth" places the sprite in the movie; the children build its timeline.
+    void LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) override;
 
     TFlashPlaceObject* PlaceObject(TFlashVisualObject* obj, uint16_t depth);
     TFlashPlaceObject* PlaceMaskedObject(TFlashVisualObject* obj, TFlashVisualObject* mask, uint16_t depth);

@@ -283,20 +283,7 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
     SetSystemCoord(!AnsiSameText(root.AttrStrDef("SystemCoord", ""), "Twips"));
     Settings.SetCoordDivisor(UnitFactor);
     if (readHeader) {
-        Bounds = ReadRectAttrs(Settings, root);
-        // The header's fields are 8.8 fixed point and a byte: values they
-        // cannot hold are refused rather than wrapped.
-        double fps = root.AttrFloat("FPS");
-        if (!(fps >= 0 && fps * 256.0 < 65535.5))
-            throw EConvertError(FormatStr("FPS=\"%s\" is out of range (0 to 255.99)", root.AttrStr("FPS").c_str()));
-        int64_t version = root.AttrInt("Version");
-        if (version < 0 || version > 255)
-            throw EConvertError(FormatStr("Version=\"%s\" is out of range (0 to 255)", root.AttrStr("Version").c_str()));
-        SetFrameRate(static_cast<float>(fps));
-        SetCompressed(root.AttrBoolDef("Compressed", false));
-        // The version as the document gives it, also for a compressed movie.
-        Version = static_cast<uint8_t>(version);
-        HeaderChanged();
+        ReadHeaderAttrs(Settings, root, false, true);
         FrameCount = 0;
         Tags.clear();
     }

@@ -68,6 +68,27 @@ void TBasedSWFStream::SetVersion(uint8_t v) {
     HeaderChanged();
 }
 
+void TBasedSWFStream::ReadHeaderAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& root,
+                                      bool defaultCompressed, bool versionAsRead) {
+    TRect bounds = ReadRectAttrs(settings, root);
+    // The header's fields are 8.8 fixed point and a byte: values they
+    // cannot hold are refused rather than wrapped.
+    double fps = root.AttrFloat("FPS");
+    if (!(fps >= 0 && fps * 256.0 < 65535.5))
+        throw EConvertError(FormatStr("FPS=\"%s\" is out of range (0 to 255.99)", root.AttrStr("FPS").c_str()));
+    int64_t version = root.AttrInt("Version");
+    if (version < 0 || version > 255)
+        throw EConvertError(FormatStr("Version=\"%s\" is out of range (0 to 255)", root.AttrStr("Version").c_str()));
+    Bounds = bounds;
+    SetFrameRate(static_cast<float>(fps));
+    SetVersion(static_cast<uint8_t>(version));
+    SetCompressed(root.AttrBoolDef("Compressed", defaultCompressed));
+    if (versionAsRead && Version != version) {
+        Version = static_cast<uint8_t>(version);
+        HeaderChanged();
+    }
+}
+
 void TBasedSWFStream::SetCompressed(bool flag) {
     Compressed = flag;
     if (flag && Version < 6) Version = 6;

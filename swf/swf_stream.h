@@ -73,6 +73,13 @@ public:
     void SetFrameRate(float x);
     void SetVersion(uint8_t v);
     void SetCompressed(bool flag);
+    // The header attributes of a movie's XML root: bounds, "FPS", "Version"
+    // and "Compressed" (default as given). Values the header cannot hold
+    // raise EConvertError naming the attribute, and change nothing. A read
+    // movie keeps the version as the document gives it (versionAsRead), also
+    // when compressed; a movie being built may raise it.
+    void ReadHeaderAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& root, bool defaultCompressed,
+                         bool versionAsRead);
     int32_t GetHeaderSize() const;
     // The mirror of WriteHeader; the number of bytes consumed. A stream that
     // ends inside the header raises EReadError.

@@ -264,10 +264,10 @@ TEST(ButtonTags, XmlNamesFlagsAndPresence) {
     record.GetFilters();
     EXPECT_TRUE(record.HasFilterList);
     TXmlDocument recordDoc;
-    record.SaveToXml(recordDoc.Root().AddChild("ButtonRecord"));
+    record.SaveToXml(recordDoc.Root().AddChild("ButtonRecord"), TXMLReadWriteSettings());
     EXPECT_FALSE(recordDoc.DocumentElement().ChildNode("Filters"));
     TSWFButtonRecord reloaded;
-    reloaded.LoadFromXml(recordDoc.DocumentElement());
+    reloaded.LoadFromXml(recordDoc.DocumentElement(), TXMLReadWriteSettings());
     EXPECT_FALSE(reloaded.HasFilterList);
 
     // A fetched transition without a sound has no element.

@@ -1,0 +1,191 @@
+// Metafiles written by an independent program, converted into a movie and
+// played in the real player, against the same program's own picture of the
+// same drawing: rectangles, an ellipse, a polyline, a Bezier path, a text and
+// a clip. And a movie built from the XML form, played with its script.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <cstring>
+#include <map>
+
+#include "movie/flash_canvas.h"
+#include "movie/flash_movie.h"
+#include "platform/player/player_harness.h"
+#include "platform/player/player_test_support.h"
+#include "platform/stream.h"
+
+namespace {
+
+std::string Folder() {
+    std::filesystem::path folder = std::filesystem::path(TW_FIXTURE_DIR) / "metafile-player";
+    std::filesystem::create_directories(folder);
+    return folder.string();
+}
+
+bool ToolReady(const std::string& probe) { return std::system((probe + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::vector<uint8_t> RunForBytes(const std::string& command) {
+    std::vector<uint8_t> bytes;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return bytes;
+    uint8_t buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    pclose(pipe);
+    return bytes;
+}
+
+constexpr int kWidth = 240, kHeight = 160;
+
+// Every shape in its own colour, so that each colour's area is one shape's.
+const char* kDrawing = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="240" height="160" viewBox="0 0 240 160">
+  <defs><clipPath id="c"><circle cx="200" cy="120" r="30"/></clipPath></defs>
+  <rect x="10" y="10" width="60" height="40" fill="#ff0000"/>
+  <rect x="80" y="10" width="40" height="60" fill="#0000ff"/>
+  <ellipse cx="170" cy="40" rx="50" ry="25" fill="#00c000"/>
+  <polyline points="10,70 40,110 70,70" fill="none" stroke="#000000" stroke-width="8"/>
+  <path d="M 80 150 C 90 80, 140 80, 150 150 Z" fill="#ff00ff"/>
+  <text x="10" y="152" font-family="DejaVu Sans" font-weight="bold" font-size="36" fill="#008080">Hi</text>
+  <rect x="160" y="80" width="80" height="80" fill="#ff8000" clip-path="url(#c)"/>
+</svg>
+)svg";
+
+// The least overlap each colour's area must reach. Three stand below 0.9,
+// measured and kept as the known distance to the judge: the polyline's
+// ends are round in the movie (SWF 1-7 line styles have only round caps)
+// and square in Inkscape's picture (0.72); the text is Inkscape's outline
+// drawn with its own anti-aliasing of thin stems (0.54); the clipped disc
+// sits about half a pixel off (0.89).
+struct TColour {
+    const char* name;
+    uint8_t r, g, b;
+    double least;
+};
+const TColour kColours[] = {{"white", 255, 255, 255, 0.9}, {"red", 255, 0, 0, 0.9},       {"blue", 0, 0, 255, 0.9},
+                            {"green", 0, 192, 0, 0.9},     {"black", 0, 0, 0, 0.7},        {"magenta", 255, 0, 255, 0.9},
+                            {"teal", 0, 128, 128, 0.5},    {"orange", 255, 128, 0, 0.85}};
+
+// The nearest colour of the palette.
+int Classify(const uint8_t* p) {
+    int best = 0, bestDistance = INT32_MAX;
+    for (int i = 0; i < int(std::size(kColours)); ++i) {
+        int dr = p[0] - kColours[i].r, dg = p[1] - kColours[i].g, db = p[2] - kColours[i].b;
+        int d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+TEST(PlayerMetafile, InkscapeDrawingAsInkscapeShowsIt) {
+    TW_REQUIRE_PLAYER();
+    if (!ToolReady("inkscape --version")) TW_SKIP_OR_FAIL() << "Inkscape is not installed (scripts/setup.sh installs it)";
+    if (!ToolReady("convert -version")) TW_SKIP_OR_FAIL() << "ImageMagick is not installed";
+    const std::string folder = Folder();
+    const std::string svg = folder + "/drawing.svg", emf = folder + "/drawing.emf", png = folder + "/drawing.png";
+    WriteFileBytes(svg, kDrawing, std::strlen(kDrawing));
+    ASSERT_TRUE(ToolReady("inkscape --export-type=emf --export-filename='" + emf + "' '" + svg + "'"));
+    ASSERT_TRUE(ToolReady("inkscape --export-type=png --export-background=white --export-background-opacity=1 "
+                          "--export-filename='" + png + "' '" + svg + "'"));
+    std::vector<uint8_t> judge = RunForBytes("convert '" + png + "' -depth 8 rgba:-");
+    ASSERT_EQ(judge.size(), size_t(kWidth) * kHeight * 4);
+
+    TFlashMovie movie(0, 0, kWidth, kHeight, 12, true);
+    movie.GetBackgroundColor().SetRGB(TSWFRGBRec{255, 255, 255});
+    TEnhMetafile metafile;
+    metafile.LoadFromFile(emf);
+    TFlashCanvas& canvas = movie.GetCanvas();
+    canvas.DrawMetafile(TRect{0, 0, kWidth, kHeight}, metafile, true);
+    ASSERT_TRUE(canvas.PlaceDrawing(1, true));
+    movie.ShowFrame();
+    const std::string swf = folder + "/drawing.swf";
+    movie.MakeStream();
+    movie.SaveToFile(swf);
+
+    TPlayedMovie played = TPlayerHarness::Shared().Play(swf, 1);
+    ASSERT_EQ(played.frames.size(), 1u);
+    const TPlayerFrame& frame = played.frames.back();
+    ASSERT_EQ(frame.width, kWidth);
+    ASSERT_EQ(frame.height, kHeight);
+    {
+        // Kept beside Inkscape's picture, for a person to compare.
+        FILE* pipe = popen(("convert -size 240x160 -depth 8 rgba:- '" + folder + "/player.png'").c_str(), "w");
+        ASSERT_NE(pipe, nullptr);
+        std::fwrite(frame.rgba.data(), 1, frame.rgba.size(), pipe);
+        pclose(pipe);
+    }
+    std::map<int, int> both, either;
+    for (size_t i = 0; i < size_t(kWidth) * kHeight; ++i) {
+        int a = Classify(&frame.rgba[i * 4]), b = Classify(&judge[i * 4]);
+        if (a == b) {
+            ++both[a];
+            ++either[a];
+        } else {
+            ++either[a];
+            ++either[b];
+        }
+    }
+    for (int i = 1; i < int(std::size(kColours)); ++i) {
+        SCOPED_TRACE(kColours[i].name);
+        ASSERT_GT(either[i], 0);
+        const double overlap = double(both[i]) / either[i];
+        std::printf("%-8s intersection over union %.3f (%d of %d pixels)\n", kColours[i].name, overlap, both[i], either[i]);
+        EXPECT_GE(overlap, kColours[i].least);
+    }
+}
+
+// A movie in the XML form, with a shape placed by name with clip actions,
+// a frame script and a metafile, played: its pixels and its trace.
+TEST(PlayerMetafile, XmlMovieRunsInThePlayer) {
+    TW_REQUIRE_PLAYER();
+    const std::string folder = Folder();
+    {
+        TEmfRecorder rec(TRect{0, 0, 2646, 2646});
+        std::vector<uint8_t> brush, box;
+        for (int32_t v : {1, 0, 0x0000FF, 0}) PutI32(brush, v);
+        rec.UseHandle(1);
+        rec.Add(EMR_CREATEBRUSHINDIRECT, brush);
+        std::vector<uint8_t> select;
+        PutI32(select, 1);
+        rec.Add(EMR_SELECTOBJECT, select);
+        for (int32_t v : {0, 0, 40, 30}) PutI32(box, v);
+        rec.Add(EMR_RECTANGLE, box);
+        std::vector<uint8_t> bytes = rec.Finish();
+        WriteFileBytes(folder + "/red.emf", bytes.data(), bytes.size());
+    }
+    const std::string xml = R"(<Flash XMin="0" YMin="0" XMax="4800" YMax="3200" FPS="12" Version="8" BgColor="#FFFFFF">
+        <Shape IDStr="box" Color="#0000FF"><Edges><MoveTo X="0" Y="0"/><LineTo X="30" Y="0"/><LineTo X="30" Y="30"/><LineTo X="0" Y="30"/><LineTo X="0" Y="0"/></Edges></Shape>
+        <Place IDStr="box" Depth="2" Name="clip"><Matrix X="20" Y="20"/>
+          <EventActions><Actions Event="Load"><Push><Value Type="str">loaded</Value></Push><Trace/></Actions></EventActions>
+        </Place>
+        <Metafile File="red.emf" XMin="100" YMin="50" XMax="140" YMax="80" Depth="3"/>
+        <Actions><Push><Value Type="str">frame one</Value></Push><Trace/></Actions>
+        <Frame/>
+      </Flash>)";
+    TXmlDocument document;
+    document.LoadFromString(xml);
+    TFlashMovie movie(0, 0, 10, 10, 12, true);
+    movie.Settings.BaseFolder = folder;
+    ASSERT_TRUE(movie.LoadFromXml(document.Root(), true));
+    const std::string swf = folder + "/xml.swf";
+    movie.MakeStream();
+    movie.SaveToFile(swf);
+    TPlayedMovie played = TPlayerHarness::Shared().Play(swf, 1);
+    ASSERT_EQ(played.frames.size(), 1u);
+    const TPlayerFrame& frame = played.frames.back();
+    EXPECT_EQ(Pixel(frame, 35, 35), (TPlayerPixel{0, 0, 255, 255}));    // the shape, moved by 20 pixels
+    // The metafile's 100-pixel frame stretched onto 40 x 30 at (100, 50): its
+    // 40 x 30 rectangle covers (100, 50) to (116, 59).
+    EXPECT_EQ(Pixel(frame, 108, 54), (TPlayerPixel{255, 0, 0, 255}));
+    EXPECT_EQ(Pixel(frame, 125, 54), (TPlayerPixel{255, 255, 255, 255}));
+    EXPECT_EQ(Pixel(frame, 200, 120), (TPlayerPixel{255, 255, 255, 255}));
+    std::string traced;
+    for (const std::string& line : played.trace) traced += line + "|";
+    EXPECT_NE(traced.find("frame one"), std::string::npos) << traced;
+    EXPECT_NE(traced.find("loaded"), std::string::npos) << traced;
+}

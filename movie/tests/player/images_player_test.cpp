@@ -14,14 +14,11 @@
 #include "movie/shapes.h"
 #include "movie/sprites.h"
 #include "platform/player/player_test_support.h"
+#include "player_files.h"
 
 namespace {
 
-std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_movie_player"));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
-}
+std::string TempPath(const std::string& name) { return PlayerTempPath("tw_movie_player", name); }
 
 bool MediaToolsReady(std::string& why) {
     if (!HaveImageMagick()) {

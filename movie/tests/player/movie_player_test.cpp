@@ -10,14 +10,11 @@
 #include "movie/flash_movie.h"
 #include "movie/sprites.h"
 #include "platform/player/player_test_support.h"
+#include "player_files.h"
 
 namespace {
 
-std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_movie_player"));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
-}
+std::string TempPath(const std::string& name) { return PlayerTempPath("tw_movie_player", name); }
 
 // this.<method>(args...) with the drawing API; args are pushed last first.
 void CallOnThis(TFlashActionScript& s, const std::string& method, const std::vector<TPushValue>& args,

@@ -14,28 +14,11 @@
 #include "../shapes_fixture.h"
 #include "platform/player/player_harness.h"
 #include "platform/player/player_test_support.h"
+#include "player_files.h"
 
 namespace {
 
-std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_shapes_player"));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
-}
-
-// ImageMagick's convert, the judge here; "why" says what is missing.
-bool ImageMagickReady(std::string& why) {
-    FILE* pipe = popen("convert -version 2>/dev/null", "r");
-    bool found = false;
-    if (pipe) {
-        char line[256] = {};
-        found = std::fgets(line, sizeof line, pipe) && std::string(line).find("ImageMagick") != std::string::npos;
-        while (std::fgets(line, sizeof line, pipe)) {}
-        pclose(pipe);
-    }
-    if (!found) why = "ImageMagick's convert is not installed (scripts/setup.sh installs it)";
-    return found;
-}
+std::string TempPath(const std::string& name) { return PlayerTempPath("tw_shapes_player", name); }
 
 // Single quotes for the shell; the MVG text itself uses single quotes for
 // paths, which become '\''.

@@ -18,6 +18,7 @@
 #include "platform/codepage.h"
 #include "platform/player/player_harness.h"
 #include "platform/player/player_test_support.h"
+#include "player_files.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -27,24 +28,7 @@ namespace {
 
 const std::string kFontFolder = "/usr/share/fonts/truetype/dejavu/";
 
-std::string TempPath(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::path(TestScratchFolder("tw_texts_player"));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
-}
-
-bool ImageMagickReady(std::string& why) {
-    FILE* pipe = popen("convert -version 2>/dev/null", "r");
-    bool found = false;
-    if (pipe) {
-        char line[256] = {};
-        found = std::fgets(line, sizeof line, pipe) && std::string(line).find("ImageMagick") != std::string::npos;
-        while (std::fgets(line, sizeof line, pipe)) {}
-        pclose(pipe);
-    }
-    if (!found) why = "ImageMagick's convert is not installed (scripts/setup.sh installs it)";
-    return found;
-}
+std::string TempPath(const std::string& name) { return PlayerTempPath("tw_texts_player", name); }
 
 #define TW_REQUIRE_TOOLS(fontFile)                                                    \
     do {                                                                              \

@@ -6,6 +6,7 @@
 #include "swf/button_tags.h"
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
+#include "swf/do_abc.h"
 #include "swf/do_action.h"
 #include "swf/font_tags.h"
 #include "swf/free_character_tag.h"
@@ -87,7 +88,7 @@ const TTagDescriptor kTags[] = {
     {SymbolClass, "SymbolClass", MakeTag<TSWFSymbolClass>, kTagPlain},
     {Metadata, "Metadata", MakeTag<TSWFMetadata>, kTagPlain},
     {DefineScalingGrid, "DefineScalingGrid", MakeTag<TSWFDefineScalingGrid>, kTagPlain},
-    {DoABC, "DoABC", nullptr, kActions},
+    {DoABC, "DoABC", MakeTag<TSWFDoABC>, kActions},
     {DefineShape4, "DefineShape4", MakeTag<TSWFDefineShape4>, kChar},
     {DefineMorphShape2, "DefineMorphShape2", MakeTag<TSWFDefineMorphShape2>, kChar},
     {DefineSceneAndFrameLabelData, "DefineSceneAndFrameLabelData", MakeTag<TSWFDefineSceneAndFrameLabelData>,

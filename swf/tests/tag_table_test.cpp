@@ -40,7 +40,7 @@ const ExpectedRow kExpected[] = {
     {66, "SetTabIndex", true}, {69, "FileAttributes", true}, {70, "PlaceObject3", true},
     {71, "ImportAssets2", true}, {73, "DefineFontAlignZones", true}, {74, "CSMTextSettings", true},
     {75, "DefineFont3", true}, {76, "SymbolClass", true}, {77, "Metadata", true},
-    {78, "DefineScalingGrid", true}, {82, "DoABC", false}, {83, "DefineShape4", true},
+    {78, "DefineScalingGrid", true}, {82, "DoABC", true}, {83, "DefineShape4", true},
     {84, "DefineMorphShape2", true}, {86, "DefineSceneAndFrameLabelData", true},
     {87, "DefineBinaryData", true}, {88, "DefineFontName", true}, {89, "StartSound2", true},
     {240, "Error Tag", false},

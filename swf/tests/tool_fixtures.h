@@ -77,3 +77,42 @@ inline std::string HaxeFontFixture() {
     return MakeFixture(dir + "/haxe-font.swf",
                        "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10 -swf-header 320:120:24:FFFFFF");
 }
+
+// A compressed SWF 10 that haxe writes from a program with typed vectors
+// (whose ABC pool holds generic type names), an interface, a class and a
+// caught exception. It traces "sum 30 a-b 5 9.25 boom" and fills the top
+// left 100 x 100 pixels of its 200 x 200 white stage with red.
+inline std::string HaxeVectorFixture() {
+    if (!ToolInstalled("haxe")) return "";
+    std::string dir = FixtureDir() + "/haxe-vector";
+    std::filesystem::create_directories(dir);
+    std::string source = dir + "/Main.hx";
+    if (!std::filesystem::exists(source)) {
+        FILE* f = std::fopen(source.c_str(), "w");
+        if (!f) return "";
+        std::fputs("interface IShape { function area():Float; }\n"
+                   "class Square implements IShape {\n"
+                   "  public var side:Float;\n"
+                   "  public function new(s:Float) { side = s; }\n"
+                   "  public function area():Float { return side * side; }\n"
+                   "}\n"
+                   "class Main { static function main() {\n"
+                   "  var v = new flash.Vector<Int>();\n"
+                   "  for (i in 0...5) v.push(i * i);\n"
+                   "  var names = new flash.Vector<String>();\n"
+                   "  names.push(\"a\"); names.push(\"b\");\n"
+                   "  var shapes:Array<IShape> = [new Square(3), new Square(0.5)];\n"
+                   "  var total = 0.0;\n"
+                   "  for (s in shapes) total += s.area();\n"
+                   "  var caught = \"none\";\n"
+                   "  try { throw \"boom\"; } catch (e:String) { caught = e; }\n"
+                   "  flash.Lib.trace(\"sum \" + (v[1] + v[2] + v[3] + v[4]) + \" \" + names.join(\"-\") + \" \" +\n"
+                   "                  v.length + \" \" + total + \" \" + caught);\n"
+                   "  var g = flash.Lib.current.graphics;\n"
+                   "  g.beginFill(0xFF0000); g.drawRect(0, 0, 100, 100); g.endFill();\n"
+                   "} }\n", f);
+        std::fclose(f);
+    }
+    return MakeFixture(dir + "/haxe-vector.swf",
+                       "cd " + dir + " && haxe -main Main -swf {out} -swf-version 10 -swf-header 200:200:24:FFFFFF");
+}

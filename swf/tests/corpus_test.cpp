@@ -242,8 +242,6 @@ TEST(ToolFixtures, EveryTagOfFfmpegAndHaxeMoviesIsAnObject) {
         TParsedMovie movie = ParseFile(path);
         for (const TSWFTagInfo* info : movie.tags) {
             ++seen[info->TagCode];
-            // ActionScript 3 byte code has no class yet.
-            if (info->TagCode == TagCodes::DoABC) continue;
             ASSERT_NE(info->Object, nullptr);
             EXPECT_NE(info->Object->TagCode, kErrorTagCode) << TagIdToName(info->TagCode);
         }

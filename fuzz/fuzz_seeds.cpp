@@ -1,8 +1,10 @@
 // Makes seed inputs for the targets that do not read whole SWF files:
 //   fuzz_seeds actions <folder> <swf files...>  every action block, one a file
 //   fuzz_seeds xml <folder> <swf files...>      the XML form of every movie
+//   fuzz_seeds abc <folder> <swf files...>      every DoABC body, one a file
 // Files that do not read are passed over; the rest are written as
-// <folder>/<file name>.<n>.act or <folder>/<file name>.xml.
+// <folder>/<file name>.<n>.act, <folder>/<file name>.xml or
+// <folder>/<file name>.<n>.abc.
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -33,13 +35,21 @@ void CollectActionBlocks(const uint8_t* data, size_t size, std::set<Bytes>& bloc
     }
 }
 
+void CollectAbcBlocks(const uint8_t* data, size_t size, std::set<Bytes>& blocks) {
+    for (const TagRecord& record : SplitRecords(data, size)) {
+        if (record.code == 82) blocks.insert(record.body);
+        if (record.code == 39 && record.body.size() > 4)
+            CollectAbcBlocks(record.body.data() + 4, record.body.size() - 4, blocks);
+    }
+}
+
 void WriteSeed(const fs::path& path, const void* data, size_t size) { WriteFileBytes(path.string(), data, size); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: fuzz_seeds actions|xml <folder> <swf files...>\n");
+        std::fprintf(stderr, "usage: fuzz_seeds actions|xml|abc <folder> <swf files...>\n");
         return 2;
     }
     std::string kind = argv[1];
@@ -59,6 +69,15 @@ int main(int argc, char** argv) {
                 int n = 0;
                 for (const Bytes& block : blocks) {
                     WriteSeed(folder / (name + "." + std::to_string(n++) + ".act"), block.data(), block.size());
+                    ++written;
+                }
+            } else if (kind == "abc") {
+                std::set<Bytes> blocks;
+                TMemoryStream& body = reader->GetBodyStream();
+                CollectAbcBlocks(body.Memory(), static_cast<size_t>(body.GetSize()), blocks);
+                int n = 0;
+                for (const Bytes& block : blocks) {
+                    WriteSeed(folder / (name + "." + std::to_string(n++) + ".abc"), block.data(), block.size());
                     ++written;
                 }
             } else if (kind == "xml") {

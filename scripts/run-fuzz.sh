@@ -16,6 +16,7 @@
 #   files <pattern>...    files of those names
 #   actions <pattern>...  the action blocks of those SWF files
 #   xml <pattern>...      the XML form of those SWF files
+#   abc <pattern>...      the DoABC tag bodies of those SWF files
 #   max_len <bytes>       the longest input the fuzzer makes (larger seeds
 #                         are cut), where long inputs would only slow it
 # New inputs go to build/fuzz/corpus/<target>, findings (crash-*, leak-*,
@@ -115,7 +116,7 @@ main() {
           for file in "${files[@]}"; do
             cp "$file" "$folder/$((n++))-$(basename "$file")"
           done ;;
-        actions|xml) "$build/fuzz/fuzz_seeds" "$kind" "$folder" "${files[@]}" >/dev/null ;;
+        actions|xml|abc) "$build/fuzz/fuzz_seeds" "$kind" "$folder" "${files[@]}" >/dev/null ;;
         *) echo "run-fuzz: $list: unknown source \"$kind\"" >&2; return 1 ;;
       esac
     done < "$list"

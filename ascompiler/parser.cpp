@@ -6,6 +6,7 @@
 
 #include "ascompiler/grammar.h"
 #include "ascompiler/tokens.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -24,16 +25,7 @@ int EventIndex(const char* const (&names)[N], const std::string& name) {
     return -1;
 }
 
-std::vector<std::string> SplitDotted(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t dot = text.find('.', start);
-        parts.push_back(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
-        if (dot == std::string::npos) return parts;
-        start = dot + 1;
-    }
-}
+std::vector<std::string> SplitDotted(const std::string& text) { return SplitText(text, '.'); }
 
 }  // namespace
 

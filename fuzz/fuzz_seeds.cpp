@@ -24,22 +24,16 @@ namespace {
 // would be cut there and no longer parse.
 constexpr size_t kMaxXmlBytes = 65536;
 
-// The bodies of DoAction and DoInitAction tags in a run of tag records,
-// sprites' tags included.
-void CollectActionBlocks(const uint8_t* data, size_t size, std::set<Bytes>& blocks) {
+// The bodies of the tags a seed kind takes from a run of tag records,
+// sprites' tags included: the action blocks of DoAction and DoInitAction, or
+// the bodies of DoABC.
+void CollectBlocks(const uint8_t* data, size_t size, bool abc, std::set<Bytes>& blocks) {
     for (const TagRecord& record : SplitRecords(data, size)) {
         const Bytes& body = record.body;
-        if (record.code == 12 && !body.empty()) blocks.insert(body);
-        if (record.code == 59 && body.size() > 2) blocks.insert(Bytes(body.begin() + 2, body.end()));
-        if (record.code == 39 && body.size() > 4) CollectActionBlocks(body.data() + 4, body.size() - 4, blocks);
-    }
-}
-
-void CollectAbcBlocks(const uint8_t* data, size_t size, std::set<Bytes>& blocks) {
-    for (const TagRecord& record : SplitRecords(data, size)) {
-        if (record.code == 82) blocks.insert(record.body);
-        if (record.code == 39 && record.body.size() > 4)
-            CollectAbcBlocks(record.body.data() + 4, record.body.size() - 4, blocks);
+        if (abc && record.code == 82) blocks.insert(body);
+        if (!abc && record.code == 12 && !body.empty()) blocks.insert(body);
+        if (!abc && record.code == 59 && body.size() > 2) blocks.insert(Bytes(body.begin() + 2, body.end()));
+        if (record.code == 39 && body.size() > 4) CollectBlocks(body.data() + 4, body.size() - 4, abc, blocks);
     }
 }
 
@@ -62,22 +56,15 @@ int main(int argc, char** argv) {
         std::string name = std::to_string(i - 2) + "-" + fs::path(argv[i]).filename().string();
         try {
             auto reader = std::make_unique<TSWFStreamReader>(argv[i]);
-            if (kind == "actions") {
+            if (kind == "actions" || kind == "abc") {
+                const bool abc = kind == "abc";
                 std::set<Bytes> blocks;
                 TMemoryStream& body = reader->GetBodyStream();
-                CollectActionBlocks(body.Memory(), static_cast<size_t>(body.GetSize()), blocks);
+                CollectBlocks(body.Memory(), static_cast<size_t>(body.GetSize()), abc, blocks);
                 int n = 0;
                 for (const Bytes& block : blocks) {
-                    WriteSeed(folder / (name + "." + std::to_string(n++) + ".act"), block.data(), block.size());
-                    ++written;
-                }
-            } else if (kind == "abc") {
-                std::set<Bytes> blocks;
-                TMemoryStream& body = reader->GetBodyStream();
-                CollectAbcBlocks(body.Memory(), static_cast<size_t>(body.GetSize()), blocks);
-                int n = 0;
-                for (const Bytes& block : blocks) {
-                    WriteSeed(folder / (name + "." + std::to_string(n++) + ".abc"), block.data(), block.size());
+                    WriteSeed(folder / (name + "." + std::to_string(n++) + (abc ? ".abc" : ".act")), block.data(),
+                              block.size());
                     ++written;
                 }
             } else if (kind == "xml") {

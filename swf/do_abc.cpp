@@ -11,17 +11,6 @@ namespace {
 constexpr uint16_t kDefaultMajor = 46;
 constexpr uint16_t kDefaultMinor = 16;
 
-std::vector<std::string> SplitAtDots(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t dot = text.find('.', start);
-        parts.push_back(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
-        if (dot == std::string::npos) return parts;
-        start = dot + 1;
-    }
-}
-
 std::string WithoutSpaces(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -37,7 +26,7 @@ std::string TSWFDoABC::GetVersionText() const {
 }
 
 void TSWFDoABC::SetVersionText(const std::string& text) {
-    std::vector<std::string> parts = SplitAtDots(text);
+    std::vector<std::string> parts = SplitText(text, '.');
     try {
         if (parts.size() < 3) throw EConvertError("too few numbers");
         uint16_t a = static_cast<uint16_t>(StrToInt64(parts[0]) & 0xFF);

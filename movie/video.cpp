@@ -98,7 +98,8 @@ std::unique_ptr<TFLVCustomData> CreateValue(uint8_t type, const std::string& nam
             return nullptr;
         case 7: return std::make_unique<TFLVDataWord>();
         case 8:
-            if (depth >= kMaxNesting) return nullptr;
+            if (depth >= kMaxNesting)
+                throw EReadError(FormatStr("The FLV script data nests arrays deeper than %d levels", kMaxNesting));
             return std::make_unique<TFLVDataECMAArray>();
         case 11: return std::make_unique<TFLVDataDate>();
         default: return nullptr;
@@ -305,6 +306,7 @@ void TFLVData::Parse() {
     }
     const uint32_t headerSize = BigEndian(&header[5], 4);
     int64_t pos = std::max<int64_t>(headerSize, 9) + 4;  // the first previous-tag size
+    if (pos > size) NoteProblem("The FLV file ends inside its header");
     size_t tagIndex = 0;
     bool first = true;
     while (pos < size) {

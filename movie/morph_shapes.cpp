@@ -262,6 +262,18 @@ void TFlashMorphShape::CopyFieldsFrom(const TBasedSWFObject& source) {
 
 void TFlashMorphShape::WriteTag(TBitsEngine& be) {
     tag_->CharacterID = CharacterId;
+    // The end path only moves: its styles are those of the start path, and
+    // a player reading a DefineMorphShape2 takes a selection in it as a
+    // change of style that hides the shape.
+    for (auto& record : tag_->EndEdges)
+        if (record->RecordKind == kShapeRecordStyleChange) {
+            auto& change = static_cast<TSWFStyleChangeRecord&>(*record);
+            change.StateFillStyle0 = change.StateFillStyle1 = change.StateLineStyle = change.StateNewStyles = false;
+            // A record without any flag would read as the end of the path;
+            // only the path's opening record lacks a move, and its pen is
+            // at the origin.
+            if (!change.StateMoveTo) change.SetMoveTo(change.DeltaX, change.DeltaY);
+        }
     if (!UseDefineMorphShape2) {
         tag_->WriteTag(be);
         return;

@@ -418,6 +418,7 @@ bool TFlashCanvas::ApplyStroke(TFlashShape* shape) {
     double width = 1;
     uint32_t color = 0;
     int32_t style = PS_SOLID;
+    uint8_t cap = 0, join = 0;
     if (SelPen < 0) {
         int32_t number = -SelPen;
         if (number == 6) color = 0xFFFFFF;
@@ -428,8 +429,22 @@ bool TFlashCanvas::ApplyStroke(TFlashShape* shape) {
         width = std::max(pen->Width, 1.0);
         color = pen->Color;
         style = pen->Style;
+        cap = pen->EndCap;
+        join = pen->Join;
     }
-    TSWFLineStyle* line = shape->AddLineStyleObject();
+    // Round ends and corners are what every line style draws; others need
+    // the second form of line style (and a DefineShape4).
+    std::unique_ptr<TSWFLineStyle> styled;
+    if (cap != 0 || join != 0) {
+        auto second = std::make_unique<TSWFLineStyle2>();
+        static const uint8_t caps[] = {0, 2, 1};  // round, square, flat as none
+        second->StartCapStyle = second->EndCapStyle = caps[cap];
+        second->JoinStyle = join;
+        if (join == 2) second->MiterLimitFactor = DC ? DC->MiterLimit : 10.0f;
+        styled = std::move(second);
+        shape->UseDefineShape4 = true;
+    }
+    TSWFLineStyle* line = shape->AddLineStyleObject(std::move(styled));
     line->Width = static_cast<uint16_t>(std::clamp(Tw(width), 1, 0xFFFF));
     line->Color.SetRGBA(Opaque(color));
     static const std::vector<uint8_t> dashes[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
@@ -598,7 +613,12 @@ void TFlashCanvas::DoCreateObject(const TEmfRecord& r) {
             // A pen whose brush is hollow draws nothing.
             if (r.U32(36) == BS_NULL) pen->Style = PS_NULL;
             // Cosmetic pens are one pixel wide whatever they record.
-            pen->Width = (style & 0x10000) ? std::fabs(DC->LengthToDP(r.U32(32), false)) : 1.0;
+            const bool geometric = style & 0x10000;
+            pen->Width = geometric ? std::fabs(DC->LengthToDP(r.U32(32), false)) : 1.0;
+            if (geometric) {
+                pen->EndCap = static_cast<uint8_t>(std::min<uint32_t>((style >> 8) & 0xF, 2));
+                pen->Join = static_cast<uint8_t>(std::min<uint32_t>((style >> 12) & 0xF, 2));
+            }
             pen->Color = r.U32(40);
             made = std::move(pen);
             break;

@@ -56,6 +56,9 @@ public:
     int32_t Style = 0;
     double Width = 0;  // device pixels
     uint32_t Color = 0;
+    // Ends and corners of a geometric pen: caps 0 round, 1 square, 2 flat;
+    // joins 0 round, 1 bevel, 2 miter.
+    uint8_t EndCap = 0, Join = 0;
 };
 
 class TGDIHandleBrush : public TGDIHandleInfo {

@@ -332,7 +332,7 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
             if (saved_.size() < 4096)
                 saved_.push_back(TSavedState{MapMode, WindowOrg, ViewportOrg, WindowExt, ViewportExt, WorldTransform,
                                              CurrentPosition, ArcDirection, PolyFillMode, TextAlign, Rop2, BkMode,
-                                             BkColor, TextColor});
+                                             MiterLimit, BkColor, TextColor});
             return;
         case EMR_RESTOREDC: {
             int64_t relative = r.I32(8);
@@ -351,6 +351,7 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
             TextAlign = s.TextAlign;
             Rop2 = s.Rop2;
             BkMode = s.BkMode;
+            MiterLimit = s.MiterLimit;
             BkColor = s.BkColor;
             TextColor = s.TextColor;
             saved_.resize(static_cast<size_t>(level));
@@ -360,6 +361,14 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
         case EMR_SETPOLYFILLMODE: PolyFillMode = r.I32(8); return;
         case EMR_SETTEXTALIGN: TextAlign = r.I32(8); return;
         case EMR_SETROP2: Rop2 = r.I32(8); return;
+        case EMR_SETMITERLIMIT: {
+            // Written as a whole number by most producers, as a float by some:
+            // a float's bits read as a number are far beyond any limit.
+            uint32_t bits = r.U32(8);
+            float limit = bits > 0xFFFF ? r.F32(8) : static_cast<float>(bits);
+            if (limit >= 1 && limit <= 255) MiterLimit = limit;
+            return;
+        }
         case EMR_SETBKMODE: BkMode = r.I32(8); return;
         case EMR_SETBKCOLOR: BkColor = r.U32(8); return;
         case EMR_SETTEXTCOLOR: TextColor = r.U32(8); return;

@@ -38,7 +38,7 @@ enum : uint32_t {
     EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37,
     EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_ANGLEARC = 41,
     EMR_ELLIPSE = 42, EMR_RECTANGLE = 43, EMR_ROUNDRECT = 44, EMR_ARC = 45, EMR_CHORD = 46, EMR_PIE = 47,
-    EMR_LINETO = 54, EMR_ARCTO = 55, EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59, EMR_ENDPATH = 60,
+    EMR_LINETO = 54, EMR_ARCTO = 55, EMR_SETARCDIRECTION = 57, EMR_SETMITERLIMIT = 58, EMR_BEGINPATH = 59, EMR_ENDPATH = 60,
     EMR_CLOSEFIGURE = 61, EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63, EMR_STROKEPATH = 64,
     EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH = 68, EMR_GDICOMMENT = 70, EMR_FILLRGN = 71,
     EMR_EXTSELECTCLIPRGN = 75, EMR_BITBLT = 76, EMR_STRETCHBLT = 77, EMR_MASKBLT = 78, EMR_STRETCHDIBITS = 81,
@@ -163,6 +163,8 @@ public:
     int32_t TextAlign = 0;
     int32_t Rop2 = 13;
     int32_t BkMode = 2;
+    // Longest miter join, in line widths; longer ones are bevelled.
+    float MiterLimit = 10;
     uint32_t BkColor = 0xFFFFFF;
     uint32_t TextColor = 0;
 
@@ -181,6 +183,7 @@ private:
         TXForm WorldTransform;
         TPointF CurrentPosition;
         int32_t ArcDirection, PolyFillMode, TextAlign, Rop2, BkMode;
+        float MiterLimit;
         uint32_t BkColor, TextColor;
     };
     std::vector<TSavedState> saved_;

@@ -238,6 +238,33 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_EQ(EdgeCount(*c.Shapes()[0]), 3u);
              EXPECT_EQ(c.Shapes()[0]->LineStyles.size(), 1u);
          }},
+        {"a geometric pen keeps its flat ends and miter joins; a cosmetic one draws round",
+         [](TEmfRecorder& rec) {
+             Add(rec, EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, 0x12200, 8, 0, 0, 0, 0});
+             Add(rec, EMR_SELECTOBJECT, {1});
+             Add(rec, EMR_SETMITERLIMIT, {4});
+             Add(rec, EMR_POLYLINE, {0, 0, 0, 0, 3, 10, 10, 40, 50, 70, 10});
+             Add(rec, EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, 0x2200, 8, 0, 0, 0, 0});
+             Add(rec, EMR_SELECTOBJECT, {2});
+             Add(rec, EMR_POLYLINE, {0, 0, 0, 0, 2, 10, 60, 40, 60});
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             const TFlashShape& shaped = *c.Shapes()[0];
+             ASSERT_EQ(shaped.LineStyles.size(), 1u);
+             auto* line = dynamic_cast<const TSWFLineStyle2*>(shaped.LineStyles[0].get());
+             ASSERT_TRUE(line);
+             EXPECT_TRUE(shaped.UseDefineShape4);
+             EXPECT_EQ(line->Width, 160);
+             EXPECT_EQ(line->StartCapStyle, 1);
+             EXPECT_EQ(line->EndCapStyle, 1);
+             EXPECT_EQ(line->JoinStyle, 2);
+             EXPECT_FLOAT_EQ(line->MiterLimitFactor, 4);
+             const TFlashShape& plain = *c.Shapes()[1];
+             ASSERT_EQ(plain.LineStyles.size(), 1u);
+             EXPECT_FALSE(dynamic_cast<const TSWFLineStyle2*>(plain.LineStyles[0].get()));
+             EXPECT_EQ(plain.LineStyles[0]->Width, 20);
+         }},
         {"a one-point POLYLINE draws nothing; a closed POLYGON is not closed twice",
          [](TEmfRecorder& rec) {
              Add(rec, EMR_POLYLINE, {5, 5, 5, 5, 1, 5, 5});

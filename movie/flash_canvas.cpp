@@ -549,6 +549,7 @@ void TFlashCanvas::Dispatch(const TEmfRecord& r) {
         case EMR_EXTSELECTCLIPRGN: DoClipRegion(r); break;
         case EMR_FILLRGN: DoFillRegion(r); break;
         case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_ALPHABLEND: DoBlit(r, info); break;
+        case EMR_MASKBLT: DoMaskBlt(r); break;
         case EMR_GRADIENTFILL: DoGradient(r); break;
         case EMR_EXTTEXTOUTA: case EMR_EXTTEXTOUTW: case EMR_SMALLTEXTOUT:
             if (!inPath) DoText(r);
@@ -633,23 +634,7 @@ void TFlashCanvas::DoCreateObject(const TEmfRecord& r) {
         }
         case EMR_EXTCREATEFONTINDIRECTW: {
             auto font = std::make_unique<TGDIHandleFont>();
-            TLogFont& lf = font->LogFont;
-            lf.lfHeight = r.I32(12);
-            lf.lfWidth = r.I32(16);
-            lf.lfEscapement = r.I32(20);
-            lf.lfOrientation = r.I32(24);
-            lf.lfWeight = r.I32(28);
-            lf.lfItalic = r.U8(32) ? 1 : 0;
-            lf.lfUnderline = r.U8(33) ? 1 : 0;
-            lf.lfStrikeOut = r.U8(34) ? 1 : 0;
-            lf.lfCharSet = r.U8(35);
-            std::u16string face;
-            for (size_t i = 0; i < 32; ++i) {
-                char16_t c = r.U16(40 + i * 2);
-                if (!c) break;
-                face.push_back(c);
-            }
-            lf.lfFaceName = WideToAnsi(face);
+            font->LogFont = ReadLogFontW(r);
             made = std::move(font);
             break;
         }
@@ -788,18 +773,10 @@ void TFlashCanvas::DoBox(const TEmfRecord& r) {
 
 void TFlashCanvas::DoArc(const TEmfRecord& r) {
     const uint32_t type = r.Type();
-    TRect box = r.Rect(8);
-    TPointF a = DC->LPtoDP(box.Left, box.Top), b = DC->LPtoDP(box.Right, box.Bottom);
-    TPointF s = DC->LPtoDP(r.Point(24)), e = DC->LPtoDP(r.Point(32));
-    // Clockwise arcs are the same arcs drawn the other way round.
-    bool clockwise = DC->ArcDirection == 2;
-    if (DC->WorldTransform.eM22 < 0) clockwise = !clockwise;
-    if (clockwise) std::swap(s, e);
-    const double cx = (a.X + b.X) / 2, cy = (a.Y + b.Y) / 2;
-    const double rx = std::fabs(b.X - a.X) / 2, ry = std::fabs(b.Y - a.Y) / 2;
+    const TEmfArc arc = DC->ArcOf(r);
+    const double cx = arc.Centre.X, cy = arc.Centre.Y, rx = arc.RadiusX, ry = arc.RadiusY;
     if (Tw(rx) == 0 || Tw(ry) == 0) return;
-    auto angle = [&](const TPointF& p) { return std::ceil(std::atan2(cy - p.Y, p.X - cx) * 180.0 / M_PI); };
-    const double start = angle(s), end = angle(e);
+    const double start = arc.Start, end = arc.End;
     TFlashShape* shape = NewShape();
     TTwipsEdges edges(shape->Edges());
     const double rad = start * M_PI / 180.0;
@@ -815,10 +792,7 @@ void TFlashCanvas::DoArc(const TEmfRecord& r) {
     const bool filled = type == EMR_CHORD || type == EMR_PIE;
     ApplyStyles(shape, filled, true);
     Place(shape);
-    if (type == EMR_ARCTO) {
-        const double endRad = end * M_PI / 180.0;
-        CurrentPoint = TPointF{cx + rx * std::cos(endRad), cy - ry * std::sin(endRad)};
-    }
+    if (type == EMR_ARCTO) CurrentPoint = arc.PointAt(end);
 }
 
 void TFlashCanvas::DoAngleArc(const TEmfRecord& r) {
@@ -1067,6 +1041,68 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
     else if (blend > 1) placement->SetBlendMode(blend);
 }
 
+// A picture through a one-bit mask. Each mask bit picks one of the two
+// raster operations packed in the record (bit 1 the foreground's, bit 0 the
+// background's): the destination-only one leaves the pixel transparent,
+// BLACKNESS and WHITENESS paint it, any other shows the source pixel.
+void TFlashCanvas::DoMaskBlt(const TEmfRecord& r) {
+    const int32_t x = r.I32(24), y = r.I32(28), cx = r.I32(32), cy = r.I32(36);
+    const uint32_t rop = r.U32(40);
+    const int32_t xSrc = r.I32(44), ySrc = r.I32(48), xMask = r.I32(100), yMask = r.I32(104);
+    TMemoryStream sourceBmp;
+    if (!MakeBmpStream(r, r.U32(84), r.U32(88), r.U32(92), r.U32(96), sourceBmp)) return;
+    TBMPReader source;
+    source.LoadFromStream(sourceBmp);
+    // The mask's rows are its bytes over its height, most significant bit first.
+    const uint32_t offMask = r.U32(120), cbMask = r.U32(124);
+    int32_t maskWidth = 0, maskHeight = 0;
+    const uint8_t* maskBits = nullptr;
+    if (r.U32(116) >= 40 && cbMask > 0) {
+        maskWidth = r.I32(r.U32(112) + 4);
+        maskHeight = r.I32(r.U32(112) + 8);
+        maskBits = r.Bytes(offMask, cbMask);
+    }
+    const int32_t maskRows = std::abs(maskHeight);
+    const size_t maskStride = maskRows > 0 ? cbMask / static_cast<uint32_t>(maskRows) : 0;
+    const int32_t sourceWidth = source.GetWidth(), sourceRows = std::abs(source.GetHeight());
+    const int32_t width = std::min(cx, sourceWidth - std::max(xSrc, 0)), height = std::min(cy, sourceRows - std::max(ySrc, 0));
+    if (width <= 0 || height <= 0 || xSrc < 0 || ySrc < 0) return;
+    const uint8_t fore = static_cast<uint8_t>(rop >> 16), back = static_cast<uint8_t>(rop >> 24);
+    auto sourceRow = [&](int32_t top) { return source.GetHeight() > 0 ? sourceRows - 1 - top : top; };
+    TBMPReader picture;
+    picture.SetSize(width, -height, 32);
+    for (int32_t row = 0; row < height; ++row) {
+        for (int32_t col = 0; col < width; ++col) {
+            bool bit = true;
+            const int32_t mx = xMask + col, my = yMask + row;
+            if (maskBits && mx >= 0 && mx < maskWidth && my >= 0 && my < maskRows) {
+                const size_t line = static_cast<size_t>(maskHeight > 0 ? maskRows - 1 - my : my);
+                const size_t at = line * maskStride + static_cast<size_t>(mx) / 8;
+                if (at < cbMask) bit = (maskBits[at] >> (7 - mx % 8)) & 1;
+            }
+            const uint8_t op = bit ? fore : back;
+            if (op == 0xAA) continue;  // the destination stays: transparent
+            uint32_t color = op == 0x00 ? 0 : op == 0xFF ? 0xFFFFFF : 0;
+            if (op != 0x00 && op != 0xFF) {
+                TRGBTriple c;
+                source.GetPixelColor(sourceRow(ySrc + row), xSrc + col, c);
+                color = c.Value();
+            }
+            picture.SetPixelColor(row, col, color);
+            picture.Rows[static_cast<size_t>(row)][col * 4 + 3] = 255;
+        }
+    }
+    TFlashImage* image = Movie->AddImage();
+    image->LoadFromBitmap(picture);
+    const TPointF a = DC->LPtoDP(x, y), b = DC->LPtoDP(double(x) + cx, double(y) + cy);
+    TFlashShape* shape = NewShape();
+    Twips(shape)->MoveTo(Tw(std::min(a.X, b.X)), Tw(std::min(a.Y, b.Y)));
+    Twips(shape)->MakeRectangle(Tw(std::fabs(b.X - a.X)), Tw(std::max(std::fabs(b.Y - a.Y), 1.0)));
+    FinishShape(shape);
+    shape->AddImageFill(image, 1);
+    Place(shape);
+}
+
 void TFlashCanvas::DoGradient(const TEmfRecord& r) {
     uint32_t vertices = r.U32(24);
     uint32_t mode = r.U32(32);
@@ -1090,55 +1126,17 @@ void TFlashCanvas::DoGradient(const TEmfRecord& r) {
 // ---------------------------------------------------------------- text
 
 void TFlashCanvas::DoText(const TEmfRecord& r) {
-    const uint32_t type = r.Type();
-    std::u16string text;
-    std::vector<int32_t> spacing;
-    TPoint reference;
-    uint32_t options = 0;
-    TRect box;
-    if (type == EMR_SMALLTEXTOUT) {
-        reference = r.Point(8);
-        uint32_t count = r.U32(16);
-        uint32_t flags = r.U32(20);
-        size_t at = (flags & 0x100) ? 36 : 52;
-        const bool eight = flags & 0x200;
-        if (count > r.Size()) throw EReadError("A metafile text record counts more characters than it holds");
-        const uint8_t* chars = r.Bytes(at, size_t{count} * (eight ? 1 : 2));
-        if (eight) text = AnsiToWide(std::string(reinterpret_cast<const char*>(chars), count));
-        else
-            for (uint32_t i = 0; i < count; ++i) text.push_back(static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8));
-    } else {
-        reference = r.Point(36);
-        uint32_t count = r.U32(44), offString = r.U32(48), offDx = r.U32(72);
-        options = r.U32(52);
-        box = r.Rect(56);
-        if (count > r.Size()) throw EReadError("A metafile text record counts more characters than it holds");
-        if (type == EMR_EXTTEXTOUTW) {
-            const uint8_t* chars = r.Bytes(offString, size_t{count} * 2);
-            for (uint32_t i = 0; i < count; ++i) {
-                char16_t c = static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8);
-                // Glyph indexes of the common fonts run 29 below the characters.
-                if (options & 0x10) c = static_cast<char16_t>(c + 29);
-                text.push_back(c);
-            }
-        } else {
-            const uint8_t* chars = r.Bytes(offString, count);
-            text = AnsiToWide(std::string(reinterpret_cast<const char*>(chars), count));
-        }
-        if (offDx != 0) {
-            r.Bytes(offDx, size_t{count} * 4);
-            for (uint32_t i = 0; i < count; ++i) spacing.push_back(r.I32(offDx + size_t{i} * 4));
-        }
-    }
+    const TEmfText record = ReadTextRecord(r);
+    const std::u16string& text = record.Text;
+    const std::vector<int32_t>& spacing = record.Spacing;
+    const TPoint reference = record.Reference;
+    const uint32_t options = record.Options;
     const int32_t align = DC->TextAlign;
     bool blank = std::all_of(text.begin(), text.end(), [](char16_t c) { return c <= u' '; });
     if (text.empty() || (blank && !(options & 2) && !(align & TA_UPDATECP))) return;
 
     // The font, from the selection (stock fonts are the system's sans face).
-    TLogFont lf;
-    lf.lfFaceName = "Arial";
-    lf.lfHeight = -12;
-    if (auto* font = dynamic_cast<TGDIHandleFont*>(Handle(SelFont))) lf = font->LogFont;
+    const TLogFont& lf = DC->Font;
     double height = std::fabs(DC->LengthToDP(lf.lfHeight, true));
     std::unique_ptr<TPlatformFont>& face =
         Faces[lf.lfFaceName + (lf.lfWeight >= 600 ? "/b" : "/") + (lf.lfItalic ? "i" : "")];
@@ -1230,5 +1228,4 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     TFlashPlaceObject* placement = layer->PlaceObject(sprite, ++layer->LastDepth);
     if (lf.lfEscapement != 0) placement->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
     placement->Tag().GetMatrix().SetTranslate(Tw(position.X), Tw(position.Y));
-    (void)box;
 }

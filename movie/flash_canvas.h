@@ -197,6 +197,7 @@ private:
     void DoClipPath(const TEmfRecord& r);
     void DoFillRegion(const TEmfRecord& r);
     void DoBlit(const TEmfRecord& r, const TObjMFRecord& info);
+    void DoMaskBlt(const TEmfRecord& r);
     void DoGradient(const TEmfRecord& r);
     void DoText(const TEmfRecord& r);
 };

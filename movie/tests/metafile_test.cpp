@@ -265,6 +265,61 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_FALSE(dynamic_cast<const TSWFLineStyle2*>(plain.LineStyles[0].get()));
              EXPECT_EQ(plain.LineStyles[0]->Width, 20);
          }},
+        {"MASKBLT shows the source where its mask picks the source operation",
+         [](TEmfRecorder& rec) {
+             // The mask's set bits keep the destination, its clear bits copy
+             // the source (the foreground and background operations of an icon).
+             Ints values = {0, 0, 20, 20, 10, 10, 2, 2, static_cast<int32_t>(0xCCAA0029), 0, 0,
+                            0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 128, 40, 168, 16, 0, 0, 0, 184, 48, 232, 8};
+             Ints source = InfoHeader(2, 2, 24);
+             source.insert(source.end(), {0x00FF0000, 0x0000FF00, 0x00FF0000, 0x0000FF00});
+             Ints mask = InfoHeader(2, 2, 1);
+             mask.insert(mask.end(), {0, 0xFFFFFF, 0x40, 0x80});  // palette; the bottom row, then the top one
+             values.insert(values.end(), source.begin(), source.end());
+             values.insert(values.end(), mask.begin(), mask.end());
+             Add(rec, EMR_MASKBLT, values);
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.movie->GetImages().Count(), 1);
+             const TBMPReader& bitmap = c.movie->GetImages().GetItem(0)->GetBitmap();
+             ASSERT_EQ(bitmap.GetBitCount(), 32);
+             int clear = 0;
+             for (int32_t row = 0; row < 2; ++row)
+                 for (int32_t col = 0; col < 2; ++col) clear += bitmap.Rows[size_t(row)][col * 4 + 3] == 0;
+             EXPECT_EQ(clear, 2);
+             ASSERT_EQ(c.Shapes().size(), 1u);
+             EXPECT_EQ(c.Shapes()[0]->GetWidth(true), 40);
+             EXPECT_EQ(c.Shapes()[0]->GetXMin(), 10);
+         }},
+        {"an arc and a text drawn inside paths become the paths' outlines",
+         [](TEmfRecorder& rec) {
+             AddFont(rec, -40);
+             Add(rec, EMR_BEGINPATH, {});
+             Add(rec, EMR_ARC, {10, 10, 50, 50, 50, 30, 10, 30});  // the upper half, counterclockwise
+             Add(rec, EMR_ENDPATH, {});
+             Add(rec, EMR_STROKEPATH, {0, 0, 100, 100});
+             Add(rec, EMR_BEGINPATH, {});
+             AddText(rec, u"I", 0);
+             Add(rec, EMR_ENDPATH, {});
+             Add(rec, EMR_FILLPATH, {0, 0, 100, 100});
+         },
+         [](const TConverted& c) {
+             EXPECT_EQ(c.movie->GetTexts().Count(), 0);
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             const TFlashShape& arc = *c.Shapes()[0];
+             EXPECT_EQ(arc.GetXMin(), 10);
+             EXPECT_EQ(arc.GetXMax(), 50);
+             EXPECT_EQ(arc.GetYMin(), 10);
+             EXPECT_EQ(arc.GetYMax(), 30);
+             // The capital I of a 40-pixel font, its top at the text's top.
+             const TFlashShape& glyph = *c.Shapes()[1];
+             EXPECT_GE(EdgeCount(glyph), 4u);
+             EXPECT_GE(glyph.GetXMin(), 10);
+             EXPECT_LE(glyph.GetXMax(), 25);
+             EXPECT_GE(glyph.GetYMin(), 10);
+             EXPECT_LE(glyph.GetYMax(), 50);
+             EXPECT_GE(glyph.GetYMax() - glyph.GetYMin(), 25);
+         }},
         {"a one-point POLYLINE draws nothing; a closed POLYGON is not closed twice",
          [](TEmfRecorder& rec) {
              Add(rec, EMR_POLYLINE, {5, 5, 5, 5, 1, 5, 5});

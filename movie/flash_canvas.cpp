@@ -343,9 +343,23 @@ void TFlashCanvas::Place(TFlashVisualObject* obj, int32_t xTwips, int32_t yTwips
     if (auto* shape = dynamic_cast<TFlashShape*>(obj); shape && shape->Dashed &&
         int64_t(shape->Bounds.Xmax) - shape->Bounds.Xmin + shape->Bounds.Ymax - shape->Bounds.Ymin > kMaxDashedTwips)
         shape->Dashed = false;
+    // Lines and fills drawn in another mix mode than the plain copy are
+    // blended with what lies beneath as near as the player's modes come.
+    uint8_t blend = 1;
+    if (DC) {
+        switch (DC->Rop2) {
+            case 11: return;  // R2_NOP draws nothing
+            case 6: blend = 10; break;                  // R2_NOT: invert
+            case 7: case 10: blend = 7; break;          // R2_XORPEN, R2_NOTXORPEN: difference
+            case 9: blend = 6; break;                   // R2_MASKPEN: darken
+            case 15: blend = 5; break;                  // R2_MERGEPEN: lighten
+            default: break;
+        }
+    }
     TFSpriteCanvas* layer = GetCurrentLayer();
     TFlashPlaceObject* placement = layer->PlaceObject(obj, ++layer->LastDepth);
     if (xTwips != 0 || yTwips != 0) placement->Tag().GetMatrix().SetTranslate(xTwips, yTwips);
+    if (blend > 1) placement->SetBlendMode(blend);
 }
 
 void TFlashCanvas::CloseClipGroup() {
@@ -946,7 +960,11 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
     const bool dib = type == EMR_STRETCHDIBITS;
     const int32_t x = r.I32(24), y = r.I32(28);
     const int32_t cx = dib ? r.I32(72) : r.I32(32), cy = dib ? r.I32(76) : r.I32(36);
-    const int32_t rop = dib ? r.I32(68) : r.I32(40);
+    // ALPHABLEND keeps its blend function where the others keep the raster
+    // operation: a constant opacity and whether the pixels carry alpha.
+    const bool alphaBlend = type == EMR_ALPHABLEND;
+    const uint32_t blendFunction = alphaBlend ? r.U32(40) : 0;
+    const int32_t rop = alphaBlend ? kRopSrcCopy : dib ? r.I32(68) : r.I32(40);
     TPointF a = DC->LPtoDP(x, y), b = DC->LPtoDP(double(x) + cx, double(y) + cy);
     double width = b.X - a.X, height = b.Y - a.Y;
     if (std::fabs(height) < 1) height = height < 0 ? -1 : 1;
@@ -997,7 +1015,8 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
         solid = uint32_t{c.rgbtRed} | uint32_t{c.rgbtGreen} << 8 | uint32_t{c.rgbtBlue} << 16;
     } else if (source && rop != kRopBlackness && rop != kRopWhiteness) {
         if (source->GetBitCount() == 32) {
-            if (rop == kRopSrcPaint) source->SetAlphaWhereColored(255);
+            if (alphaBlend && (blendFunction >> 24) == 0) source->SetAlpha(255);
+            else if (rop == kRopSrcPaint) source->SetAlphaWhereColored(255);
             else if (!source->HasAlpha()) source->SetAlpha(255);
         }
         image = Movie->AddImage();
@@ -1037,8 +1056,14 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
         case kRopSrcPaint: case kRopPatPaint: blend = 5; break;
         default: break;
     }
-    if (blend > 1 && !info.Rasterise) placement->SetBlendMode(blend);
-    else if (blend > 1) placement->SetBlendMode(blend);
+    if (blend > 1) placement->SetBlendMode(blend);
+    if (const uint32_t opacity = (blendFunction >> 16) & 0xFF; alphaBlend && opacity < 255) {
+        TSWFColorTransform& colour = placement->GetColorTransform();
+        colour.SetMultR(256);
+        colour.SetMultG(256);
+        colour.SetMultB(256);
+        colour.SetMultA(static_cast<int32_t>(opacity * 256 / 255));
+    }
 }
 
 // A picture through a one-bit mask. Each mask bit picks one of the two

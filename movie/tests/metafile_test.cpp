@@ -320,6 +320,31 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_LE(glyph.GetYMax(), 50);
              EXPECT_GE(glyph.GetYMax() - glyph.GetYMin(), 25);
          }},
+        {"ALPHABLEND keeps its constant opacity; an XOR pen draws as a difference",
+         [](TEmfRecorder& rec) {
+             Ints values = {10, 10, 20, 20, 10, 10, 10, 10, 0x01800000, 0, 0,
+                            0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 108, 40, 148, 16, 2, 2};
+             Ints pixels = InfoHeader(2, 2, 32);
+             pixels.insert(pixels.end(), {static_cast<int32_t>(0xFF0000FF), static_cast<int32_t>(0xFF00FF00),
+                                          static_cast<int32_t>(0x80800000), 0});
+             values.insert(values.end(), pixels.begin(), pixels.end());
+             Add(rec, EMR_ALPHABLEND, values);
+             Add(rec, EMR_SETROP2, {7});
+             Add(rec, EMR_RECTANGLE, {30, 30, 60, 60});
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             TFlashPlaceObject* blended = c.PlacementOf(c.Shapes()[0]);
+             ASSERT_TRUE(blended);
+             ASSERT_TRUE(blended->Tag().HasColorTransform);
+             EXPECT_EQ(blended->Tag().GetColorTransform().MultA, 128);
+             EXPECT_EQ(blended->Tag().GetColorTransform().MultR, 256);
+             EXPECT_FALSE(blended->Tag().HasBlendMode);
+             EXPECT_TRUE(c.movie->GetImages().GetItem(0)->GetBitmap().HasAlpha());
+             TFlashPlaceObject* xored = c.PlacementOf(c.Shapes()[1]);
+             ASSERT_TRUE(xored);
+             EXPECT_EQ(xored->Tag().BlendMode, 7);
+         }},
         {"a one-point POLYLINE draws nothing; a closed POLYGON is not closed twice",
          [](TEmfRecorder& rec) {
              Add(rec, EMR_POLYLINE, {5, 5, 5, 5, 1, 5, 5});

@@ -3,6 +3,7 @@
 // and elements that fail reported without losing the rest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "media_fixtures.h"
@@ -233,20 +234,35 @@ struct TTagBody {
     bool operator==(const TTagBody&) const = default;
 };
 
-// The tags of a saved movie as their codes and bodies, straight from the
-// bytes: what any reader of the file would see.
-std::vector<TTagBody> TagBodies(const std::vector<uint8_t>& file) {
-    std::vector<TTagBody> tags;
-    if (file.size() < 8) return tags;
-    std::vector<uint8_t> body(file.begin() + 8, file.end());
-    if (file[0] == 'C') {
+// The body of a saved movie (after the 8 bytes of signature, version and
+// length), inflated when compressed.
+std::vector<uint8_t> Unpacked(const std::vector<uint8_t>& file) {
+    std::vector<uint8_t> body(file.begin() + std::min<size_t>(file.size(), 8), file.end());
+    if (file.size() >= 8 && file[0] == 'C') {
         TMemoryStream packed(body);
         TDecompressionStream inflater(packed);
         const uint32_t length = file[4] | file[5] << 8 | file[6] << 16 | uint32_t(file[7]) << 24;
         body.assign(length - 8, 0);
         inflater.ReadBuffer(body.data(), static_cast<int64_t>(body.size()));
     }
-    size_t at = (5 + 4 * (body.at(0) >> 3) + 7) / 8 + 4;  // the stage rectangle, rate and count
+    return body;
+}
+
+// Where the tags start: after the stage rectangle, the rate and the count.
+size_t FirstTag(const std::vector<uint8_t>& body) { return (5 + 4 * (body.at(0) >> 3) + 7) / 8 + 4; }
+
+uint16_t FrameCountOf(const std::vector<uint8_t>& file) {
+    const std::vector<uint8_t> body = Unpacked(file);
+    const size_t at = FirstTag(body) - 2;
+    return static_cast<uint16_t>(body.at(at) | body.at(at + 1) << 8);
+}
+
+// The tags of a saved movie as their codes and bodies, straight from the
+// bytes: what any reader of the file would see.
+std::vector<TTagBody> TagBodies(const std::vector<uint8_t>& file) {
+    std::vector<TTagBody> tags;
+    const std::vector<uint8_t> body = Unpacked(file);
+    size_t at = FirstTag(body);
     while (at + 2 <= body.size()) {
         const uint16_t head = static_cast<uint16_t>(body[at] | body[at + 1] << 8);
         at += 2;
@@ -293,7 +309,11 @@ TEST(XmlImportTools, ToolMoviesComeBackFromTheirTagXml) {
         movie.SaveToStream(out);
         const std::vector<uint8_t> written = out.Bytes();
         EXPECT_EQ(written[3], original[3]);  // the version
+        // The header counts every frame (ffmpeg's own says 0 for its MJPEG movies).
         const std::vector<TTagBody> want = TagBodies(original), got = TagBodies(written);
+        const auto frames = std::count_if(want.begin(), want.end(), [](const TTagBody& t) { return t.code == 1; });
+        EXPECT_EQ(FrameCountOf(written), frames);
+        EXPECT_EQ(movie.FrameCount, frames);
         ASSERT_EQ(got.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i) {
             SCOPED_TRACE(i);

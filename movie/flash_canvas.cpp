@@ -262,12 +262,15 @@ void TFlashCanvas::Analyse() {
                     continue;
                 }
                 TRect bounds = r.Rect(8);
-                if (lastBlit && near(bounds, lastBounds)) lastBlit->Visible = false;
-                lastBlit = &item;
-                lastBounds = bounds;
                 if (item.Rop != kRopBlackness && item.Rop != kRopSrcCopy && item.Rop != kRopPatCopy &&
                     item.Rop != kRopWhiteness)
                     item.Rasterise = true;
+                // A blit that mixes with what lies beneath is drawn blended
+                // over it, not cut from a rendering: the blit before it (the
+                // mask of the usual transparent picture, say) stays.
+                if (lastBlit && near(bounds, lastBounds) && !item.Rasterise) lastBlit->Visible = false;
+                lastBlit = &item;
+                lastBounds = bounds;
                 continue;
             }
             if (type == EMR_ALPHABLEND) {

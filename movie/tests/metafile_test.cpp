@@ -363,6 +363,16 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              ASSERT_EQ(c.Shapes().size(), 1u);
              EXPECT_EQ(SolidColor(*c.Shapes()[0]), 0xFFFFFFu);
          }},
+        {"a mask blit ANDed and a picture ORed over it both stay, darkening and lightening",
+         [&](TEmfRecorder& rec) {
+             Blit(rec, 0x8800C6, twoByTwo);
+             Blit(rec, 0xEE0086, twoByTwo);
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             EXPECT_EQ(c.PlacementOf(c.Shapes()[0])->Tag().BlendMode, 6);
+             EXPECT_EQ(c.PlacementOf(c.Shapes()[1])->Tag().BlendMode, 5);
+         }},
         {"an ARC in a zero-width box draws nothing; a PIE is filled",
          [](TEmfRecorder& rec) {
              Add(rec, EMR_ARC, {10, 10, 10, 50, 0, 0, 20, 20});

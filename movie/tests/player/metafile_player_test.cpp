@@ -233,3 +233,60 @@ TEST(PlayerMetafile, XmlMovieRunsInThePlayer) {
     EXPECT_NE(traced.find("frame one"), std::string::npos) << traced;
     EXPECT_NE(traced.find("loaded"), std::string::npos) << traced;
 }
+
+// The usual transparent picture of old metafiles: a mask ANDed onto the page,
+// then the picture ORed over it. Where the mask is white the page shows
+// through; where it is black the picture's own colour shows.
+TEST(PlayerMetafile, MaskAndPictureBlitsShowAPictureWithHoles) {
+    TW_REQUIRE_PLAYER();
+    auto ints = [](std::initializer_list<int32_t> values) {
+        std::vector<uint8_t> out;
+        for (int32_t v : values) PutI32(out, v);
+        return out;
+    };
+    TEmfRecorder rec(TRect{0, 0, 1587, 1587});  // 60 pixels
+    rec.UseHandle(1);
+    rec.Add(EMR_CREATEBRUSHINDIRECT, ints({1, 0, 0xFF0000, 0}));  // blue
+    rec.Add(EMR_SELECTOBJECT, ints({1}));
+    rec.Add(EMR_SELECTOBJECT, ints({static_cast<int32_t>(0x80000008)}));  // no pen
+    rec.Add(EMR_RECTANGLE, ints({0, 0, 60, 60}));
+    const std::vector<uint8_t> head = ints({10, 10, 49, 49, 10, 10, 40, 40});
+    // A 2 x 2 picture of 24 bits blitted onto 40 x 40 pixels.
+    auto add = [&](int32_t rop, int32_t left, int32_t right) {
+        std::vector<uint8_t> p = head;
+        for (uint8_t b : ints({rop, 0, 0, 0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 100, 40, 140, 16,
+                               40, 2, 2, 1 | 24 << 16, 0, 0, 0, 0, 0, 0}))
+            p.push_back(b);
+        // Each row: the left pixel's three bytes, the right pixel's, two of padding.
+        for (int row = 0; row < 2; ++row) {
+            for (int32_t colour : {left, right})
+                for (int i = 0; i < 3; ++i) p.push_back(static_cast<uint8_t>(colour >> (8 * i)));
+            p.push_back(0);
+            p.push_back(0);
+        }
+        rec.Add(EMR_BITBLT, p);
+    };
+    add(0x8800C6, 0xFFFFFF, 0x000000);  // the mask: white left (a hole), black right
+    add(0xEE0086, 0x000000, 0xFF0000);  // the picture: black left, red right (blue, green, red bytes)
+    std::vector<uint8_t> bytes = rec.Finish();
+    TEnhMetafile metafile;
+    metafile.LoadFromBytes(bytes);
+
+    TFlashMovie movie(0, 0, 60, 60, 12, true);
+    movie.GetBackgroundColor().SetRGB(TSWFRGBRec{255, 255, 255});
+    TFlashCanvas& canvas = movie.GetCanvas();
+    canvas.DrawMetafile(TRect{0, 0, 60, 60}, metafile, true);
+    ASSERT_TRUE(canvas.PlaceDrawing(1, true));
+    movie.ShowFrame();
+    const std::string swf = Folder() + "/mask.swf";
+    movie.MakeStream();
+    movie.SaveToFile(swf);
+    TPlayedMovie played = TPlayerHarness::Shared().Play(swf, 1);
+    ASSERT_EQ(played.frames.size(), 1u);
+    const TPlayerFrame& frame = played.frames.back();
+    EXPECT_EQ(Pixel(frame, 5, 5), (TPlayerPixel{0, 0, 255, 255}));    // the page
+    // Away from the middle, where the smoothed picture mixes its two columns.
+    EXPECT_EQ(Pixel(frame, 14, 30), (TPlayerPixel{0, 0, 255, 255}));   // through the hole
+    EXPECT_EQ(Pixel(frame, 46, 30), (TPlayerPixel{255, 0, 0, 255}));   // the picture
+}
+

@@ -1174,6 +1174,13 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
         height = height * 1024.0 / (metrics.Ascent + metrics.Descent);  // a cell height to the em height
     if (height >= 4096 || height < 0.05) return;
     const double ascent = metrics.Ascent / 1024.0 * height, descent = metrics.Descent / 1024.0 * height;
+    // A font given a width is stretched by it against its own average width
+    // (that of an "x", as the system measures it).
+    double widthRatio = 1;
+    if (lf.lfWidth != 0) {
+        const double average = face->GetAdvance(U'x') / 1024.0 * height;
+        if (average > 0) widthRatio = std::clamp(std::fabs(DC->LengthToDP(lf.lfWidth, false)) / average, 0.05, 20.0);
+    }
 
     TFlashFont* font = CachedFont;
     if (!font) {
@@ -1204,7 +1211,7 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     }
     int32_t ownWidth = 0, ownHeight = 0;
     face->GetTextExtent(std::u32string(text.begin(), text.end()), ownWidth, ownHeight);
-    const double ownAdvance = ownWidth / 1024.0 * height;
+    const double ownAdvance = ownWidth / 1024.0 * height * widthRatio;
     if (spacing.empty() || advance == 0) advance = ownAdvance;
     const bool perChar = !spacing.empty() && text.size() > 1 && std::fabs(ownAdvance - advance) > 2;
     if (align & TA_UPDATECP && !(align & TA_CENTER) && spacing.empty()) CurrentPoint.X = position.X + advance;
@@ -1215,6 +1222,11 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     if ((align & TA_CENTER) == TA_CENTER) shiftX = -advance / 2;
     else if (align & TA_RIGHT) shiftX = -advance;
 
+    // The opaque and clipping rectangles of the record go into a sprite
+    // around the text's own (made first: definitions are ordered from the
+    // last made).
+    const bool boxed = (options & 6) != 0;
+    TFlashSprite* outer = boxed ? Movie->AddSprite() : nullptr;
     TFlashSprite* sprite = Movie->AddSprite();
     uint16_t depth = 1;
     if (!Transparent) {
@@ -1229,9 +1241,10 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     auto addText = [&](const std::u16string& part, double x) {
         TFlashText* item = Movie->AddTextAtPoint(part, Opaque(TextColor), font, TPoint{0, 0}, 0);
         item->TextHeight = static_cast<uint16_t>(std::clamp(Tw(height), 1, 0xFFFF));
-        item->X = Tw(x + shiftX);
+        item->X = Tw((x + shiftX) / widthRatio);
         item->Y = Tw(shiftY);
-        sprite->PlaceObject(item, depth++);
+        TFlashPlaceObject* placed = sprite->PlaceObject(item, depth++);
+        if (widthRatio != 1) placed->SetScale(static_cast<float>(widthRatio), 1.0f);
     };
     if (perChar) {
         for (size_t i = 0; i < text.size(); ++i)
@@ -1253,7 +1266,25 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
         }
     }
     TFSpriteCanvas* layer = GetCurrentLayer();
-    TFlashPlaceObject* placement = layer->PlaceObject(sprite, ++layer->LastDepth);
-    if (lf.lfEscapement != 0) placement->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
+    TFlashPlaceObject* placement = nullptr;
+    if (outer) {
+        const TPointF a = DC->LPtoDP(record.Box.Left, record.Box.Top), b = DC->LPtoDP(record.Box.Right, record.Box.Bottom);
+        auto box = [&](uint32_t color) {
+            TFlashShape* shape = NewShape();
+            Twips(shape)->MoveTo(Tw(std::min(a.X, b.X) - position.X), Tw(std::min(a.Y, b.Y) - position.Y));
+            Twips(shape)->MakeRectangle(Tw(std::fabs(b.X - a.X)), Tw(std::fabs(b.Y - a.Y)));
+            FinishShape(shape);
+            shape->AddSolidFillColor(color);
+            return shape;
+        };
+        if (options & 2) outer->PlaceObject(box(BkColor), 3);
+        if (options & 4) outer->PlaceObject(box(0), 4)->SetClipDepth(5);
+        TFlashPlaceObject* inner = outer->PlaceObject(sprite, 5);
+        if (lf.lfEscapement != 0) inner->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
+        placement = layer->PlaceObject(outer, ++layer->LastDepth);
+    } else {
+        placement = layer->PlaceObject(sprite, ++layer->LastDepth);
+        if (lf.lfEscapement != 0) placement->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
+    }
     placement->Tag().GetMatrix().SetTranslate(Tw(position.X), Tw(position.Y));
 }

@@ -180,6 +180,43 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_EQ(c.movie->GetTexts().GetItem(0)->WideText, u"Abi");
              EXPECT_EQ(c.movie->GetTexts().GetItem(0)->TextHeight, 400);
          }},
+        {"opaque and clipped text: its rectangle behind it and clipping it, around the text's sprite",
+         [](TEmfRecorder& rec) {
+             AddFont(rec, -20);
+             std::vector<uint8_t> p = Payload({0, 0, 100, 100, 1, 0, 0, 10, 10, 2, 76, 6, 5, 5, 60, 30, 0});
+             for (char16_t c : std::u16string(u"Hi")) {
+                 p.push_back(static_cast<uint8_t>(c));
+                 p.push_back(0);
+             }
+             rec.Add(EMR_EXTTEXTOUTW, p);
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.movie->GetTexts().Count(), 1);
+             TFlashPlaceObject* clip = nullptr;
+             TFlashPlaceObject* opaque = nullptr;
+             TFlashPlaceObject* text = nullptr;
+             for (TFlashPlaceObject* p : c.Placements()) {
+                 if (p->Tag().HasClipDepth && p->Tag().ClipDepth == 5) clip = p;
+                 if (p->GetDepth() == 3 && dynamic_cast<TFlashShape*>(p->Obj())) opaque = p;
+                 if (p->GetDepth() == 5 && dynamic_cast<TFlashSprite*>(p->Obj())) text = p;
+             }
+             ASSERT_TRUE(clip && opaque && text);
+             EXPECT_EQ(clip->GetDepth(), 4);
+             auto* box = static_cast<TFlashShape*>(opaque->Obj());
+             EXPECT_EQ(SolidColor(*box), 0xFFFFFFu);
+             EXPECT_EQ(box->GetWidth(true), 55 * 20);
+             EXPECT_EQ(box->GetXMin(), -5);  // from the text's own position
+             // The sprite around is defined after the text's sprite it places.
+             const auto& list = c.movie->GetObjectList();
+             size_t inner = list.size(), around = list.size();
+             for (size_t i = 0; i < list.size(); ++i) {
+                 if (list[i].get() == text->Obj()) inner = i;
+                 if (auto* sprite = dynamic_cast<TFlashSprite*>(list[i].get()))
+                     for (auto& tag : sprite->GetControlTags())
+                         if (tag.get() == text) around = i;
+             }
+             EXPECT_LT(inner, around);
+         }},
         {"a font 5000 pixels high draws nothing",
          [](TEmfRecorder& rec) {
              AddFont(rec, -5000);

@@ -262,12 +262,15 @@ void TFlashCanvas::Analyse() {
                     continue;
                 }
                 TRect bounds = r.Rect(8);
-                if (lastBlit && near(bounds, lastBounds)) lastBlit->Visible = false;
-                lastBlit = &item;
-                lastBounds = bounds;
                 if (item.Rop != kRopBlackness && item.Rop != kRopSrcCopy && item.Rop != kRopPatCopy &&
                     item.Rop != kRopWhiteness)
                     item.Rasterise = true;
+                // A blit that mixes with what lies beneath is drawn blended
+                // over it, not cut from a rendering: the blit before it (the
+                // mask of the usual transparent picture, say) stays.
+                if (lastBlit && near(bounds, lastBounds) && !item.Rasterise) lastBlit->Visible = false;
+                lastBlit = &item;
+                lastBounds = bounds;
                 continue;
             }
             if (type == EMR_ALPHABLEND) {
@@ -343,9 +346,23 @@ void TFlashCanvas::Place(TFlashVisualObject* obj, int32_t xTwips, int32_t yTwips
     if (auto* shape = dynamic_cast<TFlashShape*>(obj); shape && shape->Dashed &&
         int64_t(shape->Bounds.Xmax) - shape->Bounds.Xmin + shape->Bounds.Ymax - shape->Bounds.Ymin > kMaxDashedTwips)
         shape->Dashed = false;
+    // Lines and fills drawn in another mix mode than the plain copy are
+    // blended with what lies beneath as near as the player's modes come.
+    uint8_t blend = 1;
+    if (DC) {
+        switch (DC->Rop2) {
+            case 11: return;  // R2_NOP draws nothing
+            case 6: blend = 10; break;                  // R2_NOT: invert
+            case 7: case 10: blend = 7; break;          // R2_XORPEN, R2_NOTXORPEN: difference
+            case 9: blend = 6; break;                   // R2_MASKPEN: darken
+            case 15: blend = 5; break;                  // R2_MERGEPEN: lighten
+            default: break;
+        }
+    }
     TFSpriteCanvas* layer = GetCurrentLayer();
     TFlashPlaceObject* placement = layer->PlaceObject(obj, ++layer->LastDepth);
     if (xTwips != 0 || yTwips != 0) placement->Tag().GetMatrix().SetTranslate(xTwips, yTwips);
+    if (blend > 1) placement->SetBlendMode(blend);
 }
 
 void TFlashCanvas::CloseClipGroup() {
@@ -418,6 +435,7 @@ bool TFlashCanvas::ApplyStroke(TFlashShape* shape) {
     double width = 1;
     uint32_t color = 0;
     int32_t style = PS_SOLID;
+    uint8_t cap = 0, join = 0;
     if (SelPen < 0) {
         int32_t number = -SelPen;
         if (number == 6) color = 0xFFFFFF;
@@ -428,8 +446,22 @@ bool TFlashCanvas::ApplyStroke(TFlashShape* shape) {
         width = std::max(pen->Width, 1.0);
         color = pen->Color;
         style = pen->Style;
+        cap = pen->EndCap;
+        join = pen->Join;
     }
-    TSWFLineStyle* line = shape->AddLineStyleObject();
+    // Round ends and corners are what every line style draws; others need
+    // the second form of line style (and a DefineShape4).
+    std::unique_ptr<TSWFLineStyle> styled;
+    if (cap != 0 || join != 0) {
+        auto second = std::make_unique<TSWFLineStyle2>();
+        static const uint8_t caps[] = {0, 2, 1};  // round, square, flat as none
+        second->StartCapStyle = second->EndCapStyle = caps[cap];
+        second->JoinStyle = join;
+        if (join == 2) second->MiterLimitFactor = DC ? DC->MiterLimit : 10.0f;
+        styled = std::move(second);
+        shape->UseDefineShape4 = true;
+    }
+    TSWFLineStyle* line = shape->AddLineStyleObject(std::move(styled));
     line->Width = static_cast<uint16_t>(std::clamp(Tw(width), 1, 0xFFFF));
     line->Color.SetRGBA(Opaque(color));
     static const std::vector<uint8_t> dashes[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
@@ -534,6 +566,7 @@ void TFlashCanvas::Dispatch(const TEmfRecord& r) {
         case EMR_EXTSELECTCLIPRGN: DoClipRegion(r); break;
         case EMR_FILLRGN: DoFillRegion(r); break;
         case EMR_BITBLT: case EMR_STRETCHBLT: case EMR_STRETCHDIBITS: case EMR_ALPHABLEND: DoBlit(r, info); break;
+        case EMR_MASKBLT: DoMaskBlt(r); break;
         case EMR_GRADIENTFILL: DoGradient(r); break;
         case EMR_EXTTEXTOUTA: case EMR_EXTTEXTOUTW: case EMR_SMALLTEXTOUT:
             if (!inPath) DoText(r);
@@ -598,7 +631,12 @@ void TFlashCanvas::DoCreateObject(const TEmfRecord& r) {
             // A pen whose brush is hollow draws nothing.
             if (r.U32(36) == BS_NULL) pen->Style = PS_NULL;
             // Cosmetic pens are one pixel wide whatever they record.
-            pen->Width = (style & 0x10000) ? std::fabs(DC->LengthToDP(r.U32(32), false)) : 1.0;
+            const bool geometric = style & 0x10000;
+            pen->Width = geometric ? std::fabs(DC->LengthToDP(r.U32(32), false)) : 1.0;
+            if (geometric) {
+                pen->EndCap = static_cast<uint8_t>(std::min<uint32_t>((style >> 8) & 0xF, 2));
+                pen->Join = static_cast<uint8_t>(std::min<uint32_t>((style >> 12) & 0xF, 2));
+            }
             pen->Color = r.U32(40);
             made = std::move(pen);
             break;
@@ -613,23 +651,7 @@ void TFlashCanvas::DoCreateObject(const TEmfRecord& r) {
         }
         case EMR_EXTCREATEFONTINDIRECTW: {
             auto font = std::make_unique<TGDIHandleFont>();
-            TLogFont& lf = font->LogFont;
-            lf.lfHeight = r.I32(12);
-            lf.lfWidth = r.I32(16);
-            lf.lfEscapement = r.I32(20);
-            lf.lfOrientation = r.I32(24);
-            lf.lfWeight = r.I32(28);
-            lf.lfItalic = r.U8(32) ? 1 : 0;
-            lf.lfUnderline = r.U8(33) ? 1 : 0;
-            lf.lfStrikeOut = r.U8(34) ? 1 : 0;
-            lf.lfCharSet = r.U8(35);
-            std::u16string face;
-            for (size_t i = 0; i < 32; ++i) {
-                char16_t c = r.U16(40 + i * 2);
-                if (!c) break;
-                face.push_back(c);
-            }
-            lf.lfFaceName = WideToAnsi(face);
+            font->LogFont = ReadLogFontW(r);
             made = std::move(font);
             break;
         }
@@ -768,18 +790,10 @@ void TFlashCanvas::DoBox(const TEmfRecord& r) {
 
 void TFlashCanvas::DoArc(const TEmfRecord& r) {
     const uint32_t type = r.Type();
-    TRect box = r.Rect(8);
-    TPointF a = DC->LPtoDP(box.Left, box.Top), b = DC->LPtoDP(box.Right, box.Bottom);
-    TPointF s = DC->LPtoDP(r.Point(24)), e = DC->LPtoDP(r.Point(32));
-    // Clockwise arcs are the same arcs drawn the other way round.
-    bool clockwise = DC->ArcDirection == 2;
-    if (DC->WorldTransform.eM22 < 0) clockwise = !clockwise;
-    if (clockwise) std::swap(s, e);
-    const double cx = (a.X + b.X) / 2, cy = (a.Y + b.Y) / 2;
-    const double rx = std::fabs(b.X - a.X) / 2, ry = std::fabs(b.Y - a.Y) / 2;
+    const TEmfArc arc = DC->ArcOf(r);
+    const double cx = arc.Centre.X, cy = arc.Centre.Y, rx = arc.RadiusX, ry = arc.RadiusY;
     if (Tw(rx) == 0 || Tw(ry) == 0) return;
-    auto angle = [&](const TPointF& p) { return std::ceil(std::atan2(cy - p.Y, p.X - cx) * 180.0 / M_PI); };
-    const double start = angle(s), end = angle(e);
+    const double start = arc.Start, end = arc.End;
     TFlashShape* shape = NewShape();
     TTwipsEdges edges(shape->Edges());
     const double rad = start * M_PI / 180.0;
@@ -795,10 +809,7 @@ void TFlashCanvas::DoArc(const TEmfRecord& r) {
     const bool filled = type == EMR_CHORD || type == EMR_PIE;
     ApplyStyles(shape, filled, true);
     Place(shape);
-    if (type == EMR_ARCTO) {
-        const double endRad = end * M_PI / 180.0;
-        CurrentPoint = TPointF{cx + rx * std::cos(endRad), cy - ry * std::sin(endRad)};
-    }
+    if (type == EMR_ARCTO) CurrentPoint = arc.PointAt(end);
 }
 
 void TFlashCanvas::DoAngleArc(const TEmfRecord& r) {
@@ -952,7 +963,11 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
     const bool dib = type == EMR_STRETCHDIBITS;
     const int32_t x = r.I32(24), y = r.I32(28);
     const int32_t cx = dib ? r.I32(72) : r.I32(32), cy = dib ? r.I32(76) : r.I32(36);
-    const int32_t rop = dib ? r.I32(68) : r.I32(40);
+    // ALPHABLEND keeps its blend function where the others keep the raster
+    // operation: a constant opacity and whether the pixels carry alpha.
+    const bool alphaBlend = type == EMR_ALPHABLEND;
+    const uint32_t blendFunction = alphaBlend ? r.U32(40) : 0;
+    const int32_t rop = alphaBlend ? kRopSrcCopy : dib ? r.I32(68) : r.I32(40);
     TPointF a = DC->LPtoDP(x, y), b = DC->LPtoDP(double(x) + cx, double(y) + cy);
     double width = b.X - a.X, height = b.Y - a.Y;
     if (std::fabs(height) < 1) height = height < 0 ? -1 : 1;
@@ -1003,7 +1018,8 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
         solid = uint32_t{c.rgbtRed} | uint32_t{c.rgbtGreen} << 8 | uint32_t{c.rgbtBlue} << 16;
     } else if (source && rop != kRopBlackness && rop != kRopWhiteness) {
         if (source->GetBitCount() == 32) {
-            if (rop == kRopSrcPaint) source->SetAlphaWhereColored(255);
+            if (alphaBlend && (blendFunction >> 24) == 0) source->SetAlpha(255);
+            else if (rop == kRopSrcPaint) source->SetAlphaWhereColored(255);
             else if (!source->HasAlpha()) source->SetAlpha(255);
         }
         image = Movie->AddImage();
@@ -1043,8 +1059,76 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
         case kRopSrcPaint: case kRopPatPaint: blend = 5; break;
         default: break;
     }
-    if (blend > 1 && !info.Rasterise) placement->SetBlendMode(blend);
-    else if (blend > 1) placement->SetBlendMode(blend);
+    if (blend > 1) placement->SetBlendMode(blend);
+    if (const uint32_t opacity = (blendFunction >> 16) & 0xFF; alphaBlend && opacity < 255) {
+        TSWFColorTransform& colour = placement->GetColorTransform();
+        colour.SetMultR(256);
+        colour.SetMultG(256);
+        colour.SetMultB(256);
+        colour.SetMultA(static_cast<int32_t>(opacity * 256 / 255));
+    }
+}
+
+// A picture through a one-bit mask. Each mask bit picks one of the two
+// raster operations packed in the record (bit 1 the foreground's, bit 0 the
+// background's): the destination-only one leaves the pixel transparent,
+// BLACKNESS and WHITENESS paint it, any other shows the source pixel.
+void TFlashCanvas::DoMaskBlt(const TEmfRecord& r) {
+    const int32_t x = r.I32(24), y = r.I32(28), cx = r.I32(32), cy = r.I32(36);
+    const uint32_t rop = r.U32(40);
+    const int32_t xSrc = r.I32(44), ySrc = r.I32(48), xMask = r.I32(100), yMask = r.I32(104);
+    TMemoryStream sourceBmp;
+    if (!MakeBmpStream(r, r.U32(84), r.U32(88), r.U32(92), r.U32(96), sourceBmp)) return;
+    TBMPReader source;
+    source.LoadFromStream(sourceBmp);
+    // The mask's rows are its bytes over its height, most significant bit first.
+    const uint32_t offMask = r.U32(120), cbMask = r.U32(124);
+    int32_t maskWidth = 0, maskHeight = 0;
+    const uint8_t* maskBits = nullptr;
+    if (r.U32(116) >= 40 && cbMask > 0) {
+        maskWidth = r.I32(r.U32(112) + 4);
+        maskHeight = r.I32(r.U32(112) + 8);
+        maskBits = r.Bytes(offMask, cbMask);
+    }
+    const int32_t maskRows = std::abs(maskHeight);
+    const size_t maskStride = maskRows > 0 ? cbMask / static_cast<uint32_t>(maskRows) : 0;
+    const int32_t sourceWidth = source.GetWidth(), sourceRows = std::abs(source.GetHeight());
+    const int32_t width = std::min(cx, sourceWidth - std::max(xSrc, 0)), height = std::min(cy, sourceRows - std::max(ySrc, 0));
+    if (width <= 0 || height <= 0 || xSrc < 0 || ySrc < 0) return;
+    const uint8_t fore = static_cast<uint8_t>(rop >> 16), back = static_cast<uint8_t>(rop >> 24);
+    auto sourceRow = [&](int32_t top) { return source.GetHeight() > 0 ? sourceRows - 1 - top : top; };
+    TBMPReader picture;
+    picture.SetSize(width, -height, 32);
+    for (int32_t row = 0; row < height; ++row) {
+        for (int32_t col = 0; col < width; ++col) {
+            bool bit = true;
+            const int32_t mx = xMask + col, my = yMask + row;
+            if (maskBits && mx >= 0 && mx < maskWidth && my >= 0 && my < maskRows) {
+                const size_t line = static_cast<size_t>(maskHeight > 0 ? maskRows - 1 - my : my);
+                const size_t at = line * maskStride + static_cast<size_t>(mx) / 8;
+                if (at < cbMask) bit = (maskBits[at] >> (7 - mx % 8)) & 1;
+            }
+            const uint8_t op = bit ? fore : back;
+            if (op == 0xAA) continue;  // the destination stays: transparent
+            uint32_t color = op == 0x00 ? 0 : op == 0xFF ? 0xFFFFFF : 0;
+            if (op != 0x00 && op != 0xFF) {
+                TRGBTriple c;
+                source.GetPixelColor(sourceRow(ySrc + row), xSrc + col, c);
+                color = c.Value();
+            }
+            picture.SetPixelColor(row, col, color);
+            picture.Rows[static_cast<size_t>(row)][col * 4 + 3] = 255;
+        }
+    }
+    TFlashImage* image = Movie->AddImage();
+    image->LoadFromBitmap(picture);
+    const TPointF a = DC->LPtoDP(x, y), b = DC->LPtoDP(double(x) + cx, double(y) + cy);
+    TFlashShape* shape = NewShape();
+    Twips(shape)->MoveTo(Tw(std::min(a.X, b.X)), Tw(std::min(a.Y, b.Y)));
+    Twips(shape)->MakeRectangle(Tw(std::fabs(b.X - a.X)), Tw(std::max(std::fabs(b.Y - a.Y), 1.0)));
+    FinishShape(shape);
+    shape->AddImageFill(image, 1);
+    Place(shape);
 }
 
 void TFlashCanvas::DoGradient(const TEmfRecord& r) {
@@ -1070,55 +1154,17 @@ void TFlashCanvas::DoGradient(const TEmfRecord& r) {
 // ---------------------------------------------------------------- text
 
 void TFlashCanvas::DoText(const TEmfRecord& r) {
-    const uint32_t type = r.Type();
-    std::u16string text;
-    std::vector<int32_t> spacing;
-    TPoint reference;
-    uint32_t options = 0;
-    TRect box;
-    if (type == EMR_SMALLTEXTOUT) {
-        reference = r.Point(8);
-        uint32_t count = r.U32(16);
-        uint32_t flags = r.U32(20);
-        size_t at = (flags & 0x100) ? 36 : 52;
-        const bool eight = flags & 0x200;
-        if (count > r.Size()) throw EReadError("A metafile text record counts more characters than it holds");
-        const uint8_t* chars = r.Bytes(at, size_t{count} * (eight ? 1 : 2));
-        if (eight) text = AnsiToWide(std::string(reinterpret_cast<const char*>(chars), count));
-        else
-            for (uint32_t i = 0; i < count; ++i) text.push_back(static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8));
-    } else {
-        reference = r.Point(36);
-        uint32_t count = r.U32(44), offString = r.U32(48), offDx = r.U32(72);
-        options = r.U32(52);
-        box = r.Rect(56);
-        if (count > r.Size()) throw EReadError("A metafile text record counts more characters than it holds");
-        if (type == EMR_EXTTEXTOUTW) {
-            const uint8_t* chars = r.Bytes(offString, size_t{count} * 2);
-            for (uint32_t i = 0; i < count; ++i) {
-                char16_t c = static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8);
-                // Glyph indexes of the common fonts run 29 below the characters.
-                if (options & 0x10) c = static_cast<char16_t>(c + 29);
-                text.push_back(c);
-            }
-        } else {
-            const uint8_t* chars = r.Bytes(offString, count);
-            text = AnsiToWide(std::string(reinterpret_cast<const char*>(chars), count));
-        }
-        if (offDx != 0) {
-            r.Bytes(offDx, size_t{count} * 4);
-            for (uint32_t i = 0; i < count; ++i) spacing.push_back(r.I32(offDx + size_t{i} * 4));
-        }
-    }
+    const TEmfText record = ReadTextRecord(r);
+    const std::u16string& text = record.Text;
+    const std::vector<int32_t>& spacing = record.Spacing;
+    const TPoint reference = record.Reference;
+    const uint32_t options = record.Options;
     const int32_t align = DC->TextAlign;
     bool blank = std::all_of(text.begin(), text.end(), [](char16_t c) { return c <= u' '; });
     if (text.empty() || (blank && !(options & 2) && !(align & TA_UPDATECP))) return;
 
     // The font, from the selection (stock fonts are the system's sans face).
-    TLogFont lf;
-    lf.lfFaceName = "Arial";
-    lf.lfHeight = -12;
-    if (auto* font = dynamic_cast<TGDIHandleFont*>(Handle(SelFont))) lf = font->LogFont;
+    const TLogFont& lf = DC->Font;
     double height = std::fabs(DC->LengthToDP(lf.lfHeight, true));
     std::unique_ptr<TPlatformFont>& face =
         Faces[lf.lfFaceName + (lf.lfWeight >= 600 ? "/b" : "/") + (lf.lfItalic ? "i" : "")];
@@ -1128,6 +1174,13 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
         height = height * 1024.0 / (metrics.Ascent + metrics.Descent);  // a cell height to the em height
     if (height >= 4096 || height < 0.05) return;
     const double ascent = metrics.Ascent / 1024.0 * height, descent = metrics.Descent / 1024.0 * height;
+    // A font given a width is stretched by it against its own average width
+    // (that of an "x", as the system measures it).
+    double widthRatio = 1;
+    if (lf.lfWidth != 0) {
+        const double average = face->GetAdvance(U'x') / 1024.0 * height;
+        if (average > 0) widthRatio = std::clamp(std::fabs(DC->LengthToDP(lf.lfWidth, false)) / average, 0.05, 20.0);
+    }
 
     TFlashFont* font = CachedFont;
     if (!font) {
@@ -1158,7 +1211,7 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     }
     int32_t ownWidth = 0, ownHeight = 0;
     face->GetTextExtent(std::u32string(text.begin(), text.end()), ownWidth, ownHeight);
-    const double ownAdvance = ownWidth / 1024.0 * height;
+    const double ownAdvance = ownWidth / 1024.0 * height * widthRatio;
     if (spacing.empty() || advance == 0) advance = ownAdvance;
     const bool perChar = !spacing.empty() && text.size() > 1 && std::fabs(ownAdvance - advance) > 2;
     if (align & TA_UPDATECP && !(align & TA_CENTER) && spacing.empty()) CurrentPoint.X = position.X + advance;
@@ -1169,6 +1222,11 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     if ((align & TA_CENTER) == TA_CENTER) shiftX = -advance / 2;
     else if (align & TA_RIGHT) shiftX = -advance;
 
+    // The opaque and clipping rectangles of the record go into a sprite
+    // around the text's own (made first: definitions are ordered from the
+    // last made).
+    const bool boxed = (options & 6) != 0;
+    TFlashSprite* outer = boxed ? Movie->AddSprite() : nullptr;
     TFlashSprite* sprite = Movie->AddSprite();
     uint16_t depth = 1;
     if (!Transparent) {
@@ -1183,9 +1241,10 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
     auto addText = [&](const std::u16string& part, double x) {
         TFlashText* item = Movie->AddTextAtPoint(part, Opaque(TextColor), font, TPoint{0, 0}, 0);
         item->TextHeight = static_cast<uint16_t>(std::clamp(Tw(height), 1, 0xFFFF));
-        item->X = Tw(x + shiftX);
+        item->X = Tw((x + shiftX) / widthRatio);
         item->Y = Tw(shiftY);
-        sprite->PlaceObject(item, depth++);
+        TFlashPlaceObject* placed = sprite->PlaceObject(item, depth++);
+        if (widthRatio != 1) placed->SetScale(static_cast<float>(widthRatio), 1.0f);
     };
     if (perChar) {
         for (size_t i = 0; i < text.size(); ++i)
@@ -1207,8 +1266,25 @@ void TFlashCanvas::DoText(const TEmfRecord& r) {
         }
     }
     TFSpriteCanvas* layer = GetCurrentLayer();
-    TFlashPlaceObject* placement = layer->PlaceObject(sprite, ++layer->LastDepth);
-    if (lf.lfEscapement != 0) placement->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
+    TFlashPlaceObject* placement = nullptr;
+    if (outer) {
+        const TPointF a = DC->LPtoDP(record.Box.Left, record.Box.Top), b = DC->LPtoDP(record.Box.Right, record.Box.Bottom);
+        auto box = [&](uint32_t color) {
+            TFlashShape* shape = NewShape();
+            Twips(shape)->MoveTo(Tw(std::min(a.X, b.X) - position.X), Tw(std::min(a.Y, b.Y) - position.Y));
+            Twips(shape)->MakeRectangle(Tw(std::fabs(b.X - a.X)), Tw(std::fabs(b.Y - a.Y)));
+            FinishShape(shape);
+            shape->AddSolidFillColor(color);
+            return shape;
+        };
+        if (options & 2) outer->PlaceObject(box(BkColor), 3);
+        if (options & 4) outer->PlaceObject(box(0), 4)->SetClipDepth(5);
+        TFlashPlaceObject* inner = outer->PlaceObject(sprite, 5);
+        if (lf.lfEscapement != 0) inner->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
+        placement = layer->PlaceObject(outer, ++layer->LastDepth);
+    } else {
+        placement = layer->PlaceObject(sprite, ++layer->LastDepth);
+        if (lf.lfEscapement != 0) placement->SetRotate(static_cast<float>(-lf.lfEscapement / 10.0));
+    }
     placement->Tag().GetMatrix().SetTranslate(Tw(position.X), Tw(position.Y));
-    (void)box;
 }

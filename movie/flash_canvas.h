@@ -56,6 +56,9 @@ public:
     int32_t Style = 0;
     double Width = 0;  // device pixels
     uint32_t Color = 0;
+    // Ends and corners of a geometric pen: caps 0 round, 1 square, 2 flat;
+    // joins 0 round, 1 bevel, 2 miter.
+    uint8_t EndCap = 0, Join = 0;
 };
 
 class TGDIHandleBrush : public TGDIHandleInfo {
@@ -194,6 +197,7 @@ private:
     void DoClipPath(const TEmfRecord& r);
     void DoFillRegion(const TEmfRecord& r);
     void DoBlit(const TEmfRecord& r, const TObjMFRecord& info);
+    void DoMaskBlt(const TEmfRecord& r);
     void DoGradient(const TEmfRecord& r);
     void DoText(const TEmfRecord& r);
 };

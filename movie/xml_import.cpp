@@ -181,6 +181,9 @@ void TFlashMovie::LoadTagFromXml(const TXmlNode& element) {
         button->OnLoadActions = [this](TSWFBasedButton& target, const TXmlNode& node) { LoadActionsFromXml(target, node); };
     }
     tag->LoadFromXml(element, Settings);
+    // A frame given as a tag is a frame of the movie like any other: later
+    // frame numbers (resources moved to a frame, the frame limit) count it.
+    if (tag->TagCode == TagCodes::ShowFrame) ++FrameCount;
     ObjectList.push_back(std::move(tag));
 }
 
@@ -287,7 +290,10 @@ void TFlashMovie::LoadPlacementFromXml(const TXmlNode& element) {
     in.ClassName.clear();
     Settings.LoadFlags = 0x2;
     outer->LoadFromXml(element, Settings);
-    if (element.HasAttribute("IDStr")) SetCharacterPlacement(element.AttrStr("IDStr"), outer->GetDepth(), sprite->GetCharacterId());
+    // The name stays the character's (placing it again places the shape, not
+    // the wrapper with this placement's matrix), now at the outer depth.
+    if (element.HasAttribute("IDStr"))
+        SetCharacterPlacement(element.AttrStr("IDStr"), outer->GetDepth(), static_cast<uint16_t>(id));
 }
 
 void TFlashMovie::LoadStartSoundFromXml(const TXmlNode& element, TFlashSprite* sprite) {

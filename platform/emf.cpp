@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/codepage.h"
+
 namespace {
 
 constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
@@ -159,11 +161,101 @@ std::vector<TRect> ReadRegionRects(const TEmfRecord& record, size_t offset, size
     return rects;
 }
 
+TLogFont ReadLogFontW(const TEmfRecord& r) {
+    TLogFont lf;
+    lf.lfHeight = r.I32(12);
+    lf.lfWidth = r.I32(16);
+    lf.lfEscapement = r.I32(20);
+    lf.lfOrientation = r.I32(24);
+    lf.lfWeight = r.I32(28);
+    lf.lfItalic = r.U8(32) ? 1 : 0;
+    lf.lfUnderline = r.U8(33) ? 1 : 0;
+    lf.lfStrikeOut = r.U8(34) ? 1 : 0;
+    lf.lfCharSet = r.U8(35);
+    std::u16string face;
+    for (size_t i = 0; i < 32; ++i) {
+        char16_t c = r.U16(40 + i * 2);
+        if (!c) break;
+        face.push_back(c);
+    }
+    lf.lfFaceName = WideToAnsi(face);
+    return lf;
+}
+
+TEmfText ReadTextRecord(const TEmfRecord& r) {
+    TEmfText out;
+    auto utf16 = [&out](const uint8_t* chars, uint32_t count, bool glyphs) {
+        for (uint32_t i = 0; i < count; ++i) {
+            char16_t c = static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8);
+            out.Text.push_back(glyphs ? static_cast<char16_t>(c + 29) : c);
+        }
+    };
+    if (r.Type() == EMR_SMALLTEXTOUT) {
+        out.Reference = r.Point(8);
+        const uint32_t count = r.U32(16), flags = r.U32(20);
+        const size_t at = (flags & 0x100) ? 36 : 52;
+        const bool eight = flags & 0x200;
+        if (count > r.Size()) throw EReadError("A metafile text record counts more characters than it holds");
+        const uint8_t* chars = r.Bytes(at, size_t{count} * (eight ? 1 : 2));
+        if (eight) out.Text = AnsiToWide(std::string(reinterpret_cast<const char*>(chars), count));
+        else utf16(chars, count, false);
+        return out;
+    }
+    out.Reference = r.Point(36);
+    const uint32_t count = r.U32(44), offString = r.U32(48), offDx = r.U32(72);
+    out.Options = r.U32(52);
+    out.Box = r.Rect(56);
+    if (count > r.Size()) throw EReadError("A metafile text record counts more characters than it holds");
+    if (r.Type() == EMR_EXTTEXTOUTW) {
+        utf16(r.Bytes(offString, size_t{count} * 2), count, out.Options & 0x10);
+    } else {
+        const uint8_t* chars = r.Bytes(offString, count);
+        out.Text = AnsiToWide(std::string(reinterpret_cast<const char*>(chars), count));
+    }
+    if (offDx != 0) {
+        r.Bytes(offDx, size_t{count} * 4);
+        for (uint32_t i = 0; i < count; ++i) out.Spacing.push_back(r.I32(offDx + size_t{i} * 4));
+    }
+    return out;
+}
+
+TPointF TEmfArc::PointAt(double degrees) const {
+    const double a = degrees * M_PI / 180.0;
+    return TPointF{Centre.X + RadiusX * std::cos(a), Centre.Y - RadiusY * std::sin(a)};
+}
+
 // ---------------------------------------------------------------- playback state
+
+TLogFont TEmfPlaybackDC::DefaultFont() {
+    TLogFont lf;
+    lf.lfFaceName = "Arial";
+    lf.lfHeight = -12;
+    return lf;
+}
+
+TEmfArc TEmfPlaybackDC::ArcOf(const TEmfRecord& r) const {
+    const TRect box = r.Rect(8);
+    const TPointF a = LPtoDP(box.Left, box.Top), b = LPtoDP(box.Right, box.Bottom);
+    TPointF s = LPtoDP(r.Point(24)), e = LPtoDP(r.Point(32));
+    // Clockwise arcs are the same arcs drawn the other way round.
+    bool clockwise = ArcDirection == 2;
+    if (WorldTransform.eM22 < 0) clockwise = !clockwise;
+    if (clockwise) std::swap(s, e);
+    TEmfArc arc;
+    arc.Centre = TPointF{(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+    arc.RadiusX = std::fabs(b.X - a.X) / 2;
+    arc.RadiusY = std::fabs(b.Y - a.Y) / 2;
+    auto angle = [&arc](const TPointF& p) {
+        return std::ceil(std::atan2(arc.Centre.Y - p.Y, p.X - arc.Centre.X) * 180.0 / M_PI);
+    };
+    arc.Start = angle(s);
+    arc.End = angle(e);
+    return arc;
+}
 
 
 TEmfPlaybackDC::TEmfPlaybackDC(const TEnhMetafile& metafile, double width, double height)
-    : deviceSize_(metafile.Device), millimeters_(metafile.Millimeters) {
+    : handles_(metafile.Handles), deviceSize_(metafile.Device), millimeters_(metafile.Millimeters) {
     double left, top, right, bottom;
     metafile.FramePixels(left, top, right, bottom);
     frameLeft_ = left;
@@ -270,6 +362,147 @@ void TEmfPlaybackDC::PathEllipse(double l, double t, double r, double b) {
     PathClose();
 }
 
+// Counterclockwise from Start to End (a whole turn when they meet), in
+// cubic pieces of at most a quarter turn; the path stands at the start.
+void TEmfPlaybackDC::PathArc(const TEmfArc& arc) {
+    double start = arc.Start, end = arc.End;
+    while (end <= start) end += 360;
+    const int pieces = static_cast<int>(std::ceil((end - start) / 90.0 - 1e-9));
+    const double step = (end - start) / std::max(pieces, 1);
+    auto tangent = [&arc](double degrees) {
+        const double a = degrees * M_PI / 180.0;
+        return TPointF{-arc.RadiusX * std::sin(a), -arc.RadiusY * std::cos(a)};
+    };
+    for (int i = 0; i < pieces; ++i) {
+        const double a0 = start + i * step, a1 = a0 + step;
+        const double k = 4.0 / 3.0 * std::tan(step * M_PI / 180.0 / 4.0);
+        const TPointF p0 = arc.PointAt(a0), p1 = arc.PointAt(a1), t0 = tangent(a0), t1 = tangent(a1);
+        PathBezier(TPointF{p0.X + k * t0.X, p0.Y + k * t0.Y}, TPointF{p1.X - k * t1.X, p1.Y - k * t1.Y}, p1);
+    }
+}
+
+void TEmfPlaybackDC::PathRoundRect(const TEmfRecord& r) {
+    const TRect box = r.Rect(8);
+    const TPointF a = LPtoDP(box.Left, box.Top), b = LPtoDP(box.Right, box.Bottom);
+    const double l = std::min(a.X, b.X), t = std::min(a.Y, b.Y), rt = std::max(a.X, b.X), bt = std::max(a.Y, b.Y);
+    const double rx = std::min(std::fabs(LengthToDP(r.I32(24), false)) / 2, (rt - l) / 2);
+    const double ry = std::min(std::fabs(LengthToDP(r.I32(28), true)) / 2, (bt - t) / 2);
+    auto corner = [&](double cx, double cy, double from) {
+        TEmfArc arc{TPointF{cx, cy}, rx, ry, from, from + 90};
+        if (rx > 0 && ry > 0) PathArc(arc);
+    };
+    PathMove(TPointF{rt - rx, t});
+    PathLine(TPointF{l + rx, t});
+    corner(l + rx, t + ry, 90);
+    PathLine(TPointF{l, bt - ry});
+    corner(l + rx, bt - ry, 180);
+    PathLine(TPointF{rt - rx, bt});
+    corner(rt - rx, bt - ry, 270);
+    PathLine(TPointF{rt, t + ry});
+    corner(rt - rx, t + ry, 0);
+    PathClose();
+}
+
+// The glyph outlines of a text, at its place on the page, in the selected
+// font; the current position moves only under TA_UPDATECP.
+void TEmfPlaybackDC::PathText(const TEmfRecord& r) {
+    const TEmfText text = ReadTextRecord(r);
+    if (text.Text.empty()) return;
+    const std::string key = Font.lfFaceName + (Font.lfWeight >= 600 ? "/b" : "/") + (Font.lfItalic ? "i" : "");
+    std::unique_ptr<TPlatformFont>& face = faces_[key];
+    if (!face) face = TPlatformFont::Open(Font.lfFaceName, Font.lfWeight >= 600, Font.lfItalic != 0);
+    if (!face) return;
+    const TFontMetrics metrics = face->GetMetrics();
+    double height = std::fabs(LengthToDP(Font.lfHeight, true));
+    if (Font.lfHeight > 0 && metrics.Ascent + metrics.Descent > 0) height = height * 1024.0 / (metrics.Ascent + metrics.Descent);
+    if (!(height > 0) || height >= 4096) return;
+    const double unit = height / 1024.0;
+    const TPointF keep = CurrentPosition;
+    TPointF origin = (TextAlign & 1) ? CurrentPosition : LPtoDP(text.Reference);
+    std::vector<double> offsets;
+    double advance = 0;
+    for (size_t i = 0; i < text.Text.size(); ++i) {
+        offsets.push_back(advance);
+        advance += i < text.Spacing.size() ? std::fabs(LengthToDP(text.Spacing[i], false))
+                                           : face->GetAdvance(text.Text[i]) * unit;
+    }
+    double baseline = origin.Y + metrics.Ascent * unit;
+    if ((TextAlign & 24) == 24) baseline = origin.Y;
+    else if (TextAlign & 8) baseline = origin.Y - metrics.Descent * unit;
+    double left = origin.X;
+    if ((TextAlign & 6) == 6) left -= advance / 2;
+    else if (TextAlign & 2) left -= advance;
+    for (size_t i = 0; i < text.Text.size(); ++i) {
+        TGlyphOutline outline;
+        if (!face->GetGlyphOutline(text.Text[i], outline)) continue;
+        const double x0 = left + offsets[i];
+        auto at = [&](const TFixedPoint& p) { return TPointF{x0 + p.X / 65536.0 * unit, baseline - p.Y / 65536.0 * unit}; };
+        for (const TOutlinePolygon& polygon : outline.Polygons) {
+            PathMove(at(polygon.Start));
+            for (const TOutlineRecord& record : polygon.Records) {
+                const auto& pts = record.Points;
+                if (record.Curve == TOutlineCurve::Line) {
+                    for (const TFixedPoint& p : pts) PathLine(at(p));
+                } else if (record.Curve == TOutlineCurve::Cubic) {
+                    for (size_t k = 0; k + 3 <= pts.size(); k += 3) PathBezier(at(pts[k]), at(pts[k + 1]), at(pts[k + 2]));
+                } else {
+                    // Quadratic pieces as cubics: on-curve points lie midway
+                    // between controls, the last point ends the spline.
+                    for (size_t k = 0; k + 1 < pts.size(); ++k) {
+                        const TPointF from = CurrentPosition, control = at(pts[k]);
+                        const TPointF next = at(pts[k + 1]);
+                        const TPointF to = k + 2 == pts.size() ? next : TPointF{(control.X + next.X) / 2, (control.Y + next.Y) / 2};
+                        PathBezier(TPointF{from.X + 2.0 / 3 * (control.X - from.X), from.Y + 2.0 / 3 * (control.Y - from.Y)},
+                                   TPointF{to.X + 2.0 / 3 * (control.X - to.X), to.Y + 2.0 / 3 * (control.Y - to.Y)}, to);
+                    }
+                }
+            }
+            PathClose();
+        }
+    }
+    CurrentPosition = keep;
+    if (TextAlign & 1) CurrentPosition = TPointF{origin.X + advance, origin.Y};
+}
+
+// The fonts of the handle table and the one selected: text drawn into a
+// path needs them, and the converter reads the selection from here.
+void TEmfPlaybackDC::TrackObjects(const TEmfRecord& r) {
+    switch (r.Type()) {
+        case EMR_EXTCREATEFONTINDIRECTW:
+            if (r.U32(8) < handles_) fonts_[r.U32(8)] = ReadLogFontW(r);
+            return;
+        case EMR_CREATEPEN: case EMR_CREATEBRUSHINDIRECT: case EMR_CREATEMONOBRUSH:
+        case EMR_CREATEDIBPATTERNBRUSHPT: case EMR_EXTCREATEPEN:
+            fonts_.erase(r.U32(8));
+            return;
+        case EMR_SELECTOBJECT: {
+            const uint32_t index = r.U32(8);
+            if (index & 0x80000000u) {
+                const uint32_t number = index & 0xFF;
+                if ((number >= 10 && number <= 14) || number == 16 || number == 17) {
+                    Font = DefaultFont();
+                    selectedFont_ = 0;
+                }
+            } else if (auto found = fonts_.find(index); found != fonts_.end()) {
+                Font = found->second;
+                selectedFont_ = index;
+            }
+            return;
+        }
+        case EMR_DELETEOBJECT: {
+            const uint32_t index = r.U32(8);
+            fonts_.erase(index);
+            // A selected font that is deleted leaves the stock font.
+            if (index == selectedFont_ && index != 0) {
+                Font = DefaultFont();
+                selectedFont_ = 0;
+            }
+            return;
+        }
+        default: return;
+    }
+}
+
 void TEmfPlaybackDC::PathPolyPoints(const TEmfRecord& record, bool small, bool bezier, bool to, bool close) {
     std::vector<TPoint> points = record.Points(28, record.U32(24), small);
     size_t i = 0;
@@ -285,6 +518,7 @@ void TEmfPlaybackDC::PathPolyPoints(const TEmfRecord& record, bool small, bool b
 
 void TEmfPlaybackDC::Play(const TEmfRecord& r) {
     const uint32_t type = r.Type();
+    TrackObjects(r);
     switch (type) {
         case EMR_SETMAPMODE: SetMapMode(r.I32(8)); return;
         case EMR_SETWINDOWEXTEX:
@@ -332,7 +566,7 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
             if (saved_.size() < 4096)
                 saved_.push_back(TSavedState{MapMode, WindowOrg, ViewportOrg, WindowExt, ViewportExt, WorldTransform,
                                              CurrentPosition, ArcDirection, PolyFillMode, TextAlign, Rop2, BkMode,
-                                             BkColor, TextColor});
+                                             MiterLimit, BkColor, TextColor});
             return;
         case EMR_RESTOREDC: {
             int64_t relative = r.I32(8);
@@ -351,6 +585,7 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
             TextAlign = s.TextAlign;
             Rop2 = s.Rop2;
             BkMode = s.BkMode;
+            MiterLimit = s.MiterLimit;
             BkColor = s.BkColor;
             TextColor = s.TextColor;
             saved_.resize(static_cast<size_t>(level));
@@ -360,6 +595,14 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
         case EMR_SETPOLYFILLMODE: PolyFillMode = r.I32(8); return;
         case EMR_SETTEXTALIGN: TextAlign = r.I32(8); return;
         case EMR_SETROP2: Rop2 = r.I32(8); return;
+        case EMR_SETMITERLIMIT: {
+            // Written as a whole number by most producers, as a float by some:
+            // a float's bits read as a number are far beyond any limit.
+            uint32_t bits = r.U32(8);
+            float limit = bits > 0xFFFF ? r.F32(8) : static_cast<float>(bits);
+            if (limit >= 1 && limit <= 255) MiterLimit = limit;
+            return;
+        }
         case EMR_SETBKMODE: BkMode = r.I32(8); return;
         case EMR_SETBKCOLOR: BkColor = r.U32(8); return;
         case EMR_SETTEXTCOLOR: TextColor = r.U32(8); return;
@@ -442,10 +685,53 @@ void TEmfPlaybackDC::Play(const TEmfRecord& r) {
         default:
             break;
     }
+    switch (type) {
+        case EMR_ARC: case EMR_ARCTO: case EMR_CHORD: case EMR_PIE: {
+            const TEmfArc arc = ArcOf(r);
+            if (type == EMR_ARCTO && !InPath) CurrentPosition = arc.PointAt(arc.End);
+            if (!InPath || arc.RadiusX <= 0 || arc.RadiusY <= 0) return;
+            if (type == EMR_PIE) {
+                PathMove(arc.Centre);
+                PathLine(arc.PointAt(arc.Start));
+            } else if (type == EMR_ARCTO) {
+                PathLine(arc.PointAt(arc.Start));
+            } else {
+                PathMove(arc.PointAt(arc.Start));
+            }
+            PathArc(arc);
+            if (type == EMR_CHORD || type == EMR_PIE) PathClose();
+            return;
+        }
+        case EMR_ANGLEARC: {
+            // The radius as recorded, as the converter takes it.
+            const TPointF centre = LPtoDP(r.Point(8));
+            const double radius = r.U32(16), start = r.F32(20), sweep = r.F32(24);
+            if (radius <= 0 || radius > 1e6 || std::fabs(sweep) > 3600) return;
+            TEmfArc arc{centre, radius, radius, start, start + sweep};
+            if (InPath) {
+                PathLine(arc.PointAt(start));
+                if (sweep > 0) {
+                    PathArc(arc);
+                } else if (sweep < 0) {
+                    // Clockwise: the same arc, its pieces taken backwards.
+                    const size_t from = PathPoints.size();
+                    PathArc(TEmfArc{centre, radius, radius, start + sweep, start});
+                    std::reverse(PathPoints.begin() + static_cast<std::ptrdiff_t>(from), PathPoints.end());
+                    PathPoints.erase(PathPoints.begin() + static_cast<std::ptrdiff_t>(from));
+                    PathPoints.push_back(arc.PointAt(start + sweep));
+                }
+            }
+            CurrentPosition = arc.PointAt(start + sweep);
+            return;
+        }
+        default:
+            break;
+    }
     if (!InPath) return;
     switch (type) {
-        case EMR_RECTANGLE:
-        case EMR_ROUNDRECT: {
+        case EMR_ROUNDRECT: PathRoundRect(r); return;
+        case EMR_EXTTEXTOUTA: case EMR_EXTTEXTOUTW: case EMR_SMALLTEXTOUT: PathText(r); return;
+        case EMR_RECTANGLE: {
             TRect b = r.Rect(8);
             PathMove(LPtoDP(b.Left, b.Top));
             PathLine(LPtoDP(b.Right, b.Top));

@@ -13,11 +13,14 @@
 // shapes itself. TEmfRecorder writes records into a new metafile.
 //
 // Left out: palettes, the metafile region, clipping regions (the converter
-// builds its own clip groups), text in paths, and drawing into pixels.
+// builds its own clip groups), and drawing into pixels. Text drawn inside a
+// path adds its glyph outlines to the path.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,7 +41,7 @@ enum : uint32_t {
     EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37,
     EMR_CREATEPEN = 38, EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_ANGLEARC = 41,
     EMR_ELLIPSE = 42, EMR_RECTANGLE = 43, EMR_ROUNDRECT = 44, EMR_ARC = 45, EMR_CHORD = 46, EMR_PIE = 47,
-    EMR_LINETO = 54, EMR_ARCTO = 55, EMR_SETARCDIRECTION = 57, EMR_BEGINPATH = 59, EMR_ENDPATH = 60,
+    EMR_LINETO = 54, EMR_ARCTO = 55, EMR_SETARCDIRECTION = 57, EMR_SETMITERLIMIT = 58, EMR_BEGINPATH = 59, EMR_ENDPATH = 60,
     EMR_CLOSEFIGURE = 61, EMR_FILLPATH = 62, EMR_STROKEANDFILLPATH = 63, EMR_STROKEPATH = 64,
     EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH = 68, EMR_GDICOMMENT = 70, EMR_FILLRGN = 71,
     EMR_EXTSELECTCLIPRGN = 75, EMR_BITBLT = 76, EMR_STRETCHBLT = 77, EMR_MASKBLT = 78, EMR_STRETCHDIBITS = 81,
@@ -129,6 +132,32 @@ private:
     std::vector<TEmfRecord> records_;
 };
 
+// The logical font of an EXTCREATEFONTINDIRECTW record (its LOGFONTW at
+// offset 12).
+TLogFont ReadLogFontW(const TEmfRecord& record);
+
+// What a text record (EXTTEXTOUTA, EXTTEXTOUTW, SMALLTEXTOUT) draws, in
+// logical units. Glyph indexes of the common fonts run 29 below their
+// characters, so ETO_GLYPH_INDEX text is read back as characters that way.
+struct TEmfText {
+    TPoint Reference;
+    std::u16string Text;
+    std::vector<int32_t> Spacing;  // one advance a character, or none
+    uint32_t Options = 0;
+    TRect Box;
+};
+TEmfText ReadTextRecord(const TEmfRecord& record);
+
+// An elliptic arc in device pixels: angles in degrees, 0 to the right of the
+// centre and growing counterclockwise on screen, the arc running from Start
+// round to End in that sense.
+struct TEmfArc {
+    TPointF Centre;
+    double RadiusX = 0, RadiusY = 0;
+    double Start = 0, End = 0;
+    TPointF PointAt(double degrees) const;
+};
+
 // Rectangles of region data (an RGNDATA block of size bytes at offset), in
 // the units the region was recorded in. EReadError when the block does not
 // hold what its header says.
@@ -152,6 +181,9 @@ public:
     double LengthToDP(double value, bool vertical) const;
     // A point of the reference device (region data) to playback pixels.
     TPointF DeviceToDP(double x, double y) const;
+    // The arc of an ARC, ARCTO, CHORD or PIE record: its box and radial
+    // points in device pixels, the arc direction applied.
+    TEmfArc ArcOf(const TEmfRecord& record) const;
 
     int32_t MapMode = 1;
     TPoint WindowOrg, ViewportOrg;
@@ -163,6 +195,11 @@ public:
     int32_t TextAlign = 0;
     int32_t Rop2 = 13;
     int32_t BkMode = 2;
+    // The selected font; the stock font is the system's sans face.
+    TLogFont Font = DefaultFont();
+    static TLogFont DefaultFont();
+    // Longest miter join, in line widths; longer ones are bevelled.
+    float MiterLimit = 10;
     uint32_t BkColor = 0xFFFFFF;
     uint32_t TextColor = 0;
 
@@ -181,9 +218,14 @@ private:
         TXForm WorldTransform;
         TPointF CurrentPosition;
         int32_t ArcDirection, PolyFillMode, TextAlign, Rop2, BkMode;
+        float MiterLimit;
         uint32_t BkColor, TextColor;
     };
     std::vector<TSavedState> saved_;
+    uint32_t handles_ = 0;                // slots in the handle table
+    std::map<uint32_t, TLogFont> fonts_;  // the handle table's fonts
+    uint32_t selectedFont_ = 0;           // its index, 0 for a stock font
+    std::map<std::string, std::unique_ptr<TPlatformFont>> faces_;
     TSize deviceSize_;
     TSize millimeters_;
     double frameLeft_ = 0, frameTop_ = 0;
@@ -196,6 +238,10 @@ private:
     void PathBezier(const TPointF& c1, const TPointF& c2, const TPointF& p);
     void PathClose();
     void PathEllipse(double l, double t, double r, double b);
+    void PathArc(const TEmfArc& arc);
+    void PathRoundRect(const TEmfRecord& record);
+    void PathText(const TEmfRecord& record);
+    void TrackObjects(const TEmfRecord& record);
     void PathPolyPoints(const TEmfRecord& record, bool small, bool bezier, bool to, bool close);
 };
 

@@ -139,6 +139,13 @@ uint8_t FieldBits(int32_t largest, int countBits, const char* record) {
 }
 }  // namespace
 
+void TSWFMatrixRec::SmallestBits(uint8_t& scale, uint8_t& skew, uint8_t& translate) const {
+    auto bits = [](int32_t a, int32_t b) { return static_cast<uint8_t>(GetSignedBitsCount(MaxAbs2(a, b), 1)); };
+    scale = HasScale ? bits(ScaleX, ScaleY) : 0;
+    skew = HasSkew ? bits(SkewX, SkewY) : 0;
+    translate = bits(TranslateX, TranslateY);
+}
+
 void TBitsEngine::WriteRect(const TRect& r) {
     int n = FieldBits(MaxAbs4(r.Left, r.Top, r.Right, r.Bottom), 5, "RECT");
     WriteBits(static_cast<uint32_t>(n), 5);
@@ -152,21 +159,22 @@ void TBitsEngine::WriteRect(const TRect& r) {
 void TBitsEngine::WriteTRect(const TRect& windowOrder) { WriteRect(RectToSWFRect(windowOrder, false)); }
 
 void TBitsEngine::WriteMatrix(const TSWFMatrixRec& m) {
+    auto wide = [](int n, uint8_t kept) { return std::min(std::max(n, int{kept}), 31); };
     WriteBit(m.HasScale);
     if (m.HasScale) {
-        int n = FieldBits(MaxAbs2(m.ScaleX, m.ScaleY), 5, "MATRIX scale");
+        int n = wide(FieldBits(MaxAbs2(m.ScaleX, m.ScaleY), 5, "MATRIX scale"), m.ScaleBits);
         WriteBits(static_cast<uint32_t>(n), 5);
         WriteSBits(m.ScaleX, static_cast<uint8_t>(n));
         WriteSBits(m.ScaleY, static_cast<uint8_t>(n));
     }
     WriteBit(m.HasSkew);
     if (m.HasSkew) {
-        int n = FieldBits(MaxAbs2(m.SkewX, m.SkewY), 5, "MATRIX rotate and skew");
+        int n = wide(FieldBits(MaxAbs2(m.SkewX, m.SkewY), 5, "MATRIX rotate and skew"), m.SkewBits);
         WriteBits(static_cast<uint32_t>(n), 5);
         WriteSBits(m.SkewY, static_cast<uint8_t>(n));
         WriteSBits(m.SkewX, static_cast<uint8_t>(n));
     }
-    int n = FieldBits(MaxAbs2(m.TranslateX, m.TranslateY), 5, "MATRIX translation");
+    int n = wide(FieldBits(MaxAbs2(m.TranslateX, m.TranslateY), 5, "MATRIX translation"), m.TranslateBits);
     WriteBits(static_cast<uint32_t>(n), 5);
     if (n > 0) {
         WriteSBits(m.TranslateX, static_cast<uint8_t>(n));
@@ -345,16 +353,19 @@ TSWFMatrixRec TBitsEngine::ReadMatrix() {
     m.HasScale = GetBit();
     if (m.HasScale) {
         int n = static_cast<int>(GetBits(5));
+        m.ScaleBits = static_cast<uint8_t>(n);
         m.ScaleX = GetSBits(n);
         m.ScaleY = GetSBits(n);
     }
     m.HasSkew = GetBit();
     if (m.HasSkew) {
         int n = static_cast<int>(GetBits(5));
+        m.SkewBits = static_cast<uint8_t>(n);
         m.SkewY = GetSBits(n);
         m.SkewX = GetSBits(n);
     }
     int n = static_cast<int>(GetBits(5));
+    m.TranslateBits = static_cast<uint8_t>(n);
     m.TranslateX = GetSBits(n);
     m.TranslateY = GetSBits(n);
     FlushLastByte(false);

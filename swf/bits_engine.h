@@ -28,7 +28,16 @@ struct TSWFMatrixRec {
     int32_t ScaleX = 0, ScaleY = 0;  // 16.16
     int32_t SkewX = 0, SkewY = 0;    // 16.16; SkewY is stored first (RotateSkew0)
     int32_t TranslateX = 0, TranslateY = 0;  // twips
-    bool operator==(const TSWFMatrixRec&) const = default;
+    // Field widths as read. Producers do not all choose the smallest: a
+    // matrix is written at least this wide, so that one read and written
+    // again gives the same bytes. They are no part of the value.
+    uint8_t ScaleBits = 0, SkewBits = 0, TranslateBits = 0;
+    bool operator==(const TSWFMatrixRec& o) const {
+        return HasScale == o.HasScale && HasSkew == o.HasSkew && ScaleX == o.ScaleX && ScaleY == o.ScaleY &&
+               SkewX == o.SkewX && SkewY == o.SkewY && TranslateX == o.TranslateX && TranslateY == o.TranslateY;
+    }
+    // The smallest widths of the three fields for the values held.
+    void SmallestBits(uint8_t& scale, uint8_t& skew, uint8_t& translate) const;
 };
 
 struct TSWFColorTransformRec {

@@ -1,5 +1,7 @@
 #include "swf/shape_records.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "swf/shape_tags.h"
@@ -97,6 +99,7 @@ void TSWFStyleChangeRecord::CopyFrom(const TSWFShapeRecord& source) {
     StateMoveTo = other.StateMoveTo;
     StateNewStyles = other.StateNewStyles;
     HasAlpha = other.HasAlpha;
+    MoveBits = other.MoveBits;
     NewFillStyles.clear();
     NewLineStyles.clear();
     if (StateNewStyles) {
@@ -118,6 +121,7 @@ void TSWFStyleChangeRecord::WriteToStream(TBitsEngine& be) {
     be.WriteBit(moveTo);
     if (moveTo) {
         uint8_t bits = SignedWidth(MaxAbs2(DeltaX, DeltaY));
+        if (bits <= 31) bits = std::max<uint8_t>(bits, std::min<uint8_t>(MoveBits, 31));
         if (bits > 31)
             throw EWriteError(FormatStr("The move-to point (%d, %d) cannot be written", DeltaX, DeltaY));
         be.WriteBits(bits, 5);
@@ -205,6 +209,7 @@ void ReadShapeRecords(TBitsEngine& be, TSWFShapeRecordList& list, uint8_t fillBi
             int32_t x = be.GetSBits(bits);
             int32_t y = be.GetSBits(bits);
             change->SetMoveTo(x, y);
+            change->MoveBits = static_cast<uint8_t>(bits);
         }
         if (flags & 0x02) change->SetFill0Id(static_cast<uint16_t>(be.GetBits(fillBits)));
         if (flags & 0x04) change->SetFill1Id(static_cast<uint16_t>(be.GetBits(fillBits)));
@@ -255,6 +260,8 @@ void SaveShapeRecordsToXml(TXmlNode node, TSWFShapeRecordList& list, bool hasAlp
                 if (change.StateMoveTo) {
                     WriteCoordAttr(settings, element, "X", change.DeltaX);
                     WriteCoordAttr(settings, element, "Y", change.DeltaY);
+                    if (change.MoveBits > SignedWidth(MaxAbs2(change.DeltaX, change.DeltaY)))
+                        element.SetAttr("Bits", static_cast<int>(change.MoveBits));
                 }
                 if (change.StateNewStyles) {
                     if (!change.NewLineStyles.empty())
@@ -307,6 +314,7 @@ void LoadShapeRecordsFromXml(const TXmlNode& node, TSWFShapeRecordList& list, bo
             if (child.HasAttribute("Fill1")) change->SetFill1Id(IndexAttr(child, "Fill1"));
             if (child.HasAttribute("X"))
                 change->SetMoveTo(ReadCoordAttr(settings, child, "X"), ReadCoordAttr(settings, child, "Y"));
+            if (child.HasAttribute("Bits")) change->MoveBits = static_cast<uint8_t>(std::clamp<int64_t>(child.AttrInt("Bits"), 0, 31));
             for (const TXmlNode& styles : child.ChildElements()) {
                 if (AnsiSameText(styles.NodeName(), "NewLineStyles"))
                     LoadLineStylesFromXml(styles, change->GetNewLineStyles(), hasAlpha, settings);

@@ -84,6 +84,9 @@ public:
     bool StateMoveTo = false;
     bool StateNewStyles = false;
     bool HasAlpha = false;  // colour form of the new styles
+    // The width of the move-to fields as read, when a producer chose it
+    // wider than needed: written at least this wide, so the bytes come back.
+    uint8_t MoveBits = 0;
 
     void SetFill0Id(uint16_t value) { Fill0Id = value; StateFillStyle0 = true; }
     void SetFill1Id(uint16_t value) { Fill1Id = value; StateFillStyle1 = true; }

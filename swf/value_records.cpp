@@ -117,7 +117,11 @@ void TSWFMatrix::SetRotate(float degrees) {
 }
 
 TSWFMatrixRec TSWFMatrix::GetRec() const {
-    return SWFMatrix(HasScale, HasSkew, ScaleX, ScaleY, SkewX, SkewY, TranslateX, TranslateY);
+    TSWFMatrixRec rec = SWFMatrix(HasScale, HasSkew, ScaleX, ScaleY, SkewX, SkewY, TranslateX, TranslateY);
+    rec.ScaleBits = ScaleBits;
+    rec.SkewBits = SkewBits;
+    rec.TranslateBits = TranslateBits;
+    return rec;
 }
 
 void TSWFMatrix::SetRec(const TSWFMatrixRec& r) {
@@ -129,4 +133,7 @@ void TSWFMatrix::SetRec(const TSWFMatrixRec& r) {
     SkewY = r.SkewY;
     TranslateX = r.TranslateX;
     TranslateY = r.TranslateY;
+    ScaleBits = r.ScaleBits;
+    SkewBits = r.SkewBits;
+    TranslateBits = r.TranslateBits;
 }

@@ -78,18 +78,22 @@ public:
     bool HasScale = false, HasSkew = false;
     int32_t ScaleX = 0, ScaleY = 0, SkewX = 0, SkewY = 0;
     int32_t TranslateX = 0, TranslateY = 0;
+    // The widths the matrix was read with (see TSWFMatrixRec).
+    uint8_t ScaleBits = 0, SkewBits = 0, TranslateBits = 0;
 
     float GetScaleX() const { return FixedToSingle(ScaleX); }
     float GetScaleY() const { return FixedToSingle(ScaleY); }
     float GetSkewX() const { return FixedToSingle(SkewX); }
     float GetSkewY() const { return FixedToSingle(SkewY); }
-    void SetScaleX(float x) { ScaleX = SingleToFixed(x); HasScale = true; }
-    void SetScaleY(float x) { ScaleY = SingleToFixed(x); HasScale = true; }
+    // A matrix changed through these is written at its smallest widths.
+    void SetScaleX(float x) { ScaleX = SingleToFixed(x); HasScale = true; ForgetBits(); }
+    void SetScaleY(float x) { ScaleY = SingleToFixed(x); HasScale = true; ForgetBits(); }
     void SetScale(float x, float y) { SetScaleX(x); SetScaleY(y); }
-    void SetSkewX(float x) { SkewX = SingleToFixed(x); HasSkew = true; }
-    void SetSkewY(float x) { SkewY = SingleToFixed(x); HasSkew = true; }
+    void SetSkewX(float x) { SkewX = SingleToFixed(x); HasSkew = true; ForgetBits(); }
+    void SetSkewY(float x) { SkewY = SingleToFixed(x); HasSkew = true; ForgetBits(); }
     void SetSkew(float x, float y) { SetSkewX(x); SetSkewY(y); }
-    void SetTranslate(int32_t x, int32_t y) { TranslateX = x; TranslateY = y; }
+    void SetTranslate(int32_t x, int32_t y) { TranslateX = x; TranslateY = y; ForgetBits(); }
+    void ForgetBits() { ScaleBits = SkewBits = TranslateBits = 0; }
     void SetRotate(float degrees);
     TSWFMatrixRec GetRec() const;
     void SetRec(const TSWFMatrixRec& rec);

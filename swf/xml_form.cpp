@@ -1,5 +1,7 @@
 #include "swf/xml_form.h"
 
+#include <cstdio>
+
 #include "platform/diagnostics.h"
 
 #include <cmath>
@@ -163,6 +165,12 @@ void WriteMatrixNode(const TXMLReadWriteSettings& settings, TXmlNode parent, con
         node.SetAttr("SkewX", m.SkewX / 65536.0);
         node.SetAttr("SkewY", m.SkewY / 65536.0);
     }
+    // Field widths wider than the values need, as a producer chose them:
+    // "scale,skew,translate", so that the tag comes back as the same bytes.
+    uint8_t scale, skew, translate;
+    m.SmallestBits(scale, skew, translate);
+    if ((m.HasScale && m.ScaleBits > scale) || (m.HasSkew && m.SkewBits > skew) || m.TranslateBits > translate)
+        node.SetAttr("Bits", FormatStr("%u,%u,%u", unsigned{m.ScaleBits}, unsigned{m.SkewBits}, unsigned{m.TranslateBits}));
 }
 
 static int32_t FixedFromAttr(const TXmlNode& node, const std::string& name) {
@@ -191,6 +199,16 @@ TSWFMatrixRec ReadMatrixNode(const TXMLReadWriteSettings& settings, const TXmlNo
     }
     m.TranslateX = ReadCoordAttrDef(settings, node, "X", 0);
     m.TranslateY = ReadCoordAttrDef(settings, node, "Y", 0);
+    if (node.HasAttribute("Bits")) {
+        unsigned scale = 0, skew = 0, translate = 0;
+        // Widths past what the count fields can say are left to the writer.
+        if (std::sscanf(node.AttrStr("Bits").c_str(), "%u,%u,%u", &scale, &skew, &translate) == 3 && scale <= 31 &&
+            skew <= 31 && translate <= 31) {
+            m.ScaleBits = static_cast<uint8_t>(scale);
+            m.SkewBits = static_cast<uint8_t>(skew);
+            m.TranslateBits = static_cast<uint8_t>(translate);
+        }
+    }
     return m;
 }
 

@@ -180,6 +180,43 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_EQ(c.movie->GetTexts().GetItem(0)->WideText, u"Abi");
              EXPECT_EQ(c.movie->GetTexts().GetItem(0)->TextHeight, 400);
          }},
+        {"opaque and clipped text: its rectangle behind it and clipping it, around the text's sprite",
+         [](TEmfRecorder& rec) {
+             AddFont(rec, -20);
+             std::vector<uint8_t> p = Payload({0, 0, 100, 100, 1, 0, 0, 10, 10, 2, 76, 6, 5, 5, 60, 30, 0});
+             for (char16_t c : std::u16string(u"Hi")) {
+                 p.push_back(static_cast<uint8_t>(c));
+                 p.push_back(0);
+             }
+             rec.Add(EMR_EXTTEXTOUTW, p);
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.movie->GetTexts().Count(), 1);
+             TFlashPlaceObject* clip = nullptr;
+             TFlashPlaceObject* opaque = nullptr;
+             TFlashPlaceObject* text = nullptr;
+             for (TFlashPlaceObject* p : c.Placements()) {
+                 if (p->Tag().HasClipDepth && p->Tag().ClipDepth == 5) clip = p;
+                 if (p->GetDepth() == 3 && dynamic_cast<TFlashShape*>(p->Obj())) opaque = p;
+                 if (p->GetDepth() == 5 && dynamic_cast<TFlashSprite*>(p->Obj())) text = p;
+             }
+             ASSERT_TRUE(clip && opaque && text);
+             EXPECT_EQ(clip->GetDepth(), 4);
+             auto* box = static_cast<TFlashShape*>(opaque->Obj());
+             EXPECT_EQ(SolidColor(*box), 0xFFFFFFu);
+             EXPECT_EQ(box->GetWidth(true), 55 * 20);
+             EXPECT_EQ(box->GetXMin(), -5);  // from the text's own position
+             // The sprite around is defined after the text's sprite it places.
+             const auto& list = c.movie->GetObjectList();
+             size_t inner = list.size(), around = list.size();
+             for (size_t i = 0; i < list.size(); ++i) {
+                 if (list[i].get() == text->Obj()) inner = i;
+                 if (auto* sprite = dynamic_cast<TFlashSprite*>(list[i].get()))
+                     for (auto& tag : sprite->GetControlTags())
+                         if (tag.get() == text) around = i;
+             }
+             EXPECT_LT(inner, around);
+         }},
         {"a font 5000 pixels high draws nothing",
          [](TEmfRecorder& rec) {
              AddFont(rec, -5000);
@@ -238,6 +275,113 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_EQ(EdgeCount(*c.Shapes()[0]), 3u);
              EXPECT_EQ(c.Shapes()[0]->LineStyles.size(), 1u);
          }},
+        {"a geometric pen keeps its flat ends and miter joins; a cosmetic one draws round",
+         [](TEmfRecorder& rec) {
+             Add(rec, EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, 0x12200, 8, 0, 0, 0, 0});
+             Add(rec, EMR_SELECTOBJECT, {1});
+             Add(rec, EMR_SETMITERLIMIT, {4});
+             Add(rec, EMR_POLYLINE, {0, 0, 0, 0, 3, 10, 10, 40, 50, 70, 10});
+             Add(rec, EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, 0x2200, 8, 0, 0, 0, 0});
+             Add(rec, EMR_SELECTOBJECT, {2});
+             Add(rec, EMR_POLYLINE, {0, 0, 0, 0, 2, 10, 60, 40, 60});
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             const TFlashShape& shaped = *c.Shapes()[0];
+             ASSERT_EQ(shaped.LineStyles.size(), 1u);
+             auto* line = dynamic_cast<const TSWFLineStyle2*>(shaped.LineStyles[0].get());
+             ASSERT_TRUE(line);
+             EXPECT_TRUE(shaped.UseDefineShape4);
+             EXPECT_EQ(line->Width, 160);
+             EXPECT_EQ(line->StartCapStyle, 1);
+             EXPECT_EQ(line->EndCapStyle, 1);
+             EXPECT_EQ(line->JoinStyle, 2);
+             EXPECT_FLOAT_EQ(line->MiterLimitFactor, 4);
+             const TFlashShape& plain = *c.Shapes()[1];
+             ASSERT_EQ(plain.LineStyles.size(), 1u);
+             EXPECT_FALSE(dynamic_cast<const TSWFLineStyle2*>(plain.LineStyles[0].get()));
+             EXPECT_EQ(plain.LineStyles[0]->Width, 20);
+         }},
+        {"MASKBLT shows the source where its mask picks the source operation",
+         [](TEmfRecorder& rec) {
+             // The mask's set bits keep the destination, its clear bits copy
+             // the source (the foreground and background operations of an icon).
+             Ints values = {0, 0, 20, 20, 10, 10, 2, 2, static_cast<int32_t>(0xCCAA0029), 0, 0,
+                            0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 128, 40, 168, 16, 0, 0, 0, 184, 48, 232, 8};
+             Ints source = InfoHeader(2, 2, 24);
+             source.insert(source.end(), {0x00FF0000, 0x0000FF00, 0x00FF0000, 0x0000FF00});
+             Ints mask = InfoHeader(2, 2, 1);
+             mask.insert(mask.end(), {0, 0xFFFFFF, 0x40, 0x80});  // palette; the bottom row, then the top one
+             values.insert(values.end(), source.begin(), source.end());
+             values.insert(values.end(), mask.begin(), mask.end());
+             Add(rec, EMR_MASKBLT, values);
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.movie->GetImages().Count(), 1);
+             const TBMPReader& bitmap = c.movie->GetImages().GetItem(0)->GetBitmap();
+             ASSERT_EQ(bitmap.GetBitCount(), 32);
+             int clear = 0;
+             for (int32_t row = 0; row < 2; ++row)
+                 for (int32_t col = 0; col < 2; ++col) clear += bitmap.Rows[size_t(row)][col * 4 + 3] == 0;
+             EXPECT_EQ(clear, 2);
+             ASSERT_EQ(c.Shapes().size(), 1u);
+             EXPECT_EQ(c.Shapes()[0]->GetWidth(true), 40);
+             EXPECT_EQ(c.Shapes()[0]->GetXMin(), 10);
+         }},
+        {"an arc and a text drawn inside paths become the paths' outlines",
+         [](TEmfRecorder& rec) {
+             AddFont(rec, -40);
+             Add(rec, EMR_BEGINPATH, {});
+             Add(rec, EMR_ARC, {10, 10, 50, 50, 50, 30, 10, 30});  // the upper half, counterclockwise
+             Add(rec, EMR_ENDPATH, {});
+             Add(rec, EMR_STROKEPATH, {0, 0, 100, 100});
+             Add(rec, EMR_BEGINPATH, {});
+             AddText(rec, u"I", 0);
+             Add(rec, EMR_ENDPATH, {});
+             Add(rec, EMR_FILLPATH, {0, 0, 100, 100});
+         },
+         [](const TConverted& c) {
+             EXPECT_EQ(c.movie->GetTexts().Count(), 0);
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             const TFlashShape& arc = *c.Shapes()[0];
+             EXPECT_EQ(arc.GetXMin(), 10);
+             EXPECT_EQ(arc.GetXMax(), 50);
+             EXPECT_EQ(arc.GetYMin(), 10);
+             EXPECT_EQ(arc.GetYMax(), 30);
+             // The capital I of a 40-pixel font, its top at the text's top.
+             const TFlashShape& glyph = *c.Shapes()[1];
+             EXPECT_GE(EdgeCount(glyph), 4u);
+             EXPECT_GE(glyph.GetXMin(), 10);
+             EXPECT_LE(glyph.GetXMax(), 25);
+             EXPECT_GE(glyph.GetYMin(), 10);
+             EXPECT_LE(glyph.GetYMax(), 50);
+             EXPECT_GE(glyph.GetYMax() - glyph.GetYMin(), 25);
+         }},
+        {"ALPHABLEND keeps its constant opacity; an XOR pen draws as a difference",
+         [](TEmfRecorder& rec) {
+             Ints values = {10, 10, 20, 20, 10, 10, 10, 10, 0x01800000, 0, 0,
+                            0x3F800000, 0, 0, 0x3F800000, 0, 0, 0, 0, 108, 40, 148, 16, 2, 2};
+             Ints pixels = InfoHeader(2, 2, 32);
+             pixels.insert(pixels.end(), {static_cast<int32_t>(0xFF0000FF), static_cast<int32_t>(0xFF00FF00),
+                                          static_cast<int32_t>(0x80800000), 0});
+             values.insert(values.end(), pixels.begin(), pixels.end());
+             Add(rec, EMR_ALPHABLEND, values);
+             Add(rec, EMR_SETROP2, {7});
+             Add(rec, EMR_RECTANGLE, {30, 30, 60, 60});
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             TFlashPlaceObject* blended = c.PlacementOf(c.Shapes()[0]);
+             ASSERT_TRUE(blended);
+             ASSERT_TRUE(blended->Tag().HasColorTransform);
+             EXPECT_EQ(blended->Tag().GetColorTransform().MultA, 128);
+             EXPECT_EQ(blended->Tag().GetColorTransform().MultR, 256);
+             EXPECT_FALSE(blended->Tag().HasBlendMode);
+             EXPECT_TRUE(c.movie->GetImages().GetItem(0)->GetBitmap().HasAlpha());
+             TFlashPlaceObject* xored = c.PlacementOf(c.Shapes()[1]);
+             ASSERT_TRUE(xored);
+             EXPECT_EQ(xored->Tag().BlendMode, 7);
+         }},
         {"a one-point POLYLINE draws nothing; a closed POLYGON is not closed twice",
          [](TEmfRecorder& rec) {
              Add(rec, EMR_POLYLINE, {5, 5, 5, 5, 1, 5, 5});
@@ -255,6 +399,16 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
          [](const TConverted& c) {
              ASSERT_EQ(c.Shapes().size(), 1u);
              EXPECT_EQ(SolidColor(*c.Shapes()[0]), 0xFFFFFFu);
+         }},
+        {"a mask blit ANDed and a picture ORed over it both stay, darkening and lightening",
+         [&](TEmfRecorder& rec) {
+             Blit(rec, 0x8800C6, twoByTwo);
+             Blit(rec, 0xEE0086, twoByTwo);
+         },
+         [](const TConverted& c) {
+             ASSERT_EQ(c.Shapes().size(), 2u);
+             EXPECT_EQ(c.PlacementOf(c.Shapes()[0])->Tag().BlendMode, 6);
+             EXPECT_EQ(c.PlacementOf(c.Shapes()[1])->Tag().BlendMode, 5);
          }},
         {"an ARC in a zero-width box draws nothing; a PIE is filled",
          [](TEmfRecorder& rec) {

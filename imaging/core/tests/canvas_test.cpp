@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "imaging/core/ie_canvas.h"
+#include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_render.h"
 
 namespace {
@@ -185,4 +186,28 @@ TEST(IECanvasTest, FramesTextBoxesAndHintBoxes) {
         EXPECT_NEAR(BlueOf(inside), (255 + 0x60) / 2, 1);
         EXPECT_EQ(hintCanvas.GetPixel(6, 12), clWhite);  // the frame's left side
     }
+}
+
+TEST(IECanvasTest, ADibSectionTakesCanvasDrawingInItsRows) {
+    TIEDibbitmap dib;
+    ASSERT_TRUE(dib.Allocate(10, 4, ie24RGB));
+    ASSERT_NE(dib.DC, nullptr);
+    dib.DC->Brush.Color = 0x0000FF;  // red
+    dib.DC->FillRect(TRect{2, 1, 4, 2});
+    EXPECT_EQ(dib.GetScanline(1)[3 * 2 + 2], 255);
+    EXPECT_EQ(dib.GetScanline(1)[3 * 2 + 0], 0);
+    EXPECT_EQ(dib.GetScanline(0)[3 * 2 + 2], 0);
+    // And the other way round: the canvas sees what the rows hold.
+    dib.GetScanline(3)[0] = 0x40;
+    EXPECT_EQ(dib.DC->GetPixel(0, 3), RGBColor(0, 0, 0x40));
+
+    TIEDibbitmap mono;
+    ASSERT_TRUE(mono.Allocate(10, 2, ie1g));
+    mono.DC->Pen.Color = clWhite;
+    mono.DC->MoveTo(0, 1);
+    mono.DC->LineTo(8, 1);
+    EXPECT_EQ(mono.GetScanline(1)[0], 0xFF);
+    EXPECT_EQ(mono.GetScanline(1)[1], 0x00);
+    mono.FreeBits();
+    EXPECT_EQ(mono.DC, nullptr);
 }

@@ -244,6 +244,7 @@ void RunRenderer(const TRenderJob& job) {
                        (format == ie24RGB || format == ie32RGB || format == ie1g);
     TIEBitmap* alpha = job.AlphaInUse ? source.GetAlphaChannel() : nullptr;
     std::vector<uint8_t> alphaRow;
+    const uint8_t* alphaPointer = nullptr;
     for (int32_t y = span.FirstY; y <= span.LastY; ++y) {
         const int32_t sy = job.YTable[y - span.FirstY];
         uint8_t* out = job.Rows[y];
@@ -255,9 +256,35 @@ void RunRenderer(const TRenderJob& job) {
         if (alpha) {
             // The source row may be a file mapping that the next read replaces.
             const uint8_t* a = alpha->GetScanline(sy);
-            alphaRow.assign(a, a + alpha->GetRowLen());
+            if (alpha->GetLocation() == ieFile) alphaRow.assign(a, a + alpha->GetRowLen());
+            alphaPointer = alpha->GetLocation() == ieFile ? alphaRow.data() : a;
         }
         const uint8_t* in = source.GetScanline(sy);
+        if (format == ie24RGB && !adjusted && mode == 0) {
+            // The common case of the view, without the general reader.
+            const int32_t* xTable = job.XTable - span.FirstX;
+            if (!job.AlphaVariant) {
+                for (int32_t x = span.FirstX; x <= span.LastX; ++x)
+                    std::memcpy(out + 3 * static_cast<size_t>(x), in + 3 * static_cast<size_t>(xTable[x]), 3);
+                continue;
+            }
+            const uint8_t* alphaBytes = alpha ? alphaPointer : nullptr;
+            for (int32_t x = span.FirstX; x <= span.LastX; ++x) {
+                const int32_t sx = xTable[x];
+                int32_t a = alphaBytes ? std::min<int32_t>(job.Transparency, alphaBytes[sx]) : job.Transparency;
+                a += a >> 7;
+                const uint8_t* p = in + 3 * static_cast<size_t>(sx);
+                uint8_t* d = out + 3 * static_cast<size_t>(x);
+                if (a == 256) {
+                    std::memcpy(d, p, 3);
+                    continue;
+                }
+                d[0] = static_cast<uint8_t>(d[0] + (((p[0] - d[0]) * a) >> 8));
+                d[1] = static_cast<uint8_t>(d[1] + (((p[1] - d[1]) * a) >> 8));
+                d[2] = static_cast<uint8_t>(d[2] + (((p[2] - d[2]) * a) >> 8));
+            }
+            continue;
+        }
         for (int32_t x = span.FirstX; x <= span.LastX; ++x) {
             const int32_t sx = job.XTable[x - span.FirstX];
             TRGB s = reader.Read(in, sx, adjusted);
@@ -273,7 +300,7 @@ void RunRenderer(const TRenderJob& job) {
                 d[2] = s.r;
                 continue;
             }
-            int32_t a = std::min(job.Transparency, alpha ? int32_t{alphaRow[static_cast<size_t>(sx)]} : job.Transparency);
+            int32_t a = std::min(job.Transparency, alpha ? int32_t{alphaPointer[sx]} : job.Transparency);
             // Opacity 0..255 as 0..256, so that an opaque pixel lands as it
             // is; floor((s - d) * a / 256) by an arithmetic shift.
             a += a >> 7;

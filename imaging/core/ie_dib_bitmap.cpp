@@ -44,12 +44,23 @@ bool TIEDibbitmap::AllocateBits(int32_t width, int32_t height, int32_t bitCount)
     int64_t size = int64_t{RowLen} * height;
     BitmapInfo.biSizeImage = size > UINT32_MAX ? 0 : static_cast<uint32_t>(size);
     if (RowLen == 0) return false;
-    Bits = static_cast<uint8_t*>(GlobalAllocZero(static_cast<size_t>(size)));
-    return Bits != nullptr;
+    try {
+        auto section = std::make_unique<TBitmap>();
+        section->SetPixelFormat(bitCount == 1 ? TPixelFormat::pf1bit : TPixelFormat::pf24bit);
+        section->SetSize(width, height);
+        if (section->RowBytes() != RowLen) return false;
+        Bits = section->ScanLine(height - 1);
+        DIBSection = std::move(section);
+        DC = std::make_unique<TCanvas>(*DIBSection);
+    } catch (const std::exception&) {
+        return false;  // memory is short
+    }
+    return true;
 }
 
 void TIEDibbitmap::FreeBits() {
-    GlobalFreeBlock(Bits);
+    DC.reset();
+    DIBSection.reset();
     Bits = nullptr;
     Width = Height = BitCount = 0;
 }

@@ -1,13 +1,16 @@
 // Two small rasters beside TIEBitmap. TIEDibbitmap is a 1 or 24-bit
-// device-independent bitmap whose rows the library addresses directly (its
-// binding to a device context for drawing comes with the canvas layer);
+// device-independent bitmap whose rows the library addresses directly and
+// that a canvas (DC) draws into at the same time: its section is a toolkit
+// bitmap, whose rows lie the same way;
 // TIEWorkBitmap is the resamplers' bare scratch raster. Both keep their
 // rows bottom-up: row 0, the top row, is the last in memory.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "imaging/core/ie_bitmap.h"
+#include "platform/canvas.h"
 
 // The header of a device-independent bitmap as the section is described.
 struct TIEBitmapInfoHeader {
@@ -56,7 +59,10 @@ public:
     TIEBitmapInfoHeader BitmapInfo;
     // Colour table: entry 0 black, entry 1 white (blue, green, red, reserved).
     uint8_t Colors[2][4] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-    uint8_t* Bits = nullptr;
+    uint8_t* Bits = nullptr;  // the section's lowest row (row Height - 1)
+    // The section and the canvas drawing into it (nullptr when empty).
+    std::unique_ptr<TBitmap> DIBSection;
+    std::unique_ptr<TCanvas> DC;
 };
 
 class TIEWorkBitmap {

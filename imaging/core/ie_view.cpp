@@ -1109,7 +1109,11 @@ void TVidurErView::ScrollMessage(TMessage& message, bool horizontal) {
 void TVidurErView::Paint() {
     TBitmap* surface = PaintSurface();
     if (!surface) {
-        // Outside a paint pass: the next pass of the loop shows the change.
+        // Outside a paint pass the next pass of the loop shows the change;
+        // the drawn rectangle and the tables follow now, as a drawing would
+        // make them, so conversions see the new offsets at once.
+        UpdateViewRect();
+        UpdateZoomTables();
         Invalidate();
         return;
     }

@@ -227,3 +227,81 @@ TEST(ViewBase, TheProcessingComponentFollowsTheCurrentLayerAndOutlivesNothing) {
     view.SetLayersCurrent(0);
     EXPECT_EQ(proc.GetIEBitmap(), view.GetLayer(0)->GetBitmap());
 }
+
+TEST(ViewLayers, ListOperationsKeepTheCurrentLayerAndMasksTogether) {
+    TVidurErView view(nullptr);
+    view.GetIEBitmap()->Allocate(20, 10, ie24RGB);
+    EXPECT_TRUE(view.GetLayer(0)->Locked);
+    EXPECT_FALSE(view.GetLayer(0)->ShowBox);
+    for (int i = 0; i < 3; ++i) view.LayersAdd();
+    ASSERT_EQ(view.GetLayersCount(), 4);
+    EXPECT_EQ(view.GetLayersCurrent(), 3);
+    EXPECT_EQ(view.GetLayer(3)->GetBitmap()->GetWidth(), 20);  // the size of the layer it was made from
+    // A layer that cannot be selected hands the choice down.
+    view.GetLayer(2)->Selectable = false;
+    view.SetLayersCurrent(2);
+    EXPECT_EQ(view.GetLayersCurrent(), 1);
+    // Removing a layer takes its mask above with it.
+    view.GetLayer(3)->IsMask = true;
+    view.GetLayer(2)->Name = "masked";
+    view.LayersRemove(2);
+    EXPECT_EQ(view.GetLayersCount(), 2);
+    EXPECT_EQ(view.GetLayersCurrent(), 1);
+    view.LayersRemove(1);
+    EXPECT_EQ(view.GetLayersCurrent(), 0);
+    EXPECT_EQ(view.GetIEBitmap(), view.GetLayer(0)->GetBitmap());
+    view.LayersRemove(0);  // the last layer stays
+    EXPECT_EQ(view.GetLayersCount(), 1);
+
+    TIELayer& layer = *view.GetLayer(0);
+    layer.SetRotate(720);
+    EXPECT_EQ(layer.GetRotate(), 0);
+    layer.SetRotate(360.5);
+    EXPECT_EQ(layer.GetRotate(), 360.5);
+
+    // The undo record of a layer restores its fields and pixels.
+    view.GetIEBitmap()->Fill(0x102030);
+    layer.PosX = 7;
+    layer.Name = "saved";
+    TMemoryStream record;
+    view.SaveLayerToStream(0, record, true);
+    layer.PosX = 0;
+    layer.Name.clear();
+    view.GetIEBitmap()->Fill(0);
+    record.SetPosition(0);
+    view.LoadLayerFromStream(0, record);
+    EXPECT_EQ(layer.PosX, 7);
+    EXPECT_EQ(layer.Name, "saved");
+    EXPECT_EQ(view.GetIEBitmap()->GetPixelRGB(3, 3), (TRGB{0x10, 0x20, 0x30}));
+    EXPECT_EQ(record.GetPosition(), record.GetSize());
+}
+
+TEST(ViewLayers, SmallLayersAreSkippedAndAMaskCutsTheLayerBelow) {
+    TVidurErView view(nullptr);
+    view.SetBackground(clBlack);
+    view.GetIEBitmap()->Allocate(8, 8, ie24RGB);
+    view.GetIEBitmap()->Fill(0x0000FF);  // red
+    view.LayersAdd();
+    view.GetIEBitmap()->Allocate(1, 1, ie24RGB);  // below the smallest drawn size
+    view.GetIEBitmap()->Fill(0xFF0000);
+    TIEBitmap flat;
+    view.LayersDrawTo(flat);
+    EXPECT_EQ(flat.GetPixelRGB(0, 0), (TRGB{0, 0, 255}));
+    view.GetIEBitmap()->Allocate(1, 2, ie24RGB);  // one side of 2 is enough
+    view.GetIEBitmap()->Fill(0xFF0000);
+    view.LayersDrawTo(flat);
+    EXPECT_EQ(flat.GetPixelRGB(0, 0), (TRGB{255, 0, 0}));
+    // A mask over a blue layer: its gray level becomes the layer's opacity.
+    view.GetIEBitmap()->Allocate(8, 8, ie24RGB);
+    view.GetIEBitmap()->Fill(0xFF0000);
+    view.LayersAdd();
+    view.GetIEBitmap()->Allocate(8, 8, ie8g);
+    for (int32_t x = 0; x < 8; ++x)
+        for (int32_t y = 0; y < 8; ++y) view.GetIEBitmap()->SetPixelByte(x, y, x < 4 ? 0 : 255);
+    view.GetCurrentLayer()->IsMask = true;
+    view.GetCurrentLayer()->Visible = false;
+    view.LayersDrawTo(flat);
+    EXPECT_EQ(flat.GetPixelRGB(1, 1), (TRGB{0, 0, 255}));
+    EXPECT_EQ(flat.GetPixelRGB(6, 1), (TRGB{255, 0, 0}));
+    EXPECT_FALSE(view.GetLayer(1)->GetBitmap()->GetHasAlphaChannel());  // its own alpha is back
+}

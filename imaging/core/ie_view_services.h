@@ -35,6 +35,8 @@ public:
     virtual void ImageChange() = 0;
     virtual TColor GetBackground() = 0;
     virtual void SetBackground(TColor color) = 0;
+    // The resolution of the loaded image, for the view's measures.
+    virtual void SetDPI(int32_t /*dpiX*/, int32_t /*dpiY*/) {}
 
     // ------------------------------------------------ TVidurErView
     virtual bool IsVidurErView() const { return false; }

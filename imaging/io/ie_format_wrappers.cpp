@@ -20,6 +20,9 @@ struct TVidurErIO::TLoadSteps {
     std::function<void(TStream&, TIEProgressRec&)> read;
     // Runs after the view got the DPI, before the refresh.
     std::function<void()> afterDPI;
+    // How a reader shows that the data ended before the picture: codecs
+    // keep the rows of a cut file without a word, the component says it.
+    enum TEnd { kAnyShortRead, kEmptyRead } end = kAnyShortRead;
 };
 
 struct TVidurErIO::TSaveSteps {
@@ -34,6 +37,33 @@ struct TVidurErIO::TSaveSteps {
 };
 
 namespace {
+
+// Passes everything through to the stream it watches and notes the reads
+// that got less than they asked for.
+class TEndWatch : public TStream {
+public:
+    explicit TEndWatch(TStream& inner) : inner_(inner) {}
+    int64_t Read(void* buffer, int64_t count) override {
+        const int64_t got = inner_.Read(buffer, count);
+        if (count > 0 && got < count) {
+            shortRead_ = true;
+            if (got <= 0) emptyRead_ = true;
+        }
+        return got;
+    }
+    int64_t Write(const void* buffer, int64_t count) override { return inner_.Write(buffer, count); }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override { return inner_.Seek(offset, origin); }
+    int64_t GetSize() override { return inner_.GetSize(); }
+    void SetSize(int64_t size) override { inner_.SetSize(size); }
+    const uint8_t* ContiguousBytes(int64_t count) override { return inner_.ContiguousBytes(count); }
+    bool ShortRead() const { return shortRead_; }
+    bool EmptyRead() const { return emptyRead_; }
+
+private:
+    TStream& inner_;
+    bool shortRead_ = false;
+    bool emptyRead_ = false;
+};
 
 std::string FullName(int32_t fileType) {
     const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
@@ -68,7 +98,12 @@ void TVidurErIO::RunLoad(const TLoadSteps& steps) {
         }
         TIEProgressRec progress = MakeProgress();
         bitmap_->RemoveAlphaChannel(false, clWhite);
-        steps.read(*stream, progress);
+        TEndWatch watch(*stream);
+        steps.read(watch, progress);
+        if (!AbortFlag && (steps.end == TLoadSteps::kEmptyRead ? watch.EmptyRead() : watch.ShortRead())) {
+            AbortFlag = true;
+            lastError_ = "The " + FullName(steps.fileType) + " data ends before the picture does";
+        }
         // Files without a resolution get the library's default.
         if (ImageParams.DpiX < 2) ImageParams.SetDpiX(IELibraryDefaultDPI[0]);
         if (ImageParams.DpiY < 2) ImageParams.SetDpiY(IELibraryDefaultDPI[1]);
@@ -193,6 +228,7 @@ void TVidurErIO::LoadFromFileJPEG(const std::string& fileName) {
     TLoadSteps steps;
     steps.fileType = 3;
     steps.fileName = &fileName;
+    steps.end = TLoadSteps::kEmptyRead;  // the decoder reads ahead in blocks
     steps.read = [this](TStream& stream, TIEProgressRec& progress) {
         ReadJPEG(stream, *bitmap_, ImageParams, progress);
     };
@@ -203,6 +239,7 @@ void TVidurErIO::LoadFromStreamJPEG(TStream& stream) {
     TLoadSteps steps;
     steps.fileType = 3;
     steps.stream = &stream;
+    steps.end = TLoadSteps::kEmptyRead;
     steps.read = [this](TStream& source, TIEProgressRec& progress) {
         const int64_t start = source.GetPosition();
         TIEStreamHeader header;
@@ -211,8 +248,12 @@ void TVidurErIO::LoadFromStreamJPEG(TStream& stream) {
             // follows it.
             const int64_t length = std::clamp<int64_t>(static_cast<uint32_t>(header.Length), 0, source.Remaining());
             const int64_t body = source.GetPosition();
-            TBoundedStream image(source, body, length);
-            ReadJPEG(image, *bitmap_, ImageParams, progress);
+            std::vector<uint8_t> bytes(static_cast<size_t>(length));
+            source.ReadBuffer(bytes.data(), length);
+            TMemoryStream image(std::move(bytes));
+            TEndWatch watch(image);
+            ReadJPEG(watch, *bitmap_, ImageParams, progress);
+            if (watch.EmptyRead()) progress.Abort();
             source.SetPosition(body + length);
             return;
         }

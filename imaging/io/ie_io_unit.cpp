@@ -15,6 +15,18 @@ namespace {
 
 std::once_flag unitStarted;
 
+void RegisterViewIOMaker() {
+    IESetViewIOMaker([](TVidurErView& view) -> std::unique_ptr<TIEViewIO> {
+        auto io = std::make_unique<TVidurErIO>();
+        io->SetAttachedVidurEr(&view);
+        return io;
+    });
+}
+
+// A view that makes its component before any component exists finds the
+// maker already there.
+const bool viewIOMakerRegistered = (RegisterViewIOMaker(), true);
+
 void StartUnit() {
     // The LZW coders install their hooks when they are built in; without
     // them GIF stays unavailable in the registry.
@@ -29,6 +41,7 @@ void StartUnit() {
     IECMYKProfileEnabled = true;
     IECMYKProfile.reset();
     IEMetafileMaxSize = 8000;
+    RegisterViewIOMaker();
     std::atexit(IEFreeIOUnit);
 }
 

@@ -94,6 +94,11 @@ void TVidurErIO::ViewBitmapChanged(bool destroying) {
         bitmap_ = view_->GetIEBitmap();
         if (bitmap_) legacyBitmap_ = nullptr;
     }
+    // The parameters follow the view's resolution; nothing goes back to it.
+    pushingDPI_ = true;
+    ImageParams.SetDpiX(view_->DpiX());
+    ImageParams.SetDpiY(view_->DpiY());
+    pushingDPI_ = false;
 }
 
 void TVidurErIO::SetAttachedIEBitmap(TIEBitmap* bitmap) {

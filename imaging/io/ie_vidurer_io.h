@@ -46,7 +46,10 @@ constexpr TIEPixelFormatSet IEPixelFormats(std::initializer_list<TIEPixelFormat>
     return set;
 }
 
-class TVidurErIO {
+// The component is also the input/output object a TVidurErView makes for
+// itself (TIEViewIO): the unit registers the maker, which attaches the new
+// component to the view.
+class TVidurErIO : public TIEViewIO {
     // Declared first: ImageParams reaches the view while it is built.
     TIEBitmap* bitmap_ = nullptr;
     bool ownsBitmap_ = true;
@@ -65,7 +68,7 @@ public:
     using TNotifyEvent = std::function<void(TVidurErIO& sender)>;
 
     TVidurErIO();
-    virtual ~TVidurErIO();
+    ~TVidurErIO() override;
     TVidurErIO(const TVidurErIO&) = delete;
     TVidurErIO& operator=(const TVidurErIO&) = delete;
 
@@ -103,7 +106,12 @@ public:
     uint8_t PaletteDitherMethod = 1;
     TIOPrintPreviewParams PrintPreviewParams;
     bool NativePixelFormat() const { return ImageParams.NativePixelFormat; }
-    void SetNativePixelFormat(bool value) { ImageParams.NativePixelFormat = value; }
+    bool GetNativePixelFormat() override { return ImageParams.NativePixelFormat; }
+    void SetNativePixelFormat(bool value) override { ImageParams.NativePixelFormat = value; }
+    void SetParamsSize(int32_t width, int32_t height) override {
+        ImageParams.Width = width;
+        ImageParams.Height = height;
+    }
     // The attached view's background, else the component's own.
     TColor Background() const;
     void SetBackground(TColor color);
@@ -111,6 +119,11 @@ public:
     // ------------------------------------------------------------ events
     TIEProgressEvent OnProgress;
     TNotifyEvent OnFinishWork;
+    void SetOnProgress(TIEProgressEvent event) override { OnProgress = std::move(event); }
+    void SetOnFinishWork(std::function<void()> event) override {
+        if (event) OnFinishWork = [event = std::move(event)](TVidurErIO&) { event(); };
+        else OnFinishWork = nullptr;
+    }
     virtual void DoProgress(void* sender, int percent);
     // Progress 100, then OnFinishWork.
     virtual void DoFinishWork();
@@ -123,7 +136,7 @@ public:
     virtual void LoadFromFileFormat(const std::string& fileName, int32_t fileType);
     // By detected content; content nothing recognises changes nothing.
     virtual void LoadFromStream(TStream& stream);
-    virtual void LoadFromStreamFormat(TStream& stream, int32_t fileType);
+    void LoadFromStreamFormat(TStream& stream, int32_t fileType) override;
     // Type 0 detects the content.
     virtual void LoadFromBuffer(const void* address, int64_t size, int32_t fileType);
     // By extension; an extension without a writer sets AbortFlag and sends

@@ -577,3 +577,40 @@ TEST(VidurerIO, AddedFormatsAndUnitStartUp) {
     EXPECT_EQ(watch.finishes, 3);
     IEFileFormatRemove(90);
 }
+
+TEST(VidurerIOTools, LoadsIntoAnImageView) {
+    REQUIRE_TOOL("convert");
+    const fs::path folder = FixtureFolder("vidurer_io_view");
+    MakePicture(folder / "photo.jpg", "150x75", 40, 30);
+    MakePicture(folder / "logo.png", "96x96", 20, 10);
+    // The application's road: a view without a window makes its component.
+    TVidurErView view;
+    auto* io = dynamic_cast<TVidurErIO*>(view.GetVidurErIO());
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->AttachedVidurEr(), &view);
+    int finishes = 0;
+    view.SetOnFinishWork([&finishes] { ++finishes; });
+    io->LoadFromFile((folder / "photo.jpg").string());
+    EXPECT_FALSE(io->AbortFlag) << io->LastError();
+    EXPECT_EQ(finishes, 1);
+    ASSERT_EQ(view.GetIEBitmap(), io->Bitmap());
+    EXPECT_EQ(view.GetIEBitmap()->GetWidth(), 40);
+    EXPECT_EQ(view.GetIEBitmap()->GetHeight(), 30);
+    EXPECT_EQ(view.DpiX(), 150);
+    EXPECT_EQ(view.DpiY(), 75);
+    EXPECT_LE(MaxDifference(OurRGB(*view.GetIEBitmap()), MagickRGB(folder / "photo.jpg")), 6);
+
+    // A component of its own attached to the view follows the view's
+    // bitmap when the view changes it.
+    TVidurErIO other;
+    other.SetAttachedVidurEr(&view);
+    TIEBitmap external;
+    view.SetExternalIEBitmap(&external);
+    EXPECT_EQ(other.Bitmap(), &external);
+    other.LoadFromFile((folder / "logo.png").string());
+    EXPECT_FALSE(other.AbortFlag) << other.LastError();
+    EXPECT_EQ(external.GetWidth(), 20);
+    EXPECT_EQ(view.DpiX(), 96);
+    other.SetAttachedVidurEr(nullptr);
+    view.SetExternalIEBitmap(nullptr);
+}

@@ -165,45 +165,32 @@ void TVidurErIO::RunSave(const TSaveSteps& steps) {
 
 // ---------------------------------------------------------------- BMP
 
-void TVidurErIO::LoadFromFileBMP(const std::string& fileName) {
+void TVidurErIO::LoadBMP(const std::string* fileName, TStream* stream) {
     TLoadSteps steps;
     steps.fileType = 5;
-    steps.fileName = &fileName;
-    steps.read = [this](TStream& stream, TIEProgressRec& progress) {
-        IEReadBMPStream(stream, *bitmap_, 0, ImageParams, progress, false, false, !ImageParams.BmpAlphaChannel);
-    };
-    RunLoad(steps);
-}
-
-void TVidurErIO::LoadFromStreamBMP(TStream& stream) {
-    TLoadSteps steps;
-    steps.fileType = 5;
-    steps.stream = &stream;
+    steps.fileName = fileName;
+    steps.stream = stream;
     steps.read = [this](TStream& source, TIEProgressRec& progress) {
         IEReadBMPStream(source, *bitmap_, 0, ImageParams, progress, false, false, !ImageParams.BmpAlphaChannel);
     };
     RunLoad(steps);
 }
 
-void TVidurErIO::SaveToFileBMP(const std::string& fileName) {
+void TVidurErIO::SaveBMP(const std::string* fileName, TStream* stream) {
     TSaveSteps steps;
     steps.fileType = 5;
-    steps.fileName = &fileName;
-    steps.write = [this](TStream& stream, TIEProgressRec& progress) {
-        IEWriteBMPStream(stream, *bitmap_, ImageParams, progress, ImageParams.BmpAlphaChannel);
-    };
-    RunSave(steps);
-}
-
-void TVidurErIO::SaveToStreamBMP(TStream& stream) {
-    TSaveSteps steps;
-    steps.fileType = 5;
-    steps.stream = &stream;
+    steps.fileName = fileName;
+    steps.stream = stream;
     steps.write = [this](TStream& target, TIEProgressRec& progress) {
         IEWriteBMPStream(target, *bitmap_, ImageParams, progress, ImageParams.BmpAlphaChannel);
     };
     RunSave(steps);
 }
+
+void TVidurErIO::LoadFromFileBMP(const std::string& fileName) { LoadBMP(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamBMP(TStream& stream) { LoadBMP(nullptr, &stream); }
+void TVidurErIO::SaveToFileBMP(const std::string& fileName) { SaveBMP(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamBMP(TStream& stream) { SaveBMP(nullptr, &stream); }
 
 // ---------------------------------------------------------------- JPEG
 
@@ -224,29 +211,19 @@ void PutBE32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-void TVidurErIO::LoadFromFileJPEG(const std::string& fileName) {
+void TVidurErIO::LoadJPEG(const std::string* fileName, TStream* stream) {
     TLoadSteps steps;
     steps.fileType = 3;
-    steps.fileName = &fileName;
+    steps.fileName = fileName;
+    steps.stream = stream;
     steps.end = TLoadSteps::kEmptyRead;  // the decoder reads ahead in blocks
-    steps.read = [this](TStream& stream, TIEProgressRec& progress) {
-        ReadJPEG(stream, *bitmap_, ImageParams, progress);
-    };
-    RunLoad(steps);
-}
-
-void TVidurErIO::LoadFromStreamJPEG(TStream& stream) {
-    TLoadSteps steps;
-    steps.fileType = 3;
-    steps.stream = &stream;
-    steps.end = TLoadSteps::kEmptyRead;
-    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+    steps.read = [this, header = stream != nullptr](TStream& source, TIEProgressRec& progress) {
         const int64_t start = source.GetPosition();
-        TIEStreamHeader header;
-        if (IEReadStreamHeader(source, header) && std::memcmp(header.Magic, "JFIF", 4) == 0) {
+        TIEStreamHeader found;
+        if (header && IEReadStreamHeader(source, found) && std::memcmp(found.Magic, "JFIF", 4) == 0) {
             // The image lies within the header's length; the next one
             // follows it.
-            const int64_t length = std::clamp<int64_t>(static_cast<uint32_t>(header.Length), 0, source.Remaining());
+            const int64_t length = std::clamp<int64_t>(static_cast<uint32_t>(found.Length), 0, source.Remaining());
             const int64_t body = source.GetPosition();
             std::vector<uint8_t> bytes(static_cast<size_t>(length));
             source.ReadBuffer(bytes.data(), length);
@@ -305,22 +282,11 @@ void TVidurErIO::PrepareJPEGMarkers() {
     }
 }
 
-void TVidurErIO::SaveToFileJPEG(const std::string& fileName) {
+void TVidurErIO::SaveJPEG(const std::string* fileName, TStream* stream) {
     TSaveSteps steps;
     steps.fileType = 3;
-    steps.fileName = &fileName;
-    steps.to24Bit = true;
-    steps.write = [this](TStream& stream, TIEProgressRec& progress) {
-        PrepareJPEGMarkers();
-        IEWriteJPEGStream(stream, *bitmap_, ImageParams, progress);
-    };
-    RunSave(steps);
-}
-
-void TVidurErIO::SaveToStreamJPEG(TStream& stream) {
-    TSaveSteps steps;
-    steps.fileType = 3;
-    steps.stream = &stream;
+    steps.fileName = fileName;
+    steps.stream = stream;
     steps.to24Bit = true;
     steps.headerMagic = "JFIF";
     steps.write = [this](TStream& target, TIEProgressRec& progress) {
@@ -330,31 +296,12 @@ void TVidurErIO::SaveToStreamJPEG(TStream& stream) {
     RunSave(steps);
 }
 
+void TVidurErIO::LoadFromFileJPEG(const std::string& fileName) { LoadJPEG(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamJPEG(TStream& stream) { LoadJPEG(nullptr, &stream); }
+void TVidurErIO::SaveToFileJPEG(const std::string& fileName) { SaveJPEG(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamJPEG(TStream& stream) { SaveJPEG(nullptr, &stream); }
+
 // ---------------------------------------------------------------- PNG
-
-void TVidurErIO::LoadFromFilePNG(const std::string& fileName) {
-    TLoadSteps steps;
-    steps.fileType = 8;
-    steps.fileName = &fileName;
-    steps.read = [this](TStream& stream, TIEProgressRec& progress) {
-        // A file without a background chunk keeps the component's colour.
-        ImageParams.PngBackground = IEColorToRGB(Background());
-        IEReadPNGStream(stream, *bitmap_, ImageParams, false, progress);
-    };
-    steps.afterDPI = [this] { SetBackground(IERGBToColor(ImageParams.PngBackground)); };
-    RunLoad(steps);
-}
-
-void TVidurErIO::LoadFromStreamPNG(TStream& stream) {
-    TLoadSteps steps;
-    steps.fileType = 8;
-    steps.stream = &stream;
-    steps.read = [this](TStream& source, TIEProgressRec& progress) {
-        IEReadPNGStream(source, *bitmap_, ImageParams, false, progress);
-    };
-    steps.afterDPI = [this] { SetBackground(IERGBToColor(ImageParams.PngBackground)); };
-    RunLoad(steps);
-}
 
 namespace {
 
@@ -370,18 +317,30 @@ void WritePNG(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProg
 
 }  // namespace
 
-void TVidurErIO::SaveToFilePNG(const std::string& fileName) {
-    TSaveSteps steps;
+void TVidurErIO::LoadPNG(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
     steps.fileType = 8;
-    steps.fileName = &fileName;
-    steps.write = [this](TStream& stream, TIEProgressRec& progress) { WritePNG(stream, *bitmap_, ImageParams, progress); };
-    RunSave(steps);
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this, file = fileName != nullptr](TStream& source, TIEProgressRec& progress) {
+        // A file without a background chunk keeps the component's colour.
+        if (file) ImageParams.PngBackground = IEColorToRGB(Background());
+        IEReadPNGStream(source, *bitmap_, ImageParams, false, progress);
+    };
+    steps.afterDPI = [this] { SetBackground(IERGBToColor(ImageParams.PngBackground)); };
+    RunLoad(steps);
 }
 
-void TVidurErIO::SaveToStreamPNG(TStream& stream) {
+void TVidurErIO::SavePNG(const std::string* fileName, TStream* stream) {
     TSaveSteps steps;
     steps.fileType = 8;
-    steps.stream = &stream;
+    steps.fileName = fileName;
+    steps.stream = stream;
     steps.write = [this](TStream& target, TIEProgressRec& progress) { WritePNG(target, *bitmap_, ImageParams, progress); };
     RunSave(steps);
 }
+
+void TVidurErIO::LoadFromFilePNG(const std::string& fileName) { LoadPNG(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamPNG(TStream& stream) { LoadPNG(nullptr, &stream); }
+void TVidurErIO::SaveToFilePNG(const std::string& fileName) { SavePNG(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamPNG(TStream& stream) { SavePNG(nullptr, &stream); }

@@ -197,7 +197,14 @@ private:
     bool SaveStreamByType(TStream& stream, int32_t fileType);
     void LoadAddedFormat(const TIEFileFormatInfo& info, const std::string* fileName, TStream* stream, bool catchAll);
     void SaveAddedFormat(const TIEFileFormatInfo& info, const std::string* fileName, TStream* stream);
+    // One per format and direction; a file name, or else a stream.
+    void LoadBMP(const std::string* fileName, TStream* stream);
+    void SaveBMP(const std::string* fileName, TStream* stream);
+    void LoadJPEG(const std::string* fileName, TStream* stream);
+    void SaveJPEG(const std::string* fileName, TStream* stream);
     void PrepareJPEGMarkers();
+    void LoadPNG(const std::string* fileName, TStream* stream);
+    void SavePNG(const std::string* fileName, TStream* stream);
 };
 
 // Resamples a copy of the bitmap so that its horizontal and vertical DPI

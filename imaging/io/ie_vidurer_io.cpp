@@ -191,15 +191,18 @@ void TVidurErIO::Fail(const std::string& message, bool notify) {
     if (notify) DoFinishWork();
 }
 
+// The registry marks what a format can never do; GIF waits for its LZW
+// coders, which the registry follows, and is only not there yet.
 void TVidurErIO::FailUnsupportedRead(int32_t fileType) {
     const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
-    if (info && info->InternalFormat && !info->ReadFunction) Fail(FormatName(fileType) + " cannot be read", true);
+    if (info && info->InternalFormat && !info->ReadFunction && fileType != 2)
+        Fail(FormatName(fileType) + " cannot be read", true);
     else Fail("Reading " + FormatName(fileType) + " is not supported yet", true);
 }
 
 void TVidurErIO::FailUnsupportedWrite(int32_t fileType, bool notify) {
     const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
-    if (!info || !info->WriteFunction) Fail(FormatName(fileType) + " cannot be written", notify);
+    if (!info || (!info->WriteFunction && fileType != 2)) Fail(FormatName(fileType) + " cannot be written", notify);
     else Fail("Writing " + FormatName(fileType) + " is not supported yet", notify);
 }
 

@@ -160,6 +160,10 @@ TEST(VidurerIOTools, LoadFailuresSetAbortFlagAndFinishOnce) {
     EXPECT_EQ(io.LastError(), "Reading TIFF Bitmap files is not supported yet");
     io.LoadFromFile((folder / "picture.ps").string());
     EXPECT_EQ(io.LastError(), "PostScript Level 2 files cannot be read");
+    io.SaveToFile((folder / "picture.gif").string());
+    EXPECT_EQ(io.LastError(), "Writing CompuServe Bitmap files is not supported yet");
+    io.SaveToFile((folder / "picture.dcm").string());
+    EXPECT_EQ(io.LastError(), "DICOM Bitmap files cannot be written");
 }
 
 TEST(VidurerIOTools, LoadByContentIgnoresAWrongExtension) {

@@ -10,11 +10,7 @@
 #include "imaging/core/ie_helpers.h"
 #include "imaging/io/ie_file_formats.h"
 #include "imaging/io/ie_io_params.h"
-
-namespace {
-// Any non-null pointer does for an owner: the parameters only keep it.
-TVidurErIO* const kSomeOwner = reinterpret_cast<TVidurErIO*>(uintptr_t{0x1000});
-}
+#include "imaging/io/ie_vidurer_io.h"
 
 TEST(IOParams, DefaultsWithAndWithoutAnOwner) {
     TIOParamsVals alone;
@@ -34,7 +30,10 @@ TEST(IOParams, DefaultsWithAndWithoutAnOwner) {
     EXPECT_EQ(alone.IcoSizes[1][0], 0);
     EXPECT_GT(alone.TgaDate, 40000);  // today, in days since 1899-12-30
 
-    TIOParamsVals owned(kSomeOwner);
+    // The owner hears of DPI changes (for its view); one without a view
+    // does nothing with them.
+    TVidurErIO owner;
+    TIOParamsVals owned(&owner);
     EXPECT_EQ(owned.DpiX, 300);
     EXPECT_EQ(owned.ExifXResolution, 0);  // the EXIF reset comes after the DPI
     owned.SetDpiX(72);

@@ -3,25 +3,14 @@
 #include <cmath>
 #include <memory>
 
-#include "app/app_utils.h"
 #include "imaging/core/ie_proc.h"
-#include "imaging/io/ie_bmp.h"
-#include "imaging/io/ie_io_params.h"
-#include "imaging/io/ie_jpeg.h"
-#include "imaging/io/ie_png.h"
 #include "movie/dib_reader.h"
 #include "movie/flash_movie.h"
 #include "movie/images.h"
-#include "platform/errors.h"
-#include "platform/stream.h"
 
 namespace {
 
 constexpr TColor kWhite = 0xFFFFFF;
-
-[[noreturn]] void Refuse(const WideString& path, const std::string& why) {
-    throw EConvertError("Cannot load the picture \"" + UcSystem::WideToUtf8(path) + "\": " + why);
-}
 
 // The processor works on a bare bitmap handed to it, without undo.
 struct TBitmapProcessor {
@@ -30,35 +19,6 @@ struct TBitmapProcessor {
 };
 
 }  // namespace
-
-void LoadPictureFile(const WideString& path, TIEBitmap& bitmap) {
-    uint8_t kind = GetMediaKind(path);
-    if (kind != mkBitmap && kind != mkJpeg && kind != mkPng) Refuse(path, "not a BMP, JPEG or PNG file");
-    std::unique_ptr<TFileStream> file;
-    try {
-        file = std::make_unique<TFileStream>(UcSystem::WideToUtf8(path), TFileMode::OpenRead);
-    } catch (const std::exception& e) {
-        Refuse(path, e.what());
-    }
-    TIOParamsVals params;
-    bool aborting = false;
-    TIEProgressRec progress;
-    progress.AbortFlag = &aborting;
-    try {
-        if (kind == mkBitmap) {
-            IEReadBMPStream(*file, bitmap, 0, params, progress, false, false, false);
-        } else if (kind == mkJpeg) {
-            IEReadJPEGStream(*file, nullptr, bitmap, false, -1, false, false, false, false, false, false, progress,
-                             params);
-        } else {
-            IEReadPNGStream(*file, bitmap, params, false, progress);
-        }
-    } catch (const std::exception& e) {
-        Refuse(path, e.what());
-    }
-    if (aborting || bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0) Refuse(path, "the data cannot be read");
-    if (bitmap.GetPixelFormat() != ie24RGB) bitmap.ConvertToPixelFormat(ie24RGB);
-}
 
 void ResamplePicture(TIEBitmap& bitmap, int32_t width, int32_t height) {
     width = std::max(width, 1);

@@ -19,14 +19,6 @@ constexpr uint32_t kAviifKeyFrame = 0x10;
 constexpr int kPaletteEntries = 256;
 constexpr int kBitmapInfoHeaderSize = 40;
 
-// The audio of a WAVE file, whole.
-struct TWave {
-    std::vector<uint8_t> format;  // the 'fmt ' chunk as it stands (a WAVEFORMATEX)
-    uint16_t blockAlign = 0;
-    uint32_t avgBytesPerSec = 0;
-    std::vector<uint8_t> data;
-};
-
 uint16_t Word(const std::vector<uint8_t>& bytes, size_t at) {
     return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
@@ -34,34 +26,14 @@ uint32_t DWord(const std::vector<uint8_t>& bytes, size_t at) {
     return uint32_t{Word(bytes, at)} | uint32_t{Word(bytes, at + 2)} << 16;
 }
 
-TWave ReadWave(const std::string& fileName) {
+TAviAudio ReadWave(const std::string& fileName) {
     std::unique_ptr<TFileStream> file;
     try {
         file = std::make_unique<TFileStream>(fileName, TFileMode::OpenRead);
     } catch (const EStreamError&) {
         throw EAviWriterError("A disk error occurred while opening the audio file.");
     }
-    TRiffReader riff(*file);
-    TRiffChunk wave, format, data;
-    try {
-        if (!riff.DescendRiff(FourCC("WAVE"), wave))
-            throw EAviWriterError("The file could not be read, indicating a corrupt file or an unrecognized format.");
-        if (!riff.FindChunk(wave, FourCC("fmt "), format) || !riff.FindChunk(wave, FourCC("data"), data))
-            throw EAviWriterError("Unable to get audio stream");
-        TWave result;
-        result.format = riff.ReadChunk(format, 65536);
-        if (result.format.size() < 16)
-            throw EAviWriterError("The file could not be read, indicating a corrupt file or an unrecognized format.");
-        result.avgBytesPerSec = DWord(result.format, 8);
-        result.blockAlign = Word(result.format, 12);
-        if (result.blockAlign == 0 || result.avgBytesPerSec == 0)
-            throw EAviWriterError("The file could not be read, indicating a corrupt file or an unrecognized format.");
-        result.data = riff.ReadChunk(data, size_t(data.Size));
-        result.data.resize(result.data.size() / result.blockAlign * result.blockAlign);
-        return result;
-    } catch (const EStreamError&) {
-        throw EAviWriterError("A disk error occurred while reading the audio file.");
-    }
+    return TAviWriter::ReadWaveAudio(*file);
 }
 
 // The colour of pixel (x, y) of any bitmap as blue, green, red.
@@ -160,6 +132,28 @@ struct TIndexEntry {
 
 TAviWriter::TAviWriter() = default;
 
+TAviAudio TAviWriter::ReadWaveAudio(TStream& stream) {
+    const char* badFormat = "The file could not be read, indicating a corrupt file or an unrecognized format.";
+    TRiffReader riff(stream);
+    TRiffChunk wave, format, data;
+    try {
+        if (!riff.DescendRiff(FourCC("WAVE"), wave)) throw EAviWriterError(badFormat);
+        if (!riff.FindChunk(wave, FourCC("fmt "), format) || !riff.FindChunk(wave, FourCC("data"), data))
+            throw EAviWriterError("Unable to get audio stream");
+        TAviAudio audio;
+        audio.Format = riff.ReadChunk(format, 65536);
+        if (audio.Format.size() < 16) throw EAviWriterError(badFormat);
+        audio.AvgBytesPerSec = DWord(audio.Format, 8);
+        audio.BlockAlign = Word(audio.Format, 12);
+        if (audio.BlockAlign == 0 || audio.AvgBytesPerSec == 0) throw EAviWriterError(badFormat);
+        audio.Data = riff.ReadChunk(data, size_t(data.Size));
+        audio.Data.resize(audio.Data.size() / audio.BlockAlign * audio.BlockAlign);
+        return audio;
+    } catch (const EStreamError&) {
+        throw EAviWriterError("A disk error occurred while reading the audio file.");
+    }
+}
+
 int TAviWriter::AviBytesPerScanline(int pixels, int bitsPerPixel, int alignment) {
     int64_t bits = int64_t{pixels} * bitsPerPixel + alignment - 1;
     return int((bits & ~int64_t(alignment - 1)) / 8);
@@ -190,7 +184,7 @@ void TAviWriter::WriteAvi() {
     if (FrameTime <= 0) throw EAviWriterError("Invalid AVI frame time " + std::to_string(FrameTime) + " ms");
     if (FileName.empty()) throw EAviWriterError("Unable to write output file: no file name");
 
-    TWave wave;
+    TAviAudio wave;
     bool audio = !FWavFileName.empty();
     if (audio) wave = ReadWave(FWavFileName);
 
@@ -203,9 +197,9 @@ void TAviWriter::WriteAvi() {
     if (audio) {
         uint64_t written = 0;
         for (uint32_t i = 0; i < frames; ++i) {
-            uint64_t due = uint64_t{i + 1} * uint64_t(FrameTime) * wave.avgBytesPerSec / 1000;
-            due = std::min<uint64_t>(due / wave.blockAlign * wave.blockAlign, wave.data.size());
-            if (i + 1 == frames) due = wave.data.size();
+            uint64_t due = uint64_t{i + 1} * uint64_t(FrameTime) * wave.AvgBytesPerSec / 1000;
+            due = std::min<uint64_t>(due / wave.BlockAlign * wave.BlockAlign, wave.Data.size());
+            if (i + 1 == frames) due = wave.Data.size();
             audioChunks[i] = static_cast<uint32_t>(due - written);
             written = due;
         }
@@ -218,7 +212,7 @@ void TAviWriter::WriteAvi() {
         audioBytes += 8 + size + (size & 1);
         largestAudioChunk = std::max(largestAudioChunk, size);
     }
-    uint64_t formatBytes = wave.format.size() + (wave.format.size() & 1);
+    uint64_t formatBytes = wave.Format.size() + (wave.Format.size() & 1);
     uint64_t headerList = 12 + (8 + 56) + 12 + (8 + 56) + (8 + kBitmapInfoHeaderSize + 4 * kPaletteEntries) +
                           (audio ? 12 + (8 + 56) + 8 + formatBytes : 0);
     uint64_t moviList = 12 + uint64_t{frames} * (8 + imageSize) + audioBytes;
@@ -257,7 +251,7 @@ void TAviWriter::WriteAvi() {
             std::vector<uint8_t> h;
             PutDWord(h, static_cast<uint32_t>(FrameTime) * 1000u);
             PutDWord(h, static_cast<uint32_t>(std::min<uint64_t>(imageSize * 1000 / uint64_t(FrameTime) +
-                                                                    (audio ? wave.avgBytesPerSec : 0),
+                                                                    (audio ? wave.AvgBytesPerSec : 0),
                                                                 0xFFFFFFFFu)));
             PutDWord(h, 0);  // padding granularity
             PutDWord(h, kAvifHasIndex | (audio ? kAvifIsInterleaved : 0));
@@ -299,11 +293,11 @@ void TAviWriter::WriteAvi() {
         if (audio) {
             riff.BeginList(FourCC("LIST"), FourCC("strl"));
             std::vector<uint8_t> h =
-                StreamHeader(FourCC("auds"), wave.blockAlign, wave.avgBytesPerSec,
-                             static_cast<uint32_t>(wave.data.size() / wave.blockAlign), largestAudioChunk,
-                             wave.blockAlign, 0, 0);
+                StreamHeader(FourCC("auds"), wave.BlockAlign, wave.AvgBytesPerSec,
+                             static_cast<uint32_t>(wave.Data.size() / wave.BlockAlign), largestAudioChunk,
+                             wave.BlockAlign, 0, 0);
             riff.WriteChunk(FourCC("strh"), h.data(), h.size());
-            riff.WriteChunk(FourCC("strf"), wave.format.data(), wave.format.size());
+            riff.WriteChunk(FourCC("strf"), wave.Format.data(), wave.Format.size());
             riff.End();
         }
         riff.End();  // hdrl
@@ -325,7 +319,7 @@ void TAviWriter::WriteAvi() {
             riff.WriteChunk(FourCC("00db"), mapped.ScanLine(Height - 1), size_t(imageSize));
             if (audioChunks[i] > 0) {
                 entries.push_back({FourCC("01wb"), static_cast<uint32_t>(riff.Position() - moviStart), audioChunks[i]});
-                riff.WriteChunk(FourCC("01wb"), wave.data.data() + audioAt, audioChunks[i]);
+                riff.WriteChunk(FourCC("01wb"), wave.Data.data() + audioAt, audioChunks[i]);
                 audioAt += audioChunks[i];
             }
             if (OnProgress) OnProgress(int(i + 1), int(frames));

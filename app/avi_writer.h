@@ -21,9 +21,18 @@
 #include "controls/ucsystem.h"
 #include "platform/bitmap.h"
 #include "platform/errors.h"
+#include "platform/stream.h"
 
 class EAviWriterError : public Exception {
     using Exception::Exception;
+};
+
+// The audio of a WAVE file, whole, as the writer adds it.
+struct TAviAudio {
+    std::vector<uint8_t> Format;  // the 'fmt ' chunk as it stands (a WAVEFORMATEX)
+    uint16_t BlockAlign = 0;
+    uint32_t AvgBytesPerSec = 0;
+    std::vector<uint8_t> Data;    // whole blocks only
 };
 
 class TAviWriter {
@@ -53,6 +62,10 @@ public:
 
     // Writes FileName from Bitmaps; raises EAviWriterError with the reason.
     void WriteAvi();
+
+    // The audio of a WAVE file in a stream; raises EAviWriterError with the
+    // reason when the stream holds no usable audio.
+    static TAviAudio ReadWaveAudio(TStream& stream);
 
     // Bytes of a row of pixels at bits per pixel, padded to alignment bits.
     static int AviBytesPerScanline(int pixels, int bitsPerPixel, int alignment);

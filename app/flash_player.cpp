@@ -120,6 +120,12 @@ void TShockwaveFlash::Advance(double periodMs) {
         for (const TPlayerFSCommand& call : FPicture.fsCommands) OnFSCommand(call.command, call.args);
 }
 
+void TMyShockwaveFlash::CreateWnd() {
+    WideString movie = Movie();
+    if (movie.empty() || movie == u" ") return;
+    SetMovie(movie);
+}
+
 void PaintFlashToCanvas(const TShockwaveFlash* control, TBitmap& canvas) {
     if (control == nullptr) return;
     const TPlayerFrame& picture = control->Picture();

@@ -92,6 +92,14 @@ private:
     int FAdvanced = 0;
 };
 
+// The player control of the preview and capture windows. CreateWnd makes
+// the player's window again at the control's current size, as the owners
+// do after their panel was resized: the movie is loaded again at that size.
+class TMyShockwaveFlash : public TShockwaveFlash {
+public:
+    void CreateWnd();
+};
+
 // Paints the control's last picture into the bitmap at its top-left corner,
 // over white where the movie is transparent (as a windowed player shows
 // it). A bitmap that is not 24 or 32 bits is made 24 bits first. A null

@@ -92,12 +92,12 @@ public:
     // The AVI frames of the last capture, owned here until the next one.
     std::vector<std::unique_ptr<TBitmap>> AviFrames;
 
-    TShockwaveFlash& FlashPlayerImage() { return FPlayer; }
+    TMyShockwaveFlash& FlashPlayerImage() { return FPlayer; }
 
 private:
     void TakeFrame();
 
-    TShockwaveFlash FPlayer;
+    TMyShockwaveFlash FPlayer;
     int FFrameCounter = 0;
     std::atomic<bool> FStopFlag{false};
     bool FCapturing = false;

@@ -602,7 +602,9 @@ handlers.advance = async (req) => {
       const url = canvas.toDataURL('image/png');
       return {
         frame: ++window.twFrame, width: canvas.width, height: canvas.height, trace: window.twTrace.splice(0),
-        fscommand: (window.twFSCommands || []).splice(0), png: url.slice(url.indexOf(',') + 1),
+        // Entries are [command, args] pairs or {command, args} objects.
+        fscommand: (window.twFSCommands || []).splice(0).map((c) => (Array.isArray(c) ? c : [String(c.command), String(c.args ?? '')])),
+        png: url.slice(url.indexOf(',') + 1),
       };
     }, period);
   } catch (e) {

@@ -43,6 +43,8 @@ constexpr int kQuitTimeoutMs = 15'000;
 // ---------------------------------------------------------------------------
 // Just enough JSON for the child's answers.
 
+struct TJsonMember;
+
 struct TJson {
     enum class TKind { Null, Bool, Number, String, Array, Object };
     TKind kind = TKind::Null;
@@ -50,15 +52,23 @@ struct TJson {
     double number = 0;
     std::string string;
     std::vector<TJson> items;
-    std::vector<std::pair<std::string, TJson>> members;
+    // A vector may name a type not yet complete; a pair may not.
+    std::vector<TJsonMember> members;
 
-    const TJson* Find(const std::string& key) const {
-        if (kind != TKind::Object) return nullptr;
-        for (const auto& [name, value] : members)
-            if (name == key) return &value;
-        return nullptr;
-    }
+    const TJson* Find(const std::string& key) const;
 };
+
+struct TJsonMember {
+    std::string name;
+    TJson value;
+};
+
+const TJson* TJson::Find(const std::string& key) const {
+    if (kind != TKind::Object) return nullptr;
+    for (const auto& [name, value] : members)
+        if (name == key) return &value;
+    return nullptr;
+}
 
 class TJsonReader {
 public:
@@ -107,7 +117,7 @@ private:
                 SkipSpace();
                 if (FPos >= FText.size() || FText[FPos] != ':') Fail("expected ':'");
                 ++FPos;
-                value.members.emplace_back(std::move(name), ReadValue(depth + 1));
+                value.members.push_back({std::move(name), ReadValue(depth + 1)});
                 SkipSpace();
                 if (FPos < FText.size() && FText[FPos] == ',') { ++FPos; continue; }
                 if (FPos < FText.size() && FText[FPos] == '}') { ++FPos; return value; }

@@ -334,9 +334,12 @@ TBitmap ReduceBitmapColors(const TBitmap& bitmap, int reduction, int dither, con
         break;
     }
     if (!lookup) lookup = std::make_unique<TSlowColorLookup>(palette);
-    if (lookup->Colors() == 0) return {};
+    return MapToPalette(source, palette, *lookup, dither);
+}
 
-    std::unique_ptr<TDitherEngine> ditherer = CreateDitherer(dither, source.Width(), *lookup);
+TBitmap MapToPalette(const TBitmap& source, const TGIFPalette& palette, TColorLookup& lookup, int dither) {
+    if (lookup.Colors() == 0 || source.PixelFormat() != TPixelFormat::pf24bit) return {};
+    std::unique_ptr<TDitherEngine> ditherer = CreateDitherer(dither, source.Width(), lookup);
     if (!ditherer) return {};
 
     TBitmap result = MakeBitmap(source.Width(), source.Height(), TPixelFormat::pf8bit);

@@ -154,5 +154,10 @@ TGIFPalette BuildOctreePalette(const TBitmap& bitmap24, int colors, int colorDep
 TBitmap ReduceBitmapColors(const TBitmap& bitmap, int reduction, int dither, const TGIFPalette* customPalette,
                            int colorBits);
 
+// A new 8-bit bitmap of a 24-bit one's pixels through a lookup into palette
+// (its first 256 entries; black beyond it) with a dither method; empty for
+// another source format, an empty lookup or an unknown method.
+TBitmap MapToPalette(const TBitmap& source24, const TGIFPalette& palette, TColorLookup& lookup, int dither);
+
 // A 24-bit copy of any bitmap.
 TBitmap ConvertTo24Bit(const TBitmap& bitmap);

@@ -1,12 +1,20 @@
 #include "platform/riff.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
 uint32_t LittleDWord(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
+}
+
+void PutDWord(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+    p[2] = static_cast<uint8_t>(value >> 16);
+    p[3] = static_cast<uint8_t>(value >> 24);
 }
 
 }  // namespace
@@ -65,4 +73,53 @@ std::vector<uint8_t> TRiffReader::ReadChunk(const TRiffChunk& chunk, size_t maxB
     stream_.SetPosition(chunk.DataOffset);
     stream_.ReadBuffer(bytes.data(), count);
     return bytes;
+}
+
+void TRiffWriter::BeginChunk(uint32_t id) {
+    uint8_t header[8];
+    PutDWord(header, id);
+    PutDWord(header + 4, 0);
+    open_.push_back(stream_.GetPosition() + 4);
+    stream_.WriteBuffer(header, 8);
+}
+
+void TRiffWriter::BeginList(uint32_t id, uint32_t formType) {
+    BeginChunk(id);
+    WriteDWord(formType);
+}
+
+void TRiffWriter::Write(const void* bytes, size_t count) {
+    stream_.WriteBuffer(bytes, static_cast<int64_t>(count));
+}
+
+void TRiffWriter::WriteDWord(uint32_t value) {
+    uint8_t bytes[4];
+    PutDWord(bytes, value);
+    stream_.WriteBuffer(bytes, 4);
+}
+
+void TRiffWriter::End() {
+    if (open_.empty()) throw ERiffError("No RIFF chunk is open");
+    int64_t sizeAt = open_.back();
+    int64_t end = stream_.GetPosition();
+    int64_t size = end - (sizeAt + 4);
+    if (size < 0 || size > int64_t{0xFFFFFFFF})
+        throw ERiffError("A RIFF chunk cannot hold " + std::to_string(size) + " bytes (at most 4294967295)");
+    open_.pop_back();
+    if (size & 1) {
+        uint8_t pad = 0;
+        stream_.WriteBuffer(&pad, 1);
+    }
+    uint8_t bytes[4];
+    PutDWord(bytes, static_cast<uint32_t>(size));
+    int64_t after = stream_.GetPosition();
+    stream_.SetPosition(sizeAt);
+    stream_.WriteBuffer(bytes, 4);
+    stream_.SetPosition(after);
+}
+
+void TRiffWriter::WriteChunk(uint32_t id, const void* bytes, size_t count) {
+    BeginChunk(id);
+    Write(bytes, count);
+    End();
 }

@@ -7,12 +7,15 @@
 // stream is cut there (and marked Clipped), as happens with WAVE files whose
 // writer never went back to fill in the sizes. It leaves out writing
 // (mmioCreateChunk), buffered and memory-file I/O, I/O procedures,
-// big-endian RIFX and 64-bit RF64 files.
+// big-endian RIFX and 64-bit RF64 files. TRiffWriter stands in for the
+// writing half (mmioCreateChunk, mmioWrite, mmioAscend with the size filled
+// in) over a seekable stream.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/stream.h"
 
 // A four-character code as the little-endian word it is on disk.
@@ -48,4 +51,37 @@ public:
 
 private:
     TStream& stream_;
+};
+
+// A chunk would pass the 32-bit size a RIFF header can hold.
+class ERiffError : public Exception {
+    using Exception::Exception;
+};
+
+// Writes nested chunks: Begin opens one (its size written as 0), End pads it
+// to an even length and goes back to fill in its size. Chunks are closed in
+// the reverse order of opening.
+class TRiffWriter {
+public:
+    explicit TRiffWriter(TStream& stream) : stream_(stream) {}
+
+    // A RIFF or LIST chunk whose data begins with formType.
+    void BeginList(uint32_t id, uint32_t formType);
+    void BeginChunk(uint32_t id);
+    // Bytes of the innermost open chunk.
+    void Write(const void* bytes, size_t count);
+    void WriteDWord(uint32_t value);
+    // Closes the innermost chunk; raises ERiffError when its data has grown
+    // past 0xFFFFFFFF bytes, which no RIFF header can state.
+    void End();
+    // A whole chunk of id with data.
+    void WriteChunk(uint32_t id, const void* bytes, size_t count);
+
+    int Depth() const { return static_cast<int>(open_.size()); }
+    // Where the next byte goes.
+    int64_t Position() { return stream_.GetPosition(); }
+
+private:
+    TStream& stream_;
+    std::vector<int64_t> open_;  // positions of the open chunks' size fields
 };

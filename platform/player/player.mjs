@@ -679,6 +679,98 @@ async function shutdown(code) {
   process.exit(code);
 }
 
+// ---------------------------------------------------------------------------
+// Playing for the application (preview, frame capture). Two requests beside
+// load and frames:
+//   {"id":..,"cmd":"open","swf":..,"width":..,"height":..,
+//    "scale":"showAll"|"noBorder"|"exactFit"|"noScale","fscommand":true|false}
+//     -> as load. With fscommand the movie's FSCommand calls are reported
+//        (the player passes them on only with script access and networking
+//        on; the dead proxy and the narrow server still keep every request
+//        on this machine). The scale mode applies when the player's size
+//        differs from the stage's.
+//   {"id":..,"cmd":"advance","out":"/abs/prefix","periodMs":P?}
+//     -> {"id":..,"frame":k,"width":..,"height":..,"file":..,"trace":[..],
+//         "fscommand":[[command, args], ..]}
+//     Moves the player's clock on by P ms of movie time (one frame period
+//     when absent) and runs what falls due: exactly one frame when P is the
+//     movie's own period, none or several when it is not. The picture after
+//     it goes to prefix + k + ".rgba" as with frames.
+
+const scaleModes = ['showAll', 'noBorder', 'exactFit', 'noScale'];
+
+handlers.open = async (req) => {
+  const scale = req.scale === undefined || req.scale === null ? null : req.scale;
+  if (scale !== null && !scaleModes.includes(scale)) throw new Error(`scale must be one of ${scaleModes.join(', ')}`);
+  const fscommand = req.fscommand === true;
+  if (pageBroken || !page || page.isClosed()) await newPage();
+  const ourPage = page;
+  // The player takes the page's configuration when it loads; change it for
+  // this one load and put it back, so that plain loads stay as they were.
+  const settings = {};
+  if (scale) settings.scale = scale;
+  if (fscommand) Object.assign(settings, { allowScriptAccess: true, allowNetworking: 'all' });
+  const saved = await ourPage.evaluate((s) => {
+    const config = window.RufflePlayer.config;
+    const old = {};
+    for (const key of Object.keys(s)) { old[key] = Object.hasOwn(config, key) ? config[key] : undefined; config[key] = s[key]; }
+    return old;
+  }, settings);
+  let meta;
+  try {
+    meta = await handlers.load(req);
+  } finally {
+    if (!ourPage.isClosed()) {
+      await ourPage.evaluate((old) => {
+        const config = window.RufflePlayer.config;
+        for (const [key, value] of Object.entries(old)) if (value === undefined) delete config[key]; else config[key] = value;
+      }, saved).catch(() => {});
+    }
+  }
+  await ourPage.evaluate((wanted) => {
+    window.twFSCommands = [];
+    if (wanted) window.twPlayer.ruffle().addFSCommandHandler((command, args) => { window.twFSCommands.push([String(command), String(args ?? '')]); });
+  }, fscommand);
+  return meta;
+};
+
+handlers.advance = async (req) => {
+  if (!loaded) throw new Error('no movie is loaded');
+  const mine = generation;
+  const current = loaded;
+  const ourPage = page;
+  const prefix = requireAbsolute(req.out, 'out');
+  const period = req.periodMs === undefined || req.periodMs === null ? null : req.periodMs;
+  if (period !== null && !(typeof period === 'number' && period > 0 && period <= 60000)) throw new Error('periodMs must be a number above 0 and at most 60000');
+  let f;
+  try {
+    // Ticks and reads in one evaluation, as stepOne does: later the canvas may be blank.
+    f = await ourPage.evaluate((periodMs) => {
+      const player = window.twPlayer;
+      const fps = player.ruffle().metadata.frameRate || 24;
+      window.twClock += (periodMs ?? 1000 / fps) + 1e-6;
+      window.twHandle.tick_for_background(window.twClock);
+      const canvas = player.shadowRoot.querySelector('canvas');
+      const url = canvas.toDataURL('image/png');
+      return {
+        frame: ++window.twFrame, width: canvas.width, height: canvas.height, trace: window.twTrace.splice(0),
+        // Entries are [command, args] pairs or {command, args} objects.
+        fscommand: (window.twFSCommands || []).splice(0).map((c) => (Array.isArray(c) ? c : [String(c.command), String(c.args ?? '')])),
+        png: url.slice(url.indexOf(',') + 1),
+      };
+    }, period);
+  } catch (e) {
+    throw new Error(`stepping frame: ${cleanMessage(e)}${recentErrors()}`);
+  }
+  stillCurrent(mine);
+  const file = `${prefix}${f.frame}.rgba`;
+  const image = decodePng(Buffer.from(f.png, 'base64'));
+  if (image.width !== f.width || image.height !== f.height) throw new Error(`frame ${f.frame} came back ${image.width}x${image.height}, not ${f.width}x${f.height}`);
+  await fsp.writeFile(file, image.pixels);
+  current.traceSoFar.push(...f.trace);
+  return { frame: f.frame, width: f.width, height: f.height, file, trace: f.trace, fscommand: f.fscommand };
+};
+
 // The smallest movie there is: an uncompressed header with an empty stage and
 // an End tag. Loading it proves the player starts and can be stepped.
 const emptyMovie = Buffer.from([

@@ -43,6 +43,8 @@ constexpr int kQuitTimeoutMs = 15'000;
 // ---------------------------------------------------------------------------
 // Just enough JSON for the child's answers.
 
+struct TJsonMember;
+
 struct TJson {
     enum class TKind { Null, Bool, Number, String, Array, Object };
     TKind kind = TKind::Null;
@@ -50,15 +52,23 @@ struct TJson {
     double number = 0;
     std::string string;
     std::vector<TJson> items;
-    std::vector<std::pair<std::string, TJson>> members;
+    // A vector may name a type not yet complete; a pair may not.
+    std::vector<TJsonMember> members;
 
-    const TJson* Find(const std::string& key) const {
-        if (kind != TKind::Object) return nullptr;
-        for (const auto& [name, value] : members)
-            if (name == key) return &value;
-        return nullptr;
-    }
+    const TJson* Find(const std::string& key) const;
 };
+
+struct TJsonMember {
+    std::string name;
+    TJson value;
+};
+
+const TJson* TJson::Find(const std::string& key) const {
+    if (kind != TKind::Object) return nullptr;
+    for (const auto& [name, value] : members)
+        if (name == key) return &value;
+    return nullptr;
+}
 
 class TJsonReader {
 public:
@@ -107,7 +117,7 @@ private:
                 SkipSpace();
                 if (FPos >= FText.size() || FText[FPos] != ':') Fail("expected ':'");
                 ++FPos;
-                value.members.emplace_back(std::move(name), ReadValue(depth + 1));
+                value.members.push_back({std::move(name), ReadValue(depth + 1)});
                 SkipSpace();
                 if (FPos < FText.size() && FText[FPos] == ',') { ++FPos; continue; }
                 if (FPos < FText.size() && FText[FPos] == '}') { ++FPos; return value; }
@@ -536,28 +546,9 @@ void TPlayerHarness::SetWatchdog(int milliseconds) {
     FWatchdogMs = milliseconds;
 }
 
-TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, int width, int height) {
-    TPlayerLoadOptions options;
-    options.width = width;
-    options.height = height;
-    return Load(swfPath, options);
-}
+namespace {
 
-TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, const TPlayerLoadOptions& options) {
-    FTrace.clear();
-    std::string absolute = fs::absolute(swfPath).string();
-    std::string body = "\"cmd\":\"load\",\"swf\":" + JsonQuote(absolute);
-    if (options.width > 0) body += ",\"width\":" + std::to_string(options.width);
-    if (options.height > 0) body += ",\"height\":" + std::to_string(options.height);
-    if (!options.flashVars.empty()) {
-        body += ",\"flashvars\":{";
-        for (size_t i = 0; i < options.flashVars.size(); ++i)
-            body += (i ? "," : "") + JsonQuote(options.flashVars[i].first) + ":" + JsonQuote(options.flashVars[i].second);
-        body += "}";
-    }
-    if (options.network) body += ",\"network\":true";
-    TJson reply = Request(body).value;
-
+TPlayerMovieInfo MovieInfoOf(const TJson& reply) {
     TPlayerMovieInfo info;
     info.width = NumberOf(reply, "width");
     info.height = NumberOf(reply, "height");
@@ -571,6 +562,53 @@ TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, const TPlayerL
     info.playerWidth = IntOf(reply, "playerWidth");
     info.playerHeight = IntOf(reply, "playerHeight");
     return info;
+}
+
+// A frame of the child's answer with its pixels read from the file it names.
+TPlayerFrame FrameOf(const TJson& item) {
+    TPlayerFrame frame;
+    frame.number = IntOf(item, "frame");
+    frame.width = IntOf(item, "width");
+    frame.height = IntOf(item, "height");
+    frame.trace = LinesOf(item, "trace");
+    const TJson* file = item.Find("file");
+    if (file == nullptr || file->kind != TJson::TKind::String) throw EPlayerError("the player's answer lacks a frame file");
+    std::ifstream in(file->string, std::ios::binary | std::ios::ate);
+    if (!in) throw EPlayerError("cannot read the frame file " + file->string);
+    frame.rgba.resize(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(frame.rgba.data()), std::streamsize(frame.rgba.size()));
+    if (!in) throw EPlayerError("cannot read the frame file " + file->string);
+    if (frame.width <= 0 || frame.height <= 0 || frame.rgba.size() != size_t(frame.width) * size_t(frame.height) * 4)
+        throw EPlayerError("frame " + std::to_string(frame.number) + " has " + std::to_string(frame.rgba.size()) +
+                           " bytes, not " + std::to_string(frame.width) + "x" + std::to_string(frame.height) + "x4");
+    return frame;
+}
+
+}  // namespace
+
+TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, int width, int height) {
+    TPlayerLoadOptions options;
+    options.width = width;
+    options.height = height;
+    return Load(swfPath, options);
+}
+
+TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, const TPlayerLoadOptions& options) {
+    FTrace.clear();
+    ++FLoads;
+    std::string absolute = fs::absolute(swfPath).string();
+    std::string body = "\"cmd\":\"load\",\"swf\":" + JsonQuote(absolute);
+    if (options.width > 0) body += ",\"width\":" + std::to_string(options.width);
+    if (options.height > 0) body += ",\"height\":" + std::to_string(options.height);
+    if (!options.flashVars.empty()) {
+        body += ",\"flashvars\":{";
+        for (size_t i = 0; i < options.flashVars.size(); ++i)
+            body += (i ? "," : "") + JsonQuote(options.flashVars[i].first) + ":" + JsonQuote(options.flashVars[i].second);
+        body += "}";
+    }
+    if (options.network) body += ",\"network\":true";
+    return MovieInfoOf(Request(body).value);
 }
 
 std::vector<TPlayerFrame> TPlayerHarness::Step(int count) {
@@ -595,25 +633,7 @@ std::vector<TPlayerFrame> TPlayerHarness::Step(int count) {
         }
     } remover{files};
 
-    for (const TJson& item : list->items) {
-        TPlayerFrame frame;
-        frame.number = IntOf(item, "frame");
-        frame.width = IntOf(item, "width");
-        frame.height = IntOf(item, "height");
-        frame.trace = LinesOf(item, "trace");
-        const TJson* file = item.Find("file");
-        if (file == nullptr || file->kind != TJson::TKind::String) throw EPlayerError("the player's answer lacks a frame file");
-        std::ifstream in(file->string, std::ios::binary | std::ios::ate);
-        if (!in) throw EPlayerError("cannot read the frame file " + file->string);
-        frame.rgba.resize(size_t(in.tellg()));
-        in.seekg(0);
-        in.read(reinterpret_cast<char*>(frame.rgba.data()), std::streamsize(frame.rgba.size()));
-        if (!in) throw EPlayerError("cannot read the frame file " + file->string);
-        if (frame.width <= 0 || frame.height <= 0 || frame.rgba.size() != size_t(frame.width) * size_t(frame.height) * 4)
-            throw EPlayerError("frame " + std::to_string(frame.number) + " has " + std::to_string(frame.rgba.size()) +
-                               " bytes, not " + std::to_string(frame.width) + "x" + std::to_string(frame.height) + "x4");
-        frames.push_back(std::move(frame));
-    }
+    for (const TJson& item : list->items) frames.push_back(FrameOf(item));
     FTrace = LinesOf(reply, "trace");
     return frames;
 }
@@ -687,5 +707,48 @@ TPlayerFrame TPlayerHarness::ShowPage(const std::string& html,
     fs::remove(out, ignored);
     if (frame.width <= 0 || frame.height <= 0 || frame.rgba.size() != size_t(frame.width) * size_t(frame.height) * 4)
         throw EPlayerError("the page's screenshot has the wrong size");
+    return frame;
+}
+
+TPlayerMovieInfo TPlayerHarness::Open(const std::string& swfPath, const TPlayerOpenOptions& options) {
+    FTrace.clear();
+    ++FLoads;
+    std::string absolute = fs::absolute(swfPath).string();
+    std::string body = "\"cmd\":\"open\",\"swf\":" + JsonQuote(absolute);
+    if (options.width > 0) body += ",\"width\":" + std::to_string(options.width);
+    if (options.height > 0) body += ",\"height\":" + std::to_string(options.height);
+    if (!options.scale.empty()) body += ",\"scale\":" + JsonQuote(options.scale);
+    if (options.fsCommands) body += ",\"fscommand\":true";
+    return MovieInfoOf(Request(body).value);
+}
+
+TPlayerFrame TPlayerHarness::Advance(double periodMs) {
+    if (!(periodMs >= 0 && periodMs <= 60'000)) throw EPlayerError("a step of the player takes 0 to 60000 ms");
+    std::string body = "\"cmd\":\"advance\",\"out\":" + JsonQuote(FTempDir + "/advance-");
+    if (periodMs > 0) {
+        char period[64];
+        std::snprintf(period, sizeof period, "%.17g", periodMs);
+        body += ",\"periodMs\":";
+        body += period;
+    }
+    TJson reply = Request(body).value;
+    const TJson* file = reply.Find("file");
+    struct TRemover {
+        std::string path;
+        ~TRemover() {
+            std::error_code ignored;
+            if (!path.empty()) fs::remove(path, ignored);
+        }
+    } remover{file != nullptr && file->kind == TJson::TKind::String ? file->string : std::string()};
+    TPlayerFrame frame = FrameOf(reply);
+    if (const TJson* calls = reply.Find("fscommand"); calls != nullptr && calls->kind == TJson::TKind::Array) {
+        for (const TJson& call : calls->items) {
+            if (call.kind != TJson::TKind::Array || call.items.size() != 2 || call.items[0].kind != TJson::TKind::String ||
+                call.items[1].kind != TJson::TKind::String)
+                throw EPlayerError("the player's answer has a malformed FSCommand entry");
+            frame.fsCommands.push_back({call.items[0].string, call.items[1].string});
+        }
+    }
+    FTrace.insert(FTrace.end(), frame.trace.begin(), frame.trace.end());
     return frame;
 }

@@ -47,12 +47,28 @@ struct TPlayerPixel {
     bool operator==(const TPlayerPixel&) const = default;
 };
 
+// A call the movie made with FSCommand (a getURL to "FSCommand:<command>").
+struct TPlayerFSCommand {
+    std::string command;
+    std::string args;
+    bool operator==(const TPlayerFSCommand&) const = default;
+};
+
 struct TPlayerFrame {
     int number = 0;                  // 1 is the first frame run after the load
     int width = 0;
     int height = 0;
     std::vector<uint8_t> rgba;       // width*height*4 bytes, rows top down, not premultiplied
     std::vector<std::string> trace;  // trace lines the movie emitted while this frame ran
+    std::vector<TPlayerFSCommand> fsCommands;  // only after Open with fsCommands on
+};
+
+// How Open plays a movie.
+struct TPlayerOpenOptions {
+    int width = 0;           // the player's size; 0 takes the stage's
+    int height = 0;
+    std::string scale;       // "showAll", "noBorder", "exactFit" or "noScale"; empty: the player's own
+    bool fsCommands = false; // report the movie's FSCommand calls with its frames
 };
 
 struct TPlayedMovie {
@@ -130,6 +146,16 @@ public:
     // Every trace line since the last Load, in order.
     const std::vector<std::string>& Trace() const { return FTrace; }
 
+    // For the application's player: Load with a scale mode and FSCommand
+    // calls reported, and one step of periodMs milliseconds of the movie's
+    // time (its own frame period when 0), which runs exactly one frame when
+    // the period is the movie's own and none or several when it is not.
+    TPlayerMovieInfo Open(const std::string& swfPath, const TPlayerOpenOptions& options);
+    TPlayerFrame Advance(double periodMs = 0);
+    // Counts the loads and opens this harness has begun, so that players
+    // sharing it can tell whether the movie loaded is still theirs.
+    long Loads() const { return FLoads; }
+
     // A request (a Load, or a Step of all its frames) that takes longer than
     // this fails, and its movie is unloaded; the harness carries on with the
     // next Load. 1 ms to 1 hour; 60 s to start with.
@@ -152,4 +178,5 @@ private:
     int FWatchdogMs = 60'000;
     std::vector<std::string> FTrace;
     std::string FOrigin;
+    long FLoads = 0;
 };

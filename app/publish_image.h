@@ -1,0 +1,125 @@
+// Frame capture and GIF/AVI export: a composed movie is played in the
+// capture window's player and photographed frame by frame; the frames
+// become an animated GIF (each frame reduced to its own palette, with the
+// loop count, the delay and, for a transparent background, white as the
+// transparent colour) or an AVI (through TAviWriter, one palette for the
+// whole stream).
+//
+// The player is stepped by one frame period of the capture's rate at a
+// time and never runs by itself, so no frame is ever dropped however slow
+// the machine. The capture knows the movie has reached its end by an
+// FSCommand that the movie sends in its last frame (the capture composition
+// adds it); a movie without stages stops after 500 frames; the user may
+// stop at any frame; and every capture has a cap on frames and on time.
+// Headless: the window's caption, progress and Stop button are a text, an
+// event and a call.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/avi_writer.h"
+#include "app/flash_player.h"
+#include "controls/ucsystem.h"
+#include "pictures/gif_image.h"
+#include "platform/colour.h"
+
+// The FSCommand the capture composition sends in the movie's last frame.
+inline constexpr const char* kCaptureEndCommand = "tamblewick_capture_end";
+// Frames a movie without stages is captured for.
+constexpr int kNoStageFrameLimit = 500;
+
+class EPublishError : public Exception {
+    using Exception::Exception;
+};
+
+enum TPublishKind { pkSwf = 0, pkGif = 1, pkAvi = 2 };
+
+// Why a capture ended.
+enum class TCaptureEnd {
+    EndOfMovie,   // the movie's last frame was captured
+    NoStageLimit, // a movie without stages reached 500 frames
+    Stopped,      // the user stopped it
+    FrameCap,     // MaxFrames reached before the movie's end
+    TimeCap,      // MaxSeconds passed before the movie's end
+};
+
+class TFormPublishImage {
+public:
+    TFormPublishImage();
+    ~TFormPublishImage();
+    TFormPublishImage(const TFormPublishImage&) = delete;
+    TFormPublishImage& operator=(const TFormPublishImage&) = delete;
+
+    // ---- the job, set before CaptureMovie
+    int OutputKind = pkGif;
+    WideString MoviePath;
+    int FrameWidth = 0;   // the movie's size in pixels
+    int FrameHeight = 0;
+    int FramesPerSecond = 12;  // 1..100
+    int GifLoopCount = 0;      // 0: forever
+    int StageCount = 0;
+    bool Transparent = false;
+    TColor TransparentColor = 0xFFFFFF;
+    // The target: frames are appended to the GIF, or kept for the AVI writer.
+    TGIFImage* Gif = nullptr;
+    TAviWriter* Avi = nullptr;
+
+    // Caps that hold whatever the movie does; the frames taken are kept.
+    int MaxFrames = 20'000;
+    double MaxSeconds = 3600;
+
+    // ---- while it runs
+    // After every frame taken (the caption says which); a handler may call
+    // BtnStopClick, or start another export, which is refused.
+    std::function<void(TFormPublishImage& sender)> OnFrame;
+    int FrameCounter() const { return FFrameCounter; }
+    bool Capturing() const { return FCapturing; }
+    // "Publish to GIF image (Frame:12)" while a GIF is captured; "Publish" else.
+    WideString Caption() const { return FCaption; }
+    // Ends the capture after the frame being taken; may be called from any thread.
+    void BtnStopClick() { FStopFlag = true; }
+
+    // Plays the job's movie and takes frames until a stop rule holds; the
+    // frames of an AVI are kept (AviFrames) and listed in the writer. Raises
+    // when the movie cannot be loaded or played, or a capture already runs
+    // anywhere in the process.
+    TCaptureEnd CaptureMovie();
+    // The AVI frames of the last capture, owned here until the next one.
+    std::vector<std::unique_ptr<TBitmap>> AviFrames;
+
+    TMyShockwaveFlash& FlashPlayerImage() { return FPlayer; }
+
+private:
+    void TakeFrame();
+
+    TMyShockwaveFlash FPlayer;
+    int FFrameCounter = 0;
+    std::atomic<bool> FStopFlag{false};
+    bool FCapturing = false;
+    bool FEndSeen = false;
+    WideString FCaption = u"Publish";
+};
+
+// What the publish command passes on for GIF and AVI output.
+struct TPublishImageOptions {
+    int Kind = pkGif;
+    WideString FileName;
+    int FramesPerSecond = 12;
+    int GifLoopCount = 0;
+};
+
+// What an export did.
+struct TPublishImageResult {
+    TCaptureEnd End = TCaptureEnd::EndOfMovie;
+    int Frames = 0;
+};
+
+// Captures an SWF file (of the given stage count and size) with the form and
+// writes the GIF or AVI file; the old file is kept when anything fails.
+TPublishImageResult ExportMovieImage(TFormPublishImage& form, const WideString& moviePath, int width, int height,
+                                     int stageCount, bool transparent, const TPublishImageOptions& options);

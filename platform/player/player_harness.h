@@ -91,11 +91,6 @@ struct TPlayerLoadOptions {
     bool network = false;
 };
 
-struct TPlayerFSCommand {
-    std::string command;
-    std::string args;
-};
-
 // What the movies did outside themselves since the last call.
 struct TPlayerEvents {
     std::vector<std::string> hits;              // paths (with query) that reached HitUrl addresses

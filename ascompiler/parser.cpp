@@ -6,7 +6,7 @@
 
 #include "ascompiler/grammar.h"
 #include "ascompiler/tokens.h"
-#include "platform/codepage.h"
+#include "platform/split_text.h"
 
 namespace {
 

@@ -175,17 +175,6 @@ bool AnsiSameText(const std::string& a, const std::string& b) {
     return a.size() == b.size() && AnsiUpperCase(a) == AnsiUpperCase(b);
 }
 
-std::vector<std::string> SplitText(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos) return parts;
-        start = at + 1;
-    }
-}
-
 // ------------------------------------------------------- numbered code pages
 
 namespace {

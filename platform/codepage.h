@@ -5,7 +5,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 // Code-page text to UTF-8 (the runtime's AnsiToUtf8).
 std::string AnsiToUtf8(const std::string& text);
@@ -22,9 +21,6 @@ std::string WideToUtf8(const std::u16string& text);
 std::string AnsiUpperCase(const std::string& text);
 std::string AnsiLowerCase(const std::string& text);
 bool AnsiSameText(const std::string& a, const std::string& b);
-// The pieces between the separators ("a..b" gives "a", "", "b"; "" gives one
-// empty piece).
-std::vector<std::string> SplitText(const std::string& text, char separator);
 
 // Text in any Windows code page by number, the stand-in for the system's
 // MultiByteToWideChar and WideCharToMultiByte (flags 0). Code page 1252 goes

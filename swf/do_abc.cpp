@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/paths.h"
+#include "platform/split_text.h"
 #include "swf/xml_form.h"
 
 namespace {
@@ -169,8 +171,10 @@ void TSWFDoABC::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& setting
     if (node.HasAttribute("File")) {
         // A missing file fails the element: loading on would leave an
         // empty block in place of the code.
-        std::vector<uint8_t> bytes =
-            ReadFileBytes(settings.GetFullFileName(kDataKindActions, node.AttrStr("File")));
+        const std::string fileName = settings.GetFullFileName(kDataKindActions, node.AttrStr("File"));
+        if (!FileExists(fileName))
+            throw EFOpenError(FormatStr("The ABC data file \"%s\" does not exist", fileName.c_str()));
+        std::vector<uint8_t> bytes = ReadFileBytes(fileName);
         if (AnsiSameText(node.AttrStrDef("FileType", ""), "bytecode")) {
             SetRawData(std::move(bytes));
             return;

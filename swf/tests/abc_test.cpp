@@ -652,6 +652,14 @@ TEST(Abc, DoAbcXmlInlineAndInExternalFiles) {
     TXmlDocument refused;
     refused.LoadFromString("<DoABC Name=\"\" LazyInitializeFlag=\"false\" Version=\"46.0.16.0\"><Methods/></DoABC>");
     EXPECT_THROW(LoadTagElement(refused.DocumentElement(), 9, settings), EConvertError);
+
+    // A missing external file fails the element rather than leave an empty
+    // block in place of the code.
+    TXmlDocument missing;
+    missing.LoadFromString("<DoABC Name=\"\" LazyInitializeFlag=\"false\" Version=\"46.0.16.0\" "
+                           "File=\"no-such-abc.dat\" FileType=\"bytecode\"/>");
+    settings.BaseFolder = folder;
+    EXPECT_THROW(LoadTagElement(missing.DocumentElement(), 9, settings), EFOpenError);
 }
 
 // ---------------------------------------------------------------- blocks of other tools

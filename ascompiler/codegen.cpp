@@ -5,6 +5,7 @@
 
 #include "ascompiler/compile_context.h"
 #include "movie/action_script.h"
+#include "movie/buttons.h"
 #include "movie/flash_movie.h"
 #include "movie/sprites.h"
 #include "swf/actions_swf4.h"
@@ -397,12 +398,30 @@ void TCompileContext::CompileCondActions(TStream& source, TCondActionsHost& butt
     });
 }
 
+namespace {
+
+// The movie builder's button as the compiler's holder of condition records.
+class TButtonCondActions : public TCondActionsHost {
+public:
+    explicit TButtonCondActions(TFlashButton& button) : button_(button) {}
+    TSWFActionList& AddCondActions(uint16_t conditions, uint8_t keyCode) override {
+        TSWFButtonCondAction& record = button_.AddCondActions(conditions);
+        record.KeyCode = keyCode;
+        return record;
+    }
+    TSWFActionList* FindCondActions(int condition) override {
+        return button_.FindCondActions(static_cast<uint8_t>(condition), false);
+    }
+
+private:
+    TFlashButton& button_;
+};
+
+}  // namespace
+
 void TCompileContext::CompileButtonActions(TStream& source, TFlashButton& button) {
-    (void)source;
-    (void)button;
-    // The movie builder has no button class yet; its buttons will compile
-    // through CompileCondActions.
-    throw EActionCompileError("Button actions cannot be compiled: the movie builder has no buttons.");
+    TButtonCondActions host(button);
+    CompileCondActions(source, host);
 }
 
 void TCompileContext::CompileClipActions(TStream& source, TFlashPlaceObject& placement) {

@@ -63,6 +63,7 @@ public:
     void SetProperty() { Append(0x23); }
     void CloneSprite() { Append(0x24); }
     void RemoveSprite() { Append(0x25); }
+    void Trace() { Append(0x26); }
     void StartDrag() { Append(0x27); }
     void EndDrag() { Append(0x28); }
     void StringLess() { Append(0x29); }

@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "movie/action_script.h"
+#include "movie/buttons.h"
+#include "movie/morph_shapes.h"
+#include "movie/video.h"
 #include "movie/external_movie.h"
 #include "movie/flash_canvas.h"
 #include "movie/fonts.h"
@@ -100,6 +103,12 @@ TFlashExternalMovie* TFlashMovie::EmbedExternalMovie(std::unique_ptr<TFlashExter
     return raw;
 }
 
+void TFlashMovie::MoveDefinitionBefore(const TBasedSWFObject* used, const TBasedSWFObject* user) {
+    auto self = std::find_if(ObjectList.begin(), ObjectList.end(), [user](auto& o) { return o.get() == user; });
+    auto found = std::find_if(ObjectList.begin(), ObjectList.end(), [used](auto& o) { return o.get() == used; });
+    if (self != ObjectList.end() && found != ObjectList.end() && found > self) std::rotate(self, found, found + 1);
+}
+
 TFlashSprite* TFlashMovie::AddSprite(TFlashVisualObject* obj) {
     auto sprite = std::make_unique<TFlashSprite>(this);
     sprite->SetCharacterId(TakeCharacterId());
@@ -186,6 +195,38 @@ TFlashSound* TFlashMovie::AddSound(const std::string& fileName) {
     TFlashSound* raw = AddObject(std::move(sound));
     sounds_.Add(raw);
     return raw;
+}
+
+TFlashButton* TFlashMovie::AddButton(bool trackAsMenu, bool useButton2) {
+    auto button = std::make_unique<TFlashButton>(this, trackAsMenu, useButton2);
+    button->SetCharacterId(TakeCharacterId());
+    TFlashButton* raw = AddObject(std::move(button));
+    buttons_.Add(raw);
+    return raw;
+}
+
+TFlashMorphShape* TFlashMovie::AddMorphShape() {
+    auto morph = std::make_unique<TFlashMorphShape>(this);
+    morph->SetCharacterId(TakeCharacterId());
+    TFlashMorphShape* raw = AddObject(std::move(morph));
+    morphShapes_.Add(raw);
+    return raw;
+}
+
+TFlashVideo* TFlashMovie::AddVideo(const std::string& fileName) {
+    // Indexed before it takes an identifier, so a file that cannot be
+    // opened leaves no trace.
+    auto video = std::make_unique<TFlashVideo>(this, fileName);
+    if (!video->FLV().Problem.empty())
+        WriteMovieMessage(this, FormatStr("%s: %s\n", fileName.c_str(), video->FLV().Problem.c_str()));
+    video->SetCharacterId(TakeCharacterId());
+    TFlashVideo* raw = AddObject(std::move(video));
+    videos_.Add(raw);
+    return raw;
+}
+
+TFlashPlaceVideo* TFlashMovie::PlaceVideo(TFlashVideo* video, uint16_t depth) {
+    return AddObject(std::make_unique<TFlashPlaceVideo>(this, video, depth, FrameCount));
 }
 
 // ---------------------------------------------------------------- fonts and texts
@@ -366,6 +407,8 @@ void TFlashMovie::MakeStream() {
         stream->FillStreamHead(head, GetFrameRate());
         head.WriteTag(be);
     }
+    // Video placements write at every ShowFrame after them.
+    std::vector<TFlashPlaceVideo*> videos;
     const size_t count = ObjectList.size();
     for (size_t i = 0; i < count; ++i) {
         if (OnProgress)
@@ -375,6 +418,7 @@ void TFlashMovie::MakeStream() {
         if (obj.ObjectLevel() == 0) {
             auto& tag = static_cast<TSWFObject&>(obj);
             if (tag.TagCode == TagCodes::ShowFrame) {
+                WriteVideoFrames(videos, be, frames);
                 // The frame's stream-sound block goes just before its ShowFrame.
                 if (stream) stream->WriteStreamBlock(be);
                 ++frames;
@@ -384,6 +428,7 @@ void TFlashMovie::MakeStream() {
         } else if (auto* placement = dynamic_cast<TFlashPlaceObject*>(&obj)) {
             placement->Tag().SWFVersion = static_cast<uint8_t>(version);
             placed = true;
+            if (auto* video = dynamic_cast<TFlashPlaceVideo*>(placement)) videos.push_back(video);
         }
         obj.WriteTag(be);
         // An embedded root timeline brings its frames along.

@@ -21,6 +21,7 @@
 class TFlashActionScript;
 class TFlashExternalMovie;
 class TFlashPlaceObject;
+class TFlashPlaceVideo;
 class TFlashSprite;
 class TSWFExportAssets;
 class TSWFStartSound;
@@ -96,6 +97,21 @@ public:
     void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);
     TSWFStartSound* StartSound(uint16_t soundId);
     TSWFExportAssets* AddExportAssets(const std::string& name, uint16_t characterId);
+    // A button character: a DefineButton2 (with condition actions) unless
+    // useButton2 is off.
+    TFlashButton* AddButton(bool trackAsMenu = false, bool useButton2 = true);
+    // A morph shape; its start and end paths are drawn with its edge builders.
+    TFlashMorphShape* AddMorphShape();
+    // A video stream from an FLV file, which stays open while the movie
+    // lives; a file that cannot be opened raises and adds nothing. Damage
+    // found while indexing the file goes to the message stream.
+    TFlashVideo* AddVideo(const std::string& fileName);
+    // A placement of a video (none: one named later) that shows the video's
+    // next frame at every frame of the movie from now on, looping.
+    TFlashPlaceVideo* PlaceVideo(TFlashVideo* video, uint16_t depth);
+    // Moves used (a definition) in front of user in the object list when it
+    // stands after it: a character must be defined before what refers to it.
+    void MoveDefinitionBefore(const TBasedSWFObject* used, const TBasedSWFObject* user);
     // Another SWF movie embedded in one of the modes of TFlashExternalMovie
     // (0 root, 1 resource, 2 no-frame root, 3 sprite), its characters
     // renumbered after the movie's own when renumber is set. The movie takes

@@ -187,26 +187,36 @@ void TFlashShape::SetGradientColors(TSWFGradientFill& fill, const std::vector<TS
     fill.SetNumGradients(count);
     for (int i = 1; i <= count; ++i) {
         fill.GetGradientColor(i).SetRGBA(colors[static_cast<size_t>(i - 1)]);
-        // One colour has nothing to spread over: its record stands at 0.
-        fill.SetGradientRatio(i, count == 1 ? 0 : static_cast<uint8_t>(Rnd((i - 1) / double(count - 1) * 255.0)));
+        fill.SetGradientRatio(i, EvenGradientRatio(i, count));
         if (AlphaOf(colors[static_cast<size_t>(i - 1)]) != 255) HasAlpha = true;
     }
 }
 
-void TFlashShape::FitLinear(TSWFGradientFill& fill, float angle) const {
+void FitLinearGradientMatrix(TSWFMatrix& matrix, int32_t w, int32_t h, int32_t xMin, int32_t yMin, float angle) {
     const double a = angle * M_PI / 180.0;
-    const double w = GetWidth(true), h = GetHeight(true);
-    fill.GradientMatrix.SetScale(static_cast<float>(std::cos(a) * w / kGradientSquare),
-                                 static_cast<float>(std::cos(a) * h / kGradientSquare));
-    fill.GradientMatrix.SetSkew(static_cast<float>(std::sin(a) * w / kGradientSquare),
-                                static_cast<float>(-std::sin(a) * h / kGradientSquare));
-    fill.GradientMatrix.SetTranslate(GetWidth(true) / 2 + Bounds.Xmin, GetHeight(true) / 2 + Bounds.Ymin);
+    matrix.SetScale(static_cast<float>(std::cos(a) * w / kGradientSquare), static_cast<float>(std::cos(a) * h / kGradientSquare));
+    matrix.SetSkew(static_cast<float>(std::sin(a) * w / kGradientSquare), static_cast<float>(-std::sin(a) * h / kGradientSquare));
+    matrix.SetTranslate(w / 2 + xMin, h / 2 + yMin);
+}
+
+void FitRadialGradientMatrix(TSWFMatrix& matrix, int32_t w, int32_t h, int32_t xMin, int32_t yMin, int xCenter,
+                             int yCenter) {
+    matrix.SetScale(static_cast<float>(w / kGradientSquare), static_cast<float>(h / kGradientSquare));
+    matrix.SetTranslate(Rnd(w / 100.0 * xCenter) + xMin, Rnd(h / 100.0 * yCenter) + yMin);
+}
+
+uint8_t EvenGradientRatio(int i, int count) {
+    // One colour has nothing to spread over: its record stands at 0.
+    return count <= 1 ? 0 : static_cast<uint8_t>(Rnd((i - 1) / double(count - 1) * 255.0));
+}
+
+void TFlashShape::FitLinear(TSWFGradientFill& fill, float angle) const {
+    FitLinearGradientMatrix(fill.GradientMatrix, GetWidth(true), GetHeight(true), Bounds.Xmin, Bounds.Ymin, angle);
 }
 
 void TFlashShape::FitRadial(TSWFGradientFill& fill, int xCenter, int yCenter) const {
-    const double w = GetWidth(true), h = GetHeight(true);
-    fill.GradientMatrix.SetScale(static_cast<float>(w / kGradientSquare), static_cast<float>(h / kGradientSquare));
-    fill.GradientMatrix.SetTranslate(Rnd(w / 100.0 * xCenter) + Bounds.Xmin, Rnd(h / 100.0 * yCenter) + Bounds.Ymin);
+    FitRadialGradientMatrix(fill.GradientMatrix, GetWidth(true), GetHeight(true), Bounds.Xmin, Bounds.Ymin, xCenter,
+                            yCenter);
 }
 
 TSWFGradientFill* TFlashShape::AddLinearGradient(TSWFRGBAValue color1, TSWFRGBAValue color2, float angle) {
@@ -250,13 +260,7 @@ TSWFImageFill* TFlashShape::AddImageFill(TFlashImage* image, uint8_t mode, float
         }
     }
     auto* raw = static_cast<TSWFImageFill*>(AddFillStyle(std::move(fill)));
-    if (Owner) {
-        // A character must be defined before the shape that uses it.
-        auto& list = Owner->GetObjectList();
-        auto self = std::find_if(list.begin(), list.end(), [this](auto& o) { return o.get() == this; });
-        auto used = std::find_if(list.begin(), list.end(), [image](auto& o) { return o.get() == image; });
-        if (self != list.end() && used != list.end() && used > self) std::rotate(self, used, used + 1);
-    }
+    if (Owner) Owner->MoveDefinitionBefore(image, this);
     return raw;
 }
 

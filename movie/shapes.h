@@ -18,6 +18,15 @@
 
 class TFlashImage;
 
+// The gradient square fitted over a box of width w and height h (twips)
+// whose top-left corner is (xMin, yMin): along the angle (degrees) for a
+// linear gradient, centred at a percentage of the box for a radial one.
+void FitLinearGradientMatrix(TSWFMatrix& matrix, int32_t w, int32_t h, int32_t xMin, int32_t yMin, float angle);
+void FitRadialGradientMatrix(TSWFMatrix& matrix, int32_t w, int32_t h, int32_t xMin, int32_t yMin, int xCenter,
+                             int yCenter);
+// The ratio of record i (from 1) of count records spread evenly over 0..255.
+uint8_t EvenGradientRatio(int i, int count);
+
 // A dash pattern: dash and gap lengths in turn, in pixels (20 twips each,
 // whatever the movie's units).
 class TFlashLineStyle {

@@ -4,6 +4,7 @@
 
 #include "movie/flash_movie.h"
 #include "movie/sounds.h"
+#include "movie/video.h"
 #include "swf/control_tags.h"
 #include "swf/do_action.h"
 #include "swf/names.h"
@@ -156,6 +157,11 @@ void TFlashSprite::SetCharacterId(uint16_t id) {
 
 std::unique_ptr<TBasedSWFObject> CloneTimelineObject(const TBasedSWFObject& source) {
     if (auto* tag = dynamic_cast<const TSWFObject*>(&source)) return CloneTag(*tag);
+    if (auto* video = dynamic_cast<const TFlashPlaceVideo*>(&source)) {
+        auto copy = std::make_unique<TFlashPlaceVideo>(video->Owner, video->Video(), video->GetDepth());
+        copy->CopyFieldsFrom(*video);
+        return copy;
+    }
     if (auto* place = dynamic_cast<const TFlashPlaceObject*>(&source)) {
         auto copy = std::make_unique<TFlashPlaceObject>(place->Owner, place->Obj(), place->GetDepth());
         copy->CopyFieldsFrom(*place);
@@ -194,13 +200,7 @@ int TFlashSprite::RequiredVersion() const {
 
 TFlashPlaceObject* TFlashSprite::PlaceObject(TFlashVisualObject* obj, uint16_t depth) {
     auto* placement = AddControlTag(std::make_unique<TFlashPlaceObject>(Owner, obj, depth));
-    if (Owner && obj) {
-        // A character must be defined before the sprite that uses it.
-        auto& list = Owner->GetObjectList();
-        auto self = std::find_if(list.begin(), list.end(), [this](auto& o) { return o.get() == this; });
-        auto placed = std::find_if(list.begin(), list.end(), [obj](auto& o) { return o.get() == obj; });
-        if (self != list.end() && placed != list.end() && placed > self) std::rotate(self, placed, placed + 1);
-    }
+    if (Owner && obj) Owner->MoveDefinitionBefore(obj, this);
     return placement;
 }
 
@@ -215,6 +215,12 @@ TFlashPlaceObject* TFlashSprite::PlaceMaskedObject(TFlashVisualObject* obj, TFla
 
 TFlashPlaceObject* TFlashSprite::PlaceDepth(uint16_t depth) {
     return AddControlTag(std::make_unique<TFlashPlaceObject>(Owner, nullptr, depth));
+}
+
+TFlashPlaceVideo* TFlashSprite::PlaceVideo(TFlashVideo* video, uint16_t depth) {
+    auto* placement = AddControlTag(std::make_unique<TFlashPlaceVideo>(Owner, video, depth, GetFrameCount()));
+    if (Owner && video) Owner->MoveDefinitionBefore(video, this);
+    return placement;
 }
 
 std::unique_ptr<TSWFObject> MakeRemoveTag(uint16_t depth, const TFlashIDObject* obj) {
@@ -283,10 +289,18 @@ void TFlashSprite::WriteTag(TBitsEngine& be) {
         stream->FillStreamHead(head, Owner->GetFrameRate());
         head.WriteTag(bodyEngine);
     }
+    std::vector<TFlashPlaceVideo*> videos;
+    uint32_t frames = 0;
     for (auto& tag : controlTags_) {
-        if (auto* placement = dynamic_cast<TFlashPlaceObject*>(tag.get())) placement->Tag().SWFVersion = version;
+        if (auto* placement = dynamic_cast<TFlashPlaceObject*>(tag.get())) {
+            placement->Tag().SWFVersion = version;
+            if (auto* video = dynamic_cast<TFlashPlaceVideo*>(placement)) videos.push_back(video);
+        }
         auto* swfTag = dynamic_cast<TSWFObject*>(tag.get());
-        if (stream && swfTag && swfTag->TagCode == TagCodes::ShowFrame) stream->WriteStreamBlock(bodyEngine);
+        if (swfTag && swfTag->TagCode == TagCodes::ShowFrame) {
+            WriteVideoFrames(videos, bodyEngine, frames++);
+            if (stream) stream->WriteStreamBlock(bodyEngine);
+        }
         tag->WriteTag(bodyEngine);
     }
     bool endsWithEnd = false;

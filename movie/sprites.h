@@ -15,8 +15,10 @@
 #include "swf/display_tags.h"
 #include "swf/sprite_tags.h"
 
+class TFlashPlaceVideo;
 class TFlashSound;
 class TFlashSprite;
+class TFlashVideo;
 class TSWFStartSound;
 
 class TFlashPlaceObject : public TFlashObject {
@@ -73,6 +75,9 @@ public:
     bool CompileClipActionsFromString(const std::string& text);
     bool CompileClipActionsFromFile(const std::string& fileName);
 
+protected:
+    void SetObj(TFlashVisualObject* obj) { obj_ = obj; }
+
 private:
     std::unique_ptr<TSWFPlaceObject3> tag_;
     TFlashVisualObject* obj_ = nullptr;
@@ -101,6 +106,9 @@ public:
     TFlashPlaceObject* PlaceObject(TFlashVisualObject* obj, uint16_t depth);
     TFlashPlaceObject* PlaceMaskedObject(TFlashVisualObject* obj, TFlashVisualObject* mask, uint16_t depth);
     TFlashPlaceObject* PlaceDepth(uint16_t depth);
+    // The video (none: one named later) plays along from the sprite's
+    // current frame, looping.
+    TFlashPlaceVideo* PlaceVideo(TFlashVideo* video, uint16_t depth);
     void RemoveObject(uint16_t depth, TFlashIDObject* obj = nullptr);
     TSWFStartSound* StartSound(uint16_t soundId);
     void ShowFrame(uint16_t count = 1);

@@ -7,18 +7,22 @@
 #include <array>
 
 #include "movie/action_script.h"
+#include "movie/buttons.h"
 #include "movie/external_movie.h"
 #include "movie/flash_canvas.h"
 #include "movie/flash_movie.h"
 #include "movie/fonts.h"
 #include "movie/images.h"
+#include "movie/morph_shapes.h"
 #include "movie/shapes.h"
 #include "movie/sounds.h"
 #include "movie/sprites.h"
 #include "movie/texts.h"
+#include "movie/video.h"
 #include "platform/codepage.h"
 #include "platform/diagnostics.h"
 #include "platform/mathutil.h"
+#include "swf/button_tags.h"
 #include "swf/do_action.h"
 #include "swf/names.h"
 #include "swf/sound_tags.h"
@@ -173,6 +177,8 @@ void TFlashMovie::LoadTagFromXml(const TXmlNode& element) {
         placement->OnLoadActions = [this](TSWFPlaceObject2& target, const TXmlNode& node) {
             LoadActionsFromXml(target, node);
         };
+    } else if (auto* button = dynamic_cast<TSWFBasedButton*>(tag.get())) {
+        button->OnLoadActions = [this](TSWFBasedButton& target, const TXmlNode& node) { LoadActionsFromXml(target, node); };
     }
     tag->LoadFromXml(element, Settings);
     // A frame given as a tag is a frame of the movie like any other: later
@@ -223,14 +229,12 @@ void TFlashMovie::LoadMovieElement(int code, const TXmlNode& element) {
         }
         case kElExternalSWF: LoadExternalMovieFromXml(element); break;
         case kElButton:
-        case kElVideo:
-        case kElPlaceVideo:
-        case kElMorphShape:
-            // The movie builder has no such objects yet: reported, and the
-            // rest of the document still loads.
-            ShowMessageBox("", FormatStr("The element \"%s\" cannot be loaded: this movie builder does not make %s yet",
-                                         element.NodeName().c_str(), element.NodeName().c_str()));
+            AddButton(element.AttrBoolDef("TrackAsMenu", false), element.AttrBoolDef("Advance", true))
+                ->LoadFromXml(element, Settings);
             break;
+        case kElVideo: AddVideo(FullFileName(Settings, element, "File"))->LoadFromXml(element, Settings); break;
+        case kElPlaceVideo: PlaceVideo(nullptr, 0)->LoadFromXml(element, Settings); break;
+        case kElMorphShape: AddMorphShape()->LoadFromXml(element, Settings); break;
         default:
             break;  // InitActions belong to sprites
     }
@@ -305,8 +309,30 @@ void TFlashMovie::LoadActionsFromXml(TBasedSWFObject& target, const TXmlNode& el
     if (kind < 0) return;
     TSWFActionList* list = nullptr;
     TSWFPlaceObject2* placement = nullptr;
+    // A button's condition actions: XML records (20) or handlers compiled
+    // from source (21).
+    TSWFDefineButton2* button2 = nullptr;
+    TFlashButton* flashButton = nullptr;
     if (auto* builder = dynamic_cast<TFlashActionScript*>(&target)) {
         list = &builder->ActionList();
+    } else if ((flashButton = dynamic_cast<TFlashButton*>(&target))) {
+        if (!flashButton->UseButton2()) {
+            list = &flashButton->GetCondActionsBuilder(3).ActionList();
+        } else {
+            button2 = &static_cast<TSWFDefineButton2&>(flashButton->GetButton());
+            if (kind > 1) return;
+            kind += 20;
+        }
+    } else if (auto* plain = dynamic_cast<TSWFDefineButton*>(&target)) {
+        list = &plain->Actions;
+    } else if ((button2 = dynamic_cast<TSWFDefineButton2*>(&target))) {
+        if (AnsiSameText(element.NodeName(), "Actions") && button2->CondActionCount() > 0) {
+            list = &button2->GetCondAction(button2->CondActionCount() - 1);
+        } else if (kind <= 1) {
+            kind += 20;
+        } else {
+            return;
+        }
     } else if (auto* action = dynamic_cast<TSWFDoAction*>(&target)) {
         list = &action->Actions();
     } else if ((placement = dynamic_cast<TSWFPlaceObject2*>(&target))) {
@@ -324,7 +350,7 @@ void TFlashMovie::LoadActionsFromXml(TBasedSWFObject& target, const TXmlNode& el
     const std::string file = fromFile ? FullFileName(Settings, element, "File") : std::string();
     TXmlDocument document;
     TXmlNode source = element;
-    if (fromFile && (kind == 0 || kind == 10)) {
+    if (fromFile && (kind == 0 || kind == 10 || kind == 20)) {
         document.LoadFromFile(file);
         source = document.DocumentElement();
     }
@@ -356,6 +382,21 @@ void TFlashMovie::LoadActionsFromXml(TBasedSWFObject& target, const TXmlNode& el
                 placement->GetClipActions().CopyFrom(scratch.Tag().GetClipActions());
                 placement->HasClipActions = true;
             }
+            break;
+        }
+        case 20: {
+            // The records load through this handler again, one "Actions" each.
+            button2->LoadCondActionsFromXml(source, Settings);
+            break;
+        }
+        case 21: {
+            // Compiled through a button of our own whose records then move
+            // into the target's, those made before a failure too.
+            TFlashButton scratch(this, false, true);
+            if (fromFile) scratch.CompileActionsFromFile(file);
+            else scratch.CompileActionsFromText(element.Text());
+            for (auto& record : static_cast<TSWFDefineButton2&>(scratch.GetButton()).CondActions)
+                button2->CondActions.push_back(std::move(record));
             break;
         }
         default:
@@ -413,6 +454,7 @@ void TFlashSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& sett
                 GetStreamSound()->LoadFromFile(settings.GetFullFileName(kDataKindSound, child.AttrStr("File")));
                 break;
             case kElStartSound: movie.LoadStartSoundFromXml(child, this); break;
+            case kElPlaceVideo: PlaceVideo(nullptr, 0)->LoadFromXml(child, settings); break;
             default: break;
         }
     }

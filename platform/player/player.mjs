@@ -13,7 +13,11 @@
 //         "trace":[every line since the load]}
 //     Frame k's pixels go to prefix + k + ".rgba": width*height*4 bytes, rows
 //     top down, RGBA, 8 bits each, not premultiplied. k counts from 1 at load.
-//   {"id":3,"cmd":"quit"} -> {"id":3} and the process exits.
+//   {"id":3,"cmd":"click","x":X,"y":Y}
+//     -> {"id":3,"trace":[lines the click made the movie trace]}
+//     Moves the mouse over the stage point (X, Y) (movie pixels), presses and
+//     releases it there, as a user's click; no frame runs.
+//   {"id":4,"cmd":"quit"} -> {"id":4} and the process exits.
 // Any request may carry "timeoutMs" in place of the watchdog's default time.
 // A failure answers {"id":..,"error":"text"}. Before the first request the
 // script prints {"event":"ready",...} once the browser is up and the player has
@@ -500,6 +504,39 @@ const handlers = {
     }
     return { width, height, frames, trace: current.traceSoFar };
   },
+};
+
+// Mouse input goes to the player element through the browser's own input
+// pipeline, so the player sees the pointer events a user's click makes.
+handlers.click = async function click(req) {
+  if (!loaded) throw new Error('no movie is loaded');
+  const mine = generation;
+  const current = loaded;
+  const ourPage = page;
+  for (const key of ['x', 'y'])
+    if (typeof req[key] !== 'number' || !Number.isFinite(req[key])) throw new Error(`${key} must be a number`);
+  const box = await ourPage.evaluate(() => {
+    const player = window.twPlayer;
+    const r = player.getBoundingClientRect();
+    const md = player.ruffle().metadata;
+    return { left: r.left, top: r.top, width: r.width, height: r.height, stageWidth: md.width, stageHeight: md.height };
+  });
+  if (req.x < 0 || req.y < 0 || req.x >= box.stageWidth || req.y >= box.stageHeight)
+    throw new Error(`(${req.x}, ${req.y}) lies outside the ${box.stageWidth}x${box.stageHeight} stage`);
+  const x = box.left + (req.x + 0.5) * box.width / box.stageWidth;
+  const y = box.top + (req.y + 0.5) * box.height / box.stageHeight;
+  stillCurrent(mine);
+  // Over first: a button takes a press only once the pointer is over it.
+  await ourPage.mouse.move(x, y);
+  await ourPage.mouse.down();
+  await ourPage.mouse.up();
+  // The player handles the events in tasks of their own; a round trip
+  // through the page lets them run before the trace is read.
+  const trace = await ourPage.evaluate(() => new Promise((resolve) =>
+    setTimeout(() => resolve(window.twTrace.splice(0)), 0)));
+  stillCurrent(mine);
+  current.traceSoFar.push(...trace);
+  return { trace };
 };
 
 function cleanMessage(e) {

@@ -611,3 +611,12 @@ TPlayedMovie TPlayerHarness::Play(const std::string& swfPath, int frames, int wi
     played.trace = FTrace;
     return played;
 }
+
+std::vector<std::string> TPlayerHarness::Click(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y)) throw EPlayerError("a click needs a finite point");
+    char body[128];
+    std::snprintf(body, sizeof body, "\"cmd\":\"click\",\"x\":%.17g,\"y\":%.17g", x, y);
+    std::vector<std::string> lines = LinesOf(Request(body).value, "trace");
+    FTrace.insert(FTrace.end(), lines.begin(), lines.end());
+    return lines;
+}

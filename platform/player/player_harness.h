@@ -7,8 +7,8 @@
 // seconds, a movie after that a fraction of one. Frames are stepped one at a
 // time under our own clock, so the same movie always gives the same pixels.
 //
-// What it leaves out: sound, mouse and keyboard input, and movies that load
-// other files (networking is off in the player).
+// What it leaves out: sound, keyboard input, mouse input other than a click,
+// and movies that load other files (networking is off in the player).
 #pragma once
 
 #include <sys/types.h>
@@ -85,6 +85,10 @@ public:
     // any movie loaded before, Step runs the next `count` frames of it.
     TPlayerMovieInfo Load(const std::string& swfPath, int width = 0, int height = 0);
     std::vector<TPlayerFrame> Step(int count);
+    // Clicks the loaded movie at stage point (x, y), in movie pixels: the
+    // pointer moves there, presses and releases. No frame runs; returns the
+    // lines the click made the movie trace (they join Trace() too).
+    std::vector<std::string> Click(double x, double y);
     // Every trace line since the last Load, in order.
     const std::vector<std::string>& Trace() const { return FTrace; }
 

@@ -135,7 +135,7 @@ TEST(XmlImport, FailingElementsAreReportedAndTheRestLoads) {
         <Image IDStr="missingAttribute"/>
         <Image File="no/such/picture.bmp"/>
         <Metafile File="no/such/drawing.emf" XMin="0" YMin="0" XMax="10" YMax="10" Depth="1"/>
-        <Button SndPressStr="noSuchSound"/>
+        <Button><ButtonRecord IDStr="nothingOfThatName" Depth="1" State="Up"/></Button>
         <ExternalSWF File="whatever.swf" Type="Sideways"/>
         <SetBackgroundColor Color="#102030"/>
         <ShowFrame/>
@@ -146,7 +146,7 @@ TEST(XmlImport, FailingElementsAreReportedAndTheRestLoads) {
     EXPECT_NE(loaded.messages[1].find("File"), std::string::npos) << loaded.messages[1];
     EXPECT_NE(loaded.messages[2].find("picture.bmp"), std::string::npos) << loaded.messages[2];
     EXPECT_NE(loaded.messages[3].find("drawing.emf"), std::string::npos) << loaded.messages[3];
-    EXPECT_NE(loaded.messages[4].find("noSuchSound"), std::string::npos) << loaded.messages[4];
+    EXPECT_NE(loaded.messages[4].find("nothingOfThatName"), std::string::npos) << loaded.messages[4];
     EXPECT_NE(loaded.messages[5].find("Sideways"), std::string::npos) << loaded.messages[5];
     EXPECT_EQ(loaded.CountTags(TagCodes::SetBackgroundColor), 1u);
     EXPECT_EQ(loaded.CountTags(TagCodes::ShowFrame), 1u);

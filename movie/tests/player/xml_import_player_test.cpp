@@ -3,16 +3,19 @@
 // shows at spots of the stage and what its scripts trace.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "../media_fixtures.h"
+#include "movie/buttons.h"
 #include "movie/flash_movie.h"
 #include "platform/diagnostics.h"
 #include "platform/emf.h"
 #include "platform/player/player_harness.h"
 #include "platform/player/player_test_support.h"
 #include "platform/xml.h"
+#include "swf/button_tags.h"
 #include "player_files.h"
 
 namespace {
@@ -78,6 +81,8 @@ TEST(PlayerXmlImport, EveryMovieElementPlays) {
     std::filesystem::copy_file(tone, folder + "/tone.wav", std::filesystem::copy_options::overwrite_existing);
     WriteRedMetafile(folder + "/red.emf");
     WriteInnerMovie(folder + "/inner.swf");
+    ASSERT_FALSE(MakeMediaFixture(folder + "/clip.flv", "ffmpeg -nostdin -y -loglevel error -f lavfi -i color=c=red:s=64x48:r=12 "
+                                                        "-t 1 -c:v flv1 -f flv {out}").empty());
 
     const std::string xml = R"(<Flash XMin="0" YMin="0" XMax="6400" YMax="4800" FPS="12" Version="8" BgColor="#FFFFFF">
         <Image IDStr="pic" File="pic.bmp" Depth="1" XMin="200" YMin="10"/>
@@ -100,12 +105,24 @@ TEST(PlayerXmlImport, EveryMovieElementPlays) {
         <Metafile File="red.emf" XMin="100" YMin="20" XMax="140" YMax="50" Depth="6"/>
         <ExternalSWF IDStr="ext" File="inner.swf" Type="sprite"/>
         <Place IDStr="ext" Depth="7"><Matrix X="260" Y="120"/></Place>
+        <Shape IDStr="face" Color="#800080"><Edges><MoveTo X="0" Y="0"/><LineTo X="30" Y="0"/><LineTo X="30" Y="30"/><LineTo X="0" Y="30"/><LineTo X="0" Y="0"/></Edges></Shape>
+        <Button IDStr="btn" Depth="9">
+          <ButtonRecord IDStr="face" Depth="1" State="Up, Over, Down, HitTest"><Matrix X="4000" Y="3000"/></ButtonRecord>
+          <EventActions><Actions Event="OverDownToOverUp"><Push><Value Type="str">button clicked</Value></Push><Trace/></Actions></EventActions>
+        </Button>
+        <MorphShape IDStr="morph" Depth="8">
+          <StartShape><MoveTo X="100" Y="120"/><LineTo X="130" Y="120"/><LineTo X="130" Y="150"/><LineTo X="100" Y="150"/><LineTo X="100" Y="120"/></StartShape>
+          <EndShape><MoveTo X="100" Y="130"/><LineTo X="140" Y="130"/><LineTo X="140" Y="160"/><LineTo X="100" Y="160"/><LineTo X="100" Y="130"/></EndShape>
+          <SolidColor StartColor="#FF8000" EndColor="#FF8000"/>
+        </MorphShape>
+        <Video IDStr="clip" File="clip.flv"/>
+        <PlaceVideo IDStr="clip" Depth="10"><Matrix X="240" Y="170"/></PlaceVideo>
         <Actions><Push><Value Type="str">frame one</Value></Push><Trace/></Actions>
         <Frame Time="25" Label="start"/>
         <Remove IDStr="dot"/>
+        <DoAction><Push><Value Type="str">tag element</Value></Push><Trace/></DoAction>
         <Actions><Push><Value Type="str">frame four</Value></Push><Trace/></Actions>
         <Frame/>
-        <DoAction><Push><Value Type="str">tag element</Value></Push><Trace/></DoAction>
         <ShowFrame/>
       </Flash>)";
     TXmlDocument document;
@@ -122,8 +139,9 @@ TEST(PlayerXmlImport, EveryMovieElementPlays) {
     movie.MakeStream();
     movie.SaveToFile(swf);
 
-    TPlayedMovie played = TPlayerHarness::Shared().Play(swf, 5);
-    ASSERT_EQ(played.frames.size(), 5u);
+    // One frame past the last, so that the last frame's trace has surely come.
+    TPlayedMovie played = TPlayerHarness::Shared().Play(swf, 6);
+    ASSERT_EQ(played.frames.size(), 6u);
     {
         SCOPED_TRACE("frame one");
         const TPlayerFrame& frame = played.frames[0];
@@ -134,6 +152,10 @@ TEST(PlayerXmlImport, EveryMovieElementPlays) {
         EXPECT_EQ(Pixel(frame, 108, 24), (TPlayerPixel{255, 0, 0, 255}));    // the metafile's rectangle
         EXPECT_EQ(Pixel(frame, 270, 130), (TPlayerPixel{255, 255, 0, 255})); // the embedded movie's square
         EXPECT_EQ(Pixel(frame, 300, 30), (TPlayerPixel{255, 255, 255, 255}));
+        EXPECT_EQ(Pixel(frame, 215, 165), (TPlayerPixel{128, 0, 128, 255}));  // the button's face
+        EXPECT_EQ(Pixel(frame, 115, 135), (TPlayerPixel{255, 128, 0, 255}));  // the morph shape at its start
+        const TPlayerPixel video = Pixel(frame, 270, 190);                       // the red video
+        EXPECT_TRUE(video.r > 200 && video.g < 60 && video.b < 60) << int(video.r) << " " << int(video.g) << " " << int(video.b);
         // Some ink of the text.
         int dark = 0;
         for (int y = 185; y < 225; ++y)
@@ -142,10 +164,23 @@ TEST(PlayerXmlImport, EveryMovieElementPlays) {
     }
     {
         SCOPED_TRACE("after the removal by name");
-        const TPlayerFrame& frame = played.frames[3];
+        // The canvas read back now and then comes blank in a long-running
+        // browser: the first frame after the removal that shows anything.
+        size_t shown = 3;
+        while (shown < 5 && Pixel(played.frames[shown], 5, 5).a != 255) ++shown;
+        ASSERT_LT(shown, 5u) << "no frame after the removal came back from the player";
+        const TPlayerFrame& frame = played.frames[shown];
         EXPECT_EQ(Pixel(frame, 30, 130), (TPlayerPixel{255, 255, 255, 255}));
         EXPECT_EQ(Pixel(frame, 160, 130), (TPlayerPixel{0, 0, 255, 255}));
     }
     for (const char* line : {"box loaded", "sprite init", "inner movie", "frame one", "frame four", "tag element"})
         EXPECT_TRUE(Traced(played, line)) << line << " in " << AllTraces(played);
+    // The player, stepped frame by frame, passes no pointer on to buttons:
+    // the button's script is judged by what the movie holds.
+    ASSERT_EQ(movie.GetButtons().Count(), 1);
+    auto* button = dynamic_cast<TSWFDefineButton2*>(&movie.GetButtons().GetItem(0)->GetButton());
+    ASSERT_TRUE(button);
+    ASSERT_EQ(button->CondActionCount(), 1u);
+    EXPECT_EQ(button->GetCondAction(0).Conditions, 1u << 3);  // OverDownToOverUp, the release
+    EXPECT_EQ(button->GetCondAction(0).Count(), 2u);
 }

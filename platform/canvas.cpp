@@ -68,20 +68,6 @@ std::vector<int32_t> DashRuns(int32_t style) {
     }
 }
 
-std::u32string CodePoints(const std::u16string& text) {
-    std::u32string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        out.push_back(c);
-    }
-    return out;
-}
-
 double Wrap(double angle) {
     angle = std::fmod(angle, 2 * kPi);
     return angle < 0 ? angle + 2 * kPi : angle;
@@ -549,7 +535,7 @@ TSize TCanvas::TextExtent(const std::u16string& text) {
     const int32_t em = FontEmPixels();
     const TFontMetrics metrics = face_->GetPixelMetrics(em);
     TSize size{0, metrics.Ascent + metrics.Descent};
-    for (char32_t c : CodePoints(text)) size.cx += Glyph(c, em).Advance;
+    for (char32_t c : WideToCodePoints(text)) size.cx += Glyph(c, em).Advance;
     return size;
 }
 
@@ -566,7 +552,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
     const TColor color = ColorToRGB(static_cast<TColor>(Font.Color));
     const int32_t baseline = y + metrics.Ascent;
     int32_t penX = x;
-    for (char32_t c : CodePoints(text)) {
+    for (char32_t c : WideToCodePoints(text)) {
         const TGlyphBitmap& glyph = Glyph(c, em);
         for (int32_t row = 0; row < glyph.Rows; ++row) {
             const int32_t py = baseline - glyph.Top + row;

@@ -135,8 +135,8 @@ std::u16string Utf8ToWide(const std::string& text) {
     return out;
 }
 
-std::string WideToUtf8(const std::u16string& text) {
-    std::string out;
+std::u32string WideToCodePoints(const std::u16string& text) {
+    std::u32string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
@@ -146,8 +146,15 @@ std::string WideToUtf8(const std::u16string& text) {
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        AppendUtf8(out, c);
+        out.push_back(c);
     }
+    return out;
+}
+
+std::string WideToUtf8(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : WideToCodePoints(text)) AppendUtf8(out, c);
     return out;
 }
 

@@ -16,6 +16,8 @@ std::u16string AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::u16string& text);
 std::u16string Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::u16string& text);
+// UTF-16 to code points; a lone surrogate becomes U+FFFD.
+std::u32string WideToCodePoints(const std::u16string& text);
 
 // Upper and lower case of code-page text (ASCII and the Latin-1 letters).
 std::string AnsiUpperCase(const std::string& text);

@@ -85,3 +85,16 @@ void TIEWorkBitmap::Free() {
     Bits = nullptr;
     Width = Height = BitsPerPixel = RowLen = 0;
 }
+
+TIEDrawDib IEDrawDibOpen() { return 1; }
+
+bool IEDrawDibClose(TIEDrawDib handle) { return handle != 0; }
+
+bool IEDrawDibDraw(TIEDrawDib handle, TCanvas& canvas, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
+                   const TBitmap& source, int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc) {
+    if (handle == 0 || dxDst <= 0 || dyDst <= 0 || dxSrc <= 0 || dySrc <= 0) return false;
+    canvas.CopyRect(TRect{xDst, yDst, xDst + dxDst, yDst + dyDst}, source, TRect{xSrc, ySrc, xSrc + dxSrc, ySrc + dySrc});
+    return true;
+}
+
+uint32_t IEDrawDibRealize(TIEDrawDib, TCanvas&, bool) { return 0; }

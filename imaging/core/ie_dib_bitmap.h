@@ -65,6 +65,18 @@ public:
     std::unique_ptr<TCanvas> DC;
 };
 
+// The video library's bitmap drawing, in place of its handle-based calls:
+// open and close give and take a handle that draws nothing of its own, draw
+// stretches the source rectangle of a bitmap onto the canvas (nearest pixel,
+// or averaged when the canvas's stretch mode is HALFTONE), realize has no
+// palette to realize. Draw is false for an empty rectangle.
+using TIEDrawDib = uintptr_t;
+TIEDrawDib IEDrawDibOpen();
+bool IEDrawDibClose(TIEDrawDib handle);
+bool IEDrawDibDraw(TIEDrawDib handle, TCanvas& canvas, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
+                   const TBitmap& source, int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc);
+uint32_t IEDrawDibRealize(TIEDrawDib handle, TCanvas& canvas, bool background);
+
 class TIEWorkBitmap {
 public:
     TIEWorkBitmap(int32_t width, int32_t height, int32_t bitsPerPixel);

@@ -208,6 +208,14 @@ TEST(IECanvasTest, ADibSectionTakesCanvasDrawingInItsRows) {
     mono.DC->LineTo(8, 1);
     EXPECT_EQ(mono.GetScanline(1)[0], 0xFF);
     EXPECT_EQ(mono.GetScanline(1)[1], 0x00);
+    // A section drawn zoomed onto another canvas.
+    TBitmap screen = White(20, 8);
+    TCanvas screenCanvas(screen);
+    const TIEDrawDib drawDib = IEDrawDibOpen();
+    EXPECT_TRUE(IEDrawDibDraw(drawDib, screenCanvas, 0, 0, 20, 8, *dib.DIBSection, 0, 0, 10, 4));
+    EXPECT_EQ(screenCanvas.GetPixel(5, 3), 0x0000FF);
+    EXPECT_FALSE(IEDrawDibDraw(drawDib, screenCanvas, 0, 0, 0, 8, *dib.DIBSection, 0, 0, 10, 4));
+    EXPECT_TRUE(IEDrawDibClose(drawDib));
     mono.FreeBits();
     EXPECT_EQ(mono.DC, nullptr);
 }

@@ -11,7 +11,7 @@
 // the new format's default colour table). OnChange is called after every
 // change of size, format or colour table, and by Changed().
 //
-// Left out until a canvas exists to draw with: the canvas and device handles.
+// Drawing on it goes through a TCanvas (platform/canvas.h) made over it.
 #pragma once
 
 #include <cstdint>
@@ -72,11 +72,13 @@ public:
     std::function<void(TBitmap&)> OnChange;
     void Changed();
 
-private:
-    void DefaultPalette();
-    // Colour of pixel x of a row as 0x00RRGGBB.
+    // Colour of pixel x of a row of this bitmap as 0x00RRGGBB, and its
+    // setter (the nearest colour-table entry at 1, 4 and 8 bits).
     uint32_t PixelColor(const uint8_t* row, int32_t x) const;
     void SetPixelColor(uint8_t* row, int32_t x, uint32_t color) const;
+
+private:
+    void DefaultPalette();
 
     int32_t width_ = 0;
     int32_t height_ = 0;

@@ -61,7 +61,7 @@ void TMetafileCanvas::SelectBrush() {
     if (brushSelected_ && recordedBrush_ == Brush) return;
     std::vector<uint8_t> payload = Values({static_cast<int32_t>(kBrushSlot), Brush.Style});
     PutU32(payload, Brush.Color & 0xFFFFFF);
-    PutU32(payload, 0);
+    PutU32(payload, static_cast<uint32_t>(Brush.Style == BS_HATCHED ? Brush.Hatch : 0));
     Recorder().Add(EMR_CREATEBRUSHINDIRECT, payload);
     Recorder().Add(EMR_SELECTOBJECT, Values({static_cast<int32_t>(kBrushSlot)}));
     recordedBrush_ = Brush;

@@ -12,33 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/canvas.h"  // pens, brushes and fonts
 #include "platform/emf.h"
-
-// Pen styles, brush styles and text-alignment flags of the system.
-enum : int32_t { PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5 };
-enum : int32_t { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2 };
-enum : int32_t { TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE = 24 };
-
-struct TCanvasPen {
-    uint32_t Color = 0;  // red in the low byte
-    int32_t Width = 1;   // pixels
-    int32_t Style = PS_SOLID;
-    bool operator==(const TCanvasPen&) const = default;
-};
-
-struct TCanvasBrush {
-    uint32_t Color = 0xFFFFFF;
-    int32_t Style = BS_SOLID;
-    bool operator==(const TCanvasBrush&) const = default;
-};
-
-struct TCanvasFont {
-    std::string Name = "Tahoma";
-    int32_t Height = -13;  // pixels; negative: the em height, positive: the cell height
-    bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
-    uint32_t Color = 0;
-    bool operator==(const TCanvasFont&) const = default;
-};
 
 class TMetafileCanvas {
 public:

@@ -71,11 +71,6 @@ int32_t Scaled(FT_Long fontUnits, FT_UShort unitsPerEm) {
     return static_cast<int32_t>(RoundHalfEven(double(fontUnits) * kEm / unitsPerEm));
 }
 
-// Cell metrics round up, as the system's do: the cell holds the whole glyph.
-int32_t CellScaled(FT_Long fontUnits, FT_UShort unitsPerEm) {
-    return static_cast<int32_t>(std::ceil(double(fontUnits) * kEm / unitsPerEm - 1e-9));
-}
-
 // 26.6 outline coordinates at an em of 1024 pixels, as 16.16 em units.
 TFixedPoint Fixed(const FT_Vector& v) {
     return TFixedPoint{static_cast<int32_t>(v.x * 1024), static_cast<int32_t>(v.y * 1024)};
@@ -168,21 +163,7 @@ bool TPlatformFont::HasGlyph(char32_t code) const {
     return FT_Get_Char_Index(face_->Face, code) != 0;
 }
 
-TFontMetrics TPlatformFont::GetMetrics() const {
-    std::lock_guard<std::mutex> guard(FontLock());
-    FT_Face face = face_->Face;
-    TFontMetrics metrics;
-    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    if (os2 && os2->version != 0xFFFF && (os2->usWinAscent != 0 || os2->usWinDescent != 0)) {
-        metrics.Ascent = CellScaled(os2->usWinAscent, face->units_per_EM);
-        metrics.Descent = CellScaled(os2->usWinDescent, face->units_per_EM);
-    } else {
-        metrics.Ascent = CellScaled(face->ascender, face->units_per_EM);
-        metrics.Descent = CellScaled(-face->descender, face->units_per_EM);
-    }
-    metrics.InternalLeading = metrics.Ascent + metrics.Descent - kEm;
-    return metrics;
-}
+TFontMetrics TPlatformFont::GetMetrics() const { return GetPixelMetrics(kEm); }
 
 // Loads the character's glyph into the face's slot, unhinted, with the
 // synthetic styles applied. Called under the lock.
@@ -335,4 +316,92 @@ void TPlatformFont::GetTextExtent(const std::u32string& text, int32_t& width, in
     for (char32_t c : text) width += GetAdvance(c);
     TFontMetrics metrics = GetMetrics();
     height = metrics.Ascent + metrics.Descent;
+}
+
+namespace {
+
+// The face's cell above and below the baseline in font units: the OS/2
+// table's Windows values, as the system measures text, else the hhea ones.
+void CellUnits(FT_Face face, FT_Long& ascent, FT_Long& descent) {
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && (os2->usWinAscent != 0 || os2->usWinDescent != 0)) {
+        ascent = os2->usWinAscent;
+        descent = os2->usWinDescent;
+    } else {
+        ascent = face->ascender;
+        descent = -face->descender;
+    }
+}
+
+// Cell metrics round up, as the system's do: the cell holds the whole glyph.
+int32_t CellPixels(FT_Long fontUnits, int32_t emPixels, FT_UShort unitsPerEm) {
+    return static_cast<int32_t>(std::ceil(double(fontUnits) * emPixels / unitsPerEm - 1e-9));
+}
+
+}  // namespace
+
+TFontMetrics TPlatformFont::GetPixelMetrics(int32_t emPixels) const {
+    std::lock_guard<std::mutex> guard(FontLock());
+    FT_Face face = face_->Face;
+    FT_Long ascent = 0, descent = 0;
+    CellUnits(face, ascent, descent);
+    TFontMetrics metrics;
+    metrics.Ascent = CellPixels(ascent, emPixels, face->units_per_EM);
+    metrics.Descent = CellPixels(descent, emPixels, face->units_per_EM);
+    metrics.InternalLeading = metrics.Ascent + metrics.Descent - emPixels;
+    return metrics;
+}
+
+int32_t TPlatformFont::EmForCellHeight(int32_t cellPixels) const {
+    std::lock_guard<std::mutex> guard(FontLock());
+    FT_Face face = face_->Face;
+    FT_Long ascent = 0, descent = 0;
+    CellUnits(face, ascent, descent);
+    if (ascent + descent <= 0) return cellPixels;
+    return std::max<int32_t>(1, static_cast<int32_t>(RoundHalfEven(double(cellPixels) * face->units_per_EM /
+                                                                    double(ascent + descent))));
+}
+
+bool TPlatformFont::RenderGlyph(char32_t code, int32_t emPixels, TGlyphBitmap& glyph) const {
+    std::lock_guard<std::mutex> guard(FontLock());
+    glyph = TGlyphBitmap{};
+    FT_Face face = face_->Face;
+    const FT_UInt index = FT_Get_Char_Index(face, code);
+    // The face stays at its outline size for everyone else.
+    struct TRestoreSize {
+        FT_Face face;
+        ~TRestoreSize() { FT_Set_Pixel_Sizes(face, 0, kEm); }
+    } restore{face};
+    if (emPixels < 1 || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(emPixels)) != 0) return false;
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
+    FT_GlyphSlot slot = face->glyph;
+    FT_Pos extra = 0;
+    if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        if (face_->SynthItalic) {
+            FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000};
+            FT_Outline_Transform(&slot->outline, &shear);
+        }
+        if (face_->SynthBold) {
+            extra = std::max<FT_Pos>(64, emPixels * 64 / 48);
+            FT_Outline_Embolden(&slot->outline, extra);
+        }
+    }
+    glyph.Advance = static_cast<int32_t>((slot->advance.x + extra + 32) >> 6);
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return index != 0;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    glyph.Left = slot->bitmap_left;
+    glyph.Top = slot->bitmap_top;
+    glyph.Width = static_cast<int32_t>(bitmap.width);
+    glyph.Rows = static_cast<int32_t>(bitmap.rows);
+    glyph.Coverage.resize(static_cast<size_t>(glyph.Width) * static_cast<size_t>(glyph.Rows));
+    for (int32_t y = 0; y < glyph.Rows; ++y) {
+        const unsigned char* row = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
+        for (int32_t x = 0; x < glyph.Width; ++x) {
+            uint8_t value = 0;
+            if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) value = row[x];
+            else if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) value = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+            glyph.Coverage[static_cast<size_t>(y) * static_cast<size_t>(glyph.Width) + static_cast<size_t>(x)] = value;
+        }
+    }
+    return index != 0;
 }

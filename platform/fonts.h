@@ -94,6 +94,15 @@ struct TABCWidths {
     int32_t C = 0;
 };
 
+// A character rasterised at a pixel size: coverage 0..255, Width x Rows,
+// top row first; Left is the ink's offset from the pen position, Top the
+// height of its first row above the baseline.
+struct TGlyphBitmap {
+    int32_t Left = 0, Top = 0, Width = 0, Rows = 0;
+    int32_t Advance = 0;  // pixels
+    std::vector<uint8_t> Coverage;
+};
+
 struct TKerningPair {
     char32_t First = 0, Second = 0;
     int32_t Adjustment = 0;
@@ -137,6 +146,14 @@ public:
     int32_t GetKerning(char32_t first, char32_t second) const;
     // Width (sum of advances) and height (ascent + descent) of a text.
     void GetTextExtent(const std::u32string& text, int32_t& width, int32_t& height) const;
+
+    // Drawing text on a canvas: metrics and glyphs at an em of emPixels,
+    // hinted. Ascent and Descent round up as the em-unit metrics do.
+    TFontMetrics GetPixelMetrics(int32_t emPixels) const;
+    // The em in pixels whose cell (ascent + descent) is cellPixels high.
+    int32_t EmForCellHeight(int32_t cellPixels) const;
+    // False for a character the face lacks (its fallback glyph is drawn then).
+    bool RenderGlyph(char32_t code, int32_t emPixels, TGlyphBitmap& glyph) const;
 
 private:
     TPlatformFont() = default;

@@ -18,9 +18,28 @@
 #include "imaging/core/ie_file_buffer.h"
 #include "imaging/core/ie_types.h"
 #include "platform/bitmap.h"
+#include "platform/geometry.h"
+#include "platform/stream.h"
 
 class TIEMask;
 class TIEDibbitmap;
+enum TResampleFilter : uint8_t;
+
+// Index tables and destination row addresses of a render geometry, kept by
+// a caller that draws the same geometry again and again (an empty vector
+// means "not built"). XTable has one source column per destination column
+// of the drawn span, YTable one source row per destination row, Rows every
+// destination row's address.
+struct TIERenderTables {
+    std::vector<int32_t> XTable;
+    std::vector<int32_t> YTable;
+    std::vector<uint8_t*> Rows;
+    void Clear() {
+        XTable.clear();
+        YTable.clear();
+        Rows.clear();
+    }
+};
 
 class TIEBaseBitmap {
 public:
@@ -182,6 +201,54 @@ public:
     // nullptr fills the bitmap with 255.
     void CopyFromTIEMask(TIEMask* mask);
     void CopyFromDibBitmap(TIEDibbitmap* dib);
+
+    // ------------------------------------------------------------ rendering
+    // Draws the source rectangle zoomed into the destination rectangle of an
+    // ie24RGB bitmap (other destinations are left alone): nearest pixel by
+    // index tables, or through a resampled copy with a filter (ie1g and
+    // ie24RGB sources); with the display settings (value range, channel
+    // offsets, contrast), transparency 0..255 (255 opaque), the alpha
+    // channel when useAlpha, and blend mode 0..37 (see IEBlendPixel). clip,
+    // when given, is inclusive. tables nullptr: built and freed here; else
+    // the tables it holds are used and those it lacks are built into it (and
+    // cleared again at the end with freeTables). reuseRows copies a
+    // destination row instead of drawing it again when it shows the same
+    // source row as the one above. Never raises.
+    void RenderToTIEBitmap(TIEBitmap& destination, TIERenderTables* tables, const TRect* clip, int32_t dstX,
+                           int32_t dstY, int32_t dstW, int32_t dstH, int32_t srcX, int32_t srcY, int32_t srcW,
+                           int32_t srcH, bool useAlpha, bool reuseRows, int32_t transparency, TResampleFilter filter,
+                           bool freeTables, uint8_t blendMode);
+    // The same onto a 24-bit toolkit bitmap.
+    void RenderToTBitmap(TBitmap& destination, TIERenderTables* tables, const TRect* clip, int32_t dstX, int32_t dstY,
+                         int32_t dstW, int32_t dstH, int32_t srcX, int32_t srcY, int32_t srcW, int32_t srcH,
+                         bool useAlpha, bool reuseRows, int32_t transparency, TResampleFilter filter, bool freeTables,
+                         uint8_t blendMode);
+    // RenderToTIEBitmap without kept tables or clip, with the alpha channel.
+    void DrawToTIEBitmap(TIEBitmap& destination, int32_t dstX, int32_t dstY, int32_t dstW, int32_t dstH, int32_t srcX,
+                         int32_t srcY, int32_t srcW, int32_t srcH, int32_t transparency, TResampleFilter filter,
+                         uint8_t blendMode);
+    void DrawToTBitmap(TBitmap& destination, int32_t dstX, int32_t dstY, int32_t dstW, int32_t dstH, int32_t srcX,
+                       int32_t srcY, int32_t srcW, int32_t srcH, int32_t transparency, TResampleFilter filter,
+                       uint8_t blendMode);
+    // Copies (ie1g and ie24RGB sources) the source rectangle into an ie24RGB
+    // destination, zoomed, and sets the destination's alpha channel over the
+    // drawn span to the source alpha capped at alpha (or to alpha).
+    void StretchRectTo(TIEBitmap& destination, int32_t dstX, int32_t dstY, int32_t dstW, int32_t dstH, int32_t srcX,
+                       int32_t srcY, int32_t srcW, int32_t srcH, TResampleFilter filter, int32_t alpha);
+
+    // ------------------------------------------------------------ raw stream
+    // The lossless raw form "TIEBITMAPRAW" with display settings and alpha:
+    // into memory (from its start; the caller gives enough room) when memory
+    // is not nullptr, else at the stream's position.
+    void SaveRawToStream(uint8_t* memory, TStream* stream);
+    // From a block of memorySize bytes when memory is not nullptr, else
+    // from the stream's position. False for another magic or a negative
+    // version (the bitmap untouched), and for a size, format or alignment
+    // that cannot be or a stream that ends early (the bitmap then keeps
+    // what was read).
+    bool LoadRawFromStream(const uint8_t* memory, size_t memorySize, TStream* stream);
+    // The number of bytes SaveRawToStream writes.
+    int64_t RawSize();
 
     // ------------------------------------------------------------ settings
     int64_t MemoryThreshold;

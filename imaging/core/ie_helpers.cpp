@@ -166,6 +166,16 @@ uint32_t IEColorToARGB(TColor color, uint8_t alpha) {
     return uint32_t{alpha} << 24 | IERGBToDWord(c);
 }
 
+const int32_t* IECosineTable() {
+    static const std::array<int32_t, 256> table = [] {
+        std::array<int32_t, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[static_cast<size_t>(i)] = static_cast<int32_t>(RoundHalfEven(64 - std::cos(i * 3.141592653589793 / 255) * 64));
+        return t;
+    }();
+    return table.data();
+}
+
 void IERGBToHSL(TRGB color, double& hue, double& saturation, double& lightness) {
     double r = color.r / 255.0, g = color.g / 255.0, b = color.b / 255.0;
     double high = std::max({r, g, b}), low = std::min({r, g, b});

@@ -81,6 +81,10 @@ inline TRGB IEDWordToRGB(uint32_t v) {
     return TRGB{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16)};
 }
 
+// 256 entries Round(64 - cos(i * pi / 255) * 64): 0 at 0, 128 at 255,
+// rising; filled on first use.
+const int32_t* IECosineTable();
+
 void IERGBToHSL(TRGB color, double& hue, double& saturation, double& lightness);
 TRGB IEHSLToRGB(double hue, double saturation, double lightness);
 double IEHueToChannel(double hue, double m2, double m1);

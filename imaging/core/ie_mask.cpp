@@ -26,6 +26,9 @@ void TIEMask::AllocateBits(int32_t width, int32_t height, int32_t bitsPerPixel) 
 }
 
 void TIEMask::FreeBits() {
+    cache_.clear();
+    cache_.shrink_to_fit();
+    cacheWidth_ = cacheHeight_ = cacheRowLen_ = 0;
     bits_.clear();
     bits_.shrink_to_fit();
     width_ = height_ = bitsPerPixel_ = rowLen_ = 0;

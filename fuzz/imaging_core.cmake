@@ -1,0 +1,2 @@
+# Readers of outside bytes in the image library's core.
+tw_fuzz_target(imaging_raw imaging_core)

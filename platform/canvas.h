@@ -1,0 +1,187 @@
+// The toolkit's drawing canvas: the stand-in for the system's device context
+// over a bitmap. It draws with a pen, a brush and a font into a TBitmap of
+// any pixel format, with the system's pixel rules: a line leaves out its last
+// point, a filled shape covers its box up to but not including the right and
+// bottom edges, a pen outline lies inside the box, hatch brushes repeat every
+// 8 pixels from the bitmap's origin. Text comes from installed faces
+// (fontconfig finds them, FreeType rasterises them, grey-scale smoothed).
+//
+// Anti-aliased drawing with real-valued coordinates and transparent colours
+// is the other half of this layer (platform/graphics.h), which draws onto the
+// same canvas.
+//
+// What it leaves out: clip regions other than one rectangle, mapping modes
+// and world transforms, palettes, pen end-cap and join styles (wide pens are
+// round), text escapement and background mode opaque for lines.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
+#include "platform/colour.h"
+#include "platform/fonts.h"
+#include "platform/geometry.h"
+
+// Pen styles, brush styles, hatches and text-alignment flags of the system.
+enum : int32_t { PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5, PS_INSIDEFRAME = 6 };
+enum : int32_t { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2 };
+enum : int32_t { HS_HORIZONTAL = 0, HS_VERTICAL = 1, HS_FDIAGONAL = 2, HS_BDIAGONAL = 3, HS_CROSS = 4, HS_DIAGCROSS = 5 };
+enum : int32_t { TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE = 24 };
+// Pen mixes (the system's binary raster operations).
+enum : int32_t {
+    R2_BLACK = 1, R2_NOT = 6, R2_XORPEN = 7, R2_MASKPEN = 9, R2_NOTXORPEN = 10, R2_NOP = 11, R2_COPYPEN = 13,
+    R2_MERGEPEN = 15, R2_WHITE = 16,
+};
+// Copy modes of blits (ternary raster operations).
+enum : uint32_t {
+    SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, SRCAND = 0x008800C6, SRCINVERT = 0x00660046,
+    NOTSRCCOPY = 0x00330008, DSTINVERT = 0x00550009, BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062,
+};
+enum : int32_t { ALTERNATE = 1, WINDING = 2 };
+enum : int32_t { COLORONCOLOR = 3, HALFTONE = 4 };
+
+struct TCanvasPen {
+    uint32_t Color = 0;  // a TColor: red in the low byte
+    int32_t Width = 1;   // pixels
+    int32_t Style = PS_SOLID;
+    int32_t Mode = R2_COPYPEN;
+    bool operator==(const TCanvasPen&) const = default;
+};
+
+struct TCanvasBrush {
+    uint32_t Color = 0xFFFFFF;
+    int32_t Style = BS_SOLID;
+    int32_t Hatch = HS_HORIZONTAL;  // with BS_HATCHED
+    bool operator==(const TCanvasBrush&) const = default;
+};
+
+struct TCanvasFont {
+    std::string Name = "Tahoma";
+    int32_t Height = -13;  // pixels; negative: the em height, positive: the cell height
+    bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
+    uint32_t Color = 0;
+    bool operator==(const TCanvasFont&) const = default;
+    // The size in points at 96 pixels per inch, as the toolkit's font gives it.
+    int32_t Size() const;
+    void SetSize(int32_t points);
+};
+
+// The 8 x 8 pattern of a hatch: bit x of entry y (bit 7 leftmost) is a line.
+const uint8_t* HatchPattern(int32_t hatch);
+
+class TCanvas {
+public:
+    // The bitmap is the caller's and must outlive the canvas.
+    explicit TCanvas(TBitmap& bitmap);
+    ~TCanvas();
+    TCanvas(const TCanvas&) = delete;
+    TCanvas& operator=(const TCanvas&) = delete;
+
+    TBitmap& Bitmap() { return bitmap_; }
+    int32_t Width() const { return bitmap_.Width(); }
+    int32_t Height() const { return bitmap_.Height(); }
+
+    TCanvasPen Pen;
+    TCanvasBrush Brush;
+    TCanvasFont Font;
+    TPoint PenPos;
+    uint32_t CopyMode = SRCCOPY;
+    int32_t StretchMode = COLORONCOLOR;
+    int32_t PolyFillMode = ALTERNATE;
+
+    // Clipping: one rectangle inside the bitmap (right and bottom exclusive).
+    TRect ClipRect() const;
+    void IntersectClipRect(const TRect& rect);
+    void ResetClip();
+
+    // Pixels: the colour as a TColor, -1 outside the bitmap or the clip.
+    TColor GetPixel(int32_t x, int32_t y) const;
+    void SetPixel(int32_t x, int32_t y, TColor color);
+
+    // Lines with the pen; the last point is not drawn.
+    void MoveTo(int32_t x, int32_t y);
+    void LineTo(int32_t x, int32_t y);
+    void Polyline(const std::vector<TPoint>& points);
+    // The first point and then three points (two controls, the end) a segment.
+    void PolyBezier(const std::vector<TPoint>& points);
+
+    // Shapes: the brush fills, the pen outlines inside the box.
+    void Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    void Rectangle(const TRect& rect) { Rectangle(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+    void FillRect(const TRect& rect);
+    // A frame one pixel wide in the brush's colour.
+    void FrameRect(const TRect& rect);
+    void Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    void Ellipse(const TRect& rect) { Ellipse(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+    void RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cornerWidth, int32_t cornerHeight);
+    void Polygon(const std::vector<TPoint>& points);
+    // Counter-clockwise on the screen from the radial through start to the
+    // radial through end.
+    void Arc(const TRect& box, const TPoint& start, const TPoint& end);
+    void Chord(const TRect& box, const TPoint& start, const TPoint& end);
+    void Pie(const TRect& box, const TPoint& start, const TPoint& end);
+
+    // Text in the font's colour; the brush fills the text's cell unless its
+    // style is BS_NULL. (x, y) is the cell's top-left corner.
+    void TextOut(int32_t x, int32_t y, const std::u16string& text);
+    void TextOut(int32_t x, int32_t y, const std::string& utf8) { TextOut(x, y, Utf8Text(utf8)); }
+    // The same, clipped to the rectangle (filled first unless the brush is BS_NULL).
+    void TextRect(const TRect& rect, int32_t x, int32_t y, const std::u16string& text);
+    void TextRect(const TRect& rect, int32_t x, int32_t y, const std::string& utf8) {
+        TextRect(rect, x, y, Utf8Text(utf8));
+    }
+    // Width: the sum of the characters' advances; height: ascent + descent.
+    TSize TextExtent(const std::u16string& text);
+    TSize TextExtent(const std::string& utf8) { return TextExtent(Utf8Text(utf8)); }
+    int32_t TextWidth(const std::string& utf8) { return TextExtent(utf8).cx; }
+    int32_t TextHeight(const std::string& utf8) { return TextExtent(utf8).cy; }
+    // The face the font resolves to (fontconfig's substitute when the name
+    // is not installed) and its em height in pixels.
+    const TPlatformFont& FontFace();
+    int32_t FontEmPixels();
+
+    // Blits through CopyMode. Sizes that differ stretch: nearest pixel, or
+    // with StretchMode HALFTONE the average of the covered source pixels.
+    void CopyRect(const TRect& destination, const TBitmap& source, const TRect& sourceRect);
+    void CopyRect(const TRect& destination, TCanvas& source, const TRect& sourceRect) {
+        CopyRect(destination, source.Bitmap(), sourceRect);
+    }
+    void Draw(int32_t x, int32_t y, const TBitmap& source);
+    void StretchDraw(const TRect& destination, const TBitmap& source);
+
+    // Blends colour over the pixel by coverage 0..255 (clipped).
+    void BlendPixel(int32_t x, int32_t y, TColor color, uint8_t coverage);
+
+private:
+    static std::u16string Utf8Text(const std::string& utf8);
+    TBitmap& bitmap_;
+    TRect clip_;
+    std::unique_ptr<TPlatformFont> face_;
+    TCanvasFont faceFont_;  // the font face_ was opened for
+
+    // Writes one pixel through the mix; (x, y) already clipped.
+    void Put(int32_t x, int32_t y, uint32_t rgb, int32_t mix);
+    uint32_t Get(int32_t x, int32_t y) const;
+    bool Inside(int32_t x, int32_t y) const {
+        return x >= clip_.Left && x < clip_.Right && y >= clip_.Top && y < clip_.Bottom;
+    }
+    // A clipped run of pixels of row y in the brush (pattern from the origin).
+    void BrushSpan(int32_t x1, int32_t x2, int32_t y);
+    void PenSpan(int32_t x1, int32_t x2, int32_t y);
+    void PenLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool lastPoint);
+    void PenDot(int32_t x, int32_t y);
+    void FillPolygonSpans(const std::vector<std::vector<TPoint>>& polygons, bool withBrush, int32_t mode);
+    // A convex shape given by its span on each row, filled and outlined.
+    struct TShape;
+    void DrawShape(const TShape& outer, bool withBrush, bool withPen, const TPoint* arcStart, const TPoint* arcEnd,
+                   int32_t arcKind);
+    void EnsureFace();
+    // Glyphs of the current face at an em size, rendered once.
+    const TGlyphBitmap& Glyph(char32_t code, int32_t em);
+    std::map<char32_t, TGlyphBitmap> glyphs_;
+    int32_t glyphEm_ = 0;
+};

@@ -1,0 +1,82 @@
+// Anti-aliased drawing onto a canvas: the stand-in for the system's 2-D
+// vector graphics library, over cairo. Coordinates are real numbers with the
+// canvas's pixel rules: outlines are centred on whole-number coordinates
+// (pixel centres), fills cover whole pixels (a fill from x over width w
+// covers pixels x .. x + w - 1), so an outline of width 1 drawn round a box
+// of width w - 1 lines up with a fill of width w. Colours are ARGB (alpha in
+// the top byte, then red, green, blue) and blend over what the canvas holds;
+// angles are degrees, clockwise on the screen, measured to the radial of the
+// point on the ellipse. Everything is clipped to the canvas's clip rectangle.
+//
+// Two smoothing modes: anti-aliased (partial coverage at the edges) and high
+// speed (every pixel wholly in or out). Pens have a width, a dash style
+// (solid, dash, dot, dash-dot, dash-dot-dot, lengths in pen widths), flat
+// ends and mitred joins; brushes are solid or one of six 8 x 8 hatches with
+// a fore and a back colour. What it leaves out: transforms, gradients,
+// texture brushes, text (the canvas draws text) and images.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/canvas.h"
+
+struct TGraphicsPen {
+    uint32_t Color = 0xFF000000;  // ARGB
+    float Width = 1;
+    int32_t DashStyle = 0;  // 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot
+};
+
+struct TGraphicsBrush {
+    uint32_t Color = 0xFF000000;  // ARGB; the fore colour of a hatch
+    int32_t Hatch = -1;           // -1 solid, else HS_HORIZONTAL .. HS_DIAGCROSS
+    uint32_t BackColor = 0;       // ARGB behind a hatch
+};
+
+enum : int32_t { kFillAlternate = 0, kFillWinding = 1 };
+
+// A figure of lines and elliptic arcs, filled or outlined as one.
+class TGraphicsPath {
+public:
+    explicit TGraphicsPath(int32_t fillMode = kFillAlternate) : fillMode_(fillMode) {}
+    void AddArc(double x, double y, double width, double height, double startAngle, double sweepAngle);
+    void AddLine(double x1, double y1, double x2, double y2);
+    void CloseFigure();
+    int32_t FillMode() const { return fillMode_; }
+
+    struct TItem {
+        enum Kind : uint8_t { Line, Arc, Close } Type;
+        double A, B, C, D, E, F;
+    };
+    const std::vector<TItem>& Items() const { return items_; }
+
+private:
+    int32_t fillMode_;
+    std::vector<TItem> items_;
+};
+
+class TGraphics {
+public:
+    // Draws onto the canvas's bitmap, inside its clip rectangle at each call.
+    explicit TGraphics(TCanvas& canvas) : canvas_(canvas) {}
+
+    void SetAntialias(bool antialias) { antialias_ = antialias; }
+    bool Antialias() const { return antialias_; }
+
+    void DrawLine(const TGraphicsPen& pen, double x1, double y1, double x2, double y2);
+    void DrawLines(const TGraphicsPen& pen, const std::vector<TPoint>& points);
+    void DrawRectangle(const TGraphicsPen& pen, double x, double y, double width, double height);
+    void FillRectangle(const TGraphicsBrush& brush, double x, double y, double width, double height);
+    void DrawEllipse(const TGraphicsPen& pen, double x, double y, double width, double height);
+    void FillEllipse(const TGraphicsBrush& brush, double x, double y, double width, double height);
+    void DrawPolygon(const TGraphicsPen& pen, const std::vector<TPoint>& points);
+    void FillPolygon(const TGraphicsBrush& brush, const std::vector<TPoint>& points, int32_t fillMode = kFillAlternate);
+    void DrawArc(const TGraphicsPen& pen, double x, double y, double width, double height, double startAngle,
+                 double sweepAngle);
+    void DrawPath(const TGraphicsPen& pen, const TGraphicsPath& path);
+    void FillPath(const TGraphicsBrush& brush, const TGraphicsPath& path);
+
+private:
+    TCanvas& canvas_;
+    bool antialias_ = true;
+};

@@ -4,6 +4,10 @@ void IERenderLayer(TIEBitmap& src, const TRect& srcRect, TIEBitmap& dest, const 
                    TResampleFilter filter, int32_t transparency, bool useAlpha, const TRect& clip, uint8_t blendMode,
                    const std::vector<int32_t>* columns, const std::vector<int32_t>* rows) {
     if (srcRect.Right <= 0 || srcRect.Bottom <= 0 || dstRect.Right <= 0 || dstRect.Bottom <= 0) return;
+    // The renderer skips an alpha channel marked fully opaque; readers that
+    // fill one row by row may leave that mark set, so it is checked first.
+    if (useAlpha && src.GetHasAlphaChannel() && src.GetAlphaChannel()->FullOpacity())
+        IEUpdateAlphaFullFlag(*src.GetAlphaChannel());
     TIERenderTables tables;
     if (columns) tables.XTable = *columns;
     if (rows) tables.YTable = *rows;

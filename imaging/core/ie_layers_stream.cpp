@@ -134,7 +134,7 @@ bool TVidurErView::LayersLoadFromStream(TStream& stream) {
                 if (!inflater.Ended()) throw EReadError("Invalid layers stream: a layer's compressed image ends early");
                 raw.SetPosition(0);
                 if (!IELoadRawBitmap(*GetIEBitmap(), raw))
-                    throw EReadError("Invalid layers stream: a layer's image is not a raw bitmap");
+                    throw EReadError("Invalid layers stream: a layer's image is not a readable raw bitmap");
             } else {
                 TIEViewIO& io = *GetVidurErIO();
                 const bool native = io.GetNativePixelFormat();

@@ -345,7 +345,8 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             for (int32_t y = 0; y < dstHeight_; ++y) rows[static_cast<size_t>(y)] = ViewToBitmapY(offsetY_ + y);
             const bool exact = filter == rfNone || (zoomX_ == 100 && zoomY_ == 100);
             IERenderLayer(bitmap, {srcX_, srcY_, srcWidth_, srcHeight_}, dest, {offsetX_, offsetY_, dstWidth_, dstHeight_},
-                          filter, layer.Transparency, enableAlphaChannel_, clip, exact ? &columns : nullptr,
+                          filter, layer.Transparency, enableAlphaChannel_, clip, layer.Operation,
+                          exact ? &columns : nullptr,
                           exact ? &rows : nullptr);
             layer.ClientRect = {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_};
             layer.DrawRect = {offsetX_, offsetY_, dstWidth_, dstHeight_};
@@ -421,7 +422,8 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
                     src.Bottom = whole > 0 ? Trunc32(static_cast<double>(src.Bottom) / whole * dst.Bottom) : 0;
                 }
             }
-            IERenderLayer(*drawn, src, dest, dst, filter, layer.Transparency, enableAlphaChannel_, clip);
+            IERenderLayer(*drawn, src, dest, dst, filter, layer.Transparency, enableAlphaChannel_, clip,
+                          layer.Operation);
             layer.DrawRect = dst;
             layer.SrcRect = src;
             if (rotated) {

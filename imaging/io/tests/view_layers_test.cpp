@@ -65,13 +65,13 @@ TEST(ToolsViewLayers, FlattenedLayersMatchImageMagicksComposite) {
     TIEProgressRec progress;
     IEReadPNGStream(file, expected, params, false, progress);
     ASSERT_EQ(expected.GetWidth(), 150);
-    int worst = 0;
     for (int32_t y = 0; y < 90; ++y)
         for (int32_t x = 0; x < 150; ++x) {
             const TRGB a = flat.GetPixelRGB(x, y), b = expected.GetPixelRGB(x, y);
             const int d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
-            ASSERT_LE(d, 1) << x << "," << y;
-            worst = std::max(worst, d);
+            // The rendering routine blends in 14-bit fixed point and
+            // truncates; ImageMagick rounds.
+            ASSERT_LE(d, 2) << x << "," << y;
         }
     // The view is laid out as before the flattening.
     EXPECT_EQ(view.Zoom(), 100);

@@ -21,8 +21,6 @@
 
 enum TIEUndoSource : uint8_t { ieuUnknown, ieuImage, ieuSelection, ieuObject, ieuLayer, ieuFullLayer };
 
-using TIEPixelFormatSet = std::set<TIEPixelFormat>;
-
 class TVidurErProc {
 public:
     // A component with an owner (the view that creates it) saves undo

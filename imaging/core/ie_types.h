@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "platform/colour.h"
@@ -40,6 +41,8 @@ enum TIEPixelFormat : uint8_t {
     ie32RGB = 10,  // blue, green, red, one byte not interpreted
 };
 constexpr int kIEPixelFormatCount = 11;
+// The pixel formats an operation accepts; empty means any.
+using TIEPixelFormatSet = std::set<TIEPixelFormat>;
 
 // Bits per pixel and channels per pixel of each format.
 constexpr int32_t IEBitsPerPixel[kIEPixelFormatCount] = {0, 1, 8, 8, 16, 24, 32, 32, 48, 24, 32};

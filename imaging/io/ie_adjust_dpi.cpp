@@ -39,7 +39,7 @@ std::unique_ptr<TIEBitmap> Resampled(TIEBitmap& source, int32_t width, int32_t h
 }  // namespace
 
 void TVidurErIO::AdjustDPI() {
-    if (!MakeConsistentBitmap(0)) return;
+    if (!MakeConsistentBitmap({})) return;
     int32_t width = 0, height = 0;
     bool heightChanges = false;
     if (!EqualizedSize(*bitmap_, ImageParams, width, height, heightChanges)) return;

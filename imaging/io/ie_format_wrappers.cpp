@@ -83,7 +83,7 @@ void TVidurErIO::RunLoad(const TLoadSteps& steps) {
     cancelled_ = false;
     // A file load counts as failed until the file is open.
     AbortFlag = steps.fileName != nullptr;
-    if (!MakeConsistentBitmap(0)) {
+    if (!MakeConsistentBitmap({})) {
         DoFinishWork();
         return;
     }
@@ -128,7 +128,7 @@ void TVidurErIO::RunSave(const TSaveSteps& steps) {
     lastError_.clear();
     cancelled_ = false;
     AbortFlag = steps.fileName != nullptr;
-    if (!MakeConsistentBitmap(0)) {
+    if (!MakeConsistentBitmap({})) {
         DoFinishWork();
         return;
     }

@@ -60,7 +60,7 @@ void TVidurErIO::SaveToPascalSource(const std::string& fileName, int32_t fileTyp
             }
             wrote = true;
         }
-    } else if (style == 3 && MakeConsistentBitmap(IEPixelFormats({ie24RGB}))) {
+    } else if (style == 3 && MakeConsistentBitmap({ie24RGB})) {
         // Darkest first; the lightest grays round to one past the ramp and
         // take its last character.
         static const char kRamp[] = "W@#*+:., ";

@@ -141,13 +141,11 @@ void TVidurErIO::SetBackground(TColor color) {
 
 // ---------------------------------------------------------------- services
 
-bool TVidurErIO::MakeConsistentBitmap(TIEPixelFormatSet allowed) {
+bool TVidurErIO::MakeConsistentBitmap(const TIEPixelFormatSet& allowed) {
     if (!bitmap_) return false;
     // The toolkit bitmap may have been changed from outside.
     if (legacyBitmap_) bitmap_->EncapsulateTBitmap(legacyBitmap_, true);
-    if (allowed == 0) return true;
-    const TIEPixelFormat format = bitmap_->GetPixelFormat();
-    return format <= 15 && (allowed & (1u << format)) != 0;
+    return allowed.empty() || allowed.count(bitmap_->GetPixelFormat()) > 0;
 }
 
 void TVidurErIO::Update() {
@@ -411,7 +409,7 @@ void TVidurErIO::LoadAddedFormat(const TIEFileFormatInfo& info, const std::strin
         return;
     }
     AbortFlag = fileName != nullptr;
-    if (!MakeConsistentBitmap(0)) {
+    if (!MakeConsistentBitmap({})) {
         if (!catchAll) DoFinishWork();
         return;
     }
@@ -456,7 +454,7 @@ void TVidurErIO::LoadAddedFormat(const TIEFileFormatInfo& info, const std::strin
 
 void TVidurErIO::SaveAddedFormat(const TIEFileFormatInfo& info, const std::string* fileName, TStream* stream) {
     AbortFlag = fileName != nullptr;
-    if (!MakeConsistentBitmap(0)) return;
+    if (!MakeConsistentBitmap({})) return;
     const TIEPixelFormat format = bitmap_->GetPixelFormat();
     if (format != ie24RGB && format != ie1g) bitmap_->ConvertToPixelFormat(ie24RGB);
     try {

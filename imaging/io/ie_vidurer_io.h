@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -38,14 +37,6 @@ struct TIOPrintPreviewParams {
     double Width = -1.0, Height = -1.0;
     double Gamma = 1.0;
 };
-
-// A set of pixel formats for MakeConsistentBitmap: bit f for format f.
-using TIEPixelFormatSet = uint16_t;
-constexpr TIEPixelFormatSet IEPixelFormats(std::initializer_list<TIEPixelFormat> formats) {
-    TIEPixelFormatSet set = 0;
-    for (TIEPixelFormat format : formats) set = static_cast<TIEPixelFormatSet>(set | (1u << format));
-    return set;
-}
 
 // The component is also the input/output object a TVidurErView makes for
 // itself (TIEViewIO): the unit registers the maker, which attaches the new
@@ -169,7 +160,7 @@ public:
     void Update();
     // False without a bitmap; with a non-empty set, true only when the
     // bitmap's pixel format is in it.
-    bool MakeConsistentBitmap(TIEPixelFormatSet allowed);
+    bool MakeConsistentBitmap(const TIEPixelFormatSet& allowed);
     // Resamples the bitmap so that one pixel covers the same distance in
     // both directions; the alpha channel follows.
     void AdjustDPI();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/ie_proc.h"  // both headers meet in the application
 #include "imaging/core/tests/tool_support.h"
 #include "imaging/io/ie_vidurer_io.h"
 

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cerrno>
 
 #include "app/app_utils.h"
 #include "app/composer.h"
@@ -89,8 +88,8 @@ void OpenFolder(const WideString& folder) {
     char program[] = "xdg-open";
     char* argv[] = {program, path.data(), nullptr};
     pid_t child;
-    if (posix_spawnp(&child, program, nullptr, nullptr, argv, environ) != 0)
-        throw EOSError("Cannot open the folder \"" + path + "\": xdg-open is not available", errno);
+    if (int error = posix_spawnp(&child, program, nullptr, nullptr, argv, environ); error != 0)
+        throw EOSError("Cannot open the folder \"" + path + "\": xdg-open cannot be started", error);
     // The file manager runs on by itself; only xdg-open's own process is reaped.
     waitpid(child, nullptr, 0);
 }

@@ -64,7 +64,7 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
     FPlayer.ScaleMode = smNoScale;
     FPlayer.ReportFSCommands = true;
     FPlayer.OnFSCommand = [this](const std::string& command, const std::string&) {
-        if (command == kCaptureEndCommand) FEndSeen = true;
+        if (command == kEndFrameCommand) FEndSeen = true;
     };
     FPlayer.SetMovie(u" ");
     FPlayer.SetMovie(MoviePath);

@@ -23,13 +23,12 @@
 #include <vector>
 
 #include "app/avi_writer.h"
+#include "app/composer.h"
 #include "app/flash_player.h"
 #include "controls/ucsystem.h"
 #include "pictures/gif_image.h"
 #include "platform/colour.h"
 
-// The FSCommand the capture composition sends in the movie's last frame.
-inline constexpr const char* kCaptureEndCommand = "tamblewick_capture_end";
 // Frames a movie without stages is captured for.
 constexpr int kNoStageFrameLimit = 500;
 

@@ -4,9 +4,9 @@
 #include <limits>
 
 namespace {
-std::string ZMessage(const z_stream& zs, int code) {
-    if (zs.msg) return zs.msg;
-    return zError(code);
+std::string ZMessage(const z_stream& zs, int code, const std::string& prefix, bool detailed) {
+    if (detailed && zs.msg) return prefix + zs.msg;
+    return prefix + zError(code);
 }
 }  // namespace
 
@@ -22,7 +22,8 @@ thread_local std::unique_ptr<TCompressionStream::TDeflater> idleDeflater;
 constexpr size_t kFirstOutputSize = 4096;
 }  // namespace
 
-TCompressionStream::TCompressionStream(TStream& target, int level) : target_(target) {
+TCompressionStream::TCompressionStream(TStream& target, int level)
+    : target_(target), targetPosition_(target.GetPosition()) {
     if (idleDeflater && idleDeflater->level == level) {
         deflater_ = std::move(idleDeflater);
     } else {
@@ -58,8 +59,15 @@ void TCompressionStream::MakeRoom() {
     if (OnProgress) OnProgress(*this);
 }
 
+void TCompressionStream::FollowTarget() {
+    if (target_.GetPosition() != targetPosition_) target_.SetPosition(targetPosition_);
+}
+
 void TCompressionStream::FlushOutput() {
-    target_.WriteBuffer(out_.data(), static_cast<int64_t>(out_.size() - zs_->avail_out));
+    const int64_t n = static_cast<int64_t>(out_.size() - zs_->avail_out);
+    FollowTarget();
+    target_.WriteBuffer(out_.data(), n);
+    targetPosition_ += n;
     zs_->next_out = out_.data();
     zs_->avail_out = static_cast<uInt>(out_.size());
 }
@@ -75,7 +83,7 @@ int64_t TCompressionStream::Write(const void* buffer, int64_t count) {
         while (zs_->avail_in > 0) {
             int code = deflate(zs_, Z_NO_FLUSH);
             if (code != Z_OK && code != Z_BUF_ERROR)
-                throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(*zs_, code).c_str()));
+                throw EZCompressionError(ZMessage(*zs_, code, MessagePrefix, DetailedMessages));
             if (zs_->avail_out == 0) MakeRoom();
         }
         bytes += chunk;
@@ -92,7 +100,7 @@ void TCompressionStream::Finish() {
     for (;;) {
         int code = deflate(zs_, Z_FINISH);
         if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR)
-            throw EZCompressionError(FormatStr("Compression error: %s", ZMessage(*zs_, code).c_str()));
+            throw EZCompressionError(ZMessage(*zs_, code, MessagePrefix, DetailedMessages));
         if (code == Z_STREAM_END) break;
         if (zs_->avail_out == 0) MakeRoom();
     }
@@ -101,16 +109,17 @@ void TCompressionStream::Finish() {
     if (full && OnProgress) OnProgress(*this);
 }
 
-int64_t TCompressionStream::Read(void*, int64_t) { throw EZCompressionError("Invalid stream operation"); }
+int64_t TCompressionStream::Read(void*, int64_t) { throw EZCompressionError(kZStreamMisuse); }
 
 int64_t TCompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
     if (offset == 0 && origin == TSeekOrigin::Current) return BytesIn();
-    throw EZCompressionError("Invalid stream operation");
+    throw EZCompressionError(kZStreamMisuse);
 }
 
 // ---------------------------------------------------------------- inflate
 
-TDecompressionStream::TDecompressionStream(TStream& source) : source_(source) {
+TDecompressionStream::TDecompressionStream(TStream& source)
+    : source_(source), sourcePosition_(source.GetPosition()) {
     int code = inflateInit(&zs_);
     if (code != Z_OK) throw EZDecompressionError(FormatStr("Decompression error: %s", zError(code)));
 }
@@ -119,6 +128,7 @@ TDecompressionStream::~TDecompressionStream() { inflateEnd(&zs_); }
 
 int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
     if (ended_ || count <= 0) return 0;
+    if (source_.GetPosition() != sourcePosition_) source_.SetPosition(sourcePosition_);
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
     int64_t done = 0;
     while (done < count && !ended_) {
@@ -135,8 +145,10 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
                 n = source_.Read(in_.data(), static_cast<int64_t>(in_.size()));
                 zs_.next_in = in_.data();
             }
-            if (n <= 0) throw EZDecompressionError("Decompression error: the compressed data ends early");
+            if (n <= 0) break;
             zs_.avail_in = static_cast<uInt>(n);
+            sourcePosition_ += n;
+            if (OnProgress) OnProgress(*this);
         }
         uInt want = static_cast<uInt>(std::min<int64_t>(count - done, std::numeric_limits<uInt>::max()));
         zs_.next_out = bytes + done;
@@ -145,11 +157,49 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
         done += want - zs_.avail_out;
         if (code == Z_STREAM_END) {
             ended_ = true;
+            // Hand back what was read past the end of the zlib data.
+            if (zs_.avail_in > 0) {
+                sourcePosition_ -= zs_.avail_in;
+                source_.SetPosition(sourcePosition_);
+                zs_.avail_in = 0;
+            }
         } else if (code != Z_OK && !(code == Z_BUF_ERROR && zs_.avail_in == 0)) {
-            throw EZDecompressionError(FormatStr("Decompression error: %s", ZMessage(zs_, code).c_str()));
+            throw EZDecompressionError(ZMessage(zs_, code, MessagePrefix, DetailedMessages));
         }
     }
     return done;
+}
+
+void TDecompressionStream::Skip(int64_t count) {
+    uint8_t scratch[8192];
+    while (count > 0) {
+        int64_t want = std::min<int64_t>(count, sizeof scratch);
+        int64_t got = Read(scratch, want);
+        if (got <= 0) return;
+        count -= got;
+    }
+}
+
+int64_t TDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
+    const int64_t current = BytesOut();
+    if (origin == TSeekOrigin::Begin && offset == 0) {
+        inflateReset(&zs_);
+        zs_.avail_in = 0;
+        ended_ = false;
+        source_.SetPosition(0);
+        sourcePosition_ = 0;
+        return 0;
+    }
+    if (origin == TSeekOrigin::Current && offset >= 0) {
+        Skip(offset);
+    } else if (origin == TSeekOrigin::Begin && offset > current) {
+        Skip(offset - current);
+    } else if (origin == TSeekOrigin::End && offset == 0) {
+        Skip(std::numeric_limits<int64_t>::max());
+    } else {
+        throw EZDecompressionError(kZStreamMisuse);
+    }
+    return BytesOut();
 }
 
 int64_t TDecompressionStream::MaxBytesLeft() {
@@ -159,12 +209,7 @@ int64_t TDecompressionStream::MaxBytesLeft() {
     return compressed * 1032 + 65536;
 }
 
-int64_t TDecompressionStream::Write(const void*, int64_t) { throw EZDecompressionError("Invalid stream operation"); }
-
-int64_t TDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
-    if (offset == 0 && origin == TSeekOrigin::Current) return BytesOut();
-    throw EZDecompressionError("Invalid stream operation");
-}
+int64_t TDecompressionStream::Write(const void*, int64_t) { throw EZDecompressionError(kZStreamMisuse); }
 
 void InflateExactly(TStream& source, int64_t count, TStream& target) {
     TDecompressionStream inflater(source);
@@ -224,5 +269,6 @@ std::vector<uint8_t> ZDecompress(const void* data, size_t size) {
         out.WriteBuffer(chunk.data(), got);
         if (got < static_cast<int64_t>(chunk.size())) break;
     }
+    if (!inflater.Ended()) throw EZDecompressionError("Decompression error: the compressed data ends early");
     return out.TakeBytes();
 }

@@ -2,13 +2,162 @@
 
 #include <cstring>
 
+#include "imaging/core/ie_compose.h"
+#include "imaging/core/ie_view.h"
+#include "imaging/core/ie_zlib.h"
+
+namespace {
+
+constexpr char kMagic[] = "RIDIREVARAVIZ";
+
+int32_t ReadI32(TStream& s) {
+    int32_t v;
+    s.ReadBuffer(&v, 4);
+    return v;
+}
+bool ReadBool(TStream& s) {
+    uint8_t v;
+    s.ReadBuffer(&v, 1);
+    return v != 0;
+}
+uint8_t ReadU8(TStream& s) {
+    uint8_t v;
+    s.ReadBuffer(&v, 1);
+    return v;
+}
+double ReadF64(TStream& s) {
+    double v;
+    s.ReadBuffer(&v, 8);
+    return v;
+}
+
+// A length read from the stream that must fit in what is left of it.
+int64_t CheckedLength(TStream& stream, int64_t length, const char* what) {
+    if (length < 0 || length > stream.Remaining())
+        throw EReadError(std::string("Invalid layers stream: the ") + what + " does not fit in the stream");
+    return length;
+}
+
+// The fields of one layer record that the stream's version carries.
+void ReadLayerRecord(TStream& s, int32_t version, TIELayer& layer) {
+    layer.Visible = ReadBool(s);
+    layer.ShowBox = ReadBool(s);
+    layer.Transparency = ReadI32(s);
+    layer.PosX = ReadI32(s);
+    layer.PosY = ReadI32(s);
+    layer.Cropped = ReadBool(s);
+    layer.Locked = ReadBool(s);
+    layer.Magnify = ReadBool(s);
+    layer.MagnifyRate = ReadF64(s);
+    layer.MagnifyShape = ReadU8(s);
+    if (version >= 3) layer.MagnifySource = ReadU8(s);
+    layer.Operation = ReadU8(s);
+    layer.Width = ReadI32(s);
+    layer.Height = ReadI32(s);
+    if (version >= 3) {
+        layer.ResampleFilter = static_cast<TResampleFilter>(ReadU8(s));
+        layer.UseResampleFilter = ReadBool(s);
+        const int64_t nameLength = CheckedLength(s, ReadI32(s), "layer name");
+        layer.Name.assign(static_cast<size_t>(nameLength), '\0');
+        s.ReadBuffer(layer.Name.data(), nameLength);
+        const int64_t userLength = CheckedLength(s, ReadI32(s), "layer's user data");
+        std::vector<uint8_t> user(static_cast<size_t>(userLength));
+        if (userLength > 0) s.ReadBuffer(user.data(), userLength);
+        layer.SetUserData(std::move(user));
+        layer.IsMask = ReadBool(s);
+    }
+    if (version >= 4) layer.Selectable = ReadBool(s);
+    if (version >= 6) layer.ShadeOutside = ReadBool(s);
+}
+
+}  // namespace
+
 bool IETryLayersStream(TStream& stream) {
     const int64_t position = stream.GetPosition();
     uint8_t header[25];
     const bool whole = stream.Read(header, 25) == 25;
     stream.SetPosition(position);
-    if (!whole || std::memcmp(header, "RIDIREVARAVIZ", 13) != 0) return false;
-    const int32_t version = static_cast<int32_t>(header[13] | header[14] << 8 | header[15] << 16 |
-                                                 static_cast<uint32_t>(header[16]) << 24);
+    if (!whole || std::memcmp(header, kMagic, 13) != 0) return false;
+    int32_t version;
+    std::memcpy(&version, header + 13, 4);
     return version > 0;
+}
+
+bool TVidurErView::LayersLoadFromStream(TStream& stream) {
+    uint8_t magic[13];
+    stream.ReadBuffer(magic, 13);
+    const int32_t version = ReadI32(stream);
+    const int32_t format = ReadI32(stream);
+    const int32_t count = ReadI32(stream);
+    if (std::memcmp(magic, kMagic, 13) != 0) return false;
+    // Loads what can be read; whatever happens, the view is laid out again
+    // and the input/output component records the size of layer 0.
+    auto finish = [this] {
+        if (io_) io_->SetParamsSize(layers_[0]->GetBitmap()->GetWidth(), layers_[0]->GetBitmap()->GetHeight());
+        Update();
+    };
+    if (version <= 0) {
+        finish();
+        return false;
+    }
+    try {
+        // Each record takes at least 51 bytes: a count beyond that is damage.
+        if (count < 0 || int64_t{count} * 51 > stream.Remaining())
+            throw EReadError("Invalid layers stream: the layer count does not fit in the stream");
+        while (GetLayersCount() > 1) LayersRemove(GetLayersCount() - 1);
+        for (int32_t i = 0; i < count; ++i) {
+            if (i > 0) LayersAdd();
+            TIELayer& layer = *GetCurrentLayer();
+            ReadLayerRecord(stream, version, layer);
+            layer.ClientRect = {};
+            const uint32_t low = static_cast<uint32_t>(ReadI32(stream));
+            const uint32_t high = static_cast<uint32_t>(ReadI32(stream));
+            const int64_t imagePosition = static_cast<int64_t>(uint64_t{high} << 32 | low);
+            const int64_t next = stream.GetPosition();
+            if (imagePosition < 0 || imagePosition >= stream.GetSize())
+                throw EReadError("Invalid layers stream: a layer's image lies outside the stream");
+            stream.SetPosition(imagePosition);
+            SetLayersCurrent(i);
+            if (format == -1) {
+                const int64_t length = CheckedLength(stream, ReadI32(stream), "layer's compressed image");
+                std::vector<uint8_t> packed(static_cast<size_t>(length));
+                stream.ReadBuffer(packed.data(), length);
+                TMemoryStream source(std::move(packed));
+                TZDecompressionStream inflater(source);
+                TMemoryStream raw;
+                std::vector<uint8_t> chunk(65536);
+                for (;;) {
+                    const int64_t got = inflater.Read(chunk.data(), static_cast<int64_t>(chunk.size()));
+                    raw.WriteBuffer(chunk.data(), got);
+                    if (got == 0) break;
+                }
+                if (!inflater.Ended()) throw EReadError("Invalid layers stream: a layer's compressed image ends early");
+                raw.SetPosition(0);
+                if (!IELoadRawBitmap(*GetIEBitmap(), raw))
+                    throw EReadError("Invalid layers stream: a layer's image is not a raw bitmap");
+            } else {
+                TIEViewIO& io = *GetVidurErIO();
+                const bool native = io.GetNativePixelFormat();
+                if (layer.IsMask) io.SetNativePixelFormat(true);
+                try {
+                    io.LoadFromStreamFormat(stream, format);
+                } catch (...) {
+                    io.SetNativePixelFormat(native);
+                    throw;
+                }
+                io.SetNativePixelFormat(native);
+            }
+            stream.SetPosition(next);
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    return true;
+}
+
+bool TVidurErView::LayersLoadFromFile(const std::string& fileName) {
+    TFileStream file(fileName, TFileMode::OpenRead);
+    return LayersLoadFromStream(file);
 }

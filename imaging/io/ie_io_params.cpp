@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "imaging/core/ie_helpers.h"
+#include "imaging/io/ie_vidurer_io.h"
 #include "platform/mathutil.h"
 
 int32_t IELibraryDefaultDPI[2] = {300, 300};
@@ -193,11 +194,13 @@ void TIOParamsVals::AssignCompressionInfo(const TIOParamsVals& source) {
 void TIOParamsVals::SetDpiX(int32_t value) {
     DpiX = value;
     ExifXResolution = value;
+    if (owner_) owner_->PushDPIToView();
 }
 
 void TIOParamsVals::SetDpiY(int32_t value) {
     DpiY = value;
     ExifYResolution = value;
+    if (owner_) owner_->PushDPIToView();
 }
 
 void TIOParamsVals::SetEXIFXResolution(double value) {

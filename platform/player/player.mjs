@@ -13,7 +13,24 @@
 //         "trace":[every line since the load]}
 //     Frame k's pixels go to prefix + k + ".rgba": width*height*4 bytes, rows
 //     top down, RGBA, 8 bits each, not premultiplied. k counts from 1 at load.
-//   {"id":3,"cmd":"quit"} -> {"id":3} and the process exits.
+//   Load may also carry "flashvars":{"name":"value",..} (the movie's FlashVars)
+//   and "network":true, which lets the movie open addresses (getURL, into
+//   new windows) and send FSCommands; without it the movie reaches nothing.
+//   {"id":3,"cmd":"click","x":X,"y":Y} -> {"id":3}: a mouse click at player
+//     coordinates on the loaded movie (the next frames see it).
+//   {"id":4,"cmd":"events"} -> {"id":4,"origin":"http://127.0.0.1:port",
+//     "hits":[paths],"fscommands":[{"command":..,"args":..}]}: the requests
+//     that reached origin + "/hit/..." and the FSCommands sent since the
+//     last events request; both lists start empty again.
+//   {"id":5,"cmd":"page","html":"..","files":{"name":"/abs/file"},
+//     "width":W,"height":H,"waitMs":T,"out":"/abs/file.rgba"}
+//     -> {"id":5,"width":..,"height":..,"file":..,"players":N}: serves the
+//     page, with Ruffle's settings and script in place of the text
+//     {{RUFFLE}} and the named files beside it, from the loopback server in
+//     a page of its own; lets it play in real time for T ms and writes a
+//     screenshot of the page as RGBA; N counts the players Ruffle put in
+//     place of the page's <object> and <embed> elements.
+//   {"id":6,"cmd":"quit"} -> {"id":6} and the process exits.
 // Any request may carry "timeoutMs" in place of the watchdog's default time.
 // A failure answers {"id":..,"error":"text"}. Before the first request the
 // script prints {"event":"ready",...} once the browser is up and the player has
@@ -81,6 +98,8 @@ function scanRuffle() {
 }
 
 let movie = null; // { token, file, bytes }
+const hits = []; // paths of the requests that reached /hit/
+let served = null; // { token, html, files } of the page request being served
 
 const pageHtml = (origin) => `<!doctype html>
 <html><head><meta charset="utf-8"><style>
@@ -149,6 +168,26 @@ function startServer() {
         res.writeHead(200, { 'Content-Type': type, 'Cache-Control': 'public, max-age=31536000, immutable' });
         return stream.pipe(res);
       }
+      if (p.startsWith('/hit/')) {
+        hits.push(p + url.search);
+        res.writeHead(204, { 'Cache-Control': 'no-store' });
+        return res.end();
+      }
+      if (served && p.startsWith(`/page/${served.token}/`)) {
+        const name = p.slice(`/page/${served.token}/`.length);
+        if (name === 'index.html') {
+          res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
+          return res.end(served.html);
+        }
+        // Only the names the request listed; nothing else of the disk.
+        const file = Object.hasOwn(served.files, name) ? served.files[name] : null;
+        if (!file) return fail(404);
+        const type = name.endsWith('.swf') ? 'application/x-shockwave-flash' : 'application/octet-stream';
+        const stream = fs.createReadStream(file);
+        stream.on('error', () => fail(404));
+        res.writeHead(200, { 'Content-Type': type, 'Cache-Control': 'no-store' });
+        return stream.pipe(res);
+      }
       if (movie && p === `/movie/${movie.token}.swf`) {
         res.writeHead(200, { 'Content-Type': 'application/x-shockwave-flash', 'Cache-Control': 'no-store' });
         return res.end(movie.bytes);
@@ -167,6 +206,13 @@ function startServer() {
 // Browser and page.
 
 let server, context, page, userDataDir;
+// Set while the harness opens a page of its own; any other page is a window
+// that a movie opened.
+let creatingPage = false;
+async function ownPage() {
+  creatingPage = true;
+  try { return await context.newPage(); } finally { creatingPage = false; }
+}
 const pageErrors = []; // the last few console errors and page errors, for messages
 
 function notePageError(text) {
@@ -183,7 +229,7 @@ async function launch() {
     viewport: { width: 550, height: 400 },
     deviceScaleFactor: 1,
     args: [
-      '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-popup-blocking',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       // Chromium reaches out to outside services despite the flags above; a dead
       // proxy keeps every such request on this machine.
@@ -193,6 +239,11 @@ async function launch() {
   context.on('request', (r) => {
     if (!r.url().startsWith(server.origin + '/') && !r.url().startsWith('blob:') && !r.url().startsWith('data:'))
       notePageError(`request outside the harness: ${r.url()}`);
+  });
+  context.on('page', (p) => {
+    if (creatingPage) return;
+    // A window a movie opened: its request has reached the server already.
+    setTimeout(() => p.close().catch(() => {}), 200);
   });
   const blank = context.pages();
   await newPage();
@@ -208,7 +259,7 @@ async function newPage() {
   if (page) await page.close().catch(() => {});
   page = null;
   pageBroken = true;
-  const fresh = await context.newPage();
+  const fresh = await ownPage();
   fresh.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') notePageError(`console: ${m.text()}`); });
   fresh.on('pageerror', (e) => notePageError(`page error: ${e.message}`));
   fresh.on('crash', () => { pageBroken = true; notePageError('the page crashed'); });
@@ -261,7 +312,7 @@ function stageSizeOf(bytes) {
 
 // Loads the current movie in place of the last one and prepares it for
 // stepping. Returns the movie's metadata and the player's size.
-async function loadInPage(width, height) {
+async function loadInPage(width, height, flashvars, network) {
   pageErrors.length = 0;
   if (pageBroken || !page || page.isClosed()) await newPage();
   // Held for the whole request: a request abandoned by the watchdog then
@@ -274,7 +325,7 @@ async function loadInPage(width, height) {
   };
   // The viewport only has to hold the player; the canvas follows the element.
   await ourPage.setViewportSize({ width: first.w, height: first.h });
-  return await ourPage.evaluate(async ({ url, width, height, first, maxSide }) => {
+  return await ourPage.evaluate(async ({ url, width, height, first, maxSide, flashvars, network }) => {
     const fail = (msg) => { throw new Error(msg); };
     if (!window.RufflePlayer || typeof window.RufflePlayer.newest !== 'function')
       fail('ruffle.js did not load');
@@ -290,8 +341,22 @@ async function loadInPage(width, height) {
     const setSize = (w, h) => { player.style.width = w + 'px'; player.style.height = h + 'px'; };
     setSize(first.w, first.h);
     stage.appendChild(player);
+    // The player warns over its own canvas that it draws in software (here
+    // it always does); the notice would take the clicks meant for the movie.
+    if (player.shadowRoot) {
+      const quiet = document.createElement('style');
+      quiet.textContent = '#hardware-acceleration-modal { display: none !important; }';
+      player.shadowRoot.appendChild(quiet);
+    }
     const api = player.ruffle();
-    await api.load({ url });
+    window.twFSCommands = [];
+    const options = { url, parameters: flashvars || {} };
+    if (network) {
+      Object.assign(options, { allowNetworking: 'all', openUrlMode: 'allow', allowScriptAccess: true });
+    }
+    await api.load(options);
+    if (network && typeof api.addFSCommandHandler === 'function')
+      api.addFSCommandHandler((command, args) => { window.twFSCommands.push({ command: String(command), args: String(args) }); return true; });
     const handle = window.twHandles[window.twHandles.length - 1];
     if (!handle) fail('the player made no internal handle for the movie');
     for (const m of ['enable_background_tick_mode', 'tick_for_background'])
@@ -335,7 +400,7 @@ async function loadInPage(width, height) {
       swfVersion: md.swfVersion, backgroundColor: md.backgroundColor ?? null,
       isActionScript3: !!md.isActionScript3, playerWidth: w, playerHeight: h,
     };
-  }, { url: `${server.origin}/movie/${movie.token}.swf`, width, height, first, maxSide: maxPlayerSide });
+  }, { url: `${server.origin}/movie/${movie.token}.swf`, width, height, first, maxSide: maxPlayerSide, flashvars, network });
 }
 
 // Runs one frame and reads the canvas in the same task as the tick: once the
@@ -447,7 +512,72 @@ function optionalSize(value, what) {
   return value;
 }
 
+function flashvarsOf(value) {
+  if (value === undefined || value === null) return {};
+  if (typeof value !== 'object' || Array.isArray(value)) throw new Error('flashvars must be an object of strings');
+  for (const v of Object.values(value)) if (typeof v !== 'string') throw new Error('flashvars must be an object of strings');
+  return value;
+}
+
 const handlers = {
+  async click(req) {
+    if (!loaded) throw new Error('no movie is loaded');
+    if (!Number.isFinite(req.x) || !Number.isFinite(req.y)) throw new Error('click needs x and y');
+    // The player takes each event on its own turn of the event loop.
+    await page.mouse.move(req.x, req.y);
+    await page.waitForTimeout(20);
+    await page.mouse.down();
+    await page.waitForTimeout(20);
+    await page.mouse.up();
+    await page.waitForTimeout(20);
+    return {};
+  },
+
+  async events() {
+    let fscommands = [];
+    if (loaded && page && !page.isClosed())
+      fscommands = await page.evaluate(() => (window.twFSCommands || []).splice(0));
+    return { origin: server.origin, hits: hits.splice(0), fscommands };
+  },
+
+  async page(req) {
+    if (typeof req.html !== 'string') throw new Error('page needs the html');
+    const files = req.files || {};
+    for (const [name, file] of Object.entries(files)) {
+      if (!/^[A-Za-z0-9_.-]+$/.test(name) || name.startsWith('.')) throw new Error(`bad file name ${name}`);
+      requireAbsolute(file, `file ${name}`);
+    }
+    const width = optionalSize(req.width, 'width') || 550;
+    const height = optionalSize(req.height, 'height') || 400;
+    const waitMs = Number.isInteger(req.waitMs) && req.waitMs >= 0 && req.waitMs <= 60000 ? req.waitMs : 1000;
+    const out = requireAbsolute(req.out, 'out');
+    // The page names where Ruffle comes in by the text {{RUFFLE}}: there go
+    // its settings (it takes over <object> and <embed> elements and plays
+    // them) and its script.
+    const ruffle = `<script>window.RufflePlayer = { config: {
+  publicPath: ${JSON.stringify(server.origin + '/ruffle/')}, polyfills: true, autoplay: 'on',
+  splashScreen: false, unmuteOverlay: 'hidden', contextMenu: 'off', letterbox: 'off',
+  warnOnUnsupportedContent: false, upgradeToHttps: false, allowNetworking: 'none', openUrlMode: 'deny',
+  fontSources: [], logLevel: 'warn' } };</script><script src="/ruffle/ruffle.js"></script>`;
+    served = { token: crypto.randomBytes(16).toString('hex'), html: req.html.replace('{{RUFFLE}}', ruffle), files };
+    const fresh = await ownPage();
+    try {
+      fresh.on('console', (m) => { if (m.type() === 'error') notePageError(`console: ${m.text()}`); });
+      fresh.on('pageerror', (e) => notePageError(`page error: ${e.message}`));
+      await fresh.setViewportSize({ width, height });
+      await fresh.goto(`${server.origin}/page/${served.token}/index.html`, { waitUntil: 'load' });
+      await fresh.waitForTimeout(waitMs);
+      const png = await fresh.screenshot({ type: 'png' });
+      const image = decodePng(png);
+      await fsp.writeFile(out, image.pixels);
+      const players = await fresh.evaluate(() => document.querySelectorAll('ruffle-object, ruffle-embed, ruffle-player').length);
+      return { width: image.width, height: image.height, file: out, players };
+    } finally {
+      served = null;
+      await fresh.close().catch(() => {});
+    }
+  },
+
   async load(req) {
     // A failed load must not leave the last movie to be stepped by mistake.
     loaded = null;
@@ -463,7 +593,7 @@ const handlers = {
     movie = { token: crypto.randomBytes(16).toString('hex'), file, bytes };
     let meta;
     try {
-      meta = await loadInPage(width, height);
+      meta = await loadInPage(width, height, flashvarsOf(req.flashvars), req.network === true);
     } catch (e) {
       throw new Error(`loading ${file}: ${cleanMessage(e)}${recentErrors()}`);
     }
@@ -577,7 +707,7 @@ handlers.open = async (req) => {
   }
   await ourPage.evaluate((wanted) => {
     window.twFSCommands = [];
-    if (wanted) window.twPlayer.ruffle().addFSCommandHandler((command, args) => { window.twFSCommands.push([String(command), String(args ?? '')]); });
+    if (wanted) window.twPlayer.ruffle().addFSCommandHandler((command, args) => { window.twFSCommands.push({ command: String(command), args: String(args ?? '') }); });
   }, fscommand);
   return meta;
 };

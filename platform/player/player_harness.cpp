@@ -588,12 +588,26 @@ TPlayerFrame FrameOf(const TJson& item) {
 }  // namespace
 
 TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, int width, int height) {
+    TPlayerLoadOptions options;
+    options.width = width;
+    options.height = height;
+    return Load(swfPath, options);
+}
+
+TPlayerMovieInfo TPlayerHarness::Load(const std::string& swfPath, const TPlayerLoadOptions& options) {
     FTrace.clear();
     ++FLoads;
     std::string absolute = fs::absolute(swfPath).string();
     std::string body = "\"cmd\":\"load\",\"swf\":" + JsonQuote(absolute);
-    if (width > 0) body += ",\"width\":" + std::to_string(width);
-    if (height > 0) body += ",\"height\":" + std::to_string(height);
+    if (options.width > 0) body += ",\"width\":" + std::to_string(options.width);
+    if (options.height > 0) body += ",\"height\":" + std::to_string(options.height);
+    if (!options.flashVars.empty()) {
+        body += ",\"flashvars\":{";
+        for (size_t i = 0; i < options.flashVars.size(); ++i)
+            body += (i ? "," : "") + JsonQuote(options.flashVars[i].first) + ":" + JsonQuote(options.flashVars[i].second);
+        body += "}";
+    }
+    if (options.network) body += ",\"network\":true";
     return MovieInfoOf(Request(body).value);
 }
 
@@ -672,5 +686,64 @@ TPlayerFrame TPlayerHarness::Advance(double periodMs) {
         }
     }
     FTrace.insert(FTrace.end(), frame.trace.begin(), frame.trace.end());
+    return frame;
+}
+
+void TPlayerHarness::Click(int x, int y) {
+    Request("\"cmd\":\"click\",\"x\":" + std::to_string(x) + ",\"y\":" + std::to_string(y));
+}
+
+TPlayerEvents TPlayerHarness::TakeEvents() {
+    TJson reply = Request("\"cmd\":\"events\"").value;
+    if (const TJson* origin = reply.Find("origin"); origin != nullptr && origin->kind == TJson::TKind::String)
+        FOrigin = origin->string;
+    TPlayerEvents events;
+    events.hits = LinesOf(reply, "hits");
+    if (const TJson* list = reply.Find("fscommands"); list != nullptr && list->kind == TJson::TKind::Array) {
+        for (const TJson& item : list->items) {
+            TPlayerFSCommand command;
+            if (const TJson* c = item.Find("command"); c != nullptr && c->kind == TJson::TKind::String) command.command = c->string;
+            if (const TJson* a = item.Find("args"); a != nullptr && a->kind == TJson::TKind::String) command.args = a->string;
+            events.fsCommands.push_back(std::move(command));
+        }
+    }
+    return events;
+}
+
+std::string TPlayerHarness::HitUrl(const std::string& path) {
+    if (FOrigin.empty()) {
+        // Asked once, before the caller has set anything off.
+        TJson reply = Request("\"cmd\":\"events\"").value;
+        if (const TJson* origin = reply.Find("origin"); origin != nullptr && origin->kind == TJson::TKind::String)
+            FOrigin = origin->string;
+        if (FOrigin.empty()) throw EPlayerError("the player process did not name its server");
+    }
+    return FOrigin + "/hit/" + path;
+}
+
+TPlayerFrame TPlayerHarness::ShowPage(const std::string& html,
+                                      const std::vector<std::pair<std::string, std::string>>& files, int width,
+                                      int height, int waitMs, int* players) {
+    std::string out = FTempDir + "/page.rgba";
+    std::string body = "\"cmd\":\"page\",\"html\":" + JsonQuote(html) + ",\"files\":{";
+    for (size_t i = 0; i < files.size(); ++i)
+        body += (i ? "," : "") + JsonQuote(files[i].first) + ":" + JsonQuote(fs::absolute(files[i].second).string());
+    body += "},\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height) +
+            ",\"waitMs\":" + std::to_string(waitMs) + ",\"out\":" + JsonQuote(out);
+    TJson reply = Request(body).value;
+    TPlayerFrame frame;
+    frame.width = IntOf(reply, "width");
+    frame.height = IntOf(reply, "height");
+    if (players != nullptr) *players = IntOf(reply, "players");
+    std::ifstream in(out, std::ios::binary | std::ios::ate);
+    if (!in) throw EPlayerError("cannot read the page's screenshot " + out);
+    frame.rgba.resize(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(frame.rgba.data()), std::streamsize(frame.rgba.size()));
+    in.close();
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    if (frame.width <= 0 || frame.height <= 0 || frame.rgba.size() != size_t(frame.width) * size_t(frame.height) * 4)
+        throw EPlayerError("the page's screenshot has the wrong size");
     return frame;
 }

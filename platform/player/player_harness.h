@@ -7,8 +7,10 @@
 // seconds, a movie after that a fraction of one. Frames are stepped one at a
 // time under our own clock, so the same movie always gives the same pixels.
 //
-// What it leaves out: sound, mouse and keyboard input, and movies that load
-// other files (networking is off in the player).
+// What it leaves out: sound, keyboard input, and movies that load other
+// files. Networking is off unless a load asks for it; then a movie may open
+// addresses (only the loopback server's "/hit/" addresses answer, and the
+// harness lists the requests that reached them) and send FSCommands.
 #pragma once
 
 #include <sys/types.h>
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The player or the harness around it failed; the text says what and, where it
@@ -76,6 +79,23 @@ struct TPlayedMovie {
 // The pixel at (x, y) of a frame; throws EPlayerError outside the frame.
 TPlayerPixel Pixel(const TPlayerFrame& frame, int x, int y);
 
+// How a movie is loaded.
+struct TPlayerLoadOptions {
+    int width = 0;  // 0: the movie's stage size
+    int height = 0;
+    // The movie's FlashVars (variables of its root timeline), in order.
+    std::vector<std::pair<std::string, std::string>> flashVars;
+    // Lets the movie open addresses (getURL into new windows) and send
+    // FSCommands.
+    bool network = false;
+};
+
+// What the movies did outside themselves since the last call.
+struct TPlayerEvents {
+    std::vector<std::string> hits;              // paths (with query) that reached HitUrl addresses
+    std::vector<TPlayerFSCommand> fsCommands;  // of the loaded movie
+};
+
 class TPlayerHarness {
 public:
     // Starts Node, the browser and the player, and waits until the player has
@@ -100,6 +120,21 @@ public:
     // The same in two steps, for tests that look between frames: Load replaces
     // any movie loaded before, Step runs the next `count` frames of it.
     TPlayerMovieInfo Load(const std::string& swfPath, int width = 0, int height = 0);
+    TPlayerMovieInfo Load(const std::string& swfPath, const TPlayerLoadOptions& options);
+    // A mouse click at player coordinates on the loaded movie; the next
+    // Step runs what it set off.
+    void Click(int x, int y);
+    // An address on the harness's own loopback server that answers every
+    // request with nothing and notes its path for TakeEvents.
+    std::string HitUrl(const std::string& path);
+    TPlayerEvents TakeEvents();
+    // Serves a page (its text "{{RUFFLE}}" replaced by Ruffle's settings and
+    // script, which take over its <object> and <embed> elements) with the
+    // named files beside it from the loopback server, lets it play for
+    // waitMs in real time and returns a screenshot of the page. players
+    // receives how many players Ruffle put in place of the page's elements.
+    TPlayerFrame ShowPage(const std::string& html, const std::vector<std::pair<std::string, std::string>>& files,
+                          int width, int height, int waitMs, int* players = nullptr);
     std::vector<TPlayerFrame> Step(int count);
     // Every trace line since the last Load, in order.
     const std::vector<std::string>& Trace() const { return FTrace; }
@@ -136,4 +171,5 @@ private:
     int FWatchdogMs = 60'000;
     std::vector<std::string> FTrace;
     long FLoads = 0;
+    std::string FOrigin;
 };

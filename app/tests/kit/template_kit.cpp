@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
+#include "ascompiler/compile_context.h"
 #include "movie/action_script.h"
 #include "movie/flash_movie.h"
 #include "movie/images.h"
@@ -18,15 +20,15 @@ enum : uint16_t { kName, kDocument, kDefineLabel, kValueName, kValueLabel, kDeco
 
 void Trace(TFlashActionScript& s) { s.ActionList().Add(CreateActionByCode(0x26)); }
 
-// A 2 x 2 pixel 24-bit BMP file, the placeholder picture.
+// A 2 x 2 pixel 24-bit BMP file of pure blue, the placeholder picture.
 std::string PlaceholderBitmap(const std::string& folder) {
     std::string path = folder + "/placeholder.bmp";
     const uint8_t bytes[] = {
         'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                         // file header
         40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,  // info header
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-        0, 0, 255, 0, 255, 0, 0, 0,  // bottom row: red, green, padding
-        255, 0, 0, 255, 255, 255, 0, 0,  // top row: blue, white, padding
+        255, 0, 0, 255, 0, 0, 0, 0,  // bottom row: blue, blue, padding
+        255, 0, 0, 255, 0, 0, 0, 0,  // top row: blue, blue, padding
     };
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
     return path;
@@ -48,6 +50,14 @@ void AddPlaceholder(TFlashMovie& movie, const std::string& bitmapFile, const std
 
 }  // namespace
 
+const char* const kKitParamsValueReader =
+    "function pv(name) {\n"
+    "  var doc = new XML(ParamsValue);\n"
+    "  for (var n = doc.firstChild.firstChild; n != null; n = n.nextSibling)\n"
+    "    if (n.nodeName == name) return n.firstChild == null ? \"\" : n.firstChild.nodeValue;\n"
+    "  return undefined;\n"
+    "}\n";
+
 void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool compressed) {
     TFlashMovie movie(0, 0, 200, 100, 12, true);
     movie.SetVersion(8);
@@ -59,6 +69,13 @@ void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool com
             AddPlaceholder(movie, bitmap, kit.PictureStem + "_Image", kit.PictureStem + "_ImageMovie");
         for (const std::string& name : kit.PictureParams) AddPlaceholder(movie, bitmap, name + "_Image", name);
         std::filesystem::remove(bitmap);
+    }
+
+    if (kit.FillColor >= 0) {
+        TFlashShape* fill = movie.AddRectangle(0, 0, 200, 100);
+        const uint32_t rgb = static_cast<uint32_t>(kit.FillColor);
+        fill->AddSolidFill(SWFRGBA(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255));
+        movie.PlaceObject(fill, 1);
     }
 
     TFlashActionScript& s = movie.GetFrameActions();
@@ -87,6 +104,12 @@ void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool com
     s.Add2();
     Trace(s);
     s.Stop();
+    movie.CommitFrameActions();
+    if (!kit.Script.empty()) {
+        RegisterActionScriptCompiler();
+        if (!movie.GetFrameActions().CompileFromString(kit.Script))
+            throw std::runtime_error("the kit's script does not compile: " + movie.GetMessages());
+    }
     movie.ShowFrame();
     movie.MakeStream();
     movie.SaveToFile(path);

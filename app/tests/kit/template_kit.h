@@ -27,7 +27,21 @@ struct TKitTemplate {
     // Background picture parameters: a bitmap exported as <name>_Image and
     // a sprite exported as <name>, for each name.
     std::vector<std::string> PictureParams;
+    // ActionScript compiled into a second frame script of the first frame,
+    // run after the kit's own; it may read ParamsValue.
+    std::string Script;
+    // A rectangle of this colour (0xRRGGBB) over the whole template stage at
+    // depth 1, so that the template shows and can be clicked.
+    int FillColor = -1;
 };
 
-// Writes the template as an SWF 8 file (compressed when asked).
+// A script function for Script: pv(name) is the text of the ParamsValue
+// element of that name (undefined when there is none), read by the
+// player's own XML parser.
+extern const char* const kKitParamsValueReader;
+
+// The template stage: 200 x 100 pixels at 12 frames per second. The
+// placeholder bitmap is 2 x 2 pixels of pure blue.
+// Writes the template as an SWF 8 file (compressed when asked). A script
+// that does not compile raises with the compiler's message.
 void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool compressed = false);

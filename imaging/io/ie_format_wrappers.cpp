@@ -1,0 +1,346 @@
+// The per-format load and save wrappers of TVidurErIO: one skeleton for
+// loading and one for saving, and what each format does differently.
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "imaging/core/ie_helpers.h"
+#include "imaging/core/ie_mask.h"
+#include "imaging/io/ie_bmp.h"
+#include "imaging/io/ie_jpeg.h"
+#include "imaging/io/ie_png.h"
+#include "imaging/io/ie_vidurer_io.h"
+#include "platform/codepage.h"
+
+struct TVidurErIO::TLoadSteps {
+    int32_t fileType = 0;
+    const std::string* fileName = nullptr;  // the file form; null for a stream
+    TStream* stream = nullptr;
+    std::function<void(TStream&, TIEProgressRec&)> read;
+    // Runs after the view got the DPI, before the refresh.
+    std::function<void()> afterDPI;
+    // How a reader shows that the data ended before the picture: codecs
+    // keep the rows of a cut file without a word, the component says it.
+    enum TEnd { kAnyShortRead, kEmptyRead } end = kAnyShortRead;
+};
+
+struct TVidurErIO::TSaveSteps {
+    int32_t fileType = 0;
+    const std::string* fileName = nullptr;
+    TStream* stream = nullptr;
+    // Converts anything but ie24RGB and ie1g to ie24RGB first.
+    bool to24Bit = false;
+    // The stream header's magic when the format writes one (StreamHeaders).
+    const char* headerMagic = nullptr;
+    std::function<void(TStream&, TIEProgressRec&)> write;
+};
+
+namespace {
+
+// Passes everything through to the stream it watches and notes the reads
+// that got less than they asked for.
+class TEndWatch : public TStream {
+public:
+    explicit TEndWatch(TStream& inner) : inner_(inner) {}
+    int64_t Read(void* buffer, int64_t count) override {
+        const int64_t got = inner_.Read(buffer, count);
+        if (count > 0 && got < count) {
+            shortRead_ = true;
+            if (got <= 0) emptyRead_ = true;
+        }
+        return got;
+    }
+    int64_t Write(const void* buffer, int64_t count) override { return inner_.Write(buffer, count); }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override { return inner_.Seek(offset, origin); }
+    int64_t GetSize() override { return inner_.GetSize(); }
+    void SetSize(int64_t size) override { inner_.SetSize(size); }
+    const uint8_t* ContiguousBytes(int64_t count) override { return inner_.ContiguousBytes(count); }
+    bool ShortRead() const { return shortRead_; }
+    bool EmptyRead() const { return emptyRead_; }
+
+private:
+    TStream& inner_;
+    bool shortRead_ = false;
+    bool emptyRead_ = false;
+};
+
+std::string FullName(int32_t fileType) {
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    return info ? info->FullName : "image";
+}
+
+// A message for the caller's exception, kept in LastError as well.
+std::string MessageOf(const std::exception& error) {
+    if (dynamic_cast<const std::bad_alloc*>(&error)) return "Not enough memory";
+    return error.what();
+}
+
+}  // namespace
+
+void TVidurErIO::RunLoad(const TLoadSteps& steps) {
+    lastError_.clear();
+    cancelled_ = false;
+    // A file load counts as failed until the file is open.
+    AbortFlag = steps.fileName != nullptr;
+    if (!MakeConsistentBitmap(0)) {
+        DoFinishWork();
+        return;
+    }
+    ImageParams.ResetInfo();
+    try {
+        std::unique_ptr<TFileStream> file;
+        TStream* stream = steps.stream;
+        if (steps.fileName) {
+            file = std::make_unique<TFileStream>(*steps.fileName, TFileMode::OpenRead);
+            stream = file.get();
+            AbortFlag = false;
+        }
+        TIEProgressRec progress = MakeProgress();
+        bitmap_->RemoveAlphaChannel(false, clWhite);
+        TEndWatch watch(*stream);
+        steps.read(watch, progress);
+        if (!AbortFlag && (steps.end == TLoadSteps::kEmptyRead ? watch.EmptyRead() : watch.ShortRead())) {
+            AbortFlag = true;
+            lastError_ = "The " + FullName(steps.fileType) + " data ends before the picture does";
+        }
+        // Files without a resolution get the library's default.
+        if (ImageParams.DpiX < 2) ImageParams.SetDpiX(IELibraryDefaultDPI[0]);
+        if (ImageParams.DpiY < 2) ImageParams.SetDpiY(IELibraryDefaultDPI[1]);
+        if (AutoAdjustDPI) AdjustDPI();
+        ImageParams.FileName = steps.fileName ? Utf8ToWide(*steps.fileName) : std::u16string();
+        ImageParams.FileType = steps.fileType;
+        PushDPIToView();
+        if (steps.afterDPI) steps.afterDPI();
+        Update();
+    } catch (const std::exception& error) {
+        AbortFlag = true;
+        lastError_ = MessageOf(error);
+        DoFinishWork();
+        throw;
+    }
+    if (AbortFlag && lastError_.empty())
+        lastError_ = cancelled_ ? "Cancelled" : "The " + FullName(steps.fileType) + " data is damaged or incomplete";
+    DoFinishWork();
+}
+
+void TVidurErIO::RunSave(const TSaveSteps& steps) {
+    lastError_.clear();
+    cancelled_ = false;
+    AbortFlag = steps.fileName != nullptr;
+    if (!MakeConsistentBitmap(0)) {
+        DoFinishWork();
+        return;
+    }
+    if (steps.to24Bit) {
+        const TIEPixelFormat format = bitmap_->GetPixelFormat();
+        if (format != ie24RGB && format != ie1g) bitmap_->ConvertToPixelFormat(ie24RGB);
+    }
+    try {
+        // A file is encoded in memory and then put in place whole, so a
+        // failed save never leaves a broken file or loses the old one.
+        TMemoryStream encoded;
+        TStream& target = steps.fileName ? static_cast<TStream&>(encoded) : *steps.stream;
+        AbortFlag = false;
+        TIEProgressRec progress = MakeProgress();
+        int64_t header = -1;
+        if (!steps.fileName && steps.headerMagic && StreamHeaders) header = IEBeginStreamHeader(target);
+        steps.write(target, progress);
+        if (header >= 0) IEEndStreamHeader(target, header, steps.headerMagic);
+        if (steps.fileName) {
+            if (!AbortFlag) WriteFileBytes(*steps.fileName, encoded.Memory(), encoded.Bytes().size());
+            ImageParams.FileName = Utf8ToWide(*steps.fileName);
+            ImageParams.FileType = steps.fileType;
+        }
+    } catch (const std::exception& error) {
+        AbortFlag = true;
+        lastError_ = MessageOf(error);
+        DoFinishWork();
+        throw;
+    }
+    if (AbortFlag && lastError_.empty())
+        lastError_ = cancelled_ ? "Cancelled" : "The image could not be written as " + FullName(steps.fileType);
+    DoFinishWork();
+}
+
+// ---------------------------------------------------------------- BMP
+
+void TVidurErIO::LoadBMP(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 5;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        IEReadBMPStream(source, *bitmap_, 0, ImageParams, progress, false, false, !ImageParams.BmpAlphaChannel);
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SaveBMP(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 5;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        IEWriteBMPStream(target, *bitmap_, ImageParams, progress, ImageParams.BmpAlphaChannel);
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileBMP(const std::string& fileName) { LoadBMP(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamBMP(TStream& stream) { LoadBMP(nullptr, &stream); }
+void TVidurErIO::SaveToFileBMP(const std::string& fileName) { SaveBMP(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamBMP(TStream& stream) { SaveBMP(nullptr, &stream); }
+
+// ---------------------------------------------------------------- JPEG
+
+namespace {
+
+void ReadJPEG(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRec& progress) {
+    IEReadJPEGStream(stream, nullptr, bitmap, params.NativePixelFormat, -1, true, true, false, true, false, false,
+                     progress, params);
+}
+
+uint32_t GetBE32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+void PutBE32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+}  // namespace
+
+void TVidurErIO::LoadJPEG(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 3;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.end = TLoadSteps::kEmptyRead;  // the decoder reads ahead in blocks
+    steps.read = [this, header = stream != nullptr](TStream& source, TIEProgressRec& progress) {
+        const int64_t start = source.GetPosition();
+        TIEStreamHeader found;
+        if (header && IEReadStreamHeader(source, found) && std::memcmp(found.Magic, "JFIF", 4) == 0) {
+            // The image lies within the header's length; the next one
+            // follows it.
+            const int64_t length = std::clamp<int64_t>(static_cast<uint32_t>(found.Length), 0, source.Remaining());
+            const int64_t body = source.GetPosition();
+            std::vector<uint8_t> bytes(static_cast<size_t>(length));
+            source.ReadBuffer(bytes.data(), length);
+            TMemoryStream image(std::move(bytes));
+            TEndWatch watch(image);
+            ReadJPEG(watch, *bitmap_, ImageParams, progress);
+            if (watch.EmptyRead()) progress.Abort();
+            source.SetPosition(body + length);
+            return;
+        }
+        source.SetPosition(start);
+        ReadJPEG(source, *bitmap_, ImageParams, progress);
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::PrepareJPEGMarkers() {
+    TIEMarkerList& markers = ImageParams.JpegMarkerList;
+    // The resolution resource of a Photoshop block, when there is one, takes
+    // the image's DPI (16.16 fixed point, units in inches).
+    const int32_t app13 = markers.IndexOf(0xED);
+    if (app13 >= 0) {
+        std::vector<uint8_t> data = markers.GetMarkerBytes(app13);
+        static const uint8_t kResolution[6] = {'8', 'B', 'I', 'M', 0x03, 0xED};
+        auto found = std::search(data.begin(), data.end(), std::begin(kResolution), std::end(kResolution));
+        if (found != data.end()) {
+            size_t at = static_cast<size_t>(found - data.begin()) + 6;
+            if (at + 2 <= data.size()) {
+                const size_t nameLength = size_t{data[at]} << 8 | data[at + 1];
+                at += 2 + nameLength;
+                if (at + 4 <= data.size()) {
+                    const uint32_t size = GetBE32(&data[at]);
+                    at += 4;
+                    if (size >= 16 && at + 16 <= data.size()) {
+                        PutBE32(&data[at], static_cast<uint32_t>(ImageParams.DpiX) << 16);
+                        data[at + 4] = 0, data[at + 5] = 1, data[at + 6] = 0, data[at + 7] = 1;
+                        PutBE32(&data[at + 8], static_cast<uint32_t>(ImageParams.DpiY) << 16);
+                        data[at + 12] = 0, data[at + 13] = 1, data[at + 14] = 0, data[at + 15] = 1;
+                        markers.SetMarker(app13, 0xED, static_cast<int32_t>(data.size()), data.data());
+                    }
+                }
+            }
+        }
+    }
+    TIEIPTCInfoList& iptc = ImageParams.IPTCList;
+    if (iptc.UserChanged() || (iptc.GetCount() > 0 && markers.GetCount() == 0)) {
+        const std::vector<uint8_t> block = iptc.SaveToBuffer(true);
+        const int32_t first = markers.IndexOf(0xED);
+        if (block.empty()) {
+            if (first >= 0) markers.DeleteMarker(first);
+        } else if (first >= 0) {
+            markers.SetMarker(first, 0xED, static_cast<int32_t>(block.size()), block.data());
+        } else {
+            markers.AddMarker(0xED, block.data(), static_cast<int32_t>(block.size()));
+        }
+    }
+}
+
+void TVidurErIO::SaveJPEG(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 3;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.to24Bit = true;
+    steps.headerMagic = "JFIF";
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        PrepareJPEGMarkers();
+        IEWriteJPEGStream(target, *bitmap_, ImageParams, progress);
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileJPEG(const std::string& fileName) { LoadJPEG(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamJPEG(TStream& stream) { LoadJPEG(nullptr, &stream); }
+void TVidurErIO::SaveToFileJPEG(const std::string& fileName) { SaveJPEG(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamJPEG(TStream& stream) { SaveJPEG(nullptr, &stream); }
+
+// ---------------------------------------------------------------- PNG
+
+namespace {
+
+void WritePNG(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRec& progress) {
+    if (!bitmap.GetHasAlphaChannel()) {
+        IEWritePNGStream(stream, bitmap, params, nullptr, progress);
+        return;
+    }
+    TIEMask mask;
+    IECopyBitmapToMask(*bitmap.GetAlphaChannel(), mask);
+    IEWritePNGStream(stream, bitmap, params, &mask, progress);
+}
+
+}  // namespace
+
+void TVidurErIO::LoadPNG(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 8;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this, file = fileName != nullptr](TStream& source, TIEProgressRec& progress) {
+        // A file without a background chunk keeps the component's colour.
+        if (file) ImageParams.PngBackground = IEColorToRGB(Background());
+        IEReadPNGStream(source, *bitmap_, ImageParams, false, progress);
+    };
+    steps.afterDPI = [this] { SetBackground(IERGBToColor(ImageParams.PngBackground)); };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SavePNG(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 8;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.write = [this](TStream& target, TIEProgressRec& progress) { WritePNG(target, *bitmap_, ImageParams, progress); };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFilePNG(const std::string& fileName) { LoadPNG(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamPNG(TStream& stream) { LoadPNG(nullptr, &stream); }
+void TVidurErIO::SaveToFilePNG(const std::string& fileName) { SavePNG(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamPNG(TStream& stream) { SavePNG(nullptr, &stream); }

@@ -1,0 +1,476 @@
+#include "imaging/io/ie_vidurer_io.h"
+
+#include <exception>
+#include <filesystem>
+#include <new>
+
+#include "imaging/core/ie_helpers.h"
+#include "platform/codepage.h"
+
+namespace {
+
+// The extension of a name with its dot, lower-cased; empty without one.
+std::string LowerExtension(const std::string& fileName) {
+    return AnsiLowerCase(std::filesystem::path(fileName).extension().string());
+}
+
+std::string FormatName(int32_t fileType) {
+    if (const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType)) return info->FullName + " files";
+    return "files of type " + std::to_string(fileType);
+}
+
+}  // namespace
+
+TVidurErIO::TVidurErIO() {
+    IEInitIOUnit();
+    bitmap_ = new TIEBitmap();
+    ownsBitmap_ = true;
+}
+
+TVidurErIO::~TVidurErIO() {
+    UnbindView();
+    FreeOwnBitmap();
+}
+
+// ---------------------------------------------------------------- binding
+
+void TVidurErIO::FreeOwnBitmap() {
+    if (ownsBitmap_) delete bitmap_;
+    bitmap_ = nullptr;
+    ownsBitmap_ = false;
+}
+
+void TVidurErIO::UnbindView() {
+    if (view_ && viewListener_ >= 0) view_->RemoveBitmapChangeEvent(viewListener_);
+    viewListener_ = -1;
+}
+
+void TVidurErIO::BindView(TIEView* view) {
+    FreeOwnBitmap();
+    view_ = view;
+    legacyBitmap_ = view->GetBitmap();
+    bitmap_ = view->GetIEBitmap();
+    if (bitmap_) {
+        legacyBitmap_ = nullptr;
+    } else {
+        // A view that keeps its image in a toolkit bitmap: wrap it in place.
+        bitmap_ = new TIEBitmap();
+        ownsBitmap_ = true;
+        if (legacyBitmap_) bitmap_->EncapsulateTBitmap(legacyBitmap_, true);
+    }
+    viewListener_ = view->RegisterBitmapChangeEvent([this](bool destroying) { ViewBitmapChanged(destroying); });
+}
+
+void TVidurErIO::SetAttachedVidurEr(TIEView* view) {
+    UnbindView();
+    view_ = nullptr;
+    legacyBitmap_ = nullptr;
+    if (!view) {
+        FreeOwnBitmap();
+        bitmap_ = new TIEBitmap();
+        ownsBitmap_ = true;
+        return;
+    }
+    BindView(view);
+}
+
+void TVidurErIO::ViewBitmapChanged(bool destroying) {
+    if (!view_) return;
+    if (destroying) {
+        // The view goes: its bitmap goes with it, so the component takes one
+        // of its own again.
+        viewListener_ = -1;
+        view_ = nullptr;
+        legacyBitmap_ = nullptr;
+        FreeOwnBitmap();
+        bitmap_ = new TIEBitmap();
+        ownsBitmap_ = true;
+        return;
+    }
+    legacyBitmap_ = view_->GetBitmap();
+    if (ownsBitmap_) {
+        if (legacyBitmap_) bitmap_->EncapsulateTBitmap(legacyBitmap_, true);
+    } else {
+        bitmap_ = view_->GetIEBitmap();
+        if (bitmap_) legacyBitmap_ = nullptr;
+    }
+    // The parameters follow the view's resolution; nothing goes back to it.
+    pushingDPI_ = true;
+    ImageParams.SetDpiX(view_->DpiX());
+    ImageParams.SetDpiY(view_->DpiY());
+    pushingDPI_ = false;
+}
+
+void TVidurErIO::SetAttachedIEBitmap(TIEBitmap* bitmap) {
+    // Without a bitmap the attached view stays, and so does its listener,
+    // which tells the component when the view goes.
+    if (!bitmap && view_) return;
+    UnbindView();
+    SetIEBitmap(bitmap);
+}
+
+void TVidurErIO::SetIEBitmap(TIEBitmap* bitmap) {
+    legacyBitmap_ = nullptr;
+    FreeOwnBitmap();
+    ownsBitmap_ = false;
+    bitmap_ = bitmap;
+    if (bitmap) {
+        UnbindView();
+        view_ = nullptr;
+    }
+}
+
+void TVidurErIO::PushDPIToView() {
+    if (!view_ || pushingDPI_) return;
+    pushingDPI_ = true;
+    try {
+        view_->SetDPI(ImageParams.DpiX, ImageParams.DpiY);
+    } catch (...) {
+        pushingDPI_ = false;
+        throw;
+    }
+    pushingDPI_ = false;
+}
+
+TColor TVidurErIO::Background() const { return view_ ? view_->GetBackground() : background_; }
+
+void TVidurErIO::SetBackground(TColor color) {
+    if (!view_) background_ = color;
+    else if (PassBackgroundToView) view_->SetBackground(color);
+}
+
+// ---------------------------------------------------------------- services
+
+bool TVidurErIO::MakeConsistentBitmap(TIEPixelFormatSet allowed) {
+    if (!bitmap_) return false;
+    // The toolkit bitmap may have been changed from outside.
+    if (legacyBitmap_) bitmap_->EncapsulateTBitmap(legacyBitmap_, true);
+    if (allowed == 0) return true;
+    const TIEPixelFormat format = bitmap_->GetPixelFormat();
+    return format <= 15 && (allowed & (1u << format)) != 0;
+}
+
+void TVidurErIO::Update() {
+    if (legacyBitmap_ && bitmap_) bitmap_->RemoveAlphaChannel(false, clWhite);
+    if (view_) {
+        view_->Update();
+        view_->ImageChange();
+    }
+}
+
+void TVidurErIO::DoProgress(void* sender, int percent) {
+    if (!OnProgress) return;
+    const bool before = AbortFlag;
+    insideProgress_ = true;
+    try {
+        OnProgress(sender, percent);
+    } catch (...) {
+        insideProgress_ = false;
+        throw;
+    }
+    insideProgress_ = false;
+    if (!before && AbortFlag) cancelled_ = true;
+}
+
+void TVidurErIO::DoFinishWork() {
+    DoProgress(this, 100);
+    if (OnFinishWork) OnFinishWork(*this);
+}
+
+TIEProgressRec TVidurErIO::MakeProgress() {
+    TIEProgressRec progress;
+    progress.OnProgress = [this](void* sender, int percent) { DoProgress(sender, percent); };
+    progress.Sender = this;
+    progress.AbortFlag = &AbortFlag;
+    return progress;
+}
+
+void TVidurErIO::Fail(const std::string& message, bool notify) {
+    AbortFlag = true;
+    lastError_ = message;
+    if (notify) DoFinishWork();
+}
+
+void TVidurErIO::FailUnsupportedRead(int32_t fileType) {
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    if (info && info->InternalFormat && !info->ReadFunction) Fail(FormatName(fileType) + " cannot be read", true);
+    else Fail("Reading " + FormatName(fileType) + " is not supported yet", true);
+}
+
+void TVidurErIO::FailUnsupportedWrite(int32_t fileType, bool notify) {
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    if (!info || !info->WriteFunction) Fail(FormatName(fileType) + " cannot be written", notify);
+    else Fail("Writing " + FormatName(fileType) + " is not supported yet", notify);
+}
+
+// ---------------------------------------------------------------- load dispatch
+
+bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
+    switch (fileType) {
+        case 3: LoadFromFileJPEG(fileName); return true;
+        case 5: LoadFromFileBMP(fileName); return true;
+        case 8: LoadFromFilePNG(fileName); return true;
+        default: return false;
+    }
+}
+
+bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
+    switch (fileType) {
+        case 3: LoadFromStreamJPEG(stream); return true;
+        case 5: LoadFromStreamBMP(stream); return true;
+        case 8: LoadFromStreamPNG(stream); return true;
+        default: return false;
+    }
+}
+
+void TVidurErIO::LoadFromFile(const std::string& fileName) {
+    if (!bitmap_) return;
+    lastError_.clear();
+    cancelled_ = false;
+    if (fileName.empty()) {
+        Fail("No file name was given", true);
+        return;
+    }
+    if (IEGetUrlScheme(fileName) != 0) {
+        Fail("Loading pictures from internet addresses is not supported yet", true);
+        return;
+    }
+    const std::string extension = LowerExtension(fileName);
+    const TIEFileFormatInfo* info = IEFileFormatFindByExt(extension);
+    if (!info) {
+        Fail(extension.empty() ? "The file name \"" + fileName + "\" has no extension that tells its format"
+                               : "Unknown file extension \"" + extension + "\"",
+             true);
+        return;
+    }
+    if (!info->InternalFormat) {
+        LoadAddedFormat(*info, &fileName, nullptr, true);
+        return;
+    }
+    // The wrappers have sent their finish notification when an exception
+    // leaves them; the application's entry turns it into the flag.
+    try {
+        if (!LoadFileByType(fileName, info->FileType)) FailUnsupportedRead(info->FileType);
+    } catch (const std::bad_alloc&) {
+        AbortFlag = true;
+        lastError_ = "Not enough memory to load \"" + fileName + "\"";
+    } catch (const std::exception& error) {
+        AbortFlag = true;
+        lastError_ = error.what();
+    }
+}
+
+void TVidurErIO::LoadFromFileFormat(const std::string& fileName, int32_t fileType) {
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    if (!info || !bitmap_) return;
+    lastError_.clear();
+    cancelled_ = false;
+    if (!info->InternalFormat) {
+        LoadAddedFormat(*info, &fileName, nullptr, false);
+        return;
+    }
+    if (LoadFileByType(fileName, fileType)) return;
+    if (fileType == 17 || fileType == 18) LoadFromFile(fileName);
+    else FailUnsupportedRead(fileType);
+}
+
+void TVidurErIO::LoadFromFileByContent(const std::string& fileName) {
+    const int32_t fileType = IEFindFileFormat(fileName, false);
+    if (fileType != 0) LoadFromFileFormat(fileName, fileType);
+    else LoadFromFile(fileName);
+}
+
+void TVidurErIO::LoadFromStream(TStream& stream) {
+    if (!bitmap_) return;
+    const int64_t start = stream.GetPosition();
+    const int32_t fileType = IEDetectFormatFromStream(stream);
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    // Content nothing recognises leaves everything as it was.
+    if (!info) return;
+    stream.SetPosition(start);
+    lastError_.clear();
+    cancelled_ = false;
+    if (!info->InternalFormat) {
+        LoadAddedFormat(*info, nullptr, &stream, false);
+        return;
+    }
+    if (LoadStreamByType(stream, fileType)) return;
+    // Metafiles, WBMP, PostScript and PDF have no stream reader here.
+    if (fileType == 9 || fileType == 10 || fileType == 16 || fileType == 17 || fileType == 18) return;
+    FailUnsupportedRead(fileType);
+}
+
+void TVidurErIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
+    if (fileType == 0) {
+        LoadFromStream(stream);
+        return;
+    }
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    if (!info || !bitmap_) return;
+    lastError_.clear();
+    cancelled_ = false;
+    if (!info->InternalFormat) {
+        LoadAddedFormat(*info, nullptr, &stream, false);
+        return;
+    }
+    if (!LoadStreamByType(stream, fileType)) FailUnsupportedRead(fileType);
+}
+
+// ---------------------------------------------------------------- save dispatch
+
+namespace {
+
+// The component's own extension list, tested in this order; it differs from
+// the registry's (".win" for Targa, no ".xif" or ".pix").
+const struct {
+    const char* extensions;
+    int32_t fileType;
+} kSaveExtensions[] = {
+    {".jpg.jpeg.jpe.jif.", 3},
+    {".jp2.", 13},
+    {".j2k.jpc.j2c.", 14},
+    {".pcx.", 4},
+    {".dcx.", 19},
+    {".gif.", 2},
+    {".tif.tiff.fax.g3f.g3n.", 1},
+    {".png.", 8},
+    {".bmp.dib.rle.", 5},
+    {".tga.targa.vda.icb.vst.win.", 11},
+    {".pxm.pbm.pgm.ppm.", 12},
+    {".ico.", 6},
+    {".wbmp.", 16},
+    {".ps.eps.", 17},
+    {".pdf.", 18},
+    {".psd.", 24},
+};
+
+int32_t SaveTypeOfExtension(const std::string& extension) {
+    if (extension.size() < 2) return 0;
+    const std::string key = extension + ".";
+    for (const auto& row : kSaveExtensions)
+        if (std::string(row.extensions).find(key) != std::string::npos) return row.fileType;
+    return 0;
+}
+
+}  // namespace
+
+void TVidurErIO::SaveToFile(const std::string& fileName) {
+    if (fileName.empty() || !bitmap_) return;
+    lastError_.clear();
+    cancelled_ = false;
+    const std::string extension = LowerExtension(fileName);
+    switch (SaveTypeOfExtension(extension)) {
+        case 3: SaveToFileJPEG(fileName); return;
+        case 5: SaveToFileBMP(fileName); return;
+        case 8: SaveToFilePNG(fileName); return;
+        case 0: break;
+        default: FailUnsupportedWrite(SaveTypeOfExtension(extension), false); return;
+    }
+    const TIEFileFormatInfo* info = IEFileFormatFindByExt(extension);
+    // A built-in record reached here (".xif", ".pix", the object formats)
+    // has no writer behind its placeholder: fail rather than leave an
+    // empty file that looks like a saved picture.
+    if (info && !info->InternalFormat && info->WriteFunction) SaveAddedFormat(*info, &fileName, nullptr);
+    else if (info) FailUnsupportedWrite(info->FileType, false);
+    else Fail(extension.empty() ? "The file name \"" + fileName + "\" has no extension that tells its format"
+                                : "No format writes files with the extension \"" + extension + "\"",
+              false);
+}
+
+bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
+    switch (fileType) {
+        case 3: SaveToStreamJPEG(stream); return true;
+        case 5: SaveToStreamBMP(stream); return true;
+        case 8: SaveToStreamPNG(stream); return true;
+        default: return false;
+    }
+}
+
+void TVidurErIO::SaveToStream(TStream& stream, int32_t fileType) {
+    if (!bitmap_) return;
+    lastError_.clear();
+    cancelled_ = false;
+    if (SaveStreamByType(stream, fileType)) return;
+    const TIEFileFormatInfo* info = IEFileFormatGetInfo(fileType);
+    if (info && !info->InternalFormat && info->WriteFunction) SaveAddedFormat(*info, nullptr, &stream);
+    else FailUnsupportedWrite(fileType, false);
+}
+
+// ---------------------------------------------------------------- formats added to the registry
+
+void TVidurErIO::LoadAddedFormat(const TIEFileFormatInfo& info, const std::string* fileName, TStream* stream,
+                                 bool catchAll) {
+    ImageParams.FileName.clear();
+    ImageParams.FileType = 0;
+    ImageParams.ResetInfo();
+    if (!info.ReadFunction) {
+        Fail("Reading " + FormatName(info.FileType) + " is not supported", true);
+        return;
+    }
+    AbortFlag = fileName != nullptr;
+    if (!MakeConsistentBitmap(0)) {
+        if (!catchAll) DoFinishWork();
+        return;
+    }
+    bool finished = false;
+    try {
+        std::unique_ptr<TFileStream> file;
+        if (fileName) {
+            file = std::make_unique<TFileStream>(*fileName, TFileMode::OpenRead);
+            stream = file.get();
+            AbortFlag = false;
+        }
+        TIEProgressRec progress = MakeProgress();
+        if (fileName) ImageParams.FileName = Utf8ToWide(*fileName);
+        ImageParams.FileType = info.FileType;
+        try {
+            info.ReadFunction(*stream, *bitmap_, ImageParams, progress, false);
+        } catch (...) {
+            if (!catchAll) throw;
+            AbortFlag = true;
+            lastError_ = "The " + info.FullName + " reader failed";
+        }
+        if (!catchAll || !AbortFlag) {
+            if (AutoAdjustDPI) AdjustDPI();
+            PushDPIToView();
+        }
+        Update();
+        file.reset();
+        finished = true;
+        DoFinishWork();
+    } catch (const std::exception& error) {
+        if (!catchAll) {
+            if (!finished) DoFinishWork();
+            throw;
+        }
+        AbortFlag = true;
+        lastError_ = error.what();
+        if (!finished) DoFinishWork();
+    }
+    if (AbortFlag && lastError_.empty())
+        lastError_ = cancelled_ ? "Cancelled" : "The " + info.FullName + " data is damaged or incomplete";
+}
+
+void TVidurErIO::SaveAddedFormat(const TIEFileFormatInfo& info, const std::string* fileName, TStream* stream) {
+    AbortFlag = fileName != nullptr;
+    if (!MakeConsistentBitmap(0)) return;
+    const TIEPixelFormat format = bitmap_->GetPixelFormat();
+    if (format != ie24RGB && format != ie1g) bitmap_->ConvertToPixelFormat(ie24RGB);
+    try {
+        TMemoryStream encoded;
+        TStream& target = fileName ? static_cast<TStream&>(encoded) : *stream;
+        AbortFlag = false;
+        TIEProgressRec progress = MakeProgress();
+        if (fileName) ImageParams.FileName = Utf8ToWide(*fileName);
+        ImageParams.FileType = info.FileType;
+        info.WriteFunction(target, *bitmap_, ImageParams, progress);
+        if (fileName && !AbortFlag) WriteFileBytes(*fileName, encoded.Memory(), encoded.Bytes().size());
+    } catch (...) {
+        AbortFlag = true;
+        DoFinishWork();
+        throw;
+    }
+    if (AbortFlag && lastError_.empty())
+        lastError_ = cancelled_ ? "Cancelled" : "The " + info.FullName + " writer failed";
+    DoFinishWork();
+}

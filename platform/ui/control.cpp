@@ -1,0 +1,273 @@
+#include "platform/ui/control.h"
+
+#include <algorithm>
+
+#include "platform/ui/application.h"
+
+// ---------------------------------------------------------------- TControl
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {}
+
+TControl::~TControl() {
+    Application().ForgetControl(*this);
+    if (parent_) parent_->RemoveControl(this);
+}
+
+void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+    left_ = left;
+    top_ = top;
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+    if (parent == parent_) return;
+    if (parent_) parent_->RemoveControl(this);
+    parent_ = nullptr;
+    if (parent) parent->InsertControl(this);
+}
+
+void TControl::SetVisible(bool visible) {
+    if (visible_ == visible) return;
+    visible_ = visible;
+    if (auto* self = dynamic_cast<TWinControl*>(this); self && self->NativeWindow())
+        self->NativeWindow()->SetVisible(visible);
+    if (parent_) parent_->Invalidate();
+}
+
+intptr_t TControl::Perform(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    TMessage message{msg, wParam, lParam, 0};
+    WndProc(message);
+    return message.Result;
+}
+
+void TControl::WndProc(TMessage& message) { Dispatch(message); }
+
+void TControl::Dispatch(TMessage& message) {
+    auto at = handlers_.find(message.Msg);
+    if (at != handlers_.end()) {
+        at->second(message);
+    } else {
+        DefaultHandler(message);
+    }
+}
+
+void TControl::HandleMessage(uint32_t msg, TChainedHandler handler) {
+    TMessageHandler inherited;
+    if (auto at = handlers_.find(msg); at != handlers_.end()) {
+        inherited = std::move(at->second);
+    } else {
+        inherited = [this](TMessage& message) { DefaultHandler(message); };
+    }
+    handlers_[msg] = [handler = std::move(handler), inherited = std::move(inherited)](TMessage& message) {
+        handler(message, inherited);
+    };
+}
+
+void TControl::Invalidate() {
+    if (parent_) parent_->InvalidateRect(BoundsRect());
+}
+
+void TControl::Update() {
+    if (parent_) parent_->Update();
+}
+
+// ---------------------------------------------------------------- TWinControl
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
+
+TWinControl::~TWinControl() {
+    // Children that outlive their parent window lose it, not their memory.
+    while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+    DestroyHandle();
+}
+
+void TWinControl::InsertControl(TControl* control) {
+    controls_.push_back(control);
+    control->parent_ = this;
+    if (auto* win = dynamic_cast<TWinControl*>(control); win && HandleAllocated()) win->Handle();
+    Invalidate();
+}
+
+void TWinControl::RemoveControl(TControl* control) {
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+    control->parent_ = nullptr;
+    if (auto* win = dynamic_cast<TWinControl*>(control)) win->DestroyHandle();
+    Invalidate();
+}
+
+HWND TWinControl::Handle() {
+    if (!handle_) CreateWnd();
+    return handle_;
+}
+
+void TWinControl::CreateWnd() {
+    params_ = TCreateParams{};
+    CreateParams(params_);
+    TNativeWindow* parentWindow = nullptr;
+    if (Parent()) {
+        Parent()->Handle();
+        parentWindow = Parent()->NativeWindow();
+    }
+    native_ = Application().Backend().CreateNativeWindow(*this, parentWindow);
+    handle_ = Application().RegisterWindow(*this);
+    native_->SetBounds(BoundsRect());
+    native_->SetVisible(Visible());
+    native_->SetCursor(Cursor());
+    UpdateBars();
+    for (TControl* child : controls_)
+        if (auto* win = dynamic_cast<TWinControl*>(child)) win->Handle();
+    Perform(WM_CREATE);
+    dirty_ = true;
+    dirtyRect_ = {0, 0, ClientWidth(), ClientHeight()};
+}
+
+void TWinControl::DestroyHandle() {
+    if (!handle_) return;
+    for (TControl* child : controls_)
+        if (auto* win = dynamic_cast<TWinControl*>(child)) win->DestroyHandle();
+    Perform(WM_DESTROY);
+    Application().UnregisterWindow(handle_);
+    handle_ = 0;
+    native_.reset();
+    dirty_ = false;
+}
+
+void TWinControl::RecreateWnd() {
+    if (!handle_) return;
+    DestroyHandle();
+    CreateWnd();
+}
+
+int32_t TWinControl::BorderWidth() const {
+    if (params_.ExStyle & WS_EX_CLIENTEDGE) return Application().Backend().GetSystemMetric(SM_CXEDGE);
+    if (params_.Style & WS_BORDER) return Application().Backend().GetSystemMetric(SM_CXBORDER);
+    return 0;
+}
+
+int32_t TWinControl::ClientWidth() {
+    int32_t width = Width() - 2 * BorderWidth();
+    if (bars_[1].Shown) width -= Application().Backend().GetSystemMetric(SM_CXVSCROLL);
+    return std::max(width, 0);
+}
+
+int32_t TWinControl::ClientHeight() {
+    int32_t height = Height() - 2 * BorderWidth();
+    if (bars_[0].Shown) height -= Application().Backend().GetSystemMetric(SM_CYHSCROLL);
+    return std::max(height, 0);
+}
+
+void TWinControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+    const bool resized = width != Width() || height != Height();
+    TControl::SetBounds(left, top, width, height);
+    if (native_) native_->SetBounds(BoundsRect());
+    if (resized) Resized();
+}
+
+void TWinControl::Resized() {
+    if (!handle_) return;
+    // A window class that does not ask for a full repaint keeps what it
+    // showed; the control repaints what it must itself.
+    if (params_.ClassStyle & (CS_HREDRAW | CS_VREDRAW)) Invalidate();
+    Perform(WM_SIZE, 0, MakeLParam(ClientWidth(), ClientHeight()));
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+    if (parent == Parent()) return;
+    DestroyHandle();
+    TControl::SetParent(parent);
+}
+
+void TWinControl::SetCursor(TCursor cursor) {
+    TControl::SetCursor(cursor);
+    if (native_ && Application().MouseControl() == this) native_->SetCursor(cursor);
+}
+
+void TWinControl::UpdateBars() {
+    if (!native_) return;
+    for (int bar = 0; bar < 2; ++bar) {
+        const TScrollInfo& b = bars_[bar];
+        native_->SetScrollBar(bar, b.Shown, b.Enabled, b.Min, b.Max, b.Page, b.Position);
+    }
+}
+
+void TWinControl::SetScrollInfo(int bar, int min, int max, int page, int position, bool redraw) {
+    TScrollInfo& b = bars_[bar == SB_HORZ ? 0 : 1];
+    b.Min = min;
+    b.Max = std::max(max, min);
+    b.Page = std::clamp(page, 0, b.Max - b.Min + 1);
+    const int top = std::max(b.Min, b.Max - std::max(b.Page - 1, 0));
+    b.Position = std::clamp(position, b.Min, top);
+    if (redraw) UpdateBars();
+}
+
+void TWinControl::SetScrollPos(int bar, int position, bool redraw) {
+    const TScrollInfo& b = GetScrollInfo(bar);
+    SetScrollInfo(bar, b.Min, b.Max, b.Page, position, redraw);
+}
+
+void TWinControl::ShowScrollBar(int bar, bool show) {
+    TScrollInfo& b = bars_[bar == SB_HORZ ? 0 : 1];
+    if (b.Shown == show) return;
+    b.Shown = show;
+    UpdateBars();
+    Resized();
+}
+
+void TWinControl::EnableScrollBar(int bar, int arrows) {
+    bars_[bar == SB_HORZ ? 0 : 1].Enabled = arrows != ESB_DISABLE_BOTH;
+    UpdateBars();
+}
+
+void TWinControl::Invalidate() { InvalidateRect({0, 0, ClientWidth(), ClientHeight()}); }
+
+void TWinControl::InvalidateRect(const TRect& area) {
+    if (!handle_) return;
+    if (!dirty_) {
+        dirtyRect_ = area;
+    } else {
+        dirtyRect_ = {std::min(dirtyRect_.Left, area.Left), std::min(dirtyRect_.Top, area.Top),
+                      std::max(dirtyRect_.Right, area.Right), std::max(dirtyRect_.Bottom, area.Bottom)};
+    }
+    dirty_ = true;
+}
+
+void TWinControl::Update() {
+    if (!handle_ || !dirty_) return;
+    dirty_ = false;
+    TBitmap& surface = native_->Surface();
+    if (surface.Width() != ClientWidth() || surface.Height() != ClientHeight() ||
+        surface.PixelFormat() != TPixelFormat::pf32bit) {
+        surface.SetPixelFormat(TPixelFormat::pf32bit);
+        surface.SetSize(ClientWidth(), ClientHeight());
+    }
+    Perform(WM_PAINT);
+    PaintWindow(surface);
+    native_->Present(dirtyRect_);
+}
+
+TWinControl* TWinControl::ControlAtPos(int& x, int& y) {
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        auto* win = dynamic_cast<TWinControl*>(*it);
+        if (!win || !win->Visible()) continue;
+        if (x >= win->Left() && y >= win->Top() && x < win->Left() + win->Width() && y < win->Top() + win->Height()) {
+            x -= win->Left() + win->BorderWidth();
+            y -= win->Top() + win->BorderWidth();
+            return win->ControlAtPos(x, y);
+        }
+    }
+    return this;
+}
+
+// ---------------------------------------------------------------- TCustomControl
+
+void TCustomControl::PaintWindow(TBitmap& surface) {
+    surface_ = &surface;
+    try {
+        Paint();
+    } catch (...) {
+        surface_ = nullptr;
+        throw;
+    }
+    surface_ = nullptr;
+}

@@ -1,0 +1,178 @@
+// Controls: a rectangle in a parent, messages dispatched by number to
+// handlers each class adds over its base's, invalidation and painting, and
+// (for windowed controls) a native window from the running platform plugin
+// with its scroll bars. A control without a parent window has no native
+// window and is never laid out or painted, but everything else about it
+// works.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/bitmap.h"
+#include "platform/geometry.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/component.h"
+#include "platform/ui/messages.h"
+
+class TWinControl;
+
+using TNotifyEvent = std::function<void(TComponent* sender)>;
+using TMessageHandler = std::function<void(TMessage&)>;
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    int32_t Left() const { return left_; }
+    int32_t Top() const { return top_; }
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    TRect BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    virtual void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
+    void SetWidth(int32_t width) { SetBounds(left_, top_, width, height_); }
+    void SetHeight(int32_t height) { SetBounds(left_, top_, width_, height); }
+    virtual int32_t ClientWidth() { return width_; }
+    virtual int32_t ClientHeight() { return height_; }
+
+    TWinControl* Parent() const { return parent_; }
+    virtual void SetParent(TWinControl* parent);
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled) { enabled_ = enabled; }
+    TCursor Cursor() const { return cursor_; }
+    virtual void SetCursor(TCursor cursor) { cursor_ = cursor; }
+
+    // Sends a message to this control now and returns its result.
+    intptr_t Perform(uint32_t msg, intptr_t wParam = 0, intptr_t lParam = 0);
+    virtual void WndProc(TMessage& message);
+    // The handler of the message's number, else DefaultHandler.
+    void Dispatch(TMessage& message);
+    virtual void DefaultHandler(TMessage&) {}
+
+    // Marks the control for repainting; the next pass of the message loop
+    // (or Update) paints it.
+    virtual void Invalidate();
+    // Paints what is invalid now.
+    virtual void Update();
+    void Repaint() {
+        Invalidate();
+        Update();
+    }
+
+    TNotifyEvent OnClick;
+
+protected:
+    // Adds the handler of one message number over the one this control had
+    // (its base class's); the handler may call that one through inherited.
+    using TChainedHandler = std::function<void(TMessage& message, const TMessageHandler& inherited)>;
+    void HandleMessage(uint32_t msg, TChainedHandler handler);
+
+private:
+    friend class TWinControl;
+    std::unordered_map<uint32_t, TMessageHandler> handlers_;
+    TWinControl* parent_ = nullptr;
+    int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    bool visible_ = true;
+    bool enabled_ = true;
+    TCursor cursor_ = crDefault;
+};
+
+// Window styles a windowed control asks for.
+constexpr uint32_t WS_BORDER = 0x00800000;
+constexpr uint32_t WS_EX_CLIENTEDGE = 0x00000200;
+constexpr uint32_t CS_VREDRAW = 0x0001;
+constexpr uint32_t CS_HREDRAW = 0x0002;
+
+struct TCreateParams {
+    uint32_t Style = 0;
+    uint32_t ExStyle = 0;
+    uint32_t ClassStyle = CS_HREDRAW | CS_VREDRAW;
+};
+
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+
+    int ControlCount() const { return static_cast<int>(controls_.size()); }
+    TControl* Controls(int index) const { return controls_.at(static_cast<size_t>(index)); }
+
+    // A native window exists (the control has one once it has a parent
+    // window, or once a top-level control is shown or asked for its handle).
+    bool HandleAllocated() const { return handle_ != 0; }
+    // Creates the native window when missing.
+    HWND Handle();
+    TNativeWindow* NativeWindow() const { return native_.get(); }
+    void DestroyHandle();
+    // Creates the native window again with fresh create parameters.
+    void RecreateWnd();
+    const TCreateParams& Params() const { return params_; }
+
+    void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
+    void SetParent(TWinControl* parent) override;
+    void SetCursor(TCursor cursor) override;
+    int32_t ClientWidth() override;
+    int32_t ClientHeight() override;
+    // The width of the border on each side, from the create parameters.
+    int32_t BorderWidth() const;
+
+    // Scroll bars. Showing or hiding one changes the client area (and sends
+    // WM_SIZE). Range and position are kept also while hidden.
+    struct TScrollInfo {
+        int Min = 0, Max = 100, Page = 0, Position = 0;
+        bool Shown = false, Enabled = true;
+    };
+    void SetScrollInfo(int bar, int min, int max, int page, int position, bool redraw = true);
+    void SetScrollPos(int bar, int position, bool redraw = true);
+    const TScrollInfo& GetScrollInfo(int bar) const { return bars_[bar == SB_HORZ ? 0 : 1]; }
+    void ShowScrollBar(int bar, bool show);
+    void EnableScrollBar(int bar, int arrows);
+
+    void Invalidate() override;
+    void InvalidateRect(const TRect& area);
+    void Update() override;
+    bool NeedsPaint() const { return dirty_; }
+    // The deepest visible child window at a client point, or this one; the
+    // point becomes that control's client point.
+    TWinControl* ControlAtPos(int& x, int& y);
+
+protected:
+    virtual void CreateParams(TCreateParams& params) {}
+    virtual void CreateWnd();
+    // Painting of the client area onto the native surface.
+    virtual void PaintWindow(TBitmap& surface) {}
+
+private:
+    friend class TControl;
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    void UpdateBars();
+    void Resized();
+    std::vector<TControl*> controls_;
+    std::unique_ptr<TNativeWindow> native_;
+    HWND handle_ = 0;
+    TCreateParams params_;
+    TScrollInfo bars_[2];
+    bool dirty_ = false;
+    TRect dirtyRect_{};
+};
+
+// A windowed control that paints itself: Paint draws on the surface.
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* owner) : TWinControl(owner) {}
+
+protected:
+    virtual void Paint() {}
+    // The surface while Paint runs, else nullptr.
+    TBitmap* PaintSurface() const { return surface_; }
+    void PaintWindow(TBitmap& surface) override;
+
+private:
+    TBitmap* surface_ = nullptr;
+};

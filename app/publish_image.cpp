@@ -1,5 +1,6 @@
 #include "app/publish_image.h"
 
+#include "app/app_utils.h"
 #include "pictures/color_reduction.h"
 #include "pictures/dithering.h"
 #include "pictures/gif_frame_helpers.h"
@@ -153,4 +154,19 @@ TPublishImageResult ExportMovieImage(TFormPublishImage& form, const WideString& 
         writer.WriteAvi();
     }
     return result;
+}
+
+TPublishImageResult PublishProjectImage(TFormPublishImage& form, const ProjectRecord& project,
+                                        const TPublishImageOptions& options) {
+    // Refused before "preview.swf" is written again under a running capture.
+    if (captureRunning) throw EPublishError(kAlreadyRunning);
+    ProjectRecord once = project;
+    once.LoopLimited = true;
+    once.LoopCount = 1;
+    WideString movie = GetProgramDataFolder() + u"preview.swf";
+    TComposeOptions compose;
+    compose.EndFrameCommand = kEndFrameCommand;
+    ComposeMovie(once, movie, compose);
+    return ExportMovieImage(form, movie, project.Width, project.Height, int(project.Stages.size()),
+                            project.BgKind == bkTransparent, options);
 }

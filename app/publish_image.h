@@ -122,3 +122,9 @@ struct TPublishImageResult {
 // writes the GIF or AVI file; the old file is kept when anything fails.
 TPublishImageResult ExportMovieImage(TFormPublishImage& form, const WideString& moviePath, int width, int height,
                                      int stageCount, bool transparent, const TPublishImageOptions& options);
+
+// The publish command's GIF and AVI road: the project is composed into
+// "preview.swf" in the per-user data folder, playing once (loop count 1)
+// with the end-frame command, then captured and written as above.
+TPublishImageResult PublishProjectImage(TFormPublishImage& form, const ProjectRecord& project,
+                                        const TPublishImageOptions& options);

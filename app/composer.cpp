@@ -61,19 +61,6 @@ private:
         const StageRecord& stage = *p_.Stages[size_t(index)];
         return stage.PictureStage ? BuildImageStageMovie(p_, index) : BuildTextStageMovie(p_, index);
     }
-    void LinkActions(TFlashActionScript& s, int kind, const WideString& address, const WideString& target) {
-        if (kind == 1) {
-            s.Push({TPushValue("_root")}, {0});
-            s.GetVariable();
-            s.Push({TPushValue("clickTAG")}, {0});
-            s.GetMember();
-            s.Push({TPushValue(UcSystem::WideToUtf8(target))}, {0});
-            s.GetURL2(false, false, 0);
-        } else if (!address.empty()) {
-            s.GetUrl(UcSystem::WideToUtf8(address), UcSystem::WideToUtf8(target));
-        }
-    }
-
     void Preloader();
     void StartFrame();
     void Background();
@@ -384,7 +371,7 @@ void TComposer::ClickArea() {
     TFlashPlaceObject* placed = Place(sprite);
     // Invisible but still hit by the mouse.
     placed->GetColorTransform().SetAddA(-255);
-    LinkActions(*placed->GetReleaseActions(), p_.ClickUrlKind, p_.ClickUrl, p_.ClickUrlTarget);
+    AddGetUrlActions(*placed->GetReleaseActions(), p_.ClickUrlKind, p_.ClickUrl, p_.ClickUrlTarget);
 }
 
 void TComposer::OneByOneStages() {
@@ -485,7 +472,7 @@ void TComposer::EndFrame() {
         TSWFActionJump* over = s.Jump();
         s.AddOffsetMarker(&finished->GetLabel());
         s.Stop();
-        if (p_.CloseUrlOn) LinkActions(s, p_.CloseUrlKind, p_.CloseUrl, p_.CloseUrlTarget);
+        if (p_.CloseUrlOn) AddGetUrlActions(s, p_.CloseUrlKind, p_.CloseUrl, p_.CloseUrlTarget);
         s.AddOffsetMarker(&over->GetLabel());
     } else {
         s.GoToLabel("loopstart");

@@ -78,17 +78,7 @@ struct TInsertedScripts {
 // ---------------------------------------------------------------- scripts
 
 void AddLinkActions(TFlashActionScript& s, const StageRecord& stage) {
-    if (stage.UrlKind == 1) {
-        s.Push({TPushValue("_root")}, {0});
-        s.GetVariable();
-        s.Push({TPushValue("clickTAG")}, {0});
-        s.GetMember();
-        s.Push({TPushValue(UcSystem::WideToUtf8(stage.UrlTarget))}, {0});
-        s.GetURL2(false, false, 0);
-    } else {
-        // The movies are SWF 6 or later, whose strings are UTF-8.
-        s.GetUrl(UcSystem::WideToUtf8(stage.UrlAddress), UcSystem::WideToUtf8(stage.UrlTarget));
-    }
+    AddGetUrlActions(s, stage.UrlKind, stage.UrlAddress, stage.UrlTarget);
 }
 
 // this.onRelease = a function that opens the stage's link and, for a stage
@@ -205,6 +195,20 @@ WideString TemplatePath(const WideString& folder, const EffectRecord& effect) {
 }  // namespace
 
 // ---------------------------------------------------------------- the documents
+
+void AddGetUrlActions(TFlashActionScript& s, int kind, const WideString& address, const WideString& target) {
+    if (kind == 1) {
+        s.Push({TPushValue("_root")}, {0});
+        s.GetVariable();
+        s.Push({TPushValue("clickTAG")}, {0});
+        s.GetMember();
+        s.Push({TPushValue(UcSystem::WideToUtf8(target))}, {0});
+        s.GetURL2(false, false, 0);
+    } else if (!address.empty()) {
+        // The movies are SWF 6 or later, whose strings are UTF-8.
+        s.GetUrl(UcSystem::WideToUtf8(address), UcSystem::WideToUtf8(target));
+    }
+}
 
 void PushStringAssignment(TFlashActionScript& script, const std::string& name, const std::string& text) {
     // A push record's length is 16 bits; leave room for the name, the type

@@ -53,3 +53,7 @@ std::unique_ptr<TFlashMovie> BuildImageStageMovie(const ProjectRecord& project, 
 // in pieces joined by the script when it does not fit one push record.
 class TFlashActionScript;
 void PushStringAssignment(TFlashActionScript& script, const std::string& name, const std::string& text);
+// Appends the opening of an address: for kind 1 getURL(_root.clickTAG,
+// target), the FlashVar a hosting page hands in; otherwise the address
+// itself, when there is one.
+void AddGetUrlActions(TFlashActionScript& script, int kind, const WideString& address, const WideString& target);

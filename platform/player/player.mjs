@@ -24,12 +24,14 @@
 //     last events request; both lists start empty again.
 //   {"id":5,"cmd":"page","html":"..","files":{"name":"/abs/file"},
 //     "width":W,"height":H,"waitMs":T,"out":"/abs/file.rgba"}
-//     -> {"id":5,"width":..,"height":..,"file":..,"players":N}: serves the
+//     -> {"id":5,"width":..,"height":..,"file":..,"players":N,
+//         "movieWidth":..,"movieHeight":..}: serves the
 //     page, with Ruffle's settings and script in place of the text
 //     {{RUFFLE}} and the named files beside it, from the loopback server in
 //     a page of its own; lets it play in real time for T ms and writes a
 //     screenshot of the page as RGBA; N counts the players Ruffle put in
-//     place of the page's <object> and <embed> elements.
+//     place of the page's elements, movieWidth and movieHeight are what the
+//     first of them read from its movie (0 before it has).
 //   {"id":6,"cmd":"quit"} -> {"id":6} and the process exits.
 // Any request may carry "timeoutMs" in place of the watchdog's default time.
 // A failure answers {"id":..,"error":"text"}. Before the first request the
@@ -569,9 +571,14 @@ const handlers = {
       await fresh.waitForTimeout(waitMs);
       const png = await fresh.screenshot({ type: 'png' });
       const image = decodePng(png);
+      const metadata = await fresh.evaluate(() => {
+        const player = document.querySelector('ruffle-object, ruffle-embed, ruffle-player');
+        return player && typeof player.ruffle === 'function' ? player.ruffle().metadata : null;
+      });
       await fsp.writeFile(out, image.pixels);
       const players = await fresh.evaluate(() => document.querySelectorAll('ruffle-object, ruffle-embed, ruffle-player').length);
-      return { width: image.width, height: image.height, file: out, players };
+      return { width: image.width, height: image.height, file: out, players,
+        movieWidth: metadata ? metadata.width : 0, movieHeight: metadata ? metadata.height : 0 };
     } finally {
       served = null;
       await fresh.close().catch(() => {});

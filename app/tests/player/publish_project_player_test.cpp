@@ -70,13 +70,11 @@ protected:
         return MakeFixture(path, "convert -size 8x6 xc:red BMP3:{out}");
     }
 
-    TPublishImageResult Publish(int kind, const std::string& name, int fps, int loop = 0) {
-        TPublishImageOptions options;
+    TPublishImageResult Publish(TPublishKind kind, const std::string& name, int fps) {
+        TPublishOptions options;
         options.Kind = kind;
-        options.FileName = UcSystem::Utf8ToWide(root_ + "/" + name);
-        options.FramesPerSecond = fps;
-        options.GifLoopCount = loop;
-        return ::PublishProjectImage(Form(), project_, options);
+        options.SetFrameRate(fps);
+        return ::PublishProjectImage(Form(), project_, options, UcSystem::Utf8ToWide(root_ + "/" + name));
     }
 
     std::string Out(const std::string& name) { return root_ + "/" + name; }
@@ -97,7 +95,7 @@ TEST_F(ProjectExport, AviOfATwoSecondStage) {
         project_.FrameRate = fps;
         project_.Stages.clear();
         WaitingStage(2 * fps, Picture());
-        TPublishImageResult result = Publish(pkAvi, "stage.avi", fps);
+        TPublishImageResult result = Publish(pkAVI, "stage.avi", fps);
         EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
         EXPECT_GE(result.Frames, 2 * fps);
         EXPECT_LT(result.Frames, 2 * fps + 10);
@@ -119,7 +117,7 @@ TEST_F(ProjectExport, GifOfSolidAndTransparentBackgrounds) {
     TW_REQUIRE_PLAYER();
     TW_REQUIRE_TOOL("identify");
     WaitingStage(8, Picture());
-    TPublishImageResult result = Publish(pkGif, "solid.gif", 10);
+    TPublishImageResult result = Publish(pkGIF, "solid.gif", 10);
     EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
     std::string list = CommandOutput("identify '" + Out("solid.gif") + "'");
     EXPECT_EQ(int(std::count(list.begin(), list.end(), '\n')), result.Frames);
@@ -127,7 +125,7 @@ TEST_F(ProjectExport, GifOfSolidAndTransparentBackgrounds) {
               "srgb(51,102,153)");
 
     project_.BgKind = bkTransparent;
-    result = Publish(pkGif, "clear.gif", 10);
+    result = Publish(pkGIF, "clear.gif", 10);
     std::string verbose = CommandOutput("identify -verbose '" + Out("clear.gif") + "[0]' 2>/dev/null");
     EXPECT_NE(verbose.find("Alpha: srgba(255,255,255,0)"), std::string::npos) << verbose;
     EXPECT_NE(verbose.find("Dispose: Background"), std::string::npos);
@@ -141,7 +139,7 @@ TEST_F(ProjectExport, StopRules) {
     TW_REQUIRE_TOOL("convert");
     project_.Width = 32;
     project_.Height = 24;
-    TPublishImageResult result = Publish(pkGif, "empty.gif", 10);
+    TPublishImageResult result = Publish(pkGIF, "empty.gif", 10);
     EXPECT_EQ(result.End, TCaptureEnd::NoStageLimit);
     EXPECT_EQ(result.Frames, kNoStageFrameLimit);
 
@@ -149,14 +147,14 @@ TEST_F(ProjectExport, StopRules) {
     Form().OnFrame = [](TFormPublishImage& form) {
         if (form.FrameCounter() == 30) form.BtnStopClick();
     };
-    result = Publish(pkAvi, "stopped.avi", 10);
+    result = Publish(pkAVI, "stopped.avi", 10);
     Form().OnFrame = nullptr;
     EXPECT_EQ(result.End, TCaptureEnd::Stopped);
     EXPECT_EQ(result.Frames, 30);
 
     project_.Stages.clear();
     WaitingStage(5, root_ + "/no-such-picture.bmp");
-    result = Publish(pkGif, "missing.gif", 10);
+    result = Publish(pkGIF, "missing.gif", 10);
     EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
     EXPECT_LT(result.Frames, 10);
 }
@@ -166,8 +164,8 @@ TEST_F(ProjectExport, SameFramesEveryRun) {
     TW_REQUIRE_PLAYER();
     TW_REQUIRE_TOOL("convert");
     WaitingStage(12, Picture());
-    Publish(pkAvi, "first.avi", 10);
-    Publish(pkAvi, "second.avi", 10);
+    Publish(pkAVI, "first.avi", 10);
+    Publish(pkAVI, "second.avi", 10);
     std::ifstream first(Out("first.avi"), std::ios::binary), second(Out("second.avi"), std::ios::binary);
     std::string a((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
     std::string b((std::istreambuf_iterator<char>(second)), std::istreambuf_iterator<char>());

@@ -1,0 +1,212 @@
+// The composer and publishing without a player: fonts carry exactly the
+// characters used, long gaps become several frame runs, a failed
+// composition leaves the old file, and the embed code and publish options.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/composer.h"
+#include "app/publish.h"
+#include "app/tests/app_fixture.h"
+#include "app/tests/kit/template_kit.h"
+#include "movie/flash_movie.h"
+#include "swf/control_tags.h"
+#include "swf/font_tags.h"
+#include "swf/reader.h"
+#include "swf/tag_codes.h"
+
+namespace {
+
+std::string U8(const WideString& text) { return UcSystem::WideToUtf8(text); }
+
+class Composer : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        std::filesystem::create_directories(programFolder_ + "text/kit");
+        WriteKitTemplate(programFolder_ + "text/kit/stage.swf", {});
+        project_.Width = 320;
+        project_.Height = 240;
+        project_.FrameRate = 24;
+        project_.OneByOne = false;
+    }
+
+    StageRecord& AddStage(const WideString& formatted, float enter = 0) {
+        auto stage = std::make_unique<StageRecord>();
+        stage->Effect = std::make_unique<EffectRecord>();
+        stage->Effect->ThemeName = u"kit";
+        stage->Effect->TemplateName = u"stage.swf";
+        stage->FormattedText = formatted;
+        stage->EnterTime = enter;
+        stages_.push_back(std::move(stage));
+        project_.Stages.push_back(stages_.back().get());
+        return *stages_.back();
+    }
+
+    std::unique_ptr<TSWFStreamReader> Read(const std::string& path) {
+        auto reader = std::make_unique<TSWFStreamReader>(path);
+        reader->ParseTags(true, false);
+        return reader;
+    }
+
+    ProjectRecord project_;
+    std::vector<std::unique_ptr<StageRecord>> stages_;
+};
+
+TEST_F(Composer, EachStyleFontHoldsExactlyItsCharacters) {
+    FontStyleRecord plain, bold, unused;
+    plain.Name = u"default";
+    bold.Name = u"Heading";
+    bold.Bold = true;
+    unused.Name = u"spare";
+    project_.FontStyles = {&plain, &bold, &unused};
+    AddStage(u"<Txt.StrFormatedText><Txt.StrLine><StrText format=\"default\">abba</StrText>"
+             u"<StrText format=\"HEADING\">Zé</StrText></Txt.StrLine><Txt.StrLine></Txt.StrLine>"
+             u"<Txt.StrLine><StrText format=\"default\">c&amp;</StrText></Txt.StrLine></Txt.StrFormatedText>");
+    std::string path = root_ + "/fonts.swf";
+    ComposeMovie(project_, UcSystem::Utf8ToWide(path));
+
+    auto reader = Read(path);
+    std::map<uint16_t, std::set<uint16_t>> glyphs;
+    std::map<std::string, uint16_t> exports;
+    for (size_t i = 0; i < reader->TagCount(); ++i) {
+        TSWFTagInfo& info = reader->GetTagInfo(i);
+        if (auto* font = dynamic_cast<TSWFDefineFont2*>(info.Object))
+            glyphs[font->FontId] = std::set<uint16_t>(font->CodeTable.begin(), font->CodeTable.end());
+        if (info.TagCode == TagCodes::ExportAssets)
+            for (const TSWFAssetEntry& asset : static_cast<TSWFExportAssets*>(info.Object)->Assets)
+                exports[asset.Name] = asset.Id;
+    }
+    ASSERT_EQ(exports.size(), 3u);
+    EXPECT_EQ(glyphs[exports["default"]], (std::set<uint16_t>{'a', 'b', 'c', '&'}));
+    EXPECT_EQ(glyphs[exports["Heading"]], (std::set<uint16_t>{'Z', u'é'}));
+    EXPECT_TRUE(glyphs.count(exports["spare"]) && glyphs[exports["spare"]].empty());
+}
+
+TEST_F(Composer, LongGapsBecomeSeveralFrameRuns) {
+    project_.FrameRate = 100;
+    AddStage(u"<Txt.StrFormatedText/>", 0);
+    AddStage(u"<Txt.StrFormatedText/>", 700.0f);  // 70000 frames later
+    std::unique_ptr<TFlashMovie> movie = ComposeProjectMovie(project_);
+    std::string path = root_ + "/long.swf";
+    movie->SaveToFile(path);
+    auto reader = Read(path);
+    size_t frames = 0;
+    for (size_t i = 0; i < reader->TagCount(); ++i)
+        if (reader->GetTagInfo(i).TagCode == TagCodes::ShowFrame) ++frames;
+    // Start, loop start, 70000 stage frames, the last stage frame, the end.
+    EXPECT_EQ(frames, 2u + 70000u + 2u);
+}
+
+TEST_F(Composer, AFailedCompositionLeavesTheOldFile) {
+    std::string path = root_ + "/out.swf";
+    std::ofstream(path) << "old movie";
+    AddStage(u"<Txt.StrFormatedText/>").Effect->TemplateName = u"missing.swf";
+    try {
+        ComposeMovie(project_, UcSystem::Utf8ToWide(path));
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find("missing.swf"), std::string::npos) << e.what();
+    }
+    std::ifstream in(path);
+    std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "old movie");
+
+    // A formatted text that is no XML stops it as well.
+    stages_.back()->Effect->TemplateName = u"stage.swf";
+    FontStyleRecord style;
+    style.Name = u"default";
+    project_.FontStyles = {&style};
+    stages_.back()->FormattedText = u"<Txt.StrFormatedText><unclosed>";
+    EXPECT_THROW(ComposeMovie(project_, UcSystem::Utf8ToWide(path)), std::exception);
+    std::ifstream again(path);
+    std::string still((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(still, "old movie");
+}
+
+TEST(Publish, EmbedCodeHasTheLinesOfItsKind) {
+    const std::string q = "\"";
+    std::vector<std::string> lines = {
+        "<object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" codebase=\"",
+        "  <param name=\"movie\" value=\"intro.swf\" />",
+        "  <param name=\"quality\" value=\"high\" />",
+        "  <param name=\"wmode\" value=\"transparent\">",
+        "     <embed src=\"intro.swf\"",
+        "      quality=\"high\"",
+        "      type=\"application/x-shockwave-flash\"",
+        "      WMODE=\"transparent\"",
+        "      width=\"468\"",
+        "      height=\"60\"",
+        "      pluginspage=\"",
+        "</object>",
+    };
+    for (bool transparent : {true, false}) {
+        std::string html = U8(MakeEmbedHtml(u"intro.swf", transparent, 468, 60));
+        std::vector<std::string> got;
+        for (size_t at = 0, cut;; at = cut + 2) {
+            cut = html.find("\r\n", at);
+            got.push_back(html.substr(at, cut == std::string::npos ? std::string::npos : cut - at));
+            if (cut == std::string::npos) break;
+        }
+        std::vector<std::string> want = lines;
+        if (!transparent) {
+            want.erase(want.begin() + 7);
+            want.erase(want.begin() + 3);
+        }
+        ASSERT_EQ(got.size(), want.size()) << html;
+        for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(got[i].starts_with(want[i])) << got[i];
+        EXPECT_TRUE(got[0].ends_with("/pub/shockwave/cabs/flash/swflash.cab#version=8,0,0,0\" width=\"468\" height=\"60\">"));
+        EXPECT_TRUE(got[got.size() - 2].ends_with("/go/getflashplayer\" />"));
+        EXPECT_EQ(html.find('\n', html.size() - 1), std::string::npos);
+    }
+}
+
+TEST(Publish, OptionsKeepTheirRangesAndEnablingRules) {
+    TPublishOptions options;
+    EXPECT_EQ(options.FrameRate(), 24);
+    EXPECT_FALSE(options.FrameRateEnabled());
+    EXPECT_FALSE(options.LoopChoiceEnabled());
+    options.Kind = pkAVI;
+    EXPECT_TRUE(options.FrameRateEnabled());
+    EXPECT_FALSE(options.LoopChoiceEnabled());
+    options.Kind = pkGIF;
+    EXPECT_TRUE(options.LoopChoiceEnabled());
+    EXPECT_FALSE(options.LoopCountEnabled());
+    EXPECT_EQ(options.GifLoopCount(), 0);
+    options.LoopForever = false;
+    options.SetLoopCount(3);
+    EXPECT_TRUE(options.LoopCountEnabled());
+    EXPECT_EQ(options.GifLoopCount(), 3);
+    options.SetFrameRate(0);
+    EXPECT_EQ(options.FrameRate(), 1);
+    options.SetLoopCount(500);
+    EXPECT_EQ(options.LoopCount(), 100);
+    EXPECT_EQ(U8(PublishSaveDialog(pkGIF).Filter), "GIF image(*.gif)|*.gif");
+    EXPECT_EQ(U8(PublishSaveDialog(pkAVI).DefaultExt), "avi");
+    EXPECT_EQ(U8(PublishSaveDialog(pkSWF).Filter), "Flash movie(*.swf)|*.swf");
+}
+
+TEST_F(Composer, CaptureJobPlaysOnceWithItsMarker) {
+    project_.LoopLimited = false;
+    project_.BgKind = bkTransparent;
+    AddStage(u"<Txt.StrFormatedText/>");
+    TPublishOptions options;
+    options.Kind = pkGIF;
+    options.SetFrameRate(12);
+    TCaptureJob job = PrepareCapture(project_, options, u"/somewhere/out.gif");
+    EXPECT_TRUE(job.Transparent);
+    EXPECT_EQ(job.FramesPerSecond, 12);
+    EXPECT_EQ(job.StageCount, 1);
+    EXPECT_EQ(job.GifLoopCount, 0);
+    std::string movie = U8(job.MoviePath);
+    ASSERT_TRUE(std::filesystem::exists(movie));
+    EXPECT_TRUE(movie.ends_with("/preview.swf"));
+    std::ifstream in(movie, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(bytes.find("FSCommand:" + kEndFrameCommand), std::string::npos);
+    EXPECT_NE(bytes.find("g_loopcount"), std::string::npos);
+}
+
+}  // namespace

@@ -81,6 +81,9 @@ void TShockwaveFlash::SetMovie(const WideString& path) {
     }
     FLoad = player.Loads();
     FPlaying = true;
+    // A loaded movie shows its first frame, as a player shows it on loading;
+    // playing goes on from there.
+    Advance();
 }
 
 int TShockwaveFlash::ReadyState() const {

@@ -52,7 +52,7 @@ public:
     bool ReportFSCommands = true;
 
     // " " (or empty) unloads the movie; a path loads it and waits until it
-    // is loaded. Setting the same path again loads it again. A movie that
+    // is loaded and shows its first frame (whose events are sent). Setting the same path again loads it again. A movie that
     // cannot be loaded, or not in time, raises with the reason and leaves
     // the control empty.
     void SetMovie(const WideString& path);
@@ -74,7 +74,7 @@ public:
     // before it returns. Does nothing while stopped. Raises when no movie is
     // loaded or the player fails.
     void Advance(double periodMs = 0);
-    // Frames advanced since the load.
+    // Steps since the load, the first frame's included.
     int FramesAdvanced() const { return FAdvanced; }
 
     // The last picture (empty before the first Advance).

@@ -37,7 +37,7 @@ TFormPublishImage::~TFormPublishImage() = default;
 
 TCaptureEnd TFormPublishImage::CaptureMovie() {
     TCaptureSlot slot;
-    if (OutputKind == pkGif ? Gif == nullptr : OutputKind == pkAvi ? Avi == nullptr : true)
+    if (OutputKind == pkGIF ? Gif == nullptr : OutputKind == pkAVI ? Avi == nullptr : true)
         throw EPublishError("The capture has no GIF image or AVI writer to fill");
     if (FramesPerSecond < 1 || FramesPerSecond > 100)
         throw EPublishError("Frames per second must be from 1 to 100, not " + std::to_string(FramesPerSecond));
@@ -64,7 +64,7 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
     FPlayer.ScaleMode = smNoScale;
     FPlayer.ReportFSCommands = true;
     FPlayer.OnFSCommand = [this](const std::string& command, const std::string&) {
-        if (command == kCaptureEndCommand) FEndSeen = true;
+        if (command == kEndFrameCommand) FEndSeen = true;
     };
     FPlayer.SetMovie(u" ");
     FPlayer.SetMovie(MoviePath);
@@ -91,7 +91,7 @@ void TFormPublishImage::TakeFrame() {
     ++FFrameCounter;
     TBitmap bitmap = MakeBitmap(FrameWidth, FrameHeight, TPixelFormat::pf24bit);
     PaintFlashToCanvas(&FPlayer, bitmap);
-    if (OutputKind == pkGif) {
+    if (OutputKind == pkGIF) {
         FCaption = u"Publish to GIF image (Frame:" + Decimal(FFrameCounter) + u")";
         AddGifFrame(*Gif, bitmap, Transparent ? int64_t{TransparentColor} : -1, GifLoopCount, 1000 / FramesPerSecond);
     } else {
@@ -102,21 +102,20 @@ void TFormPublishImage::TakeFrame() {
     if (OnFrame) OnFrame(*this);
 }
 
-TPublishImageResult ExportMovieImage(TFormPublishImage& form, const WideString& moviePath, int width, int height,
-                                     int stageCount, bool transparent, const TPublishImageOptions& options) {
+TPublishImageResult ExportMovieImage(TFormPublishImage& form, const TCaptureJob& job) {
     if (captureRunning) throw EPublishError(kAlreadyRunning);
-    if (options.Kind != pkGif && options.Kind != pkAvi) throw EPublishError("Only GIF and AVI files are captured");
-    if (options.FileName.empty()) throw EPublishError("No output file was chosen");
+    if (job.Kind != pkGIF && job.Kind != pkAVI) throw EPublishError("Only GIF and AVI files are captured");
+    if (job.OutputPath.empty()) throw EPublishError("No output file was chosen");
 
-    form.OutputKind = options.Kind;
-    form.MoviePath = moviePath;
-    form.FrameWidth = width;
-    form.FrameHeight = height;
-    form.FramesPerSecond = options.FramesPerSecond;
-    form.GifLoopCount = options.GifLoopCount;
-    form.StageCount = stageCount;
-    form.Transparent = transparent;
-    form.TransparentColor = 0xFFFFFF;
+    form.OutputKind = job.Kind;
+    form.MoviePath = job.MoviePath;
+    form.FrameWidth = job.Width;
+    form.FrameHeight = job.Height;
+    form.FramesPerSecond = job.FramesPerSecond;
+    form.GifLoopCount = job.GifLoopCount;
+    form.StageCount = job.StageCount;
+    form.Transparent = job.Transparent;
+    form.TransparentColor = job.TransparentColor;
     struct TTargets {
         TFormPublishImage& form;
         ~TTargets() {
@@ -127,30 +126,36 @@ TPublishImageResult ExportMovieImage(TFormPublishImage& form, const WideString& 
     } targets{form};
 
     TPublishImageResult result;
-    std::string fileName = UcSystem::WideToUtf8(options.FileName);
-    if (options.Kind == pkGif) {
+    if (job.Kind == pkGIF) {
         TGIFImage gif;
         gif.ReductionMethod = rdOctree;
         gif.DitherMethod = dtFloydSteinberg;
         gif.CompressionMethod = cmLZW;
-        if (transparent) gif.BackgroundFillColor = 0xFFFFFF;
+        if (job.Transparent) gif.BackgroundFillColor = 0xFFFFFF;
         form.Gif = &gif;
         form.Avi = nullptr;
         result.End = form.CaptureMovie();
         result.Frames = form.FrameCounter();
-        gif.SaveToFile(fileName);
+        gif.SaveToFile(UcSystem::WideToUtf8(job.OutputPath));
     } else {
         TAviWriter writer;
         form.Gif = nullptr;
         form.Avi = &writer;
         result.End = form.CaptureMovie();
         result.Frames = form.FrameCounter();
-        writer.FileName = options.FileName;
-        writer.FrameTime = 1000 / options.FramesPerSecond;
-        writer.Width = width;
-        writer.Height = height;
+        writer.FileName = job.OutputPath;
+        writer.FrameTime = 1000 / job.FramesPerSecond;
+        writer.Width = job.Width;
+        writer.Height = job.Height;
         writer.Stretch = true;
         writer.WriteAvi();
     }
     return result;
+}
+
+TPublishImageResult PublishProjectImage(TFormPublishImage& form, const ProjectRecord& project,
+                                        const TPublishOptions& options, const WideString& outputPath) {
+    // Refused before "preview.swf" is written again under a running capture.
+    if (captureRunning) throw EPublishError(kAlreadyRunning);
+    return ExportMovieImage(form, PrepareCapture(project, options, outputPath));
 }

@@ -23,21 +23,19 @@
 #include <vector>
 
 #include "app/avi_writer.h"
+#include "app/composer.h"
+#include "app/publish.h"
 #include "app/flash_player.h"
 #include "controls/ucsystem.h"
 #include "pictures/gif_image.h"
 #include "platform/colour.h"
 
-// The FSCommand the capture composition sends in the movie's last frame.
-inline constexpr const char* kCaptureEndCommand = "tamblewick_capture_end";
 // Frames a movie without stages is captured for.
 constexpr int kNoStageFrameLimit = 500;
 
 class EPublishError : public Exception {
     using Exception::Exception;
 };
-
-enum TPublishKind { pkSwf = 0, pkGif = 1, pkAvi = 2 };
 
 // Why a capture ended.
 enum class TCaptureEnd {
@@ -56,7 +54,7 @@ public:
     TFormPublishImage& operator=(const TFormPublishImage&) = delete;
 
     // ---- the job, set before CaptureMovie
-    int OutputKind = pkGif;
+    TPublishKind OutputKind = pkGIF;
     WideString MoviePath;
     int FrameWidth = 0;   // the movie's size in pixels
     int FrameHeight = 0;
@@ -105,21 +103,18 @@ private:
     WideString FCaption = u"Publish";
 };
 
-// What the publish command passes on for GIF and AVI output.
-struct TPublishImageOptions {
-    int Kind = pkGif;
-    WideString FileName;
-    int FramesPerSecond = 12;
-    int GifLoopCount = 0;
-};
-
 // What an export did.
 struct TPublishImageResult {
     TCaptureEnd End = TCaptureEnd::EndOfMovie;
     int Frames = 0;
 };
 
-// Captures an SWF file (of the given stage count and size) with the form and
-// writes the GIF or AVI file; the old file is kept when anything fails.
-TPublishImageResult ExportMovieImage(TFormPublishImage& form, const WideString& moviePath, int width, int height,
-                                     int stageCount, bool transparent, const TPublishImageOptions& options);
+// Captures the job's movie with the form and writes the GIF or AVI file;
+// the old file is kept when anything fails.
+TPublishImageResult ExportMovieImage(TFormPublishImage& form, const TCaptureJob& job);
+
+// The publish command's GIF and AVI road: the project composed to play
+// once with the end-frame command (PrepareCapture), then captured and
+// written as above.
+TPublishImageResult PublishProjectImage(TFormPublishImage& form, const ProjectRecord& project,
+                                        const TPublishOptions& options, const WideString& outputPath);

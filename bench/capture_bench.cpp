@@ -71,25 +71,28 @@ void BM_PlayerStep100(benchmark::State& state) {
         benchmark::Counter(double(kFrames) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void Capture(benchmark::State& state, int kind, const char* name) {
+void Capture(benchmark::State& state, TPublishKind kind, const char* name) {
     if (!Ready(state)) return;
     static TFormPublishImage form;
     form.MaxFrames = kFrames;
-    TPublishImageOptions options;
-    options.Kind = kind;
-    options.FileName = UcSystem::Utf8ToWide(Fixture().dir + "/" + name);
-    options.FramesPerSecond = 12;
+    TCaptureJob job;
+    job.Kind = kind;
+    job.MoviePath = UcSystem::Utf8ToWide(Fixture().movie);
+    job.OutputPath = UcSystem::Utf8ToWide(Fixture().dir + "/" + name);
+    job.Width = 550;
+    job.Height = 400;
+    job.FramesPerSecond = 12;
+    job.StageCount = 1;
     for (auto _ : state) {
-        TPublishImageResult result =
-            ExportMovieImage(form, UcSystem::Utf8ToWide(Fixture().movie), 550, 400, 1, false, options);
+        TPublishImageResult result = ExportMovieImage(form, job);
         if (result.Frames != kFrames) state.SkipWithError("the capture did not take 100 frames");
     }
     state.counters["frames_per_second"] =
         benchmark::Counter(double(kFrames) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_CaptureGif100(benchmark::State& state) { Capture(state, pkGif, "capture.gif"); }
-void BM_CaptureAvi100(benchmark::State& state) { Capture(state, pkAvi, "capture.avi"); }
+void BM_CaptureGif100(benchmark::State& state) { Capture(state, pkGIF, "capture.gif"); }
+void BM_CaptureAvi100(benchmark::State& state) { Capture(state, pkAVI, "capture.avi"); }
 
 BENCHMARK(BM_PlayerStep100)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CaptureGif100)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);

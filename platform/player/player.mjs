@@ -736,7 +736,7 @@ handlers.open = async (req) => {
   }
   await ourPage.evaluate((wanted) => {
     window.twFSCommands = [];
-    if (wanted) window.twPlayer.ruffle().addFSCommandHandler((command, args) => { window.twFSCommands.push([String(command), String(args ?? '')]); });
+    if (wanted) window.twPlayer.ruffle().addFSCommandHandler((command, args) => { window.twFSCommands.push({ command: String(command), args: String(args ?? '') }); });
   }, fscommand);
   return meta;
 };

@@ -36,7 +36,7 @@ inline void WriteCaptureMovie(const std::string& path, const TCaptureMovie& m) {
         TFlashPlaceObject* place = i == 0 ? movie.PlaceObject(square, 2) : movie.PlaceDepth(2);
         place->SetTranslate(i % (m.Width - 8), 2);
         if (i + 1 == m.Frames && m.EndCommand) {
-            movie.GetFrameActions().FSCommand(kCaptureEndCommand, "");
+            movie.GetFrameActions().FSCommand(kEndFrameCommand, "");
             movie.GetFrameActions().Stop();
         }
         movie.ShowFrame();

@@ -4,32 +4,12 @@
 
 #include "imaging/core/ie_compose.h"
 #include "imaging/core/ie_view.h"
+#include "imaging/core/ie_streams.h"
 #include "imaging/core/ie_zlib.h"
 
 namespace {
 
 constexpr char kMagic[] = "RIDIREVARAVIZ";
-
-int32_t ReadI32(TStream& s) {
-    int32_t v;
-    s.ReadBuffer(&v, 4);
-    return v;
-}
-bool ReadBool(TStream& s) {
-    uint8_t v;
-    s.ReadBuffer(&v, 1);
-    return v != 0;
-}
-uint8_t ReadU8(TStream& s) {
-    uint8_t v;
-    s.ReadBuffer(&v, 1);
-    return v;
-}
-double ReadF64(TStream& s) {
-    double v;
-    s.ReadBuffer(&v, 8);
-    return v;
-}
 
 // A length read from the stream that must fit in what is left of it.
 int64_t CheckedLength(TStream& stream, int64_t length, const char* what) {
@@ -40,34 +20,34 @@ int64_t CheckedLength(TStream& stream, int64_t length, const char* what) {
 
 // The fields of one layer record that the stream's version carries.
 void ReadLayerRecord(TStream& s, int32_t version, TIELayer& layer) {
-    layer.Visible = ReadBool(s);
-    layer.ShowBox = ReadBool(s);
-    layer.Transparency = ReadI32(s);
-    layer.PosX = ReadI32(s);
-    layer.PosY = ReadI32(s);
-    layer.Cropped = ReadBool(s);
-    layer.Locked = ReadBool(s);
-    layer.Magnify = ReadBool(s);
-    layer.MagnifyRate = ReadF64(s);
-    layer.MagnifyShape = ReadU8(s);
-    if (version >= 3) layer.MagnifySource = ReadU8(s);
-    layer.Operation = ReadU8(s);
-    layer.Width = ReadI32(s);
-    layer.Height = ReadI32(s);
+    layer.Visible = IEReadBool(s);
+    layer.ShowBox = IEReadBool(s);
+    layer.Transparency = IEReadI32(s);
+    layer.PosX = IEReadI32(s);
+    layer.PosY = IEReadI32(s);
+    layer.Cropped = IEReadBool(s);
+    layer.Locked = IEReadBool(s);
+    layer.Magnify = IEReadBool(s);
+    layer.MagnifyRate = IEReadF64(s);
+    layer.MagnifyShape = IEReadU8(s);
+    if (version >= 3) layer.MagnifySource = IEReadU8(s);
+    layer.Operation = IEReadU8(s);
+    layer.Width = IEReadI32(s);
+    layer.Height = IEReadI32(s);
     if (version >= 3) {
-        layer.ResampleFilter = static_cast<TResampleFilter>(ReadU8(s));
-        layer.UseResampleFilter = ReadBool(s);
-        const int64_t nameLength = CheckedLength(s, ReadI32(s), "layer name");
+        layer.ResampleFilter = static_cast<TResampleFilter>(IEReadU8(s));
+        layer.UseResampleFilter = IEReadBool(s);
+        const int64_t nameLength = CheckedLength(s, IEReadI32(s), "layer name");
         layer.Name.assign(static_cast<size_t>(nameLength), '\0');
         s.ReadBuffer(layer.Name.data(), nameLength);
-        const int64_t userLength = CheckedLength(s, ReadI32(s), "layer's user data");
+        const int64_t userLength = CheckedLength(s, IEReadI32(s), "layer's user data");
         std::vector<uint8_t> user(static_cast<size_t>(userLength));
         if (userLength > 0) s.ReadBuffer(user.data(), userLength);
         layer.SetUserData(std::move(user));
-        layer.IsMask = ReadBool(s);
+        layer.IsMask = IEReadBool(s);
     }
-    if (version >= 4) layer.Selectable = ReadBool(s);
-    if (version >= 6) layer.ShadeOutside = ReadBool(s);
+    if (version >= 4) layer.Selectable = IEReadBool(s);
+    if (version >= 6) layer.ShadeOutside = IEReadBool(s);
 }
 
 }  // namespace
@@ -86,9 +66,9 @@ bool IETryLayersStream(TStream& stream) {
 bool TVidurErView::LayersLoadFromStream(TStream& stream) {
     uint8_t magic[13];
     stream.ReadBuffer(magic, 13);
-    const int32_t version = ReadI32(stream);
-    const int32_t format = ReadI32(stream);
-    const int32_t count = ReadI32(stream);
+    const int32_t version = IEReadI32(stream);
+    const int32_t format = IEReadI32(stream);
+    const int32_t count = IEReadI32(stream);
     if (std::memcmp(magic, kMagic, 13) != 0) return false;
     // Loads what can be read; whatever happens, the view is laid out again
     // and the input/output component records the size of layer 0.
@@ -110,8 +90,8 @@ bool TVidurErView::LayersLoadFromStream(TStream& stream) {
             TIELayer& layer = *GetCurrentLayer();
             ReadLayerRecord(stream, version, layer);
             layer.ClientRect = {};
-            const uint32_t low = static_cast<uint32_t>(ReadI32(stream));
-            const uint32_t high = static_cast<uint32_t>(ReadI32(stream));
+            const uint32_t low = static_cast<uint32_t>(IEReadI32(stream));
+            const uint32_t high = static_cast<uint32_t>(IEReadI32(stream));
             const int64_t imagePosition = static_cast<int64_t>(uint64_t{high} << 32 | low);
             const int64_t next = stream.GetPosition();
             if (imagePosition < 0 || imagePosition >= stream.GetSize())
@@ -119,7 +99,7 @@ bool TVidurErView::LayersLoadFromStream(TStream& stream) {
             stream.SetPosition(imagePosition);
             SetLayersCurrent(i);
             if (format == -1) {
-                const int64_t length = CheckedLength(stream, ReadI32(stream), "layer's compressed image");
+                const int64_t length = CheckedLength(stream, IEReadI32(stream), "layer's compressed image");
                 std::vector<uint8_t> packed(static_cast<size_t>(length));
                 stream.ReadBuffer(packed.data(), length);
                 TMemoryStream source(std::move(packed));

@@ -96,6 +96,16 @@ private:
 };
 
 // Length (32-bit little-endian) then the 8-bit characters.
+// Fixed-size values in the machine's byte order, as the view's saved
+// settings and the layers stream hold them; a short stream raises.
+inline int32_t IEReadI32(TStream& s) { int32_t v; s.ReadBuffer(&v, 4); return v; }
+inline uint8_t IEReadU8(TStream& s) { uint8_t v; s.ReadBuffer(&v, 1); return v; }
+inline bool IEReadBool(TStream& s) { return IEReadU8(s) != 0; }
+inline double IEReadF64(TStream& s) { double v; s.ReadBuffer(&v, 8); return v; }
+inline void IEWriteI32(TStream& s, int32_t v) { s.WriteBuffer(&v, 4); }
+inline void IEWriteU8(TStream& s, uint8_t v) { s.WriteBuffer(&v, 1); }
+inline void IEWriteF64(TStream& s, double v) { s.WriteBuffer(&v, 8); }
+
 void IEWriteStrToStream(TStream& stream, const std::string& text);
 // Reads what IEWriteStrToStream wrote; a length beyond the stream's
 // remaining bytes raises EReadError rather than allocating it.

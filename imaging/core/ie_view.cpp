@@ -230,112 +230,94 @@ int32_t TIELayer::LayerToViewY(int32_t y) const {
 }
 
 namespace {
-void WriteI32(TStream& s, int32_t v) { s.WriteBuffer(&v, 4); }
-void WriteU8(TStream& s, uint8_t v) { s.WriteBuffer(&v, 1); }
-void WriteF64(TStream& s, double v) { s.WriteBuffer(&v, 8); }
-int32_t ReadI32(TStream& s) {
-    int32_t v;
-    s.ReadBuffer(&v, 4);
-    return v;
-}
-uint8_t ReadU8(TStream& s) {
-    uint8_t v;
-    s.ReadBuffer(&v, 1);
-    return v;
-}
-double ReadF64(TStream& s) {
-    double v;
-    s.ReadBuffer(&v, 8);
-    return v;
-}
 void WriteRect(TStream& s, const TRect& r) {
-    WriteI32(s, r.Left);
-    WriteI32(s, r.Top);
-    WriteI32(s, r.Right);
-    WriteI32(s, r.Bottom);
+    IEWriteI32(s, r.Left);
+    IEWriteI32(s, r.Top);
+    IEWriteI32(s, r.Right);
+    IEWriteI32(s, r.Bottom);
 }
 TRect ReadRect(TStream& s) {
     TRect r;
-    r.Left = ReadI32(s);
-    r.Top = ReadI32(s);
-    r.Right = ReadI32(s);
-    r.Bottom = ReadI32(s);
+    r.Left = IEReadI32(s);
+    r.Top = IEReadI32(s);
+    r.Right = IEReadI32(s);
+    r.Bottom = IEReadI32(s);
     return r;
 }
 }  // namespace
 
 void TIELayer::SaveToStream(TStream& stream, bool saveBitmap) {
     const int64_t start = stream.GetPosition();
-    WriteI32(stream, 0);
+    IEWriteI32(stream, 0);
     stream.WriteBuffer(ID, 16);
-    WriteI32(stream, Width);
-    WriteI32(stream, Height);
-    WriteU8(stream, Visible);
-    WriteU8(stream, ShowBox);
-    WriteU8(stream, Selectable);
-    WriteI32(stream, Transparency);
-    WriteI32(stream, PosX);
-    WriteI32(stream, PosY);
+    IEWriteI32(stream, Width);
+    IEWriteI32(stream, Height);
+    IEWriteU8(stream, Visible);
+    IEWriteU8(stream, ShowBox);
+    IEWriteU8(stream, Selectable);
+    IEWriteI32(stream, Transparency);
+    IEWriteI32(stream, PosX);
+    IEWriteI32(stream, PosY);
     WriteRect(stream, ClientRect);
-    WriteU8(stream, Cropped);
-    WriteU8(stream, Locked);
+    IEWriteU8(stream, Cropped);
+    IEWriteU8(stream, Locked);
     uint8_t magnifier[24] = {};
     magnifier[0] = Magnify;
     std::memcpy(magnifier + 8, &MagnifyRate, 8);
     magnifier[16] = MagnifyShape;
     magnifier[17] = MagnifySource;
     stream.WriteBuffer(magnifier, 24);
-    WriteU8(stream, Operation);
+    IEWriteU8(stream, Operation);
     // Where the original kept the user data's address; the block itself is
     // not part of the record.
-    WriteI32(stream, userData_.empty() ? 0 : 1);
-    WriteU8(stream, static_cast<uint8_t>(ResampleFilter));
-    WriteU8(stream, UseResampleFilter);
+    IEWriteI32(stream, userData_.empty() ? 0 : 1);
+    IEWriteU8(stream, static_cast<uint8_t>(ResampleFilter));
+    IEWriteU8(stream, UseResampleFilter);
     IEWriteStrToStream(stream, Name);
-    WriteU8(stream, IsMask);
-    WriteU8(stream, ShadeOutside);
-    WriteF64(stream, rotate_);
-    WriteF64(stream, RotateCenterX);
-    WriteF64(stream, RotateCenterY);
-    WriteU8(stream, saveBitmap);
+    IEWriteU8(stream, IsMask);
+    IEWriteU8(stream, ShadeOutside);
+    IEWriteF64(stream, rotate_);
+    IEWriteF64(stream, RotateCenterX);
+    IEWriteF64(stream, RotateCenterY);
+    IEWriteU8(stream, saveBitmap);
     if (saveBitmap) IESaveRawBitmap(*bitmap_, stream);
     const int64_t end = stream.GetPosition();
     stream.SetPosition(start);
-    WriteI32(stream, static_cast<int32_t>(end - start));
+    IEWriteI32(stream, static_cast<int32_t>(end - start));
     stream.SetPosition(end);
 }
 
 void TIELayer::LoadFromStream(TStream& stream) {
-    ReadI32(stream);  // the record size
+    IEReadI32(stream);  // the record size
     stream.ReadBuffer(ID, 16);
-    Width = ReadI32(stream);
-    Height = ReadI32(stream);
-    Visible = ReadU8(stream) != 0;
-    ShowBox = ReadU8(stream) != 0;
-    Selectable = ReadU8(stream) != 0;
-    Transparency = ReadI32(stream);
-    PosX = ReadI32(stream);
-    PosY = ReadI32(stream);
+    Width = IEReadI32(stream);
+    Height = IEReadI32(stream);
+    Visible = IEReadU8(stream) != 0;
+    ShowBox = IEReadU8(stream) != 0;
+    Selectable = IEReadU8(stream) != 0;
+    Transparency = IEReadI32(stream);
+    PosX = IEReadI32(stream);
+    PosY = IEReadI32(stream);
     ClientRect = ReadRect(stream);
-    Cropped = ReadU8(stream) != 0;
-    Locked = ReadU8(stream) != 0;
+    Cropped = IEReadU8(stream) != 0;
+    Locked = IEReadU8(stream) != 0;
     uint8_t magnifier[24];
     stream.ReadBuffer(magnifier, 24);
     Magnify = magnifier[0] != 0;
     std::memcpy(&MagnifyRate, magnifier + 8, 8);
     MagnifyShape = magnifier[16];
     MagnifySource = magnifier[17];
-    Operation = ReadU8(stream);
-    ReadI32(stream);
-    ResampleFilter = static_cast<TResampleFilter>(ReadU8(stream));
-    UseResampleFilter = ReadU8(stream) != 0;
+    Operation = IEReadU8(stream);
+    IEReadI32(stream);
+    ResampleFilter = static_cast<TResampleFilter>(IEReadU8(stream));
+    UseResampleFilter = IEReadU8(stream) != 0;
     IEReadStrFromStream(stream, Name);
-    IsMask = ReadU8(stream) != 0;
-    ShadeOutside = ReadU8(stream) != 0;
-    rotate_ = ReadF64(stream);
-    RotateCenterX = ReadF64(stream);
-    RotateCenterY = ReadF64(stream);
-    if (ReadU8(stream) != 0 && !IELoadRawBitmap(*bitmap_, stream))
+    IsMask = IEReadU8(stream) != 0;
+    ShadeOutside = IEReadU8(stream) != 0;
+    rotate_ = IEReadF64(stream);
+    RotateCenterX = IEReadF64(stream);
+    RotateCenterY = IEReadF64(stream);
+    if (IEReadU8(stream) != 0 && !IELoadRawBitmap(*bitmap_, stream))
         throw EReadError("The layer record holds no raw bitmap");
 }
 

@@ -5,6 +5,11 @@
 // The application sets ParamsValue on the template's own timeline before
 // this script runs; a template played on its own has none and every value
 // falls back to the default its caller names.
+//
+// The compiler takes a function literal only as the whole value of an
+// assignment or a var (as in ActionScript 1): hand callbacks to
+// twRunStage through variables, e.g.
+//     var fadeIn = function(p) { this._alpha = p * 100; };
 
 var twDoc = null;
 var twCounted = false;

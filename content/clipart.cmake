@@ -5,7 +5,7 @@ add_executable(make_clipart ${CMAKE_CURRENT_LIST_DIR}/tools/make_clipart.cpp)
 target_link_libraries(make_clipart PRIVATE imaging_io imaging_core platform)
 tw_strict_warnings(make_clipart)
 
-set(TW_CLIPART_DIR ${CMAKE_BINARY_DIR}/app/clipart)
+set(TW_CLIPART_DIR ${TW_PROGRAM_DIR}/clipart)
 set(TW_CLIPART_FILES Sun.png Balloon.png Star.png Gift.png Heart.png Landscape.jpg Chime.wav)
 list(TRANSFORM TW_CLIPART_FILES PREPEND ${TW_CLIPART_DIR}/ OUTPUT_VARIABLE TW_CLIPART_OUTPUTS)
 add_custom_command(

@@ -3,6 +3,7 @@ ParamsDefine = "<ParamsDefine><Bg.Color type=\"color\" caption=\"Bar colour\" de
 #include "lib/core.as"
 #include "lib/strokefont.as"
 #include "lib/preloader.as"
+#include "lib/shapes.as"
 
 // A progress bar in a frame, with "LOADING" and the percentage above it.
 var barColor = twColor("Bg.Color", 0xFF9900);
@@ -14,14 +15,10 @@ var W = 240, H = 60;
 var barLeft = 20, barTop = 36, barWidth = 200, barHeight = 12;
 
 this.beginFill(backColor, 100);
-this.moveTo(0, 0); this.lineTo(W, 0); this.lineTo(W, H); this.lineTo(0, H); this.lineTo(0, 0);
+twRect(this, 0, 0, W, H);
 this.endFill();
 this.lineStyle(1, frameColor, 100);
-this.moveTo(barLeft - 3, barTop - 3);
-this.lineTo(barLeft + barWidth + 3, barTop - 3);
-this.lineTo(barLeft + barWidth + 3, barTop + barHeight + 3);
-this.lineTo(barLeft - 3, barTop + barHeight + 3);
-this.lineTo(barLeft - 3, barTop - 3);
+twRect(this, barLeft - 3, barTop - 3, barWidth + 6, barHeight + 6);
 
 var bar = this.createEmptyMovieClip("bar", 1);
 var caption = this.createEmptyMovieClip("caption", 2);
@@ -33,11 +30,11 @@ function drawBar(share) {
   var w = Math.round(barWidth * share);
   if (w > 0) {
     bar.beginFill(barColor, 100);
-    bar.moveTo(0, 0); bar.lineTo(w, 0); bar.lineTo(w, barHeight); bar.lineTo(0, barHeight); bar.lineTo(0, 0);
+    twRect(bar, 0, 0, w, barHeight);
     bar.endFill();
     // A lighter stripe along the top gives the bar some depth.
     bar.beginFill(0xFFFFFF, 30);
-    bar.moveTo(0, 0); bar.lineTo(w, 0); bar.lineTo(w, barHeight / 3); bar.lineTo(0, barHeight / 3); bar.lineTo(0, 0);
+    twRect(bar, 0, 0, w, barHeight / 3);
     bar.endFill();
   }
   if (showText) {

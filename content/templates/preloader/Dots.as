@@ -3,6 +3,7 @@ ParamsDefine = "<ParamsDefine><Bg.Color type=\"color\" caption=\"Dot colour\" de
 #include "lib/core.as"
 #include "lib/strokefont.as"
 #include "lib/preloader.as"
+#include "lib/shapes.as"
 
 // A row of dots that light up one after another as the movie loads; the
 // next dot to light pulses, so the preloader looks alive while it waits.
@@ -18,28 +19,13 @@ var pitch = 180 / count;
 var rowY = showText ? 34 : 25;
 
 this.beginFill(backColor, 100);
-this.moveTo(0, 0); this.lineTo(W, 0); this.lineTo(W, H); this.lineTo(0, H); this.lineTo(0, 0);
+twRect(this, 0, 0, W, H);
 this.endFill();
 
 function dot(clip, x, y, r, alpha) {
   clip.beginFill(dotColor, alpha);
-  if (square) {
-    clip.moveTo(x - r, y - r); clip.lineTo(x + r, y - r); clip.lineTo(x + r, y + r);
-    clip.lineTo(x - r, y + r); clip.lineTo(x - r, y - r);
-  } else {
-    // A circle from eight quadratic curves.
-    var k = Math.tan(Math.PI / 8);
-    var s = Math.SQRT1_2;
-    clip.moveTo(x + r, y);
-    clip.curveTo(x + r, y + k * r, x + s * r, y + s * r);
-    clip.curveTo(x + k * r, y + r, x, y + r);
-    clip.curveTo(x - k * r, y + r, x - s * r, y + s * r);
-    clip.curveTo(x - r, y + k * r, x - r, y);
-    clip.curveTo(x - r, y - k * r, x - s * r, y - s * r);
-    clip.curveTo(x - k * r, y - r, x, y - r);
-    clip.curveTo(x + k * r, y - r, x + s * r, y - s * r);
-    clip.curveTo(x + r, y - k * r, x + r, y);
-  }
+  if (square) twRect(clip, x - r, y - r, 2 * r, 2 * r);
+  else twCircle(clip, x, y, r);
   clip.endFill();
 }
 

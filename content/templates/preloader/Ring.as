@@ -3,6 +3,7 @@ ParamsDefine = "<ParamsDefine><Bg.Color type=\"color\" caption=\"Ring colour\" d
 #include "lib/core.as"
 #include "lib/strokefont.as"
 #include "lib/preloader.as"
+#include "lib/shapes.as"
 
 // A ring that closes clockwise from the top as the movie loads, with the
 // percentage in its middle.
@@ -17,7 +18,7 @@ var cx = W / 2, cy = H / 2;
 var radius = 50 - thickness / 2;
 
 this.beginFill(backColor, 100);
-this.moveTo(0, 0); this.lineTo(W, 0); this.lineTo(W, H); this.lineTo(0, H); this.lineTo(0, 0);
+twRect(this, 0, 0, W, H);
 this.endFill();
 
 // Arc of the share (0..1) of a full turn, from twelve o'clock, as short

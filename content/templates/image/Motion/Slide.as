@@ -1,0 +1,44 @@
+//@ picture PicSlide
+ParamsDefine = "<ParamsDefine><Img.EffectName type=\"const\" caption=\"Effect name\" default=\"PicSlide\"/><Img.EnterFrames type=\"integer\" caption=\"Slide-in frames\" default=\"14\" min=\"1\" max=\"200\"/><Img.LeaveFrames type=\"integer\" caption=\"Slide-out frames\" default=\"14\" min=\"1\" max=\"200\"/><Img.SlideIn type=\"selection\" caption=\"Slide in from\" default=\"Left\" selection=\"Left;Right;Top;Bottom\"/><Img.SlideOut type=\"selection\" caption=\"Slide out to\" default=\"Right\" selection=\"Left;Right;Top;Bottom\"/><Img.SlideFade type=\"bool\" caption=\"Fade while sliding\" default=\"false\"/><Img.EnterEase type=\"selection\" caption=\"Slide-in easing\" default=\"out\" selection=\"linear;in;out;inout;back;bounce;elastic\"/><Img.LeaveEase type=\"selection\" caption=\"Slide-out easing\" default=\"in\" selection=\"linear;in;out;inout;back;bounce;elastic\"/></ParamsDefine>";
+#include "lib/core.as"
+#include "lib/picture.as"
+
+// The picture slides in from beyond one edge of the movie to where the
+// builder placed it, and leaves beyond another edge.
+var slideIn = twText("Img.SlideIn", "Left");
+var slideOut = twText("Img.SlideOut", "Right");
+var slideFade = twBool("Img.SlideFade", false);
+var enterEase = twPictureEase("Img.EnterEase", "out");
+var leaveEase = twPictureEase("Img.LeaveEase", "in");
+var movieW = twNum("Movie.Width", 400);
+var movieH = twNum("Movie.Height", 300);
+
+// Where the holder's centre stands when the whole picture lies just beyond
+// the named edge of the movie.
+function slideAway(holder, edge) {
+    var at = {x: holder.homeX, y: holder.homeY};
+    if (edge == "Left") at.x = -holder.picW / 2;
+    else if (edge == "Right") at.x = movieW + holder.picW / 2;
+    else if (edge == "Top") at.y = -holder.picH / 2;
+    else if (edge == "Bottom") at.y = movieH + holder.picH / 2;
+    return at;
+}
+
+var picture = twPictureHolder(this, 1);
+var start = slideAway(picture, slideIn);
+var finish = slideAway(picture, slideOut);
+function entering(p) {
+    var e = twEase(enterEase, p);
+    this._x = start.x + (this.homeX - start.x) * e;
+    this._y = start.y + (this.homeY - start.y) * e;
+    this._alpha = slideFade ? this.homeAlpha * twPictureClamp(e, 0, 1, 1) : this.homeAlpha;
+}
+
+function leaving(p) {
+    var e = twEase(leaveEase, p);
+    this._x = this.homeX + (finish.x - this.homeX) * e;
+    this._y = this.homeY + (finish.y - this.homeY) * e;
+    this._alpha = slideFade ? this.homeAlpha * (1 - twPictureClamp(e, 0, 1, 1)) : this.homeAlpha;
+}
+
+twPictureRun(picture, entering, leaving);

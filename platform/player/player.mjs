@@ -118,11 +118,20 @@ window.twHandles = [];
 // The player reports its own failures (an unreadable movie, say) only as
 // console lines styled with %c; keep the text of its errors for our messages.
 window.twErrors = [];
-{
-  const log = console.log;
-  console.log = function (...args) {
-    if (typeof args[0] === 'string' && args[0].startsWith('%cERROR'))
-      window.twErrors.push(args[0].replace(/%c/g, '').replace(/^ERROR\s+\S+:\d+\s+/, ''));
+// Its warnings and errors while a movie plays (a script that failed, a font
+// it could not find) are kept too, for the caller to read with "log".
+window.twLog = [];
+for (const name of ['log', 'warn', 'error']) {
+  const log = console[name];
+  console[name] = function (...args) {
+    if (typeof args[0] === 'string') {
+      const level = /^%c(ERROR|WARN)/.exec(args[0]);
+      if (level) {
+        const text = args[0].replace(/%c/g, '');
+        if (level[1] === 'ERROR') window.twErrors.push(text.replace(/^ERROR\s+\S+:\d+\s+/, ''));
+        if (window.twLog.length < 1000) window.twLog.push(text.replace(/\s+/g, ' ').trim());
+      }
+    }
     return log.apply(this, args);
   };
 }
@@ -338,6 +347,7 @@ async function loadInPage(width, height, flashvars, network) {
     window.twHandle = null;
     window.twHandles.length = 0;
     window.twErrors.length = 0;
+    window.twLog.length = 0;
     const stage = document.getElementById('stage');
     stage.replaceChildren();
 
@@ -529,6 +539,12 @@ const handlers = {
     if (loaded && page && !page.isClosed())
       fscommands = await page.evaluate(() => (window.twFSCommands || []).splice(0));
     return { origin: server.origin, hits: hits.splice(0), fscommands };
+  },
+
+  async log() {
+    let lines = [];
+    if (loaded && page && !page.isClosed()) lines = await page.evaluate(() => window.twLog.splice(0));
+    return { lines };
   },
 
   async page(req) {

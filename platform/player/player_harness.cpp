@@ -672,6 +672,10 @@ TPlayerEvents TPlayerHarness::TakeEvents() {
     return events;
 }
 
+std::vector<std::string> TPlayerHarness::TakeLog() {
+    return LinesOf(Request("\"cmd\":\"log\"").value, "lines");
+}
+
 std::string TPlayerHarness::HitUrl(const std::string& path) {
     if (FOrigin.empty()) {
         // Asked once, before the caller has set anything off.

@@ -126,6 +126,9 @@ public:
     // request with nothing and notes its path for TakeEvents.
     std::string HitUrl(const std::string& path);
     TPlayerEvents TakeEvents();
+    // The player's own warning and error lines (a script that failed, a font
+    // it could not find, ...) since the last call; each Load starts afresh.
+    std::vector<std::string> TakeLog();
     // Serves a page (its text "{{RUFFLE}}" replaced by Ruffle's settings and
     // script, which take over its <object> and <embed> elements) with the
     // named files beside it from the loopback server, lets it play for

@@ -1,5 +1,5 @@
-//@ stage 120 120 24
-ParamsDefine = "<ParamsDefine><Bg.Color type=\"color\" caption=\"Ring colour\" default=\"0x33CCFF\"/><Bg.BgColor type=\"color\" caption=\"Background colour\" default=\"0x101828\"/><Bg.TrackColor type=\"color\" caption=\"Track colour\" default=\"0x2A3A55\"/><Bg.Thickness type=\"integer\" caption=\"Ring thickness\" default=\"8\" min=\"1\" max=\"30\"/><Bg.MinFrames type=\"integer\" caption=\"Shown at least (frames)\" default=\"24\" min=\"0\" max=\"1200\"/><Bg.ShowText type=\"bool\" caption=\"Show percentage\" default=\"true\"/></ParamsDefine>";
+//@ stage 90 90 24
+ParamsDefine = "<ParamsDefine><Bg.Color type=\"color\" caption=\"Ring colour\" default=\"0x33CCFF\"/><Bg.BgColor type=\"color\" caption=\"Background colour\" default=\"0x101828\"/><Bg.TrackColor type=\"color\" caption=\"Track colour\" default=\"0x2A3A55\"/><Bg.Thickness type=\"integer\" caption=\"Ring thickness\" default=\"7\" min=\"1\" max=\"20\"/><Bg.MinFrames type=\"integer\" caption=\"Shown at least (frames)\" default=\"24\" min=\"0\" max=\"1200\"/><Bg.ShowText type=\"bool\" caption=\"Show percentage\" default=\"true\"/></ParamsDefine>";
 #include "lib/core.as"
 #include "lib/strokefont.as"
 #include "lib/preloader.as"
@@ -10,12 +10,12 @@ ParamsDefine = "<ParamsDefine><Bg.Color type=\"color\" caption=\"Ring colour\" d
 var ringColor = twColor("Bg.Color", 0x33CCFF);
 var backColor = twColor("Bg.BgColor", 0x101828);
 var trackColor = twColor("Bg.TrackColor", 0x2A3A55);
-var thickness = Math.max(1, Math.min(30, twNum("Bg.Thickness", 8)));
+var thickness = Math.max(1, Math.min(20, twNum("Bg.Thickness", 7)));
 var showText = twBool("Bg.ShowText", true);
 
-var W = 120, H = 120;
+var W = 90, H = 90;
 var cx = W / 2, cy = H / 2;
-var radius = 50 - thickness / 2;
+var radius = 40 - thickness / 2;
 
 this.beginFill(backColor, 100);
 twRect(this, 0, 0, W, H);

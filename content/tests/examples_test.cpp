@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "app/composer.h"
@@ -35,20 +36,6 @@ std::string Output(const std::string& command) {
     return output;
 }
 
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
-}
-
-// Distinct colours of a frame, counted up to a bound.
-size_t Colours(const TPlayerFrame& frame, size_t bound = 64) {
-    std::set<uint32_t> seen;
-    for (size_t i = 0; i + 3 < frame.rgba.size() && seen.size() < bound; i += 4 * 7)
-        seen.insert(uint32_t(frame.rgba[i]) << 16 | uint32_t(frame.rgba[i + 1]) << 8 | frame.rgba[i + 2]);
-    return seen.size();
-}
-
 // A fresh program state and per-user folders for each project, but the
 // shipped program folder with its templates, clip art and projects.
 class ShippedProject : public AppFixture, public ::testing::WithParamInterface<std::string> {
@@ -68,55 +55,68 @@ protected:
         EXPECT_EQ(problems.size(), 0u) << UcSystem::WideToUtf8(problems.empty() ? u"" : problems[0]);
         return GatherProject(state);
     }
+
+    // What the player complained of since the last call. Two lines are the
+    // movie doing its job: every text field starts in the player's default
+    // font before the script gives it the embedded one, and the player notes
+    // once that it has no such device font (any other font it looks for is
+    // a fallback); and a project that opens an address when it ends is
+    // refused that by the player, which says so.
+    std::string Complaints(const ProjectRecord& project) {
+        std::string text;
+        for (const std::string& line : TPlayerHarness::Shared().TakeLog()) {
+            if (line.find("Unknown device font \"Times New Roman\"") != std::string::npos) continue;
+            if (project.CloseUrlOn && line.find("opening a website is not allowed") != std::string::npos) continue;
+            text += line + "\n";
+        }
+        return text;
+    }
 };
 
 TEST_P(ShippedProject, OpensComposesPlaysToItsEndAndExportsAGif) {
     TW_REQUIRE_PLAYER();
+    if (!ToolInstalled("convert")) TW_SKIP_OR_FAIL() << "ImageMagick is not installed";
     TProjectState state;
     std::unique_ptr<ProjectRecord> project = Open(state);
     ASSERT_FALSE(HasFailure());
 
-    // As published, with the end frame announcing itself.
+    // As published: it loads and plays its first second without complaint.
     const std::string movie = root_ + "/movie.swf";
-    TComposeOptions options;
-    options.EndFrameCommand = kEndFrameCommand;
-    ComposeMovie(*project, UcSystem::Utf8ToWide(movie), options);
-
+    ComposeMovie(*project, UcSystem::Utf8ToWide(movie));
     TShockwaveFlash player;
-    bool ended = false;
-    player.OnFSCommand = [&](const std::string& command, const std::string&) {
-        if (command == kEndFrameCommand) ended = true;
-    };
     player.SetMovie(UcSystem::Utf8ToWide(movie));
     player.Play();
-    // Every shipped project comes to its end within half a minute.
-    const int limit = 30 * project->FrameRate;
-    size_t mostColours = 0;
-    int frames = 0;
-    while (!ended && frames < limit) {
-        player.Advance();
-        ++frames;
-        if (frames % 6 == 0) mostColours = std::max(mostColours, Colours(player.Picture()));
-    }
-    EXPECT_TRUE(ended) << "no end frame after " << frames << " frames";
-    EXPECT_GE(mostColours, 8u) << "nothing much to see";
-    EXPECT_EQ(Lines(TPlayerHarness::Shared().TakeLog()), "");
+    for (int frame = 0; frame < project->FrameRate; ++frame) player.Advance();
+    EXPECT_EQ(Complaints(*project), "");
 
-    // GIF export: the capture plays it once more, to its end, frame by frame.
-    if (!ToolInstalled("identify")) TW_SKIP_OR_FAIL() << "ImageMagick is not installed";
+    // GIF export: the capture plays it once, frame by frame, to its end.
     TPublishOptions publish;
     publish.Kind = pkGIF;
-    publish.SetFrameRate(8);
+    publish.SetFrameRate(6);
     const std::string gif = root_ + "/movie.gif";
     TPublishImageResult result = PublishProjectImage(CaptureForm(), *project, publish, UcSystem::Utf8ToWide(gif));
     EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
-    EXPECT_GT(result.Frames, 0);
+    EXPECT_EQ(Complaints(*project), "");
+
+    // ImageMagick reads every frame at the movie's size; the frames move and
+    // show more than a flat colour.
     std::string sizes = Output("identify -format '%Wx%H\\n' '" + gif + "'");
     std::string expected;
     for (int i = 0; i < result.Frames; ++i)
         expected += std::to_string(project->Width) + "x" + std::to_string(project->Height) + "\n";
     EXPECT_EQ(sizes, expected);
-    EXPECT_EQ(Lines(TPlayerHarness::Shared().TakeLog()), "");
+    std::istringstream looks(
+        Output("convert '" + gif + "' -coalesce -format '%#:%[fx:standard_deviation]\\n' info:"));
+    std::set<std::string> pictures;
+    double detail = 0;
+    for (std::string line; std::getline(looks, line);) {
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        pictures.insert(line.substr(0, colon));
+        detail = std::max(detail, std::stod(line.substr(colon + 1)));
+    }
+    EXPECT_GE(pictures.size(), std::min<size_t>(8, size_t(result.Frames) / 2)) << "the movie hardly moves";
+    EXPECT_GT(detail, 0.05) << "nothing much to see";
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::string>& info) {

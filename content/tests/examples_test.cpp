@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,7 +15,7 @@
 #include "app/publish_image.h"
 #include "app/templates.h"
 #include "app/tests/app_fixture.h"
-#include "content/tests/shipped_projects.h"
+#include "content/tests/content_test_support.h"
 #include "platform/player/player_test_support.h"
 
 namespace {
@@ -24,16 +23,6 @@ namespace {
 TFormPublishImage& CaptureForm() {
     static TFormPublishImage form;
     return form;
-}
-
-std::string Output(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
 }
 
 // A fresh program state and per-user folders for each project, but the
@@ -100,13 +89,13 @@ TEST_P(ShippedProject, OpensComposesPlaysToItsEndAndExportsAGif) {
 
     // ImageMagick reads every frame at the movie's size; the frames move and
     // show more than a flat colour.
-    std::string sizes = Output("identify -format '%Wx%H\\n' '" + gif + "'");
+    std::string sizes = CommandOutput("identify -format '%Wx%H\\n' '" + gif + "'");
     std::string expected;
     for (int i = 0; i < result.Frames; ++i)
         expected += std::to_string(project->Width) + "x" + std::to_string(project->Height) + "\n";
     EXPECT_EQ(sizes, expected);
     std::istringstream looks(
-        Output("convert '" + gif + "' -coalesce -format '%#:%[fx:standard_deviation]\\n' info:"));
+        CommandOutput("convert '" + gif + "' -coalesce -format '%#:%[fx:standard_deviation]\\n' info:"));
     std::set<std::string> pictures;
     double detail = 0;
     for (std::string line; std::getline(looks, line);) {

@@ -167,7 +167,8 @@ void DrawBalloon(TGraphics& g) {
     }
     g.DrawPath(Pen(0xFF6D4C41, 2), string);
     // The knot.
-    FillShape(g, 0xFFA31515, {{cx - 9, cy + ry + 18}, {cx + 9, cy + ry + 18}, {cx + 3, cy + ry - 2}, {cx - 3, cy + ry - 2}});
+    FillShape(g, 0xFFA31515,
+              {{cx - 9, cy + ry + 18}, {cx + 9, cy + ry + 18}, {cx + 3, cy + ry - 2}, {cx - 3, cy + ry - 2}});
     // The body: an egg, narrower at the bottom.
     auto egg = Outline(120, [&](double t) {
         return TPt{cx + rx * std::sin(t) * (0.91 + 0.09 * std::cos(t)), cy - ry * std::cos(t)};
@@ -230,7 +231,8 @@ void DrawGift(TGraphics& g) {
         loop.CloseFigure();
         g.FillPath(Brush(0xFFFFC107), loop);
         g.DrawArc(Pen(0xFFFF8F00, 2), bx + side * 30 - 30, by - 22, 60, 40, 0, 360);
-        FillShape(g, 0xFFFFB300, {{bx, by}, {bx + side * 26, by + 30}, {bx + side * 16, by + 34}, {bx + side * 4, by + 6}});
+        FillShape(g, 0xFFFFB300,
+                  {{bx, by}, {bx + side * 26, by + 30}, {bx + side * 16, by + 34}, {bx + side * 4, by + 6}});
     }
     Disc(g, 0xFFFFA000, bx, by, 11, 10);
     Disc(g, Argb(0xFFFFFF, 120), bx - 3, by - 3, 4, 3);
@@ -271,7 +273,8 @@ void DrawLandscape(TGraphics& g) {
     auto hills = [&](double base, double amp, double f1, double f2, double phase, uint32_t rgb) {
         std::vector<TPt> points = {{-1, double(h + 1)}};
         for (int x = 0; x <= w; x += 4)
-            points.push_back({double(x), base - amp * (0.6 * std::sin(x * f1 + phase) + 0.4 * std::sin(x * f2 + 2 * phase))});
+            points.push_back(
+                {double(x), base - amp * (0.6 * std::sin(x * f1 + phase) + 0.4 * std::sin(x * f2 + 2 * phase))});
         points.push_back({double(w + 1), double(h + 1)});
         FillShape(g, 0xFF000000 | rgb, points);
     };
@@ -367,7 +370,8 @@ std::vector<int16_t> Chime(int rate, double seconds) {
     struct TPartial {
         double Ratio, Level, Decay;
     };
-    static const TPartial kBell[] = {{1.0, 1.0, 2.2}, {2.0, 0.45, 3.5}, {2.76, 0.28, 5.0}, {5.40, 0.12, 8.0}, {0.5, 0.2, 1.6}};
+    static const TPartial kBell[] = {
+        {1.0, 1.0, 2.2}, {2.0, 0.45, 3.5}, {2.76, 0.28, 5.0}, {5.40, 0.12, 8.0}, {0.5, 0.2, 1.6}};
     struct TNote {
         double Start, Frequency, Level;
     };
@@ -379,7 +383,8 @@ std::vector<int16_t> Chime(int rate, double seconds) {
             const double t = double(i) / rate - note.Start;
             const double attack = std::min(1.0, t / 0.004);
             double v = 0;
-            for (const TPartial& p : kBell) v += p.Level * std::exp(-p.Decay * t) * std::sin(2 * kPi * note.Frequency * p.Ratio * t);
+            for (const TPartial& p : kBell)
+                v += p.Level * std::exp(-p.Decay * t) * std::sin(2 * kPi * note.Frequency * p.Ratio * t);
             mix[i] += note.Level * attack * v;
         }
     }
@@ -434,9 +439,9 @@ int main(int argc, char** argv) {
         const std::filesystem::path folder = argv[1];
         std::filesystem::create_directories(folder);
         const std::vector<TArt> arts = {
-            {"Sun.png", 256, 256, true, DrawSun},         {"Balloon.png", 200, 300, true, DrawBalloon},
-            {"Star.png", 256, 256, true, DrawStar},       {"Gift.png", 256, 256, true, DrawGift},
-            {"Heart.png", 240, 220, true, DrawHeart},     {"Landscape.jpg", 400, 300, false, DrawLandscape},
+            {"Sun.png", 256, 256, true, DrawSun},     {"Balloon.png", 200, 300, true, DrawBalloon},
+            {"Star.png", 256, 256, true, DrawStar},   {"Gift.png", 256, 256, true, DrawGift},
+            {"Heart.png", 240, 220, true, DrawHeart}, {"Landscape.jpg", 400, 300, false, DrawLandscape},
         };
         for (const TArt& art : arts) SavePicture(art, folder);
         constexpr uint32_t kRate = 22050;

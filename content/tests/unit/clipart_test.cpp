@@ -3,12 +3,10 @@
 // made the same on every run.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "content/tests/content_test_support.h"
 #include "movie/sound_reader.h"
 #include "movie/sounds.h"
 #include "platform/testing/test_support.h"
@@ -17,24 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ClipartFolder() { return std::string(TW_PROGRAM_DIR) + "/clipart/"; }
-
-std::string Output(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+std::string ClipartFolder() { return ShippedProgramFolder() + "clipart/"; }
 
 struct TPicture {
     const char* Name;
@@ -42,9 +23,8 @@ struct TPicture {
 };
 
 const TPicture kPictures[] = {
-    {"Sun.png", "PNG 256 256 srgba"},     {"Balloon.png", "PNG 200 300 srgba"}, {"Star.png", "PNG 256 256 srgba"},
-    {"Gift.png", "PNG 256 256 srgba"},    {"Heart.png", "PNG 240 220 srgba"},
-    {"Landscape.jpg", "JPEG 400 300 srgb"},
+    {"Sun.png", "PNG 256 256 srgba"},  {"Balloon.png", "PNG 200 300 srgba"}, {"Star.png", "PNG 256 256 srgba"},
+    {"Gift.png", "PNG 256 256 srgba"}, {"Heart.png", "PNG 240 220 srgba"},   {"Landscape.jpg", "JPEG 400 300 srgb"},
 };
 
 // Pictures with alpha are clear at their corners and solid in the middle,
@@ -55,19 +35,20 @@ TEST(ShippedClipart, PicturesAsImageMagickSeesThem) {
         SCOPED_TRACE(picture.Name);
         std::string path = ClipartFolder() + picture.Name;
         ASSERT_TRUE(fs::is_regular_file(path));
-        EXPECT_EQ(Output("identify -format '%m %w %h %[channels]' '" + path + "'"), picture.Facts);
+        EXPECT_EQ(CommandOutput("identify -format '%m %w %h %[channels]' '" + path + "'"), picture.Facts);
         std::string facts = picture.Facts;
         if (facts.find("srgba") == std::string::npos) {
             // Not one flat colour: the standard deviation of its grey levels.
-            EXPECT_GT(std::stod(Output("convert '" + path + "' -colorspace gray -format '%[fx:standard_deviation]' info:")),
+            EXPECT_GT(std::stod(CommandOutput("convert '" + path +
+                                              "' -colorspace gray -format '%[fx:standard_deviation]' info:")),
                       0.05);
             continue;
         }
-        EXPECT_EQ(Output("convert '" + path + "' -format '%[fx:p{0,0}.a]' info:"), "0");
-        EXPECT_EQ(Output("convert '" + path + "' -format '%[fx:p{w/2,h/2}.a]' info:"), "1");
+        EXPECT_EQ(CommandOutput("convert '" + path + "' -format '%[fx:p{0,0}.a]' info:"), "0");
+        EXPECT_EQ(CommandOutput("convert '" + path + "' -format '%[fx:p{w/2,h/2}.a]' info:"), "1");
         // Partly covered pixels: anti-aliased edges.
-        double soft = std::stod(Output("convert '" + path +
-                                       "' -alpha extract -fx 'u>0.02&&u<0.98' -format '%[fx:mean]' info:"));
+        double soft = std::stod(
+            CommandOutput("convert '" + path + "' -alpha extract -fx 'u>0.02&&u<0.98' -format '%[fx:mean]' info:"));
         EXPECT_GT(soft, 0.002);
     }
 }
@@ -83,13 +64,14 @@ TEST(ShippedClipart, ChimeIsAShortMovieSound) {
     EXPECT_NO_THROW(CheckMovieSound(reader, path));
     EXPECT_TRUE(IsSoundFileSupported(path));
     if (!ToolInstalled("ffprobe")) TW_SKIP_OR_FAIL() << "ffprobe is not installed";
-    EXPECT_EQ(Output("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration -of csv=p=0 '" +
-                     path + "'"),
-              "pcm_s16le,22050,1,2.500000\n");
+    EXPECT_EQ(
+        CommandOutput("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration -of csv=p=0 '" +
+                      path + "'"),
+        "pcm_s16le,22050,1,2.500000\n");
     // It rings: loud at the strike, faded out at the end.
     auto peak = [&](const char* span) {
-        std::string text = Output("ffmpeg -nostdin -i '" + path + "' -af 'atrim=" + span +
-                                  ",volumedetect' -f null - 2>&1 | sed -n 's/.*max_volume: \\(.*\\) dB/\\1/p'");
+        std::string text = CommandOutput("ffmpeg -nostdin -i '" + path + "' -af 'atrim=" + span +
+                                         ",volumedetect' -f null - 2>&1 | sed -n 's/.*max_volume: \\(.*\\) dB/\\1/p'");
         return text.empty() ? 0.0 : std::stod(text);
     };
     EXPECT_GT(peak("0:0.5"), -4.0);
@@ -103,7 +85,8 @@ TEST(ShippedClipart, MadeTheSameEveryRun) {
     int files = 0;
     for (const auto& entry : fs::directory_iterator(ClipartFolder())) {
         SCOPED_TRACE(entry.path().filename().string());
-        EXPECT_TRUE(Bytes(entry.path()) == Bytes(fs::path(folder) / entry.path().filename()));
+        EXPECT_TRUE(FileBytes(entry.path().string()) ==
+                    FileBytes((fs::path(folder) / entry.path().filename()).string()));
         ++files;
     }
     EXPECT_EQ(files, 7);

@@ -3,9 +3,7 @@
 // hold reads back into a project unchanged.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -13,29 +11,12 @@
 #include "app/project_file.h"
 #include "app/templates.h"
 #include "app/xml_document.h"
-#include "content/tests/shipped_projects.h"
+#include "content/tests/content_test_support.h"
 #include "platform/testing/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string CommandOutputOf(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The OPTIONS keys of a project file in upper case, with their values.
 std::map<std::string, std::string> Keys(const std::string& text) {
@@ -54,7 +35,8 @@ std::map<std::string, std::string> Keys(const std::string& text) {
 
 class TProject {
 public:
-    explicit TProject(const std::string& name) : Name(name), Text(ReadText(ShippedProgramFolder() + name)), K(Keys(Text)) {}
+    explicit TProject(const std::string& name)
+        : Name(name), Text(FileBytes(ShippedProgramFolder() + name)), K(Keys(Text)) {}
 
     std::string Name;
     std::string Text;
@@ -74,8 +56,8 @@ public:
 void ExpectShippedFile(const std::string& what, const std::string& relative) {
     EXPECT_FALSE(relative.empty()) << what << " is empty";
     EXPECT_NE(relative.front(), '/') << what << " is not relative to the program folder: " << relative;
-    EXPECT_TRUE(fs::is_regular_file(ShippedProgramFolder() + relative)) << what << " names a file that does not ship: "
-                                                                        << relative;
+    EXPECT_TRUE(fs::is_regular_file(ShippedProgramFolder() + relative))
+        << what << " names a file that does not ship: " << relative;
 }
 
 // The effect block of base/tag names a shipped template of folder, and its
@@ -157,7 +139,8 @@ TEST(ShippedProjects, NameOnlyShippedTemplatesFilesAndFonts) {
         if (p.Int("B_SOUND")) ExpectShippedFile("the sound", p.Str("STR_SOUNDFILE"));
         for (int i = 0; i < p.Int("I_BGIMAGE"); ++i)
             ExpectShippedFile("background picture " + std::to_string(i), p.Str("STR_BGIMAGE" + std::to_string(i)));
-        for (int e = 0; e < p.Int("I_BGMOVIE"); ++e) ExpectShippedEffect(p, "BGMOVIE_", std::to_string(e), "background");
+        for (int e = 0; e < p.Int("I_BGMOVIE"); ++e)
+            ExpectShippedEffect(p, "BGMOVIE_", std::to_string(e), "background");
 
         std::set<std::string> styles;
         for (int f = 0; f < p.Int("I_FONTFORMATS"); ++f) {
@@ -166,7 +149,7 @@ TEST(ShippedProjects, NameOnlyShippedTemplatesFilesAndFonts) {
             std::string font = p.Str("FONT_STR_FONTNAME" + n);
             // The machine has the face itself, not a stand-in for it.
             if (fontsChecked) {
-                std::string match = CommandOutputOf("fc-match -f '%{family}' '" + font + "'");
+                std::string match = CommandOutput("fc-match -f '%{family}' '" + font + "'");
                 EXPECT_NE(match.find(font), std::string::npos) << font << " is matched by " << match;
             }
         }
@@ -220,18 +203,21 @@ TEST(ShippedProjects, EveryValueReadsBack) {
         std::map<std::string, std::string> stored = values(original.K), read = values(again);
         for (const auto& [param, value] : stored) {
             auto found = read.find(param);
-            if (found == read.end()) ADD_FAILURE() << param << " is lost";
-            else EXPECT_EQ(found->second, value) << param;
+            if (found == read.end())
+                ADD_FAILURE() << param << " is lost";
+            else
+                EXPECT_EQ(found->second, value) << param;
         }
         for (const auto& [key, value] : original.K) {
             if (IsParamKey(key)) continue;
             auto found = again.find(key);
-            if (found == again.end()) ADD_FAILURE() << key << " is lost";
-            else EXPECT_EQ(found->second, value) << key;
+            if (found == again.end())
+                ADD_FAILURE() << key << " is lost";
+            else
+                EXPECT_EQ(found->second, value) << key;
         }
         for (const auto& [key, value] : again)
-            if (!IsParamKey(key) && original.K.count(key) == 0)
-                ADD_FAILURE() << key << " is missing from the file";
+            if (!IsParamKey(key) && original.K.count(key) == 0) ADD_FAILURE() << key << " is missing from the file";
     }
 }
 

@@ -1,13 +1,17 @@
-// The projects that ship in the program folder: the blank project and the
-// examples, and the folder itself, for the content tests.
+// What the content tests share: the program folder as it ships, the
+// projects in it (the blank project and the examples), the bytes of a file,
+// and the outside tools' output (CommandOutput).
 #pragma once
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/app_utils.h"
+#include "app/tests/capture_test_support.h"
 #include "controls/ucsystem.h"
 
 inline std::string ShippedProgramFolder() { return std::string(TW_PROGRAM_DIR) + "/"; }
@@ -32,3 +36,9 @@ public:
     TShippedProgramFolder(const TShippedProgramFolder&) = delete;
     TShippedProgramFolder& operator=(const TShippedProgramFolder&) = delete;
 };
+
+// The whole file; empty when it cannot be read.
+inline std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

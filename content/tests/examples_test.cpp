@@ -25,14 +25,18 @@ TFormPublishImage& CaptureForm() {
     return form;
 }
 
-// A fresh program state and per-user folders for each project, but the
-// shipped program folder with its templates, clip art and projects.
-class ShippedProject : public AppFixture, public ::testing::WithParamInterface<std::string> {
+// Fresh per-user folders for each test, but the shipped program folder
+// with its templates, clip art and projects.
+class ShippedProjectFolder : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
         SetProgramFolder(UcSystem::Utf8ToWide(ShippedProgramFolder()));
     }
+};
+
+class ShippedProject : public ShippedProjectFolder, public ::testing::WithParamInterface<std::string> {
+protected:
 
     // The start-up scan, then the project file, as the application opens it.
     std::unique_ptr<ProjectRecord> Open(TProjectState& state) {
@@ -106,6 +110,31 @@ TEST_P(ShippedProject, OpensComposesPlaysToItsEndAndExportsAGif) {
     }
     EXPECT_GE(pictures.size(), std::min<size_t>(8, size_t(result.Frames) / 2)) << "the movie hardly moves";
     EXPECT_GT(detail, 0.05) << "nothing much to see";
+}
+
+// The banner is a link as ad servers expect: a click anywhere opens the
+// address the page hands it in clickTAG, while its stages play on top.
+TEST_F(ShippedProjectFolder, BannerClickOpensClickTag) {
+    TW_REQUIRE_PLAYER();
+    TProjectState state;
+    ScanTemplates(state);
+    ASSERT_TRUE(ReadProjectFile(UcSystem::Utf8ToWide(ShippedProgramFolder() + "examples/Welcome Banner.ini"), state));
+    const std::string movie = root_ + "/banner.swf";
+    ComposeMovie(state, UcSystem::Utf8ToWide(movie));
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    player.TakeEvents();
+    TPlayerLoadOptions load;
+    load.flashVars = {{"clickTAG", player.HitUrl("banner")}};
+    load.network = true;
+    player.Load(movie, load);
+    player.Step(30);
+    player.Click(20, 45);
+    std::vector<std::string> hits;
+    for (int tries = 0; tries < 50 && hits.empty(); ++tries) {
+        player.Step(1);
+        hits = player.TakeEvents().hits;
+    }
+    EXPECT_EQ(hits, std::vector<std::string>{"/hit/banner"});
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::string>& info) {

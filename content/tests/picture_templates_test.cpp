@@ -1,0 +1,215 @@
+// The shipped picture templates in composed movies played by the real
+// player: each shows the user's picture where the picture builder placed
+// it, three timed stages of it run to the movie's end, and the player logs
+// no script trouble; a stretched picture covers the movie and a turned one
+// stands as the builder turned it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/composer.h"
+#include "app/templates.h"
+#include "app/tests/app_fixture.h"
+#include "app/tests/capture_test_support.h"
+#include "platform/player/player_test_support.h"
+
+namespace {
+
+struct TPictureTemplate {
+    const char* theme;
+    const char* file;
+};
+
+const TPictureTemplate kTemplates[] = {
+    {"Basic", "Fade.swf"},   {"Basic", "Zoom.swf"},  {"Basic", "Wipe.swf"},
+    {"Motion", "Slide.swf"}, {"Motion", "Spin.swf"}, {"Motion", "Ken Burns.swf"},
+};
+
+// The colour of the test pictures and of the movie's background.
+const TPlayerPixel kPictureColor{0x20, 0x80, 0xE0, 255};
+const TColor kBackground = RGBColor(255, 255, 255);
+
+bool Near(TPlayerPixel a, TPlayerPixel b, int tolerance = 16) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+std::string Text(TPlayerPixel p) {
+    return "(" + std::to_string(p.r) + ", " + std::to_string(p.g) + ", " + std::to_string(p.b) + ")";
+}
+
+// What a composed movie did in the player up to its end marker.
+struct TRun {
+    bool ended = false;
+    int frames = 0;                         // frames run, the marker's included
+    std::map<int, TPlayerFrame> kept;       // the frames asked for, by number
+    std::vector<std::string> log;           // the player's warnings and errors
+};
+
+class PictureTemplatesInThePlayer : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        SetProgramFolder(UcSystem::Utf8ToWide(TW_PROGRAM_DIR "/"));
+        ScanEffectFolder(ekImage, tree_);
+        project_.FrameRate = 24;
+        project_.BgKind = bkSolid;
+        project_.SolidColor = kBackground;
+        project_.OneByOne = false;
+    }
+
+    // A picture of the test colour made by ffmpeg (kept between runs).
+    std::string Picture(int width, int height, const std::string& extension) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        const std::string folder = std::string(TW_FIXTURE_DIR) + "/pictures";
+        std::filesystem::create_directories(folder);
+        return MakeFixture(folder + "/blue" + size + "." + extension,
+                           "ffmpeg -v error -f lavfi -i color=c=0x2080E0:s=" + size + " -frames:v 1 -y {out}");
+    }
+
+    // A picture stage with a copy of the shipped template's record, as the
+    // application makes one when the user picks the template.
+    StageRecord& AddStage(const TPictureTemplate& t, const std::string& picture, float enter) {
+        const TEffectTemplateNode* node =
+            tree_.Find(UcSystem::Utf8ToWide(t.theme), UcSystem::Utf8ToWide(t.file));
+        if (node == nullptr) throw std::runtime_error(std::string("not shipped: ") + t.theme + "/" + t.file);
+        auto stage = std::make_unique<StageRecord>();
+        stage->PictureStage = true;
+        stage->PictureFile = UcSystem::Utf8ToWide(picture);
+        stage->Effect = std::make_unique<EffectRecord>(*node->Effect);
+        stage->EnterTime = enter;
+        stage->Duration = 1.0f;
+        stages_.push_back(std::move(stage));
+        project_.Stages.push_back(stages_.back().get());
+        return *stages_.back();
+    }
+
+    // Composes the project and plays it frame by frame until the end
+    // marker arrives or cap frames have run, keeping the frames asked for.
+    TRun PlayToEnd(int cap, const std::vector<int>& keep) {
+        TComposeOptions options;
+        options.EndFrameCommand = kEndFrameCommand;
+        const std::string path = root_ + "/movie.swf";
+        ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
+        TPlayerHarness& player = TPlayerHarness::Shared();
+        TPlayerLoadOptions load;
+        load.network = true;
+        player.Load(path, load);
+        player.TakeEvents();
+        TRun run;
+        // Runs frames in batches, a batch never past the next frame to keep.
+        while (!run.ended && run.frames < cap) {
+            int count = std::min(cap - run.frames, 8);
+            for (int n : keep)
+                if (n > run.frames && n - run.frames < count) count = n - run.frames;
+            std::vector<TPlayerFrame> frames = player.Step(count);
+            for (TPlayerFrame& frame : frames) {
+                ++run.frames;
+                for (int n : keep)
+                    if (n == run.frames) run.kept[n] = std::move(frame);
+            }
+            for (const TPlayerFSCommand& c : player.TakeEvents().fsCommands) run.ended |= c.command == kEndFrameCommand;
+        }
+        run.log = player.TakeLog();
+        return run;
+    }
+
+    TEffectTree tree_;
+    ProjectRecord project_;
+    std::vector<std::unique_ptr<StageRecord>> stages_;
+};
+
+// Three stages entering at 0, 0.5 and 1 s, a second each: the movie's first
+// stage frame is its third, so the last stage enters at frame 27 and, with
+// entrances and exits of under a second, every stage has counted down well
+// before frame 100. Frame 26 comes after the first stage's entrance: its
+// picture stands in the middle, the corner keeps the background.
+TEST_F(PictureTemplatesInThePlayer, ThreeTimedStagesShowThePictureAndReachTheEnd) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffmpeg");
+    const std::string picture = Picture(48, 36, "jpg");
+    ASSERT_FALSE(picture.empty());
+    project_.Width = 160;
+    project_.Height = 120;
+    for (const TPictureTemplate& t : kTemplates) {
+        SCOPED_TRACE(std::string(t.theme) + "/" + t.file);
+        stages_.clear();
+        project_.Stages.clear();
+        for (float enter : {0.0f, 0.5f, 1.0f}) AddStage(t, picture, enter);
+        TRun run = PlayToEnd(160, {26});
+        EXPECT_TRUE(run.ended) << "no end-frame marker after " << run.frames << " frames";
+        ASSERT_EQ(run.kept.count(26), 1u);
+        const TPlayerPixel middle = Pixel(run.kept[26], 80, 60), corner = Pixel(run.kept[26], 4, 4);
+        EXPECT_TRUE(Near(middle, kPictureColor)) << "middle " << Text(middle);
+        EXPECT_TRUE(Near(corner, TPlayerPixel{255, 255, 255, 255})) << "corner " << Text(corner);
+        EXPECT_TRUE(run.log.empty()) << run.log.front();
+    }
+}
+
+// A small square picture stretched over a wide movie covers it to the
+// corners, at the stage's opacity over the white background.
+TEST_F(PictureTemplatesInThePlayer, StretchedPictureCoversTheMovie) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffmpeg");
+    const std::string picture = Picture(30, 30, "png");
+    ASSERT_FALSE(picture.empty());
+    project_.Width = 160;
+    project_.Height = 60;
+    StageRecord& stage = AddStage(kTemplates[0], picture, 0);
+    stage.PlacementMode = pmStretch;
+    stage.Alpha = 50;
+    TRun run = PlayToEnd(120, {20});
+    EXPECT_TRUE(run.ended) << "no end-frame marker after " << run.frames << " frames";
+    ASSERT_EQ(run.kept.count(20), 1u);
+    const TPlayerPixel half{uint8_t((kPictureColor.r + 255) / 2), uint8_t((kPictureColor.g + 255) / 2),
+                            uint8_t((kPictureColor.b + 255) / 2), 255};
+    for (auto [x, y] : {std::pair{1, 1}, {158, 1}, {1, 58}, {158, 58}, {80, 30}}) {
+        const TPlayerPixel p = Pixel(run.kept[20], x, y);
+        EXPECT_TRUE(Near(p, half)) << x << ", " << y << ": " << Text(p);
+    }
+    EXPECT_TRUE(run.log.empty()) << run.log.front();
+}
+
+// "Custom" with a quarter turn: the builder turns the long picture upright
+// and puts its corner at (left, top); the template shows it as it is, not
+// turned once more (which would lay it flat again). Spin and Ken Burns
+// both turn or zoom the picture on their own, and come to rest on the
+// builder's placement.
+TEST_F(PictureTemplatesInThePlayer, CustomTurnedPictureStandsWhereTheBuilderPutIt) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffmpeg");
+    const std::string picture = Picture(60, 20, "jpg");
+    ASSERT_FALSE(picture.empty());
+    project_.Width = 160;
+    project_.Height = 120;
+    for (const TPictureTemplate& t : {kTemplates[4], kTemplates[5]}) {
+        SCOPED_TRACE(t.file);
+        stages_.clear();
+        project_.Stages.clear();
+        StageRecord& stage = AddStage(t, picture, 0);
+        stage.PlacementMode = pmCustom;
+        stage.Left = 30;
+        stage.Top = 20;
+        stage.Rotation = 90;
+        TRun run = PlayToEnd(120, {26});
+        EXPECT_TRUE(run.ended) << "no end-frame marker after " << run.frames << " frames";
+        ASSERT_EQ(run.kept.count(26), 1u);
+        // Upright: x 30..50, y 20..80.
+        for (auto [x, y] : {std::pair{40, 30}, {40, 50}, {40, 70}}) {
+            const TPlayerPixel p = Pixel(run.kept[26], x, y);
+            EXPECT_TRUE(Near(p, kPictureColor)) << x << ", " << y << ": " << Text(p);
+        }
+        for (auto [x, y] : {std::pair{70, 30}, {20, 50}, {40, 90}}) {
+            const TPlayerPixel p = Pixel(run.kept[26], x, y);
+            EXPECT_TRUE(Near(p, TPlayerPixel{255, 255, 255, 255})) << x << ", " << y << ": " << Text(p);
+        }
+        EXPECT_TRUE(run.log.empty()) << run.log.front();
+    }
+}
+
+}  // namespace

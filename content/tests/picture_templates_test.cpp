@@ -48,6 +48,7 @@ struct TRun {
     bool ended = false;
     int frames = 0;                         // frames run, the marker's included
     std::map<int, TPlayerFrame> kept;       // the frames asked for, by number
+    TPlayerFrame last;                      // the last frame run
     std::vector<std::string> log;           // the player's warnings and errors
 };
 
@@ -111,8 +112,9 @@ protected:
             for (TPlayerFrame& frame : frames) {
                 ++run.frames;
                 for (int n : keep)
-                    if (n == run.frames) run.kept[n] = std::move(frame);
+                    if (n == run.frames) run.kept[n] = frame;
             }
+            if (!frames.empty()) run.last = std::move(frames.back());
             for (const TPlayerFSCommand& c : player.TakeEvents().fsCommands) run.ended |= c.command == kEndFrameCommand;
         }
         run.log = player.TakeLog();
@@ -152,25 +154,32 @@ TEST_F(PictureTemplatesInThePlayer, ThreeTimedStagesShowThePictureAndReachTheEnd
 }
 
 // A small square picture stretched over a wide movie covers it to the
-// corners, at the stage's opacity over the white background.
-TEST_F(PictureTemplatesInThePlayer, StretchedPictureCoversTheMovie) {
+// corners, at the stage's opacity over the white background. As a static
+// stage it stays for good and does not hold the movie back: a timed stage
+// beside it still lets the movie reach its end, with the picture still there.
+TEST_F(PictureTemplatesInThePlayer, StretchedStaticPictureCoversTheMovieToTheEnd) {
     TW_REQUIRE_PLAYER();
     TW_REQUIRE_TOOL("ffmpeg");
-    const std::string picture = Picture(30, 30, "png");
-    ASSERT_FALSE(picture.empty());
+    const std::string square = Picture(30, 30, "png"), small = Picture(20, 10, "jpg");
+    ASSERT_FALSE(square.empty());
+    ASSERT_FALSE(small.empty());
     project_.Width = 160;
     project_.Height = 60;
-    StageRecord& stage = AddStage(kTemplates[0], picture, 0);
+    StageRecord& stage = AddStage(kTemplates[5], square, 0);
     stage.PlacementMode = pmStretch;
     stage.Alpha = 50;
+    stage.StaticStage = true;
+    AddStage(kTemplates[0], small, 0).Duration = 0.5f;
     TRun run = PlayToEnd(120, {20});
     EXPECT_TRUE(run.ended) << "no end-frame marker after " << run.frames << " frames";
     ASSERT_EQ(run.kept.count(20), 1u);
     const TPlayerPixel half{uint8_t((kPictureColor.r + 255) / 2), uint8_t((kPictureColor.g + 255) / 2),
                             uint8_t((kPictureColor.b + 255) / 2), 255};
-    for (auto [x, y] : {std::pair{1, 1}, {158, 1}, {1, 58}, {158, 58}, {80, 30}}) {
-        const TPlayerPixel p = Pixel(run.kept[20], x, y);
-        EXPECT_TRUE(Near(p, half)) << x << ", " << y << ": " << Text(p);
+    for (const TPlayerFrame* frame : {&run.kept[20], &run.last}) {
+        for (auto [x, y] : {std::pair{1, 1}, {158, 1}, {1, 58}, {158, 58}, {40, 30}}) {
+            const TPlayerPixel p = Pixel(*frame, x, y);
+            EXPECT_TRUE(Near(p, half)) << "frame " << frame->number << " at " << x << ", " << y << ": " << Text(p);
+        }
     }
     EXPECT_TRUE(run.log.empty()) << run.log.front();
 }

@@ -184,6 +184,57 @@ TEST_F(PictureTemplatesInThePlayer, StretchedStaticPictureCoversTheMovieToTheEnd
     EXPECT_TRUE(run.log.empty()) << run.log.front();
 }
 
+// The directions a user picks for Wipe and Slide, halfway through a linear
+// entrance of 10 frames (frame 8: the stage enters in frame 3): the picture
+// (x 40..120, y 40..80) shows on the side the wipe starts from, or stands
+// between the edge it comes from and its place.
+TEST_F(PictureTemplatesInThePlayer, WipeAndSlideGoTheChosenWay) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffmpeg");
+    const std::string picture = Picture(80, 40, "jpg");
+    ASSERT_FALSE(picture.empty());
+    project_.Width = 160;
+    project_.Height = 120;
+    struct TCase {
+        const TPictureTemplate& tpl;
+        const char16_t* param;
+        const char16_t* choice;
+        std::pair<int, int> shows, clear;
+    };
+    const TCase cases[] = {
+        {kTemplates[2], u"Img.WipeIn", u"Left to right", {50, 60}, {110, 60}},
+        {kTemplates[2], u"Img.WipeIn", u"Right to left", {110, 60}, {50, 60}},
+        {kTemplates[2], u"Img.WipeIn", u"Top to bottom", {80, 45}, {80, 75}},
+        {kTemplates[2], u"Img.WipeIn", u"Bottom to top", {80, 75}, {80, 45}},
+        {kTemplates[2], u"Img.WipeIn", u"From the centre", {80, 60}, {45, 45}},
+        {kTemplates[3], u"Img.SlideIn", u"Left", {30, 60}, {110, 60}},
+        {kTemplates[3], u"Img.SlideIn", u"Right", {130, 60}, {50, 60}},
+        {kTemplates[3], u"Img.SlideIn", u"Top", {80, 20}, {80, 75}},
+        {kTemplates[3], u"Img.SlideIn", u"Bottom", {80, 100}, {80, 45}},
+    };
+    const TPlayerPixel white{255, 255, 255, 255};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.tpl.file) + " " + UcSystem::WideToUtf8(c.choice));
+        stages_.clear();
+        project_.Stages.clear();
+        StageRecord& stage = AddStage(c.tpl, picture, 0);
+        TEffectParam* direction = FindParam(*stage.Effect, c.param);
+        ASSERT_NE(direction, nullptr);
+        const std::vector<WideString> choices = SelectionChoices(direction->Selection);
+        ASSERT_NE(std::find(choices.begin(), choices.end(), WideString(c.choice)), choices.end());
+        direction->Value = c.choice;
+        FindParam(*stage.Effect, u"Img.EnterEase")->Value = u"linear";
+        FindParam(*stage.Effect, u"Img.EnterFrames")->Value = u"10";
+        TRun run = PlayToEnd(8, {8});
+        ASSERT_EQ(run.kept.count(8), 1u);
+        const TPlayerPixel shows = Pixel(run.kept[8], c.shows.first, c.shows.second),
+                           clear = Pixel(run.kept[8], c.clear.first, c.clear.second);
+        EXPECT_TRUE(Near(shows, kPictureColor)) << "picture side " << Text(shows);
+        EXPECT_TRUE(Near(clear, white)) << "clear side " << Text(clear);
+        EXPECT_TRUE(run.log.empty()) << run.log.front();
+    }
+}
+
 // "Custom" with a quarter turn: the builder turns the long picture upright
 // and puts its corner at (left, top); the template shows it as it is, not
 // turned once more (which would lay it flat again). Spin and Ken Burns

@@ -84,6 +84,11 @@ constexpr int kShownHeight = kHeight / 2;
 constexpr int kFramesPerStep = 4;
 constexpr int kSteps = 5 * kRate / kFramesPerStep;
 constexpr double kStepMs = kFramesPerStep * 1000.0 / kRate;
+// Every text field starts in the player's default font before a script can
+// give it the embedded one, and the player notes once per movie that it has
+// no such device font. Any other complaint counts.
+const std::string kFreshFieldFont = "Unknown device font \"Times New Roman\"";
+
 // A pixel differs when a channel differs by more than this; a frame shows
 // the template when at least kVisible pixels differ.
 constexpr int kChannelTolerance = 32;
@@ -336,7 +341,8 @@ TEST_P(ShippedTemplate, DeclaresComposesAndPlays) {
     std::vector<std::string> log;
     TFrames frames;
     ASSERT_NO_THROW(frames = Run(project->Record, CaseName(::testing::TestParamInfo<TShipped>(t, 0)), log));
-    for (const std::string& line : log) ADD_FAILURE() << "the player says: " << line;
+    for (const std::string& line : log)
+        if (line.find(kFreshFieldFont) == std::string::npos) ADD_FAILURE() << "the player says: " << line;
     ASSERT_EQ(frames.size(), size_t(kSteps));
     ASSERT_EQ(baseline.size(), size_t(kSteps));
 

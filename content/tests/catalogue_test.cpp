@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -172,15 +171,11 @@ protected:
         return node != nullptr ? node->Effect.get() : nullptr;
     }
 
-    // A picture for picture stages, made by ffmpeg.
+    // A picture for picture stages, made by ffmpeg; empty when it cannot be.
     static std::string Picture() {
-        const std::string path = root_ + "/picture.jpg";
-        if (!fs::exists(path)) {
-            const std::string command = "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:rate=1 -frames:v 1 -y '" +
-                                        path + "'";
-            if (std::system(command.c_str()) != 0) return "";
-        }
-        return path;
+        fs::create_directories(TW_FIXTURE_DIR);
+        return MakeFixture(std::string(TW_FIXTURE_DIR) + "/catalogue-picture.jpg",
+                           "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=160x120:rate=1 -frames:v 1 -y {out}");
     }
 
     // A project of the template's kind around the template, or without it.

@@ -6,14 +6,14 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "app/tests/capture_test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -40,29 +40,14 @@ std::map<std::string, fs::path> Templates(const fs::path& folder) {
     return found;
 }
 
-// The standard output of a shell command, and its exit status.
-std::string Output(const std::string& command, int& status) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        status = -1;
-        return output;
-    }
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    status = pclose(pipe);
-    return output;
-}
-
 TEST(BuildStep, ShippedTemplatesAreWhatTheSourcesMakeNow) {
     const fs::path fresh = fs::path(TW_FIXTURE_DIR) / ("build-step." + std::to_string(getpid()));
     fs::remove_all(fresh);
     fs::create_directories(fresh);
     int status = 0;
-    const std::string log = Output(std::string("'") + TW_BUILD_TEMPLATES + "' '" + TW_CONTENT_DIR + "/templates' '" +
-                                       fresh.string() + "' 2>&1",
-                                   status);
+    const std::string log = CommandOutput(std::string("'") + TW_BUILD_TEMPLATES + "' '" + TW_CONTENT_DIR + "/templates' '" +
+                                              fresh.string() + "' 2>&1",
+                                          &status);
     ASSERT_EQ(status, 0) << log;
 
     const std::map<std::string, fs::path> made = Templates(fresh), shipped = Templates(TW_PROGRAM_DIR);
@@ -86,7 +71,7 @@ TEST(BuildStep, NoCompiledTemplateInTheSourceTree) {
     // Nor committed: a checkout may lack a file that the repository holds.
     int status = 0;
     const std::string listed =
-        Output(std::string("git -C '") + TW_SOURCE_DIR + "' ls-files -- content 2>/dev/null", status);
+        CommandOutput(std::string("git -C '") + TW_SOURCE_DIR + "' ls-files -- content 2>/dev/null", &status);
     if (status != 0) GTEST_SKIP() << "the source tree is not a git checkout";
     std::istringstream lines(listed);
     for (std::string line; std::getline(lines, line);)

@@ -276,4 +276,30 @@ TEST_F(TextTemplatesInThePlayer, StyleDecorationsShow) {
     EXPECT_EQ(Complaints(outcome.log), std::vector<std::string>{});
 }
 
+// A turned block: its left edge stays on the anchor and the line runs along
+// the turned axis (90 degrees: downwards), and runs of different sizes sit
+// at the bottom of their line when asked.
+TEST_F(TextTemplatesInThePlayer, TurnedBlockRunsFromItsAnchor) {
+    TW_REQUIRE_PLAYER();
+    project_.Height = 240;
+    StageRecord& stage = AddStage({"Basic", "Fade"}, Lines(Line(TextRun("plain", "Turned") + TextRun("Big", "Y"))), 0.0f,
+                                  3.0f, 80);
+    stage.StaticStage = true;
+    stage.TextRotation = 90;
+    stage.LineAlign = 2;
+    TPlayOutcome outcome = Play(4, {4});
+    ASSERT_EQ(outcome.frames.size(), 1u);
+    const TColourCount plain = CountColour(outcome.frames[0], kPlain), big = CountColour(outcome.frames[0], kBig);
+    ASSERT_GT(plain.count, 30);
+    ASSERT_GT(big.count, 10);
+    // The anchor is (160 - 40, 120); the line runs down from it.
+    EXPECT_GT(plain.bottom - plain.top, 2 * (plain.right - plain.left));
+    EXPECT_NEAR(plain.top, 120, 8);
+    EXPECT_GT(big.top, plain.bottom - 4);
+    // Bottom alignment: the small run sits towards the line's bottom, which
+    // the turn has put on the left (centred, both middles would meet).
+    EXPECT_LT(plain.MiddleX(), big.MiddleX() - 3);
+    EXPECT_EQ(Complaints(outcome.log), std::vector<std::string>{});
+}
+
 }  // namespace

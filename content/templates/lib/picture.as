@@ -46,10 +46,10 @@ function twPictureRect(clip, x, y, w, h) {
 // Puts the user's picture into a new holder clip of owner whose origin is the
 // picture's centre, so that scaling or turning the holder keeps the picture
 // centred where the builder placed it. The holder carries what the effects
-// need: its child picture (the attached sprite, absent when the export is missing),
-// picW / picH (its size), homeX / homeY (the centre on the stage) and
-// homeAlpha (the user's opacity, 0..100). A missing picture leaves an empty
-// holder, so the stage still runs its course and counts down.
+// need: its child "picture" (the attached sprite; absent when the export is
+// missing), picW / picH (its size), homeX / homeY (the centre on the stage)
+// and homeAlpha (the user's opacity, 0..100). A missing picture leaves an
+// empty holder, so the stage still runs its course and counts down.
 function twPictureHolder(owner, depth) {
     var holder = owner.createEmptyMovieClip("twPicture" + depth, depth);
     var picture = undefined;

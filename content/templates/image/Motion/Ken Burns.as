@@ -20,7 +20,7 @@ if (pan == "Top to bottom" || pan == "Top left to bottom right") panY = 1;
 if (pan == "Bottom to top" || pan == "Bottom right to top left") panY = -1;
 
 // The pan lasts the stage's whole visible life; a stage that stays for good
-// pans over its own length and then rests.
+// (static, or keeping its picture) pans over Img.PanSeconds and then rests.
 var enterFrames = twPictureFrames("Img.EnterFrames", 12);
 var leaveFrames = twPictureFrames("Img.LeaveFrames", 12);
 var stay = twNum("Img.DurationFrame", 24);

@@ -85,7 +85,7 @@ TEST_P(ShippedProject, OpensComposesPlaysToItsEndAndExportsAGif) {
     // GIF export: the capture plays it once, frame by frame, to its end.
     TPublishOptions publish;
     publish.Kind = pkGIF;
-    publish.SetFrameRate(6);
+    publish.SetFrameRate(4);
     const std::string gif = root_ + "/movie.gif";
     TPublishImageResult result = PublishProjectImage(CaptureForm(), *project, publish, UcSystem::Utf8ToWide(gif));
     EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);

@@ -186,8 +186,9 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
     }
 }
 
-// One stage of two lines in two styles, standing long enough to be seen
-// after every template's entrance: both colours show, the block stands in
+// One stage of two lines in two styles (one run naming its style in another
+// case), standing long enough to be seen after every template's entrance:
+// both colours show, the block stands in
 // the middle of the movie (its left edge at the anchor, its middle on the
 // movie's middle), and the player looked up no device font for the styles.
 TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFonts) {
@@ -197,7 +198,7 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFont
         stages_.clear();
         project_.Stages.clear();
         project_.OneByOne = false;
-        AddStage(which, Lines(Line(TextRun("plain", "Hello ") + TextRun("Big", "World")) + Line(TextRun("plain", "again"))), 0.0f,
+        AddStage(which, Lines(Line(TextRun("plain", "Hello ") + TextRun("big", "World")) + Line(TextRun("plain", "again"))), 0.0f,
                  3.0f, 150);
         TPlayOutcome outcome = Play(44, {44});
         ASSERT_EQ(outcome.frames.size(), 1u);

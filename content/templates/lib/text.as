@@ -91,7 +91,11 @@ function twtReadStyles() {
         for (var f = root.firstChild; f != null; f = f.nextSibling) {
             if (f.nodeType != 1) continue;
             var s = twtReadStyle(f);
-            styles.byName[s.name.toLowerCase()] = s;
+            // Names match without regard to case; the first style of a name
+            // wins. Keys carry a prefix so that no name meets a property every
+            // object has ("constructor", say).
+            var key = "style:" + s.name.toLowerCase();
+            if (styles.byName[key] == undefined) styles.byName[key] = s;
             if (styles.first == undefined) styles.first = s;
         }
     }
@@ -99,7 +103,7 @@ function twtReadStyles() {
         var d = {name: "default", font: "_sans", size: 24, underline: false, xs: 100, ys: 100, alpha: 100,
                  space: 0, fill: "solid", begin: 0xFF9900, end: 0x663300, border: false, borderSize: 0,
                  borderColor: 0xFF0000, shadow: false, charRot: 0, embed: false};
-        styles.byName["default"] = d;
+        styles.byName["style:default"] = d;
         styles.first = d;
     }
     return styles;
@@ -108,8 +112,8 @@ function twtReadStyles() {
 // A run's style: by name without regard to case, else "default", else the
 // first style.
 function twtStyleOf(styles, name) {
-    var s = styles.byName[String(name).toLowerCase()];
-    if (s == undefined) s = styles.byName["default"];
+    var s = styles.byName["style:" + String(name).toLowerCase()];
+    if (s == undefined) s = styles.byName["style:default"];
     if (s == undefined) s = styles.first;
     return s;
 }

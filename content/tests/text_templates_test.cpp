@@ -174,7 +174,8 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
         project_.Stages.clear();
         project_.OneByOne = false;
         AddStage(which, Lines(Line(TextRun("plain", "One"))), 0.0f, 1.0f, 40);
-        StageRecord& two = AddStage(which, Lines(Line(TextRun("plain", "Two")) + Line(TextRun("Big", "2"))), 0.5f, 1.0f, 40);
+        StageRecord& two =
+            AddStage(which, Lines(Line(TextRun("plain", "Two")) + Line(TextRun("Big", "2"))), 0.5f, 1.0f, 40);
         two.LinesSyncEnter = true;
         two.LinesSyncLeave = true;
         two.LeaveFromBeginning = false;
@@ -198,8 +199,9 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFont
         stages_.clear();
         project_.Stages.clear();
         project_.OneByOne = false;
-        AddStage(which, Lines(Line(TextRun("plain", "Hello ") + TextRun("big", "World")) + Line(TextRun("plain", "again"))), 0.0f,
-                 3.0f, 150);
+        const std::string text =
+            Lines(Line(TextRun("plain", "Hello ") + TextRun("big", "World")) + Line(TextRun("plain", "again")));
+        AddStage(which, text, 0.0f, 3.0f, 150);
         TPlayOutcome outcome = Play(44, {44});
         ASSERT_EQ(outcome.frames.size(), 1u);
         const TColourCount plain = CountColour(outcome.frames[0], kPlain);
@@ -226,7 +228,8 @@ TEST_F(TextTemplatesInThePlayer, AFontTheMovieLacksShowsInTheLog) {
     const std::string sources = root_ + "/sources";
     std::filesystem::create_directories(sources + "/text/Probe");
     std::filesystem::copy(std::string(TW_CONTENT_DIR) + "/templates/lib", sources + "/lib");
-    std::ofstream(sources + "/text/Probe/Probe.as") << R"(ParamsDefine = "<ParamsDefine><Txt.Style type=\"string\" caption=\"Style\" default=\"nosuchstyle\"/></ParamsDefine>";
+    std::ofstream(sources + "/text/Probe/Probe.as") << R"(ParamsDefine = "<ParamsDefine><Txt.Style type=\"string\" )"
+                                                       R"(caption=\"Style\" default=\"nosuchstyle\"/></ParamsDefine>";
 #include "lib/core.as"
 this.createTextField("t", 10, 0, 0, 200, 100);
 t.embedFonts = true;
@@ -283,8 +286,8 @@ TEST_F(TextTemplatesInThePlayer, StyleDecorationsShow) {
 TEST_F(TextTemplatesInThePlayer, TurnedBlockRunsFromItsAnchor) {
     TW_REQUIRE_PLAYER();
     project_.Height = 240;
-    StageRecord& stage = AddStage({"Basic", "Fade"}, Lines(Line(TextRun("plain", "Turned") + TextRun("Big", "Y"))), 0.0f,
-                                  3.0f, 80);
+    StageRecord& stage =
+        AddStage({"Basic", "Fade"}, Lines(Line(TextRun("plain", "Turned") + TextRun("Big", "Y"))), 0.0f, 3.0f, 80);
     stage.StaticStage = true;
     stage.TextRotation = 90;
     stage.LineAlign = 2;

@@ -435,5 +435,7 @@ function twtRandom(seed) {
 // frame shows them resting before they enter.
 function twtRun(host, enterFrames, leaveFrames, onEnter, onLeave) {
     onEnter.call(host, 0);
-    twRunStage(host, "Txt.", Math.max(1, Math.round(enterFrames)), Math.max(1, Math.round(leaveFrames)), onEnter, onLeave);
+    var enterCount = Math.max(1, Math.round(enterFrames));
+    var leaveCount = Math.max(1, Math.round(leaveFrames));
+    twRunStage(host, "Txt.", enterCount, leaveCount, onEnter, onLeave);
 }

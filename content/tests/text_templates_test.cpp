@@ -306,4 +306,31 @@ TEST_F(TextTemplatesInThePlayer, TurnedBlockRunsFromItsAnchor) {
     EXPECT_EQ(Complaints(outcome.log), std::vector<std::string>{});
 }
 
+// The exit starts from the first letter or from the last, as the stage
+// says: halfway through it, the run that leaves first has lost more of its
+// pixels than the other.
+TEST_F(TextTemplatesInThePlayer, TheExitStartsWhereTheStageSays) {
+    TW_REQUIRE_PLAYER();
+    // Letter by Letter: 24 frames in, 24 standing, 18 out; the stage's
+    // first frame is the movie's third, so frame 60 is about halfway out.
+    std::vector<double> firstKept, lastKept;
+    for (bool fromBegin : {true, false}) {
+        stages_.clear();
+        project_.Stages.clear();
+        AddStage({"Fancy", "Letter by Letter"}, Lines(Line(TextRun("plain", "First ") + TextRun("Big", "Last"))),
+                 0.0f, 1.0f, 150)
+            .LeaveFromBeginning = fromBegin;
+        TPlayOutcome outcome = Play(60, {45, 60});
+        ASSERT_EQ(outcome.frames.size(), 2u);
+        const double plainAtRest = CountColour(outcome.frames[0], kPlain).count;
+        const double bigAtRest = CountColour(outcome.frames[0], kBig).count;
+        ASSERT_GT(plainAtRest, 0);
+        ASSERT_GT(bigAtRest, 0);
+        firstKept.push_back(CountColour(outcome.frames[1], kPlain).count / plainAtRest);
+        lastKept.push_back(CountColour(outcome.frames[1], kBig).count / bigAtRest);
+    }
+    EXPECT_LT(firstKept[0], lastKept[0]) << "from the beginning, the first run goes first";
+    EXPECT_GT(firstKept[1], lastKept[1]) << "from the end, the last run goes first";
+}
+
 }  // namespace

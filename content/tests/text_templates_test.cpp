@@ -107,15 +107,23 @@ protected:
         project_.FontStyles = {&plain_, &big_};
     }
 
-    // A text stage with the template's declared defaults, its block centred
-    // on the movie for a line about width pixels wide.
+    // A text stage with the template's declared defaults (or, with
+    // otherChoices, the last choice of every selection and the other value
+    // of every flag), its block centred on the movie for a line about width
+    // pixels wide.
     StageRecord& AddStage(const std::pair<std::string, std::string>& which, const std::string& text, float enter,
-                          float duration, int width) {
+                          float duration, int width, bool otherChoices = false) {
         auto stage = std::make_unique<StageRecord>();
         std::unique_ptr<EffectRecord> effect;
         const std::string path = programDir_ + "text/" + which.first + "/" + which.second + ".swf";
         EXPECT_TRUE(ReadParamsDefine(W(path), effect)) << path;
         if (!effect) effect = std::make_unique<EffectRecord>();
+        if (otherChoices) {
+            for (TEffectParam& param : effect->Params) {
+                if (param.Type == u"selection") param.Value = SelectionChoices(param.Selection).back();
+                if (param.Type == u"bool") param.Value = param.Value == u"true" ? u"false" : u"true";
+            }
+        }
         effect->ThemeName = W(which.first);
         effect->TemplateName = W(which.second + ".swf");
         stage->Effect = std::move(effect);
@@ -164,8 +172,8 @@ protected:
 // Three stages entering at 0, 0.5 and 1 s, each standing 1 s: the last one
 // enters in frame 2 + 24 and cannot be done before it has stood its 24
 // frames; the movie must still reach its end soon after. The stages differ
-// in their flags: all lines at once, the exit from the last line, no
-// entrance.
+// in their flags (all lines at once, the exit from the last line, no
+// entrance), and the second takes the template's other choices.
 TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
     TW_REQUIRE_PLAYER();
     for (const auto& which : kTextTemplates) {
@@ -175,7 +183,7 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
         project_.OneByOne = false;
         AddStage(which, Lines(Line(TextRun("plain", "One"))), 0.0f, 1.0f, 40);
         StageRecord& two =
-            AddStage(which, Lines(Line(TextRun("plain", "Two")) + Line(TextRun("Big", "2"))), 0.5f, 1.0f, 40);
+            AddStage(which, Lines(Line(TextRun("plain", "Two")) + Line(TextRun("Big", "2"))), 0.5f, 1.0f, 40, true);
         two.LinesSyncEnter = true;
         two.LinesSyncLeave = true;
         two.LeaveFromBeginning = false;

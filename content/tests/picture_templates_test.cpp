@@ -235,6 +235,40 @@ TEST_F(PictureTemplatesInThePlayer, WipeAndSlideGoTheChosenWay) {
     }
 }
 
+// Ken Burns pans the view across the picture the chosen way: a picture red
+// on its left half and blue on its right, zoomed to twice its size, shows
+// red in the middle of its place early on and blue late in a left-to-right
+// pan, the other way round right to left.
+TEST_F(PictureTemplatesInThePlayer, KenBurnsPansTheChosenWay) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffmpeg");
+    const std::string folder = std::string(TW_FIXTURE_DIR) + "/pictures";
+    std::filesystem::create_directories(folder);
+    const std::string picture =
+        MakeFixture(folder + "/redblue80x40.png", "ffmpeg -v error -f lavfi -i color=c=red:s=40x40 -f lavfi -i "
+                                                  "color=c=blue:s=40x40 -filter_complex hstack -frames:v 1 -y {out}");
+    ASSERT_FALSE(picture.empty());
+    project_.Width = 160;
+    project_.Height = 120;
+    for (const char16_t* way : {u"Left to right", u"Right to left"}) {
+        SCOPED_TRACE(UcSystem::WideToUtf8(way));
+        stages_.clear();
+        project_.Stages.clear();
+        StageRecord& stage = AddStage(kTemplates[5], picture, 0);
+        FindParam(*stage.Effect, u"Img.PanDirection")->Value = way;
+        FindParam(*stage.Effect, u"Img.ZoomStart")->Value = u"200";
+        FindParam(*stage.Effect, u"Img.ZoomEnd")->Value = u"200";
+        FindParam(*stage.Effect, u"Img.EnterFrames")->Value = u"1";
+        TRun run = PlayToEnd(38, {8, 38});
+        ASSERT_EQ(run.kept.size(), 2u);
+        const TPlayerPixel early = Pixel(run.kept[8], 80, 60), late = Pixel(run.kept[38], 80, 60);
+        const bool leftFirst = WideString(way) == u"Left to right";
+        EXPECT_GT(leftFirst ? early.r : early.b, 200) << "early " << Text(early);
+        EXPECT_GT(leftFirst ? late.b : late.r, 200) << "late " << Text(late);
+        EXPECT_TRUE(run.log.empty()) << run.log.front();
+    }
+}
+
 // "Custom" with a quarter turn: the builder turns the long picture upright
 // and puts its corner at (left, top); the template shows it as it is, not
 // turned once more (which would lay it flat again). Spin and Ken Burns

@@ -64,13 +64,17 @@ protected:
         project_.OneByOne = false;
     }
 
-    // A picture of the test colour made by ffmpeg (kept between runs).
-    std::string Picture(int width, int height, const std::string& extension) {
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    // A picture made by ffmpeg from its input arguments (kept between runs).
+    static std::string Fixture(const std::string& name, const std::string& input) {
         const std::string folder = std::string(TW_FIXTURE_DIR) + "/pictures";
         std::filesystem::create_directories(folder);
-        return MakeFixture(folder + "/blue" + size + "." + extension,
-                           "ffmpeg -v error -f lavfi -i color=c=0x2080E0:s=" + size + " -frames:v 1 -y {out}");
+        return MakeFixture(folder + "/" + name, "ffmpeg -v error " + input + " -frames:v 1 -y {out}");
+    }
+
+    // A picture of the test colour.
+    static std::string Picture(int width, int height, const std::string& extension) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        return Fixture("blue" + size + "." + extension, "-f lavfi -i color=c=0x2080E0:s=" + size);
     }
 
     // A picture stage with a copy of the shipped template's record, as the
@@ -242,11 +246,8 @@ TEST_F(PictureTemplatesInThePlayer, WipeAndSlideGoTheChosenWay) {
 TEST_F(PictureTemplatesInThePlayer, KenBurnsPansTheChosenWay) {
     TW_REQUIRE_PLAYER();
     TW_REQUIRE_TOOL("ffmpeg");
-    const std::string folder = std::string(TW_FIXTURE_DIR) + "/pictures";
-    std::filesystem::create_directories(folder);
-    const std::string picture =
-        MakeFixture(folder + "/redblue80x40.png", "ffmpeg -v error -f lavfi -i color=c=red:s=40x40 -f lavfi -i "
-                                                  "color=c=blue:s=40x40 -filter_complex hstack -frames:v 1 -y {out}");
+    const std::string picture = Fixture(
+        "redblue80x40.png", "-f lavfi -i color=c=red:s=40x40 -f lavfi -i color=c=blue:s=40x40 -filter_complex hstack");
     ASSERT_FALSE(picture.empty());
     project_.Width = 160;
     project_.Height = 120;

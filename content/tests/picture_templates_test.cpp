@@ -270,6 +270,25 @@ TEST_F(PictureTemplatesInThePlayer, KenBurnsPansTheChosenWay) {
     }
 }
 
+// A template played on its own, with no values handed in (as when it is
+// looked at by itself), shows its own placeholder in the middle of its
+// stage, and its stage still runs without complaint.
+TEST_F(PictureTemplatesInThePlayer, TemplateAloneShowsItsPlaceholder) {
+    TW_REQUIRE_PLAYER();
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    for (const TPictureTemplate& t : kTemplates) {
+        SCOPED_TRACE(t.file);
+        // At half size, which is all the check needs.
+        player.Load(std::string(TW_PROGRAM_DIR) + "/image/" + t.theme + "/" + t.file, 200, 150);
+        std::vector<TPlayerFrame> frames = player.Step(20);
+        ASSERT_EQ(frames.size(), 20u);
+        const TPlayerPixel middle = Pixel(frames.back(), 100, 75), corner = Pixel(frames.back(), 2, 2);
+        EXPECT_FALSE(Near(middle, corner, 8)) << "middle " << Text(middle) << ", corner " << Text(corner);
+        std::vector<std::string> log = player.TakeLog();
+        EXPECT_TRUE(log.empty()) << log.front();
+    }
+}
+
 // "Custom" with a quarter turn: the builder turns the long picture upright
 // and puts its corner at (left, top); the template shows it as it is, not
 // turned once more (which would lay it flat again). Spin and Ken Burns

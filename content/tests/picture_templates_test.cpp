@@ -2,7 +2,8 @@
 // player: each shows the user's picture where the picture builder placed
 // it, three timed stages of it run to the movie's end, and the player logs
 // no script trouble; a stretched picture covers the movie and a turned one
-// stands as the builder turned it.
+// stands as the builder turned it; Wipe, Slide and Ken Burns go the way the
+// user picks; a template played alone shows its placeholder.
 #include <gtest/gtest.h>
 
 #include <algorithm>

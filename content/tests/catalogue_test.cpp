@@ -21,15 +21,13 @@
 #include "app/app_utils.h"
 #include "app/composer.h"
 #include "app/templates.h"
+#include "content/tests/content_test_support.h"
 #include "platform/player/player_test_support.h"
 #include "swf/reader.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string U8(const WideString& text) { return UcSystem::WideToUtf8(text); }
-WideString W(const std::string& text) { return UcSystem::Utf8ToWide(text); }
 
 const std::string kProgramDir = std::string(TW_PROGRAM_DIR) + "/";
 
@@ -78,36 +76,14 @@ constexpr int kRate = 24;
 // over costs time, and half the size still shows what a template draws.
 constexpr int kShownWidth = kWidth / 2;
 constexpr int kShownHeight = kHeight / 2;
-// Five seconds in steps of four frames each (the player runs every frame of
-// a step, up to five, and hands over the last one's pixels).
+// Five seconds in steps of four frames each.
 constexpr int kFramesPerStep = 4;
 constexpr int kSteps = 5 * kRate / kFramesPerStep;
-constexpr double kStepMs = kFramesPerStep * 1000.0 / kRate;
-// Every text field starts in the player's default font before a script can
-// give it the embedded one, and the player notes once per movie that it has
-// no such device font. Any other complaint counts.
-const std::string kFreshFieldFont = "Unknown device font \"Times New Roman\"";
-
-// A pixel differs when a channel differs by more than this; a frame shows
-// the template when at least kVisible pixels differ.
-constexpr int kChannelTolerance = 32;
+// A frame shows the template when at least this many pixels differ from the
+// frame without it.
 constexpr int kVisible = 100;
 
 using TFrames = std::vector<TPlayerFrame>;
-
-int DifferingPixels(const TPlayerFrame& a, const TPlayerFrame& b, int tolerance = kChannelTolerance) {
-    if (a.width != b.width || a.height != b.height) return a.width * a.height;
-    int count = 0;
-    for (size_t i = 0; i + 3 < a.rgba.size(); i += 4) {
-        for (int c = 0; c < 3; ++c) {
-            if (std::abs(int(a.rgba[i + c]) - int(b.rgba[i + c])) > tolerance) {
-                ++count;
-                break;
-            }
-        }
-    }
-    return count;
-}
 
 // A type name as the application compares it: without regard to case.
 std::string TypeName(const TEffectParam& p) {
@@ -234,15 +210,7 @@ protected:
     static TFrames Run(const ProjectRecord& project, const std::string& name, std::vector<std::string>& log) {
         const std::string path = root_ + "/" + name + ".swf";
         ComposeMovie(project, W(path));
-        TPlayerHarness& player = TPlayerHarness::Shared();
-        TPlayerOpenOptions open;
-        open.width = kShownWidth;
-        open.height = kShownHeight;
-        player.Open(path, open);
-        TFrames frames;
-        for (int step = 0; step < kSteps; ++step) frames.push_back(player.Advance(kStepMs));
-        log = player.TakeLog();
-        return frames;
+        return PlaySteps(path, kShownWidth, kShownHeight, kSteps, kFramesPerStep, kRate, log);
     }
 
     static const TFrames& Baseline(const TShipped& t) {
@@ -251,7 +219,7 @@ protected:
         std::unique_ptr<TProject> project = MakeProject(t, nullptr);
         std::vector<std::string> log;
         TFrames frames = Run(project->Record, "baseline-" + t.Kind, log);
-        EXPECT_TRUE(log.empty()) << "the project without a template: " << log.front();
+        for (const std::string& line : Complaints(log)) ADD_FAILURE() << "without a template, the player says: " << line;
         return (*baselines_)[t.Kind] = std::move(frames);
     }
 
@@ -336,8 +304,7 @@ TEST_P(ShippedTemplate, DeclaresComposesAndPlays) {
     std::vector<std::string> log;
     TFrames frames;
     ASSERT_NO_THROW(frames = Run(project->Record, CaseName(::testing::TestParamInfo<TShipped>(t, 0)), log));
-    for (const std::string& line : log)
-        if (line.find(kFreshFieldFont) == std::string::npos) ADD_FAILURE() << "the player says: " << line;
+    for (const std::string& line : Complaints(log)) ADD_FAILURE() << "the player says: " << line;
     ASSERT_EQ(frames.size(), size_t(kSteps));
     ASSERT_EQ(baseline.size(), size_t(kSteps));
 

@@ -21,15 +21,13 @@
 #include "app/app_utils.h"
 #include "app/composer.h"
 #include "app/templates.h"
+#include "content/tests/content_test_support.h"
 #include "platform/player/player_test_support.h"
 #include "swf/reader.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string U8(const WideString& text) { return UcSystem::WideToUtf8(text); }
-WideString W(const std::string& text) { return UcSystem::Utf8ToWide(text); }
 
 const std::string kProgramDir = std::string(TW_PROGRAM_DIR) + "/";
 
@@ -78,36 +76,14 @@ constexpr int kRate = 24;
 // over costs time, and half the size still shows what a template draws.
 constexpr int kShownWidth = kWidth / 2;
 constexpr int kShownHeight = kHeight / 2;
-// Five seconds in steps of four frames each (the player runs every frame of
-// a step, up to five, and hands over the last one's pixels).
+// Five seconds in steps of four frames each.
 constexpr int kFramesPerStep = 4;
 constexpr int kSteps = 5 * kRate / kFramesPerStep;
-constexpr double kStepMs = kFramesPerStep * 1000.0 / kRate;
-// Every text field starts in the player's default font before a script can
-// give it the embedded one, and the player notes once per movie that it has
-// no such device font. Any other complaint counts.
-const std::string kFreshFieldFont = "Unknown device font \"Times New Roman\"";
-
-// A pixel differs when a channel differs by more than this; a frame shows
-// the template when at least kVisible pixels differ.
-constexpr int kChannelTolerance = 32;
+// A frame shows the template when at least this many pixels differ from the
+// frame without it.
 constexpr int kVisible = 100;
 
 using TFrames = std::vector<TPlayerFrame>;
-
-int DifferingPixels(const TPlayerFrame& a, const TPlayerFrame& b, int tolerance = kChannelTolerance) {
-    if (a.width != b.width || a.height != b.height) return a.width * a.height;
-    int count = 0;
-    for (size_t i = 0; i + 3 < a.rgba.size(); i += 4) {
-        for (int c = 0; c < 3; ++c) {
-            if (std::abs(int(a.rgba[i + c]) - int(b.rgba[i + c])) > tolerance) {
-                ++count;
-                break;
-            }
-        }
-    }
-    return count;
-}
 
 // A type name as the application compares it: without regard to case.
 std::string TypeName(const TEffectParam& p) {
@@ -135,22 +111,17 @@ class ShippedTemplate : public ::testing::TestWithParam<TShipped> {
 protected:
     static void SetUpTestSuite() {
         SetProgramFolder(W(kProgramDir));
-        state_ = new TProjectState();
-        problems_ = new TScanProblems();
-        ScanTemplates(*state_, problems_);
+        state_ = std::make_unique<TProjectState>();
+        ScanTemplates(*state_);
         root_ = std::string(TW_FIXTURE_DIR) + "/catalogue." + std::to_string(getpid());
         fs::remove_all(root_);
         fs::create_directories(root_);
-        baselines_ = new std::map<std::string, TFrames>();
+        baselines_ = std::make_unique<std::map<std::string, TFrames>>();
     }
 
     static void TearDownTestSuite() {
-        delete state_;
-        delete problems_;
-        delete baselines_;
-        state_ = nullptr;
-        problems_ = nullptr;
-        baselines_ = nullptr;
+        state_.reset();
+        baselines_.reset();
         fs::remove_all(root_);
         SetProgramFolder(u"");
     }
@@ -234,15 +205,7 @@ protected:
     static TFrames Run(const ProjectRecord& project, const std::string& name, std::vector<std::string>& log) {
         const std::string path = root_ + "/" + name + ".swf";
         ComposeMovie(project, W(path));
-        TPlayerHarness& player = TPlayerHarness::Shared();
-        TPlayerOpenOptions open;
-        open.width = kShownWidth;
-        open.height = kShownHeight;
-        player.Open(path, open);
-        TFrames frames;
-        for (int step = 0; step < kSteps; ++step) frames.push_back(player.Advance(kStepMs));
-        log = player.TakeLog();
-        return frames;
+        return PlaySteps(path, kShownWidth, kShownHeight, kSteps, kFramesPerStep, kRate, log);
     }
 
     static const TFrames& Baseline(const TShipped& t) {
@@ -251,25 +214,18 @@ protected:
         std::unique_ptr<TProject> project = MakeProject(t, nullptr);
         std::vector<std::string> log;
         TFrames frames = Run(project->Record, "baseline-" + t.Kind, log);
-        EXPECT_TRUE(log.empty()) << "the project without a template: " << log.front();
+        for (const std::string& line : Complaints(log)) ADD_FAILURE() << "without a template, the player says: " << line;
         return (*baselines_)[t.Kind] = std::move(frames);
     }
 
-    static TProjectState* state_;
-    static TScanProblems* problems_;
-    static std::string root_;
-    static std::map<std::string, TFrames>* baselines_;
+    static inline std::unique_ptr<TProjectState> state_;
+    static inline std::string root_;
+    // The frames of each kind's project without a template.
+    static inline std::unique_ptr<std::map<std::string, TFrames>> baselines_;
 };
-
-TProjectState* ShippedTemplate::state_ = nullptr;
-TScanProblems* ShippedTemplate::problems_ = nullptr;
-std::string ShippedTemplate::root_;
-std::map<std::string, TFrames>* ShippedTemplate::baselines_ = nullptr;
 
 TEST_P(ShippedTemplate, DeclaresComposesAndPlays) {
     const TShipped& t = GetParam();
-    for (const WideString& problem : *problems_) ADD_FAILURE() << "the scan left out " << U8(problem);
-
     // The declaration, as the application reads it.
     ASSERT_TRUE(FindParamsDefine(W(t.Path())).has_value()) << "no declaration";
     const EffectRecord* effect = Scanned(t);
@@ -336,8 +292,7 @@ TEST_P(ShippedTemplate, DeclaresComposesAndPlays) {
     std::vector<std::string> log;
     TFrames frames;
     ASSERT_NO_THROW(frames = Run(project->Record, CaseName(::testing::TestParamInfo<TShipped>(t, 0)), log));
-    for (const std::string& line : log)
-        if (line.find(kFreshFieldFont) == std::string::npos) ADD_FAILURE() << "the player says: " << line;
+    for (const std::string& line : Complaints(log)) ADD_FAILURE() << "the player says: " << line;
     ASSERT_EQ(frames.size(), size_t(kSteps));
     ASSERT_EQ(baseline.size(), size_t(kSteps));
 
@@ -362,16 +317,24 @@ std::vector<TShipped> Shipped() { return FindShipped(); }
 INSTANTIATE_TEST_SUITE_P(Catalogue, ShippedTemplate, ::testing::ValuesIn(Shipped()), CaseName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ShippedTemplate);
 
-TEST(Catalogue, ProgramFolderHoldsTheTemplates) {
+TEST(Catalogue, TheScanFindsEveryShippedTemplate) {
     // The cases above come from the program folder: without it, they would
     // not run at all.
     std::vector<TShipped> shipped = FindShipped();
-    std::set<std::string> kinds;
-    for (const TShipped& t : shipped) kinds.insert(t.Kind);
-    EXPECT_TRUE(kinds.count("preloader") && kinds.count("background")) << "build the content target first";
-    int preloaders = 0;
-    for (const TShipped& t : shipped) preloaders += t.Kind == "preloader";
-    EXPECT_GE(preloaders, 3);
+    int preloaders = 0, backgrounds = 0;
+    for (const TShipped& t : shipped) {
+        preloaders += t.Kind == "preloader";
+        backgrounds += t.Kind == "background";
+    }
+    EXPECT_GE(preloaders, 3) << "build the content target first";
+    EXPECT_GE(backgrounds, 4);
+    SetProgramFolder(W(kProgramDir));
+    TProjectState state;
+    TScanProblems problems;
+    const int entries = ScanTemplates(state, &problems);
+    SetProgramFolder(u"");
+    for (const WideString& problem : problems) ADD_FAILURE() << "the scan left out " << U8(problem);
+    EXPECT_EQ(entries + int(state.CmbPreLoader.size()), int(shipped.size()));
 }
 
 }  // namespace

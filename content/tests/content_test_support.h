@@ -1,9 +1,13 @@
-// What the content tests share: the program folder as it ships, the
+// What the content tests share: the program folder as it ships and the
 // projects in it (the blank project and the examples), the bytes of a file,
-// and the outside tools' output (CommandOutput).
+// the outside tools' output (CommandOutput), playing a composed movie in
+// coarse steps, comparing the frames, and the player's complaints worth
+// failing for.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +17,67 @@
 #include "app/app_utils.h"
 #include "app/tests/capture_test_support.h"
 #include "controls/ucsystem.h"
+#include "platform/player/player_harness.h"
+
+inline std::string U8(const WideString& text) { return UcSystem::WideToUtf8(text); }
+inline WideString W(const std::string& text) { return UcSystem::Utf8ToWide(text); }
+
+// Every text field starts in the player's default font before a script can
+// give it the embedded one, and the player notes once per movie that it has
+// no such device font. Any other complaint counts.
+inline const std::string kFreshFieldFont = "Unknown device font \"Times New Roman\"";
+
+inline std::vector<std::string> Complaints(const std::vector<std::string>& log) {
+    std::vector<std::string> out;
+    for (const std::string& line : log)
+        if (line.find(kFreshFieldFont) == std::string::npos) out.push_back(line);
+    return out;
+}
+
+// Opens a movie in the shared player at the given size and runs `steps`
+// steps of framesPerStep frames each (the player runs every frame of a step,
+// up to five, and hands over the last one's pixels); the frame of each step,
+// and the player's complaints in log.
+inline std::vector<TPlayerFrame> PlaySteps(const std::string& swf, int width, int height, int steps,
+                                           int framesPerStep, double rate, std::vector<std::string>& log) {
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    TPlayerOpenOptions open;
+    open.width = width;
+    open.height = height;
+    player.Open(swf, open);
+    std::vector<TPlayerFrame> frames;
+    for (int step = 0; step < steps; ++step) frames.push_back(player.Advance(framesPerStep * 1000.0 / rate));
+    log = player.TakeLog();
+    return frames;
+}
+
+// Pixels of two frames whose colours differ by more than tolerance in a
+// channel; all of them when the sizes differ.
+inline int DifferingPixels(const TPlayerFrame& a, const TPlayerFrame& b, int tolerance = 32) {
+    if (a.width != b.width || a.height != b.height) return a.width * a.height;
+    int count = 0;
+    for (size_t i = 0; i + 3 < a.rgba.size(); i += 4) {
+        for (int c = 0; c < 3; ++c) {
+            if (std::abs(int(a.rgba[i + c]) - int(b.rgba[i + c])) > tolerance) {
+                ++count;
+                break;
+            }
+        }
+    }
+    return count;
+}
+
+// Pixels within tolerance (each channel) of the colour 0xRRGGBB.
+inline int PixelsNear(const TPlayerFrame& frame, uint32_t rgb, int tolerance = 24) {
+    const int want[3] = {int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)};
+    int count = 0;
+    for (size_t i = 0; i + 3 < frame.rgba.size(); i += 4) {
+        bool near = true;
+        for (int c = 0; c < 3 && near; ++c) near = std::abs(int(frame.rgba[i + c]) - want[c]) <= tolerance;
+        count += near;
+    }
+    return count;
+}
 
 inline std::string ShippedProgramFolder() { return std::string(TW_PROGRAM_DIR) + "/"; }
 

@@ -49,16 +49,13 @@ protected:
         return GatherProject(state);
     }
 
-    // What the player complained of since the last call. Two lines are the
-    // movie doing its job: every text field starts in the player's default
-    // font before the script gives it the embedded one, and the player notes
-    // once that it has no such device font (any other font it looks for is
-    // a fallback); and a project that opens an address when it ends is
-    // refused that by the player, which says so.
+    // What the player complained of since the last call, beyond a fresh
+    // text field's font: a project that opens an address when it ends is
+    // refused that by the player, which says so, and that is the project
+    // doing its job.
     std::string Complaints(const ProjectRecord& project) {
         std::string text;
-        for (const std::string& line : TPlayerHarness::Shared().TakeLog()) {
-            if (line.find("Unknown device font \"Times New Roman\"") != std::string::npos) continue;
+        for (const std::string& line : ::Complaints(TPlayerHarness::Shared().TakeLog())) {
             if (project.CloseUrlOn && line.find("opening a website is not allowed") != std::string::npos) continue;
             text += line + "\n";
         }

@@ -2,7 +2,8 @@
 // player: each shows the user's picture where the picture builder placed
 // it, three timed stages of it run to the movie's end, and the player logs
 // no script trouble; a stretched picture covers the movie and a turned one
-// stands as the builder turned it.
+// stands as the builder turned it; Wipe, Slide and Ken Burns go the way the
+// user picks; a template played alone shows its placeholder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,13 +65,17 @@ protected:
         project_.OneByOne = false;
     }
 
-    // A picture of the test colour made by ffmpeg (kept between runs).
-    std::string Picture(int width, int height, const std::string& extension) {
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    // A picture made by ffmpeg from its input arguments (kept between runs).
+    static std::string Fixture(const std::string& name, const std::string& input) {
         const std::string folder = std::string(TW_FIXTURE_DIR) + "/pictures";
         std::filesystem::create_directories(folder);
-        return MakeFixture(folder + "/blue" + size + "." + extension,
-                           "ffmpeg -v error -f lavfi -i color=c=0x2080E0:s=" + size + " -frames:v 1 -y {out}");
+        return MakeFixture(folder + "/" + name, "ffmpeg -v error " + input + " -frames:v 1 -y {out}");
+    }
+
+    // A picture of the test colour.
+    static std::string Picture(int width, int height, const std::string& extension) {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        return Fixture("blue" + size + "." + extension, "-f lavfi -i color=c=0x2080E0:s=" + size);
     }
 
     // A picture stage with a copy of the shipped template's record, as the
@@ -232,6 +237,56 @@ TEST_F(PictureTemplatesInThePlayer, WipeAndSlideGoTheChosenWay) {
         EXPECT_TRUE(Near(shows, kPictureColor)) << "picture side " << Text(shows);
         EXPECT_TRUE(Near(clear, white)) << "clear side " << Text(clear);
         EXPECT_TRUE(run.log.empty()) << run.log.front();
+    }
+}
+
+// Ken Burns pans the view across the picture the chosen way: a picture red
+// on its left half and blue on its right, zoomed to twice its size, shows
+// red in the middle of its place early on and blue late in a left-to-right
+// pan, the other way round right to left.
+TEST_F(PictureTemplatesInThePlayer, KenBurnsPansTheChosenWay) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffmpeg");
+    const std::string picture = Fixture(
+        "redblue80x40.png", "-f lavfi -i color=c=red:s=40x40 -f lavfi -i color=c=blue:s=40x40 -filter_complex hstack");
+    ASSERT_FALSE(picture.empty());
+    project_.Width = 160;
+    project_.Height = 120;
+    for (const char16_t* way : {u"Left to right", u"Right to left"}) {
+        SCOPED_TRACE(UcSystem::WideToUtf8(way));
+        stages_.clear();
+        project_.Stages.clear();
+        StageRecord& stage = AddStage(kTemplates[5], picture, 0);
+        FindParam(*stage.Effect, u"Img.PanDirection")->Value = way;
+        FindParam(*stage.Effect, u"Img.ZoomStart")->Value = u"200";
+        FindParam(*stage.Effect, u"Img.ZoomEnd")->Value = u"200";
+        FindParam(*stage.Effect, u"Img.EnterFrames")->Value = u"1";
+        TRun run = PlayToEnd(38, {8, 38});
+        ASSERT_EQ(run.kept.size(), 2u);
+        const TPlayerPixel early = Pixel(run.kept[8], 80, 60), late = Pixel(run.kept[38], 80, 60);
+        const bool leftFirst = WideString(way) == u"Left to right";
+        EXPECT_GT(leftFirst ? early.r : early.b, 200) << "early " << Text(early);
+        EXPECT_GT(leftFirst ? late.b : late.r, 200) << "late " << Text(late);
+        EXPECT_TRUE(run.log.empty()) << run.log.front();
+    }
+}
+
+// A template played on its own, with no values handed in (as when it is
+// looked at by itself), shows its own placeholder in the middle of its
+// stage, and its stage still runs without complaint.
+TEST_F(PictureTemplatesInThePlayer, TemplateAloneShowsItsPlaceholder) {
+    TW_REQUIRE_PLAYER();
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    for (const TPictureTemplate& t : kTemplates) {
+        SCOPED_TRACE(t.file);
+        // At half size, which is all the check needs.
+        player.Load(std::string(TW_PROGRAM_DIR) + "/image/" + t.theme + "/" + t.file, 200, 150);
+        std::vector<TPlayerFrame> frames = player.Step(20);
+        ASSERT_EQ(frames.size(), 20u);
+        const TPlayerPixel middle = Pixel(frames.back(), 100, 75), corner = Pixel(frames.back(), 2, 2);
+        EXPECT_FALSE(Near(middle, corner, 8)) << "middle " << Text(middle) << ", corner " << Text(corner);
+        std::vector<std::string> log = player.TakeLog();
+        EXPECT_TRUE(log.empty()) << log.front();
     }
 }
 

@@ -107,15 +107,23 @@ protected:
         project_.FontStyles = {&plain_, &big_};
     }
 
-    // A text stage with the template's declared defaults, its block centred
-    // on the movie for a line about width pixels wide.
+    // A text stage with the template's declared defaults (or, with
+    // otherChoices, the last choice of every selection and the other value
+    // of every flag), its block centred on the movie for a line about width
+    // pixels wide.
     StageRecord& AddStage(const std::pair<std::string, std::string>& which, const std::string& text, float enter,
-                          float duration, int width) {
+                          float duration, int width, bool otherChoices = false) {
         auto stage = std::make_unique<StageRecord>();
         std::unique_ptr<EffectRecord> effect;
         const std::string path = programDir_ + "text/" + which.first + "/" + which.second + ".swf";
         EXPECT_TRUE(ReadParamsDefine(W(path), effect)) << path;
         if (!effect) effect = std::make_unique<EffectRecord>();
+        if (otherChoices) {
+            for (TEffectParam& param : effect->Params) {
+                if (param.Type == u"selection") param.Value = SelectionChoices(param.Selection).back();
+                if (param.Type == u"bool") param.Value = param.Value == u"true" ? u"false" : u"true";
+            }
+        }
         effect->ThemeName = W(which.first);
         effect->TemplateName = W(which.second + ".swf");
         stage->Effect = std::move(effect);
@@ -164,8 +172,8 @@ protected:
 // Three stages entering at 0, 0.5 and 1 s, each standing 1 s: the last one
 // enters in frame 2 + 24 and cannot be done before it has stood its 24
 // frames; the movie must still reach its end soon after. The stages differ
-// in their flags: all lines at once, the exit from the last line, no
-// entrance.
+// in their flags (all lines at once, the exit from the last line, no
+// entrance), and the second takes the template's other choices.
 TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
     TW_REQUIRE_PLAYER();
     for (const auto& which : kTextTemplates) {
@@ -174,7 +182,8 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
         project_.Stages.clear();
         project_.OneByOne = false;
         AddStage(which, Lines(Line(TextRun("plain", "One"))), 0.0f, 1.0f, 40);
-        StageRecord& two = AddStage(which, Lines(Line(TextRun("plain", "Two")) + Line(TextRun("Big", "2"))), 0.5f, 1.0f, 40);
+        StageRecord& two =
+            AddStage(which, Lines(Line(TextRun("plain", "Two")) + Line(TextRun("Big", "2"))), 0.5f, 1.0f, 40, true);
         two.LinesSyncEnter = true;
         two.LinesSyncLeave = true;
         two.LeaveFromBeginning = false;
@@ -186,8 +195,9 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
     }
 }
 
-// One stage of two lines in two styles, standing long enough to be seen
-// after every template's entrance: both colours show, the block stands in
+// One stage of two lines in two styles (one run naming its style in another
+// case), standing long enough to be seen after every template's entrance:
+// both colours show, the block stands in
 // the middle of the movie (its left edge at the anchor, its middle on the
 // movie's middle), and the player looked up no device font for the styles.
 TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFonts) {
@@ -197,8 +207,9 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFont
         stages_.clear();
         project_.Stages.clear();
         project_.OneByOne = false;
-        AddStage(which, Lines(Line(TextRun("plain", "Hello ") + TextRun("Big", "World")) + Line(TextRun("plain", "again"))), 0.0f,
-                 3.0f, 150);
+        const std::string text =
+            Lines(Line(TextRun("plain", "Hello ") + TextRun("big", "World")) + Line(TextRun("plain", "again")));
+        AddStage(which, text, 0.0f, 3.0f, 150);
         TPlayOutcome outcome = Play(44, {44});
         ASSERT_EQ(outcome.frames.size(), 1u);
         const TColourCount plain = CountColour(outcome.frames[0], kPlain);
@@ -225,7 +236,8 @@ TEST_F(TextTemplatesInThePlayer, AFontTheMovieLacksShowsInTheLog) {
     const std::string sources = root_ + "/sources";
     std::filesystem::create_directories(sources + "/text/Probe");
     std::filesystem::copy(std::string(TW_CONTENT_DIR) + "/templates/lib", sources + "/lib");
-    std::ofstream(sources + "/text/Probe/Probe.as") << R"(ParamsDefine = "<ParamsDefine><Txt.Style type=\"string\" caption=\"Style\" default=\"nosuchstyle\"/></ParamsDefine>";
+    std::ofstream(sources + "/text/Probe/Probe.as") << R"(ParamsDefine = "<ParamsDefine><Txt.Style type=\"string\" )"
+                                                       R"(caption=\"Style\" default=\"nosuchstyle\"/></ParamsDefine>";
 #include "lib/core.as"
 this.createTextField("t", 10, 0, 0, 200, 100);
 t.embedFonts = true;
@@ -282,8 +294,8 @@ TEST_F(TextTemplatesInThePlayer, StyleDecorationsShow) {
 TEST_F(TextTemplatesInThePlayer, TurnedBlockRunsFromItsAnchor) {
     TW_REQUIRE_PLAYER();
     project_.Height = 240;
-    StageRecord& stage = AddStage({"Basic", "Fade"}, Lines(Line(TextRun("plain", "Turned") + TextRun("Big", "Y"))), 0.0f,
-                                  3.0f, 80);
+    StageRecord& stage =
+        AddStage({"Basic", "Fade"}, Lines(Line(TextRun("plain", "Turned") + TextRun("Big", "Y"))), 0.0f, 3.0f, 80);
     stage.StaticStage = true;
     stage.TextRotation = 90;
     stage.LineAlign = 2;
@@ -300,6 +312,33 @@ TEST_F(TextTemplatesInThePlayer, TurnedBlockRunsFromItsAnchor) {
     // the turn has put on the left (centred, both middles would meet).
     EXPECT_LT(plain.MiddleX(), big.MiddleX() - 3);
     EXPECT_EQ(Complaints(outcome.log), std::vector<std::string>{});
+}
+
+// The exit starts from the first letter or from the last, as the stage
+// says: halfway through it, the run that leaves first has lost more of its
+// pixels than the other.
+TEST_F(TextTemplatesInThePlayer, TheExitStartsWhereTheStageSays) {
+    TW_REQUIRE_PLAYER();
+    // Letter by Letter: 24 frames in, 24 standing, 18 out; the stage's
+    // first frame is the movie's third, so frame 60 is about halfway out.
+    std::vector<double> firstKept, lastKept;
+    for (bool fromBegin : {true, false}) {
+        stages_.clear();
+        project_.Stages.clear();
+        AddStage({"Fancy", "Letter by Letter"}, Lines(Line(TextRun("plain", "First ") + TextRun("Big", "Last"))),
+                 0.0f, 1.0f, 150)
+            .LeaveFromBeginning = fromBegin;
+        TPlayOutcome outcome = Play(60, {45, 60});
+        ASSERT_EQ(outcome.frames.size(), 2u);
+        const double plainAtRest = CountColour(outcome.frames[0], kPlain).count;
+        const double bigAtRest = CountColour(outcome.frames[0], kBig).count;
+        ASSERT_GT(plainAtRest, 0);
+        ASSERT_GT(bigAtRest, 0);
+        firstKept.push_back(CountColour(outcome.frames[1], kPlain).count / plainAtRest);
+        lastKept.push_back(CountColour(outcome.frames[1], kBig).count / bigAtRest);
+    }
+    EXPECT_LT(firstKept[0], lastKept[0]) << "from the beginning, the first run goes first";
+    EXPECT_GT(firstKept[1], lastKept[1]) << "from the end, the last run goes first";
 }
 
 }  // namespace

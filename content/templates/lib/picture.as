@@ -50,11 +50,14 @@ function twPictureRect(clip, x, y, w, h) {
 // missing), picW / picH (its size), homeX / homeY (the centre on the stage)
 // and homeAlpha (the user's opacity, 0..100). A missing picture leaves an
 // empty holder, so the stage still runs its course and counts down.
-function twPictureHolder(owner, depth) {
+// Played on its own, without values, the template shows its own placeholder
+// (stem + "_ImageMovie") in the middle of its stage instead.
+function twPictureHolder(owner, depth, stem) {
     var holder = owner.createEmptyMovieClip("twPicture" + depth, depth);
     var picture = undefined;
     var exportName = twParam("Img.ImageMovieExport");
-    if (exportName != undefined && exportName != "") picture = holder.attachMovie(exportName, "picture", 1);
+    if (exportName == undefined || exportName == "") exportName = stem + "_ImageMovie";
+    picture = holder.attachMovie(exportName, "picture", 1);
     var w = 0, h = 0;
     if (picture != undefined) {
         w = picture._width;
@@ -64,8 +67,8 @@ function twPictureHolder(owner, depth) {
     }
     holder.picW = w;
     holder.picH = h;
-    holder.homeX = twNum("Img.PosX", 0) + w / 2;
-    holder.homeY = twNum("Img.PosY", 0) + h / 2;
+    holder.homeX = twNum("Img.PosX", Math.round((twNum("Movie.Width", 400) - w) / 2)) + w / 2;
+    holder.homeY = twNum("Img.PosY", Math.round((twNum("Movie.Height", 300) - h) / 2)) + h / 2;
     holder.homeAlpha = twPictureClamp(twNum("Img.Alpha", 100), 0, 100, 100);
     holder._x = holder.homeX;
     holder._y = holder.homeY;

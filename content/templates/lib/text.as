@@ -91,7 +91,11 @@ function twtReadStyles() {
         for (var f = root.firstChild; f != null; f = f.nextSibling) {
             if (f.nodeType != 1) continue;
             var s = twtReadStyle(f);
-            styles.byName[s.name.toLowerCase()] = s;
+            // Names match without regard to case; the first style of a name
+            // wins. Keys carry a prefix so that no name meets a property every
+            // object has ("constructor", say).
+            var key = "style:" + s.name.toLowerCase();
+            if (styles.byName[key] == undefined) styles.byName[key] = s;
             if (styles.first == undefined) styles.first = s;
         }
     }
@@ -99,7 +103,7 @@ function twtReadStyles() {
         var d = {name: "default", font: "_sans", size: 24, underline: false, xs: 100, ys: 100, alpha: 100,
                  space: 0, fill: "solid", begin: 0xFF9900, end: 0x663300, border: false, borderSize: 0,
                  borderColor: 0xFF0000, shadow: false, charRot: 0, embed: false};
-        styles.byName["default"] = d;
+        styles.byName["style:default"] = d;
         styles.first = d;
     }
     return styles;
@@ -108,8 +112,8 @@ function twtReadStyles() {
 // A run's style: by name without regard to case, else "default", else the
 // first style.
 function twtStyleOf(styles, name) {
-    var s = styles.byName[String(name).toLowerCase()];
-    if (s == undefined) s = styles.byName["default"];
+    var s = styles.byName["style:" + String(name).toLowerCase()];
+    if (s == undefined) s = styles.byName["style:default"];
     if (s == undefined) s = styles.first;
     return s;
 }
@@ -180,6 +184,24 @@ function twtMeasure(m, text, style) {
     return {w: m.tf.textWidth, h: m.tf.textHeight};
 }
 
+// A character's size and advance (letter spacing included) in a style,
+// measured once per style: the advance is what the character adds before a
+// following one, which a lone space or a trailing spacing would not show.
+function twtGlyph(m, ch, style) {
+    if (style.glyphs == undefined) {
+        style.glyphs = {};
+        style.bar = twtMeasure(m, "|", style).w;
+    }
+    var key = "c:" + ch;
+    var g = style.glyphs[key];
+    if (g == undefined) {
+        var one = twtMeasure(m, ch, style);
+        g = {w: one.w, h: one.h, advance: twtMeasure(m, ch + "|", style).w - style.bar};
+        style.glyphs[key] = g;
+    }
+    return g;
+}
+
 // Colour at t (0..1) between two colours.
 function twtMix(a, b, t) {
     if (t < 0) t = 0;
@@ -239,16 +261,17 @@ function twtLayout(host, opts) {
             var whole = twtMeasure(m, run.text, st);
             var split = opts.perChar || st.charRot != 0;
             if (split) {
-                // Each character's left edge is the width of the text before it,
-                // so that letter spacing and spaces land where the run would put them.
-                var bar = twtMeasure(m, "|", st).w;
+                // Each character's left edge is the sum of the advances before it
+                // (kerning is off, so they add up as the run would lay them out).
+                var left = 0;
                 for (var c = 0; c < run.text.length; c++) {
                     var ch = run.text.charAt(c);
-                    var left = c == 0 ? 0 : twtMeasure(m, run.text.substr(0, c) + "|", st).w - bar;
-                    if (ch == " " || ch == "\t" || ch == "\r" || ch == "\n") continue;
-                    var one = twtMeasure(m, ch, st);
-                    line.pieces.push({text: ch, style: st, left: x + left * sx, w: one.w * sx, h: one.h * sy,
-                                      rw: one.w, rh: one.h});
+                    var glyph = twtGlyph(m, ch, st);
+                    if (ch != " " && ch != "\t" && ch != "\r" && ch != "\n") {
+                        line.pieces.push({text: ch, style: st, left: x + left * sx, w: glyph.w * sx, h: glyph.h * sy,
+                                          rw: glyph.w, rh: glyph.h});
+                    }
+                    left += glyph.advance;
                 }
                 line.h = Math.max(line.h, whole.h * sy);
             } else {
@@ -306,7 +329,7 @@ function twtLayout(host, opts) {
             u.rot = s2.charRot;
             u.alpha = s2.alpha;
             u.filters = twtStyleFilters(s2);
-            u.mc.filters = u.filters;
+            if (u.filters.length > 0) u.mc.filters = u.filters;
             twtFill(u, tf, fmt, ln, cx, cy, diag, widest);
             u.g = L.units.length;
             ln.units.push(u);
@@ -431,5 +454,7 @@ function twtRandom(seed) {
 // frame shows them resting before they enter.
 function twtRun(host, enterFrames, leaveFrames, onEnter, onLeave) {
     onEnter.call(host, 0);
-    twRunStage(host, "Txt.", Math.max(1, Math.round(enterFrames)), Math.max(1, Math.round(leaveFrames)), onEnter, onLeave);
+    var enterCount = Math.max(1, Math.round(enterFrames));
+    var leaveCount = Math.max(1, Math.round(leaveFrames));
+    twRunStage(host, "Txt.", enterCount, leaveCount, onEnter, onLeave);
 }

@@ -15,5 +15,5 @@ function leaving(p) {
     this._alpha = this.homeAlpha * (1 - twPictureClamp(twEase(leaveEase, p), 0, 1, 1));
 }
 
-var picture = twPictureHolder(this, 1);
+var picture = twPictureHolder(this, 1, "PicFade");
 twPictureRun(picture, entering, leaving);

@@ -49,7 +49,7 @@ function wipeStep(holder, direction, e, entering) {
     }
 }
 
-var picture = twPictureHolder(this, 1);
+var picture = twPictureHolder(this, 1, "PicWipe");
 twPictureMask(picture);
 wipeStep(picture, wipeIn, 0, true);
 function entering(p) {

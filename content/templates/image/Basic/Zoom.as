@@ -23,5 +23,5 @@ function leaving(p) {
     this._alpha = zoomFade ? this.homeAlpha * (1 - twPictureClamp(e, 0, 1, 1)) : this.homeAlpha;
 }
 
-var picture = twPictureHolder(this, 1);
+var picture = twPictureHolder(this, 1, "PicZoom");
 twPictureRun(picture, entering, leaving);

@@ -28,7 +28,7 @@ if (isNaN(stay) || stay < 0 || twBool("Img.KeepText", false))
     stay = Math.round(twPictureClamp(twNum("Img.PanSeconds", 10), 1, 600, 10) * twNum("Movie.FPS", 24));
 var panFrames = Math.max(1, enterFrames + stay + leaveFrames);
 
-var picture = twPictureHolder(this, 1);
+var picture = twPictureHolder(this, 1, "PicKenBurns");
 twPictureMask(picture);
 
 // Zooms the picture inside its mask to the zoom of fraction t of the pan and

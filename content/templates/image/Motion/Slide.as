@@ -37,7 +37,7 @@ function slideTo(holder, x, y, resting) {
     holder._y = y;
 }
 
-var picture = twPictureHolder(this, 1);
+var picture = twPictureHolder(this, 1, "PicSlide");
 var start = slideAway(picture, slideIn);
 var finish = slideAway(picture, slideOut);
 picture._x = start.x;

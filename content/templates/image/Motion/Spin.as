@@ -25,5 +25,5 @@ function leaving(p) {
     this._alpha = this.homeAlpha * twPictureClamp((1 - e) * 2, 0, 1, 1);
 }
 
-var picture = twPictureHolder(this, 1);
+var picture = twPictureHolder(this, 1, "PicSpin");
 twPictureRun(picture, entering, leaving);

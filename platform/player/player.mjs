@@ -552,6 +552,9 @@ const handlers = {
     const height = optionalSize(req.height, 'height') || 400;
     const waitMs = Number.isInteger(req.waitMs) && req.waitMs >= 0 && req.waitMs <= 60000 ? req.waitMs : 1000;
     const out = requireAbsolute(req.out, 'out');
+    // A slow start ends in our own message, with the player's complaints,
+    // before the watchdog's.
+    const watchdogMs = Number.isInteger(req.timeoutMs) ? req.timeoutMs : requestTimeoutMs;
     // The page names where Ruffle comes in by the text {{RUFFLE}}: there go
     // our hooks, its settings (it takes over <object> and <embed> elements)
     // and its script. The players start paused and are stepped under our
@@ -610,7 +613,7 @@ const handlers = {
           for (const handle of window.twHandles) handle.tick_for_background(clock);
         }
         return { players: players.length, frames, movieWidth: md.width, movieHeight: md.height };
-      }, { waitMs, readyMs: Math.max(1000, Math.min(requestTimeoutMs, 30000) - 2000), emptyMs: 2000 });
+      }, { waitMs, readyMs: Math.max(1000, watchdogMs - 5000), emptyMs: 2000 });
       // The drawing reaches the screen with the browser's next frames.
       await fresh.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(() => r()))));
       const image = decodePng(await fresh.screenshot({ type: 'png' }));

@@ -602,15 +602,19 @@ const handlers = {
         const period = 1000 / (md.frameRate || 24);
         // The epsilon keeps rounding from leaving a player a hair short of a frame.
         const frames = Math.max(1, Math.round(waitMs / period));
+        // A player the page replaced leaves a handle whose instance is gone;
+        // it refuses the first call and is left out.
+        const live = window.twHandles.filter((handle) => {
+          try { handle.enable_background_tick_mode(); return true; } catch { return false; }
+        });
+        if (live.length < players.length)
+          throw new Error(`only ${live.length} of the page's ${players.length} players can be stepped`);
         let clock = performance.now();
-        for (const handle of window.twHandles) {
-          handle.enable_background_tick_mode();
-          handle.tick_for_background(clock);
-        }
+        for (const handle of live) handle.tick_for_background(clock);
         for (const player of players) player.ruffle().resume();
         for (let i = 0; i < frames; i++) {
           clock += period + 1e-6;
-          for (const handle of window.twHandles) handle.tick_for_background(clock);
+          for (const handle of live) handle.tick_for_background(clock);
         }
         return { players: players.length, frames, movieWidth: md.width, movieHeight: md.height };
       }, { waitMs, readyMs: Math.max(1000, watchdogMs - 5000), emptyMs: 2000 });

@@ -126,8 +126,8 @@ for (const name of ['log', 'warn', 'error']) {
       const level = /^%c(ERROR|WARN)/.exec(args[0]);
       if (level) {
         const text = args[0].replace(/%c/g, '');
-        if (level[1] === 'ERROR') window.twErrors.push(text.replace(/^ERROR\s+\S+:\d+\s+/, ''));
-        if (window.twLog.length < 1000) window.twLog.push(text.replace(/\s+/g, ' ').trim());
+        if (level[1] === 'ERROR') window.twErrors.push(text.replace(/^ERROR\\s+\\S+:\\d+\\s+/, ''));
+        if (window.twLog.length < 1000) window.twLog.push(text.replace(/\\s+/g, ' ').trim());
       }
     }
     return log.apply(this, args);

@@ -220,6 +220,9 @@ bool TBuiltIn::Emit() {
     else if (key == "number") Simple(1, {acToNumber});
     else if (key == "string") Simple(1, {acToString});
     else if (key == "gettimer") Simple(0, {acGetTime});
+    // The player's own output action: a movie needs no trace function of its
+    // own for its messages to reach the player's log.
+    else if (key == "trace") Simple(1, {acTrace}, true);
     else if (key == "stopdrag") Simple(0, {acEndDrag}, true);
     else if (key == "play") Simple(0, {acPlay}, true);
     else if (key == "stop") Simple(0, {acStop}, true);

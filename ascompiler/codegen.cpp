@@ -137,6 +137,7 @@ TSWFAction* TCompileContext::EmitAction(int command, const TEmitArgument& argume
         case acToInteger: b.ToInteger(); break;
         case acToNumber: b.ToNumber(); break;
         case acToString: b.ToString(); break;
+        case acTrace: b.Trace(); break;
         case acTry: return b.Try();
         case acTypeOf: b.TypeOf(); break;
         case acWith: return b.With();

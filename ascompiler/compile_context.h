@@ -69,7 +69,7 @@ enum TActionCommand : int {
     acPushNull, acPushRegister, acPushString, acPushUndefined, acRandomNumber, acRemoveSprite, acReturn,
     acSetMember, acSetProperty, acSetTarget2, acSetVariable, acStackSwap, acStartDrag, acStop, acStopSounds,
     acStoreRegister, acStrictEquals, acStringAdd, acStringEquals, acStringExtract, acStringLength, acStringLess,
-    acSubtract, acThrow, acToInteger, acToNumber, acToString, acTry, acTypeOf, acWith,
+    acSubtract, acThrow, acToInteger, acToNumber, acToString, acTrace, acTry, acTypeOf, acWith,
 };
 
 // The movie side of a context: a context made without a movie owns a blank

@@ -19,7 +19,7 @@ TEST(ButtonActions, HandlersBecomeConditionRecords) {
     auto& tag = static_cast<TSWFDefineButton2&>(button->GetButton());
     ASSERT_EQ(tag.CondActionCount(), 3u);
     EXPECT_EQ(tag.GetCondAction(0).Conditions, kCondOverDownToOverUp | kCondIdleToOverUp);
-    EXPECT_EQ(Dump(tag.GetCondAction(0)), "Push 'up' 1 'trace'; CallFunction; Pop");
+    EXPECT_EQ(Dump(tag.GetCondAction(0)), "Push 'up'; Trace");
     EXPECT_EQ(tag.GetCondAction(1).Conditions, 0);
     EXPECT_EQ(tag.GetCondAction(1).KeyCode, 13);
     EXPECT_EQ(Dump(tag.GetCondAction(1)), "Stop; Push undefined; Pop");

@@ -195,6 +195,8 @@ TEST(Codegen, BuiltInFunctions) {
          "ToString; StringAdd; SetVariable"},
         {"x = getTimer(); call(\"f\"); fscommand2(\"a\", 1);",
          "Push 'x'; GetTime; SetVariable; Push 'f'; Call; Push 1 'a' 2; FSCommand2; Pop"},
+        // The player's output action, not a call of a function named trace.
+        {"trace(\"hi\"); TRACE(x);", "Push 'hi'; Trace; Push 'x'; GetVariable; Trace"},
     });
     // Below SWF 5 frames are numbered in the action.
     ExpectAll({{"gotoAndPlay(3); gotoAndStop(s, 2); gotoAndStop(s);", "GotoFrame 2; Play; GotoFrame 1"}}, 4);
@@ -219,6 +221,7 @@ TEST(Codegen, CompileErrorsReachTheMessageStreamAndKeepEarlierActions) {
         {"fscommand(a, \"b\");", "Invalid parameters 1 in \"fscommand\" in line 1"},
         {"fscommand(\"a\", b);", "Invalid parameters 2 in \"fscommand\" in line 1"},
         {"fscommand2();", "Invalid parameters list in \"fscommand2\" in line 1\n"},
+        {"trace(a, b);", "Invalid parameters count in \"trace\" in line 1\nRequires 1 parameters, actual - 2."},
         {"x = getProperty(mc, alpha);", "Invalid property name in \"getProperty\" in line 1"},
         {"x = getProperty(mc, 3);", "Invalid parameters list in \"getProperty\" in line 1"},
         {"\non (press) { play(); }", "Invalid event handler type in line 2"},
@@ -256,7 +259,7 @@ TEST(Codegen, EmitterCommands) {
     context.PushConstant(context.Strings().Intern("s"));
     context.EmitRegisterAction('E', 2, 0);
     EXPECT_EQ(script.ActionList().Count(), 1u);
-    for (int command : std::initializer_list<int>{acConstantPool, acDefineFunction, acDefineFunction2, acPushRegister, acStoreRegister, 98}) {
+    for (int command : std::initializer_list<int>{acConstantPool, acDefineFunction, acDefineFunction2, acPushRegister, acStoreRegister, acWith + 1}) {
         EXPECT_THROW(context.EmitAction(command), EActionCompileError) << command;
     }
     EXPECT_THROW(context.EmitRegisterAction('X', 1, 0), EActionCompileError);

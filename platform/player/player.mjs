@@ -26,14 +26,16 @@
 //     last events request; both lists start empty again.
 //   {"id":5,"cmd":"page","html":"..","files":{"name":"/abs/file"},
 //     "width":W,"height":H,"waitMs":T,"out":"/abs/file.rgba"}
-//     -> {"id":5,"width":..,"height":..,"file":..,"players":N,
+//     -> {"id":5,"width":..,"height":..,"file":..,"players":N,"frames":F,
 //         "movieWidth":..,"movieHeight":..}: serves the
 //     page, with Ruffle's settings and script in place of the text
 //     {{RUFFLE}} and the named files beside it, from the loopback server in
-//     a page of its own; lets it play in real time for T ms and writes a
-//     screenshot of the page as RGBA; N counts the players Ruffle put in
-//     place of the page's elements, movieWidth and movieHeight are what the
-//     first of them read from its movie (0 before it has).
+//     a page of its own; waits until every player Ruffle put in place of the
+//     page's elements has read its movie, runs F frames (T ms of the first
+//     movie's time, at least one) under the harness's clock and writes a
+//     screenshot of the page as RGBA. N counts the players (0 when none
+//     came within two seconds of the page's load), movieWidth and
+//     movieHeight are what the first of them read from its movie.
 //   {"id":6,"cmd":"quit"} -> {"id":6} and the process exits.
 // Any request may carry "timeoutMs" in place of the watchdog's default time.
 // A failure answers {"id":..,"error":"text"}. Before the first request the
@@ -105,13 +107,9 @@ let movie = null; // { token, file, bytes }
 const hits = []; // paths of the requests that reached /hit/
 let served = null; // { token, html, files } of the page request being served
 
-const pageHtml = (origin) => `<!doctype html>
-<html><head><meta charset="utf-8"><style>
-html, body { margin: 0; padding: 0; background: #000; overflow: hidden; }
-#stage > * { display: block; }
-</style>
-<script>
-// The player's internal handle is created by the wasm glue with Object.create on
+// Installed in every page before the player's script: it catches what the
+// player does not hand out through its public interface.
+const pageHooks = String.raw`// The player's internal handle is created by the wasm glue with Object.create on
 // its class prototype and is not reachable through the public interface; catch
 // it here. Only the stepping methods are used, and their presence is checked.
 window.twHandles = [];
@@ -144,7 +142,25 @@ for (const name of ['log', 'warn', 'error']) {
     return made;
   };
 }
-window.RufflePlayer = { config: {
+// The player warns over its own canvas that it draws in software (here it
+// always does); the notice would take the clicks meant for the movie and
+// cover its pixels in screenshots.
+window.twQuiet = (player) => {
+  if (!player.shadowRoot || player.shadowRoot.querySelector('style[data-tw-quiet]')) return;
+  const quiet = document.createElement('style');
+  quiet.dataset.twQuiet = '';
+  quiet.textContent = '#hardware-acceleration-modal { display: none !important; }';
+  player.shadowRoot.appendChild(quiet);
+};
+`;
+
+const pageHtml = (origin) => `<!doctype html>
+<html><head><meta charset="utf-8"><style>
+html, body { margin: 0; padding: 0; background: #000; overflow: hidden; }
+#stage > * { display: block; }
+</style>
+<script>
+${pageHooks}window.RufflePlayer = { config: {
   publicPath: ${JSON.stringify(origin + '/ruffle/')},
   polyfills: false, autoplay: 'off', splashScreen: false, unmuteOverlay: 'hidden',
   contextMenu: 'off', letterbox: 'off', warnOnUnsupportedContent: false,
@@ -355,13 +371,7 @@ async function loadInPage(width, height, flashvars, network) {
     const setSize = (w, h) => { player.style.width = w + 'px'; player.style.height = h + 'px'; };
     setSize(first.w, first.h);
     stage.appendChild(player);
-    // The player warns over its own canvas that it draws in software (here
-    // it always does); the notice would take the clicks meant for the movie.
-    if (player.shadowRoot) {
-      const quiet = document.createElement('style');
-      quiet.textContent = '#hardware-acceleration-modal { display: none !important; }';
-      player.shadowRoot.appendChild(quiet);
-    }
+    window.twQuiet(player);
     const api = player.ruffle();
     window.twFSCommands = [];
     const options = { url, parameters: flashvars || {} };
@@ -558,11 +568,16 @@ const handlers = {
     const height = optionalSize(req.height, 'height') || 400;
     const waitMs = Number.isInteger(req.waitMs) && req.waitMs >= 0 && req.waitMs <= 60000 ? req.waitMs : 1000;
     const out = requireAbsolute(req.out, 'out');
+    // A slow start ends in our own message, with the player's complaints,
+    // before the watchdog's.
+    const watchdogMs = Number.isInteger(req.timeoutMs) ? req.timeoutMs : requestTimeoutMs;
     // The page names where Ruffle comes in by the text {{RUFFLE}}: there go
-    // its settings (it takes over <object> and <embed> elements and plays
-    // them) and its script.
-    const ruffle = `<script>window.RufflePlayer = { config: {
-  publicPath: ${JSON.stringify(server.origin + '/ruffle/')}, polyfills: true, autoplay: 'on',
+    // our hooks, its settings (it takes over <object> and <embed> elements)
+    // and its script. The players start paused and are stepped under our
+    // clock once they have read their movies, so the shot is the same on
+    // every run, however long the page took to start.
+    const ruffle = `<script>${pageHooks}window.RufflePlayer = { config: {
+  publicPath: ${JSON.stringify(server.origin + '/ruffle/')}, polyfills: true, autoplay: 'off',
   splashScreen: false, unmuteOverlay: 'hidden', contextMenu: 'off', letterbox: 'off',
   warnOnUnsupportedContent: false, upgradeToHttps: false, allowNetworking: 'none', openUrlMode: 'deny',
   fontSources: [], logLevel: 'warn' } };</script><script src="/ruffle/ruffle.js"></script>`;
@@ -573,17 +588,58 @@ const handlers = {
       fresh.on('pageerror', (e) => notePageError(`page error: ${e.message}`));
       await fresh.setViewportSize({ width, height });
       await fresh.goto(`${server.origin}/page/${served.token}/index.html`, { waitUntil: 'load' });
-      await fresh.waitForTimeout(waitMs);
-      const png = await fresh.screenshot({ type: 'png' });
-      const image = decodePng(png);
-      const metadata = await fresh.evaluate(() => {
-        const player = document.querySelector('ruffle-object, ruffle-embed, ruffle-player');
-        return player && typeof player.ruffle === 'function' ? player.ruffle().metadata : null;
-      });
+      const shown = await fresh.evaluate(async ({ waitMs, readyMs, emptyMs }) => {
+        const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+        const all = () => [...document.querySelectorAll('ruffle-object, ruffle-embed, ruffle-player')];
+        const started = performance.now();
+        let firstError = 0;
+        // Every player the page holds must have read its movie; a page whose
+        // elements the player takes over holds them soon after its load.
+        for (;;) {
+          const players = all();
+          players.forEach(window.twQuiet);
+          const unread = players.filter((p) => !(typeof p.ruffle === 'function' && p.ruffle().metadata)).length;
+          const waited = performance.now() - started;
+          if (players.length && !unread && window.twHandles.length >= players.length) break;
+          if (!players.length && waited > emptyMs) return { players: 0, frames: 0 };
+          if (window.twErrors.length && !firstError) firstError = waited || 1;
+          if (firstError && waited - firstError > 300)
+            throw new Error(`the page's player could not read its movie: ${window.twErrors.join('; ')}`);
+          if (waited > readyMs)
+            throw new Error(`${unread} of the page's ${players.length} players had not read their movie after ${readyMs} ms`);
+          await sleep(20);
+        }
+        for (const handle of window.twHandles)
+          for (const m of ['enable_background_tick_mode', 'tick_for_background'])
+            if (typeof handle[m] !== 'function')
+              throw new Error(`the player's internal handle has no ${m}(): frame stepping needs Ruffle pinned at the version in package.json`);
+        const players = all();
+        const md = players[0].ruffle().metadata;
+        const period = 1000 / (md.frameRate || 24);
+        // The epsilon keeps rounding from leaving a player a hair short of a frame.
+        const frames = Math.max(1, Math.round(waitMs / period));
+        // A player the page replaced leaves a handle whose instance is gone;
+        // it refuses the first call and is left out.
+        const live = window.twHandles.filter((handle) => {
+          try { handle.enable_background_tick_mode(); return true; } catch { return false; }
+        });
+        if (live.length < players.length)
+          throw new Error(`only ${live.length} of the page's ${players.length} players can be stepped`);
+        let clock = performance.now();
+        for (const handle of live) handle.tick_for_background(clock);
+        for (const player of players) player.ruffle().resume();
+        for (let i = 0; i < frames; i++) {
+          clock += period + 1e-6;
+          for (const handle of live) handle.tick_for_background(clock);
+        }
+        return { players: players.length, frames, movieWidth: md.width, movieHeight: md.height };
+      }, { waitMs, readyMs: Math.max(1000, watchdogMs - 5000), emptyMs: 2000 });
+      // The drawing reaches the screen with the browser's next frames.
+      await fresh.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(() => r()))));
+      const image = decodePng(await fresh.screenshot({ type: 'png' }));
       await fsp.writeFile(out, image.pixels);
-      const players = await fresh.evaluate(() => document.querySelectorAll('ruffle-object, ruffle-embed, ruffle-player').length);
-      return { width: image.width, height: image.height, file: out, players,
-        movieWidth: metadata ? metadata.width : 0, movieHeight: metadata ? metadata.height : 0 };
+      return { width: image.width, height: image.height, file: out, players: shown.players, frames: shown.frames,
+        movieWidth: shown.movieWidth || 0, movieHeight: shown.movieHeight || 0 };
     } finally {
       served = null;
       await fresh.close().catch(() => {});

@@ -131,9 +131,13 @@ public:
     std::vector<std::string> TakeLog();
     // Serves a page (its text "{{RUFFLE}}" replaced by Ruffle's settings and
     // script, which take over its <object> and <embed> elements) with the
-    // named files beside it from the loopback server, lets it play for
-    // waitMs in real time and returns a screenshot of the page. players
-    // receives how many players Ruffle put in place of the page's elements.
+    // named files beside it from the loopback server, waits until each
+    // player has read its movie, plays waitMs of the first movie's time (at
+    // least one frame) under the harness's clock and returns a screenshot of
+    // the page: the same picture on every run. Starting the player in a new
+    // page takes seconds, so put the movies of one check into one page.
+    // players receives how many players Ruffle put in place of the page's
+    // elements.
     TPlayerFrame ShowPage(const std::string& html, const std::vector<std::pair<std::string, std::string>>& files,
                           int width, int height, int waitMs, int* players = nullptr);
     std::vector<TPlayerFrame> Step(int count);

@@ -244,26 +244,46 @@ trace("width " + (t.textWidth > 0));
 
 TEST_F(ComposerInThePlayer, EmbedCodePlaysInAPage) {
     TW_REQUIRE_PLAYER();
+    // A stage that draws a blue square in the movie's top left corner, over
+    // a red stage colour or none.
+    TKitTemplate kit;
+    kit.Script = "beginFill(0x0000FF); moveTo(0, 0); lineTo(40, 0); lineTo(40, 40); lineTo(0, 40); lineTo(0, 0); endFill();";
+    std::filesystem::create_directories(programFolder_ + "text/square");
+    WriteKitTemplate(programFolder_ + "text/square/stage.swf", kit);
+    AddStage(u"square", 0.0f, 100).Effect->ThemeName = u"square";
+    // Both movies in one page, which starts the player once: the one with
+    // a transparent background on the left, the solid red one at x = 250.
+    std::filesystem::create_directories(root_ + "/site");
+    std::string page = "<!doctype html><html><head><meta charset=\"utf-8\">{{RUFFLE}}</head>"
+                       "<body style=\"margin:0;background:#00ff00\">";
+    std::vector<std::pair<std::string, std::string>> files;
     for (bool transparent : {true, false}) {
         project_.BgKind = transparent ? bkTransparent : bkSolid;
         project_.SolidColor = RGBColor(255, 0, 0);
-        std::filesystem::create_directories(root_ + "/site");
-        WideString html = PublishSwf(project_, UcSystem::Utf8ToWide(root_ + "/site/movie.swf"));
-        std::string page = "<!doctype html><html><head><meta charset=\"utf-8\">{{RUFFLE}}</head>"
-                           "<body style=\"margin:0;background:#00ff00\">" + U8(html) + "</body></html>";
-        int players = 0;
-        TPlayerFrame shot =
-            TPlayerHarness::Shared().ShowPage(page, {{"movie.swf", root_ + "/site/movie.swf"}}, 300, 200, 1500, &players);
-        // The player takes the embed code's place; the page around it keeps
-        // its colour. (What the real-time player draws in a served page
-        // reaches the page's screenshot only some of the time here, so the
-        // movie's own pixels are judged by the stepped player in the other
-        // tests.)
-        EXPECT_EQ(players, 1) << transparent;
-        EXPECT_EQ(Pixel(shot, 250, 150), (TPlayerPixel{0, 255, 0, 255}));
-        const std::string code = U8(html);
+        const std::string name = transparent ? "clear.swf" : "solid.swf";
+        files.emplace_back(name, root_ + "/site/" + name);
+        const std::string code = U8(PublishSwf(project_, UcSystem::Utf8ToWide(files.back().second)));
         EXPECT_EQ(std::count(code.begin(), code.end(), '\n'), transparent ? 11 : 9);
         EXPECT_EQ(code.find("site/"), std::string::npos);
+        page += std::string("<div style=\"position:absolute;top:0;left:") + (transparent ? "0" : "250") + "px\">" +
+                code + "</div>";
+    }
+    page += "</body></html>";
+    int players = 0;
+    TPlayerFrame shot = TPlayerHarness::Shared().ShowPage(page, files, 500, 150, 500, &players);
+    // Each player takes its embed code's place at its size and draws its
+    // movie; the page shows through where the transparent movie draws
+    // nothing, and around the players.
+    EXPECT_EQ(players, 2);
+    const TPlayerPixel green{0, 255, 0, 255}, red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+    for (int left : {0, 250}) {
+        SCOPED_TRACE(left ? "solid" : "transparent");
+        const TPlayerPixel stage = left ? red : green;
+        EXPECT_EQ(Pixel(shot, left + 20, 20), blue);
+        EXPECT_EQ(Pixel(shot, left + 150, 70), stage);
+        EXPECT_EQ(Pixel(shot, left + 199, 99), stage);
+        EXPECT_EQ(Pixel(shot, left + 100, 100), green);
+        EXPECT_EQ(Pixel(shot, left + 200, 50), green);
     }
 }
 

@@ -1,7 +1,6 @@
 // Scripts compiled into movies and run in the real player: what they trace
-// must equal what the language says, line for line. The compiler has no
-// trace built-in, so each movie starts with a global trace function built
-// with the action builder around the player's Trace action.
+// must equal what the language says, line for line, with trace() reaching
+// the player's log through its own output action.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include "movie/action_script.h"
 #include "movie/flash_movie.h"
 #include "movie/sprites.h"
+#include "movie/tests/morph_button_fixture.h"
 #include "platform/player/player_test_support.h"
 
 namespace fs = std::filesystem;
@@ -36,19 +36,6 @@ std::unique_ptr<TFlashMovie> NewMovie(uint8_t version = 8) {
     return movie;
 }
 
-// _global.trace = function (m) { <Trace m> };
-void AddTracePrologue(TFlashActionScript& s) {
-    s.Push({"_global"}, {kPushString});
-    s.GetVariable();
-    s.Push({"trace"}, {kPushString});
-    TSWFActionDefineFunction* function = s.DefineFunction("", {"m"});
-    s.Push({"m"}, {kPushString});
-    s.GetVariable();
-    s.ActionList().Add(CreateActionByCode(0x26));
-    s.AddOffsetMarker(&function->GetLabel());
-    s.SetMember();
-}
-
 std::vector<std::string> Play(TFlashMovie& movie, const fs::path& folder, int frames) {
     movie.ShowFrame();
     movie.MakeStream();
@@ -57,13 +44,12 @@ std::vector<std::string> Play(TFlashMovie& movie, const fs::path& folder, int fr
     return TPlayerHarness::Shared().Play(path, frames).trace;
 }
 
-// Compiles the script after the trace prologue into the first frame and
-// returns what the movie traces.
+// Compiles the script into the first frame and returns what the movie
+// traces.
 std::vector<std::string> RunScript(const std::string& script, const fs::path& folder, const std::string& classPath = "") {
     auto movie = NewMovie();
     if (!classPath.empty()) movie->GetCompileContext().AddClassPath(classPath);
     TFlashActionScript& frame = movie->GetFrameActions();
-    AddTracePrologue(frame);
     EXPECT_TRUE(frame.CompileFromString(script)) << movie->GetMessages();
     return Play(*movie, folder, 2);
 }
@@ -232,8 +218,7 @@ trace(sh == sq);
 TEST(CompiledScripts, ClipEventHandlersRunOnTheirEvents) {
     TW_REQUIRE_PLAYER();
     auto movie = NewMovie();
-    // The trace function exists from the first frame; the clip comes in the second.
-    AddTracePrologue(movie->GetFrameActions());
+    // The clip comes in the second frame.
     movie->ShowFrame();
     TFlashSprite* sprite = movie->AddSprite();
     sprite->ShowFrame();
@@ -244,4 +229,30 @@ onClipEvent (enterFrame) { n++; if (n <= 2) trace("frame " + n); }
 )")) << movie->GetMessages();
     ASSERT_TRUE(movie->GetFrameActions().CompileFromString("stop();"));
     EXPECT_EQ(Play(*movie, Fixtures(), 5), (std::vector<std::string>{"load", "frame 1", "frame 2"}));
+}
+
+// A button's compiled handlers run when the player's pointer presses and
+// releases it, each on its own transition.
+TEST(CompiledScripts, ButtonHandlersRunWhenClicked) {
+    TW_REQUIRE_PLAYER();
+    auto movie = NewMovie();
+    TFlashButton* button = BuildRedButton(*movie);
+    ASSERT_TRUE(button->CompileActionsFromText(R"(
+on (press) { n++; trace("press " + n); }
+on (release) { trace("release " + n); }
+on (rollOut) { trace("out"); }
+)")) << movie->GetMessages();
+    movie->PlaceObject(button, 1)->SetTranslate(20, 30);
+    ASSERT_TRUE(movie->GetFrameActions().CompileFromString("var n = 0; stop();"));
+    movie->ShowFrame();
+    movie->MakeStream();
+    const std::string path = (Fixtures() / "button.swf").string();
+    movie->SaveToFile(path);
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    player.Load(path);
+    player.Step(1);
+    EXPECT_EQ(player.Click(50, 50), (std::vector<std::string>{"press 1", "release 1"}));
+    EXPECT_EQ(player.Click(79, 69), (std::vector<std::string>{"press 2", "release 2"}));
+    // Moving off the face to click beside it rolls out first.
+    EXPECT_EQ(player.Click(150, 90), (std::vector<std::string>{"out"}));
 }

@@ -266,6 +266,16 @@ TEST_F(PlayerHarnessTest, BadInputIsAnErrorAndThePlayerCarriesOn) {
         EXPECT_THROW(Player().Step(1), EPlayerError) << "stepping after a failed load of " << c.path;
     }
     EXPECT_THROW(Player().Step(-1), EPlayerError);
+    // A served page waits for its players' movies: one that cannot be read
+    // is an error with the player's complaint, not a shot of an empty page.
+    try {
+        Player().ShowPage("<html><head>{{RUFFLE}}</head><body><embed src=\"bad.swf\" type=\"application/x-shockwave-flash\""
+                          " width=\"100\" height=\"100\"></body></html>",
+                          {{"bad.swf", notMovie}}, 200, 200, 100);
+        ADD_FAILURE() << "a page with an unreadable movie was shown";
+    } catch (const EPlayerError& e) {
+        EXPECT_NE(std::string(e.what()).find("could not read its movie"), std::string::npos) << e.what();
+    }
 
     std::string good = Write("after-errors.swf", TraceMovie({"still here"}, 0, 0, 0));
     EXPECT_EQ(Player().Play(good, 1).trace, std::vector<std::string>{"still here"});

@@ -509,3 +509,15 @@ std::unique_ptr<TFlashMovie> BuildImageStageMovie(const ProjectRecord& project, 
     });
     return movie;
 }
+
+void AddPicturePlaceholder(TFlashMovie& movie, const std::string& pictureFile, const std::string& bitmapName,
+                           const std::string& spriteName) {
+    TFlashImage* image = movie.AddImage(pictureFile);
+    image->SetAsJPEG(true);
+    TFlashShape* shape = movie.AddImageShape(image);
+    TFlashSprite* sprite = movie.AddSprite();
+    sprite->PlaceObject(shape, 1);
+    sprite->ShowFrame();
+    movie.AddExportAssets(bitmapName, image->GetCharacterId());
+    movie.AddExportAssets(spriteName, sprite->GetCharacterId());
+}

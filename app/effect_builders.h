@@ -49,6 +49,12 @@ std::unique_ptr<TFlashMovie> BuildTextStageMovie(const ProjectRecord& project, i
 // Null when the stage's picture file does not exist: the stage is left out.
 std::unique_ptr<TFlashMovie> BuildImageStageMovie(const ProjectRecord& project, int index);
 
+// The placeholder pair a template carries for a picture, the one the
+// builders above replace with the user's: the picture file as a JPEG bitmap
+// exported as bitmapName, and a sprite showing it exported as spriteName.
+void AddPicturePlaceholder(TFlashMovie& movie, const std::string& pictureFile, const std::string& bitmapName,
+                           const std::string& spriteName);
+
 // Appends to a script: the assignment of text (UTF-8) to the variable name,
 // in pieces joined by the script when it does not fit one push record.
 class TFlashActionScript;

@@ -9,6 +9,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "bench/ratio_reporter.h"
 #include "app/project_file.h"
 
 namespace {
@@ -112,19 +113,9 @@ BENCHMARK(ReferenceSplitIntoMap);
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     LargeFile();  // fixtures before any timing
-    std::map<std::string, double> times;
-    class Collect : public benchmark::ConsoleReporter {
-    public:
-        explicit Collect(std::map<std::string, double>& out) : out_(out) {}
-        void ReportRuns(const std::vector<Run>& runs) override {
-            for (const Run& run : runs) out_[run.benchmark_name()] = run.GetAdjustedRealTime();
-            ConsoleReporter::ReportRuns(runs);
-        }
-
-    private:
-        std::map<std::string, double>& out_;
-    } reporter(times);
+    TRealTimeCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::map<std::string, double>& times = reporter.Times();
     if (times.count("ProjectFileWrite") && times.count("ReferenceJoinLines"))
         std::printf("write: %.2f x the reference\n", times["ProjectFileWrite"] / times["ReferenceJoinLines"]);
     if (times.count("ProjectFileRead") && times.count("ReferenceSplitIntoMap"))

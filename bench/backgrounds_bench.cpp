@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "app/app_utils.h"
 #include "app/composer.h"
 #include "platform/player/player_harness.h"
@@ -127,20 +128,9 @@ int main(int argc, char** argv) {
             ->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
     }
 
-    std::map<std::string, double> times;
-    class Collect : public benchmark::ConsoleReporter {
-    public:
-        explicit Collect(std::map<std::string, double>& out) : out_(out) {}
-        void ReportRuns(const std::vector<Run>& runs) override {
-            for (const Run& run : runs)
-                if (!run.error_occurred) out_[run.benchmark_name()] = run.GetAdjustedRealTime();
-            ConsoleReporter::ReportRuns(runs);
-        }
-
-    private:
-        std::map<std::string, double>& out_;
-    } reporter(times);
+    TRealTimeCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::map<std::string, double>& times = reporter.Times();
     const std::string reference = "BM_NoEffect/iterations:3/real_time";
     for (size_t i = 1; i < names.size(); ++i) {
         const std::string work = names[i] + "/iterations:3/real_time";

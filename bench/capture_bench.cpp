@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "bench/ratio_reporter.h"
 #include "app/publish_image.h"
 
 namespace fs = std::filesystem;
@@ -111,20 +112,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", e.what());
         }
     }
-    std::map<std::string, double> times;
-    class Collect : public benchmark::ConsoleReporter {
-    public:
-        explicit Collect(std::map<std::string, double>& out) : out_(out) {}
-        void ReportRuns(const std::vector<Run>& runs) override {
-            for (const Run& run : runs)
-                if (!run.error_occurred) out_[run.benchmark_name()] = run.GetAdjustedRealTime();
-            ConsoleReporter::ReportRuns(runs);
-        }
-
-    private:
-        std::map<std::string, double>& out_;
-    } reporter(times);
+    TRealTimeCollector reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::map<std::string, double>& times = reporter.Times();
     const std::string reference = "BM_PlayerStep100/iterations:3/real_time";
     for (const char* work : {"BM_CaptureGif100/iterations:3/real_time", "BM_CaptureAvi100/iterations:3/real_time"})
         if (times.count(work) && times.count(reference) && times[reference] > 0)

@@ -34,3 +34,20 @@ private:
     std::vector<std::pair<std::string, std::string>> pairs_;
     std::map<std::string, double> cpu_;
 };
+
+// A console reporter that also keeps each benchmark's real time per
+// iteration by its full name, for benchmarks whose ratios are of wall time
+// (the player runs in another process, so the CPU time of this one says
+// little).
+class TRealTimeCollector : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (!run.error_occurred) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double>& Times() { return times_; }
+
+private:
+    std::map<std::string, double> times_;
+};

@@ -1,8 +1,8 @@
 // What the content tests share: the program folder as it ships and the
 // projects in it (the blank project and the examples), the bytes of a file,
 // the outside tools' output (CommandOutput), playing a composed movie in
-// coarse steps, comparing the frames, and the player's complaints worth
-// failing for.
+// coarse steps or frame by frame to its end, comparing the frames, and the
+// player's complaints worth failing for.
 #pragma once
 
 #include <algorithm>
@@ -11,10 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/app_utils.h"
+#include "app/composer.h"
 #include "app/tests/capture_test_support.h"
 #include "controls/ucsystem.h"
 #include "platform/player/player_harness.h"
@@ -49,6 +51,41 @@ inline std::vector<TPlayerFrame> PlaySteps(const std::string& swf, int width, in
     for (int step = 0; step < steps; ++step) frames.push_back(player.Advance(framesPerStep * 1000.0 / rate));
     log = player.TakeLog();
     return frames;
+}
+
+// What a composed movie did, played frame by frame to its end marker.
+struct TPlayedToEnd {
+    bool ended = false;                     // the end marker arrived
+    int frames = 0;                         // frames run, the marker's included (1 is the first)
+    std::map<int, TPlayerFrame> kept;       // the frames asked for, by number
+    TPlayerFrame last;                      // the last frame run
+    std::vector<std::string> trace;         // every trace line, in order
+    std::vector<std::string> log;           // the player's warnings and errors
+};
+
+// Composes the project with the end-frame marker into path and plays it one
+// frame at a time until the marker arrives or maxFrames have run, keeping
+// the frames named in keep.
+inline TPlayedToEnd PlayToEndMarker(const ProjectRecord& project, const std::string& path, int maxFrames,
+                                    const std::vector<int>& keep = {}) {
+    TComposeOptions options;
+    options.EndFrameCommand = kEndFrameCommand;
+    ComposeMovie(project, UcSystem::Utf8ToWide(path), options);
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    TPlayerOpenOptions open;
+    open.fsCommands = true;
+    player.Open(path, open);
+    TPlayedToEnd run;
+    while (!run.ended && run.frames < maxFrames) {
+        TPlayerFrame frame = player.Advance();
+        ++run.frames;
+        run.trace.insert(run.trace.end(), frame.trace.begin(), frame.trace.end());
+        for (const TPlayerFSCommand& c : frame.fsCommands) run.ended |= c.command == kEndFrameCommand;
+        if (std::find(keep.begin(), keep.end(), run.frames) != keep.end()) run.kept[run.frames] = frame;
+        run.last = std::move(frame);
+    }
+    run.log = player.TakeLog();
+    return run;
 }
 
 // Pixels of two frames whose colours differ by more than tolerance in a

@@ -13,6 +13,7 @@
 
 #include "app/composer.h"
 #include "app/tests/app_fixture.h"
+#include "content/tests/content_test_support.h"
 #include "platform/player/player_test_support.h"
 
 namespace {
@@ -94,25 +95,10 @@ protected:
     // Plays the composed movie frame by frame until its end marker arrives
     // (or maxFrames pass); returns every trace line and whether it ended.
     bool PlayToEnd(int maxFrames, std::vector<std::string>& trace) {
-        TComposeOptions options;
-        options.EndFrameCommand = kEndFrameCommand;
-        const std::string path = root_ + "/movie.swf";
-        ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
-        TPlayerHarness& player = TPlayerHarness::Shared();
-        TPlayerOpenOptions open;
-        open.fsCommands = true;
-        player.Open(path, open);
-        for (int i = 0; i < maxFrames; ++i) {
-            TPlayerFrame frame = player.Advance();
-            trace.insert(trace.end(), frame.trace.begin(), frame.trace.end());
-            for (const TPlayerFSCommand& c : frame.fsCommands)
-                if (c.command == kEndFrameCommand) {
-                    log_ = player.TakeLog();
-                    return true;
-                }
-        }
-        log_ = player.TakeLog();
-        return false;
+        TPlayedToEnd run = PlayToEndMarker(project_, root_ + "/movie.swf", maxFrames);
+        trace = run.trace;
+        log_ = run.log;
+        return run.ended;
     }
 
     static std::vector<std::string> Lines(const std::vector<std::string>& trace, const std::string& prefix) {

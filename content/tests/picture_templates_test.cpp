@@ -18,6 +18,7 @@
 #include "app/templates.h"
 #include "app/tests/app_fixture.h"
 #include "app/tests/capture_test_support.h"
+#include "content/tests/content_test_support.h"
 #include "platform/player/player_test_support.h"
 
 namespace {
@@ -45,13 +46,7 @@ std::string Text(TPlayerPixel p) {
 }
 
 // What a composed movie did in the player up to its end marker.
-struct TRun {
-    bool ended = false;
-    int frames = 0;                         // frames run, the marker's included
-    std::map<int, TPlayerFrame> kept;       // the frames asked for, by number
-    TPlayerFrame last;                      // the last frame run
-    std::vector<std::string> log;           // the player's warnings and errors
-};
+using TRun = TPlayedToEnd;
 
 class PictureTemplatesInThePlayer : public AppFixture {
 protected:
@@ -98,32 +93,7 @@ protected:
     // Composes the project and plays it frame by frame until the end
     // marker arrives or cap frames have run, keeping the frames asked for.
     TRun PlayToEnd(int cap, const std::vector<int>& keep) {
-        TComposeOptions options;
-        options.EndFrameCommand = kEndFrameCommand;
-        const std::string path = root_ + "/movie.swf";
-        ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
-        TPlayerHarness& player = TPlayerHarness::Shared();
-        TPlayerLoadOptions load;
-        load.network = true;
-        player.Load(path, load);
-        player.TakeEvents();
-        TRun run;
-        // Runs frames in batches, a batch never past the next frame to keep.
-        while (!run.ended && run.frames < cap) {
-            int count = std::min(cap - run.frames, 8);
-            for (int n : keep)
-                if (n > run.frames && n - run.frames < count) count = n - run.frames;
-            std::vector<TPlayerFrame> frames = player.Step(count);
-            for (TPlayerFrame& frame : frames) {
-                ++run.frames;
-                for (int n : keep)
-                    if (n == run.frames) run.kept[n] = frame;
-            }
-            if (!frames.empty()) run.last = std::move(frames.back());
-            for (const TPlayerFSCommand& c : player.TakeEvents().fsCommands) run.ended |= c.command == kEndFrameCommand;
-        }
-        run.log = player.TakeLog();
-        return run;
+        return PlayToEndMarker(project_, root_ + "/movie.swf", cap, keep);
     }
 
     TEffectTree tree_;

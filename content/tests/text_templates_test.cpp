@@ -16,6 +16,7 @@
 #include "app/composer.h"
 #include "app/templates.h"
 #include "app/tests/app_fixture.h"
+#include "content/tests/content_test_support.h"
 #include "platform/player/player_test_support.h"
 
 namespace {
@@ -27,12 +28,6 @@ const std::vector<std::pair<std::string, std::string>> kTextTemplates = {
     {"Fancy", "Wave"},       {"Fancy", "Blur"},
 };
 
-// Every text field starts in the player's default font before a script can
-// give it the embedded one; the player notes once per movie that it has no
-// such device font. Any other font it looks for is a fallback.
-const std::string kFreshFieldFont = "Unknown device font \"Times New Roman\"";
-
-WideString W(const std::string& text) { return UcSystem::Utf8ToWide(text); }
 
 std::string TextRun(const std::string& style, const std::string& text) {
     return "<StrText format=\"" + style + "\">" + text + "</StrText>";
@@ -40,21 +35,7 @@ std::string TextRun(const std::string& style, const std::string& text) {
 std::string Line(const std::string& runs) { return "<Txt.StrLine>" + runs + "</Txt.StrLine>"; }
 std::string Lines(const std::string& lines) { return "<Txt.StrFormatedText>" + lines + "</Txt.StrFormatedText>"; }
 
-struct TPlayOutcome {
-    bool ended = false;
-    int endFrame = 0;                  // the frame that sent the end marker
-    std::vector<TPlayerFrame> frames;  // the frames asked for, in order
-    std::vector<std::string> log;      // the player's warnings and errors
-};
 
-// Log lines other than the fresh field's note: fonts not found, script
-// errors, anything the player complained about.
-std::vector<std::string> Complaints(const std::vector<std::string>& log) {
-    std::vector<std::string> out;
-    for (const std::string& line : log)
-        if (line.find(kFreshFieldFont) == std::string::npos) out.push_back(line);
-    return out;
-}
 
 struct TColourCount {
     int count = 0;
@@ -138,28 +119,9 @@ protected:
 
     // Composes the project with the end marker and plays it until the marker
     // arrives or maxFrames have run, keeping the frames named in keep.
-    TPlayOutcome Play(int maxFrames, const std::vector<int>& keep = {}) {
+    TPlayedToEnd Play(int maxFrames, const std::vector<int>& keep = {}) {
         project_.FontXml = BuildFontXml(project_.FontStyles);
-        TComposeOptions options;
-        options.EndFrameCommand = kEndFrameCommand;
-        const std::string path = root_ + "/movie.swf";
-        ComposeMovie(project_, W(path), options);
-        TPlayerHarness& player = TPlayerHarness::Shared();
-        TPlayerOpenOptions open;
-        open.fsCommands = true;
-        player.Open(path, open);
-        TPlayOutcome outcome;
-        for (int i = 1; i <= maxFrames && !outcome.ended; ++i) {
-            TPlayerFrame frame = player.Advance();
-            for (const TPlayerFSCommand& c : frame.fsCommands)
-                if (c.command == kEndFrameCommand && !outcome.ended) {
-                    outcome.ended = true;
-                    outcome.endFrame = i;
-                }
-            if (std::find(keep.begin(), keep.end(), i) != keep.end()) outcome.frames.push_back(std::move(frame));
-        }
-        outcome.log = player.TakeLog();
-        return outcome;
+        return PlayToEndMarker(project_, root_ + "/movie.swf", maxFrames, keep);
     }
 
     std::string programDir_;
@@ -188,9 +150,9 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateEndsATimedProjectOfThreeStages) {
         two.LinesSyncLeave = true;
         two.LeaveFromBeginning = false;
         AddStage(which, Lines(Line(TextRun("Big", "Three"))), 1.0f, 1.0f, 90).SkipEnterAction = true;
-        TPlayOutcome outcome = Play(200);
+        TPlayedToEnd outcome = Play(200);
         EXPECT_TRUE(outcome.ended) << "no end marker within 200 frames";
-        EXPECT_GT(outcome.endFrame, 2 + 24 + 24);
+        EXPECT_GT(outcome.frames, 2 + 24 + 24);
         EXPECT_EQ(Complaints(outcome.log), std::vector<std::string>{});
     }
 }
@@ -210,10 +172,10 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFont
         const std::string text =
             Lines(Line(TextRun("plain", "Hello ") + TextRun("big", "World")) + Line(TextRun("plain", "again")));
         AddStage(which, text, 0.0f, 3.0f, 150);
-        TPlayOutcome outcome = Play(44, {44});
-        ASSERT_EQ(outcome.frames.size(), 1u);
-        const TColourCount plain = CountColour(outcome.frames[0], kPlain);
-        const TColourCount big = CountColour(outcome.frames[0], kBig);
+        TPlayedToEnd outcome = Play(44, {44});
+        ASSERT_EQ(outcome.kept.size(), 1u);
+        const TColourCount plain = CountColour(outcome.kept[44], kPlain);
+        const TColourCount big = CountColour(outcome.kept[44], kBig);
         EXPECT_GT(plain.count, 60);
         EXPECT_GT(big.count, 60);
         if (plain.count > 0 && big.count > 0) {
@@ -252,7 +214,7 @@ t.text = "Hello";
     programDir_ = programFolder_;
     SetProgramFolder(W(programDir_));
     AddStage({"Probe", "Probe"}, Lines(Line(TextRun("plain", "Hello"))), 0.0f, 1.0f, 60);
-    TPlayOutcome outcome = Play(5);
+    TPlayedToEnd outcome = Play(5);
     EXPECT_EQ(Complaints(outcome.log),
               std::vector<std::string>{"WARN core/src/library.rs:567 Unknown device font \"nosuchstyle\" "
                                        "(bold: false, italic: false)"});
@@ -274,9 +236,9 @@ TEST_F(TextTemplatesInThePlayer, StyleDecorationsShow) {
     big_.WidthScale = 120;
     AddStage({"Basic", "Fade"}, Lines(Line(TextRun("plain", "Ring")) + Line(TextRun("Big", "Shade"))), 0.0f, 3.0f, 200)
         .StaticStage = true;
-    TPlayOutcome outcome = Play(4, {4});
-    ASSERT_EQ(outcome.frames.size(), 1u);
-    const TPlayerFrame& frame = outcome.frames[0];
+    TPlayedToEnd outcome = Play(4, {4});
+    ASSERT_EQ(outcome.kept.size(), 1u);
+    const TPlayerFrame& frame = outcome.kept[4];
     EXPECT_GT(CountColour(frame, 0xFF0000).count, 40) << "border";
     EXPECT_GT(CountColour(frame, kPlain).count, 30) << "glyphs inside the border";
     const TColourCount cyan = CountColour(frame, kBig), magenta = CountColour(frame, 0xFF00FF);
@@ -299,9 +261,9 @@ TEST_F(TextTemplatesInThePlayer, TurnedBlockRunsFromItsAnchor) {
     stage.StaticStage = true;
     stage.TextRotation = 90;
     stage.LineAlign = 2;
-    TPlayOutcome outcome = Play(4, {4});
-    ASSERT_EQ(outcome.frames.size(), 1u);
-    const TColourCount plain = CountColour(outcome.frames[0], kPlain), big = CountColour(outcome.frames[0], kBig);
+    TPlayedToEnd outcome = Play(4, {4});
+    ASSERT_EQ(outcome.kept.size(), 1u);
+    const TColourCount plain = CountColour(outcome.kept[4], kPlain), big = CountColour(outcome.kept[4], kBig);
     ASSERT_GT(plain.count, 30);
     ASSERT_GT(big.count, 10);
     // The anchor is (160 - 40, 120); the line runs down from it.
@@ -328,14 +290,14 @@ TEST_F(TextTemplatesInThePlayer, TheExitStartsWhereTheStageSays) {
         AddStage({"Fancy", "Letter by Letter"}, Lines(Line(TextRun("plain", "First ") + TextRun("Big", "Last"))),
                  0.0f, 1.0f, 150)
             .LeaveFromBeginning = fromBegin;
-        TPlayOutcome outcome = Play(60, {45, 60});
-        ASSERT_EQ(outcome.frames.size(), 2u);
-        const double plainAtRest = CountColour(outcome.frames[0], kPlain).count;
-        const double bigAtRest = CountColour(outcome.frames[0], kBig).count;
+        TPlayedToEnd outcome = Play(60, {45, 60});
+        ASSERT_EQ(outcome.kept.size(), 2u);
+        const double plainAtRest = CountColour(outcome.kept[45], kPlain).count;
+        const double bigAtRest = CountColour(outcome.kept[45], kBig).count;
         ASSERT_GT(plainAtRest, 0);
         ASSERT_GT(bigAtRest, 0);
-        firstKept.push_back(CountColour(outcome.frames[1], kPlain).count / plainAtRest);
-        lastKept.push_back(CountColour(outcome.frames[1], kBig).count / bigAtRest);
+        firstKept.push_back(CountColour(outcome.kept[60], kPlain).count / plainAtRest);
+        lastKept.push_back(CountColour(outcome.kept[60], kBig).count / bigAtRest);
     }
     EXPECT_LT(firstKept[0], lastKept[0]) << "from the beginning, the first run goes first";
     EXPECT_GT(firstKept[1], lastKept[1]) << "from the end, the last run goes first";

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "app/effect_builders.h"
 #include "app/templates.h"
 #include "ascompiler/compile_context.h"
 #include "controls/ucsystem.h"
@@ -140,20 +141,6 @@ void WritePlaceholderBitmap(const fs::path& path) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// A JPEG bitmap exported as bitmapName and a sprite showing it, exported as
-// spriteName: the pair the effect builders replace with the user's picture.
-void AddPlaceholder(TFlashMovie& movie, const fs::path& bitmapFile, const std::string& bitmapName,
-                    const std::string& spriteName) {
-    TFlashImage* image = movie.AddImage(bitmapFile.string());
-    image->SetAsJPEG(true);
-    TFlashShape* shape = movie.AddImageShape(image);
-    TFlashSprite* sprite = movie.AddSprite();
-    sprite->PlaceObject(shape, 1);
-    sprite->ShowFrame();
-    movie.AddExportAssets(bitmapName, image->GetCharacterId());
-    movie.AddExportAssets(spriteName, sprite->GetCharacterId());
-}
-
 void BuildTemplate(const fs::path& sourceFile, const fs::path& includeFolder, const fs::path& outputFile) {
     TTemplateSource source = ReadSource(sourceFile);
     TFlashMovie movie(0, 0, source.Width, source.Height, static_cast<float>(source.Rate), true);
@@ -166,8 +153,9 @@ void BuildTemplate(const fs::path& sourceFile, const fs::path& includeFolder, co
         WritePlaceholderBitmap(bitmap);
         try {
             for (const std::string& stem : source.PictureStems)
-                AddPlaceholder(movie, bitmap, stem + "_Image", stem + "_ImageMovie");
-            for (const std::string& name : source.PictureParams) AddPlaceholder(movie, bitmap, name + "_Image", name);
+                AddPicturePlaceholder(movie, bitmap.string(), stem + "_Image", stem + "_ImageMovie");
+            for (const std::string& name : source.PictureParams)
+                AddPicturePlaceholder(movie, bitmap.string(), name + "_Image", name);
         } catch (...) {
             fs::remove(bitmap);
             throw;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "app/effect_builders.h"
 #include "ascompiler/compile_context.h"
 #include "movie/action_script.h"
 #include "movie/flash_movie.h"
@@ -34,20 +35,6 @@ std::string PlaceholderBitmap(const std::string& folder) {
     return path;
 }
 
-// A JPEG bitmap exported as bitmapName and a sprite placing a shape filled
-// with it, exported as spriteName.
-void AddPlaceholder(TFlashMovie& movie, const std::string& bitmapFile, const std::string& bitmapName,
-                    const std::string& spriteName) {
-    TFlashImage* image = movie.AddImage(bitmapFile);
-    image->SetAsJPEG(true);
-    TFlashShape* shape = movie.AddImageShape(image);
-    TFlashSprite* sprite = movie.AddSprite();
-    sprite->PlaceObject(shape, 1);
-    sprite->ShowFrame();
-    movie.AddExportAssets(bitmapName, image->GetCharacterId());
-    movie.AddExportAssets(spriteName, sprite->GetCharacterId());
-}
-
 }  // namespace
 
 const char* const kKitParamsValueReader =
@@ -66,8 +53,8 @@ void WriteKitTemplate(const std::string& path, const TKitTemplate& kit, bool com
     if (!kit.PictureStem.empty() || !kit.PictureParams.empty()) {
         std::string bitmap = PlaceholderBitmap(folder);
         if (!kit.PictureStem.empty())
-            AddPlaceholder(movie, bitmap, kit.PictureStem + "_Image", kit.PictureStem + "_ImageMovie");
-        for (const std::string& name : kit.PictureParams) AddPlaceholder(movie, bitmap, name + "_Image", name);
+            AddPicturePlaceholder(movie, bitmap, kit.PictureStem + "_Image", kit.PictureStem + "_ImageMovie");
+        for (const std::string& name : kit.PictureParams) AddPicturePlaceholder(movie, bitmap, name + "_Image", name);
         std::filesystem::remove(bitmap);
     }
 

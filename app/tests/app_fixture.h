@@ -15,6 +15,17 @@
 #include <vector>
 
 #include "app/app_utils.h"
+#include "app/project.h"
+
+// A parameter of type "string" holding value, as the kit's templates take
+// their values.
+inline TEffectParam StringParam(const char16_t* name, const WideString& value) {
+    TEffectParam param;
+    param.Name = name;
+    param.Value = value;
+    param.Type = u"string";
+    return param;
+}
 
 class AppFixture : public ::testing::Test {
 protected:

@@ -43,14 +43,6 @@ this.onEnterFrame = function() {
 };
 )";
 
-TEffectParam P(const char16_t* name, const WideString& value) {
-    TEffectParam param;
-    param.Name = name;
-    param.Value = value;
-    param.Type = u"string";
-    return param;
-}
-
 class CoreLibraryInThePlayer : public AppFixture {
 protected:
     void SetUp() override {
@@ -81,7 +73,7 @@ protected:
         stage->Effect = std::make_unique<EffectRecord>();
         stage->Effect->ThemeName = u"Probe";
         stage->Effect->TemplateName = u"Probe.swf";
-        stage->Effect->Params = {P(u"Probe.Name", name)};
+        stage->Effect->Params = {StringParam(u"Probe.Name", name)};
         for (TEffectParam& p : extra) stage->Effect->Params.push_back(p);
         stage->FormattedText = u"<Txt.StrFormatedText><Txt.StrLine><StrText format=\"default\">x</StrText>"
                                u"</Txt.StrLine></Txt.StrFormatedText>";
@@ -117,7 +109,8 @@ protected:
 TEST_F(CoreLibraryInThePlayer, ReadsValuesAndEases) {
     TW_REQUIRE_PLAYER();
     project_.OneByOne = false;
-    AddStage(u"A", 0, 0.2f, {P(u"Probe.Color", u"0x00FF80"), P(u"Probe.Text", u" two  spaces ")});
+    AddStage(u"A", 0, 0.2f,
+             {StringParam(u"Probe.Color", u"0x00FF80"), StringParam(u"Probe.Text", u" two  spaces ")});
     std::vector<std::string> trace;
     ASSERT_TRUE(PlayToEnd(60, trace));
     EXPECT_EQ(Lines(trace, "read "), std::vector<std::string>{"200 -1 false 65408 [ two  spaces ] undefined"});

@@ -23,6 +23,7 @@
 // second run writes the same bytes. Compiled templates whose source is gone
 // are removed.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>

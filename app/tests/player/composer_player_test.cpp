@@ -38,14 +38,6 @@ this.onEnterFrame = function() {
 };
 )";
 
-TEffectParam P(const char16_t* name, const WideString& value) {
-    TEffectParam param;
-    param.Name = name;
-    param.Value = value;
-    param.Type = u"string";
-    return param;
-}
-
 class ComposerInThePlayer : public AppFixture {
 protected:
     void SetUp() override {
@@ -69,7 +61,8 @@ protected:
         stage->Effect = std::make_unique<EffectRecord>();
         stage->Effect->ThemeName = u"kit";
         stage->Effect->TemplateName = u"stage.swf";
-        stage->Effect->Params = {P(u"Kit.Name", name), P(u"Kit.Hold", UcSystem::Utf8ToWide(std::to_string(hold)))};
+        stage->Effect->Params = {StringParam(u"Kit.Name", name),
+                                 StringParam(u"Kit.Hold", UcSystem::Utf8ToWide(std::to_string(hold)))};
         stage->FormattedText = u"<Txt.StrFormatedText><Txt.StrLine><StrText format=\"default\">" + WideString(name) +
                                u"</StrText></Txt.StrLine></Txt.StrFormatedText>";
         stage->EnterTime = enter;

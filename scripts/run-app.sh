@@ -6,8 +6,9 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$here/scripts/setup.sh"
 
+source "$here/scripts/ccache-env.sh"
 build="$here/build/release"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=ON >/dev/null
+cmake -S "$here" -B "$build" -G Ninja "${tw_launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=ON >/dev/null
 cmake --build "$build"
 if [ -x "$build/app/tamblewick" ]; then
   exec "$build/app/tamblewick" "$@"

@@ -9,8 +9,9 @@ bash "$here/scripts/setup.sh"
 # Layers only look down: an include of a header above its own layer fails.
 bash "$here/scripts/check-layers.sh"
 
+source "$here/scripts/ccache-env.sh"
 build="$here/build/asan"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_SANITIZE=ON -DTW_BUILD_BENCH=ON >/dev/null
+cmake -S "$here" -B "$build" -G Ninja "${tw_launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_SANITIZE=ON -DTW_BUILD_BENCH=ON >/dev/null
 cmake --build "$build"
 
 # The fuzz targets build with clang while the tests run; once the tests have

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpugixml-dev libjpeg62-turbo-dev
-  openssl ffmpeg imagemagick haxe chromium fonts-dejavu-core
+  openssl ffmpeg imagemagick haxe chromium fonts-dejavu-core ccache
 )
 
 # Each library lists what else it needs in scripts/packages.d/<library>.list

@@ -31,6 +31,23 @@ void WriteByteList(std::string& text, const std::vector<uint8_t>& bytes, const c
 
 }  // namespace
 
+// The declaration's name: the file's own name with its first dot made an
+// underscore (logo.pas gives logo_pas). The folder is left out and any other
+// character an identifier cannot hold becomes an underscore too, so the
+// text compiles wherever the file was written.
+std::string SourceIdentifier(const std::string& fileName) {
+    std::string name = fileName;
+    if (size_t slash = name.find_last_of("/\\"); slash != std::string::npos) name.erase(0, slash + 1);
+    if (name.size() >= 2 && name[1] == ':') name.erase(0, 2);
+    std::string identifier = Utf8ToAnsi(name);
+    for (char& c : identifier) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        if (!letter && !(c >= '0' && c <= '9')) c = '_';
+    }
+    if (identifier.empty() || (identifier[0] >= '0' && identifier[0] <= '9')) identifier.insert(0, "_");
+    return identifier;
+}
+
 void TVidurErIO::SaveToPascalSource(const std::string& fileName, int32_t fileType, uint8_t style) {
     std::string text;
     bool wrote = false;
@@ -41,8 +58,7 @@ void TVidurErIO::SaveToPascalSource(const std::string& fileName, int32_t fileTyp
         // A failed encoding leaves the text empty rather than describing
         // bytes that are not there.
         if (!bytes.empty()) {
-            std::string identifier = Utf8ToAnsi(fileName);
-            if (size_t dot = identifier.find('.'); dot != std::string::npos) identifier[dot] = '_';
+            const std::string identifier = SourceIdentifier(fileName);
             const std::string size = std::to_string(bytes.size());
             if (style == 0) {
                 text += "const\n";

@@ -204,6 +204,10 @@ private:
 // done (the bitmap stays as it is).
 std::unique_ptr<TIEBitmap> IEEqualizeDPI(TIEBitmap& bitmap, TIOParamsVals& params, bool filtered);
 
+// The identifier SaveToPascalSource declares for a file: its own name (no
+// folder) with every character an identifier cannot hold made "_".
+std::string SourceIdentifier(const std::string& fileName);
+
 // ---------------------------------------------------------------- the input/output unit
 
 // Settings the component and the codecs share; IEInitIOUnit sets them.

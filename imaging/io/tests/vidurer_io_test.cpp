@@ -340,15 +340,29 @@ TEST(VidurerIOTools, SourceTextDecodesToTheSavedStream) {
         EXPECT_EQ(status, 0);
         EXPECT_EQ(Bytes(decoded.begin(), decoded.end()), expected.Bytes());
     }
-    // The identifier is the name as given with its first dot replaced (the
-    // fixture folder has none).
+    // The identifier is the file's own name, wherever the folder is.
     const std::string text = [&] {
         Bytes b = ReadBytes(folder / "logo0.pas");
         return std::string(b.begin(), b.end());
     }();
-    const std::string identifier = (folder / "logo0_pas").string();
-    EXPECT_NE(text.find("  " + identifier + "_Size = " + std::to_string(expected.GetSize()) + ";\n"),
-              std::string::npos);
+    EXPECT_NE(text.find("  logo0_pas_Size = " + std::to_string(expected.GetSize()) + ";\n"), std::string::npos);
+}
+
+TEST(VidurerIOTools, SourceIdentifierIsAValidIdentifierWhateverTheFolder) {
+    const struct {
+        const char* file;
+        const char* identifier;
+    } cases[] = {
+        {"logo.pas", "logo_pas"},
+        {"/tmp/tmp.Ab3/p/logo.pas", "logo_pas"},
+        {"C:\\Work.1\\logo.pas", "logo_pas"},
+        {"C:logo.pas", "logo_pas"},
+        {"my logo-2.inc.pas", "my_logo_2_inc_pas"},
+        {"2logo.pas", "_2logo_pas"},
+        {"/tmp/.pas", "_pas"},
+        {"", "_"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SourceIdentifier(c.file), c.identifier) << c.file;
 }
 
 TEST(VidurerIO, CharacterPicture) {

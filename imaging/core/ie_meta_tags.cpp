@@ -204,7 +204,7 @@ std::vector<uint8_t> TIETagsHandler::GetTagData(uint16_t tag) const {
 std::string TIETagsHandler::GetASCII(uint16_t tag) const {
     std::vector<uint8_t> bytes = GetTagData(tag);
     std::string text(bytes.begin(), bytes.end());
-    if (!text.empty() && text.back() == '\0') text.pop_back();
+    while (!text.empty() && text.back() == '\0') text.pop_back();
     return text;
 }
 

@@ -65,6 +65,12 @@ bool TIETIFFDirectory::ReadAt(uint32_t offset, void* buffer, size_t count) const
     return Stream && ReadExact(*Stream, Base + offset, buffer, count);
 }
 
+bool TIETIFFDirectory::Fits(const TIETIFFEntry& entry) const {
+    const uint64_t size = uint64_t{entry.Count} * static_cast<uint64_t>(std::max(IETIFFTypeSize(entry.Type), 1));
+    if (size <= 4) return true;
+    return Stream && Base + int64_t{entry.Value} + static_cast<int64_t>(size) <= Stream->GetSize();
+}
+
 bool TIETIFFDirectory::Load(TStream& stream, int64_t base, bool littleEndian, uint32_t offset) {
     Stream = &stream;
     Base = base;
@@ -128,7 +134,7 @@ uint32_t TIETIFFDirectory::GetInteger(uint16_t tag, uint32_t missing) const {
 
 uint32_t TIETIFFDirectory::GetValue(uint16_t tag, uint32_t index) const {
     const TIETIFFEntry* entry = Find(tag);
-    if (!entry || index >= entry->Count) return 0;
+    if (!entry || index >= entry->Count || !Fits(*entry)) return 0;
     uint8_t bytes[4];
     if (entry->Type == ietSHORT) {
         if (entry->Count <= 2) {
@@ -149,9 +155,7 @@ std::vector<uint32_t> TIETIFFDirectory::GetIntegers(uint16_t tag) const {
     const TIETIFFEntry* entry = Find(tag);
     if (!entry) return values;
     if (entry->Count == 1) return {GetInteger(tag)};
-    // Never more values than the stream could hold.
-    const int64_t room = Stream ? Stream->GetSize() : 0;
-    if (int64_t{entry->Count} * std::max(IETIFFTypeSize(entry->Type), 1) > room) return values;
+    if (!Fits(*entry)) return values;
     values.reserve(entry->Count);
     for (uint32_t i = 0; i < entry->Count; ++i) values.push_back(GetValue(tag, i));
     return values;
@@ -159,7 +163,7 @@ std::vector<uint32_t> TIETIFFDirectory::GetIntegers(uint16_t tag) const {
 
 double TIETIFFDirectory::GetRational(uint16_t tag, uint32_t index, double missing) const {
     const TIETIFFEntry* entry = Find(tag);
-    if (!entry || index >= entry->Count) return missing;
+    if (!entry || index >= entry->Count || !Fits(*entry)) return missing;
     uint8_t bytes[8];
     if (!ReadAt(entry->Value + 8 * index, bytes, 8)) return missing;
     const uint32_t numerator = Read32(bytes), denominator = Read32(bytes + 4);

@@ -60,7 +60,7 @@ public:
     // kept in the entry gives its own bits, other types the value field.
     uint32_t GetInteger(uint16_t tag, uint32_t missing = 0) const;
     // Value number index of a SHORT or LONG tag (inline or at the offset);
-    // 0 for other types or an index past the count.
+    // 0 for other types, an index past the count or values past the end.
     uint32_t GetValue(uint16_t tag, uint32_t index) const;
     std::vector<uint32_t> GetIntegers(uint16_t tag) const;
     // RATIONAL (unsigned) or SRATIONAL (signed) number index; a denominator
@@ -79,6 +79,10 @@ public:
     // The value's bytes in little-endian order, every unit of the type
     // swapped for big-endian files (RATIONALs as two 32-bit halves).
     std::vector<uint8_t> GetLittleEndianData(const TIETIFFEntry& entry) const;
+
+    // The value's bytes lie inside the stream (or in the entry): a count
+    // that reaches past the end makes the whole value missing.
+    bool Fits(const TIETIFFEntry& entry) const;
 
 private:
     uint16_t Read16(const uint8_t* p) const;

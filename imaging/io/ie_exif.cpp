@@ -7,7 +7,6 @@
 
 #include "imaging/core/ie_effects.h"
 #include "imaging/core/ie_jpeg_markers.h"
-#include "imaging/core/ie_rotate.h"
 #include "imaging/io/ie_jpeg.h"
 
 namespace {
@@ -485,23 +484,58 @@ bool IEReadRAWEXIF(TStream& stream, TIOParamsVals& params) {
     return true;
 }
 
+namespace {
+
+// An exact quarter turn (clockwise or not) of any pixel format, with the
+// palette and the alpha channel.
+void QuarterTurn(TIEBitmap& bitmap, bool clockwise) {
+    const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+    const TIEPixelFormat format = bitmap.GetPixelFormat();
+    TIEBitmap turned(height, width, format);
+    if (turned.IsEmpty()) return;
+    for (int32_t i = 0; i < bitmap.GetPaletteLen() && i < turned.GetPaletteLen(); ++i)
+        turned.SetPaletteColor(i, bitmap.GetPaletteColor(i));
+    const int32_t bytes = bitmap.GetBitCount() / 8;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        for (int32_t x = 0; x < width; ++x) {
+            // (x, y) lands on column tx of row ty.
+            const int32_t tx = clockwise ? height - 1 - y : y, ty = clockwise ? x : width - 1 - x;
+            uint8_t* out = turned.GetScanline(ty);
+            if (bytes == 0) {
+                const bool set = row[x >> 3] & (0x80 >> (x & 7));
+                if (set) out[tx >> 3] |= static_cast<uint8_t>(0x80 >> (tx & 7));
+                else out[tx >> 3] &= static_cast<uint8_t>(~(0x80 >> (tx & 7)));
+            } else {
+                std::memcpy(out + tx * bytes, row + x * bytes, static_cast<size_t>(bytes));
+            }
+        }
+    }
+    if (bitmap.GetHasAlphaChannel()) {
+        TIEBitmap alpha;
+        alpha.Assign(*bitmap.GetAlphaChannel());
+        QuarterTurn(alpha, clockwise);
+        auto owned = std::make_unique<TIEBitmap>();
+        owned->Assign(alpha);
+        turned.SetAlphaChannel(std::move(owned));
+    }
+    bitmap.Assign(turned);
+}
+
+}  // namespace
+
 void IEApplyEXIFOrientation(TIEBitmap& bitmap, int32_t orientation) {
     if (bitmap.IsEmpty()) return;
-    auto rotate = [&bitmap](double angle) {
-        switch (bitmap.GetPixelFormat()) {
-            case ie24RGB: IERotate(bitmap, false, nullptr, {}, TRGB{}, angle); break;
-            case ie1g: IERotate1Bit(bitmap, false, nullptr, {}, angle); break;
-            default: IERotateNearest(bitmap, 0, nullptr, {}, angle); break;
-        }
-    };
     switch (orientation) {
         case 2: IEFlip(bitmap, 0); break;
         case 3: IEFlip(bitmap, 1), IEFlip(bitmap, 0); break;
         case 4: IEFlip(bitmap, 1); break;
-        case 5: rotate(90), IEFlip(bitmap, 0); break;
-        case 6: rotate(-90); break;
-        case 7: rotate(-90), IEFlip(bitmap, 0); break;
-        case 8: rotate(90); break;
+        // 5 is the transpose and 7 the transverse: a quarter turn clockwise
+        // then a mirror gives the first, counter-clockwise the second.
+        case 5: QuarterTurn(bitmap, true), IEFlip(bitmap, 0); break;
+        case 6: QuarterTurn(bitmap, true); break;
+        case 7: QuarterTurn(bitmap, false), IEFlip(bitmap, 0); break;
+        case 8: QuarterTurn(bitmap, false); break;
         default: break;
     }
 }

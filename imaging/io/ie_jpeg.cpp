@@ -154,7 +154,11 @@ void LoadMetadata(TIEBitmap& bitmap, TIOParamsVals& params) {
         if (markers.GetMarkerType(i) == kApp13 &&
             params.IPTCList.LoadFromBuffer(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
             break;
-    const int32_t app1 = markers.IndexOf(kApp1);
+    // The first APP1 that is an Exif block: XMP may come first.
+    int32_t app1 = -1;
+    for (int32_t i = 0; i < markers.GetCount() && app1 < 0; ++i)
+        if (markers.GetMarkerType(i) == kApp1 && IEIsEXIFBlock(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
+            app1 = i;
     const int32_t jfifX = params.DpiX, jfifY = params.DpiY;
     if (app1 >= 0 && IELoadEXIFFromBlock(markers.GetMarkerData(app1), markers.GetMarkerLength(app1), params)) {
         // The EXIF resolutions are already per inch, whatever unit the

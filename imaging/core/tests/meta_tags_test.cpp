@@ -190,6 +190,8 @@ TEST(ImagingAnnot, LineTextAndImageMarksRoundTrip) {
     // A named block this library does not know is skipped by its length.
     const Bytes unknown = {6, 0, 0, 0, 12, 0, 0, 0, 'O', 'i', 'Z', 'z', 'z', 0, 0, 0, 3, 0, 0, 0, 9, 9, 9};
     all.insert(all.end(), unknown.begin(), unknown.end());
+    const fs::path folder = FixtureFolder("annotations");
+    WriteBytes(folder / "marks.annot", all.data(), all.size());
     TIEImagingAnnot loaded;
     loaded.UserChanged = true;
     loaded.LoadFromBuffer(all.data(), all.size());

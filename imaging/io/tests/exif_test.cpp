@@ -236,6 +236,12 @@ TEST(ToolsExif, ExiftoolFieldsReadAsWrittenAndOursReadBack) {
         ASSERT_FALSE(io.AbortFlag) << io.LastError();
         const TIOParamsVals& params = io.ImageParams;
         EXPECT_TRUE(params.ExifHasData);
+        // The block as exiftool made it, a first input for the fuzzer.
+        const TIEMarkerList& markers = params.JpegMarkerList;
+        const int32_t app1 = markers.IndexOf(0xE1);
+        ASSERT_GE(app1, 0);
+        WriteBytes(folder / (std::string("exif_") + order + ".exif"), markers.GetMarkerData(app1),
+                   static_cast<size_t>(markers.GetMarkerLength(app1)));
         EXPECT_EQ(params.DpiX, 180);
         for (const auto& [key, field] : FieldTable()) {
             ASSERT_TRUE(reported.count(key)) << key;
@@ -300,6 +306,7 @@ TEST(ToolsExif, XmpPacketRoundTripsAndEditsReachExiftool) {
     };
     const Bytes original = xmpBlock(ReadBytes(file));
     ASSERT_FALSE(original.empty());
+    WriteBytes(folder / "exiftool.xmp", original.data(), original.size());
 
     TVidurErIO io;
     io.LoadFromFile(file.string());

@@ -8,6 +8,7 @@
 #include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/ie_bmp.h"
+#include "imaging/io/ie_exif.h"
 #include "imaging/io/ie_jpeg.h"
 #include "imaging/io/ie_png.h"
 #include "imaging/io/ie_vidurer_io.h"
@@ -240,6 +241,10 @@ void TVidurErIO::LoadJPEG(const std::string* fileName, TStream* stream) {
     RunLoad(steps);
 }
 
+namespace {
+constexpr size_t kMaxMarkerPayload = 65533;
+}  // namespace
+
 void TVidurErIO::PrepareJPEGMarkers() {
     TIEMarkerList& markers = ImageParams.JpegMarkerList;
     // The resolution resource of a Photoshop block, when there is one, takes
@@ -279,6 +284,30 @@ void TVidurErIO::PrepareJPEGMarkers() {
         } else {
             markers.AddMarker(0xED, block.data(), static_cast<int32_t>(block.size()));
         }
+    }
+    // The EXIF and XMP blocks are made afresh from the parameters.
+    if (ImageParams.ExifHasData) {
+        for (int32_t i = markers.GetCount() - 1; i >= 0; --i)
+            if (markers.GetMarkerType(i) == 0xE1 && IEIsEXIFBlock(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
+                markers.DeleteMarker(i);
+        std::vector<uint8_t> block = IESaveEXIFToBlock(ImageParams);
+        // A marker holds at most 65,533 bytes: a thumbnail that does not fit
+        // is left out rather than cutting the block.
+        if (block.size() > kMaxMarkerPayload && ImageParams.ExifThumbnail()) {
+            TIEBitmap thumbnail;
+            thumbnail.Assign(*ImageParams.ExifThumbnail());
+            ImageParams.ExifThumbnail()->FreeImage(true);
+            block = IESaveEXIFToBlock(ImageParams);
+            ImageParams.ExifThumbnail()->Assign(thumbnail);
+        }
+        if (block.size() <= kMaxMarkerPayload) markers.AddMarker(0xE1, block.data(), static_cast<int32_t>(block.size()));
+    }
+    if (!ImageParams.XmpInfo.empty()) {
+        for (int32_t i = markers.GetCount() - 1; i >= 0; --i)
+            if (markers.GetMarkerType(i) == 0xE1 && IEFindXMPPacket(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
+                markers.DeleteMarker(i);
+        const std::vector<uint8_t> block = IESaveXMPToBlock(ImageParams);
+        if (block.size() <= kMaxMarkerPayload) markers.AddMarker(0xE1, block.data(), static_cast<int32_t>(block.size()));
     }
 }
 

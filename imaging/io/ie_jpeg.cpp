@@ -1,5 +1,7 @@
 #include "imaging/io/ie_jpeg.h"
 
+#include "imaging/io/ie_exif.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -90,7 +92,6 @@ const char* const kMessages[] = {
 
 constexpr uint8_t kApp0 = 0xE0, kApp1 = 0xE1, kApp2 = 0xE2, kApp13 = 0xED, kApp14 = 0xEE;
 constexpr int32_t kFindWindow = 100;
-const char kXMPHeader[] = "http://ns.adobe.com/xap/1.0/";
 
 // Byte-at-a-time reading through an 8,192-byte buffer for the marker scans.
 class TBufferedReader {
@@ -145,21 +146,36 @@ void ReportRow(TIEProgressRec& progress, int32_t& lastPercent) {
     }
 }
 
-void LoadMetadata(TIOParamsVals& params) {
+// IPTC, EXIF and XMP from the kept markers. The EXIF resolution stands in
+// for a JFIF header that gave none (both densities 1).
+void LoadMetadata(TIEBitmap& bitmap, TIOParamsVals& params) {
     TIEMarkerList& markers = params.JpegMarkerList;
     for (int32_t i = 0; i < markers.GetCount(); ++i)
         if (markers.GetMarkerType(i) == kApp13 &&
             params.IPTCList.LoadFromBuffer(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
             break;
-    constexpr size_t kHeaderLength = sizeof kXMPHeader;  // with its NUL
-    for (int32_t i = 0; i < markers.GetCount(); ++i) {
-        const std::vector<uint8_t>& data = markers.GetMarkerBytes(i);
-        if (markers.GetMarkerType(i) == kApp1 && data.size() >= kHeaderLength &&
-            std::memcmp(data.data(), kXMPHeader, kHeaderLength) == 0) {
-            params.XmpInfo.assign(data.begin() + static_cast<std::ptrdiff_t>(kHeaderLength), data.end());
-            break;
+    // The first APP1 that is an Exif block: XMP may come first.
+    int32_t app1 = -1;
+    for (int32_t i = 0; i < markers.GetCount() && app1 < 0; ++i)
+        if (markers.GetMarkerType(i) == kApp1 && IEIsEXIFBlock(markers.GetMarkerData(i), markers.GetMarkerLength(i)))
+            app1 = i;
+    const int32_t jfifX = params.DpiX, jfifY = params.DpiY;
+    if (app1 >= 0 && IELoadEXIFFromBlock(markers.GetMarkerData(app1), markers.GetMarkerLength(app1), params)) {
+        // The EXIF resolutions are already per inch, whatever unit the
+        // block named.
+        if (jfifX == 1 && jfifY == 1) {
+            params.SetDpiX(static_cast<int32_t>(std::trunc(params.ExifXResolution)));
+            params.SetDpiY(static_cast<int32_t>(std::trunc(params.ExifYResolution)));
+        } else {
+            params.SetDpiX(jfifX);
+            params.SetDpiY(jfifY);
         }
+        if (params.JpegEnableAdjustOrientation) IEApplyEXIFOrientation(bitmap, params.ExifOrientation);
     }
+    for (int32_t i = 0; i < markers.GetCount(); ++i)
+        if (markers.GetMarkerType(i) == kApp1 &&
+            IELoadXMPFromBlock(markers.GetMarkerData(i), markers.GetMarkerLength(i), params))
+            break;
 }
 
 int ScaleDenominator(TIOParamsVals& params, const TJpegHeader& header) {
@@ -265,6 +281,26 @@ void IEReadJPEGICCProfile(TStream& stream, TIOParamsVals& params) {
 int32_t IEReadJPEGStream(TStream& stream, TStream* tables, TIEBitmap& bitmap, bool nativePixelFormat,
                          int32_t maxRows, bool readICC, bool dropAppliedProfile, bool plainCMYK, bool metadata,
                          bool keepComponents, bool headerOnly, TIEProgressRec& progress, TIOParamsVals& params) {
+    if (params.JpegGetExifThumbnail) {
+        // The EXIF thumbnail in place of the picture when the file has one;
+        // Width and Height then give the picture's own size.
+        if (TIEBitmap* thumbnail = params.ExifThumbnail()) thumbnail->FreeImage(true);
+        params.SetGetEXIFThumbnail(false);
+        const int32_t width = params.Width, height = params.Height;
+        const int64_t start = stream.GetPosition();
+        const bool wasAborting = progress.Aborting();
+        IEReadJPEGStream(stream, tables, bitmap, nativePixelFormat, maxRows, false, dropAppliedProfile, plainCMYK,
+                         true, keepComponents, true, progress, params);
+        params.SetGetEXIFThumbnail(true);
+        TIEBitmap* thumbnail = params.ExifThumbnail();
+        if (thumbnail && !thumbnail->IsEmpty()) {
+            bitmap.Assign(*thumbnail);
+            return 0;
+        }
+        if (progress.AbortFlag) *progress.AbortFlag = wasAborting;
+        stream.SetPosition(start);
+        params.Width = width, params.Height = height;
+    }
     params.JpegWarningCount = 0;
     params.JpegLastMessageCode = 0;
     bool localAbort = false;
@@ -419,7 +455,7 @@ int32_t IEReadJPEGStream(TStream& stream, TStream* tables, TIEBitmap& bitmap, bo
             params.JpegLastMessageCode = decoder.MessageCode();
         }
     }
-    if (metadata) LoadMetadata(params);
+    if (metadata) LoadMetadata(bitmap, params);
     if (abort == &localAbort) progress.AbortFlag = nullptr;
     return rowsDone;
 }

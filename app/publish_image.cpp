@@ -76,8 +76,13 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
     for (;;) {
         TakeFrame();
         if (FStopFlag) return TCaptureEnd::Stopped;
-        if (FEndSeen) return TCaptureEnd::EndOfMovie;
-        if (StageCount <= 0 && FFrameCounter >= kNoStageFrameLimit) return TCaptureEnd::NoStageLimit;
+        // A movie without stages is captured for its 500 frames even when it
+        // reaches its end frame before them (one by one, nothing waits there).
+        if (StageCount <= 0) {
+            if (FFrameCounter >= kNoStageFrameLimit) return TCaptureEnd::NoStageLimit;
+        } else if (FEndSeen) {
+            return TCaptureEnd::EndOfMovie;
+        }
         if (FFrameCounter >= MaxFrames) return TCaptureEnd::FrameCap;
         if (std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= MaxSeconds)
             return TCaptureEnd::TimeCap;

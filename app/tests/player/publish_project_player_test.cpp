@@ -168,6 +168,23 @@ TEST_F(ProjectExport, StopRules) {
     EXPECT_LT(result.Frames, 10);
 }
 
+// A capture only takes pictures: the address the project opens when it
+// ends is not opened, neither for a GIF nor for an AVI.
+TEST_F(ProjectExport, CaptureOpensNoAddress) {
+    TW_REQUIRE_PLAYER();
+    project_.CloseUrlOn = true;
+    project_.CloseUrl = u"https://example.com/closed";
+    project_.CloseUrlTarget = u"_self";
+    WaitingStage(4, Picture());
+    TPlayerHarness::Shared().TakeLog();
+    for (TPublishKind kind : {pkGIF, pkAVI}) {
+        TPublishImageResult result = Publish(kind, kind == pkGIF ? "closing.gif" : "closing.avi", 10);
+        EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
+    }
+    for (const std::string& line : TPlayerHarness::Shared().TakeLog())
+        EXPECT_EQ(line.find("opening a website"), std::string::npos) << line;
+}
+
 // The same project captured twice gives the same file, byte for byte.
 TEST_F(ProjectExport, SameFramesEveryRun) {
     TW_REQUIRE_PLAYER();

@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/riff.h"
 #include "platform/stream.h"
+#include "platform/zstream.h"
 
 namespace {
 
@@ -132,6 +133,53 @@ struct TIndexEntry {
 
 TAviWriter::TAviWriter() = default;
 
+TAviWriter::~TAviWriter() {
+    if (FFrameFile == nullptr) return;
+    FFrameFile.reset();
+    DeleteFileIfExists(FrameWorkFileName());
+}
+
+std::string TAviWriter::FrameWorkFileName() const {
+    std::filesystem::path target(UcSystem::WideToUtf8(FileName));
+    return (target.parent_path() / "~FlashTemp.frames").string();
+}
+
+void TAviWriter::BeginFrames() {
+    if (FFrameFile != nullptr) return;
+    if (Width <= 0 || Height <= 0 || Width > 32767 || Height > 32767)
+        throw EAviWriterError("Invalid AVI frame size " + std::to_string(Width) + " x " + std::to_string(Height));
+    try {
+        FFrameFile = std::make_unique<TFileStream>(FrameWorkFileName(), TFileMode::Create);
+    } catch (const EStreamError& e) {
+        throw EAviWriterError(std::string("Failed to create the AVI frame work file: ") + e.what());
+    }
+    FAddedFrames = 0;
+    FAddedWidth = Width;
+    FAddedHeight = Height;
+}
+
+void TAviWriter::AddFrame(const TBitmap& frame) {
+    BeginFrames();
+    TBitmap work = MakeBitmap(FAddedWidth, FAddedHeight, TPixelFormat::pf24bit);
+    DrawFrame(frame, work, Stretch);
+    if (FQuantizer == nullptr) FQuantizer = std::make_unique<TColorQuantizer>(kPaletteEntries, 8);
+    FQuantizer->ProcessImage(work);
+    // The rows stand in one block, bottom-up; level 1, since movie frames
+    // are mostly flat colour and the capture waits for every frame.
+    const size_t size = size_t(work.RowBytes()) * size_t(FAddedHeight);
+    std::vector<uint8_t> packed = ZCompress(work.ScanLine(FAddedHeight - 1), size, 1);
+    std::vector<uint8_t> length;
+    PutDWord(length, static_cast<uint32_t>(packed.size()));
+    try {
+        FFrameFile->WriteBuffer(length.data(), int64_t(length.size()));
+        FFrameFile->WriteBuffer(packed.data(), int64_t(packed.size()));
+    } catch (const EStreamError& e) {
+        throw EAviWriterError("Failed to add frame " + std::to_string(FAddedFrames + 1) + " to the AVI frame work file: " +
+                              e.what());
+    }
+    ++FAddedFrames;
+}
+
 TAviAudio TAviWriter::ReadWaveAudio(TStream& stream) {
     const char* badFormat = "The file could not be read, indicating a corrupt file or an unrecognized format.";
     TRiffReader riff(stream);
@@ -176,7 +224,7 @@ std::string TAviWriter::WorkFileName() const {
 }
 
 void TAviWriter::WriteAvi() {
-    if (Bitmaps.empty()) throw EAviWriterError("No bitmaps on the Bitmaps list");
+    if (Bitmaps.empty() && FAddedFrames == 0) throw EAviWriterError("No bitmaps on the Bitmaps list");
     for (size_t i = 0; i < Bitmaps.size(); ++i)
         if (Bitmaps[i] == nullptr) throw EAviWriterError("Bitmaps[" + std::to_string(i) + "] is not a TBitmap");
     if (Width <= 0 || Height <= 0 || Width > 32767 || Height > 32767)
@@ -190,7 +238,7 @@ void TAviWriter::WriteAvi() {
 
     // The whole layout first, so that a file the RIFF header cannot state is
     // refused before a byte is written.
-    const uint32_t frames = static_cast<uint32_t>(Bitmaps.size());
+    const uint32_t frames = static_cast<uint32_t>(Bitmaps.size() + size_t(FAddedFrames));
     const uint32_t rowBytes = static_cast<uint32_t>(AviBytesPerScanline(Width, 8, 32));
     const uint64_t imageSize = uint64_t{rowBytes} * uint64_t(Height);
     std::vector<uint32_t> audioChunks(frames, 0);  // audio bytes written after each frame
@@ -224,16 +272,39 @@ void TAviWriter::WriteAvi() {
                               " frames of " + std::to_string(Width) + " x " + std::to_string(Height) +
                               " pixels; export fewer frames or a smaller movie");
 
-    // One palette for the whole stream, from the colours of every frame.
+    // One palette for the whole stream, from the colours of every frame
+    // (those added went in as they came).
     TBitmap work = MakeBitmap(Width, Height, TPixelFormat::pf24bit);
-    TColorQuantizer quantizer(kPaletteEntries, 8);
+    if (FAddedFrames > 0 && (Width != FAddedWidth || Height != FAddedHeight))
+        throw EAviWriterError("The frames were added at " + std::to_string(FAddedWidth) + " x " +
+                              std::to_string(FAddedHeight) + " pixels, not at " + std::to_string(Width) + " x " +
+                              std::to_string(Height));
+    if (FQuantizer == nullptr) FQuantizer = std::make_unique<TColorQuantizer>(kPaletteEntries, 8);
     for (const TBitmap* frame : Bitmaps) {
         DrawFrame(*frame, work, Stretch);
-        quantizer.ProcessImage(work);
+        FQuantizer->ProcessImage(work);
     }
-    TGIFPalette palette = quantizer.ColorTable();
+    TGIFPalette palette = FQuantizer->ColorTable();
     palette.resize(kPaletteEntries);
     TFastColorLookup lookup(palette);
+    // Frame i into the work picture: from Bitmaps, then from the work file.
+    if (FFrameFile != nullptr) FFrameFile->SetPosition(0);
+    const size_t workBytes = size_t(work.RowBytes()) * size_t(Height);
+    auto nextFrame = [&](uint32_t i) {
+        if (i < Bitmaps.size()) {
+            DrawFrame(*Bitmaps[i], work, Stretch);
+            return;
+        }
+        uint8_t length[4];
+        FFrameFile->ReadBuffer(length, 4);
+        std::vector<uint8_t> packed(size_t(uint32_t(length[0]) | uint32_t(length[1]) << 8 |
+                                           uint32_t(length[2]) << 16 | uint32_t(length[3]) << 24));
+        FFrameFile->ReadBuffer(packed.data(), int64_t(packed.size()));
+        std::vector<uint8_t> pixels = ZDecompress(packed.data(), packed.size());
+        if (pixels.size() != workBytes)
+            throw EAviWriterError("The AVI frame work file \"" + FrameWorkFileName() + "\" was changed while it was written");
+        std::copy(pixels.begin(), pixels.end(), work.ScanLine(Height - 1));
+    };
 
     std::string workFile = WorkFileName();
     std::string target = UcSystem::WideToUtf8(FileName);
@@ -309,7 +380,7 @@ void TAviWriter::WriteAvi() {
         entries.reserve(frames + audioChunkCount);
         size_t audioAt = 0;
         for (uint32_t i = 0; i < frames; ++i) {
-            DrawFrame(*Bitmaps[i], work, Stretch);
+            nextFrame(i);
             TBitmap mapped = MapToPalette(work, palette, lookup, dtFloydSteinberg);
             if (mapped.Empty() || uint64_t(mapped.RowBytes()) != rowBytes)
                 throw EAviWriterError("Failed to retrieve bitmap info");

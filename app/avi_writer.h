@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,14 @@ struct TAviAudio {
     std::vector<uint8_t> Data;    // whole blocks only
 };
 
+class TColorQuantizer;
+
 class TAviWriter {
 public:
     TAviWriter();
+    ~TAviWriter();
+    TAviWriter(const TAviWriter&) = delete;
+    TAviWriter& operator=(const TAviWriter&) = delete;
 
     // Frame size in pixels; a tenth of a 1920 x 1080 screen to start with.
     int Height = 108;
@@ -60,7 +66,23 @@ public:
     // name in another case changes nothing.
     void SetWavFileName(const std::string& name);
 
-    // Writes FileName from Bitmaps; raises EAviWriterError with the reason.
+    // Frames handed over one at a time, as a capture takes them, so that
+    // memory holds one frame however long the video: each is drawn at Width
+    // x Height as Stretch says (set them first), its colours go into the
+    // stream's palette, and it is appended, deflated, to the frame work file
+    // (FrameWorkFileName). WriteAvi writes them after the frames of Bitmaps;
+    // the work file goes when the writer does. BeginFrames creates the work
+    // file, so that a folder that cannot be written is known before the
+    // first frame; AddFrame begins by itself. Both raise EAviWriterError
+    // naming the file and the reason.
+    void BeginFrames();
+    void AddFrame(const TBitmap& frame);
+    int AddedFrames() const { return FAddedFrames; }
+    // "~FlashTemp.frames" beside the target.
+    std::string FrameWorkFileName() const;
+
+    // Writes FileName from Bitmaps and the frames added; raises
+    // EAviWriterError with the reason.
     void WriteAvi();
 
     // The audio of a WAVE file in a stream; raises EAviWriterError with the
@@ -74,4 +96,9 @@ public:
 
 private:
     std::string FWavFileName;
+    std::unique_ptr<TFileStream> FFrameFile;
+    std::unique_ptr<TColorQuantizer> FQuantizer;
+    int FAddedFrames = 0;
+    int FAddedWidth = 0;
+    int FAddedHeight = 0;
 };

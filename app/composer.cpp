@@ -91,7 +91,13 @@ std::unique_ptr<TFlashMovie> TComposer::Compose() {
     if (p_.PreloaderOn && p_.PreloaderEffect != nullptr) Preloader();
     StartFrame();
     Progress("background", 10);
+    // The background stands from the start frame on: the movie has no
+    // background colour of its own, so the frame after the preloader (and
+    // the first frame of a movie without one) would otherwise show the
+    // player's white.
     Background();
+    movie_->ShowFrame();
+    movie_->BackgroundColorSet = false;
     if (p_.PicturesOn) BackgroundPictures();
     if (p_.BorderOn) {
         TFlashShape* border = movie_->AddRectangle(0, 0, p_.Width, p_.Height);
@@ -232,8 +238,6 @@ void TComposer::StartFrame() {
         s.SetMember();
     }
     s.Play();
-    movie_->ShowFrame();
-    movie_->BackgroundColorSet = false;
 }
 
 void TComposer::Background() {

@@ -116,20 +116,6 @@ bool AddClickScript(TFlashActionScript& s, const StageRecord& stage) {
 // drops it (and may add its own objects in its place).
 using TTagFilter = std::function<bool(TSWFTagInfo& info, TFlashMovie& movie)>;
 
-std::unique_ptr<TSWFStreamReader> ReadTemplate(const WideString& path) {
-    std::string name = UcSystem::WideToUtf8(path);
-    if (!WideFileExists(path)) throw EFOpenError("The effect template \"" + name + "\" does not exist");
-    std::unique_ptr<TSWFStreamReader> reader;
-    try {
-        reader = std::make_unique<TSWFStreamReader>(name);
-    } catch (const std::exception& e) {
-        throw EFOpenError("Cannot read the effect template \"" + name + "\": " + e.what());
-    }
-    if (!reader->Valid) throw EReadError("The effect template \"" + name + "\" is not an SWF movie");
-    reader->ParseTags(true, true);
-    return reader;
-}
-
 std::unique_ptr<TFlashMovie> CreateMovieFor(const TSWFStreamReader& reader) {
     const TRect& bounds = reader.Bounds;
     auto movie = std::make_unique<TFlashMovie>(bounds.Left, bounds.Top, bounds.Right, bounds.Bottom,
@@ -349,7 +335,7 @@ WideString ImageStageParamsValue(const ProjectRecord& project, int index, const 
 std::unique_ptr<TFlashMovie> BuildPreloaderMovie(const ProjectRecord& project) {
     if (project.PreloaderEffect == nullptr) throw EConvertError("The project has no preloader template");
     TInsertedScripts scripts{UcSystem::WideToUtf8(PreloaderParamsValue(project)), nullptr};
-    auto reader = ReadTemplate(GetProgramFolder() + u"preloader/" + project.PreloaderName);
+    auto reader = ReadTemplateFile(GetProgramFolder() + u"preloader/" + project.PreloaderName);
     auto movie = CreateMovieFor(*reader);
     CopyTemplate(*reader, *movie, scripts, nullptr);
     return movie;
@@ -358,7 +344,7 @@ std::unique_ptr<TFlashMovie> BuildPreloaderMovie(const ProjectRecord& project) {
 std::unique_ptr<TFlashMovie> BuildBgEffectMovie(const ProjectRecord& project, int index) {
     TInsertedScripts scripts{UcSystem::WideToUtf8(BgEffectParamsValue(project, index)), nullptr};
     const EffectRecord& effect = *project.BgEffects[size_t(index)];
-    auto reader = ReadTemplate(TemplatePath(EffectFolderName(ekBackground), effect));
+    auto reader = ReadTemplateFile(TemplatePath(EffectFolderName(ekBackground), effect));
     auto movie = CreateMovieFor(*reader);
     movie->SetSystemCoord(true);
 
@@ -423,7 +409,7 @@ std::unique_ptr<TFlashMovie> BuildTextStageMovie(const ProjectRecord& project, i
     const StageRecord& stage = StageAt(project, index);
     const EffectRecord& effect = StageEffect(stage, index);
     TInsertedScripts scripts{UcSystem::WideToUtf8(TextStageParamsValue(project, index)), &stage};
-    auto reader = ReadTemplate(TemplatePath(EffectFolderName(ekText), effect));
+    auto reader = ReadTemplateFile(TemplatePath(EffectFolderName(ekText), effect));
     auto movie = CreateMovieFor(*reader);
     CopyTemplate(*reader, *movie, scripts, nullptr);
     return movie;
@@ -457,7 +443,7 @@ std::unique_ptr<TFlashMovie> BuildImageStageMovie(const ProjectRecord& project, 
     const std::string movieExport = UcSystem::WideToUtf8(stem + u"_ImageMovie_" + Number(index));
     TInsertedScripts scripts{UcSystem::WideToUtf8(ImageStageParamsValue(project, index, position)), &stage};
     const WideString path = TemplatePath(EffectFolderName(ekImage), effect);
-    auto reader = ReadTemplate(path);
+    auto reader = ReadTemplateFile(path);
     auto movie = CreateMovieFor(*reader);
     movie->SetSystemCoord(true);
 

@@ -62,10 +62,13 @@ WideString PublishSwf(const ProjectRecord& project, const WideString& path) {
 }
 
 TCaptureJob PrepareCapture(const ProjectRecord& project, const TPublishOptions& options, const WideString& outputPath) {
-    // Played once: the movie stops at its end frame instead of looping.
+    // Played once: the movie stops at its end frame instead of looping. A
+    // capture only takes pictures: the close address, which the end frame
+    // would open, stays shut.
     ProjectRecord once = project;
     once.LoopLimited = true;
     once.LoopCount = 1;
+    once.CloseUrlOn = false;
     TCaptureJob job;
     job.Kind = options.Kind;
     job.MoviePath = GetProgramDataFolder() + u"preview.swf";

@@ -69,8 +69,8 @@ struct TCaptureJob {
 };
 
 // Composes the project to play once and stop at its end frame (which sends
-// the end-frame marker) into "preview.swf" in the per-user data folder, and
-// describes the capture job.
+// the end-frame marker) without opening its close address, into
+// "preview.swf" in the per-user data folder, and describes the capture job.
 TCaptureJob PrepareCapture(const ProjectRecord& project, const TPublishOptions& options, const WideString& outputPath);
 
 // Opens a folder in the desktop's file manager, without waiting for it.

@@ -1,8 +1,14 @@
 #include "app/publish_image.h"
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
 #include "pictures/color_reduction.h"
 #include "pictures/dithering.h"
 #include "pictures/gif_frame_helpers.h"
+#include "platform/paths.h"
+#include "swf/reader.h"
 
 namespace {
 
@@ -24,6 +30,49 @@ public:
 
 WideString Decimal(int value) {
     return UcSystem::Utf8ToWide(std::to_string(value));
+}
+
+// Bytes a frame takes in the output: its palette indices, rows padded as
+// the AVI pads them, and a little for the frame's own records.
+uint64_t FrameBytes(const TCaptureJob& job) {
+    return uint64_t(TAviWriter::AviBytesPerScanline(job.Width, 8, 32)) * uint64_t(job.Height) + 1024;
+}
+
+// The frames a capture is projected to take: 500 without stages, else the
+// movie's own frames at the capture's rate; within the frame cap.
+int64_t ProjectedFrames(const TCaptureJob& job, int maxFrames) {
+    int64_t frames = kNoStageFrameLimit;
+    if (job.StageCount > 0) {
+        frames = 1;
+        try {
+            TSWFStreamReader movie(UcSystem::WideToUtf8(job.MoviePath));
+            if (movie.Valid && movie.GetFrameRate() > 0)
+                frames = int64_t(std::ceil(movie.FrameCount * double(job.FramesPerSecond) / movie.GetFrameRate()));
+        } catch (const Exception&) {
+            // The player says what is wrong with the movie.
+        }
+    }
+    return std::clamp<int64_t>(frames, 1, std::max(maxFrames, 1));
+}
+
+std::string Megabytes(uint64_t bytes) {
+    return FormatStr("%.1f MB", double(bytes) / (1024.0 * 1024.0));
+}
+
+// Raises when the folder has fewer bytes free than needed.
+void CheckDiskSpace(const TFormPublishImage& form, const std::string& folder, uint64_t needed, const std::string& what) {
+    uint64_t free;
+    if (form.FreeDiskSpace) {
+        free = form.FreeDiskSpace(folder);
+    } else {
+        std::error_code error;
+        std::filesystem::space_info space = std::filesystem::space(folder, error);
+        if (error) return;  // it cannot tell: a write that finds the disk full raises
+        free = space.available;
+    }
+    if (free >= needed) return;
+    throw EPublishError("Not enough free disk space in \"" + folder + "\" for " + what + ": it needs about " +
+                        Megabytes(needed) + ", and " + Megabytes(free) + " are free");
 }
 
 }  // namespace
@@ -56,8 +105,6 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
     FFrameCounter = 0;
     FStopFlag = false;
     FEndSeen = false;
-    AviFrames.clear();
-    if (Avi != nullptr) Avi->Bitmaps.clear();
 
     FPlayer.Width = FrameWidth;
     FPlayer.Height = FrameHeight;
@@ -76,8 +123,13 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
     for (;;) {
         TakeFrame();
         if (FStopFlag) return TCaptureEnd::Stopped;
-        if (FEndSeen) return TCaptureEnd::EndOfMovie;
-        if (StageCount <= 0 && FFrameCounter >= kNoStageFrameLimit) return TCaptureEnd::NoStageLimit;
+        // A movie without stages is captured for its 500 frames even when it
+        // reaches its end frame before them (one by one, nothing waits there).
+        if (StageCount <= 0) {
+            if (FFrameCounter >= kNoStageFrameLimit) return TCaptureEnd::NoStageLimit;
+        } else if (FEndSeen) {
+            return TCaptureEnd::EndOfMovie;
+        }
         if (FFrameCounter >= MaxFrames) return TCaptureEnd::FrameCap;
         if (std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= MaxSeconds)
             return TCaptureEnd::TimeCap;
@@ -93,11 +145,10 @@ void TFormPublishImage::TakeFrame() {
     PaintFlashToCanvas(&FPlayer, bitmap);
     if (OutputKind == pkGIF) {
         FCaption = u"Publish to GIF image (Frame:" + Decimal(FFrameCounter) + u")";
-        AddGifFrame(*Gif, bitmap, Transparent ? int64_t{TransparentColor} : -1, GifLoopCount, 1000 / FramesPerSecond);
+        Gif->AddFrame(bitmap, Transparent ? int64_t{TransparentColor} : -1, GifLoopCount, 1000 / FramesPerSecond);
     } else {
         FCaption = u"Publish to AVI video (Frame:" + Decimal(FFrameCounter) + u")";
-        AviFrames.push_back(std::make_unique<TBitmap>(std::move(bitmap)));
-        Avi->Bitmaps.push_back(AviFrames.back().get());
+        Avi->AddFrame(bitmap);
     }
     if (OnFrame) OnFrame(*this);
 }
@@ -121,33 +172,62 @@ TPublishImageResult ExportMovieImage(TFormPublishImage& form, const TCaptureJob&
         ~TTargets() {
             form.Gif = nullptr;
             form.Avi = nullptr;
-            form.AviFrames.clear();
         }
     } targets{form};
 
+    const std::string target = UcSystem::WideToUtf8(job.OutputPath);
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    if (folder.empty()) folder = ".";
+    const uint64_t projected = uint64_t(ProjectedFrames(job, form.MaxFrames)) * FrameBytes(job);
     TPublishImageResult result;
     if (job.Kind == pkGIF) {
-        TGIFImage gif;
-        gif.ReductionMethod = rdOctree;
-        gif.DitherMethod = dtFloydSteinberg;
-        gif.CompressionMethod = cmLZW;
-        if (job.Transparent) gif.BackgroundFillColor = 0xFFFFFF;
-        form.Gif = &gif;
-        form.Avi = nullptr;
+        TGIFImage settings;
+        settings.ReductionMethod = rdOctree;
+        settings.DitherMethod = dtFloydSteinberg;
+        settings.CompressionMethod = cmLZW;
+        if (job.Transparent) settings.BackgroundFillColor = 0xFFFFFF;
+        // The GIF is written beside the target and put in its place once whole.
+        struct TWorkFile {
+            std::string path;
+            std::unique_ptr<TFileStream> stream;
+            ~TWorkFile() {
+                stream.reset();
+                DeleteFileIfExists(path);
+            }
+        } work{(std::filesystem::path(folder) / "~FlashTemp.gif").string(), nullptr};
+        try {
+            work.stream = std::make_unique<TFileStream>(work.path, TFileMode::Create);
+        } catch (const EStreamError& e) {
+            throw EPublishError("Cannot write the GIF image \"" + target + "\": " + e.what());
+        }
+        CheckDiskSpace(form, folder, projected, "the GIF image");
+        TGIFFrameWriter writer(settings, *work.stream);
+        form.Gif = &writer;
         result.End = form.CaptureMovie();
         result.Frames = form.FrameCounter();
-        gif.SaveToFile(UcSystem::WideToUtf8(job.OutputPath));
+        writer.Finish();
+        work.stream->Close();
+        work.stream.reset();
+        ReplaceFile(work.path, target);
     } else {
         TAviWriter writer;
-        form.Gif = nullptr;
-        form.Avi = &writer;
-        result.End = form.CaptureMovie();
-        result.Frames = form.FrameCounter();
         writer.FileName = job.OutputPath;
         writer.FrameTime = 1000 / job.FramesPerSecond;
         writer.Width = job.Width;
         writer.Height = job.Height;
         writer.Stretch = true;
+        try {
+            writer.BeginFrames();
+        } catch (const EAviWriterError& e) {
+            throw EPublishError("Cannot write the AVI video \"" + target + "\": " + e.what());
+        }
+        CheckDiskSpace(form, folder, projected, "the AVI video");
+        form.Avi = &writer;
+        result.End = form.CaptureMovie();
+        result.Frames = form.FrameCounter();
+        // The video is written beside the frame file, which stays until it
+        // is whole: the room it needs is known exactly by now.
+        CheckDiskSpace(form, folder, uint64_t(result.Frames) * FrameBytes(job), "the AVI video");
         writer.WriteAvi();
     }
     return result;

@@ -5,11 +5,19 @@
 // transparent colour) or an AVI (through TAviWriter, one palette for the
 // whole stream).
 //
+// Each frame goes to a work file beside the target as it is taken (the GIF
+// itself, "~FlashTemp.gif", or the AVI writer's frame file), so memory
+// holds one frame however long the capture. Before the player starts, the
+// work file is created (a folder that cannot be written is known at once)
+// and the free disk space is weighed against the size the capture is
+// projected to need; the target is replaced only when the file is whole.
+//
 // The player is stepped by one frame period of the capture's rate at a
 // time and never runs by itself, so no frame is ever dropped however slow
 // the machine. The capture knows the movie has reached its end by an
 // FSCommand that the movie sends in its last frame (the capture composition
-// adds it); a movie without stages stops after 500 frames; the user may
+// adds it); a movie without stages is captured for 500 frames, whether it
+// reaches its end frame before them or not; the user may
 // stop at any frame; and every capture has a cap on frames and on time.
 // Headless: the window's caption, progress and Stop button are a text, an
 // event and a call.
@@ -17,6 +25,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,7 +36,7 @@
 #include "app/publish.h"
 #include "app/flash_player.h"
 #include "controls/ucsystem.h"
-#include "pictures/gif_image.h"
+#include "pictures/gif_frame_helpers.h"
 #include "platform/colour.h"
 
 // Frames a movie without stages is captured for.
@@ -63,13 +72,17 @@ public:
     int StageCount = 0;
     bool Transparent = false;
     TColor TransparentColor = 0xFFFFFF;
-    // The target: frames are appended to the GIF, or kept for the AVI writer.
-    TGIFImage* Gif = nullptr;
+    // The target: each frame is written to the GIF, or added to the AVI
+    // writer, as it is taken.
+    TGIFFrameWriter* Gif = nullptr;
     TAviWriter* Avi = nullptr;
 
     // Caps that hold whatever the movie does; the frames taken are kept.
     int MaxFrames = 20'000;
     double MaxSeconds = 3600;
+    // The bytes free for the work files in a folder; the file system's own
+    // count when not set.
+    std::function<uint64_t(const std::string& folder)> FreeDiskSpace;
 
     // ---- while it runs
     // After every frame taken (the caption says which); a handler may call
@@ -82,13 +95,10 @@ public:
     // Ends the capture after the frame being taken; may be called from any thread.
     void BtnStopClick() { FStopFlag = true; }
 
-    // Plays the job's movie and takes frames until a stop rule holds; the
-    // frames of an AVI are kept (AviFrames) and listed in the writer. Raises
-    // when the movie cannot be loaded or played, or a capture already runs
-    // anywhere in the process.
+    // Plays the job's movie and takes frames until a stop rule holds. Raises
+    // when the movie cannot be loaded or played, a frame cannot be written,
+    // or a capture already runs anywhere in the process.
     TCaptureEnd CaptureMovie();
-    // The AVI frames of the last capture, owned here until the next one.
-    std::vector<std::unique_ptr<TBitmap>> AviFrames;
 
     TMyShockwaveFlash& FlashPlayerImage() { return FPlayer; }
 

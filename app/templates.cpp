@@ -5,6 +5,7 @@
 
 #include "app/app_utils.h"
 #include "app/xml_document.h"
+#include "controls/ucsysutils.h"
 #include "swf/actions_swf4.h"
 #include "swf/actions_swf5.h"
 #include "swf/do_action.h"
@@ -75,10 +76,25 @@ WideString EffectFolderName(int kind) {
     throw Exception(FormatStr("Unknown kind of effect folder: %d", kind));
 }
 
+std::unique_ptr<TSWFStreamReader> ReadTemplateFile(const WideString& templatePath) {
+    const std::string name = UcSystem::WideToUtf8(templatePath);
+    if (!WideFileExists(templatePath)) throw EFOpenError("The effect template \"" + name + "\" does not exist");
+    std::unique_ptr<TSWFStreamReader> reader;
+    try {
+        reader = std::make_unique<TSWFStreamReader>(name);
+    } catch (const std::exception& e) {
+        throw EFOpenError("Cannot read the effect template \"" + name + "\": " + e.what());
+    }
+    if (!reader->Valid) throw EReadError("The effect template \"" + name + "\" is not an SWF movie");
+    std::vector<std::string> damage = reader->FindDamage();
+    if (!damage.empty()) throw EReadError("The effect template \"" + name + "\" is damaged: " + damage.front());
+    reader->ParseTags(true, true);
+    return reader;
+}
+
 std::optional<WideString> FindParamsDefine(const WideString& templatePath) {
-    TSWFStreamReader reader(UcSystem::WideToUtf8(templatePath));
-    if (!reader.Valid) throw EReadError("Not an SWF file");
-    reader.ParseTags(true, true);
+    std::unique_ptr<TSWFStreamReader> file = ReadTemplateFile(templatePath);
+    TSWFStreamReader& reader = *file;
     const TSWFActionConstantPool* pool = nullptr;
     std::optional<size_t> nameIndex;
     for (size_t t = 0; t < reader.TagCount(); ++t) {

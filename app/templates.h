@@ -15,9 +15,9 @@
 // value is a pool reference to that entry and whose second is a pool
 // reference to the document.
 //
-// Scanning never stops at a bad entry: a file that is not a readable SWF, a
-// folder among the templates, a declaration that is not well-formed XML are
-// left out and reported; a SWF without a declaration is kept with no
+// Scanning never stops at a bad entry: a file that is not a readable SWF or
+// is damaged, a folder among the templates, a declaration that is not
+// well-formed XML are left out and reported; a SWF without a declaration is kept with no
 // parameters.
 #pragma once
 
@@ -36,8 +36,17 @@ constexpr int ekImage = 2;
 // program folder.
 WideString EffectFolderName(int kind);
 
+class TSWFStreamReader;
+
+// A template read for its declaration or to build from, its tags parsed.
+// Raises, with a message naming the file, for a missing file, one that
+// cannot be read or is no SWF movie, and a damaged one (lengths that do not
+// match its bytes, as a cut file or an overwritten script shows): players
+// stumble over such a file where the reader goes on.
+std::unique_ptr<TSWFStreamReader> ReadTemplateFile(const WideString& templatePath);
+
 // The ParamsDefine document of a template, when it has one. A file that
-// cannot be read raises the SWF reader's error.
+// cannot be read or is damaged raises as ReadTemplateFile says.
 std::optional<WideString> FindParamsDefine(const WideString& templatePath);
 
 // Reads a template's declaration into a new record (theme and template

@@ -1,5 +1,5 @@
-// SWF files: every tag and action parsed, the movie written back (compressed
-// when the input was) and saved in its XML form.
+// SWF files: checked for damage, every tag and action parsed, the movie
+// written back (compressed when the input was) and saved in its XML form.
 #include "fuzz/fuzz_input.h"
 #include "platform/xml.h"
 #include "swf/reader.h"
@@ -9,6 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         TMemoryStream in(InputBytes(data, size));
         auto reader = TSWFStreamReader::CreateFromStream(in);
+        reader->FindDamage();
         reader->ParseTags(true, true);
         reader->MakeStream();
         TMemoryStream out;

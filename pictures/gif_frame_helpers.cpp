@@ -11,10 +11,10 @@ int FindUsedPaletteIndex(TGIFSubImage& frame, uint32_t color) {
     return -1;
 }
 
-int AddGifFrame(TGIFImage& gif, const TBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs) {
-    int index = gif.AddImage(bitmap);
-    TGIFSubImage& frame = gif.GetSubImage(index);
-    if (index == 0) {
+namespace {
+
+void AddFrameExtensions(TGIFSubImage& frame, bool first, int64_t transparentColor, int loopCount, int delayMs) {
+    if (first) {
         auto loop = std::make_unique<TGIFAppExtNSLoop>(&frame);
         loop->LoopCount = loopCount;
         frame.AddExtension(std::move(loop));
@@ -30,5 +30,34 @@ int AddGifFrame(TGIFImage& gif, const TBitmap& bitmap, int64_t transparentColor,
         }
     }
     frame.AddExtension(std::move(control));
+}
+
+}  // namespace
+
+int AddGifFrame(TGIFImage& gif, const TBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs) {
+    int index = gif.AddImage(bitmap);
+    AddFrameExtensions(gif.GetSubImage(index), index == 0, transparentColor, loopCount, delayMs);
     return index;
+}
+
+void TGIFFrameWriter::AddFrame(const TBitmap& bitmap, int64_t transparentColor, int loopCount, int delayMs) {
+    if (!gif_.Empty()) throw GIFException("The image of a frame writer must hold no frames");
+    struct TDropFrames {
+        TGIFImage& gif;
+        ~TDropFrames() {
+            while (!gif.Empty()) gif.DeleteFrame(0);
+        }
+    } drop{gif_};
+    int index = gif_.AddImage(bitmap);
+    TGIFSubImage& frame = gif_.GetSubImage(index);
+    AddFrameExtensions(frame, count_ == 0, transparentColor, loopCount, delayMs);
+    if (count_ == 0) gif_.SaveHeader(stream_);
+    frame.SaveToStream(stream_);
+    ++count_;
+}
+
+void TGIFFrameWriter::Finish() {
+    if (count_ == 0) throw GIFException("An animation without frames cannot be written");
+    const uint8_t trailer = 0x3B;
+    stream_.WriteBuffer(&trailer, 1);
 }

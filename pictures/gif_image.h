@@ -363,9 +363,13 @@ public:
     // Pixels allocated over all frames (checked against MaxImagePixels).
     int64_t AllocatedPixels() const;
 
+    // The signature, the logical screen and the global table as the frames
+    // so far make them: the start of a file that is written frame by frame
+    // (TGIFFrameWriter).
+    void SaveHeader(TStream& stream);
+
 private:
     void LoadHeader(TStream& stream);
-    void SaveHeader(TStream& stream);
     void LoadFrames(TStream& stream);
 
     TGIFHeader header_;

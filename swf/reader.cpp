@@ -98,8 +98,10 @@ void TSWFStreamReader::LoadFromStream(TStream& stream) {
         int32_t headerSize = ReadHeader(inflater, THeaderPart::Frame);
         if (headerSize > unpacked) throw EReadError("Invalid SWF file: the file ends inside its header");
         body = std::make_unique<TMemoryStream>(InflateExactly(inflater, unpacked - headerSize));
+        LoadedFileBytes = 8 + headerSize + body->GetSize();
     } else {
         int32_t headerSize = ReadHeader(stream, THeaderPart::Whole);
+        LoadedFileBytes = stream.GetSize();
         int64_t rest = stream.GetSize() - headerSize;
         std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(0, rest)));
         stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));

@@ -77,6 +77,10 @@ public:
     TBeforeRenumberEvent OnBeforeRenumber;
     std::vector<std::unique_ptr<TSWFTagInfo>> Tags;
 
+    // The bytes the loaded file held, its header included (for a compressed
+    // file, as inflated).
+    int64_t LoadedFileBytes = 0;
+
     bool CheckSignature(TStream& stream);
     void LoadFromFile(const std::string& fileName);
     void LoadFromStream(TStream& stream);
@@ -102,4 +106,16 @@ public:
     // The mirror of LoadFromXml: an "SWF" element with the header attributes
     // and one child element per tag.
     void SaveToXml(TXmlNode node);
+
+    // What the loaded file's own lengths say is wrong with it, first found
+    // first; empty for a sound file. Reading is forgiving (a tag or an action
+    // that does not fit is kept as bytes), players are not, so a caller that
+    // hands the movie on checks it here: the file length of the header
+    // against the bytes present, every tag's length against the bytes left
+    // (in sprites against the sprite), the End tag of the file and of every
+    // sprite, and in every DoAction and DoInitAction script each action
+    // record's length against the script and against the fields it holds,
+    // and the script's closing ActionEnd. Works on the body as loaded;
+    // ParseTags is not needed.
+    std::vector<std::string> FindDamage();
 };

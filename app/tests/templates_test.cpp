@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "app/effect_builders.h"
 #include "app/templates.h"
 #include "app/tests/app_fixture.h"
 #include "app/tests/kit/template_kit.h"
+#include "movie/flash_movie.h"
 #include "swf/reader.h"
 
 namespace {
@@ -120,6 +123,81 @@ TEST_F(Templates, ScanKeepsSortedOrderCountsEveryEntryAndSkipsTheBadOnes) {
     EXPECT_EQ(tree.Find(u"Zeta", u"b.swf"), nullptr);
     EXPECT_EQ(ScanEffectFolder(ekText, tree), 0);  // a missing folder is an empty tree
     EXPECT_TRUE(tree.Themes.empty());
+}
+
+// Where the code of a file's first script starts: after its first record
+// (the constant pool of a compiled script).
+size_t FirstScriptCode(const std::string& path) {
+    TSWFStreamReader reader(path);
+    reader.ParseTags(false, false);
+    const int64_t header = reader.LoadedFileBytes - reader.GetBodyStream().GetSize();
+    for (size_t t = 0; t < reader.TagCount(); ++t) {
+        const TSWFTagInfo& info = reader.GetTagInfo(t);
+        if (info.TagCode != 12) continue;
+        const uint8_t* script = reader.GetBodyStream().Memory() + info.Offset + (info.LongHeader ? 6 : 2);
+        size_t first = script[0] >= 0x80 ? 3 + size_t(script[1] | script[2] << 8) : 1;
+        return size_t(header + info.Offset + (info.LongHeader ? 6 : 2)) + first;
+    }
+    ADD_FAILURE() << path << " has no script";
+    return 0;
+}
+
+// A template cut short or with bytes of its script overwritten is found
+// damaged by the scan and by the builders, which name the file; the whole
+// template next to them passes both.
+TEST_F(Templates, DamagedTemplatesAreRefusedNamingTheFile) {
+    TKitTemplate kit = Declaring("<ParamsDefine><Bg.BgColor type=\"color\" default=\"0x102030\"/></ParamsDefine>");
+    kit.Script = "var shown = 0;\nthis.onEnterFrame = function () { shown = shown + 1; };\n";
+    const std::string whole = Kit("preloader/Whole.swf", kit);
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t code = FirstScriptCode(whole);
+    ASSERT_GT(code, 0u);
+    ASSERT_LT(code + 16, bytes.size());
+    struct TCase {
+        const char* name;
+        std::string bytes;
+        const char* says;
+    };
+    std::string overwritten = bytes, pushed = bytes;
+    overwritten.replace(code, 16, std::string(16, '\xFF'));
+    // A push of two bytes whose integer takes four.
+    pushed.replace(code, 16, std::string("\x96\x02\x00\x07\x01\x00\x00\x00", 8) + std::string(8, '\x00'));
+    const TCase cases[] = {
+        {"Cut.swf", bytes.substr(0, bytes.size() * 6 / 10), "file length"},
+        {"Overwritten.swf", overwritten, "declares 65535 bytes"},
+        {"Pushed.swf", pushed, "run past"},
+    };
+    for (const TCase& c : cases) WriteProgramFile(std::string("preloader/") + c.name, c.bytes);
+
+    std::vector<TPreloaderItem> list;
+    TScanProblems problems;
+    LoadPreloaderList(list, &problems);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].FileName, u"Whole.swf");
+    ASSERT_EQ(problems.size(), 3u);
+    ProjectRecord project;
+    project.Width = 200;
+    project.Height = 100;
+    project.PreloaderOn = true;
+    project.PreloaderEffect = list[0].Effect.get();
+    project.PreloaderName = u"Whole.swf";
+    EXPECT_NE(BuildPreloaderMovie(project), nullptr);
+    for (size_t i = 0; i < 3; ++i) {
+        const TCase& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const std::string path = programFolder_ + "preloader/" + c.name;
+        const std::string noted = UcSystem::WideToUtf8(problems[i]);
+        EXPECT_NE(noted.find("\"" + path + "\" is damaged: "), std::string::npos) << noted;
+        EXPECT_NE(noted.find(c.says), std::string::npos) << noted;
+        project.PreloaderName = UcSystem::Utf8ToWide(c.name);
+        try {
+            BuildPreloaderMovie(project);
+            ADD_FAILURE() << "built";
+        } catch (const Exception& e) {
+            EXPECT_EQ(std::string(e.what()), noted.substr(noted.find("The effect template"))) << e.what();
+        }
+    }
 }
 
 TEST_F(Templates, StartUpScanFillsThePreloaderListAndItsColours) {

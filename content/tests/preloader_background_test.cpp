@@ -115,6 +115,32 @@ TEST_F(ShippedEffects, PreloadersShowTheirColoursAndHoldTheMovieForTheirMinimum)
     }
 }
 
+// The movie has no background colour of its own: every frame shows the
+// preloader or the project's background, also the frame after the
+// preloader and the first frame of a movie without one.
+TEST_F(ShippedEffects, EveryFrameShowsThePreloaderOrTheBackground) {
+    TW_REQUIRE_PLAYER();
+    const uint32_t background = 0x2040A0;
+    std::unique_ptr<EffectRecord> bar = Effect("preloader/Bar.swf", {{"Bg.BgColor", "0x2040A0"}, {"Bg.MinFrames", "3"}});
+    ASSERT_NE(bar, nullptr);
+    project_.Width = 200;
+    project_.Height = 100;
+    project_.PreloaderName = u"Bar.swf";
+    for (bool preloader : {true, false}) {
+        SCOPED_TRACE(preloader ? "after the preloader" : "without a preloader");
+        project_.PreloaderOn = preloader;
+        project_.PreloaderEffect = preloader ? bar.get() : nullptr;
+        TPlayedMovie played = TPlayerHarness::Shared().Play(Compose(preloader ? "bar" : "plain"), 10);
+        ASSERT_EQ(played.frames.size(), 10u);
+        for (size_t i = 0; i < played.frames.size(); ++i) {
+            const TPlayerFrame& frame = played.frames[i];
+            EXPECT_GT(PixelsNear(frame, background, 6) + PixelsNear(frame, kProjectColour, 6), 200 * 100 * 3 / 4)
+                << "frame " << i + 1 << " at (0, 0): " << int(Pixel(frame, 0, 0).r) << ", " << int(Pixel(frame, 0, 0).g)
+                << ", " << int(Pixel(frame, 0, 0).b);
+        }
+    }
+}
+
 TEST_F(ShippedEffects, BackgroundsFillTheMovieAtEverySize) {
     TW_REQUIRE_PLAYER();
     fs::create_directories(TW_FIXTURE_DIR);

@@ -71,6 +71,21 @@ TEST(GifExportTools, ThreeFramesWithDelayAndLoopForever) {
     EXPECT_NE(info.find("delay 0.08s"), std::string::npos) << info;
     // What ImageMagick sees is what our model holds.
     for (int i = 0; i < 3; ++i) ExpectSamePixels(OurRgba(gif.GetSubImage(i)), MagickRgba(path, i));
+
+    // Written frame by frame as they come, the same file, byte for byte,
+    // while the image never holds a frame between two.
+    TGIFImage settings;
+    settings.ReductionMethod = rdOctree;
+    settings.DitherMethod = dtFloydSteinberg;
+    settings.CompressionMethod = cmLZW;
+    TMemoryStream streamed;
+    TGIFFrameWriter writer(settings, streamed);
+    for (int i = 0; i < 3; ++i) {
+        writer.AddFrame(GradientBitmap(64, 48, i * 40), -1, 0, 1000 / 12);
+        EXPECT_TRUE(settings.Empty());
+    }
+    writer.Finish();
+    EXPECT_EQ(streamed.Bytes(), ReadBytes(path));
 }
 
 TEST(GifEncoderTools, ImageMagickDecodesOurPixelsExactly) {

@@ -18,6 +18,7 @@ void ReadEverything(const Bytes& file) {
     try {
         TMemoryStream in(file);
         auto reader = TSWFStreamReader::CreateFromStream(in);
+        reader->FindDamage();
         reader->ParseTags(true, true);
         for (uint16_t id : {1, 2, 3}) reader->GetCharacterObject(id);
         reader->FindObjectByName("a");
@@ -104,4 +105,52 @@ TEST(DamagedInput, ThousandsOfMutatedCopies) {
         }
     }
     EXPECT_GE(copies, 1000);
+}
+
+// The integrity check: the lengths a file declares against the bytes it
+// holds, down to the action records of its scripts, in sprites too. A
+// movie of a 1-byte RECT: a script (Push "a", Pop, ActionEnd), a sprite of
+// one frame, a ShowFrame and the End tag.
+TEST(DamagedInput, FindDamageComparesDeclaredLengthsWithTheBytes) {
+    const std::string header = "46 57 53 06 LL 00 00 00 00 00 0C 01 00 ";
+    const std::string script = "08 03 96 03 00 00 61 00 17 00 ";
+    const std::string sprite = "C8 09 01 00 01 00 40 00 00 00 ";
+    const std::string tail = "40 00 00 00";
+    auto file = [&](const std::string& tags, int cut = 0) {
+        Bytes bytes = HexBytes(header.substr(0, 12) + "00" + header.substr(14) + tags);
+        bytes[4] = static_cast<uint8_t>(bytes.size());
+        bytes.resize(bytes.size() - size_t(cut));
+        return bytes;
+    };
+    struct TCase {
+        const char* name;
+        Bytes bytes;
+        const char* says;  // empty: sound
+    };
+    const TCase cases[] = {
+        {"sound", file(script + sprite + tail), ""},
+        {"longer than declared", [&] { Bytes b = file(script + sprite + tail); b.push_back(0); return b; }(), ""},
+        {"cut", file(script + sprite + tail, 3), "file length of"},
+        {"cut at a tag", file(script + sprite + "40 00"), "ends without its End tag"},
+        {"tag past the end", file("3F 03 FF 00 00 00 " + tail), "declares 255 bytes, but only 4 are left"},
+        {"action past its script", file("08 03 96 09 00 00 61 00 17 00 " + tail), "declares 9 bytes, but only 5 are left"},
+        {"fields past the length", file("08 03 96 02 00 07 01 00 00 00 " + tail), "its fields run past them"},
+        {"fields short of the length", file("07 03 81 03 00 01 00 00 00 " + tail), "its fields take 2"},
+        {"no ActionEnd", file("08 03 96 03 00 00 61 00 17 17 " + tail), "does not end with ActionEnd"},
+        {"sprite tag past the sprite", file("CA 09 01 00 01 00 7F 00 10 00 00 00 " + tail),
+         "the ShowFrame tag at byte 6 of the DefineSprite tag at byte 0 declares 16 bytes, but only 0 are left"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TMemoryStream in(c.bytes);
+        auto reader = TSWFStreamReader::CreateFromStream(in);
+        ASSERT_TRUE(reader->Valid);
+        std::vector<std::string> damage = reader->FindDamage();
+        if (std::string(c.says).empty()) {
+            EXPECT_EQ(damage, std::vector<std::string>{});
+        } else {
+            ASSERT_FALSE(damage.empty());
+            EXPECT_NE(damage[0].find(c.says), std::string::npos) << damage[0];
+        }
+    }
 }

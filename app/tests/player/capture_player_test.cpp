@@ -227,6 +227,88 @@ TEST(CaptureExport, ClearErrors) {
     EXPECT_EQ(Export(movie, m, pkGIF, gif, 10).End, TCaptureEnd::EndOfMovie);
 }
 
+// Each frame goes to the work file beside the target as it is taken, so
+// memory holds one frame whatever the length; the work file makes way for
+// the target at the end. (The file grows by the file system's buffer, so
+// the frames are large enough that ten of them fill one.)
+TEST(CaptureExport, FramesGoToTheWorkFileAsTheyAreTaken) {
+    TW_REQUIRE_PLAYER();
+    TW_REQUIRE_TOOL("ffprobe");
+    TCaptureMovie m;
+    m.Width = 480;
+    m.Height = 360;
+    m.Frames = 31;
+    std::string movie = Movie("streamed.swf", m);
+    for (TPublishKind kind : {pkGIF, pkAVI}) {
+        const std::string out = Scratch(kind == pkGIF ? "streamed.gif" : "streamed.avi");
+        const std::string work = Scratch(kind == pkGIF ? "~FlashTemp.gif" : "~FlashTemp.frames");
+        SCOPED_TRACE(out);
+        std::vector<int64_t> sizes;
+        Form().OnFrame = [&](TFormPublishImage& form) {
+            if (form.FrameCounter() % 10 != 0) return;
+            std::error_code error;
+            auto size = std::filesystem::file_size(work, error);
+            sizes.push_back(error ? -1 : int64_t(size));
+        };
+        TPublishImageResult result = Export(movie, m, kind, out, 10);
+        Form().OnFrame = nullptr;
+        EXPECT_EQ(result.Frames, 30);
+        ASSERT_EQ(sizes.size(), 3u);
+        EXPECT_GE(sizes[0], 0);
+        EXPECT_GE(sizes[1], sizes[0]);
+        EXPECT_GT(sizes[2], sizes[0]);
+        EXPECT_FALSE(std::filesystem::exists(work));
+        if (kind == pkGIF) EXPECT_EQ(GifFrames(out), 30);
+        else EXPECT_EQ(ProbeAvi(out)["nb_read_frames"], "30");
+    }
+}
+
+// A folder that cannot be written and a disk without room for the projected
+// file are found before the player takes a frame; the old file stays.
+TEST(CaptureExport, UnwritableFolderAndFullDiskEndItBeforeTheFirstFrame) {
+    TW_REQUIRE_PLAYER();
+    TCaptureMovie m;
+    m.Frames = 6;
+    std::string movie = Movie("early.swf", m);
+    int taken = 0;
+    Form().OnFrame = [&](TFormPublishImage&) { ++taken; };
+    for (TPublishKind kind : {pkGIF, pkAVI}) {
+        const std::string name = kind == pkGIF ? "early.gif" : "early.avi";
+        SCOPED_TRACE(name);
+        const std::string missing = Scratch("no-such-folder/" + name);
+        try {
+            Export(movie, m, kind, missing, 10);
+            ADD_FAILURE() << "exported";
+        } catch (const EPublishError& e) {
+            EXPECT_NE(std::string(e.what()).find("\"" + missing + "\""), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos) << e.what();
+        }
+
+        const std::string out = Scratch(name);
+        std::ofstream(out) << "old";
+        std::string asked;
+        Form().FreeDiskSpace = [&](const std::string& folder) {
+            asked = folder;
+            return uint64_t{4096};
+        };
+        std::string message;
+        try {
+            Export(movie, m, kind, out, 10);
+            ADD_FAILURE() << "exported";
+        } catch (const EPublishError& e) {
+            message = e.what();
+        }
+        Form().FreeDiskSpace = nullptr;
+        EXPECT_EQ(asked + "/", Scratch(""));
+        EXPECT_EQ(message.find("Not enough free disk space in \"" + asked + "\""), 0u) << message;
+        EXPECT_EQ(ReadFile(out), "old");
+        EXPECT_FALSE(std::filesystem::exists(Scratch("~FlashTemp.gif")));
+        EXPECT_FALSE(std::filesystem::exists(Scratch("~FlashTemp.frames")));
+    }
+    Form().OnFrame = nullptr;
+    EXPECT_EQ(taken, 0);
+}
+
 // The same movie captured twice gives the same frames, byte for byte.
 TEST(CaptureExport, FramesAreTheSameEveryRun) {
     TW_REQUIRE_PLAYER();

@@ -131,7 +131,8 @@ TEST_F(ProjectExport, GifOfSolidAndTransparentBackgrounds) {
     EXPECT_NE(verbose.find("Dispose: Background"), std::string::npos);
 }
 
-// Without stages the movie rests before its end: 500 frames. A stop after
+// Without stages the capture takes 500 frames, whether the movie rests
+// before its end (timed) or reaches it at once (one by one). A stop after
 // 30 frames gives 30. A stage whose picture is missing is left out, and the
 // movie still reaches its end instead of running to a cap.
 TEST_F(ProjectExport, StopRules) {
@@ -139,9 +140,17 @@ TEST_F(ProjectExport, StopRules) {
     TW_REQUIRE_TOOL("convert");
     project_.Width = 32;
     project_.Height = 24;
-    TPublishImageResult result = Publish(pkGIF, "empty.gif", 10);
-    EXPECT_EQ(result.End, TCaptureEnd::NoStageLimit);
-    EXPECT_EQ(result.Frames, kNoStageFrameLimit);
+    TPublishImageResult result;
+    for (bool oneByOne : {false, true}) {
+        SCOPED_TRACE(oneByOne ? "one by one" : "timed");
+        project_.OneByOne = oneByOne;
+        result = Publish(pkGIF, "empty.gif", 10);
+        EXPECT_EQ(result.End, TCaptureEnd::NoStageLimit);
+        EXPECT_EQ(result.Frames, kNoStageFrameLimit);
+        std::string list = CommandOutput("identify '" + Out("empty.gif") + "'");
+        EXPECT_EQ(int(std::count(list.begin(), list.end(), '\n')), kNoStageFrameLimit);
+    }
+    project_.OneByOne = false;
 
     WaitingStage(200, Picture());
     Form().OnFrame = [](TFormPublishImage& form) {
@@ -157,6 +166,23 @@ TEST_F(ProjectExport, StopRules) {
     result = Publish(pkGIF, "missing.gif", 10);
     EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
     EXPECT_LT(result.Frames, 10);
+}
+
+// A capture only takes pictures: the address the project opens when it
+// ends is not opened, neither for a GIF nor for an AVI.
+TEST_F(ProjectExport, CaptureOpensNoAddress) {
+    TW_REQUIRE_PLAYER();
+    project_.CloseUrlOn = true;
+    project_.CloseUrl = u"https://example.com/closed";
+    project_.CloseUrlTarget = u"_self";
+    WaitingStage(4, Picture());
+    TPlayerHarness::Shared().TakeLog();
+    for (TPublishKind kind : {pkGIF, pkAVI}) {
+        TPublishImageResult result = Publish(kind, kind == pkGIF ? "closing.gif" : "closing.avi", 10);
+        EXPECT_EQ(result.End, TCaptureEnd::EndOfMovie);
+    }
+    for (const std::string& line : TPlayerHarness::Shared().TakeLog())
+        EXPECT_EQ(line.find("opening a website"), std::string::npos) << line;
 }
 
 // The same project captured twice gives the same file, byte for byte.

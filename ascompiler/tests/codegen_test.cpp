@@ -270,6 +270,8 @@ TEST(Codegen, LimitsOfTheFileFormat) {
     EXPECT_EQ(Compiled(nested).rfind("Push 'x' 0 'a'; GetVariable; Subtract; SetVariable", 0), 0u);
     std::string unary = "x = " + std::string(4000, '!') + "a;";
     EXPECT_EQ(Compiled(unary).rfind("Push 'x' 'a'; GetVariable; Not; Not", 0), 0u);
+    std::string blocks = "function f() {" + std::string(9000, '{') + "function g() {} g();" + std::string(9000, '}') + "}";
+    EXPECT_EQ(Compiled(blocks).rfind("DefineFunction2 f() regs 1 to L2; DefineFunction2 g() regs 1 to L1; L1:;", 0), 0u);
 }
 
 TEST(Codegen, CompileErrorsReachTheMessageStreamAndKeepEarlierActions) {

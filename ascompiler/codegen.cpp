@@ -170,18 +170,21 @@ TSWFAction* TCompileContext::CheckVersion(TSWFAction* action) {
 
 void TCompileContext::CheckFunctionSize(size_t headerIndex, TStrId name) {
     const TSWFActionList& list = builder_->ActionList();
+    // Actions with a body are written as the file would hold them, one after
+    // the other into one stream; the rest take a byte.
     size_t bytes = 0;
+    TMemoryStream sink;
+    TBitsEngine engine(sink);
     for (size_t i = headerIndex + 1; i < list.Count(); ++i) {
         TSWFAction* action = list.GetAction(i);
-        if (action->ActionCode < 0x80 || action->ActionCode == kActionOffsetMarker) {
-            bytes += action->ActionCode == kActionOffsetMarker ? 0 : 1;
-            continue;
+        if (action->ActionCode == kActionOffsetMarker) continue;
+        if (action->ActionCode < 0x80) {
+            ++bytes;
+        } else {
+            action->WriteAction(engine);
         }
-        TMemoryStream sink;
-        TBitsEngine engine(sink);
-        action->WriteAction(engine);
-        bytes += static_cast<size_t>(sink.GetSize());
     }
+    bytes += static_cast<size_t>(sink.GetSize());
     if (bytes > 0xFFFF) {
         std::string shown = name == TStringTable::Empty ? "(anonymous)" : Text(name);
         throw EActionCompileError(FormatStr("The function %s is too long: its body takes %zu bytes, more than the "

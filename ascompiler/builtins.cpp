@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "ascompiler/compile_context.h"
+#include "ascompiler/emit_helpers.h"
 
 namespace {
 
@@ -15,6 +15,8 @@ const char* const kProperties[] = {"_x",        "_y",           "_xscale",     "
                                    "_alpha",    "_visible",     "_width",      "_height",   "_rotation",     "_target",
                                    "_framesloaded", "_name",    "_droptarget", "_url",      "_highquality",  "_focusrect",
                                    "_soundbuftime", "_quality", "_xmouse",     "_ymouse"};
+
+const std::string kNoText;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -264,10 +266,11 @@ bool TBuiltIn::Emit() {
         c.EmitAction(acStartDrag);
         c.PushUndefined();
     } else if (key == "fscommand") {
-        Count(2);
+        // The arguments are optional.
+        if (args.size() != 1) Count(2);
         const std::string* command = StringLiteral(c, args[0]);
         if (!command) Fail("Invalid parameters 1 in \"fscommand\" in line %d");
-        const std::string* arguments = StringLiteral(c, args[1]);
+        const std::string* arguments = args.size() > 1 ? StringLiteral(c, args[1]) : &kNoText;
         if (!arguments) Fail("Invalid parameters 2 in \"fscommand\" in line %d");
         TEmitArgument argument;
         argument.Texts[0] = *command;
@@ -289,3 +292,11 @@ bool TBuiltIn::Emit() {
 }  // namespace
 
 bool TFuncCallNode::EmitBuiltIn(TCompileContext& context) { return TBuiltIn(context, *this).Emit(); }
+
+int ClipPropertyIndex(const std::string& name) {
+    std::string key = Lower(name);
+    for (size_t i = 0; i < std::size(kProperties); ++i) {
+        if (key == kProperties[i]) return static_cast<int>(i);
+    }
+    return -1;
+}

@@ -73,7 +73,22 @@ void EmitMember(TCompileContext& context, TStrId name, TParseTreeNode* value) {
 
 }  // namespace
 
+namespace {
+
+// Classes build on actions of SWF 7 (Extends, ImplementsOp, CastOp and
+// registers): an older movie stays as it is and the class is refused.
+void RequireClassVersion(TCompileContext& context, TCompoundName* name) {
+    if (context.MovieVersion() < 7) {
+        throw EActionCompileError(FormatStr("Class %s needs a movie of SWF version 7 or later; this movie is version %d.",
+                                            context.Text(name->FullName(context.Strings())).c_str(),
+                                            context.MovieVersion()));
+    }
+}
+
+}  // namespace
+
 void TClassImplNode::EmitCode(TCompileContext& context) {
+    RequireClassVersion(context, Name);
     TStringTable& strings = context.Strings();
     EmitPackagePath(context, Name->Parts);
     TSWFOffsetMarker* end = EmitExistsCheck(context, Name->LastPart());
@@ -84,7 +99,7 @@ void TClassImplNode::EmitCode(TCompileContext& context) {
     TIdentTable& scope = *Constructor->Scope;
     scope.UseImplicit(imThis);
     scope.UseImplicit(imSuper);
-    TSWFActionDefineFunction2* header = EmitFunctionHeader2(context, scope, TStringTable::Empty, Constructor->Params);
+    TFunctionHeader header = EmitFunctionHeader(context, scope, TStringTable::Empty, Constructor->Params);
     if (SuperName && scope.AutoSuperCall) {
         context.PushInteger(0);
         context.EmitRegisterAction('E', scope.SuperEntry->Register, TStringTable::Super);
@@ -92,18 +107,28 @@ void TClassImplNode::EmitCode(TCompileContext& context) {
         context.EmitAction(acCallMethod);
         context.EmitAction(acPop);
     }
-    for (TVarDeclListNode* fields : Body ? Body->Fields : std::vector<TVarDeclListNode*>{}) {
-        if (fields->Static) continue;
-        for (TVarDeclNode* field : fields->Decls) {
-            if (!field->Value) continue;
-            context.EmitRegisterAction('E', scope.ThisEntry->Register, TStringTable::This);
-            context.PushConstant(field->Entry->Name);
-            field->Value->Set(nfMember);
-            field->Value->EmitCode(context);
-            context.EmitAction(acSetMember);
+    auto initialiseFields = [&] {
+        for (TVarDeclListNode* fields : Body ? Body->Fields : std::vector<TVarDeclListNode*>{}) {
+            if (fields->Static) continue;
+            for (TVarDeclNode* field : fields->Decls) {
+                if (!field->Value) continue;
+                context.EmitRegisterAction('E', scope.ThisEntry->Register, TStringTable::This);
+                context.PushConstant(field->Entry->Name);
+                field->Value->Set(nfMember);
+                field->Value->EmitCode(context);
+                context.EmitAction(acSetMember);
+            }
         }
-    }
-    EmitFunctionBody(context, Constructor->Body, *header);
+    };
+    // The fields get their values after the superclass's constructor ran,
+    // so that a subclass's initial values win over its superclass's.
+    struct TClearAfterSuper {
+        TCompileContext& context;
+        ~TClearAfterSuper() { context.AfterSuperCall = nullptr; }
+    } clearAfterSuper{context};
+    if (SuperName && !scope.AutoSuperCall) context.AfterSuperCall = initialiseFields;
+    else initialiseFields();
+    EmitFunctionBody(context, Constructor->Body, header);
     context.EmitRegisterAction('S', kWorkRegister, 0);
     context.EmitAction(acSetMember);
 
@@ -184,6 +209,7 @@ void TClassImplNode::EmitCode(TCompileContext& context) {
 }
 
 void TClassIntfNode::EmitCode(TCompileContext& context) {
+    RequireClassVersion(context, Name);
     EmitPackagePath(context, Name->Parts);
     TSWFOffsetMarker* end = EmitExistsCheck(context, Name->LastPart());
     context.EmitRegisterAction('E', kWorkRegister, 0);

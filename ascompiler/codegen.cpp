@@ -10,6 +10,8 @@
 #include "movie/sprites.h"
 #include "swf/actions_swf4.h"
 #include "swf/actions_swf5.h"
+#include "swf/bits_engine.h"
+#include "swf/names.h"
 
 namespace {
 
@@ -79,13 +81,13 @@ TSWFAction* TCompileContext::EmitAction(int command, const TEmitArgument& argume
         case acGetVariable: b.GetVariable(); break;
         case acGotoFrame: b.GotoFrame(static_cast<uint16_t>(argument.Integer)); break;
         case acGotoFrame2: b.GotoFrame2(argument.Bool, 0); break;
-        case acIf: return b.If();
+        case acIf: return CheckVersion(b.If());
         case acImplementsOp: b.ImplementsOp(); break;
         case acIncrement: b.Increment(); break;
         case acInitArray: b.InitArray(); break;
         case acInitObject: b.InitObject(); break;
         case acInstanceOf: b.InstanceOf(); break;
-        case acJump: return b.Jump();
+        case acJump: return CheckVersion(b.Jump());
         case acLess: b.Less(); break;
         case acLess2: b.Less2(); break;
         case acListingLine: break;
@@ -104,9 +106,11 @@ TSWFAction* TCompileContext::EmitAction(int command, const TEmitArgument& argume
         case acPreviousFrame: b.PreviousFrame(); break;
         case acPushBoolean: b.Push({TPushValue(argument.Bool)}, {kPushBoolean}); break;
         case acPushConstant: {
-            int index = currentUnit_->ConstantPool.IndexOfOrAdd(static_cast<TStrId>(argument.Integer));
-            if (index > 65535) throw EActionCompileError("Too many strings for one constant pool.");
-            b.PushConstant(static_cast<uint16_t>(index));
+            auto id = static_cast<TStrId>(argument.Integer);
+            const std::string& text = Text(id);
+            int index = currentUnit_->ConstantPool.IndexOfOrAdd(id, text.size());
+            if (index < 0) b.Push({TPushValue(text)}, {kPushString});
+            else b.PushConstant(static_cast<uint16_t>(index));
             break;
         }
         case acPushDouble: b.Push({TPushValue(argument.Double)}, {kPushDouble}); break;
@@ -138,12 +142,55 @@ TSWFAction* TCompileContext::EmitAction(int command, const TEmitArgument& argume
         case acToNumber: b.ToNumber(); break;
         case acToString: b.ToString(); break;
         case acTrace: b.Trace(); break;
-        case acTry: return b.Try();
+        case acTry: return CheckVersion(b.Try());
         case acTypeOf: b.TypeOf(); break;
-        case acWith: return b.With();
+        case acWith: return CheckVersion(b.With());
+        case acEnumerate: b.ActionList().Add(std::make_unique<TSWFActionEnumerate>()); break;
+        case acGreater: b.Greater(); break;
+        case acStringGreater: b.ActionList().Add(std::make_unique<TSWFActionStringGreater>()); break;
         default: UnknownCommand();
     }
+    // A push's values are data: one of undefined before SWF 5 is what the
+    // tidy-up removes.
+    if (!b.ActionList().Empty()) {
+        TSWFAction* last = b.ActionList().GetAction(b.ActionList().Count() - 1);
+        if (last->ActionCode != 0x96) CheckVersion(last);
+    }
     return nullptr;
+}
+
+TSWFAction* TCompileContext::CheckVersion(TSWFAction* action) {
+    int needed = action->RequiredVersion();
+    if (needed > MovieVersion()) {
+        throw EActionCompileError(FormatStr("The action %s needs a movie of SWF version %d or later; this movie is version %d.",
+                                            ActionCodeToName(action->ActionCode, false).c_str(), needed, MovieVersion()));
+    }
+    return action;
+}
+
+void TCompileContext::CheckFunctionSize(size_t headerIndex, TStrId name) {
+    const TSWFActionList& list = builder_->ActionList();
+    // Actions with a body are written as the file would hold them, one after
+    // the other into one stream; the rest take a byte.
+    size_t bytes = 0;
+    TMemoryStream sink;
+    TBitsEngine engine(sink);
+    for (size_t i = headerIndex + 1; i < list.Count(); ++i) {
+        TSWFAction* action = list.GetAction(i);
+        if (action->ActionCode == kActionOffsetMarker) continue;
+        if (action->ActionCode < 0x80) {
+            ++bytes;
+        } else {
+            action->WriteAction(engine);
+        }
+    }
+    bytes += static_cast<size_t>(sink.GetSize());
+    if (bytes > 0xFFFF) {
+        std::string shown = name == TStringTable::Empty ? "(anonymous)" : Text(name);
+        throw EActionCompileError(FormatStr("The function %s is too long: its body takes %zu bytes, more than the "
+                                            "65535 a function can hold.",
+                                            shown.c_str(), bytes));
+    }
 }
 
 void TCompileContext::EmitRegisterAction(char kind, int registerNumber, TStrId name) {
@@ -170,6 +217,7 @@ TSWFAction* TCompileContext::EmitFunctionHeader(int kind, TStrId name, const TAr
     }
     if (kind != acDefineFunction2) UnknownCommand();
     auto* action = builder_->DefineFunction2(Text(name), {}, static_cast<uint8_t>(registerCount));
+    CheckVersion(action);
     if (params) {
         for (const TArgDeclNode* param : params->Args) {
             int reg = param->Entry->Register > 0 ? param->Entry->Register : 0;

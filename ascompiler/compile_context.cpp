@@ -106,13 +106,7 @@ void TCompileContext::ParseActionSource(TStream& source) {
     TLexer lexer(
         *strings_, source, [this](const std::string& name) { return OpenIncludeFile(name); }, &GetMessageStream());
     TParser parser(*this, lexer);
-    if (!parser.ParseProgram()) {
-        if (!lexer.FileName().empty()) {
-            throw EActionCompileError(FormatStr("Parse Error in file: \"%s\" line: %d pos: %d",
-                                                lexer.FileName().c_str(), lexer.Line(), lexer.Column() + 1));
-        }
-        throw EActionCompileError(FormatStr("Parse Error in line: %d pos: %d", lexer.Line(), lexer.Column() + 1));
-    }
+    parser.ParseProgram();
 }
 
 std::unique_ptr<TCompileUnit> TCompileContext::ParseUnit(TStream& source) {

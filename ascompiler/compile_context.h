@@ -11,6 +11,7 @@
 // contexts of different movies do not meet.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,8 @@ enum TActionCommand : int {
     acSetMember, acSetProperty, acSetTarget2, acSetVariable, acStackSwap, acStartDrag, acStop, acStopSounds,
     acStoreRegister, acStrictEquals, acStringAdd, acStringEquals, acStringExtract, acStringLength, acStringLess,
     acSubtract, acThrow, acToInteger, acToNumber, acToString, acTrace, acTry, acTypeOf, acWith,
+    acEnumerate, acGreater, acStringGreater,
+    acCommandCount,  // no command: the first number past the last
 };
 
 // The movie side of a context: a context made without a movie owns a blank
@@ -108,8 +111,10 @@ public:
     std::unique_ptr<TStream> OpenIncludeFile(const std::string& name) const;
 
     // Parses source from its position to its end into the current unit.
-    // Raises "Parse Error in line: %d pos: %d" (or, inside an include file,
-    // "Parse Error in file: \"%s\" line: %d pos: %d") on a syntax error.
+    // Raises "Parse Error in line: %d pos: %d: \"%s\" was not expected" (or,
+    // inside an include file, "Parse Error in file: \"%s\" line: %d pos: %d:
+    // ...") with the position and text of the token that could not be
+    // taken.
     void ParseActionSource(TStream& source);
     // A new unit, made current while the source is parsed into it.
     std::unique_ptr<TCompileUnit> ParseUnit(TStream& source);
@@ -145,6 +150,20 @@ public:
     TLoopStmtNode* CurrentLoop() const;
     TSwitchStmtNode* CurrentSwitch() const;
 
+    // The loops and switches around the code being emitted, innermost last.
+    const std::vector<TParseTreeNode*>& Breakables() const { return breakables_; }
+    // Inside tellTarget and clip event handlers a bare clip property (_x)
+    // stands for the property of the current target.
+    bool ClipPropertiesBare() const { return clipProperties_ > 0; }
+    void EnterClipProperties(int step) { clipProperties_ += step; }
+    int SwapClipProperties(int value) { std::swap(value, clipProperties_); return value; }
+    // Code run right after the constructor's explicit super() call (the
+    // instance fields' initial values), once.
+    std::function<void()> AfterSuperCall;
+    // Raises when the body of a function from its header's index to the
+    // end of the list is too long for the header's 16-bit size.
+    void CheckFunctionSize(size_t headerIndex, TStrId name);
+
     TFlashActionScript* CurrentBuilder() const { return builder_; }
     void SetCurrentBuilder(TFlashActionScript* builder) { builder_ = builder; }
     TFlashButton* TargetButton() const { return currentUnit_ ? currentUnit_->TargetButton : nullptr; }
@@ -156,7 +175,8 @@ public:
     // Appends the action of a command to the current builder. If, Jump, Try
     // and With return their new record; the rest return nothing. Commands
     // with operations of their own, and unknown ones, raise "Unknown action
-    // command.".
+    // command."; an action that the movie's SWF version does not have
+    // raises, naming it (the movie's version is never raised for it).
     TSWFAction* EmitAction(int command, const TEmitArgument& argument = {});
     TSWFAction* EmitSimpleAction(int command) { return EmitAction(command); }
     // 'E' pushes the register, 'S' stores into it; name documents it only.
@@ -196,6 +216,7 @@ private:
     void EmitClasses();
     void EmitClass(TClassInfo& info, std::vector<TClassInfo*>& pending);
     void ScanClassPath(const std::string& folder, const std::string& prefix);
+    TSWFAction* CheckVersion(TSWFAction* action);
 
     std::unique_ptr<TStringTable> strings_;
     std::unique_ptr<TClassTable> classes_;
@@ -204,6 +225,7 @@ private:
     std::vector<TParseTreeNode*> breakables_;
     TFlashActionScript* builder_ = nullptr;
     TCompileUnit* currentUnit_ = nullptr;
+    int clipProperties_ = 0;
 };
 
 // Registers the compiler with the movie builder, so that every movie's

@@ -20,8 +20,14 @@ const std::string& TStringTable::Text(TStrId id) const {
     return texts_[static_cast<size_t>(id)];
 }
 
-int TConstantPool::IndexOfOrAdd(TStrId id) {
-    auto [it, added] = indexes_.try_emplace(id, static_cast<int>(numbers_.size()));
-    if (added) numbers_.push_back(id);
-    return it->second;
+int TConstantPool::IndexOfOrAdd(TStrId id, size_t textLength) {
+    auto found = indexes_.find(id);
+    if (found != indexes_.end()) return found->second;
+    // The record's count, and each string with its terminating zero.
+    if (numbers_.size() >= MaxCount || bytes_ + textLength + 1 > MaxBytes) return -1;
+    bytes_ += textLength + 1;
+    int index = static_cast<int>(numbers_.size());
+    indexes_.emplace(id, index);
+    numbers_.push_back(id);
+    return index;
 }

@@ -52,11 +52,17 @@ private:
 // constant index.
 class TConstantPool {
 public:
-    int IndexOfOrAdd(TStrId id);
+    // The index of the string, added when new; -1 when the pool's record
+    // would grow past what its 16-bit length holds (the string is then
+    // pushed as it is).
+    int IndexOfOrAdd(TStrId id, size_t textLength);
+    static constexpr size_t MaxBytes = 0xFFFF;
+    static constexpr size_t MaxCount = 0xFFFF;
     const std::vector<TStrId>& Numbers() const { return numbers_; }
     bool Empty() const { return numbers_.empty(); }
 
 private:
     std::vector<TStrId> numbers_;
     std::unordered_map<TStrId, int> indexes_;
+    size_t bytes_ = 2;
 };

@@ -89,9 +89,23 @@ void TLvalueNode::ResolveMember(TCompileContext& context) {
     Object = MemberObject(context, name->Id, Entry, Scope);
 }
 
+int TLvalueNode::ClipProperty(TCompileContext& context) const {
+    if (Object || IsEval || Entry || !context.ClipPropertiesBare()) return -1;
+    auto* name = dynamic_cast<TStrNode*>(Name);
+    return name && name->Id >= 0 ? ClipPropertyIndex(context.Text(name->Id)) : -1;
+}
+
 void TLvalueNode::EmitCode(TCompileContext& context) {
     ResolveMember(context);
     bool nameOnly = Has(nfNameOnly);
+    if (int property = ClipProperty(context); property >= 0) {
+        // The property of the current target: "" names it.
+        if (Has(nfResultDiscarded)) return;
+        context.PushString("");
+        context.PushInteger(property);
+        if (!nameOnly) context.EmitAction(acGetProperty);
+        return;
+    }
     if (IsEval) {
         if (Has(nfResultDiscarded)) return;
         Name->EmitCode(context);
@@ -117,11 +131,14 @@ void TLvalueNode::EmitCode(TCompileContext& context) {
 
 void TLvalueNode::EmitFetch(TCompileContext& context) {
     if (int reg = RegisterNumber()) context.EmitRegisterAction('E', reg, 0);
+    else if (ClipProperty(context) >= 0) context.EmitAction(acGetProperty);
     else context.EmitAction(Object ? acGetMember : acGetVariable);
 }
 
 void TLvalueNode::EmitStore(TCompileContext& context) {
-    if (int reg = RegisterNumber()) {
+    if (ClipProperty(context) >= 0) {
+        context.EmitAction(acSetProperty);
+    } else if (int reg = RegisterNumber()) {
         context.EmitRegisterAction('S', reg, 0);
         context.EmitAction(acPop);
     } else {
@@ -131,6 +148,20 @@ void TLvalueNode::EmitStore(TCompileContext& context) {
 
 // ---------------------------------------------------------------- assignments
 
+namespace {
+
+// Whether evaluating node twice gives the same as once: constants and chains
+// of names read by constant names.
+bool IsPlainPath(TParseTreeNode* node) {
+    if (!node || dynamic_cast<TStrNode*>(node) || dynamic_cast<TNumberNode*>(node)) return true;
+    auto* lvalue = dynamic_cast<TLvalueNode*>(node);
+    if (!lvalue || lvalue->IsEval) return false;
+    auto* name = dynamic_cast<TStrNode*>(lvalue->Name);
+    return name && IsPlainPath(lvalue->Object);
+}
+
+}  // namespace
+
 void TAssignNode::EmitCode(TCompileContext& context) {
     bool used = !Has(nfResultDiscarded);
     Target->ResolveMember(context);
@@ -138,7 +169,19 @@ void TAssignNode::EmitCode(TCompileContext& context) {
     if (Kind == akAssign) {
         Value->EmitCode(context);
     } else {
-        Target->EmitCode(context);
+        if (IsPlainPath(Target->Object) && IsPlainPath(Target->Name)) {
+            Target->EmitCode(context);
+        } else if (Target->Object) {
+            // object, name -> object, name, object, name: each evaluated once.
+            context.EmitRegisterAction('S', 0, 0);
+            context.EmitAction(acPop);
+            context.EmitAction(acPushDuplicate);
+            context.EmitRegisterAction('E', 0, 0);
+            context.EmitAction(acStackSwap);
+            context.EmitRegisterAction('E', 0, 0);
+        } else {
+            context.EmitAction(acPushDuplicate);
+        }
         Target->EmitFetch(context);
         if (Kind == akIncrement || Kind == akDecrement) {
             bool postfix = Has(nfPostfix);
@@ -169,11 +212,20 @@ void TAssignNode::EmitCode(TCompileContext& context) {
 namespace {
 
 bool IsLogical(int op) { return op == tkAnd || op == tkOr; }
-// Operators written with their operands swapped.
-bool IsSwapped(int op) { return op == '>' || op == tkLessEq || op == tkStrGt || op == tkStrLe; }
+// Operators that compare the other way round: > and <= (and gt, le).
+bool IsReversed(int op) { return op == '>' || op == tkLessEq || op == tkStrGt || op == tkStrLe; }
 
-// The action of an operator, and whether Not follows it.
-int OperatorAction(int op, bool& negate) {
+// The action of an operator, and whether Not follows it. The operands are
+// on the stack left first; a reversed comparison uses Greater (or, before
+// SWF 6, swaps them for Less).
+int OperatorAction(TCompileContext& context, int op, bool& negate) {
+    if (IsReversed(op)) {
+        negate = op == tkLessEq || op == tkStrLe;
+        bool strings = op == tkStrGt || op == tkStrLe;
+        if (context.MovieVersion() >= 6) return strings ? acStringGreater : acGreater;
+        context.EmitAction(acStackSwap);
+        return strings ? acStringLess : acLess2;
+    }
     negate = op == tkGreaterEq || op == tkLessEq || op == tkNotEquals || op == tkStrictNotEquals || op == tkStrNe ||
              op == tkStrGe || op == tkStrLe;
     switch (op) {
@@ -231,9 +283,8 @@ void TBinOpNode::EmitCode(TCompileContext& context) {
                 steps.push_back({op, sBetween});
                 steps.push_back({op->Left, sOperand});
             } else {
-                bool swapped = IsSwapped(op->Op);
-                steps.push_back({swapped ? op->Left : op->Right, sOperand});
-                steps.push_back({swapped ? op->Right : op->Left, sOperand});
+                steps.push_back({op->Right, sOperand});
+                steps.push_back({op->Left, sOperand});
             }
         } else if (step == sBetween) {
             context.EmitAction(acPushDuplicate);
@@ -245,7 +296,7 @@ void TBinOpNode::EmitCode(TCompileContext& context) {
                 context.PlaceMarker(op->EndMarker);
             } else {
                 bool negate = false;
-                context.EmitAction(OperatorAction(op->Op, negate));
+                context.EmitAction(OperatorAction(context, op->Op, negate));
                 if (negate) context.EmitAction(acNot);
             }
             op->DiscardResult(context);
@@ -268,6 +319,10 @@ void TUnOpNode::EmitCode(TCompileContext& context) {
         case TUnaryOp::Not:
             Operand->EmitCode(context);
             context.EmitAction(acNot);
+            break;
+        case TUnaryOp::Plus:
+            Operand->EmitCode(context);
+            context.EmitAction(acToNumber);
             break;
         case TUnaryOp::TypeOf:
             Operand->EmitCode(context);
@@ -320,7 +375,18 @@ void TExprListNode::EmitCode(TCompileContext& context) {
 // ---------------------------------------------------------------- calls
 
 void TFuncCallNode::EmitCode(TCompileContext& context) {
-    if (!Object && EmitBuiltIn(context)) {
+    if (Callee) {
+        // A computed name, or a value called itself.
+        Args->EmitCode(context);
+        if (Object) Object->EmitCode(context);
+        Callee->EmitCode(context);
+        if (Object) context.EmitAction(Has(nfConstruction) ? acNewMethod : acCallMethod);
+        else context.EmitAction(Has(nfConstruction) ? acNewObject : acCallFunction);
+        DiscardResult(context);
+        return;
+    }
+    // new String(x) and new Number(x) make objects: no built-in function.
+    if (!Object && !Has(nfConstruction) && EmitBuiltIn(context)) {
         DiscardResult(context);
         return;
     }
@@ -347,7 +413,9 @@ void TFuncCallNode::EmitCode(TCompileContext& context) {
         context.PushConstant(Name);
         context.EmitAction(Has(nfConstruction) ? acNewMethod : acCallMethod);
     } else if (Has(nfConstruction)) {
-        if (strcasecmp(context.Text(Name).c_str(), "array") == 0) {
+        // new Array(n) with one argument makes n empty slots: only the
+        // constructor does that.
+        if (strcasecmp(context.Text(Name).c_str(), "array") == 0 && Args->Items.size() != 1) {
             context.EmitAction(acInitArray);
         } else if (reg) {
             context.EmitRegisterAction('E', reg, Name);
@@ -367,6 +435,14 @@ void TFuncCallNode::EmitCode(TCompileContext& context) {
         }
         context.PushUndefined();
         context.EmitAction(acCallMethod);
+        if (context.AfterSuperCall) {
+            DiscardResult(context);
+            std::function<void()> after = std::move(context.AfterSuperCall);
+            context.AfterSuperCall = nullptr;
+            after();
+            if (!Has(nfResultDiscarded)) context.PushUndefined();
+            return;
+        }
     } else if (reg) {
         context.EmitRegisterAction('E', reg, Name);
         context.PushUndefined();

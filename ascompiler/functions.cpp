@@ -38,6 +38,11 @@ void AllocateRegisters(TIdentTable& scope) {
         TIdentInfo* entry = owned.get();
         if (entry == scope.ThisEntry || entry == scope.SuperEntry || entry == scope.ArgumentsEntry) continue;
         if (dynamic_cast<TClassInfo*>(entry) || dynamic_cast<TAliasInfo*>(entry)) continue;
+        // Read by name: by eval, inside with, or from an inner function.
+        if (scope.NoRegisters || scope.Captured.count(entry->Name)) {
+            entry->Register = -1;
+            continue;
+        }
         if (entry->Register != 0) {
             if (entry->Register > 0) byName.emplace(entry->Name, entry->Register);
             continue;
@@ -92,29 +97,80 @@ TSWFActionDefineFunction2* EmitFunctionHeader2(TCompileContext& context, TIdentT
     return header;
 }
 
-void EmitFunctionBody(TCompileContext& context, TParseTreeNode* body, TSWFActionDefineFunction2& header) {
-    // A break or continue in the body never leaves the function.
+TFunctionHeader EmitFunctionHeader(TCompileContext& context, TIdentTable& scope, TStrId name,
+                                   const TArgDeclListNode* params) {
+    TFunctionHeader header{nullptr, nullptr, context.RequireBuilder().ActionList().Count(), name};
+    if (context.MovieVersion() >= 7) {
+        TSWFActionDefineFunction2* action = EmitFunctionHeader2(context, scope, name, params);
+        header.Action = action;
+        header.End = &action->GetLabel();
+    } else {
+        auto* action = static_cast<TSWFActionDefineFunction*>(context.EmitFunctionHeader(acDefineFunction, name, params, 0));
+        header.Action = action;
+        header.End = &action->GetLabel();
+    }
+    return header;
+}
+
+namespace {
+
+// Emits the named functions declared in a body's statements (not inside
+// other functions) and marks them, so that they exist before any of the
+// body runs.
+void HoistFunctions(TCompileContext& context, TParseTreeNode* node) {
+    if (!node) return;
+    if (auto* function = dynamic_cast<TFuncDefNode*>(node)) {
+        if (function->Name != TStringTable::Empty && !function->Has(nfMember) && !function->Has(nfHoisted)) {
+            function->EmitCode(context);
+            function->Set(nfHoisted);
+        }
+    } else if (auto* list = dynamic_cast<TStmtListNode*>(node)) {
+        for (TParseTreeNode* statement : list->Statements) HoistFunctions(context, statement);
+    } else if (auto* branch = dynamic_cast<TIfStmtNode*>(node)) {
+        HoistFunctions(context, branch->Then);
+        HoistFunctions(context, branch->Else);
+    } else if (auto* loop = dynamic_cast<TLoopStmtNode*>(node)) {
+        HoistFunctions(context, loop->Body);
+    } else if (auto* with = dynamic_cast<TWithStmtNode*>(node)) {
+        HoistFunctions(context, with->Body);
+    } else if (auto* attempt = dynamic_cast<TTryStmtNode*>(node)) {
+        HoistFunctions(context, attempt->Body);
+    }
+}
+
+}  // namespace
+
+void EmitFunctionBody(TCompileContext& context, TParseTreeNode* body, const TFunctionHeader& header) {
+    // A break or continue in the body never leaves the function, and a bare
+    // clip property inside it is a variable again.
     std::vector<TParseTreeNode*> outer;
     context.SwapBreakables(outer);
+    int clipProperties = context.SwapClipProperties(0);
     try {
+        HoistFunctions(context, body);
         if (body) body->EmitCode(context);
     } catch (...) {
         context.SwapBreakables(outer);
+        context.SwapClipProperties(clipProperties);
         throw;
     }
     context.SwapBreakables(outer);
+    context.SwapClipProperties(clipProperties);
     context.EmitAction(acFunctionEnd);
-    context.PlaceMarker(&header.GetLabel());
+    context.CheckFunctionSize(header.Index, header.Name);
+    context.PlaceMarker(header.End);
 }
 
 void TFuncDefNode::EmitCode(TCompileContext& context) {
+    // Hoisted to the start of its body already.
+    if (Has(nfHoisted)) return;
     TStrId name = Name;
     if (Has(nfMember)) {
         name = TStringTable::Empty;
         Scope->UseImplicit(imThis);
     }
-    TSWFActionDefineFunction2* header = EmitFunctionHeader2(context, *Scope, name, Params);
-    EmitFunctionBody(context, Body, *header);
+    TFunctionHeader header = EmitFunctionHeader(context, *Scope, name, Params);
+    EmitFunctionBody(context, Body, header);
     if (name == TStringTable::Empty) DiscardResult(context);
 }
 
@@ -153,6 +209,15 @@ void TProgramNode::EmitCode(TCompileContext& context) {
         ~TClear() { context.SetCurrentBuilder(nullptr); }
     } clear{context};
     context.SetCurrentBuilder(&builder);
-    for (TParseTreeNode* item : Items) item->EmitCode(context);
+    // Inside a clip's handlers a bare clip property is the clip's own.
+    int clipStep = placement ? 1 : 0;
+    context.EnterClipProperties(clipStep);
+    try {
+        for (TParseTreeNode* item : Items) item->EmitCode(context);
+    } catch (...) {
+        context.EnterClipProperties(-clipStep);
+        throw;
+    }
+    context.EnterClipProperties(-clipStep);
     context.EmitConstantPool(acConstantPool, context.UnitConstantPool());
 }

@@ -13,12 +13,16 @@ class TParser;
 #include "ascompiler/parser.h"
 #include "ascompiler/tokens.h"
 
-/* The parse stack is bounded: a deeper program fails to parse. */
-#define YYMAXDEPTH 1024
+/* The parse stack is bounded: a program nested deeper fails with a message
+   that says so. Each level of nesting takes a few entries. */
+#define YYMAXDEPTH TParser::MaxParseDepth
 #define YYINITDEPTH 256
 
 static int as_lex(AS_STYPE* value, TParser& parser) { return parser.Lex(*value); }
-static void as_error(TParser& parser, const char* message) { parser.SyntaxError(message); }
+/* The depth of the state stack where the error was found tells a semicolon
+   inserted in that very state from one found after states were given up. */
+#define as_error(parser, message) (parser).SyntaxError(message, yyssp - yyss)
+#define AS_STACK_DEPTH (yyssp - yyss)
 }
 
 %define api.prefix {as_}
@@ -71,6 +75,7 @@ static void as_error(TParser& parser, const char* message) { parser.SyntaxError(
 %token EQ 313 LE 314 GE 315 NE 316 STRICT_EQ 317 STRICT_NE 318 INSTANCEOF 319
 %token INC 320 DEC 321 SHL 322 SHR 323 USHR 324
 %token STR_ADD 325 STR_EQ 326 STR_NE 329 STR_GT 330 STR_GE 331 STR_LT 332 STR_LE 333
+%token INC_NL 334 DEC_NL 335
 
 %left OR
 %left AND
@@ -88,10 +93,10 @@ static void as_error(TParser& parser, const char* message) { parser.SyntaxError(
 %type <node> frame_loaded_statement while_statement do_statement for_statement
 %type <node> break_statement continue_statement return_statement with_statement
 %type <node> tell_target_statement try_statement throw_statement function_body
-%type <node> statements_opt primary postfix unary operation conditional assignment
+%type <node> statements_opt primary member new_expression call lhs postfix unary operation conditional assignment
 %type <node> expression for_init for_condition for_step finally_clause
 %type <node> class_definition interface_definition import_statement class_member
-%type <node> field_member method_member new_expression
+%type <node> field_member method_member
 %type <pos> position
 %type <events> events
 %type <pair> event pair
@@ -100,9 +105,7 @@ static void as_error(TParser& parser, const char* message) { parser.SyntaxError(
 %type <param> parameter
 %type <id> type_opt
 %type <stmts> statements
-%type <lvalue> lvalue
-%type <call> call
-%type <exprs> argument_list array_literal object_literal pairs
+%type <exprs> argument_list arguments array_literal object_literal pairs
 %type <vars> var_statement var_declarations
 %type <var> var_declaration
 %type <cases> case_clauses
@@ -118,8 +121,12 @@ static void as_error(TParser& parser, const char* message) { parser.SyntaxError(
 
 /* The grammar's conflicts, resolved the yacc way (shift, else the earlier
    production): an else or a finally binds to the nearest if or try; '{' '}'
-   at a statement's start is an empty block, not an object literal; a var
-   with a function value and no comma ends the statement. */
+   at a statement's start is an empty block, not an object literal; a
+   statement that starts with "function name" declares a function.
+
+   A statement ends with a semicolon, or without one where the next token
+   cannot continue it and stands on a new line, is a '}' or the end of the
+   input, or follows a '}' (the terminator rule's error branch). */
 
 
 %%
@@ -134,16 +141,19 @@ open_program_scope
     : %empty { parser.PushScope(skProgram); }
     ;
 items
-    : open_program_scope item { $$ = parser.NewProgram($2); }
+    : open_program_scope { $$ = parser.NewProgram(nullptr); }
     | items item { $$ = $1; $$->Items.push_back($2); }
     ;
 item
     : statement
-    | function_declaration { $$ = $1; }
     | class_definition
     | interface_definition
     | handler { $$ = $1; }
     | import_statement
+    ;
+terminator
+    : ';'
+    | error { if (!parser.InsertSemicolon(AS_STACK_DEPTH)) YYABORT; yyerrok; }
     ;
 handler
     : position ON '(' events ')' '{' items '}' { $$ = parser.AttachEvents($7, $4, ekButton, $1); }
@@ -207,6 +217,7 @@ statement
     : ';' { $$ = parser.New<TNullStmtNode>(); }
     | '{' statements '}' { $$ = $2; }
     | '{' '}' { $$ = parser.New<TNullStmtNode>(); }
+    | function_declaration { $$ = $1; }
     | expression_statement
     | var_statement { $$ = $1; }
     | if_statement
@@ -233,50 +244,59 @@ statements_opt
     | statements { $$ = $1; }
     ;
 expression_statement
-    : expression ';' { $$ = $1; $$->Set(nfResultDiscarded); }
-    | lvalue '=' function_expression
-        { $$ = parser.NewAssign($1, $3, akAssign); $$->Set(nfResultDiscarded); }
-    ;
-lvalue
-    : IDENT { $$ = parser.NewVariable($1); }
-    | PATHVAR { $$ = parser.NewVariable($1); }
-    | primary '.' IDENT { $$ = parser.NewMember($1, $3); }
-    | primary '[' expression ']' { $$ = parser.NewIndex($1, $3); }
-    | EVAL '(' expression ')' { $$ = parser.NewEval($3); }
+    : expression terminator { $$ = $1; $$->Set(nfResultDiscarded); }
     ;
 primary
-    : lvalue { $$ = $1; }
-    | array_literal { $$ = $1; }
-    | object_literal { $$ = $1; }
-    | call { $$ = $1; }
-    | '(' expression ')' { $$ = $2; }
-    ;
-call
-    : IDENT position '(' argument_list ')' { $$ = parser.NewCall(nullptr, $1, $4, $2); }
-    | primary '.' IDENT position '(' argument_list ')' { $$ = parser.NewCall($1, $3, $6, $4); }
-    ;
-postfix
-    : primary
+    : IDENT { $$ = parser.NewVariable($1); }
+    | PATHVAR { $$ = parser.NewVariable($1); }
+    | EVAL '(' expression ')' { $$ = parser.NewEval($3); }
     | NUMBER { $$ = parser.New<TNumberNode>($1); }
     | STRING { $$ = parser.New<TStrNode>($1); }
     | NULL_ { $$ = parser.New<TStrNode>(TStrNode::Null); }
     | UNDEFINED { $$ = parser.New<TStrNode>(TStrNode::Undefined); }
     | TRUE_ { $$ = parser.New<TStrNode>(TStrNode::True); }
     | FALSE { $$ = parser.New<TStrNode>(TStrNode::False); }
-    | new_expression
-    | lvalue INC { $$ = parser.NewAssign($1, nullptr, akIncrement); $$->Set(nfPostfix); }
-    | lvalue DEC { $$ = parser.NewAssign($1, nullptr, akDecrement); $$->Set(nfPostfix); }
+    | array_literal { $$ = $1; }
+    | object_literal { $$ = $1; }
+    | '(' expression ')' { $$ = $2; }
+    | function_expression { $$ = $1; }
+    ;
+member
+    : primary
+    | member '.' IDENT { $$ = parser.NewMember($1, $3); }
+    | member '[' expression ']' { $$ = parser.NewIndex($1, $3); }
+    | NEW member position arguments { $$ = parser.NewCallOf($2, $4, $3, true); }
     ;
 new_expression
-    : NEW call { $$ = parser.MarkConstruction($2); }
-    | NEW IDENT position
-        { $$ = parser.MarkConstruction(parser.NewCall(nullptr, $2, parser.New<TExprListNode>(), $3)); }
+    : member
+    | NEW new_expression { $$ = parser.NewCallOf($2, parser.New<TExprListNode>(), parser.Position(), true); }
+    ;
+call
+    : member position arguments { $$ = parser.NewCallOf($1, $3, $2, false); }
+    | call position arguments { $$ = parser.NewCallOf($1, $3, $2, false); }
+    | call '.' IDENT { $$ = parser.NewMember($1, $3); }
+    | call '[' expression ']' { $$ = parser.NewIndex($1, $3); }
+    ;
+arguments
+    : '(' argument_list ')' { $$ = $2; }
+    ;
+lhs
+    : new_expression
+    | call
+    ;
+postfix
+    : lhs
+    | lhs INC { $$ = parser.NewAssign($1, nullptr, akIncrement); $$->Set(nfPostfix); }
+    | lhs DEC { $$ = parser.NewAssign($1, nullptr, akDecrement); $$->Set(nfPostfix); }
     ;
 unary
     : postfix
-    | INC lvalue { $$ = parser.NewAssign($2, nullptr, akIncrement); }
-    | DEC lvalue { $$ = parser.NewAssign($2, nullptr, akDecrement); }
+    | INC lhs { $$ = parser.NewAssign($2, nullptr, akIncrement); }
+    | DEC lhs { $$ = parser.NewAssign($2, nullptr, akDecrement); }
+    | INC_NL lhs { $$ = parser.NewAssign($2, nullptr, akIncrement); }
+    | DEC_NL lhs { $$ = parser.NewAssign($2, nullptr, akDecrement); }
     | '-' unary { $$ = parser.New<TUnOpNode>(TUnaryOp::Negate, $2); }
+    | '+' unary { $$ = parser.New<TUnOpNode>(TUnaryOp::Plus, $2); }
     | NOT unary { $$ = parser.New<TUnOpNode>(TUnaryOp::Not, $2); }
     | '~' unary { $$ = parser.New<TUnOpNode>(TUnaryOp::BitNot, $2); }
     | DELETE unary { $$ = parser.New<TUnOpNode>(TUnaryOp::Delete, $2); }
@@ -321,15 +341,13 @@ conditional
     ;
 assignment
     : conditional
-    | lvalue ASSIGNOP assignment { $$ = parser.NewAssign($1, $3, $2); }
-    | lvalue '=' assignment { $$ = parser.NewAssign($1, $3, akAssign); }
+    | lhs ASSIGNOP assignment { $$ = parser.NewAssign($1, $3, $2); }
+    | lhs '=' assignment { $$ = parser.NewAssign($1, $3, akAssign); }
     ;
 expression
     : assignment { TExprListNode* list = parser.New<TExprListNode>(); list->Set(nfSequence);
                    list->Items.push_back($1); $$ = list; }
-    | function_expression { $$ = $1; }
     | expression ',' assignment { $$ = parser.AppendToSequence($1, $3); }
-    | expression ',' function_expression { $$ = parser.AppendToSequence($1, $3); }
     ;
 argument_list
     : assignment { $$ = parser.New<TExprListNode>(); $$->Items.push_back($1); }
@@ -349,11 +367,11 @@ pairs
     ;
 pair
     : IDENT ':' assignment { $$ = parser.New<TPairNode>(parser.New<TStrNode>($1), $3); }
+    | STRING ':' assignment { $$ = parser.New<TPairNode>(parser.New<TStrNode>($1), $3); }
+    | NUMBER ':' assignment { $$ = parser.New<TPairNode>(parser.New<TNumberNode>($1), $3); }
     ;
 var_statement
-    : VAR var_declarations ';' { $$ = $2; }
-    | VAR IDENT type_opt '=' function_expression
-        { $$ = parser.New<TVarDeclListNode>(); $$->Decls.push_back(parser.NewVarDecl($2, $3, $5)); }
+    : VAR var_declarations terminator { $$ = $2; }
     ;
 var_declarations
     : var_declaration { $$ = parser.New<TVarDeclListNode>(); $$->Decls.push_back($1); }
@@ -361,7 +379,6 @@ var_declarations
     ;
 var_declaration
     : IDENT type_opt '=' assignment { $$ = parser.NewVarDecl($1, $2, $4); }
-    | IDENT type_opt '=' function_expression { $$ = parser.NewVarDecl($1, $2, $4); }
     | IDENT type_opt { $$ = parser.NewVarDecl($1, $2, nullptr); }
     ;
 if_statement
@@ -387,16 +404,20 @@ while_statement
     : WHILE '(' expression ')' statement { $$ = parser.New<TLoopStmtNode>($3, $5); }
     ;
 do_statement
-    : DO '{' statements_opt '}' WHILE '(' expression ')' ';'
-        { $$ = parser.New<TLoopStmtNode>($7, $3); $$->Set(nfDoWhile); }
+    : DO statement WHILE '(' expression ')' do_end
+        { $$ = parser.New<TLoopStmtNode>($5, $2); $$->Set(nfDoWhile); }
+    ;
+do_end
+    : ';'
+    | %empty
     ;
 for_statement
     : for_head statement { $1->Body = $2; $$ = $1; }
     ;
 for_head
     : FOR '(' for_init ';' for_condition ';' for_step ')' { $$ = parser.New<TForStmtNode>($3, $5, $7); }
-    | FOR '(' VAR IDENT IN primary ')' { $$ = parser.NewForIn($4, $6); }
-    | FOR '(' IDENT IN primary ')' { $$ = parser.NewForIn($3, $5); }
+    | FOR '(' VAR IDENT IN expression ')' { $$ = parser.NewForIn($4, $6); }
+    | FOR '(' IDENT IN expression ')' { $$ = parser.NewForIn($3, $5); }
     ;
 for_init
     : %empty { $$ = nullptr; }
@@ -412,17 +433,17 @@ for_step
     | expression { $$ = $1; $$->Set(nfResultDiscarded); }
     ;
 break_statement
-    : BREAK ';' { $$ = parser.New<TBreakStmtNode>(); }
+    : BREAK terminator { $$ = parser.New<TBreakStmtNode>(); }
     ;
 continue_statement
-    : CONTINUE ';' { $$ = parser.New<TContinueStmtNode>(); }
+    : CONTINUE terminator { $$ = parser.New<TContinueStmtNode>(); }
     ;
 return_statement
-    : RETURN ';' { $$ = parser.New<TReturnStmtNode>(nullptr); }
-    | RETURN expression ';' { $$ = parser.New<TReturnStmtNode>($2); }
+    : RETURN terminator { $$ = parser.New<TReturnStmtNode>(nullptr); }
+    | RETURN expression terminator { $$ = parser.New<TReturnStmtNode>($2); }
     ;
 with_statement
-    : WITH '(' primary ')' statement { $$ = parser.New<TWithStmtNode>($3, $5); }
+    : WITH '(' expression ')' { parser.UseWith(); } statement { $$ = parser.New<TWithStmtNode>($3, $6); }
     ;
 tell_target_statement
     : TELLTARGET '(' expression ')' statement { $$ = parser.New<TSetTargetNode>($3, $5); }
@@ -439,7 +460,7 @@ finally_clause
     : FINALLY '{' statements_opt '}' { $$ = $3; }
     ;
 throw_statement
-    : THROW expression ';' { $$ = parser.New<TThrowStmtNode>($2); }
+    : THROW expression terminator { $$ = parser.New<TThrowStmtNode>($2); }
     ;
 begin_class
     : %empty { parser.BeginClass($<name>-2, $<name>-1, $<names>0, false); }
@@ -447,6 +468,8 @@ begin_class
 class_definition
     : CLASS dotted_name extends_opt implements_opt begin_class '{' class_members '}'
         { $$ = parser.EndClass($2, $3, $4, $7); }
+    | CLASS dotted_name extends_opt implements_opt begin_class '{' '}'
+        { $$ = parser.EndClass($2, $3, $4, parser.New<TClassBodyNode>()); }
     ;
 dotted_name
     : IDENT { $$ = parser.New<TCompoundName>($1); }
@@ -466,8 +489,9 @@ name_list
     ;
 class_members
     : class_member { $$ = parser.New<TClassBodyNode>(); parser.AddMember($$, $1); }
+    | ';' { $$ = parser.New<TClassBodyNode>(); }
     | class_members class_member { $$ = $1; parser.AddMember($$, $2); }
-    | class_members ';' class_member { $$ = $1; parser.AddMember($$, $3); }
+    | class_members ';' { $$ = $1; }
     ;
 class_member
     : field_member
@@ -492,7 +516,7 @@ modifiers
     ;
 import_statement
     : IMPORT dotted_name { $$ = parser.Import($2); }
-    | IMPORT dotted_name '.' '*' ';' { $$ = parser.ImportPackage($2); }
+    | IMPORT dotted_name '.' '*' terminator { $$ = parser.ImportPackage($2); }
     ;
 begin_interface
     : %empty { parser.BeginClass($<name>-1, $<name>0, nullptr, true); }
@@ -510,7 +534,7 @@ interface_members
     | interface_members interface_method
     ;
 interface_method
-    : FUNCTION IDENT '(' parameters ')' type_opt ';'
+    : FUNCTION IDENT open_function_scope '(' parameters ')' type_opt terminator { parser.PopScope(); }
     ;
 
 %%

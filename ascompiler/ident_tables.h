@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ascompiler/containers.h"
@@ -120,6 +121,10 @@ public:
     int NextRegister = 1;
     bool AutoSuperCall = true;
     TStrId ClassName = 0;  // a class scope's full dotted name
+    // A function whose variables eval or with may reach keeps none in
+    // registers; nor one whose name an inner function reads.
+    bool NoRegisters = false;
+    std::unordered_set<TStrId> Captured;
 };
 
 // The classes known to a compile context, by full dotted name; names compare

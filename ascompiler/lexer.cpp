@@ -5,18 +5,19 @@
 #include <unordered_map>
 
 #include "ascompiler/tokens.h"
+#include "movie/compile_context.h"
 
 namespace {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsIdentStart(int c) { return IsLetter(c) || c == '_'; }
+bool IsIdentStart(int c) { return IsLetter(c) || c == '_' || c == '$'; }
 bool IsIdentChar(int c) { return IsIdentStart(c) || IsDigit(c); }
 bool IsHexDigit(int c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-// What may follow a one-digit number: anything but a letter, an underscore
-// or the end of the input.
-bool IsNumberTrail(int c) { return c > 0 && !IsIdentStart(c); }
+// What may follow a number: anything but a letter, an underscore or a zero
+// byte (the end of the input too: a script may end with a number).
+bool IsNumberTrail(int c) { return c != 0 && !IsIdentStart(c); }
 
 [[noreturn]] void MatchStackOverflow() { throw Exception("Lex scanner error: match stack overflow"); }
 
@@ -77,7 +78,29 @@ const TOperator kOperators[] = {
     {"!", tkNot, 0},
 };
 
+// Appends the UTF-8 form of a code point.
+void AppendUtf8(std::string& text, uint32_t code) {
+    if (code < 0x80) {
+        text.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        text.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        text.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        text.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+int HexValue(int c) { return IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10; }
+
 }  // namespace
+
+// A UTF-8 byte-order mark at the start of a source is no part of its text.
+void TLexer::SkipByteOrderMark(TSource& source) {
+    const std::vector<uint8_t>& b = source.Bytes;
+    if (b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) source.Pos = 3;
+}
 
 TLexer::TLexer(TStringTable& strings, TStream& source, TIncludeOpener opener, TStream* echo)
     : strings_(strings), opener_(std::move(opener)), echo_(echo) {
@@ -87,6 +110,7 @@ TLexer::TLexer(TStringTable& strings, TStream& source, TIncludeOpener opener, TS
         main.Bytes.resize(static_cast<size_t>(size));
         source.ReadBuffer(main.Bytes.data(), size);
     }
+    SkipByteOrderMark(main);
     sources_.push_back(std::move(main));
 }
 
@@ -127,6 +151,16 @@ void TLexer::Echo(uint8_t c) {
 }
 
 void TLexer::PushInclude(const std::string& name) {
+    // An include that is already open would include itself for ever.
+    for (const TSource& open : sources_) {
+        if (&open != &sources_.front() && open.FileName == name) {
+            throw EActionCompileError(FormatStr("Include file \"%s\" includes itself.", name.c_str()));
+        }
+    }
+    if (sources_.size() > MaxIncludeDepth) {
+        throw EActionCompileError(FormatStr("Include file \"%s\": includes nest more than %d deep.", name.c_str(),
+                                            static_cast<int>(MaxIncludeDepth)));
+    }
     std::unique_ptr<TStream> stream = opener_(name);
     TSource include;
     include.FileName = name;
@@ -135,6 +169,7 @@ void TLexer::PushInclude(const std::string& name) {
         include.Bytes.resize(static_cast<size_t>(size));
         stream->ReadBuffer(include.Bytes.data(), size);
     }
+    SkipByteOrderMark(include);
     sources_.push_back(std::move(include));
     lineStart_ = true;
 }
@@ -142,7 +177,8 @@ void TLexer::PushInclude(const std::string& name) {
 size_t TLexer::RestOfLineBeforeLineFeed(size_t k) const {
     size_t end = k;
     for (int c; (c = At(end)) > 0 && c != '\n';) ++end;
-    return Peek(end) == '\n' ? end : 0;
+    // The last line of an input needs no line feed.
+    return Peek(end) == '\n' || At(end) < 0 ? end : 0;
 }
 
 // At a line start: optional blanks, #include, blanks, a quoted name, optional
@@ -193,6 +229,23 @@ int TLexer::ScanString(TTokenValue& value) {
                         case 'r': b = 13; break;
                         case 't': b = 9; break;
                         case 'v': b = 11; break;
+                        case 'u':
+                        case 'x': {
+                            // \uXXXX and \xXX: a character by its code, in UTF-8.
+                            size_t digits = b == 'u' ? 4 : 2;
+                            uint32_t code = 0;
+                            size_t n = 0;
+                            while (n < digits && i + 1 + n < k && IsHexDigit(At(i + 1 + n))) {
+                                code = code * 16 + static_cast<uint32_t>(HexValue(At(i + 1 + n)));
+                                ++n;
+                            }
+                            if (n == digits) {
+                                AppendUtf8(text, code);
+                                i += digits;
+                                continue;
+                            }
+                            break;
+                        }
                         default: break;
                     }
                 }
@@ -413,13 +466,40 @@ int TLexer::ScanOperator(TTokenValue& value) {
     return c;
 }
 
+void TLexer::NoteTokenStart() {
+    tokenLine_ = Line();
+    tokenColumn_ = Column();
+    tokenStart_ = Current().Pos;
+    tokenSource_ = sources_.size();
+}
+
 int TLexer::NextToken(TTokenValue& value) {
+    const size_t sourceBefore = sources_.size();
+    const int lineBefore = Line();
+    int token = ScanToken(value);
+    tokenFile_ = FileName();
+    tokenAfterBreak_ = !started_ || sourceBefore != tokenSource_ || lineBefore != tokenLine_;
+    started_ = true;
+    if (token == tkEnd) {
+        tokenText_.clear();
+    } else if (tokenSource_ == sources_.size()) {
+        const TSource& s = sources_.back();
+        constexpr size_t kShown = 40;
+        size_t length = std::min(s.Pos - tokenStart_, kShown);
+        tokenText_.assign(reinterpret_cast<const char*>(s.Bytes.data() + tokenStart_), length);
+        if (s.Pos - tokenStart_ > kShown) tokenText_ += "...";
+    }
+    return token;
+}
+
+int TLexer::ScanToken(TTokenValue& value) {
     for (;;) {
         // The end of an include file resumes its includer.
         while (Avail() == 0 && sources_.size() > 1) {
             sources_.pop_back();
             lineStart_ = false;
         }
+        NoteTokenStart();
         if (Avail() == 0) return tkEnd;
         const int c = At(0);
         if (c == 0) {

@@ -46,6 +46,19 @@ public:
     int Column() const { return sources_.back().Column; }
     const std::string& FileName() const { return sources_.back().FileName; }
 
+    // Where the last token began (line from 1, column from 0, the include
+    // name as written), its text as written (cut to a readable length, ""
+    // at the end of the input), and whether a line break or the start of
+    // the input came between it and the token before it.
+    int TokenLine() const { return tokenLine_; }
+    int TokenColumn() const { return tokenColumn_; }
+    const std::string& TokenFileName() const { return tokenFile_; }
+    const std::string& TokenText() const { return tokenText_; }
+    bool TokenAfterLineBreak() const { return tokenAfterBreak_; }
+
+    // How deep includes may nest.
+    static constexpr size_t MaxIncludeDepth = 64;
+
     // The longest identifier or number the lexer takes.
     static constexpr size_t MaxTokenLength = 1024;
     // The longest listing text and include name kept.
@@ -61,6 +74,11 @@ private:
         std::string FileName;
     };
 
+    // The next token, with the start of the token noted in tokenLine_,
+    // tokenColumn_ and tokenStart_.
+    int ScanToken(TTokenValue& value);
+    void NoteTokenStart();
+    static void SkipByteOrderMark(TSource& source);
     TSource& Current() { return sources_.back(); }
     size_t Avail() const { return sources_.back().Bytes.size() - sources_.back().Pos; }
     // Byte k ahead inside the current input, -1 past its end.
@@ -87,4 +105,12 @@ private:
     TStream* echo_;
     std::vector<TSource> sources_;
     bool lineStart_ = true;
+    int tokenLine_ = 1;
+    int tokenColumn_ = 0;
+    std::string tokenFile_;
+    std::string tokenText_;
+    bool tokenAfterBreak_ = true;
+    size_t tokenStart_ = 0;
+    size_t tokenSource_ = 0;
+    bool started_ = false;
 };

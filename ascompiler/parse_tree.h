@@ -27,6 +27,7 @@ enum TNodeFlag : uint16_t {
     nfMember = 1 << 8,
     nfGetter = 1 << 9,
     nfSetter = 1 << 10,
+    nfHoisted = 1 << 11,  // a function declaration already emitted at its body's start
 };
 
 struct TSourcePos {
@@ -50,6 +51,7 @@ public:
     void Set(TNodeFlag flag) { Flags = static_cast<uint16_t>(Flags | flag); }
 
     uint16_t Flags = 0;
+    int ChainLength = 0;  // of member, index and call chains
     TSourcePos Pos;
 };
 
@@ -255,6 +257,9 @@ public:
     // class's path for a static member), found again before code is emitted.
     void ResolveMember(TCompileContext& context);
     int RegisterNumber() const { return !Object && !IsEval && Entry && Entry->Register > 0 ? Entry->Register : 0; }
+    // The index of the clip property a bare, undeclared name stands for
+    // where such names are properties of the current target; else -1.
+    int ClipProperty(TCompileContext& context) const;
     TLvalueNode(TParseTreeNode* object, TParseTreeNode* name, TIdentTable* scope)
         : Object(object), Name(name), Scope(scope) {}
     TParseTreeNode* Object;  // none for a variable and for eval(x)
@@ -288,7 +293,7 @@ public:
     TParseTreeNode* Right;
 };
 
-enum class TUnaryOp { Negate, Not, BitNot, Delete, TypeOf, Void };
+enum class TUnaryOp { Negate, Not, BitNot, Delete, TypeOf, Void, Plus };
 
 class TUnOpNode : public TParseTreeNode {
 public:
@@ -314,6 +319,9 @@ public:
         : Object(object), Name(name), Args(args), Scope(scope) {}
     TParseTreeNode* Object;  // none for a plain call
     TStrId Name;
+    // The computed name, when the name is no constant (with no object, the
+    // name of a function; undefined to call the object itself).
+    TParseTreeNode* Callee = nullptr;
     TExprListNode* Args;
     TClassInfo* Class = nullptr;  // the class a dotted object path names
     TIdentInfo* Entry = nullptr;

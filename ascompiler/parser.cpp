@@ -31,11 +31,68 @@ std::vector<std::string> SplitDotted(const std::string& text) { return SplitText
 
 TParser::TParser(TCompileContext& context, TLexer& lexer) : context_(context), lexer_(lexer) {}
 
-bool TParser::ParseProgram() { return as_parse(*this) == 0; }
+void TParser::ParseProgram() {
+    if (as_parse(*this) == 0) return;
+    throw EActionCompileError(errorMessage_.empty() ? "Parse Error" : errorMessage_);
+}
+
+void TParser::Fail(const std::string& what) {
+    throw EActionCompileError(FormatStr("%s in line %d", what.c_str(), lexer_.TokenLine()));
+}
+
+void TParser::SyntaxError(const char* message, long depth) {
+    errorDepth_ = depth;
+    errorPending_ = true;
+    std::string where = lexer_.TokenFileName().empty()
+                            ? FormatStr("line: %d pos: %d", lexer_.TokenLine(), lexer_.TokenColumn() + 1)
+                            : FormatStr("file: \"%s\" line: %d pos: %d", lexer_.TokenFileName().c_str(),
+                                        lexer_.TokenLine(), lexer_.TokenColumn() + 1);
+    if (std::strcmp(message, "memory exhausted") == 0) {
+        errorMessage_ = "Parse Error in " + where + ": the script nests too deeply (the parser holds " +
+                        std::to_string(MaxParseDepth) + " levels)";
+        return;
+    }
+    std::string token = lastToken_ == tkEnd ? "the end of the script" : "\"" + lexer_.TokenText() + "\"";
+    errorMessage_ = "Parse Error in " + where + ": " + token + " was not expected";
+}
+
+bool TParser::InsertSemicolon(long depth) {
+    if (!errorPending_ || depth != errorDepth_ + 1 || insertedAt_ == tokenCount_) return false;
+    bool mends = lexer_.TokenAfterLineBreak() || lastToken_ == '}' || lastToken_ == tkEnd || previousToken_ == '}';
+    if (!mends) return false;
+    insertedAt_ = tokenCount_;
+    errorPending_ = false;
+    errorMessage_.clear();
+    return true;
+}
 
 int TParser::Lex(AS_STYPE& value) {
     TTokenValue token;
-    int kind = lexer_.NextToken(token);
+    int kind;
+    if (heldToken_ >= 0) {
+        kind = heldToken_;
+        token = std::move(heldValue_);
+        heldToken_ = -1;
+    } else {
+        kind = lexer_.NextToken(token);
+        ++tokenCount_;
+        if (lexer_.TokenAfterLineBreak()) {
+            // return, break and continue end at a line break; ++ and -- that
+            // start a line belong to what follows them.
+            if ((lastToken_ == tkReturn || lastToken_ == tkBreak || lastToken_ == tkContinue) && kind != ';') {
+                heldToken_ = kind;
+                heldValue_ = std::move(token);
+                token = TTokenValue();
+                kind = ';';
+            } else if (kind == tkIncrement) {
+                kind = tkIncrementAfterBreak;
+            } else if (kind == tkDecrement) {
+                kind = tkDecrementAfterBreak;
+            }
+        }
+    }
+    previousToken_ = lastToken_;
+    lastToken_ = kind;
     switch (kind) {
         case tkIdent:
         case tkString:
@@ -66,7 +123,7 @@ TSourcePosNode* TParser::Position() {
 
 TProgramNode* TParser::NewProgram(TParseTreeNode* item) {
     TProgramNode* program = New<TProgramNode>(context_.CurrentIdentTable());
-    program->Items.push_back(item);
+    if (item) program->Items.push_back(item);
     return program;
 }
 
@@ -193,9 +250,36 @@ void TParser::ReferenceClass(TClassInfo* info, TStrId writtenName, TParseTreeNod
     object = PathObject(parts, parts.size() - 1);
 }
 
+template <class Visit>
+void TParser::ForEachEnclosingFunction(Visit visit) {
+    for (TBaseIdentTable* table = context_.CurrentIdentTable(); table; table = table->Parent) {
+        if (table->Kind == skFunction) visit(*static_cast<TIdentTable*>(table));
+    }
+}
+
+void TParser::CheckChain(TParseTreeNode* node, TParseTreeNode* inner) {
+    node->ChainLength = inner ? inner->ChainLength + 1 : 1;
+    if (node->ChainLength > MaxChainLength) {
+        Fail(FormatStr("A chain of members, indexes and calls longer than %d links", MaxChainLength));
+    }
+}
+
+// A name that an inner function reads from outside itself: the functions
+// around it keep a variable of that name out of their registers, so that
+// the inner function finds it by name, even when it is declared later.
+void TParser::NoteFreeName(TStrId name) {
+    if (name == TStringTable::This || name == TStringTable::Super || name == TStringTable::Arguments) return;
+    bool innermost = true;
+    ForEachEnclosingFunction([&](TIdentTable& function) {
+        if (!innermost) function.Captured.insert(name);
+        innermost = false;
+    });
+}
+
 TLvalueNode* TParser::NewVariable(TStrId name) {
     TIdentTable* scope = context_.CurrentIdentTable();
     TLvalueNode* node = New<TLvalueNode>(nullptr, New<TStrNode>(name), scope);
+    node->ChainLength = 1;
     if (!scope) return node;
     if (name == TStringTable::This) scope->UseImplicit(imThis);
     if (name == TStringTable::Super) scope->UseImplicit(imSuper);
@@ -205,6 +289,7 @@ TLvalueNode* TParser::NewVariable(TStrId name) {
         entry = scope->Find(name, fsSuperclasses | fsEnclosing);
         // An inner function reads its outer function's variables by name.
         if (entry && entry->Table != scope && entry->Table->Kind == skFunction) entry->Register = -1;
+        NoteFreeName(name);
     }
     node->Entry = entry;
     if (auto* info = dynamic_cast<TClassInfo*>(entry)) ReferenceClass(info, name, node->Object);
@@ -212,17 +297,33 @@ TLvalueNode* TParser::NewVariable(TStrId name) {
 }
 
 TLvalueNode* TParser::NewMember(TParseTreeNode* object, TStrId name) {
-    return New<TLvalueNode>(object, New<TStrNode>(name), context_.CurrentIdentTable());
+    TLvalueNode* node = New<TLvalueNode>(object, New<TStrNode>(name), context_.CurrentIdentTable());
+    CheckChain(node, object);
+    return node;
 }
 
 TLvalueNode* TParser::NewIndex(TParseTreeNode* object, TParseTreeNode* index) {
-    return New<TLvalueNode>(object, index, context_.CurrentIdentTable());
+    TLvalueNode* node = New<TLvalueNode>(object, index, context_.CurrentIdentTable());
+    CheckChain(node, object);
+    return node;
 }
 
 TLvalueNode* TParser::NewEval(TParseTreeNode* expression) {
     TLvalueNode* node = New<TLvalueNode>(nullptr, expression, context_.CurrentIdentTable());
     node->IsEval = true;
+    // eval reaches any variable by name: no function around it keeps one in
+    // a register.
+    ForEachEnclosingFunction([](TIdentTable& function) { function.NoRegisters = true; });
     return node;
+}
+
+void TParser::UseWith() {
+    for (TBaseIdentTable* table = context_.CurrentIdentTable(); table; table = table->Parent) {
+        if (table->Kind == skFunction) {
+            static_cast<TIdentTable*>(table)->NoRegisters = true;
+            return;
+        }
+    }
 }
 
 namespace {
@@ -246,6 +347,7 @@ TFuncCallNode* TParser::NewCall(TParseTreeNode* object, TStrId name, TExprListNo
     call->Pos = pos->Pos;
     if (!scope) return call;
     if (!object) {
+        NoteFreeName(name);
         if (name == TStringTable::Super) {
             scope->UseImplicit(imSuper);
             scope->AutoSuperCall = false;
@@ -268,13 +370,46 @@ TFuncCallNode* TParser::NewCall(TParseTreeNode* object, TStrId name, TExprListNo
     return call;
 }
 
+TFuncCallNode* TParser::NewCallOf(TParseTreeNode* callee, TExprListNode* args, TSourcePosNode* pos,
+                                   bool construction) {
+    TFuncCallNode* call = nullptr;
+    auto* lvalue = dynamic_cast<TLvalueNode*>(callee);
+    auto* name = lvalue && !lvalue->IsEval ? dynamic_cast<TStrNode*>(lvalue->Name) : nullptr;
+    if (name && name->Id >= 0 && (!lvalue->Object || dynamic_cast<TClassInfo*>(lvalue->Entry))) {
+        // A name (a class's short name reaches it through its path again).
+        call = NewCall(nullptr, name->Id, args, pos);
+    } else if (name && name->Id >= 0) {
+        call = NewCall(lvalue->Object, name->Id, args, pos);
+    } else {
+        TIdentTable* scope = context_.CurrentIdentTable();
+        if (lvalue && lvalue->IsEval) {
+            // eval(x)(...): the function named by the value of x.
+            call = New<TFuncCallNode>(nullptr, TStringTable::Empty, args, scope);
+            call->Callee = lvalue->Name;
+        } else if (lvalue && lvalue->Object) {
+            call = New<TFuncCallNode>(lvalue->Object, TStringTable::Empty, args, scope);
+            call->Callee = lvalue->Name;
+        } else {
+            // Any other value is called as a function itself.
+            call = New<TFuncCallNode>(callee, TStringTable::Empty, args, scope);
+            call->Callee = New<TStrNode>(TStrNode::Undefined);
+        }
+        call->Pos = pos->Pos;
+        call->Resolved = true;
+    }
+    CheckChain(call, lvalue && !lvalue->Object ? nullptr : lvalue ? lvalue->Object : callee);
+    return construction ? MarkConstruction(call) : call;
+}
+
 TFuncCallNode* TParser::MarkConstruction(TFuncCallNode* call) {
     call->Set(nfConstruction);
     return call;
 }
 
-TAssignNode* TParser::NewAssign(TLvalueNode* target, TParseTreeNode* value, int kind) {
-    return New<TAssignNode>(target, value, kind, context_.CurrentIdentTable());
+TAssignNode* TParser::NewAssign(TParseTreeNode* target, TParseTreeNode* value, int kind) {
+    auto* lvalue = dynamic_cast<TLvalueNode*>(target);
+    if (!lvalue) Fail("Only a variable, a member or eval(...) can be assigned to");
+    return New<TAssignNode>(lvalue, value, kind, context_.CurrentIdentTable());
 }
 
 TBinOpNode* TParser::NewBinOp(int op, TParseTreeNode* left, TParseTreeNode* right) {
@@ -383,8 +518,14 @@ TClassIntfNode* TParser::EndInterface(TCompoundName* name, TCompoundName* superN
 
 TImportNode* TParser::Import(TCompoundName* name) {
     TStrId shortName = name->LastPart();
-    TClassInfo* info = context_.CurrentScope().FindClass(name->FullName(Strings()));
-    if (!info) throw EActionCompileError(FormatStr("Class %s not found.", Text(name->FullName(Strings())).c_str()));
+    TStrId fullName = name->FullName(Strings());
+    TClassInfo* info = context_.CurrentScope().FindClass(fullName);
+    if (!info && IsBuiltInClassName(Text(fullName))) {
+        // The player's own classes need no source file.
+        info = context_.Classes().AddClass(fullName);
+        info->ClassFlags = cfBuiltIn;
+    }
+    if (!info) throw EActionCompileError(FormatStr("Class %s not found.", Text(fullName).c_str()));
     context_.CurrentScope().AddAlias(shortName, info);
     return New<TImportNode>(name);
 }

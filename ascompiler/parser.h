@@ -19,13 +19,29 @@ class TParser {
 public:
     TParser(TCompileContext& context, TLexer& lexer);
 
-    // Parses the whole input; false on a syntax error, a malformed token or
-    // a stack deeper than the bound. Errors of the tree's actions raise.
-    bool ParseProgram();
+    // Parses the whole input; raises EActionCompileError with the position
+    // and text of the token that could not be taken, or when the program
+    // nests deeper than the parse stack's bound.
+    void ParseProgram();
+
+    // How long a chain of members, indexes and calls may be (code
+    // generation walks chains recursively).
+    static constexpr int MaxChainLength = 4000;
+    // The parse stack's bound: each level of nesting takes a few entries.
+    static constexpr int MaxParseDepth = 10000;
 
     // ---- used by the grammar's actions
     int Lex(union AS_STYPE& value);
-    void SyntaxError(const char* message) { (void)message; }
+    // Notes a syntax error found with the state stack depth states deep.
+    void SyntaxError(const char* message, long depth);
+    // Whether the syntax error just noted may be mended by a semicolon in
+    // the state on top of the stack (depth states deep): the token that
+    // could not be taken is on a new line, a '}' or the end of the input, or
+    // follows a '}', and no state was given up to reach this one.
+    bool InsertSemicolon(long depth);
+    // A with statement: the variables of the enclosing function are read by
+    // name, so the with object can stand in for them.
+    void UseWith();
 
     template <class T, class... Args>
     T* New(Args&&... args) {
@@ -58,8 +74,12 @@ public:
     TLvalueNode* NewIndex(TParseTreeNode* object, TParseTreeNode* index);
     TLvalueNode* NewEval(TParseTreeNode* expression);
     TFuncCallNode* NewCall(TParseTreeNode* object, TStrId name, TExprListNode* args, TSourcePosNode* pos);
+    // A call or construction of what callee evaluates to: a name, a member by
+    // name or computed name, or any other value.
+    TFuncCallNode* NewCallOf(TParseTreeNode* callee, TExprListNode* args, TSourcePosNode* pos, bool construction);
     TFuncCallNode* MarkConstruction(TFuncCallNode* call);
-    TAssignNode* NewAssign(TLvalueNode* target, TParseTreeNode* value, int kind);
+    // Raises when target is no variable, member or eval(x).
+    TAssignNode* NewAssign(TParseTreeNode* target, TParseTreeNode* value, int kind);
     TBinOpNode* NewBinOp(int op, TParseTreeNode* left, TParseTreeNode* right);
     TParseTreeNode* AppendToSequence(TParseTreeNode* sequence, TParseTreeNode* item);
 
@@ -83,9 +103,28 @@ private:
     // it was written as an imported short name.
     void ReferenceClass(TClassInfo* info, TStrId writtenName, TParseTreeNode*& object);
     const std::string& Text(TStrId id) { return Strings().Text(id); }
+    // The length of the chain node ends, raising past MaxChainLength.
+    void CheckChain(TParseTreeNode* node, TParseTreeNode* inner);
+    void NoteFreeName(TStrId name);
+    // Every function scope from the current one outwards.
+    template <class Visit>
+    void ForEachEnclosingFunction(Visit visit);
+    [[noreturn]] void Fail(const std::string& what);
 
     TCompileContext& context_;
     TLexer& lexer_;
     std::deque<std::string> listings_;
     std::vector<TClassInfo*> classes_;  // the classes being defined, innermost last
+    // The token before the lookahead, for the semicolon rule.
+    int previousToken_ = 0;
+    int lastToken_ = 0;
+    long tokenCount_ = 0;
+    long insertedAt_ = -1;
+    // A token held back while a semicolon is handed out in its place.
+    int heldToken_ = -1;
+    TTokenValue heldValue_;
+    // The syntax error found last: its state stack depth and where.
+    long errorDepth_ = -1;
+    bool errorPending_ = false;
+    std::string errorMessage_;
 };

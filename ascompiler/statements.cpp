@@ -28,6 +28,28 @@ void PlaceAll(TCompileContext& context, const std::vector<TSWFOffsetMarker*>& ma
     for (TSWFOffsetMarker* marker : markers) context.PlaceMarker(marker);
 }
 
+// Drops the names an enumeration left on the stack, up to its final null.
+void DrainEnumeration(TCompileContext& context) {
+    TSWFOffsetMarker* drain = context.PlaceMarker();
+    context.PushNull();
+    context.EmitAction(acEquals2);
+    context.EmitAction(acNot);
+    BackwardBranch(context, acIf, drain);
+}
+
+// The text a.b.c of a chain of plain names.
+bool VariablePath(TCompileContext& context, TParseTreeNode* node, std::string& path) {
+    auto* list = dynamic_cast<TExprListNode*>(node);
+    if (list && list->Has(nfSequence) && list->Items.size() == 1) node = list->Items[0];
+    auto* lvalue = dynamic_cast<TLvalueNode*>(node);
+    if (!lvalue || lvalue->IsEval) return false;
+    auto* name = dynamic_cast<TStrNode*>(lvalue->Name);
+    if (!name || name->Id < 0) return false;
+    if (lvalue->Object && !VariablePath(context, lvalue->Object, path)) return false;
+    path += (path.empty() ? "" : ".") + context.Text(name->Id);
+    return true;
+}
+
 }  // namespace
 
 void TStmtListNode::EmitCode(TCompileContext& context) {
@@ -73,7 +95,8 @@ void TSwitchStmtNode::EmitCode(TCompileContext& context) {
         }
         context.EmitAction(acPushDuplicate);
         clause->Value->EmitCode(context);
-        context.EmitAction(acEquals2);
+        // Cases match by strict equality (SWF 5 has only the loose one).
+        context.EmitAction(context.MovieVersion() >= 6 ? acStrictEquals : acEquals2);
         BackwardBranch(context, acIf, clause->StartMarker);
     }
     if (fallback) BackwardBranch(context, acJump, fallback->StartMarker);
@@ -136,8 +159,20 @@ void TForInStmtNode::EmitCode(TCompileContext& context) {
         context.PushConstant(VarName);
         context.EmitAction(acDefineLocal2);
     }
-    Object->EmitCode(context);
-    context.EmitAction(acEnumerate2);
+    if (context.MovieVersion() >= 6) {
+        Object->EmitCode(context);
+        context.EmitAction(acEnumerate2);
+    } else {
+        // Before SWF 6 the object is enumerated by its variable path.
+        std::string path;
+        if (!VariablePath(context, Object, path)) {
+            throw EActionCompileError(FormatStr(
+                "for-in over anything but a variable or a.b.c path needs a movie of SWF version 6 or later; this "
+                "movie is version %d.", context.MovieVersion()));
+        }
+        context.PushString(path);
+        context.EmitAction(acEnumerate);
+    }
     context.PushLoop(this);
     StartMarker = context.PlaceMarker();
     context.EmitAction(acPushDuplicate);
@@ -155,12 +190,7 @@ void TForInStmtNode::EmitCode(TCompileContext& context) {
     Emit(context, Body);
     BackwardBranch(context, acJump, StartMarker);
     PlaceAll(context, BreakMarkers);
-    // Drains the names a break left and the final null.
-    TSWFOffsetMarker* drain = context.PlaceMarker();
-    context.PushNull();
-    context.EmitAction(acEquals2);
-    context.EmitAction(acNot);
-    BackwardBranch(context, acIf, drain);
+    DrainEnumeration(context);
     context.PopLoop();
 }
 
@@ -172,13 +202,38 @@ void TBreakStmtNode::EmitCode(TCompileContext& context) {
     }
 }
 
+// Continues the innermost loop, dropping the values of the switches it
+// leaves on the way.
 void TContinueStmtNode::EmitCode(TCompileContext& context) {
-    if (TLoopStmtNode* loop = context.CurrentLoop()) BackwardBranch(context, acJump, loop->StartMarker);
+    const std::vector<TParseTreeNode*>& around = context.Breakables();
+    for (auto it = around.rbegin(); it != around.rend(); ++it) {
+        if (auto* loop = dynamic_cast<TLoopStmtNode*>(*it)) {
+            BackwardBranch(context, acJump, loop->StartMarker);
+            return;
+        }
+        context.EmitAction(acPop);
+    }
 }
 
+// A return from inside switches and for-in loops first drops what they keep
+// on the stack: the switch's value, the names still to enumerate.
 void TReturnStmtNode::EmitCode(TCompileContext& context) {
     if (Value) Value->EmitCode(context);
     else context.PushUndefined();
+    const std::vector<TParseTreeNode*>& around = context.Breakables();
+    bool holds = false;
+    for (TParseTreeNode* node : around) {
+        holds = holds || dynamic_cast<TSwitchStmtNode*>(node) || dynamic_cast<TForInStmtNode*>(node);
+    }
+    if (holds) {
+        context.EmitRegisterAction('S', 0, 0);
+        context.EmitAction(acPop);
+        for (auto it = around.rbegin(); it != around.rend(); ++it) {
+            if (dynamic_cast<TSwitchStmtNode*>(*it)) context.EmitAction(acPop);
+            else if (dynamic_cast<TForInStmtNode*>(*it)) DrainEnumeration(context);
+        }
+        context.EmitRegisterAction('E', 0, 0);
+    }
     context.EmitAction(acReturn);
 }
 
@@ -197,7 +252,15 @@ void TWithStmtNode::EmitCode(TCompileContext& context) {
 void TSetTargetNode::EmitCode(TCompileContext& context) {
     Target->EmitCode(context);
     context.EmitAction(acSetTarget2);
-    Emit(context, Body);
+    // Bare clip properties inside are the target's.
+    context.EnterClipProperties(1);
+    try {
+        Emit(context, Body);
+    } catch (...) {
+        context.EnterClipProperties(-1);
+        throw;
+    }
+    context.EnterClipProperties(-1);
     context.PushConstant(TStringTable::Empty);
     context.EmitAction(acSetTarget2);
 }

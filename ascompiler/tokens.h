@@ -80,6 +80,8 @@ enum TToken : int {
     tkStrGe = 331,     // ge
     tkStrLt = 332,     // lt
     tkStrLe = 333,     // le
+    tkIncrementAfterBreak = 334,  // ++ first on its line: never postfix
+    tkDecrementAfterBreak = 335,
 };
 
 // Compound assignment kinds (the value of tkAssignOp); 1 is the plain '='.

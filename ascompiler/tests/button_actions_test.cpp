@@ -32,7 +32,7 @@ TEST(ButtonActions, HandlersBecomeConditionRecords) {
         const char* message;
     };
     const TFailure failures[] = {
-        {"on (press) { play(); }\non (release) { trace( }", "Parse Error in line: 2 pos: 24"},
+        {"on (press) { play(); }\non (release) { trace( }", "Parse Error in line: 2 pos: 23: \"}\" was not expected"},
         {"onClipEvent (load) { play(); }", "Invalid event handler type in line 1"},
         {"stop();", "Button and clip actions hold only event handlers at their top level."},
     };

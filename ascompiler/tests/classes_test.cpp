@@ -128,7 +128,7 @@ TEST_F(ClassesTest, ClassErrors) {
         const char* message;
     };
     const TError errors[] = {
-        {"var b = new Broken();", "Parse Error in line: 1 pos: 21"},
+        {"var b = new Broken();", "Parse Error in line: 1 pos: 20: \";\" was not expected"},
         {"var o = new Orphan();", "Superclass Missing not found."},
         {"import a.Missing;", "Class a.Missing not found."},
         {"class C implements INone { var x; }", "Interface INone not found."},

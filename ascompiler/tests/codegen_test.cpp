@@ -42,19 +42,20 @@ TEST(Codegen, Expressions) {
         {"i++;", "Push 'i' 'i'; GetVariable; Increment; SetVariable"},
         {"x = i++;", "Push 'x' 'i' 'i'; GetVariable; StoreRegister 0; Increment; SetVariable; Push r0; SetVariable"},
         {"x = --i;", "Push 'x' 'i' 'i'; GetVariable; Decrement; StoreRegister 0; SetVariable; Push r0; SetVariable"},
-        {"new Array(5);", "Push 5 1; InitArray; Pop"},
+        {"new Array(5);", "Push 5 1 'Array'; NewObject; Pop"},
+        {"new Array(5, 6);", "Push 6 5 2; InitArray; Pop"},
         {"x = a ? 1 : 2;", "Push 'x' 'a'; GetVariable; If L1; Push 2; Jump L2; L1:; Push 1; L2:; SetVariable"},
         {"x = a && b;",
          "Push 'x' 'a'; GetVariable; PushDuplicate; Not; If L1; Pop; Push 'b'; GetVariable; L1:; SetVariable"},
         {"x = a || b;", "Push 'x' 'a'; GetVariable; PushDuplicate; If L1; Pop; Push 'b'; GetVariable; L1:; SetVariable"},
-        {"x = a > b;", "Push 'x' 'b'; GetVariable; Push 'a'; GetVariable; Less2; SetVariable"},
-        {"x = a <= b;", "Push 'x' 'b'; GetVariable; Push 'a'; GetVariable; Less2; Not; SetVariable"},
+        {"x = a > b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; Greater; SetVariable"},
+        {"x = a <= b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; Greater; Not; SetVariable"},
         {"x = a != b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; Equals2; Not; SetVariable"},
         {"x = a !== b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; StrictEquals; Not; SetVariable"},
         {"x = a instanceof b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; InstanceOf; SetVariable"},
         {"x = a add b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; StringAdd; SetVariable"},
-        {"x = a gt b;", "Push 'x' 'b'; GetVariable; Push 'a'; GetVariable; StringLess; SetVariable"},
-        {"x = a le b;", "Push 'x' 'b'; GetVariable; Push 'a'; GetVariable; StringLess; Not; SetVariable"},
+        {"x = a gt b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; StringGreater; SetVariable"},
+        {"x = a le b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; StringGreater; Not; SetVariable"},
         {"x = a ne b;", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; StringEquals; Not; SetVariable"},
         {"x = ~a; y = !a; z = typeof a; w = void a;",
          "Push 'x' 'a'; GetVariable; Push -1; BitXor; SetVariable; Push 'y' 'a'; GetVariable; Not; SetVariable; "
@@ -82,7 +83,7 @@ TEST(Codegen, Statements) {
         // Bodies in source order, the default reached last by the dispatch.
         {"switch (x) { default: a(); case 1: b(); }",
          "Jump L3; L1:; Push 0 'a'; CallFunction; Pop; L2:; Push 0 'b'; CallFunction; Pop; Jump L4; L3:; Push 'x'; "
-         "GetVariable; PushDuplicate; Push 1; Equals2; If L2; Jump L1; L4:; Pop"},
+         "GetVariable; PushDuplicate; Push 1; StrictEquals; If L2; Jump L1; L4:; Pop"},
         {"switch (x) {}", "Push 'x'; GetVariable"},
         {"while (c) { f(); }", "L1:; Push 'c'; GetVariable; Not; If L2; Push 0 'f'; CallFunction; Pop; Jump L1; L2:"},
         {"do { } while (c);", "Jump L2; L1:; Push 'c'; GetVariable; Not; If L3; L2:; Jump L1; L3:"},
@@ -93,7 +94,7 @@ TEST(Codegen, Statements) {
          "Jump L1; L5:; L6:"},
         {"while (a) { switch (b) { case 1: break; } }",
          "L1:; Push 'a'; GetVariable; Not; If L6; Jump L3; L2:; Jump L4; Jump L5; L3:; Push 'b'; GetVariable; "
-         "PushDuplicate; Push 1; Equals2; If L2; L4:; L5:; Pop; Jump L1; L6:"},
+         "PushDuplicate; Push 1; StrictEquals; If L2; L4:; L5:; Pop; Jump L1; L6:"},
         {"break; continue;", ""},
         {"for (k in o) f(k);",
          "Push 'k'; DefineLocal2; Push 'o'; GetVariable; Enumerate2; L1:; PushDuplicate; Push null; Equals2; If L2; "
@@ -202,14 +203,85 @@ TEST(Codegen, BuiltInFunctions) {
     ExpectAll({{"gotoAndPlay(3); gotoAndStop(s, 2); gotoAndStop(s);", "GotoFrame 2; Play; GotoFrame 1"}}, 4);
 }
 
+// Code that computed something else than the language says before: each
+// side effect once, continue and return out of switches and enumerations,
+// clip properties inside tellTarget, calls of any value.
+TEST(Codegen, StackAndEvaluationOrder) {
+    ExpectAll({
+        {"a[i++] += 5;", "Push 'a'; GetVariable; Push 'i' 'i'; GetVariable; StoreRegister 0; Increment; SetVariable; Push r0; StoreRegister 0; Pop; PushDuplicate; Push r0; StackSwap; Push r0; GetMember; Push 5; Add2; SetMember"},
+        {"f().x++;", "Push 0 'f'; CallFunction; Push 'x'; StoreRegister 0; Pop; PushDuplicate; Push r0; StackSwap; Push r0; GetMember; Increment; SetMember"},
+        {"while (a) { switch (b) { case 1: continue; } }", "L1:; Push 'a'; GetVariable; Not; If L5; Jump L3; L2:; Pop; Jump L1; Jump L4; L3:; Push 'b'; GetVariable; PushDuplicate; Push 1; StrictEquals; If L2; L4:; Pop; Jump L1; L5:"},
+        {"function g(o) { for (var k in o) { switch (k) { case 'x': return k; } } }", "DefineFunction2 g(o:r1) regs 3 to L8; Push r1; Enumerate2; L1:; PushDuplicate; Push null; Equals2; If L6; StoreRegister 2; Pop; Jump L4; L2:; Push r2; StoreRegister 0; Pop; Pop; L3:; Push null; Equals2; Not; If L3; Push r0; Return; Jump L5; L4:; Push r2; PushDuplicate; Push 'x'; StrictEquals; If L2; L5:; Pop; Jump L1; L6:; L7:; Push null; Equals2; Not; If L7; L8:"},
+        {"tellTarget (\"/mc\") { _x = _x + 1; trace(_name); }", "Push '/mc'; SetTarget2; Push \"\" 0 \"\" 0; GetProperty; Push 1; Add2; SetProperty; Push \"\" 13; GetProperty; Trace; Push ''; SetTarget2"},
+        {"o['f'](1); f(1)(2); (function () {})();", "Push 1 1 'o'; GetVariable; Push 'f'; CallMethod; Pop; Push 2 1 1 1 'f'; CallFunction; Push undefined; CallMethod; Pop; Push 0; DefineFunction2 () regs 1 to L1; L1:; Push undefined; CallMethod; Pop"},
+        {"new o['C'](); new String(); new Number(1);", "Push 0 'o'; GetVariable; Push 'C'; NewMethod; Pop; Push 0 'String'; NewObject; Pop; Push 1 1 'Number'; NewObject; Pop"},
+        {"fscommand('quit');", "GetUrl FSCommand:quit "},
+        {"function f() { return g(); function g() { return 1; } }", "DefineFunction2 f() regs 1 to L2; DefineFunction2 g() regs 1 to L1; Push 1; Return; L1:; Push 0 'g'; CallFunction; Return; L2:"},
+    });
+}
+
+// A movie keeps its version: functions and for-in take the actions it
+// has, and what it lacks is refused by name.
+TEST(Codegen, ActionsOfTheMovieVersion) {
+    ExpectAll({
+        {"function f(a) { var b = a; return b; }", "DefineFunction f to L1; Push 'b' 'a'; GetVariable; DefineLocal; Push 'b'; GetVariable; Return; L1:"},
+        {"for (k in o.p) f(k);", "Push 'k'; DefineLocal2; Push \"o.p\"; Enumerate; L1:; PushDuplicate; Push null; Equals2; If L2; Push 'k'; StackSwap; SetVariable; Push 'k'; GetVariable; Push 1 'f'; CallFunction; Pop; Jump L1; L2:; L3:; Push null; Equals2; Not; If L3"},
+        {"x = a > b; switch (x) { case 1: }", "Push 'x' 'a'; GetVariable; Push 'b'; GetVariable; StackSwap; Less2; SetVariable; Jump L2; L1:; Jump L3; L2:; Push 'x'; GetVariable; PushDuplicate; Push 1; Equals2; If L1; L3:; Pop"},
+        {"x = a === b;", "error: The action StrictEquals needs a movie of SWF version 6 or later; this movie is version 5."},
+        {"try { } finally { }", "error: The action Try needs a movie of SWF version 7 or later; this movie is version 5."},
+        {"for (k in f()) {}", "error: for-in over anything but a variable or a.b.c path needs a movie of SWF version 6 or later; this movie is version 5."},
+    }, 5);
+    ExpectAll({
+        {"function f(a) { var b = a; return b; }", "DefineFunction f to L1; Push 'b' 'a'; GetVariable; DefineLocal; Push 'b'; GetVariable; Return; L1:"},
+        {"for (k in o) {}", "Push 'k'; DefineLocal2; Push 'o'; GetVariable; Enumerate2; L1:; PushDuplicate; Push null; Equals2; If L2; Push 'k'; StackSwap; SetVariable; Jump L1; L2:; L3:; Push null; Equals2; Not; If L3"},
+        {"class C { }", "error: Class C needs a movie of SWF version 7 or later; this movie is version 6."},
+    }, 6);
+}
+
+// What the file format cannot hold is found at compile time: a constant
+// pool past its 16-bit length leaves the rest of the strings pushed as they
+// are; a function body past its 16-bit size is refused by name. The
+// longest chains and deepest nesting the parser takes emit without running
+// out of stack.
+TEST(Codegen, LimitsOfTheFileFormat) {
+    auto movie = NewMovie();
+    TFlashActionScript script(movie.get());
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += "s = \"" + std::string(24, 'a' + i % 26) + std::to_string(i) + "\";\n";
+    ASSERT_TRUE(script.CompileFromString(many)) << movie->GetMessages();
+    auto* pool = dynamic_cast<TSWFActionConstantPool*>(script.ActionList().GetAction(0));
+    ASSERT_TRUE(pool);
+    size_t bytes = 2;
+    for (const std::string& text : pool->Constants) bytes += text.size() + 1;
+    EXPECT_LE(bytes, 0xFFFFu);
+    EXPECT_GT(pool->Constants.size(), 2000u);
+    EXPECT_NE(Dump(script.ActionList()).find("Push 's' \"" + std::string(24, 'a' + 2999 % 26) + "2999\""),
+              std::string::npos);
+
+    std::string big = "function big() {\n";
+    for (int i = 0; i < 6000; ++i) big += "  v = " + std::to_string(i) + ".5;\n";
+    big += "}\n";
+    EXPECT_EQ(Compiled(big).rfind("error: The function big is too long: its body takes ", 0), 0u) << Compiled(big).substr(0, 200);
+
+    std::string chain = "x = a";
+    for (int i = 0; i < 3999; ++i) chain += i % 2 ? ".b" : "[i]";
+    EXPECT_EQ(Compiled(chain + ";").rfind("Push 'x' 'a'; GetVariable; Push 'i'", 0), 0u);
+    std::string nested = "x = " + std::string(3000, '(') + "-a" + std::string(3000, ')') + ";";
+    EXPECT_EQ(Compiled(nested).rfind("Push 'x' 0 'a'; GetVariable; Subtract; SetVariable", 0), 0u);
+    std::string unary = "x = " + std::string(4000, '!') + "a;";
+    EXPECT_EQ(Compiled(unary).rfind("Push 'x' 'a'; GetVariable; Not; Not", 0), 0u);
+    std::string blocks = "function f() {" + std::string(9000, '{') + "function g() {} g();" + std::string(9000, '}') + "}";
+    EXPECT_EQ(Compiled(blocks).rfind("DefineFunction2 f() regs 1 to L2; DefineFunction2 g() regs 1 to L1; L1:;", 0), 0u);
+}
+
 TEST(Codegen, CompileErrorsReachTheMessageStreamAndKeepEarlierActions) {
     struct TError {
         const char* source;
         const char* message;
     };
     const TError errors[] = {
-        {"", "Parse Error in line: 1 pos: 1"},
-        {"a = ;\n", "Parse Error in line: 1 pos: 6"},
+        {"a = (", "Parse Error in line: 1 pos: 6: the end of the script was not expected"},
+        {"a = ;\n", "Parse Error in line: 1 pos: 5: \";\" was not expected"},
         {"x = 1;\nrandom(1, 2);", "Invalid parameters count in \"random\" in line 2\nRequires 1 parameters, actual - 2."},
         {"startDrag(a, b, c);",
          "Invalid parameters list in \"startDrag\" in line 1\n\"startDrag\" requires 1 (target), 2 (target+lock) or "
@@ -259,7 +331,7 @@ TEST(Codegen, EmitterCommands) {
     context.PushConstant(context.Strings().Intern("s"));
     context.EmitRegisterAction('E', 2, 0);
     EXPECT_EQ(script.ActionList().Count(), 1u);
-    for (int command : std::initializer_list<int>{acConstantPool, acDefineFunction, acDefineFunction2, acPushRegister, acStoreRegister, acWith + 1}) {
+    for (int command : std::initializer_list<int>{acConstantPool, acDefineFunction, acDefineFunction2, acPushRegister, acStoreRegister, acCommandCount}) {
         EXPECT_THROW(context.EmitAction(command), EActionCompileError) << command;
     }
     EXPECT_THROW(context.EmitRegisterAction('X', 1, 0), EActionCompileError);

@@ -105,12 +105,30 @@ TEST_F(IncludeTest, ParseErrorsNameTheIncludeAsWritten) {
     WriteText(fs::path(folder) / "nested.as", "#include \"bad.as\"\n");
     TCompileContext context;
     context.AddIncludePath(folder);
-    EXPECT_EQ(ErrorOf(context, "x = 1;\n#include \"bad.as\"\n"), "Parse Error in file: \"bad.as\" line: 2 pos: 11");
-    EXPECT_EQ(ErrorOf(context, "#include \"nested.as\"\n"), "Parse Error in file: \"bad.as\" line: 2 pos: 11");
+    const std::string bad = "Parse Error in file: \"bad.as\" line: 2 pos: 10: \";\" was not expected";
+    EXPECT_EQ(ErrorOf(context, "x = 1;\n#include \"bad.as\"\n"), bad);
+    EXPECT_EQ(ErrorOf(context, "#include \"nested.as\"\n"), bad);
     // Back in the main source: its own line, no file name.
-    EXPECT_EQ(ErrorOf(context, "x = 1;\n#include \"good.as\"\ny = ;\n"), "Parse Error in line: 3 pos: 6");
+    EXPECT_EQ(ErrorOf(context, "x = 1;\n#include \"good.as\"\ny = ;\n"),
+              "Parse Error in line: 3 pos: 5: \";\" was not expected");
     // A failed parse leaves nothing behind for the next one.
     EXPECT_EQ(ErrorOf(context, "z = 1;\n"), "");
+}
+
+// An include cycle is named instead of followed for ever.
+TEST_F(IncludeTest, IncludeCyclesAreNamed) {
+    std::string folder = Folder("cycle");
+    WriteText(fs::path(folder) / "self.as", "a = 1;\n#include \"self.as\"\n");
+    WriteText(fs::path(folder) / "ping.as", "#include \"pong.as\"\n");
+    WriteText(fs::path(folder) / "pong.as", "#include \"ping.as\"\n");
+    WriteText(fs::path(folder) / "twice.as", "#include \"leaf.as\"\n#include \"leaf.as\"\n");
+    WriteText(fs::path(folder) / "leaf.as", "b = 2;\n");
+    TCompileContext context;
+    context.AddIncludePath(folder);
+    EXPECT_EQ(ErrorOf(context, "#include \"self.as\"\n"), "Include file \"self.as\" includes itself.");
+    EXPECT_EQ(ErrorOf(context, "#include \"ping.as\"\n"), "Include file \"ping.as\" includes itself.");
+    // The same file included twice, one after the other, is no cycle.
+    EXPECT_EQ(ErrorOf(context, "#include \"twice.as\"\n"), "");
 }
 
 TEST_F(IncludeTest, MissingIncludeFiles) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ascompiler/compile_context.h"
+#include "ascompiler/parser.h"
 #include "ascompiler/tokens.h"
 
 namespace {
@@ -55,7 +56,7 @@ public:
         }
         if (auto* b = dynamic_cast<TBinOpNode*>(node)) return "(" + Op(b->Op) + " " + (*this)(b->Left) + " " + (*this)(b->Right) + ")";
         if (auto* u = dynamic_cast<TUnOpNode*>(node)) {
-            static const char* const kNames[] = {"neg", "not", "bitnot", "delete", "typeof", "void"};
+            static const char* const kNames[] = {"neg", "not", "bitnot", "delete", "typeof", "void", "plus"};
             return std::string("(") + kNames[static_cast<int>(u->Op)] + " " + (*this)(u->Operand) + ")";
         }
         if (auto* a = dynamic_cast<TAssignNode*>(node)) {
@@ -68,8 +69,13 @@ public:
         }
         if (auto* c = dynamic_cast<TFuncCallNode*>(node)) {
             std::string text = c->Has(nfConstruction) ? "(new " : "(call ";
-            if (c->Object) text += (*this)(c->Object) + ".";
-            text += strings_.Text(c->Name);
+            if (c->Callee) {
+                auto* none = dynamic_cast<TStrNode*>(c->Callee);
+                text += (*this)(c->Object) + (none && none->Id == TStrNode::Undefined ? "" : "[" + (*this)(c->Callee) + "]");
+            } else {
+                if (c->Object) text += (*this)(c->Object) + ".";
+                text += strings_.Text(c->Name);
+            }
             for (TParseTreeNode* arg : c->Args->Items) text += " " + (*this)(arg);
             return text + ")";
         }
@@ -152,7 +158,11 @@ TEST(Parser, PrecedenceAndAssociativity) {
         {"x = true != false === undefined;", "(seq (set1 x (=== (!= true false) undefined)))"},
         {"(a, b) * 2;", "(seq (* (seq a b) 2))"},
         {"function () {}, a;", "(seq (function ) a)"},
-        {"f = function (x) { return x; }", "(set1 f (function ))"},
+        {"f = function (x) { return x; }", "(seq (set1 f (function )))"},
+        {"o['f'](1)(2);", "(seq (call (call o[(seq 'f')] 1) 2))"},
+        {"'abc'.length + new Array(1, 2).length;", "(seq (+ 'abc'.length (new Array 1 2).length))"},
+        {"a.sort(function (x, y) { return x - y; });", "(seq (call a.sort (function )))"},
+        {"x = +y;", "(seq (set1 x (plus y)))"},
     };
     for (const auto& [source, expected] : cases) EXPECT_EQ(Expression(source), expected) << source;
 }
@@ -184,26 +194,36 @@ TEST(Parser, AcceptedAndRejectedPrograms) {
         {"return function () {};", ""},
         {"//#note\nx = 1;\n", ""},
         {"import a;", "Class a not found."},
-        // Rejected, with the lexer's line and column + 1 after the offending token.
-        {"", "Parse Error in line: 1 pos: 1"},
-        {"  // only a comment\n", "Parse Error in line: 2 pos: 1"},
-        {"x = 1", "Parse Error in line: 1 pos: 6"},
-        {"x = 1;\ny = ;", "Parse Error in line: 2 pos: 6"},
-        {"a[0](1);", "Parse Error in line: 1 pos: 6"},
-        {"f(1)(2);", "Parse Error in line: 1 pos: 6"},
-        {"f(function () {});", "Parse Error in line: 1 pos: 11"},
-        {"x = [function () {}];", "Parse Error in line: 1 pos: 14"},
-        {"x = 1 + function () {};", "Parse Error in line: 1 pos: 17"},
-        {"a = b = function () {};", "Parse Error in line: 1 pos: 17"},
-        {"do x(); while (c);", "Parse Error in line: 1 pos: 5"},
-        {"ifFrameLoaded (n) x();", "Parse Error in line: 1 pos: 17"},
-        {"with (a + b) x();", "Parse Error in line: 1 pos: 10"},
-        {"x = 1a;", "Parse Error in line: 1 pos: 6"},
-        {"x = 0x100000000;", "Parse Error in line: 1 pos: 16"},
-        {"#include \"a.as\";\n", "Parse Error in line: 1 pos: 2"},
-        {"class A {}", "Parse Error in line: 1 pos: 11"},
-        {"x = 'open;\n", "Parse Error in line: 1 pos: 6"},
-        {"a = 1;\n\n  if (a) {\n    b();\n  else c();", "Parse Error in line: 5 pos: 7"},
+        // Widened: optional semicolons, function expressions anywhere,
+        // calls of computed members and call results, an empty script.
+        {"", ""},
+        {"  // only a comment\n", ""},
+        {"x = 1", ""},
+        {"x = 1\ny = 2\n{ z = 3 }", ""},
+        {"a[0](1);", ""},
+        {"f(1)(2);", ""},
+        {"f(function () {});", ""},
+        {"x = [function () {}];", ""},
+        {"x = 1 + function () {};", ""},
+        {"a = b = function () {};", ""},
+        {"do x(); while (c);", ""},
+        {"with (a + b) x();", ""},
+        {"class A {}", ""},
+        {"x = {'a': 1, b: 2, 3: 4};", ""},
+        {"function f() { function g() {} { function h() {} } }", ""},
+        // Rejected, with the line and column of the token that could not be
+        // taken and its text.
+        {"x = 1;\ny = ;", "Parse Error in line: 2 pos: 5: \";\" was not expected"},
+        {"x = 1 y = 2;", "Parse Error in line: 1 pos: 7: \"y\" was not expected"},
+        {"if (a) x = 1 else y = 2;", "Parse Error in line: 1 pos: 14: \"else\" was not expected"},
+        {"f() = 1;", "Only a variable, a member or eval(...) can be assigned to in line 1"},
+        {"ifFrameLoaded (n) x();", "Parse Error in line: 1 pos: 16: \"n\" was not expected"},
+        {"x = 1a;", "Parse Error in line: 1 pos: 5: \"1\" was not expected"},
+        {"x = 0x100000000;", "Parse Error in line: 1 pos: 5: \"0x100000000\" was not expected"},
+        {"#include \"a.as\";\n", "Parse Error in line: 1 pos: 1: \"#\" was not expected"},
+        {"x = 'open;\n", "Parse Error in line: 1 pos: 5: \"'\" was not expected"},
+        {"a = 1;\n\n  if (a) {\n    b();\n  else c();", "Parse Error in line: 5 pos: 3: \"else\" was not expected"},
+        {"x = (1", "Parse Error in line: 1 pos: 7: the end of the script was not expected"},
     };
     for (const TGrammarCase& c : cases) EXPECT_EQ(ErrorOf(c.Source), c.Error) << c.Source;
 }
@@ -219,7 +239,7 @@ TEST(Parser, StatementShapes) {
                       "ifFrameLoaded (3.7) ;\n"
                       "//#listed\n");
     const std::vector<TParseTreeNode*>& items = unit->Root->Items;
-    ASSERT_EQ(items.size(), 8u);
+    ASSERT_EQ(items.size(), 7u);
     // The else binds to the inner if.
     auto* outer = dynamic_cast<TIfStmtNode*>(items[0]);
     ASSERT_TRUE(outer);
@@ -229,19 +249,18 @@ TEST(Parser, StatementShapes) {
     EXPECT_NE(inner->Else, nullptr);
     // {} at a statement's start is an empty block.
     EXPECT_TRUE(dynamic_cast<TNullStmtNode*>(items[1]));
-    // var f = function () {} ends its statement; the ; is an empty statement.
+    // var f = function () {}; takes its semicolon.
     EXPECT_TRUE(dynamic_cast<TVarDeclListNode*>(items[2]));
-    EXPECT_TRUE(dynamic_cast<TNullStmtNode*>(items[3]));
-    auto* loop = dynamic_cast<TLoopStmtNode*>(items[4]);
+    auto* loop = dynamic_cast<TLoopStmtNode*>(items[3]);
     ASSERT_TRUE(loop);
     EXPECT_TRUE(loop->Has(nfDoWhile));
-    auto* forever = dynamic_cast<TForStmtNode*>(items[5]);
+    auto* forever = dynamic_cast<TForStmtNode*>(items[4]);
     ASSERT_TRUE(forever);
     EXPECT_EQ(forever->Condition, nullptr);
-    auto* wait = dynamic_cast<TWaitForFrameNode*>(items[6]);
+    auto* wait = dynamic_cast<TWaitForFrameNode*>(items[5]);
     ASSERT_TRUE(wait);
     EXPECT_EQ(wait->Frame, 3);
-    auto* listing = dynamic_cast<TListingStmtNode*>(items[7]);
+    auto* listing = dynamic_cast<TListingStmtNode*>(items[6]);
     ASSERT_TRUE(listing);
     EXPECT_EQ(listing->Text, "listed");
     EXPECT_EQ(listing->Line, 7);
@@ -301,7 +320,7 @@ TEST(Parser, EventHandlers) {
     EXPECT_EQ(ErrorOf("\non (bogus) { a(); }"), "Unknown button event: bogus in line 2");
     EXPECT_EQ(ErrorOf("onClipEvent (press, bogus) { a(); }"), "Unknown clip event: bogus in line 1");
     // keyPress is a keyword: with its key in parentheses it is no event name.
-    EXPECT_EQ(ErrorOf("on (keyPress(\"a\")) { a(); }"), "Parse Error in line: 1 pos: 14");
+    EXPECT_EQ(ErrorOf("on (keyPress(\"a\")) { a(); }"), "Parse Error in line: 1 pos: 13: \"(\" was not expected");
     // Any other name with a key string makes a key handler and ends the list.
     auto keyed = Parse(context, "on (press(\"k\"), bogus) { a(); }");
     TEventListNode* list = keyed->Root->Items.at(0) == nullptr ? nullptr : dynamic_cast<TProgramNode*>(keyed->Root->Items[0])->Events;
@@ -309,7 +328,7 @@ TEST(Parser, EventHandlers) {
     EXPECT_EQ(list->Kind, ekKey);
     EXPECT_EQ(list->ButtonConditions, 1u << 2);
     EXPECT_EQ(context.Strings().Text(list->KeyString), "k");
-    EXPECT_EQ(ErrorOf("on (press) { }"), "Parse Error in line: 1 pos: 15");
+    EXPECT_EQ(ErrorOf("on (press) { }"), "");
 }
 
 TEST(Parser, ClassesInterfacesAndImports) {
@@ -398,6 +417,18 @@ TEST(Parser, LongAndDeepSourcesNeedNoDeepRecursion) {
     EXPECT_EQ(ErrorOf(nested).rfind("Parse Error in line: 1 pos: ", 0), 0u);
     std::string blocks = std::string(100000, '{') + std::string(100000, '}');
     EXPECT_EQ(ErrorOf(blocks).rfind("Parse Error in line: 1 pos: ", 0), 0u);
+    EXPECT_NE(ErrorOf(blocks).find("the script nests too deeply"), std::string::npos);
+
+    // An else-if chain far longer than any script needs parses.
+    std::string choices = "if (n == 0) x = 0;\n";
+    for (int i = 1; i < 1000; ++i) choices += "else if (n == " + std::to_string(i) + ") x = " + std::to_string(i) + ";\n";
+    EXPECT_EQ(ErrorOf(choices), "");
+
+    // Chains of members, indexes and calls have a length limit of their own.
+    std::string members = "x = a";
+    for (int i = 1; i < TParser::MaxChainLength; ++i) members += i % 2 ? ".b" : "[1]";
+    EXPECT_EQ(ErrorOf(members + ";"), "");
+    EXPECT_EQ(ErrorOf(members + ".c;"), "A chain of members, indexes and calls longer than 4000 links in line 1");
 }
 
 }  // namespace

@@ -36,18 +36,23 @@ std::unique_ptr<TFlashMovie> NewMovie(uint8_t version = 8) {
     return movie;
 }
 
-std::vector<std::string> Play(TFlashMovie& movie, const fs::path& folder, int frames) {
+TPlayedMovie PlayMovie(TFlashMovie& movie, const fs::path& folder, int frames) {
     movie.ShowFrame();
     movie.MakeStream();
     std::string path = (folder / "movie.swf").string();
     movie.SaveToFile(path);
-    return TPlayerHarness::Shared().Play(path, frames).trace;
+    return TPlayerHarness::Shared().Play(path, frames);
+}
+
+std::vector<std::string> Play(TFlashMovie& movie, const fs::path& folder, int frames) {
+    return PlayMovie(movie, folder, frames).trace;
 }
 
 // Compiles the script into the first frame and returns what the movie
 // traces.
-std::vector<std::string> RunScript(const std::string& script, const fs::path& folder, const std::string& classPath = "") {
-    auto movie = NewMovie();
+std::vector<std::string> RunScript(const std::string& script, const fs::path& folder, const std::string& classPath = "",
+                                   uint8_t version = 8) {
+    auto movie = NewMovie(version);
     if (!classPath.empty()) movie->GetCompileContext().AddClassPath(classPath);
     TFlashActionScript& frame = movie->GetFrameActions();
     EXPECT_TRUE(frame.CompileFromString(script)) << movie->GetMessages();
@@ -108,6 +113,8 @@ trace("closure " + f());
 trace("locals " + many());
 var a = new Array(5);
 trace("array " + a.length + " " + a[0]);
+var a2 = new Array(5, 6);
+trace("array " + a2.length + " " + a2[0]);
 var i = 0, total = 0;
 while (i < 10) { i++; if (i % 2 == 0) continue; total += i; }
 trace("while " + total);
@@ -145,7 +152,8 @@ try tnf tcef
 member 15
 closure 2
 locals 806
-array 1 5
+array 5 undefined
+array 2 5
 while 25
 do 12
 for 6
@@ -255,4 +263,206 @@ on (rollOut) { trace("out"); }
     EXPECT_EQ(player.Click(79, 69), (std::vector<std::string>{"press 2", "release 2"}));
     // Moving off the face to click beside it rolls out first.
     EXPECT_EQ(player.Click(150, 90), (std::vector<std::string>{"out"}));
+}
+
+// Source as scripts are really written: no semicolons at line ends,
+// function expressions and declarations anywhere, calls of computed members
+// and of literals' members, $ in names, unary +, a do body without braces,
+// quoted keys, escapes, a built-in class imported without a class path, a
+// byte-order mark and a last line without a line feed.
+TEST(CompiledScripts, ScriptsAsTheyAreReallyWritten) {
+    TW_REQUIRE_PLAYER();
+    std::string script = "\xEF\xBB\xBF" R"(trace("a")
+trace("b");
+var arr = [3, 1, 2]
+arr.sort(function (x, y) { return x - y; })
+trace(arr.join(","))
+var obj = {f: function () { return 1; }, "q": 2}
+trace(obj.f() + obj.q)
+var fns = [function () { return "in array"; }]
+trace(fns[0]())
+var o = {f: function () { return "computed"; }}
+trace(o["f"]())
+trace("abc".length)
+trace(new Array(1, 2).length)
+function outer() {
+    return inner() + 1
+    function inner() { return 41; }
+}
+trace(outer())
+if (true) { function inBlock() { return "block" } }
+trace(inBlock())
+var $d = 5; trace($d)
+trace(+"7" + 1)
+var x = 0
+do x++; while (x < 3)
+trace(x)
+trace(new String().length + " " + typeof new String("s") + " " + typeof new Number(5))
+trace("\u0041\x42")
+import flash.geom.Point;
+var p = new Point(1, 2)
+trace(p.x + p.y)
+var t = 1
+t
+++t
+trace(t)
+function early() {
+    return
+    "never"
+}
+trace(early())
+// the last line has no line feed)";
+    std::vector<std::string> expected = {"a", "b", "1,2,3", "3", "in array", "computed", "3", "2", "42", "block",
+                                         "5", "8", "3", "0 object object", "AB", "3", "2", "undefined"};
+    EXPECT_EQ(RunScript(script, Fixtures()), expected);
+}
+
+// Code that compiled before but computed something else than the language
+// says.
+TEST(CompiledScripts, CodeComputesWhatTheLanguageSays) {
+    TW_REQUIRE_PLAYER();
+    std::string script = R"(
+var a = new Array(3);
+trace(a.length + " " + a[0]);
+trace(typeof new Number(5) + " " + typeof new String("s"));
+function loop() {
+    var out = "";
+    for (var i = 0; i < 4; i++) {
+        switch (i) {
+            default: out += i;
+            case 1: if (i == 1) continue;
+        }
+        out += ";";
+    }
+    return out;
+}
+trace(loop());
+function sw(v) { switch (v) { case 1: return "one"; case "1": return "string one"; default: return "other"; } }
+trace(sw("1") + " " + sw(1) + " " + sw(true));
+var log = "";
+function v(n) { log += n; return n; }
+var r1 = v(2) > v(1);
+var r2 = v(3) <= v(4);
+trace(log + " " + r1 + " " + r2);
+function firstKey(o) { for (var k in o) { return k; } return "none"; }
+var n = 0;
+for (var key in {x: 1, y: 2}) { n++; firstKey({a: 1, b: 2, c: 3}); }
+trace(n + " " + typeof firstKey({a: 1}) + " " + firstKey({}));
+function later() {
+    var g = function () { return x; };
+    var x = 5;
+    return g();
+}
+trace(later());
+var arr = [10, 20];
+var i = 0;
+arr[i++] += 5;
+trace(arr + " " + i);
+function ev() { var secret = "seen"; return eval("secret"); }
+trace(ev());
+function wi() { var y = "local"; var o = {y: "member"}; with (o) { return y; } }
+trace(wi());
+)";
+    std::vector<std::string> expected = {"3 undefined", "object object", "0;2;3;", "string one one other",
+                                         "2134 true true", "2 string none", "5", "15,20 1", "seen", "member"};
+    EXPECT_EQ(RunScript(script, Fixtures()), expected);
+}
+
+// A movie of SWF 5 or 6 stays one: its functions and enumerations are
+// those of its version, and it behaves as such a movie does.
+TEST(CompiledScripts, MoviesKeepTheirVersion) {
+    TW_REQUIRE_PLAYER();
+    const std::string script = R"(
+trace("a" + undefined);
+function f(p) { var q = p + 1; return q; }
+trace(f(1));
+var o = {a: 1, b: 2};
+var n = 0;
+for (var k in o) n++;
+trace(n);
+var log = "";
+function v(x) { log += x; return x; }
+trace((v(2) > v(1)) + " " + log);
+switch (n) { case 2: trace("two"); }
+)";
+    for (uint8_t version : {5, 6}) {
+        auto movie = NewMovie(version);
+        ASSERT_TRUE(movie->GetFrameActions().CompileFromString(script)) << movie->GetMessages();
+        TPlayedMovie played = PlayMovie(*movie, Fixtures(), 2);
+        EXPECT_EQ(movie->Version, version);
+        EXPECT_EQ(played.info.swfVersion, version);
+        EXPECT_EQ(played.trace, (std::vector<std::string>{"a", "2", "2", "true 21", "two"})) << int(version);
+    }
+}
+
+// Inside tellTarget and a clip's handlers a bare clip property is the
+// target's property; fscommand takes its arguments as optional.
+TEST(CompiledScripts, BareClipPropertiesAndOneArgumentFscommand) {
+    TW_REQUIRE_PLAYER();
+    auto movie = NewMovie();
+    TFlashSprite* sprite = movie->AddSprite();
+    sprite->ShowFrame();
+    TFlashPlaceObject* place = movie->PlaceObject(sprite, 1);
+    place->SetName("mc");
+    place->SetTranslate(10, 20);
+    ASSERT_TRUE(place->CompileClipActionsFromString(R"(
+onClipEvent (load) { trace("load " + _name + " " + _y); _y += 5; }
+)")) << movie->GetMessages();
+    movie->ShowFrame();
+    ASSERT_TRUE(movie->GetFrameActions().CompileFromString(R"(
+tellTarget ("mc") { trace(_x + " " + _y); _x = 25; }
+trace(mc._x + " " + mc._y);
+fscommand("quit");
+stop();
+)")) << movie->GetMessages();
+    movie->ShowFrame();
+    movie->MakeStream();
+    const std::string path = (Fixtures() / "movie.swf").string();
+    movie->SaveToFile(path);
+    TPlayerHarness& player = TPlayerHarness::Shared();
+    TPlayerOpenOptions options;
+    options.fsCommands = true;
+    player.Open(path, options);
+    std::vector<TPlayerFSCommand> commands;
+    for (int i = 0; i < 2; ++i) {
+        TPlayerFrame frame = player.Advance();
+        commands.insert(commands.end(), frame.fsCommands.begin(), frame.fsCommands.end());
+    }
+    EXPECT_EQ(player.Trace(), (std::vector<std::string>{"load mc 20", "10 25", "25 25"}));
+    EXPECT_EQ(commands, (std::vector<TPlayerFSCommand>{{"quit", ""}}));
+}
+
+// Subclass field initial values win over the superclass's; an empty class
+// body is a class.
+TEST(CompiledScripts, SubclassFieldsWinOverTheSuperclass) {
+    TW_REQUIRE_PLAYER();
+    fs::path folder = Fixtures();
+    fs::path classes = folder / "classes";
+    WriteFile(classes / "Base.as", "class Base { var tag = \"base\"; var kept = \"kept\"; function Base() { } }\n");
+    WriteFile(classes / "Derived.as",
+              "class Derived extends Base {\n  var tag = \"derived\"\n  function Derived() { super(); trace(tag); }\n}\n");
+    WriteFile(classes / "Empty.as", "class Empty {}");
+    std::string script = R"(
+var d = new Derived();
+trace(d.tag + " " + d.kept);
+trace(new Empty() instanceof Empty);
+)";
+    EXPECT_EQ(RunScript(script, folder, classes.string()), (std::vector<std::string>{"derived", "derived kept", "true"}));
+}
+
+// Scripts past the old limits play: strings beyond what one constant pool
+// holds, and a long else-if chain.
+TEST(CompiledScripts, ScriptsPastTheOldLimits) {
+    TW_REQUIRE_PLAYER();
+    std::string script;
+    for (int i = 0; i < 3000; ++i) {
+        script += "var s" + std::to_string(i) + " = \"" + std::string(24, 'a' + i % 26) + std::to_string(i) + "\";\n";
+    }
+    script += "trace(s0 + \" \" + s2999.length + \" \" + s1500);\n";
+    script += "function pick(n) {\n  if (n == 0) return 0;\n";
+    for (int i = 1; i < 200; ++i) script += "  else if (n == " + std::to_string(i) + ") return " + std::to_string(i) + ";\n";
+    script += "  return -1;\n}\ntrace(pick(170) + \" \" + pick(500));\n";
+    std::vector<std::string> expected = {std::string(24, 'a') + "0 28 " + std::string(24, 'a' + 1500 % 26) + "1500",
+                                         "170 -1"};
+    EXPECT_EQ(RunScript(script, Fixtures()), expected);
 }

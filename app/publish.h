@@ -46,7 +46,8 @@ struct TPublishSaveDialog {
 TPublishSaveDialog PublishSaveDialog(TPublishKind kind);
 
 // The HTML code that embeds the movie: lines separated by CR LF, the
-// transparent-window lines only when transparent.
+// transparent-window lines only when transparent. The file name goes into
+// the addresses percent-encoded (as UTF-8) and escaped for the attributes.
 WideString MakeEmbedHtml(const WideString& fileName, bool transparent, int width, int height);
 
 // Composes the project into path and returns the embed code naming the file

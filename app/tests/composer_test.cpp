@@ -163,6 +163,27 @@ TEST(Publish, EmbedCodeHasTheLinesOfItsKind) {
     }
 }
 
+// Python's HTML parser and URL splitter read the addresses back: each names
+// the whole file, with nothing taken for a fragment, a query or the end of
+// an attribute.
+TEST_F(Composer, EmbedCodeNamesAnyFileWhole) {
+    const std::string name = "Summer sale #2 \"50% off\" & more?\xC3\xA9.swf";
+    const std::string page = root_ + "/page.html";
+    std::ofstream(page, std::ios::binary) << U8(MakeEmbedHtml(UcSystem::Utf8ToWide(name), true, 100, 50));
+    std::vector<std::string> found = RunPython(
+        "import html.parser, urllib.parse\n"
+        "class P(html.parser.HTMLParser):\n"
+        "    def handle_starttag(self, tag, attrs):\n"
+        "        a = dict(attrs)\n"
+        "        url = a.get('src') if tag == 'embed' else a.get('value') if a.get('name') == 'movie' else None\n"
+        "        if url is None: return\n"
+        "        parts = urllib.parse.urlsplit(url)\n"
+        "        print(tag, urllib.parse.unquote(parts.path), repr(parts.fragment + parts.query))\n"
+        "P().feed(open(sys.argv[1], encoding='utf-8').read())\n",
+        page);
+    EXPECT_EQ(found, (std::vector<std::string>{"param " + name + " ''", "embed " + name + " ''"}));
+}
+
 TEST(Publish, OptionsKeepTheirRangesAndEnablingRules) {
     TPublishOptions options;
     EXPECT_EQ(options.FrameRate(), 24);

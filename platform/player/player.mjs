@@ -203,7 +203,10 @@ function startServer() {
         return res.end();
       }
       if (served && p.startsWith(`/page/${served.token}/`)) {
-        const name = p.slice(`/page/${served.token}/`.length);
+        // The path arrives percent-encoded, as a page names a file with a
+        // space or a '#' in it.
+        let name;
+        try { name = decodeURIComponent(p.slice(`/page/${served.token}/`.length)); } catch { return fail(400); }
         if (name === 'index.html') {
           res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
           return res.end(served.html);

@@ -130,7 +130,13 @@ void TComposer::Preloader() {
     TColor background = 0;
     for (const TEffectParam& param : p_.PreloaderEffect->Params) {
         if (!WideSameText(param.Name, u"Bg.BgColor")) continue;
-        background = HexToColor(param.Value);
+        try {
+            background = HexToColor(param.Value);
+        } catch (const EConvertError&) {
+            throw EConvertError("The preloader \"" + UcSystem::WideToUtf8(p_.PreloaderName) + "\" has no colour in its " +
+                                UcSystem::WideToUtf8(param.Name) + ": \"" + UcSystem::WideToUtf8(param.Value) +
+                                "\" is not a colour of the form 0xRRGGBB");
+        }
         break;
     }
     TFlashShape* rectangle = movie_->AddRectangle(0, 0, p_.Width, p_.Height);

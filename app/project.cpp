@@ -1,5 +1,6 @@
 #include "app/project.h"
 
+#include <optional>
 #include <string>
 
 #include "app/app_utils.h"
@@ -160,9 +161,16 @@ WideString BuildFontXml(const std::vector<const FontStyleRecord*>& styles) {
 
 WideString CollectStyleChars(const std::vector<const StageRecord*>& stages, const WideString& styleName) {
     WideString result;
-    for (const StageRecord* stage : stages) {
+    for (size_t index = 0; index < stages.size(); ++index) {
+        const StageRecord* stage = stages[index];
         if (stage->PictureStage) continue;
-        TAppXmlDocument document(stage->FormattedText);
+        std::optional<TAppXmlDocument> parsed;
+        try {
+            parsed.emplace(stage->FormattedText);
+        } catch (const EConvertError& e) {
+            throw EConvertError(FormatStr("The text of stage %d is not well-formed: %s", int(index) + 1, e.what()));
+        }
+        TAppXmlDocument& document = *parsed;
         TXmlNode root = document.DocumentElement();
         if (!WideSameText(XmlNodeName(root), u"Txt.StrFormatedText")) continue;
         for (const TXmlNode& line : XmlItems(root)) {

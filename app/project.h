@@ -292,5 +292,6 @@ WideString BuildFontXml(const std::vector<const FontStyleRecord*>& styles);
 
 // The characters that the text stages write in the named style (compared
 // without regard to case), in stage, line and run order, repeats kept. A
-// stage whose formatted text is not well-formed XML raises EConvertError.
+// stage whose formatted text is not well-formed XML raises EConvertError
+// naming the stage by its place in the list (from 1).
 WideString CollectStyleChars(const std::vector<const StageRecord*>& stages, const WideString& styleName);

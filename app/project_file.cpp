@@ -123,6 +123,11 @@ public:
         }
     }
 
+    // A line for the user: "KEY: 'value' what".
+    void Report(const std::string& key, const WideString& value, const WideString& what) {
+        if (problems_ != nullptr) problems_->push_back(UcSystem::Utf8ToWide(key + ": '") + value + u"' " + what);
+    }
+
 private:
     static std::string Key(const std::string& name) { return AnsiUpperCase(name); }
 
@@ -173,8 +178,7 @@ private:
     }
 
     void Problem(const std::string& key, const std::string& text, const char* what) {
-        if (problems_ != nullptr) problems_->push_back(UcSystem::Utf8ToWide(key + ": '") + Decode(text) +
-                                                       UcSystem::Utf8ToWide(std::string("' ") + what));
+        Report(key, Decode(text), UcSystem::Utf8ToWide(what));
     }
 
     std::map<std::string, std::string> values_;
@@ -200,12 +204,26 @@ void WriteEffect(TKeyWriter& w, const std::string& base, const std::string& tag,
 
 // The stored values of an effect, set by name onto the installed
 // template's parameters; names it no longer declares are dropped.
+// A value the template's parameter type cannot take keeps the template's
+// own and is reported.
 void ReadEffectValues(TKeyReader& r, const std::string& base, const std::string& tag, EffectRecord& effect) {
     int count = std::min(r.Int(base + "I_PARAMS" + tag, 0), r.IndexCeiling(base + "PARAM_STR_NAME" + tag));
     for (int p = 0; p < count; ++p) {
         WideString name = r.Str(base + "PARAM_STR_NAME" + tag + "_" + Num(p));
-        if (TEffectParam* param = FindParam(effect, name))
-            r.Str(base + "PARAM_STR_VALUE" + tag + "_" + Num(p), param->Value);
+        TEffectParam* param = FindParam(effect, name);
+        if (param == nullptr) continue;
+        const std::string key = base + "PARAM_STR_VALUE" + tag + "_" + Num(p);
+        WideString value = r.Str(key);
+        const WideString of = u" for " + param->Name + u" of " + effect.TemplateName;
+        if (WideSameText(param->Type, u"color")) {
+            try {
+                HexToColor(value);
+            } catch (const EConvertError&) {
+                r.Report(key, value, u"is not a colour" + of + u"; its default " + param->Value + u" is kept");
+                continue;
+            }
+        }
+        param->Value = value;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <set>
 
@@ -124,6 +125,54 @@ TEST_F(Composer, AFailedCompositionLeavesTheOldFile) {
     std::ifstream again(path);
     std::string still((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
     EXPECT_EQ(still, "old movie");
+}
+
+// Each failure says what is wrong and where: the stage by its place in the
+// list, the preloader's parameter by name, the chosen file (never the
+// temporary beside it) with the reason.
+TEST_F(Composer, FailuresNameWhatIsWrong) {
+    std::filesystem::create_directories(programFolder_ + "preloader");
+    WriteKitTemplate(programFolder_ + "preloader/Bar.swf", {});
+    FontStyleRecord style;
+    style.Name = u"default";
+    project_.FontStyles = {&style};
+    AddStage(u"<Txt.StrFormatedText/>");
+    EffectRecord preloader;
+    preloader.TemplateName = u"Bar.swf";
+    TEffectParam colour = StringParam(u"Bg.BgColor", u"not-a-colour");
+    colour.Type = u"color";
+    preloader.Params = {colour};
+    const std::string target = root_ + "/no such folder/movie.swf";
+    struct TCase {
+        const char* name;
+        std::function<void()> set;
+        std::vector<std::string> said;
+    };
+    std::vector<TCase> cases = {
+        {"stage text", [&] { AddStage(u"<Txt.StrFormatedText><Line></Txt.StrFormatedText>"); },
+         {"stage 2", "not well-formed", "XML error"}},
+        {"preloader colour",
+         [&] {
+             stages_.back()->FormattedText = u"<Txt.StrFormatedText/>";
+             project_.PreloaderOn = true;
+             project_.PreloaderName = u"Bar.swf";
+             project_.PreloaderEffect = &preloader;
+         },
+         {"Bar.swf", "Bg.BgColor", "\"not-a-colour\" is not a colour"}},
+        {"target", [&] { project_.PreloaderOn = false; }, {"\"" + target + "\"", "No such file or directory"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.set();
+        try {
+            ComposeMovie(project_, UcSystem::Utf8ToWide(target));
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            const std::string message = e.what();
+            for (const std::string& part : c.said) EXPECT_NE(message.find(part), std::string::npos) << message;
+            EXPECT_EQ(message.find(".tmp"), std::string::npos) << message;
+        }
+    }
 }
 
 TEST(Publish, EmbedCodeHasTheLinesOfItsKind) {

@@ -265,6 +265,22 @@ TEST_F(ProjectFile, BadValuesFallBackAndAreReportedOnce) {
     EXPECT_EQ(state->UpDownMovieWidth, 123);
 }
 
+// A stored value the template's parameter cannot take keeps the template's
+// own and says so, naming the parameter and the template, long before a
+// publish would stumble on it.
+TEST_F(ProjectFile, ParameterValuesTheTemplateCannotTakeAreReported) {
+    auto state = ScannedState();
+    TProjectReadProblems problems;
+    ReadProjectText("[OPTIONS]\nSTR_PRELOADER=bar.swf\nPLMOVIE_STR_TEMPLATE=bar.swf\nPLMOVIE_I_PARAMS=2\n"
+                    "PLMOVIE_PARAM_STR_NAME_0=Bg.Color\nPLMOVIE_PARAM_STR_VALUE_0=not-a-colour\n"
+                    "PLMOVIE_PARAM_STR_NAME_1=Pl.Text\nPLMOVIE_PARAM_STR_VALUE_1=Wait\n",
+                    *state, &problems);
+    EXPECT_EQ(FindParam(*state->CmbPreLoader[0].Effect, u"Bg.Color")->Value, u"0x112233");
+    EXPECT_EQ(FindParam(*state->CmbPreLoader[0].Effect, u"Pl.Text")->Value, u"Wait");
+    EXPECT_EQ(problems, (TProjectReadProblems{u"PLMOVIE_PARAM_STR_VALUE_0: 'not-a-colour' is not a colour for "
+                                               u"Bg.Color of bar.swf; its default 0x112233 is kept"}));
+}
+
 TEST_F(ProjectFile, FailedWriteIsReportedAndKeepsTheOldFile) {
     std::string path = root_ + "/project.ini";
     std::ofstream(path, std::ios::binary) << "[OPTIONS]\r\nI_WIDTH=640\r\n";

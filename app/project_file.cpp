@@ -20,6 +20,12 @@ namespace {
 constexpr int64_t kMaxProjectFileSize = 64 << 20;
 
 std::string Num(int value) { return std::to_string(value); }
+WideString Number(int64_t value) { return UcSystem::Utf8ToWide(std::to_string(value)); }
+
+// "Theme/Template.swf", or the template alone when it has no theme.
+WideString TemplateTitle(const WideString& theme, const WideString& name) {
+    return theme.empty() ? name : theme + u"/" + name;
+}
 
 // Line breaks would end the ini line; in formatted text they can only stand
 // in XML text, where a character reference means the same.
@@ -316,9 +322,18 @@ void ReadStages(TKeyReader& r, TProjectState& state, const std::string& prefix, 
         std::string n = Num(s);
         std::unique_ptr<StageRecord> stage = NewStageEffect(state, r.Flag(prefix + "B_IMAGE" + n, false));
         TEffectTree& tree = stage->PictureStage ? state.TreeImageEffect : state.TreeTextEffect;
-        if (TEffectTemplateNode* node = tree.Find(r.Str(prefix + "STR_THEME" + n), r.Str(prefix + "STR_TEMPLATE" + n))) {
+        const WideString theme = r.Str(prefix + "STR_THEME" + n), name = r.Str(prefix + "STR_TEMPLATE" + n);
+        if (TEffectTemplateNode* node = tree.Find(theme, name)) {
             stage->Effect = CopyEffectRecord(*node->Effect);
             ReadEffectValues(r, prefix, n, *stage->Effect);
+        } else if (!name.empty()) {
+            const EffectRecord* first = stage->Effect.get();
+            WideString standIn = first != nullptr
+                                     ? u"\"" + TemplateTitle(first->ThemeName, first->TemplateName) + u"\" stands in"
+                                     : WideString(u"it has no effect");
+            r.Report(prefix + "STR_TEMPLATE" + n, TemplateTitle(theme, name),
+                     u"is not installed or could not be read; in stage " +
+                         Number(int(state.LbxText.size()) + 1) + u" " + standIn);
         }
         StageFields(r, *stage, prefix, n);
         state.LbxText.push_back(std::move(stage));
@@ -441,6 +456,14 @@ void ReadProjectText(const std::string& bytes, TProjectState& state, TProjectRea
         }
     }
     state.CmbPreLoaderText.clear();
+    if (!preloaderName.empty() && (state.CmbPreLoaderIndex < 0 ||
+                                   !WideSameText(state.CmbPreLoader[state.CmbPreLoaderIndex].FileName, preloaderName))) {
+        r.Report("STR_PRELOADER", preloaderName,
+                 state.CmbPreLoaderIndex < 0
+                     ? WideString(u"is not installed or could not be read, and no other preloader is")
+                     : u"is not installed or could not be read; \"" +
+                           state.CmbPreLoader[state.CmbPreLoaderIndex].FileName + u"\" stands in");
+    }
     if (state.CmbPreLoaderIndex >= 0) {
         TPreloaderItem& item = state.CmbPreLoader[state.CmbPreLoaderIndex];
         state.CmbPreLoaderText = item.FileName;
@@ -475,7 +498,12 @@ void ReadProjectText(const std::string& bytes, TProjectState& state, TProjectRea
         WideString theme = r.Str("BGMOVIE_STR_THEME" + Num(e));
         WideString name = r.Str("BGMOVIE_STR_TEMPLATE" + Num(e));
         TEffectTemplateNode* node = state.TreeBg.Find(theme, name);
-        if (node == nullptr) continue;  // no longer installed: left out
+        if (node == nullptr) {  // no longer installed: left out
+            if (!name.empty())
+                r.Report("BGMOVIE_STR_TEMPLATE" + Num(e), TemplateTitle(theme, name),
+                         u"is not installed or could not be read; the background effect is left out");
+            continue;
+        }
         state.ListViewBgEffectMultiple.push_back({node->FileName, theme});
         ReadEffectValues(r, "BGMOVIE_", Num(e), *node->Effect);
     }

@@ -281,6 +281,41 @@ TEST_F(ProjectFile, ParameterValuesTheTemplateCannotTakeAreReported) {
                                                u"Bg.Color of bar.swf; its default 0x112233 is kept"}));
 }
 
+// A template the file names but the folders lack, or that the scan turned
+// away as damaged, gives way to a stand-in (or, for a background effect, is
+// left out) as before, and each such change is reported with both names.
+TEST_F(ProjectFile, ReplacedTemplatesAreReportedByName) {
+    WriteProgramFile("text/Basic/damaged.swf", "FWS\x08 cut short");
+    auto state = ScannedState();
+    TProjectReadProblems problems;
+    ReadProjectText("[OPTIONS]\nB_REPLOADER=1\nSTR_PRELOADER=Ring.swf\n"
+                    "I_BGMOVIE=2\nBGMOVIE_STR_THEME0=Modern\nBGMOVIE_STR_TEMPLATE0=Bubbles.swf\n"
+                    "BGMOVIE_STR_THEME1=Space\nBGMOVIE_STR_TEMPLATE1=stars.swf\n"
+                    "I_DYNAMICSTAGES=4\n"
+                    "DYNAMICTEXTS_STR_THEME0=Fancy\nDYNAMICTEXTS_STR_TEMPLATE0=Wave.swf\n"
+                    "DYNAMICTEXTS_STR_THEME1=Basic\nDYNAMICTEXTS_STR_TEMPLATE1=damaged.swf\n"
+                    "DYNAMICTEXTS_B_IMAGE2=1\nDYNAMICTEXTS_STR_THEME2=Motion\nDYNAMICTEXTS_STR_TEMPLATE2=Ken Burns.swf\n"
+                    "DYNAMICTEXTS_STR_THEME3=Basic\nDYNAMICTEXTS_STR_TEMPLATE3=fade.swf\n",
+                    *state, &problems);
+    EXPECT_EQ(state->CmbPreLoaderText, u"bar.swf");
+    ASSERT_EQ(state->ListViewBgEffectMultiple.size(), 1u);
+    EXPECT_EQ(state->ListViewBgEffectMultiple[0].Template, u"stars.swf");
+    ASSERT_EQ(state->LbxText.size(), 4u);
+    EXPECT_EQ(state->LbxText[0]->Effect->TemplateName, u"fade.swf");
+    EXPECT_EQ(state->LbxText[2]->Effect->TemplateName, u"zoom.swf");
+    EXPECT_EQ(problems,
+              (TProjectReadProblems{
+                  u"STR_PRELOADER: 'Ring.swf' is not installed or could not be read; \"bar.swf\" stands in",
+                  u"BGMOVIE_STR_TEMPLATE0: 'Modern/Bubbles.swf' is not installed or could not be read; the "
+                  u"background effect is left out",
+                  u"DYNAMICTEXTS_STR_TEMPLATE0: 'Fancy/Wave.swf' is not installed or could not be read; in stage 1 "
+                  u"\"Basic/fade.swf\" stands in",
+                  u"DYNAMICTEXTS_STR_TEMPLATE1: 'Basic/damaged.swf' is not installed or could not be read; in stage 2 "
+                  u"\"Basic/fade.swf\" stands in",
+                  u"DYNAMICTEXTS_STR_TEMPLATE2: 'Motion/Ken Burns.swf' is not installed or could not be read; in "
+                  u"stage 3 \"Basic/zoom.swf\" stands in"}));
+}
+
 TEST_F(ProjectFile, FailedWriteIsReportedAndKeepsTheOldFile) {
     std::string path = root_ + "/project.ini";
     std::ofstream(path, std::ios::binary) << "[OPTIONS]\r\nI_WIDTH=640\r\n";

@@ -40,6 +40,9 @@ private:
     }
     TFlashPlaceObject* Place(TFlashVisualObject* object) {
         TFlashPlaceObject* placed = movie_->PlaceObject(object, depth_);
+    void Warn(const WideString& warning) {
+        if (options_.OnWarning) options_.OnWarning(warning);
+    }
         ++depth_;
         return placed;
     }
@@ -89,6 +92,7 @@ std::unique_ptr<TFlashMovie> TComposer::Compose() {
 
     Progress("preloader", 0);
     if (p_.PreloaderOn && p_.PreloaderEffect != nullptr) Preloader();
+    for (const WideString& warning : p_.Warnings) Warn(warning);
     StartFrame();
     Progress("background", 10);
     Background();

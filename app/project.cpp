@@ -84,6 +84,11 @@ std::unique_ptr<ProjectRecord> GatherProject(const TProjectState& state) {
         if (WideFileExists(soundFile)) {
             p.SoundOn = true;
             p.SoundFile = soundFile;
+        } else if (soundFile.empty()) {
+            p.Warnings.push_back(u"No background sound file is chosen: the movie has no sound.");
+        } else {
+            p.Warnings.push_back(u"The background sound file \"" + soundFile +
+                                 u"\" is missing: the movie has no sound.");
         }
     } else {
         p.SoundFile = soundFile;
@@ -115,6 +120,9 @@ std::unique_ptr<ProjectRecord> GatherProject(const TProjectState& state) {
     for (const TBgEffectItem& item : state.ListViewBgEffectMultiple) {
         const TEffectTemplateNode* node = state.TreeBg.Find(item.Theme, item.Template);
         p.BgEffects.push_back(node != nullptr ? node->Effect.get() : nullptr);
+        if (node == nullptr && state.ChkAddBgEffect)
+            p.Warnings.push_back(u"The background effect \"" + item.Theme + u"/" + item.Template +
+                                 u"\" is not installed: it is left out.");
     }
 
     p.Stages = Borrowed(state.LbxText);

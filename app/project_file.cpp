@@ -440,6 +440,10 @@ void ReadProjectText(const std::string& bytes, TProjectState& state, TProjectRea
     r.Color("COLOR_BORDER", state.ColorBorder, "0xFF6600");
     r.Flag("B_SOUND", state.ChkSound, false);
     r.Path("STR_SOUNDFILE", state.EditSoundFile);
+    if (state.ChkSound && !WideFileExists(WideTrim(state.EditSoundFile)))
+        r.Report("STR_SOUNDFILE", state.EditSoundFile,
+                 WideTrim(state.EditSoundFile).empty() ? u"names no sound file; the movie will have no sound"
+                                                       : u"does not exist; the movie will have no sound");
     r.Flag("B_SOUNDLOOP", state.ChkSoundLoop, false);
     r.Int("I_SOUNDLOOP", state.UpDownSoundLoop, 1);
     r.Flag("B_COMPRESS", state.ChkCompress, true);

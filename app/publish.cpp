@@ -75,8 +75,10 @@ WideString MakeEmbedHtml(const WideString& fileName, bool transparent, int width
     return html;
 }
 
-WideString PublishSwf(const ProjectRecord& project, const WideString& path) {
-    ComposeMovie(project, path);
+WideString PublishSwf(const ProjectRecord& project, const WideString& path, std::vector<WideString>* warnings) {
+    TComposeOptions compose;
+    if (warnings != nullptr) compose.OnWarning = [warnings](const WideString& w) { warnings->push_back(w); };
+    ComposeMovie(project, path, compose);
     return MakeEmbedHtml(FileNameOnly(path), project.BgKind == bkTransparent, project.Width, project.Height);
 }
 
@@ -91,6 +93,7 @@ TCaptureJob PrepareCapture(const ProjectRecord& project, const TPublishOptions& 
     job.OutputPath = outputPath;
     TComposeOptions compose;
     compose.EndFrameCommand = kEndFrameCommand;
+    compose.OnWarning = [&job](const WideString& w) { job.Warnings.push_back(w); };
     ComposeMovie(once, job.MoviePath, compose);
     job.Width = project.Width;
     job.Height = project.Height;

@@ -316,6 +316,23 @@ TEST_F(ProjectFile, ReplacedTemplatesAreReportedByName) {
                   u"stage 3 \"Basic/zoom.swf\" stands in"}));
 }
 
+// A ticked sound whose file has gone is reported when the project is read;
+// an unticked one is not the user's concern until it is ticked.
+TEST_F(ProjectFile, AMissingSoundIsReported) {
+    for (const char* ticked : {"1", "0"}) {
+        auto state = ScannedState();
+        TProjectReadProblems problems;
+        ReadProjectText(std::string("[OPTIONS]\nB_SOUND=") + ticked + "\nSTR_SOUNDFILE=sounds/gone.mp3\n", *state,
+                        &problems);
+        EXPECT_EQ(state->EditSoundFile, UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3"));
+        if (std::string(ticked) == "1")
+            EXPECT_EQ(problems, (TProjectReadProblems{u"STR_SOUNDFILE: '" + UcSystem::Utf8ToWide(programFolder_) +
+                                                       u"sounds/gone.mp3' does not exist; the movie will have no sound"}));
+        else
+            EXPECT_TRUE(problems.empty());
+    }
+}
+
 TEST_F(ProjectFile, FailedWriteIsReportedAndKeepsTheOldFile) {
     std::string path = root_ + "/project.ini";
     std::ofstream(path, std::ios::binary) << "[OPTIONS]\r\nI_WIDTH=640\r\n";

@@ -316,6 +316,41 @@ TEST_F(ProjectFile, ReplacedTemplatesAreReportedByName) {
                   u"stage 3 \"Basic/zoom.swf\" stands in"}));
 }
 
+// Values beyond what the controls hold are brought to the nearer end, a
+// parameter to its template's min and max, and a count beyond the blocks the
+// file holds to those blocks; each change is reported.
+TEST_F(ProjectFile, OutOfRangeValuesAreBroughtIntoRangeAndReported) {
+    auto state = ScannedState();
+    TProjectReadProblems problems;
+    ReadProjectText("[OPTIONS]\nI_WIDTH=0\nI_HEIGHT=-300\nI_FRAMERATE=0\nI_LOOP=-7\n"
+                    "I_BGMOVIE=1\nBGMOVIE_STR_THEME0=Space\nBGMOVIE_STR_TEMPLATE0=stars.swf\nBGMOVIE_I_PARAMS0=1\n"
+                    "BGMOVIE_PARAM_STR_NAME0_0=Bg.Count\nBGMOVIE_PARAM_STR_VALUE0_0=500\n"
+                    "I_FONTFORMATS=1\nFONT_STR_NAME0=Title\nFONT_I_FONTSIZE0=1000\n"
+                    "I_DYNAMICSTAGES=999999999\nDYNAMICTEXTS_I_IMAGEALPHA0=250\nDYNAMICTEXTS_F_STAGEENTER1=-2\n",
+                    *state, &problems);
+    EXPECT_EQ(state->UpDownMovieWidth, 1);
+    EXPECT_EQ(state->UpDownMovieHeight, 1);
+    EXPECT_EQ(state->UpDownFrameRate, 1);
+    EXPECT_EQ(state->UpDownLoop, 1);
+    EXPECT_EQ(FindParam(*state->TreeBg.Find(u"Space", u"stars.swf")->Effect, u"Bg.Count")->Value, u"99");
+    ASSERT_EQ(state->CmbFontFormat.size(), 1u);
+    EXPECT_EQ(state->CmbFontFormat[0]->Size, 100);
+    ASSERT_EQ(state->LbxText.size(), 2u);
+    EXPECT_EQ(state->LbxText[0]->Alpha, 100);
+    EXPECT_EQ(state->LbxText[1]->EnterTime, 0.0f);
+    EXPECT_EQ(problems,
+              (TProjectReadProblems{
+                  u"I_WIDTH: '0' is out of range 1..10000; 1 is used",
+                  u"I_HEIGHT: '-300' is out of range 1..10000; 1 is used",
+                  u"I_FRAMERATE: '0' is out of range 1..100; 1 is used",
+                  u"I_LOOP: '-7' is out of range 1..100; 1 is used",
+                  u"BGMOVIE_PARAM_STR_VALUE0_0: '500' is out of range 1..99 for Bg.Count of stars.swf; 99 is used",
+                  u"FONT_I_FONTSIZE0: '1000' is out of range 0..100; 100 is used",
+                  u"I_DYNAMICSTAGES: '999999999' announces more items than the file holds; only its 2 are read",
+                  u"DYNAMICTEXTS_I_IMAGEALPHA0: '250' is out of range 0..100; 100 is used",
+                  u"DYNAMICTEXTS_F_STAGEENTER1: '-2' is out of range 0..1000; 0 is used"}));
+}
+
 // A ticked sound whose file has gone is reported when the project is read;
 // an unticked one is not the user's concern until it is ticked.
 TEST_F(ProjectFile, AMissingSoundIsReported) {

@@ -175,6 +175,36 @@ TEST_F(Composer, FailuresNameWhatIsWrong) {
     }
 }
 
+// Text in a style whose font lacks its characters would show as empty
+// boxes: the composition warns, naming the style and the characters once
+// each, and the movie is still made. Characters the font has give no word.
+TEST_F(Composer, StyleFontLackingCharactersIsWarnedOf) {
+    FontStyleRecord latin, title;
+    latin.Name = u"Body";
+    latin.FontName = u"DejaVu Sans";
+    title.Name = u"Title";
+    title.FontName = u"DejaVu Serif";
+    project_.FontStyles = {&latin, &title};
+    AddStage(u"<Txt.StrFormatedText><Line><StrText format=\"body\">Hi \u6F22\u5B57 \u6F22!</StrText>"
+             u"<StrText format=\"Title\">Caf\u00E9</StrText></Line></Txt.StrFormatedText>");
+    std::vector<WideString> warnings;
+    TComposeOptions options;
+    options.OnWarning = [&](const WideString& warning) { warnings.push_back(warning); };
+    const std::string path = root_ + "/fonts.swf";
+    ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(U8(warnings[0]), "The font style \"Body\" (DejaVu Sans) has no glyphs for \"\u6F22\u5B57\": they show as "
+                               "empty boxes.");
+
+    // The snapshot's own warnings come first, through the same channel.
+    project_.Warnings = {u"The background sound file \"gone.mp3\" is missing: the movie has no sound."};
+    warnings.clear();
+    ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_EQ(warnings[0], project_.Warnings[0]);
+}
+
 TEST(Publish, EmbedCodeHasTheLinesOfItsKind) {
     const std::string q = "\"";
     std::vector<std::string> lines = {

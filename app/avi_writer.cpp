@@ -311,8 +311,9 @@ void TAviWriter::WriteAvi() {
     std::unique_ptr<TFileStream> file;
     try {
         file = std::make_unique<TFileStream>(workFile, TFileMode::Create);
-    } catch (const EStreamError&) {
-        throw EAviWriterError("Failed to create AVI video work file");
+    } catch (const EStreamError& e) {
+        // The stream's message names the work file and the reason.
+        throw EAviWriterError("Failed to create AVI video work file for \"" + target + "\": " + e.what());
     }
     try {
         TRiffWriter riff(*file);

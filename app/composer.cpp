@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <set>
 
 #include "app/app_utils.h"
 #include "app/effect_builders.h"
@@ -16,6 +17,7 @@
 #include "movie/shapes.h"
 #include "movie/sounds.h"
 #include "movie/sprites.h"
+#include "platform/fonts.h"
 #include "platform/mathutil.h"
 #include "swf/styles.h"
 
@@ -37,6 +39,9 @@ public:
 private:
     void Progress(const std::string& step, int percent) {
         if (options_.OnProgress) options_.OnProgress(step, percent);
+    }
+    void Warn(const WideString& warning) {
+        if (options_.OnWarning) options_.OnWarning(warning);
     }
     TFlashPlaceObject* Place(TFlashVisualObject* object) {
         TFlashPlaceObject* placed = movie_->PlaceObject(object, depth_);
@@ -67,6 +72,7 @@ private:
     void BackgroundPictures();
     void BackgroundPicture(const BgImageRecord& record);
     void Fonts();
+    void WarnOfMissingGlyphs(const FontStyleRecord& style, const TLogFont& face, const WideString& chars);
     void ClickArea();
     void OneByOneStages();
     void TimedStages();
@@ -86,6 +92,7 @@ std::unique_ptr<TFlashMovie> TComposer::Compose() {
     movie_->SetVersion(8);
     movie_->SetSystemCoord(true);
     movie_->SetCompressed(p_.Compress);
+    for (const WideString& warning : p_.Warnings) Warn(warning);
 
     Progress("preloader", 0);
     if (p_.PreloaderOn && p_.PreloaderEffect != nullptr) Preloader();
@@ -136,7 +143,13 @@ void TComposer::Preloader() {
     TColor background = 0;
     for (const TEffectParam& param : p_.PreloaderEffect->Params) {
         if (!WideSameText(param.Name, u"Bg.BgColor")) continue;
-        background = HexToColor(param.Value);
+        try {
+            background = HexToColor(param.Value);
+        } catch (const EConvertError&) {
+            throw EConvertError("The preloader \"" + UcSystem::WideToUtf8(p_.PreloaderName) + "\" has no colour in its " +
+                                UcSystem::WideToUtf8(param.Name) + ": \"" + UcSystem::WideToUtf8(param.Value) +
+                                "\" is not a colour of the form 0xRRGGBB");
+        }
         break;
     }
     TFlashShape* rectangle = movie_->AddRectangle(0, 0, p_.Width, p_.Height);
@@ -360,10 +373,32 @@ void TComposer::Fonts() {
         face.lfHeight = -std::clamp(style->Size, 1, 1000);
         TFlashFont* font = movie_->AddFontFromLogFont(face, false);
         font->Name = UcSystem::WideToUtf8(style->Name);
-        font->AddCharsW(CollectStyleChars(p_.Stages, style->Name));
+        const WideString chars = CollectStyleChars(p_.Stages, style->Name);
+        font->AddCharsW(chars);
+        WarnOfMissingGlyphs(*style, face, chars);
         font->SetHasLayout(true);
         movie_->AddExportAssets(UcSystem::WideToUtf8(style->Name), font->GetCharacterId());
     }
+}
+
+// The installed face the font was made from draws a character it lacks as
+// an empty box: the user is told the style and the characters.
+void TComposer::WarnOfMissingGlyphs(const FontStyleRecord& style, const TLogFont& face, const WideString& chars) {
+    if (chars.empty()) return;
+    std::unique_ptr<TPlatformFont> font = TPlatformFont::Open(face);
+    std::set<char32_t> seen;
+    WideString missing;
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const size_t first = i;
+        char32_t code = chars[i];
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < chars.size() && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000)
+            code = 0x10000 + ((code - 0xD800) << 10) + (chars[++i] - 0xDC00);
+        if (code < 0x20 || !seen.insert(code).second || font->HasGlyph(code)) continue;
+        missing += chars.substr(first, i - first + 1);
+    }
+    if (missing.empty()) return;
+    Warn(u"The font style \"" + style.Name + u"\" (" + UcSystem::Utf8ToWide(font->FamilyName()) +
+         u") has no glyphs for \"" + missing + u"\": they show as empty boxes.");
 }
 
 void TComposer::ClickArea() {

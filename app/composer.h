@@ -40,6 +40,10 @@ struct TComposeOptions {
     std::string EndFrameCommand;
     // Told what is being built: a short text and a percentage.
     std::function<void(const std::string& step, int percent)> OnProgress;
+    // Told, one sentence at a time, what the movie will lack of what the
+    // project asks for (the snapshot's own warnings first); the movie is
+    // made all the same.
+    std::function<void(const WideString& warning)> OnWarning;
 };
 
 // The FSCommand the capture composition names as its end-frame marker.

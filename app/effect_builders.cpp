@@ -312,6 +312,7 @@ WideString ImageStageParamsValue(const ProjectRecord& project, int index, const 
     doc.AddParams(stage.Effect.get());
     doc.Add(u"Img.PosX", position.X);
     doc.Add(u"Img.PosY", position.Y);
+    doc.AddBool(u"Img.SeeThrough", position.SeeThrough);
     doc.Add(u"Img.Rotation", stage.Rotation);
     doc.Add(u"Img.Alpha", stage.Alpha);
     doc.AddBool(u"Img.StaticText", stage.StaticStage);
@@ -436,6 +437,7 @@ std::unique_ptr<TFlashMovie> BuildImageStageMovie(const ProjectRecord& project, 
             position = {project.Width / 2 - picture.GetWidth() / 2, project.Height / 2 - picture.GetHeight() / 2};
         }
     }
+    position.SeeThrough = HasSeeThroughPixels(picture);
 
     const WideString stem = PictureExportStem(effect);
     const std::string stem8 = UcSystem::WideToUtf8(stem);

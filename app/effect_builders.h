@@ -24,10 +24,13 @@
 
 class TFlashMovie;
 
-// Where a picture stage's prepared picture stands in the movie.
+// Where a picture stage's prepared picture stands in the movie, and whether
+// it has see-through parts (a template that crops the picture to its
+// rectangle would cut such a shape).
 struct TPicturePosition {
     int32_t X = 0;
     int32_t Y = 0;
+    bool SeeThrough = false;
 };
 
 // The "<ParamsValue>" documents, for each builder.

@@ -1,5 +1,6 @@
 #include "app/movie_pictures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -42,6 +43,17 @@ void CoverPicture(TIEBitmap& bitmap, int32_t width, int32_t height) {
     ResamplePicture(bitmap, static_cast<int32_t>(std::ceil(bitmap.GetWidth() * scale)),
                     static_cast<int32_t>(std::ceil(bitmap.GetHeight() * scale)));
     ResizePictureCanvas(bitmap, width, height, 1, 1);
+}
+
+bool HasSeeThroughPixels(TIEBitmap& bitmap) {
+    if (!bitmap.GetHasAlphaChannel()) return false;
+    TIEBitmap& alpha = *bitmap.GetAlphaChannel();
+    const int32_t width = bitmap.GetWidth();
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+        const uint8_t* row = alpha.GetScanline(y);
+        if (std::any_of(row, row + width, [](uint8_t a) { return a != 255; })) return true;
+    }
+    return false;
 }
 
 TFlashImage* AddPictureImage(TFlashMovie& movie, TIEBitmap& bitmap, bool withAlpha) {

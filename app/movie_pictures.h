@@ -33,6 +33,10 @@ void ResizePictureCanvas(TIEBitmap& bitmap, int32_t width, int32_t height, uint8
 // sides rounded up) and cuts the canvas to exactly that size, centred.
 void CoverPicture(TIEBitmap& bitmap, int32_t width, int32_t height);
 
+// True when some pixel of the picture is not fully opaque: a cut-out shape,
+// or the corners a rotation added.
+bool HasSeeThroughPixels(TIEBitmap& bitmap);
+
 // A new bitmap character of the movie holding the picture as JPEG data; with
 // withAlpha and an alpha channel in the picture, also its alpha plane.
 TFlashImage* AddPictureImage(TFlashMovie& movie, TIEBitmap& bitmap, bool withAlpha);

@@ -1,5 +1,6 @@
 #include "app/project.h"
 
+#include <optional>
 #include <string>
 
 #include "app/app_utils.h"
@@ -83,6 +84,11 @@ std::unique_ptr<ProjectRecord> GatherProject(const TProjectState& state) {
         if (WideFileExists(soundFile)) {
             p.SoundOn = true;
             p.SoundFile = soundFile;
+        } else if (soundFile.empty()) {
+            p.Warnings.push_back(u"No background sound file is chosen: the movie has no sound.");
+        } else {
+            p.Warnings.push_back(u"The background sound file \"" + soundFile +
+                                 u"\" is missing: the movie has no sound.");
         }
     } else {
         p.SoundFile = soundFile;
@@ -114,6 +120,9 @@ std::unique_ptr<ProjectRecord> GatherProject(const TProjectState& state) {
     for (const TBgEffectItem& item : state.ListViewBgEffectMultiple) {
         const TEffectTemplateNode* node = state.TreeBg.Find(item.Theme, item.Template);
         p.BgEffects.push_back(node != nullptr ? node->Effect.get() : nullptr);
+        if (node == nullptr && state.ChkAddBgEffect)
+            p.Warnings.push_back(u"The background effect \"" + item.Theme + u"/" + item.Template +
+                                 u"\" is not installed: it is left out.");
     }
 
     p.Stages = Borrowed(state.LbxText);
@@ -160,9 +169,16 @@ WideString BuildFontXml(const std::vector<const FontStyleRecord*>& styles) {
 
 WideString CollectStyleChars(const std::vector<const StageRecord*>& stages, const WideString& styleName) {
     WideString result;
-    for (const StageRecord* stage : stages) {
+    for (size_t index = 0; index < stages.size(); ++index) {
+        const StageRecord* stage = stages[index];
         if (stage->PictureStage) continue;
-        TAppXmlDocument document(stage->FormattedText);
+        std::optional<TAppXmlDocument> parsed;
+        try {
+            parsed.emplace(stage->FormattedText);
+        } catch (const EConvertError& e) {
+            throw EConvertError(FormatStr("The text of stage %d is not well-formed: %s", int(index) + 1, e.what()));
+        }
+        TAppXmlDocument& document = *parsed;
         TXmlNode root = document.DocumentElement();
         if (!WideSameText(XmlNodeName(root), u"Txt.StrFormatedText")) continue;
         for (const TXmlNode& line : XmlItems(root)) {

@@ -177,6 +177,10 @@ struct ProjectRecord {
     int ClickUrlKind = 0;
     WideString ClickUrl;
     WideString ClickUrlTarget;
+    // What the snapshot had to leave out of what the user asked for (a
+    // sound file that has gone, a background effect no longer installed),
+    // one sentence each, for the user to be told.
+    std::vector<WideString> Warnings;
 };
 
 // A template of an effect tree: its file name and its own effect record.
@@ -283,7 +287,8 @@ WideString StageItemText(const StageRecord& stage);
 // A copy of an effect record (a stage's own effect is one).
 std::unique_ptr<EffectRecord> CopyEffectRecord(const EffectRecord& source);
 
-// Takes a snapshot of the state. Never fails on what the user entered.
+// Takes a snapshot of the state. Never fails on what the user entered; what
+// it leaves out goes into the record's Warnings.
 std::unique_ptr<ProjectRecord> GatherProject(const TProjectState& state);
 
 // The "<Txt.Font>" document of the font styles, in list order. Style names
@@ -292,5 +297,6 @@ WideString BuildFontXml(const std::vector<const FontStyleRecord*>& styles);
 
 // The characters that the text stages write in the named style (compared
 // without regard to case), in stage, line and run order, repeats kept. A
-// stage whose formatted text is not well-formed XML raises EConvertError.
+// stage whose formatted text is not well-formed XML raises EConvertError
+// naming the stage by its place in the list (from 1).
 WideString CollectStyleChars(const std::vector<const StageRecord*>& stages, const WideString& styleName);

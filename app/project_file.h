@@ -10,8 +10,16 @@
 //
 // A value that does not convert (a colour, a number, a flag, a time) falls
 // back to the key's default and is reported; the keys after it are read all
-// the same. Parameter values are matched by name onto the parameters that
-// the installed templates declare.
+// the same. A number beyond what its control holds is brought to the nearer
+// end, and a count of items beyond the blocks the file holds to those
+// blocks; both are reported. Parameter values are matched by name onto the
+// parameters that the installed templates declare: one the parameter's type
+// cannot take keeps the template's value, an integer beyond its min and max
+// is brought into them, and either is reported. A template the file names
+// that is not installed (or was turned away by the scan) gives way to the
+// first one (a stage, the preloader) or is left out (a background effect),
+// and each such change is reported with the names; so is a ticked sound
+// whose file is missing.
 #pragma once
 
 #include <string>
@@ -27,7 +35,8 @@ std::string ProjectFileText(const ProjectRecord& project);
 // EFCreateError naming the file and the reason.
 void WriteProjectFile(const WideString& path, const ProjectRecord& project);
 
-// The values that did not convert, one line each ("KEY: 'text' is not ...").
+// What the reading changed of the file, one line each ("KEY: 'text' is not
+// ...").
 using TProjectReadProblems = std::vector<WideString>;
 
 // Replaces the project held by the state with the file's. The state's

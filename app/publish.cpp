@@ -21,6 +21,25 @@ WideString FileNameOnly(const WideString& path) {
     return cut == WideString::npos ? path : path.substr(cut + 1);
 }
 
+// A file name as a relative address: its UTF-8 bytes, every one outside the
+// unreserved characters percent-encoded, so that a space, '#', '?', '%' or a
+// quote stays part of the name instead of ending the path or the attribute.
+WideString UrlEncodedName(const WideString& name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char c : UcSystem::WideToUtf8(name)) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            encoded += char(c);
+        } else {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 15];
+        }
+    }
+    return UcSystem::Utf8ToWide(encoded);
+}
+
 }  // namespace
 
 void TPublishOptions::SetFrameRate(int rate) { frameRate_ = std::clamp(rate, 1, 100); }
@@ -35,7 +54,7 @@ TPublishSaveDialog PublishSaveDialog(TPublishKind kind) {
 }
 
 WideString MakeEmbedHtml(const WideString& fileName, bool transparent, int width, int height) {
-    const WideString f = fileName, w = UcSystem::Utf8ToWide(std::to_string(width)),
+    const WideString f = XmlEscape(UrlEncodedName(fileName)), w = UcSystem::Utf8ToWide(std::to_string(width)),
                      h = UcSystem::Utf8ToWide(std::to_string(height));
     std::vector<WideString> lines;
     lines.push_back(u"<object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" codebase=\"" +
@@ -56,8 +75,10 @@ WideString MakeEmbedHtml(const WideString& fileName, bool transparent, int width
     return html;
 }
 
-WideString PublishSwf(const ProjectRecord& project, const WideString& path) {
-    ComposeMovie(project, path);
+WideString PublishSwf(const ProjectRecord& project, const WideString& path, std::vector<WideString>* warnings) {
+    TComposeOptions compose;
+    if (warnings != nullptr) compose.OnWarning = [warnings](const WideString& w) { warnings->push_back(w); };
+    ComposeMovie(project, path, compose);
     return MakeEmbedHtml(FileNameOnly(path), project.BgKind == bkTransparent, project.Width, project.Height);
 }
 
@@ -75,6 +96,7 @@ TCaptureJob PrepareCapture(const ProjectRecord& project, const TPublishOptions& 
     job.OutputPath = outputPath;
     TComposeOptions compose;
     compose.EndFrameCommand = kEndFrameCommand;
+    compose.OnWarning = [&job](const WideString& w) { job.Warnings.push_back(w); };
     ComposeMovie(once, job.MoviePath, compose);
     job.Width = project.Width;
     job.Height = project.Height;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/project.h"
 
@@ -46,13 +47,15 @@ struct TPublishSaveDialog {
 TPublishSaveDialog PublishSaveDialog(TPublishKind kind);
 
 // The HTML code that embeds the movie: lines separated by CR LF, the
-// transparent-window lines only when transparent.
+// transparent-window lines only when transparent. The file name goes into
+// the addresses percent-encoded (as UTF-8) and escaped for the attributes.
 WideString MakeEmbedHtml(const WideString& fileName, bool transparent, int width, int height);
 
 // Composes the project into path and returns the embed code naming the file
-// without its folder. A failed composition raises and leaves the file as it
-// was.
-WideString PublishSwf(const ProjectRecord& project, const WideString& path);
+// without its folder; what the movie lacks of the project goes to warnings.
+// A failed composition raises and leaves the file as it was.
+WideString PublishSwf(const ProjectRecord& project, const WideString& path,
+                      std::vector<WideString>* warnings = nullptr);
 
 // What the frame capture is handed for a GIF or AVI.
 struct TCaptureJob {
@@ -66,6 +69,8 @@ struct TCaptureJob {
     int StageCount = 0;
     bool Transparent = false;
     TColor TransparentColor = 0xFFFFFF;
+    // What the composed movie lacks of the project, for the user.
+    std::vector<WideString> Warnings;
 };
 
 // Composes the project to play once and stop at its end frame (which sends

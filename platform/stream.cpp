@@ -260,15 +260,30 @@ std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {
     return bytes;
 }
 
-void WriteFileBytes(const std::string& fileName, const void* bytes, size_t count) {
+void WriteFileReplacing(const std::string& fileName, const std::function<void(TStream&)>& write) {
     std::string temporary = TemporaryNameBeside(fileName);
     try {
         TFileStream file(temporary, TFileMode::Create);
-        file.WriteBuffer(bytes, static_cast<int64_t>(count));
+        write(file);
         file.Close();
         ReplaceFile(temporary, fileName);
+    } catch (const EStreamError& e) {
+        DeleteFileIfExists(temporary);
+        // The user chose the target; the temporary beside it means nothing
+        // to them, and a bare "Stream write error" names no file at all.
+        std::string message = e.what();
+        size_t at = message.find(temporary);
+        if (at != std::string::npos) message.replace(at, temporary.size(), fileName);
+        else message = FormatStr("Cannot write file \"%s\". %s", fileName.c_str(), message.c_str());
+        if (dynamic_cast<const EFCreateError*>(&e) != nullptr) throw EFCreateError(message);
+        if (dynamic_cast<const EWriteError*>(&e) != nullptr) throw EWriteError(message);
+        throw EStreamError(message);
     } catch (...) {
         DeleteFileIfExists(temporary);
         throw;
     }
+}
+
+void WriteFileBytes(const std::string& fileName, const void* bytes, size_t count) {
+    WriteFileReplacing(fileName, [&](TStream& file) { file.WriteBuffer(bytes, static_cast<int64_t>(count)); });
 }

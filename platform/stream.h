@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -143,4 +144,7 @@ private:
 std::vector<uint8_t> ReadFileBytes(const std::string& fileName);
 // Writes through a temporary file beside the target and renames it over the
 // target, so an error never leaves a partial file or loses the old one.
+// Stream errors name the target, not the temporary.
 void WriteFileBytes(const std::string& fileName, const void* bytes, size_t count);
+// The same with the bytes written by write into the temporary file's stream.
+void WriteFileReplacing(const std::string& fileName, const std::function<void(TStream&)>& write);

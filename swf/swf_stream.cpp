@@ -169,14 +169,5 @@ void TBasedSWFStream::SaveToStream(TStream& stream) {
 }
 
 void TBasedSWFStream::SaveToFile(const std::string& fileName) {
-    std::string temporary = TemporaryNameBeside(fileName);
-    try {
-        TFileStream file(temporary, TFileMode::Create);
-        SaveToStream(file);
-        file.Close();
-        ReplaceFile(temporary, fileName);
-    } catch (...) {
-        DeleteFileIfExists(temporary);
-        throw;
-    }
+    WriteFileReplacing(fileName, [this](TStream& file) { SaveToStream(file); });
 }

@@ -162,13 +162,16 @@ TEST(AviWriter, RefusesWithTheReason) {
     struct TCase {
         const char* name;
         std::function<void(TAviWriter&)> set;
-        const char* message;
+        std::string message;
     };
+    const std::string folder = Scratch("missing/folder/");
     std::vector<TCase> cases = {
         {"no frames", [](TAviWriter& w) { w.Bitmaps.clear(); }, "No bitmaps on the Bitmaps list"},
         {"empty entry", [](TAviWriter& w) { w.Bitmaps.push_back(nullptr); }, "Bitmaps[1] is not a TBitmap"},
-        {"no work file", [](TAviWriter& w) { w.FileName = UcSystem::Utf8ToWide(Scratch("missing/folder/x.avi")); },
-         "Failed to create AVI video work file"},
+        // The path and the reason, not a bare "cannot".
+        {"no work file", [&](TAviWriter& w) { w.FileName = UcSystem::Utf8ToWide(folder + "x.avi"); },
+         "Failed to create AVI video work file for \"" + folder + "x.avi\": Cannot create file \"" + folder +
+             "~FlashTemp.avi\". No such file or directory"},
         {"missing wave", [](TAviWriter& w) { w.SetWavFileName(Scratch("absent.wav")); },
          "A disk error occurred while opening the audio file."},
         {"not a wave", [&](TAviWriter& w) { w.SetWavFileName(notWave); },

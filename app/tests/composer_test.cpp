@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <set>
 
@@ -126,6 +127,84 @@ TEST_F(Composer, AFailedCompositionLeavesTheOldFile) {
     EXPECT_EQ(still, "old movie");
 }
 
+// Each failure says what is wrong and where: the stage by its place in the
+// list, the preloader's parameter by name, the chosen file (never the
+// temporary beside it) with the reason.
+TEST_F(Composer, FailuresNameWhatIsWrong) {
+    std::filesystem::create_directories(programFolder_ + "preloader");
+    WriteKitTemplate(programFolder_ + "preloader/Bar.swf", {});
+    FontStyleRecord style;
+    style.Name = u"default";
+    project_.FontStyles = {&style};
+    AddStage(u"<Txt.StrFormatedText/>");
+    EffectRecord preloader;
+    preloader.TemplateName = u"Bar.swf";
+    TEffectParam colour = StringParam(u"Bg.BgColor", u"not-a-colour");
+    colour.Type = u"color";
+    preloader.Params = {colour};
+    const std::string target = root_ + "/no such folder/movie.swf";
+    struct TCase {
+        const char* name;
+        std::function<void()> set;
+        std::vector<std::string> said;
+    };
+    std::vector<TCase> cases = {
+        {"stage text", [&] { AddStage(u"<Txt.StrFormatedText><Line></Txt.StrFormatedText>"); },
+         {"stage 2", "not well-formed", "XML error"}},
+        {"preloader colour",
+         [&] {
+             stages_.back()->FormattedText = u"<Txt.StrFormatedText/>";
+             project_.PreloaderOn = true;
+             project_.PreloaderName = u"Bar.swf";
+             project_.PreloaderEffect = &preloader;
+         },
+         {"Bar.swf", "Bg.BgColor", "\"not-a-colour\" is not a colour"}},
+        {"target", [&] { project_.PreloaderOn = false; }, {"\"" + target + "\"", "No such file or directory"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.set();
+        try {
+            ComposeMovie(project_, UcSystem::Utf8ToWide(target));
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            const std::string message = e.what();
+            for (const std::string& part : c.said) EXPECT_NE(message.find(part), std::string::npos) << message;
+            EXPECT_EQ(message.find(".tmp"), std::string::npos) << message;
+        }
+    }
+}
+
+// Text in a style whose font lacks its characters would show as empty
+// boxes: the composition warns, naming the style and the characters once
+// each, and the movie is still made. Characters the font has give no word.
+TEST_F(Composer, StyleFontLackingCharactersIsWarnedOf) {
+    FontStyleRecord latin, title;
+    latin.Name = u"Body";
+    latin.FontName = u"DejaVu Sans";
+    title.Name = u"Title";
+    title.FontName = u"DejaVu Serif";
+    project_.FontStyles = {&latin, &title};
+    AddStage(u"<Txt.StrFormatedText><Line><StrText format=\"body\">Hi \u6F22\u5B57 \u6F22!</StrText>"
+             u"<StrText format=\"Title\">Caf\u00E9</StrText></Line></Txt.StrFormatedText>");
+    std::vector<WideString> warnings;
+    TComposeOptions options;
+    options.OnWarning = [&](const WideString& warning) { warnings.push_back(warning); };
+    const std::string path = root_ + "/fonts.swf";
+    ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(U8(warnings[0]), "The font style \"Body\" (DejaVu Sans) has no glyphs for \"\u6F22\u5B57\": they show as "
+                               "empty boxes.");
+
+    // The snapshot's own warnings come first, through the same channel.
+    project_.Warnings = {u"The background sound file \"gone.mp3\" is missing: the movie has no sound."};
+    warnings.clear();
+    ComposeMovie(project_, UcSystem::Utf8ToWide(path), options);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_EQ(warnings[0], project_.Warnings[0]);
+}
+
 TEST(Publish, EmbedCodeHasTheLinesOfItsKind) {
     const std::string q = "\"";
     std::vector<std::string> lines = {
@@ -161,6 +240,27 @@ TEST(Publish, EmbedCodeHasTheLinesOfItsKind) {
         EXPECT_TRUE(got[got.size() - 2].ends_with("/go/getflashplayer\" />"));
         EXPECT_EQ(html.find('\n', html.size() - 1), std::string::npos);
     }
+}
+
+// Python's HTML parser and URL splitter read the addresses back: each names
+// the whole file, with nothing taken for a fragment, a query or the end of
+// an attribute.
+TEST_F(Composer, EmbedCodeNamesAnyFileWhole) {
+    const std::string name = "Summer sale #2 \"50% off\" & more?\xC3\xA9.swf";
+    const std::string page = root_ + "/page.html";
+    std::ofstream(page, std::ios::binary) << U8(MakeEmbedHtml(UcSystem::Utf8ToWide(name), true, 100, 50));
+    std::vector<std::string> found = RunPython(
+        "import html.parser, urllib.parse\n"
+        "class P(html.parser.HTMLParser):\n"
+        "    def handle_starttag(self, tag, attrs):\n"
+        "        a = dict(attrs)\n"
+        "        url = a.get('src') if tag == 'embed' else a.get('value') if a.get('name') == 'movie' else None\n"
+        "        if url is None: return\n"
+        "        parts = urllib.parse.urlsplit(url)\n"
+        "        print(tag, urllib.parse.unquote(parts.path), repr(parts.fragment + parts.query))\n"
+        "P().feed(open(sys.argv[1], encoding='utf-8').read())\n",
+        page);
+    EXPECT_EQ(found, (std::vector<std::string>{"param " + name + " ''", "embed " + name + " ''"}));
 }
 
 TEST(Publish, OptionsKeepTheirRangesAndEnablingRules) {

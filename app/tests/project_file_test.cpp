@@ -265,6 +265,109 @@ TEST_F(ProjectFile, BadValuesFallBackAndAreReportedOnce) {
     EXPECT_EQ(state->UpDownMovieWidth, 123);
 }
 
+// A stored value the template's parameter cannot take keeps the template's
+// own and says so, naming the parameter and the template, long before a
+// publish would stumble on it.
+TEST_F(ProjectFile, ParameterValuesTheTemplateCannotTakeAreReported) {
+    auto state = ScannedState();
+    TProjectReadProblems problems;
+    ReadProjectText("[OPTIONS]\nSTR_PRELOADER=bar.swf\nPLMOVIE_STR_TEMPLATE=bar.swf\nPLMOVIE_I_PARAMS=2\n"
+                    "PLMOVIE_PARAM_STR_NAME_0=Bg.Color\nPLMOVIE_PARAM_STR_VALUE_0=not-a-colour\n"
+                    "PLMOVIE_PARAM_STR_NAME_1=Pl.Text\nPLMOVIE_PARAM_STR_VALUE_1=Wait\n",
+                    *state, &problems);
+    EXPECT_EQ(FindParam(*state->CmbPreLoader[0].Effect, u"Bg.Color")->Value, u"0x112233");
+    EXPECT_EQ(FindParam(*state->CmbPreLoader[0].Effect, u"Pl.Text")->Value, u"Wait");
+    EXPECT_EQ(problems, (TProjectReadProblems{u"PLMOVIE_PARAM_STR_VALUE_0: 'not-a-colour' is not a colour for "
+                                               u"Bg.Color of bar.swf; its default 0x112233 is kept"}));
+}
+
+// A template the file names but the folders lack, or that the scan turned
+// away as damaged, gives way to a stand-in (or, for a background effect, is
+// left out) as before, and each such change is reported with both names.
+TEST_F(ProjectFile, ReplacedTemplatesAreReportedByName) {
+    WriteProgramFile("text/Basic/damaged.swf", "FWS\x08 cut short");
+    auto state = ScannedState();
+    TProjectReadProblems problems;
+    ReadProjectText("[OPTIONS]\nB_REPLOADER=1\nSTR_PRELOADER=Ring.swf\n"
+                    "I_BGMOVIE=2\nBGMOVIE_STR_THEME0=Modern\nBGMOVIE_STR_TEMPLATE0=Bubbles.swf\n"
+                    "BGMOVIE_STR_THEME1=Space\nBGMOVIE_STR_TEMPLATE1=stars.swf\n"
+                    "I_DYNAMICSTAGES=4\n"
+                    "DYNAMICTEXTS_STR_THEME0=Fancy\nDYNAMICTEXTS_STR_TEMPLATE0=Wave.swf\n"
+                    "DYNAMICTEXTS_STR_THEME1=Basic\nDYNAMICTEXTS_STR_TEMPLATE1=damaged.swf\n"
+                    "DYNAMICTEXTS_B_IMAGE2=1\nDYNAMICTEXTS_STR_THEME2=Motion\nDYNAMICTEXTS_STR_TEMPLATE2=Ken Burns.swf\n"
+                    "DYNAMICTEXTS_STR_THEME3=Basic\nDYNAMICTEXTS_STR_TEMPLATE3=fade.swf\n",
+                    *state, &problems);
+    EXPECT_EQ(state->CmbPreLoaderText, u"bar.swf");
+    ASSERT_EQ(state->ListViewBgEffectMultiple.size(), 1u);
+    EXPECT_EQ(state->ListViewBgEffectMultiple[0].Template, u"stars.swf");
+    ASSERT_EQ(state->LbxText.size(), 4u);
+    EXPECT_EQ(state->LbxText[0]->Effect->TemplateName, u"fade.swf");
+    EXPECT_EQ(state->LbxText[2]->Effect->TemplateName, u"zoom.swf");
+    EXPECT_EQ(problems,
+              (TProjectReadProblems{
+                  u"STR_PRELOADER: 'Ring.swf' is not installed or could not be read; \"bar.swf\" stands in",
+                  u"BGMOVIE_STR_TEMPLATE0: 'Modern/Bubbles.swf' is not installed or could not be read; the "
+                  u"background effect is left out",
+                  u"DYNAMICTEXTS_STR_TEMPLATE0: 'Fancy/Wave.swf' is not installed or could not be read; in stage 1 "
+                  u"\"Basic/fade.swf\" stands in",
+                  u"DYNAMICTEXTS_STR_TEMPLATE1: 'Basic/damaged.swf' is not installed or could not be read; in stage 2 "
+                  u"\"Basic/fade.swf\" stands in",
+                  u"DYNAMICTEXTS_STR_TEMPLATE2: 'Motion/Ken Burns.swf' is not installed or could not be read; in "
+                  u"stage 3 \"Basic/zoom.swf\" stands in"}));
+}
+
+// Values beyond what the controls hold are brought to the nearer end, a
+// parameter to its template's min and max, and a count beyond the blocks the
+// file holds to those blocks; each change is reported.
+TEST_F(ProjectFile, OutOfRangeValuesAreBroughtIntoRangeAndReported) {
+    auto state = ScannedState();
+    TProjectReadProblems problems;
+    ReadProjectText("[OPTIONS]\nI_WIDTH=0\nI_HEIGHT=-300\nI_FRAMERATE=0\nI_LOOP=-7\n"
+                    "I_BGMOVIE=1\nBGMOVIE_STR_THEME0=Space\nBGMOVIE_STR_TEMPLATE0=stars.swf\nBGMOVIE_I_PARAMS0=1\n"
+                    "BGMOVIE_PARAM_STR_NAME0_0=Bg.Count\nBGMOVIE_PARAM_STR_VALUE0_0=500\n"
+                    "I_FONTFORMATS=1\nFONT_STR_NAME0=Title\nFONT_I_FONTSIZE0=1000\n"
+                    "I_DYNAMICSTAGES=999999999\nDYNAMICTEXTS_I_IMAGEALPHA0=250\nDYNAMICTEXTS_F_STAGEENTER1=-2\n",
+                    *state, &problems);
+    EXPECT_EQ(state->UpDownMovieWidth, 1);
+    EXPECT_EQ(state->UpDownMovieHeight, 1);
+    EXPECT_EQ(state->UpDownFrameRate, 1);
+    EXPECT_EQ(state->UpDownLoop, 1);
+    EXPECT_EQ(FindParam(*state->TreeBg.Find(u"Space", u"stars.swf")->Effect, u"Bg.Count")->Value, u"99");
+    ASSERT_EQ(state->CmbFontFormat.size(), 1u);
+    EXPECT_EQ(state->CmbFontFormat[0]->Size, 100);
+    ASSERT_EQ(state->LbxText.size(), 2u);
+    EXPECT_EQ(state->LbxText[0]->Alpha, 100);
+    EXPECT_EQ(state->LbxText[1]->EnterTime, 0.0f);
+    EXPECT_EQ(problems,
+              (TProjectReadProblems{
+                  u"I_WIDTH: '0' is out of range 1..10000; 1 is used",
+                  u"I_HEIGHT: '-300' is out of range 1..10000; 1 is used",
+                  u"I_FRAMERATE: '0' is out of range 1..100; 1 is used",
+                  u"I_LOOP: '-7' is out of range 1..100; 1 is used",
+                  u"BGMOVIE_PARAM_STR_VALUE0_0: '500' is out of range 1..99 for Bg.Count of stars.swf; 99 is used",
+                  u"FONT_I_FONTSIZE0: '1000' is out of range 0..100; 100 is used",
+                  u"I_DYNAMICSTAGES: '999999999' announces more items than the file holds; only its 2 are read",
+                  u"DYNAMICTEXTS_I_IMAGEALPHA0: '250' is out of range 0..100; 100 is used",
+                  u"DYNAMICTEXTS_F_STAGEENTER1: '-2' is out of range 0..1000; 0 is used"}));
+}
+
+// A ticked sound whose file has gone is reported when the project is read;
+// an unticked one is not the user's concern until it is ticked.
+TEST_F(ProjectFile, AMissingSoundIsReported) {
+    for (const char* ticked : {"1", "0"}) {
+        auto state = ScannedState();
+        TProjectReadProblems problems;
+        ReadProjectText(std::string("[OPTIONS]\nB_SOUND=") + ticked + "\nSTR_SOUNDFILE=sounds/gone.mp3\n", *state,
+                        &problems);
+        EXPECT_EQ(state->EditSoundFile, UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3"));
+        if (std::string(ticked) == "1")
+            EXPECT_EQ(problems, (TProjectReadProblems{u"STR_SOUNDFILE: '" + UcSystem::Utf8ToWide(programFolder_) +
+                                                       u"sounds/gone.mp3' does not exist; the movie will have no sound"}));
+        else
+            EXPECT_TRUE(problems.empty());
+    }
+}
+
 TEST_F(ProjectFile, FailedWriteIsReportedAndKeepsTheOldFile) {
     std::string path = root_ + "/project.ini";
     std::ofstream(path, std::ios::binary) << "[OPTIONS]\r\nI_WIDTH=640\r\n";

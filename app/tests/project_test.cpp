@@ -120,12 +120,18 @@ TEST_F(Project, SoundFileRules) {
         WideString text;
         bool soundOn;
         WideString file;
+        WideString warning;  // a sound asked for but left out is told
     } cases[] = {
-        {true, u"  " + UcSystem::Utf8ToWide(present) + u" ", true, UcSystem::Utf8ToWide(present)},
-        {true, UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3"), false, u""},
-        {true, UcSystem::Utf8ToWide(programFolder_ + "sounds"), false, u""},  // a folder is no sound
+        {true, u"  " + UcSystem::Utf8ToWide(present) + u" ", true, UcSystem::Utf8ToWide(present), u""},
+        {true, UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3"), false, u"",
+         u"The background sound file \"" + UcSystem::Utf8ToWide(programFolder_) +
+             u"sounds/gone.mp3\" is missing: the movie has no sound."},
+        {true, UcSystem::Utf8ToWide(programFolder_ + "sounds"), false, u"",  // a folder is no sound
+         u"The background sound file \"" + UcSystem::Utf8ToWide(programFolder_) +
+             u"sounds\" is missing: the movie has no sound."},
+        {true, u" ", false, u"", u"No background sound file is chosen: the movie has no sound."},
         {false, UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3 "), false,
-         UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3")},
+         UcSystem::Utf8ToWide(programFolder_ + "sounds/gone.mp3"), u""},
     };
     for (const auto& c : cases) {
         TProjectState state;
@@ -134,6 +140,7 @@ TEST_F(Project, SoundFileRules) {
         auto project = GatherProject(state);
         EXPECT_EQ(project->SoundOn, c.soundOn) << UcSystem::WideToUtf8(c.text);
         EXPECT_EQ(project->SoundFile, c.file) << UcSystem::WideToUtf8(c.text);
+        EXPECT_EQ(project->Warnings, c.warning.empty() ? std::vector<WideString>{} : std::vector<WideString>{c.warning});
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,42 @@ inline int PixelsNear(const TPlayerFrame& frame, uint32_t rgb, int tolerance = 2
         count += near;
     }
     return count;
+}
+
+// The frame numbers first, first + step, ... up to last.
+inline std::vector<int> FrameNumbers(int first, int last, int step) {
+    std::vector<int> numbers;
+    for (int frame = first; frame <= last; frame += step) numbers.push_back(frame);
+    return numbers;
+}
+
+// The frames side by side, columns to a row on a grey ground, written as
+// one PNG by ImageMagick below the fixture folder's "sheets/" for a person
+// to look at; the path, or empty when it could not be written.
+inline std::string SaveContactSheet(const std::vector<TPlayerFrame>& frames, const std::string& name,
+                                    int columns = 6) {
+    if (frames.empty()) return "";
+    const int gap = 4, w = frames[0].width, h = frames[0].height;
+    const int across = std::min<int>(columns, int(frames.size()));
+    const int down = (int(frames.size()) + across - 1) / across;
+    const int sheetW = across * (w + gap) + gap, sheetH = down * (h + gap) + gap;
+    std::vector<uint8_t> sheet(size_t(sheetW) * sheetH * 4, 128);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const TPlayerFrame& f = frames[i];
+        const int left = gap + int(i) % across * (w + gap), top = gap + int(i) / across * (h + gap);
+        for (int y = 0; y < std::min(h, f.height); ++y)
+            std::copy_n(&f.rgba[size_t(y) * f.width * 4], size_t(std::min(w, f.width)) * 4,
+                        &sheet[(size_t(top + y) * sheetW + left) * 4]);
+    }
+    const std::string folder = std::string(TW_FIXTURE_DIR) + "/sheets";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/" + name + ".png";
+    const std::string command = "convert -size " + std::to_string(sheetW) + "x" + std::to_string(sheetH) +
+                                " -depth 8 rgba:- -alpha off '" + path + "'";
+    FILE* pipe = popen(command.c_str(), "w");
+    if (pipe == nullptr) return "";
+    std::fwrite(sheet.data(), 1, sheet.size(), pipe);
+    return pclose(pipe) == 0 ? path : "";
 }
 
 inline std::string ShippedProgramFolder() { return std::string(TW_PROGRAM_DIR) + "/"; }

@@ -241,6 +241,55 @@ TEST_F(PictureTemplatesInThePlayer, KenBurnsPansTheChosenWay) {
     }
 }
 
+// A cut-out picture (the shipped heart, transparent around its outline) is
+// never cropped to its rectangle while Ken Burns zooms and pans it: no edge
+// of the heart's outline runs straight along a row or a column, as the lobes
+// and the tip of a whole heart never do, in any frame of the pan. The frames
+// are saved as a contact sheet to look at.
+TEST_F(PictureTemplatesInThePlayer, KenBurnsKeepsACutOutWhole) {
+    TW_REQUIRE_PLAYER();
+    project_.Width = 400;
+    project_.Height = 300;
+    StageRecord& stage = AddStage(kTemplates[5], std::string(TW_PROGRAM_DIR) + "/clipart/Heart.png", 0);
+    stage.Duration = 2.0f;
+    // From the end of the entrance to the start of the exit.
+    const std::vector<int> keep = FrameNumbers(14, 62, 6);
+    TRun run = PlayToEnd(100, keep);
+    ASSERT_EQ(run.kept.size(), keep.size());
+    std::vector<TPlayerFrame> sheet;
+    for (const auto& kept : run.kept) sheet.push_back(kept.second);
+    EXPECT_FALSE(SaveContactSheet(sheet, "ken-burns-heart", 3).empty());
+    for (auto& [number, frame] : run.kept) {
+        SCOPED_TRACE("frame " + std::to_string(number));
+        // The heart's reds, not the white ground nor its grey shadow.
+        auto red = [&](int x, int y) {
+            TPlayerPixel p = Pixel(frame, x, y);
+            return p.r > p.g + 60 && p.r > p.b + 30;
+        };
+        int left = frame.width, right = -1, top = frame.height, bottom = -1;
+        for (int y = 0; y < frame.height; ++y)
+            for (int x = 0; x < frame.width; ++x)
+                if (red(x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        ASSERT_GT(right - left, 100) << "no heart";
+        // The reds on each outermost row and column: a cut edge is a long
+        // straight run of them.
+        int onLeft = 0, onRight = 0, onTop = 0, onBottom = 0;
+        for (int y = top; y <= bottom; ++y) onLeft += red(left, y), onRight += red(right, y);
+        for (int x = left; x <= right; ++x) onTop += red(x, top), onBottom += red(x, bottom);
+        const int tall = bottom - top + 1, wide = right - left + 1;
+        EXPECT_LT(onLeft, tall / 6) << "cut on the left";
+        EXPECT_LT(onRight, tall / 6) << "cut on the right";
+        EXPECT_LT(onTop, wide / 6) << "cut at the top";
+        EXPECT_LT(onBottom, wide / 6) << "cut at the bottom";
+    }
+    EXPECT_TRUE(run.log.empty()) << run.log.front();
+}
+
 // A template played on its own, with no values handed in (as when it is
 // looked at by itself), shows its own placeholder in the middle of its
 // stage, and its stage still runs without complaint.

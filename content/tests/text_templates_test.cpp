@@ -191,6 +191,29 @@ TEST_F(TextTemplatesInThePlayer, EveryTemplateDrawsBothStylesWithTheEmbeddedFont
     }
 }
 
+// Wave's two lines never run into each other: while the letters ride the
+// wave, the lowest pixel of the first line stays above the highest of the
+// second in every frame, from the entrance through the whole stay. The
+// frames are saved as a contact sheet to look at.
+TEST_F(TextTemplatesInThePlayer, WaveKeepsItsLinesApart) {
+    TW_REQUIRE_PLAYER();
+    project_.Height = 160;
+    AddStage({"Fancy", "Wave"}, Lines(Line(TextRun("plain", "Waving along")) + Line(TextRun("big", "Second"))), 0.0f,
+             2.0f, 150);
+    const std::vector<int> keep = FrameNumbers(8, 72, 4);
+    TPlayedToEnd outcome = Play(72, keep);
+    ASSERT_EQ(outcome.kept.size(), keep.size());
+    std::vector<TPlayerFrame> sheet;
+    for (const auto& kept : outcome.kept) sheet.push_back(kept.second);
+    EXPECT_FALSE(SaveContactSheet(sheet, "wave-two-lines", 4).empty());
+    for (auto& [number, frame] : outcome.kept) {
+        const TColourCount first = CountColour(frame, kPlain), second = CountColour(frame, kBig);
+        if (first.count < 20 || second.count < 20) continue;  // a line not in yet
+        EXPECT_LT(first.bottom, second.top) << "frame " << number;
+    }
+    EXPECT_EQ(Complaints(outcome.log), std::vector<std::string>{});
+}
+
 // The log check above is only worth something if the player does complain
 // about a font the movie lacks: a field asking for a style nobody embedded.
 TEST_F(TextTemplatesInThePlayer, AFontTheMovieLacksShowsInTheLog) {

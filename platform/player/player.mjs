@@ -203,7 +203,10 @@ function startServer() {
         return res.end();
       }
       if (served && p.startsWith(`/page/${served.token}/`)) {
-        const name = p.slice(`/page/${served.token}/`.length);
+        // The path arrives percent-encoded, as a page names a file with a
+        // space or a '#' in it.
+        let name;
+        try { name = decodeURIComponent(p.slice(`/page/${served.token}/`.length)); } catch { return fail(400); }
         if (name === 'index.html') {
           res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
           return res.end(served.html);
@@ -561,7 +564,9 @@ const handlers = {
     if (typeof req.html !== 'string') throw new Error('page needs the html');
     const files = req.files || {};
     for (const [name, file] of Object.entries(files)) {
-      if (!/^[A-Za-z0-9_.-]+$/.test(name) || name.startsWith('.')) throw new Error(`bad file name ${name}`);
+      // Any name a page may ask for (its address percent-encoded), but a
+      // name only: no folder, no control character, nothing hidden.
+      if (name === '' || /[\/\\\x00-\x1f]/.test(name) || name.startsWith('.')) throw new Error(`bad file name ${name}`);
       requireAbsolute(file, `file ${name}`);
     }
     const width = optionalSize(req.width, 'width') || 550;

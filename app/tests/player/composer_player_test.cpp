@@ -253,7 +253,10 @@ TEST_F(ComposerInThePlayer, EmbedCodePlaysInAPage) {
     for (bool transparent : {true, false}) {
         project_.BgKind = transparent ? bkTransparent : bkSolid;
         project_.SolidColor = RGBColor(255, 0, 0);
-        const std::string name = transparent ? "clear.swf" : "solid.swf";
+        // The solid one under a name with a space, a '#', a quote, an
+        // ampersand and a non-Latin letter: the page must still ask for it
+        // by its whole name.
+        const std::string name = transparent ? "clear.swf" : "Summer sale #2 \"&\xC3\xA9t\xC3\xA9\".swf";
         files.emplace_back(name, root_ + "/site/" + name);
         const std::string code = U8(PublishSwf(project_, UcSystem::Utf8ToWide(files.back().second)));
         EXPECT_EQ(std::count(code.begin(), code.end(), '\n'), transparent ? 11 : 9);

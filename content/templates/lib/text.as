@@ -7,7 +7,8 @@
 // shifting the anchor by half the widest line) and its vertical middle at
 // Txt.PosY, in a frame turned by Txt.Rotation around the stage origin (the
 // application has already turned the anchor back by that angle). Lines stack
-// with Txt.LineSpace pixels between them; runs of different heights sit at
+// with Txt.LineSpace pixels between them, and the room an effect asks for to
+// move its letters up and down (opts.lineGap); runs of different heights sit at
 // the top, middle or bottom of their line (Txt.LineAlign 0, 1, 2).
 //
 // Pieces: one clip per run, or per character when the effect moves letters
@@ -231,12 +232,13 @@ function twtStyleFilters(style) {
 // Lays out the stage's text in host. opts.perChar: one piece per character
 // (whitespace takes its room but gets no piece); else one per run.
 // opts.align: "left", "center" or "right" for lines shorter than the widest.
+// opts.lineGap: pixels added between lines (none when absent).
 // Returns {block, lines: [{mc, units, w, h, x, y}], units, letters}.
 function twtLayout(host, opts) {
     var styles = twtReadStyles();
     var src = twtReadLines(styles);
     var m = twtMeasurer(host);
-    var lineSpace = twNum("Txt.LineSpace", 0);
+    var lineSpace = twNum("Txt.LineSpace", 0) + (opts.lineGap == undefined ? 0 : opts.lineGap);
     var lineAlign = twNum("Txt.LineAlign", 1);
     var align = opts.align == undefined ? "center" : String(opts.align).toLowerCase();
 

@@ -29,7 +29,12 @@ if (isNaN(stay) || stay < 0 || twBool("Img.KeepText", false))
 var panFrames = Math.max(1, enterFrames + stay + leaveFrames);
 
 var picture = twPictureHolder(this, 1, "PicKenBurns");
-twPictureMask(picture);
+// A picture with see-through parts (a cut-out, or the corners of a turned
+// picture) has no frame to crop to: its mask would cut the shape straight
+// along the rectangle's edges. Such a picture moves whole instead, growing
+// from its own size by the zoom's ratio and drifting the same way.
+var seeThrough = twBool("Img.SeeThrough", false);
+if (!seeThrough) twPictureMask(picture);
 
 // Zooms the picture inside its mask to the zoom of fraction t of the pan and
 // moves it so that the view has gone that far; the picture always covers the
@@ -38,6 +43,7 @@ function panTo(holder, t) {
     var image = holder.picture;
     if (image == undefined) return;
     var z = zoomStart + (zoomEnd - zoomStart) * t;
+    if (seeThrough) z = z / zoomStart;
     var roomX = (z - 1) * holder.picW / 2, roomY = (z - 1) * holder.picH / 2;
     image._xscale = image._yscale = z * 100;
     image._x = -holder.picW * z / 2 + panX * roomX * (1 - 2 * t);

@@ -4,8 +4,11 @@ ParamsDefine = "<ParamsDefine><Txt.EnterFrames type=\"integer\" caption=\"Entran
 
 // A wave runs through the letters: they rise into place riding it, keep
 // waving while the text stands (unless told to settle), and sink away on it.
-var layout = twtLayout(this, {perChar: true, align: twText("Txt.TextAlign", "center")});
 var height = Math.max(0, twNum("Txt.WaveHeight", 12));
+// A letter rides up to the wave's height above or below its place, so two
+// lines can swing towards each other by twice that: they stand that much
+// further apart, and a waving line never runs into its neighbour.
+var layout = twtLayout(this, {perChar: true, align: twText("Txt.TextAlign", "center"), lineGap: 2 * height});
 var letters = Math.max(2, twNum("Txt.WaveLength", 8));
 var period = Math.max(2, twNum("Txt.WaveFrames", 24));
 var keepWaving = twBool("Txt.KeepWaving", true);

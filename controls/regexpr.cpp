@@ -42,9 +42,11 @@ void Include(Set& set, uint8_t c) {
 // every change made after a choice point is undone when it is resumed.
 struct TRegExpr::Frame {
     enum Kind : uint8_t {
-        RestoreStart,    // node = group, a = old start
-        RestoreEnd,      // node = group, a = old end
+        RestoreOpen,     // node = group, a = old start of the open group
+        RestoreCapture,  // node = group, a = old start, b = old end
         RestoreCounter,  // node = level, a = old counter
+        RestoreLoopStart,  // node = level, a = old start of the pass
+        RestorePass,     // node = loop head, a = old start of the pass
         RestoreDepth,    // a = old depth
         Alternative,     // node = next branch to try, a = cursor
         RepeatGreedy,    // node = repeat node, a = start of the run, b = count last tried
@@ -114,6 +116,11 @@ std::string TRegExpr::ErrorText(int32_t code) const {
                "'+?', '?" "?' for complex cases - remove '.' from {.$DEFINE ComplexBraces}";
     case 127: return "TRegExpr(comp): Urecognized Modifier";
     case 128: return "TRegExpr(comp): LinePairedSeparator must countain two different chars or no chars at all";
+    case ErrNonCapturingGroup: return "TRegExpr(comp): Non-Capturing Group (?:...) Is Not Supported";
+    case ErrLookaround: return "TRegExpr(comp): Lookahead And Lookbehind (?=, (?!, (?<=, (?<! Are Not Supported";
+    case ErrControlVerb: return "TRegExpr(comp): Control Verbs Like (*FAIL) Are Not Supported";
+    case ErrNoSuchGroup: return "TRegExpr(comp): Backreference To A Group That Does Not Exist";
+    case ErrNulInExpression: return "TRegExpr(comp): NUL Character In Expression (write \\x00)";
     case 1000: return "TRegExpr(exec): RegRepeat Called Inappropriately";
     case 1001: return "TRegExpr(exec): MatchPrim Memory Corruption";
     case 1002: return "TRegExpr(exec): MatchPrim Corrupted Pointers";
@@ -127,6 +134,7 @@ std::string TRegExpr::ErrorText(int32_t code) const {
     case 1014: return "TRegExpr(exec): Loop Stack Exceeded";
     case 1015: return "TRegExpr(exec): Loop Without LoopEntry !";
     case ErrMatchLimit: return "TRegExpr(exec): Match Limit Exceeded";
+    case ErrStackLimit: return "TRegExpr(exec): Backtracking Stack Limit Exceeded";
     case 2000: return "TRegExpr(misc): Bad p-code imported";
     default: return "Unknown error";
     }
@@ -230,20 +238,55 @@ void TRegExpr::DiscardProgram() {
 
 void TRegExpr::EnsureCompiled() {
     if (!program_.empty() && modifiers_ != programModifiers_) DiscardProgram();
+    if (!setsBuilt_ || LineSeparators != setsLineSeparators_ || WordChars != setsWordChars_) BuildSets();
+    if (program_.empty()) {
+        if (!hasExpression_) SignalError(1003);
+        BuildInversions();
+        CompileProgram();
+    }
+    if (program_[0] != kSignature) SignalError(1004);
+}
+
+void TRegExpr::BuildSets() {
     lineSeparatorSet_.fill(0);
     for (char c : LineSeparators) Include(lineSeparatorSet_, static_cast<uint8_t>(c));
     wordSet_.fill(0);
     for (char c : WordChars) Include(wordSet_, static_cast<uint8_t>(c));
+    setsLineSeparators_ = LineSeparators;
+    setsWordChars_ = WordChars;
+    setsBuilt_ = true;
+}
+
+void TRegExpr::BuildInversions() {
     auto* hook = InvertCase.target<char (*)(char)>();
     if (hook != nullptr && *hook == &DefaultInvertCase)
         invert_ = DefaultInversions();
     else
         for (int i = 0; i < 256; ++i) invert_[i] = static_cast<uint8_t>(InvertCase(static_cast<char>(i)));
-    if (program_.empty()) {
-        if (!hasExpression_) SignalError(1003);
-        CompileProgram();
+}
+
+// Where the node's operand ends: the next node in the program's layout.
+int32_t TRegExpr::NodeEnd(int32_t node) const {
+    const int32_t operand = node + 5;
+    switch (Op(node)) {
+    case OpLiteral: case OpLiteralCI:
+        return operand + static_cast<int32_t>(std::strlen(reinterpret_cast<const char*>(&program_[operand]))) + 1;
+    case OpOneOf3: case OpNoneOf3: return operand + 3;
+    case OpInSet: return operand + 32;
+    case OpBackRef: case OpBackRefCI: return operand + 1;
+    case OpCount: case OpCountLazy: return operand + 8;
+    case OpLoop: case OpLoopLazy: return operand + 12;
+    default: return operand;
     }
-    if (program_[0] != kSignature) SignalError(1004);
+}
+
+// Marks where each pass of a greedy * or + begins: the node its back link
+// returns to.
+void TRegExpr::FindLoopHeads() {
+    loopHead_.assign(program_.size(), 0);
+    for (int32_t node = 1; node < static_cast<int32_t>(program_.size()); node = NodeEnd(node))
+        if (Op(node) == OpBack && Next(node) != 0) loopHead_[static_cast<size_t>(Next(node))] = 1;
+    passStart_.assign(program_.size(), -1);
 }
 
 int32_t TRegExpr::ReadInt(int32_t at) const {
@@ -316,7 +359,14 @@ void TRegExpr::CompileProgram() {
     programModifiers_ = modifiers_;
     compiling_ = true;
     try {
+        // A NUL would end the expression early and drop the rest unseen.
+        const size_t nul = expression_.find('\0');
+        if (nul != std::string::npos) {
+            cursor_ = nul;
+            SignalError(ErrNulInExpression);
+        }
         int flags = 0;
+        maxBackRef_ = 0;
         // Sizing pass: only counts bytes.
         sizing_ = true;
         programSize_ = 0;
@@ -335,8 +385,13 @@ void TRegExpr::CompileProgram() {
         EmitByte(kSignature);
         ParseReg(false, flags);
         if (program_.size() != static_cast<size_t>(counted)) SignalError(1001);
+        if (maxBackRef_ >= nextGroup_) {
+            cursor_ = backRefAt_;
+            SignalError(ErrNoSuchGroup);
+        }
 
         BuildStartSet();
+        FindLoopHeads();
         firstChar_ = 0;
         anchored_ = false;
         requiredLiteral_ = -1;
@@ -729,6 +784,14 @@ int32_t TRegExpr::ParseAtom(int& flags) {
             if (PatternAt(cursor_) != ')') SignalError(125);
             ++cursor_;
             ret = EmitNode(OpNoOp);
+        } else if (PatternAt(cursor_) == '*') {
+            SignalError(ErrControlVerb);
+        } else if (PatternAt(cursor_) == '?' && PatternAt(cursor_ + 1) == ':') {
+            SignalError(ErrNonCapturingGroup);
+        } else if (PatternAt(cursor_) == '?' &&
+                   (PatternAt(cursor_ + 1) == '=' || PatternAt(cursor_ + 1) == '!' ||
+                    (PatternAt(cursor_ + 1) == '<' && (PatternAt(cursor_ + 2) == '=' || PatternAt(cursor_ + 2) == '!')))) {
+            SignalError(ErrLookaround);
         } else if (PatternAt(cursor_) == '?') {
             size_t begin = ++cursor_;
             while (PatternAt(cursor_) != '\0' && PatternAt(cursor_) != ')') ++cursor_;
@@ -765,6 +828,10 @@ int32_t TRegExpr::ParseAtom(int& flags) {
         const bool caseless = mods & ModifierI;
         switch (e) {
         case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
+            if (e - '0' > maxBackRef_) {
+                maxBackRef_ = e - '0';
+                backRefAt_ = cursor_;
+            }
             ret = EmitNode(caseless ? OpBackRefCI : OpBackRef);
             EmitByte(static_cast<uint8_t>(e - '0'));
             flags = kHasWidth | kSimple;
@@ -1082,8 +1149,14 @@ int64_t TRegExpr::RegRepeat(int32_t operand, int64_t pos, int64_t max, int64_t& 
 bool TRegExpr::MatchAt(int64_t start) {
     stack_.clear();
     int64_t pushes = 0;
+    const size_t maxFrames = static_cast<size_t>(std::max<int64_t>(StackLimit, 0)) / sizeof(Frame);
     auto push = [&](Frame::Kind kind, int32_t node, int64_t a, int64_t b) {
         if (++pushes > MatchLimit || ++searchPushes_ > SearchLimit) SignalError(ErrMatchLimit);
+        // Grown by hand, so that the stack never holds more than its limit.
+        if (stack_.size() == stack_.capacity()) {
+            if (stack_.size() >= maxFrames) SignalError(ErrStackLimit);
+            stack_.reserve(std::min(maxFrames, std::max<size_t>(stack_.capacity() * 2, 64)));
+        }
         stack_.push_back(Frame{kind, node, a, b});
     };
     auto setCounter = [&](int32_t value) {
@@ -1142,9 +1215,14 @@ bool TRegExpr::MatchAt(int64_t start) {
             const Frame f = stack_.back();
             stack_.pop_back();
             switch (f.kind) {
-            case Frame::RestoreStart: starts_[f.node] = f.a; break;
-            case Frame::RestoreEnd: ends_[f.node] = f.a; break;
+            case Frame::RestoreOpen: openStarts_[f.node] = f.a; break;
+            case Frame::RestoreCapture:
+                starts_[f.node] = f.a;
+                ends_[f.node] = f.b;
+                break;
             case Frame::RestoreCounter: loopCounters_[f.node] = static_cast<int32_t>(f.a); break;
+            case Frame::RestoreLoopStart: loopStarts_[f.node] = f.a; break;
+            case Frame::RestorePass: passStart_[f.node] = f.a; break;
             case Frame::RestoreDepth: loopDepth_ = static_cast<int32_t>(f.a); break;
             case Frame::Alternative: {
                 pos = f.a;
@@ -1187,6 +1265,8 @@ bool TRegExpr::MatchAt(int64_t start) {
             case Frame::LoopLazyBody:
                 pos = f.a;
                 setCounter(loopCounters_[loopDepth_] + 1);
+                push(Frame::RestoreLoopStart, loopDepth_, loopStarts_[loopDepth_], 0);
+                loopStarts_[loopDepth_] = pos;
                 scan = f.node - ReadInt(f.node + 13);
                 return true;
             }
@@ -1195,6 +1275,10 @@ bool TRegExpr::MatchAt(int64_t start) {
     };
 
     for (;;) {
+        if (loopHead_[static_cast<size_t>(scan)] && passStart_[static_cast<size_t>(scan)] != pos) {
+            push(Frame::RestorePass, scan, passStart_[static_cast<size_t>(scan)], 0);
+            passStart_[static_cast<size_t>(scan)] = pos;
+        }
         const uint8_t op = Op(scan);
         bool ok = true;
         switch (op) {
@@ -1256,7 +1340,17 @@ bool TRegExpr::MatchAt(int64_t start) {
             scan = branch + 5;
             continue;
         }
-        case OpBack: case OpEmpty: case OpNoOp: break;
+        case OpBack: {
+            // A pass that matched nothing ends the loop (as Perl does): the
+            // match goes on after the loop instead of running the pass again.
+            // The exit is the empty alternative after the loop's branch: for
+            // x* the head's second branch, for x+ the one after this node's.
+            const int32_t head = Next(scan);
+            if (head == 0 || passStart_[static_cast<size_t>(head)] != pos) break;
+            scan = Next(Op(head) == OpBranch ? head : scan - 5) + 5;
+            continue;
+        }
+        case OpEmpty: case OpNoOp: break;
         case OpStar: case OpStarLazy: case OpPlus: case OpPlusLazy: case OpCount: case OpCountLazy: {
             const Repeat r = describe(scan);
             const bool lazy = op == OpStarLazy || op == OpPlusLazy || op == OpCountLazy;
@@ -1301,24 +1395,35 @@ bool TRegExpr::MatchAt(int64_t start) {
             const int32_t count = loopCounters_[loopDepth_];
             const int32_t min = ReadInt(scan + 5), max = ReadInt(scan + 9);
             const int32_t body = scan - ReadInt(scan + 13);
-            if (count < min || (op == OpLoop && count < max)) {
+            // A pass that matched nothing ends the loop once its minimum is met.
+            const bool emptyPass = count > 0 && count >= min && loopStarts_[loopDepth_] == pos;
+            if (!emptyPass && (count < min || (op == OpLoop && count < max))) {
                 if (count >= min) push(Frame::LoopLeave, scan, pos, 0);
                 setCounter(count + 1);
+                push(Frame::RestoreLoopStart, loopDepth_, loopStarts_[loopDepth_], 0);
+                loopStarts_[loopDepth_] = pos;
                 scan = body;
                 continue;
+            }
+            if (emptyPass) {
+                setDepth(loopDepth_ - 1);
+                break;
             }
             if (op == OpLoopLazy && count < max) push(Frame::LoopLazyBody, scan, pos, 0);
             setDepth(loopDepth_ - 1);
             break;
         }
         default:
+            // A group's capture changes when the group closes: until then a
+            // backreference to it inside it sees its last completed pass.
             if (op > OpOpen && op < OpOpen + kGroups) {
                 const int group = op - OpOpen;
-                push(Frame::RestoreStart, group, starts_[group], 0);
-                starts_[group] = pos;
+                push(Frame::RestoreOpen, group, openStarts_[group], 0);
+                openStarts_[group] = pos;
             } else if (op > OpClose && op < OpClose + kGroups) {
                 const int group = op - OpClose;
-                push(Frame::RestoreEnd, group, ends_[group], 0);
+                push(Frame::RestoreCapture, group, starts_[group], ends_[group]);
+                starts_[group] = openStarts_[group];
                 ends_[group] = pos;
             } else {
                 SignalError(1001);

@@ -11,7 +11,10 @@
 // points on a heap stack of its own, so neither deep nesting nor long
 // subjects grow the native stack; a run that needs more choice points than
 // MatchLimit in one attempt, or more than SearchLimit over all the start
-// positions of one search, stops with error 1016 instead of running on.
+// positions of one search, stops with error 1016 instead of running on, and
+// one whose stack would outgrow StackLimit stops with error 1017. A pass of
+// a loop that matched nothing ends the loop, and a backreference inside its
+// own group refers to the group's last completed pass, as in Perl.
 // Stands on the platform's code-page case mapping and exceptions only.
 #pragma once
 
@@ -55,6 +58,11 @@ public:
 
     // Error codes raised here beyond the compile table.
     static constexpr int32_t ErrMatchLimit = 1016;
+    static constexpr int32_t ErrStackLimit = 1017;
+    // Constructs of other regular-expression dialects that this one lacks,
+    // and references that cannot be resolved: each error names its construct.
+    static constexpr int32_t ErrNonCapturingGroup = 129, ErrLookaround = 130, ErrControlVerb = 131,
+                             ErrNoSuchGroup = 132, ErrNulInExpression = 133;
 
     TRegExpr();
     virtual ~TRegExpr();
@@ -107,6 +115,9 @@ public:
     // a pattern that is cheap per attempt but retried at every position of
     // a long subject is quadratic, and this stops it too.
     int64_t SearchLimit = 1000000000;
+    // Bytes the backtracking stack may take: a search that would need more
+    // stops with ErrStackLimit instead of taking the memory.
+    int64_t StackLimit = 256 << 20;
 
 private:
     using CharSet = std::array<uint8_t, 32>;
@@ -114,6 +125,13 @@ private:
 
     void DiscardProgram();
     void EnsureCompiled();
+    // The character tables the program and the matcher read: the case
+    // inversions when the expression compiles, the line-separator and word
+    // sets whenever their texts change.
+    void BuildInversions();
+    void BuildSets();
+    void FindLoopHeads();
+    int32_t NodeEnd(int32_t node) const;
     void CompileProgram();
     void BuildStartSet();
     void AddStartChars(int32_t node, CharSet& set, std::vector<bool>& visited, int depth);
@@ -155,7 +173,9 @@ private:
     // Captures, as offsets into the subject (-1 = unset).
     std::array<int64_t, kGroups> starts_{};
     std::array<int64_t, kGroups> ends_{};
+    std::array<int64_t, kGroups> openStarts_{};  // where each open group began
     std::array<int32_t, kLoopLevels + 1> loopCounters_{};
+    std::array<int64_t, kLoopLevels + 1> loopStarts_{};  // where each loop's last pass began
     int32_t loopDepth_ = 0;
     int64_t searchPushes_ = 0;
 
@@ -189,6 +209,14 @@ private:
     char pairHead_ = '\r', pairTail_ = '\n';
     CharSet lineSeparatorSet_{};
     CharSet wordSet_{};
+    std::string setsLineSeparators_, setsWordChars_;
+    bool setsBuilt_ = false;
+    // The nodes where a pass of a greedy * or + begins, and where the pass
+    // that is running began (-1: none yet).
+    std::vector<uint8_t> loopHead_;
+    std::vector<int64_t> passStart_;
+    int32_t maxBackRef_ = 0;
+    size_t backRefAt_ = 0;
     std::array<uint8_t, 256> invert_{};
 
     // Run state.

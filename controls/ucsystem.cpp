@@ -11,37 +11,49 @@ namespace UcSystem {
 WideString Utf8ToWide(const std::string& bytes) {
     WideString out;
     out.reserve(bytes.size());
+    const size_t n = bytes.size();
+    auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
     size_t i = 0;
-    auto next = [&](uint32_t& code) {
-        if (i >= bytes.size()) return false;
-        auto b = static_cast<unsigned char>(bytes[i++]);
-        if (b < 0x80 || b > 0xBF) return false;
-        code = (code << 6) | (b & 0x3F);
-        return true;
-    };
-    while (i < bytes.size()) {
-        auto b = static_cast<unsigned char>(bytes[i++]);
+    while (i < n) {
+        const unsigned char b = at(i);
         if (b < 0x80) {
             out += static_cast<WideChar>(b);
+            ++i;
             continue;
         }
-        uint32_t code;
-        if ((b & 0x20) == 0) {
-            code = b & 0x1F;
-            if (!next(code)) return {};
-        } else if ((b & 0xF8) == 0xF0) {
-            code = b & 0x07;
-            if (!next(code) || !next(code) || !next(code)) return {};
-            if (code < 0x10000 || code > 0x10FFFF) return {};
+        // The length a lead byte announces and the range its first
+        // continuation byte must lie in: the narrower ranges after E0, F0
+        // and F4 shut out overlong forms and code points past U+10FFFF.
+        // C0, C1, F5 to FF and a continuation byte never start a sequence.
+        size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) length = 2;
+        else if (b >= 0xE0 && b <= 0xEF) length = 3, low = b == 0xE0 ? 0xA0 : 0x80;
+        else if (b >= 0xF0 && b <= 0xF4) length = 4, low = b == 0xF0 ? 0x90 : 0x80, high = b == 0xF4 ? 0x8F : 0xBF;
+        uint32_t code = length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+        size_t taken = 1;
+        while (taken < length && i + taken < n) {
+            const unsigned char c = at(i + taken);
+            if (c < low || c > high) break;
+            code = code << 6 | (c & 0x3F);
+            low = 0x80, high = 0xBF;
+            ++taken;
+        }
+        if (length == 0 || taken < length) {
+            // The malformed part as far as it went stands for one
+            // replacement character; decoding goes on after it.
+            out += static_cast<WideChar>(0xFFFD);
+            i += taken;
+            continue;
+        }
+        i += taken;
+        if (code >= 0x10000) {
             code -= 0x10000;
             out += static_cast<WideChar>(0xD800 + (code >> 10));
             out += static_cast<WideChar>(0xDC00 + (code & 0x3FF));
-            continue;
         } else {
-            code = b & 0x0F;
-            if (!next(code) || !next(code)) return {};
+            out += static_cast<WideChar>(code);
         }
-        out += static_cast<WideChar>(code);
     }
     return out;
 }

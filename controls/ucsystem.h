@@ -41,7 +41,9 @@ constexpr unsigned UserDefaultLocale = 0x0409;
 // UTF-8 of the layer. Both directions give "" for "". Decoding takes
 // sequences of one to four bytes (four-byte ones become surrogate pairs,
 // and pairs written as two three-byte sequences by older writers decode as
-// well); any malformed sequence makes the whole result empty. Encoding
+// well). Malformed input never loses the rest: overlong forms, code points
+// past U+10FFFF, stray continuation bytes and cut-off sequences each decode
+// as one U+FFFD (an overlong '/' must not pass for a slash). Encoding
 // writes a surrogate pair as one four-byte sequence, a lone surrogate as a
 // three-byte one.
 namespace UcSystem {

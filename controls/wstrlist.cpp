@@ -1,7 +1,16 @@
 #include "controls/wstrlist.h"
 
+#include <locale.h>
+#include <wchar.h>
+#include <wctype.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
 #include "controls/list_helpers.h"
 #include "controls/ucwidestrings.h"
+#include "platform/codepage.h"
 
 namespace WStrList {
 
@@ -77,9 +86,62 @@ std::unique_ptr<WideChar[]> TWideStrings::GetText() const {
     return block;
 }
 
+namespace {
+
+// The C library's collation of a locale id's language (the locale of the
+// language's main country, in UTF-8), made once and kept; null when the
+// system has no such locale.
+locale_t CollationOf(TLanguage language) {
+    static const struct {
+        uint16_t primary;
+        const char* name;
+    } kLocales[] = {
+        {0x01, "ar_SA"}, {0x02, "bg_BG"}, {0x04, "zh_CN"}, {0x05, "cs_CZ"}, {0x06, "da_DK"}, {0x07, "de_DE"},
+        {0x08, "el_GR"}, {0x09, "en_US"}, {0x0A, "es_ES"}, {0x0B, "fi_FI"}, {0x0C, "fr_FR"}, {0x0D, "he_IL"},
+        {0x0E, "hu_HU"}, {0x0F, "is_IS"}, {0x10, "it_IT"}, {0x11, "ja_JP"}, {0x12, "ko_KR"}, {0x13, "nl_NL"},
+        {0x14, "nb_NO"}, {0x15, "pl_PL"}, {0x16, "pt_BR"}, {0x18, "ro_RO"}, {0x19, "ru_RU"}, {0x1A, "hr_HR"},
+        {0x1B, "sk_SK"}, {0x1D, "sv_SE"}, {0x1E, "th_TH"}, {0x1F, "tr_TR"}, {0x22, "uk_UA"}, {0x24, "sl_SI"},
+        {0x25, "et_EE"}, {0x26, "lv_LV"}, {0x27, "lt_LT"},
+    };
+    struct TCache {
+        std::mutex lock;
+        std::map<uint16_t, locale_t> made;
+        ~TCache() {
+            for (auto& [primary, locale] : made)
+                if (locale) freelocale(locale);
+        }
+    };
+    static TCache cache;
+    const uint16_t primary = language & 0x3FF;
+    std::lock_guard<std::mutex> guard(cache.lock);
+    auto found = cache.made.find(primary);
+    if (found != cache.made.end()) return found->second;
+    locale_t made = nullptr;
+    for (const auto& entry : kLocales)
+        if (entry.primary == primary)
+            made = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, (std::string(entry.name) + ".UTF-8").c_str(), nullptr);
+    cache.made[primary] = made;
+    return made;
+}
+
+// The text as the C library's wide characters, in lower case.
+std::wstring LowerWide(const WideString& text, locale_t locale) {
+    std::wstring out;
+    for (char32_t c : WideToCodePoints(text)) out += static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), locale));
+    return out;
+}
+
+}  // namespace
+
+bool HasLocaleCollation(TLanguage locale) { return CollationOf(locale) != nullptr; }
+
+// Without regard to case, in the order of the list's locale; a locale the
+// system does not have compares by the case-folded characters.
 int TWideStrings::LocaleCompare(const WideString& a, const WideString& b) const {
-    // The collation here is the same for every locale.
-    return LocaleCompareText(a, b);
+    locale_t collation = CollationOf(locale_);
+    if (!collation) return LocaleCompareText(a, b);
+    const int order = wcscoll_l(LowerWide(a, collation).c_str(), LowerWide(b, collation).c_str(), collation);
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
 int TWideStrings::IndexOf(const WideString& text) const {

@@ -18,6 +18,11 @@
 
 namespace WStrList {
 
+// Whether the system has the collation of a locale's language (the C
+// library's locale of its main country). The lists compare in it, without
+// regard to case; without it they compare the case-folded characters.
+bool HasLocaleCollation(TLanguage locale);
+
 class TWideStrings {
 public:
     TWideStrings() = default;

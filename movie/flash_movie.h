@@ -152,11 +152,16 @@ public:
 
     // Names of characters while a movie is loaded from its XML form
     // (compared without regard to case): the character and, once it was
-    // placed by name, the depth of that placement; -1 for a name not known.
+    // placed by name, the depth of that placement on the timeline being
+    // loaded (a name placed in a sprite has no depth on the movie's own
+    // timeline); -1 for a name not known.
     void RegisterCharacterName(const std::string& name, uint16_t id);
     int32_t FindCharacterId(const std::string& name) const;
     int32_t FindCharacterDepth(const std::string& name) const;
     void SetCharacterPlacement(const std::string& name, uint16_t depth, uint16_t id);
+    // The timeline whose elements are being loaded: a sprite, or null for
+    // the movie's own. Returns the one it replaces.
+    const void* SetLoadingTimeline(const void* timeline);
     // One action block of the XML form into a builder, a DoAction-like tag
     // or a placement tag's clip actions: XML action records, ActionScript
     // source compiled on the spot, or raw byte code, inline or from "File".
@@ -193,6 +198,8 @@ private:
     std::unique_ptr<TFlashCanvas> Canvas;
     std::unique_ptr<TMemoryStream> MessageStream;
     std::optional<std::map<std::string, uint32_t>> CharacterNames;
+    std::map<std::pair<const void*, std::string>, uint16_t> placedDepths_;
+    const void* loadingTimeline_ = nullptr;
     TFlashObjectList<TFlashSprite> sprites_;
     TFlashObjectList<TFlashButton> buttons_;
     TFlashObjectList<TFlashFont> fonts_;

@@ -99,12 +99,20 @@ int32_t TFlashMovie::FindCharacterId(const std::string& name) const {
 
 int32_t TFlashMovie::FindCharacterDepth(const std::string& name) const {
     if (!CharacterNames) return -1;
-    auto found = CharacterNames->find(AnsiUpperCase(name));
-    return found == CharacterNames->end() ? -1 : static_cast<int32_t>(found->second >> 16);
+    auto found = placedDepths_.find({loadingTimeline_, AnsiUpperCase(name)});
+    return found == placedDepths_.end() ? -1 : static_cast<int32_t>(found->second);
 }
 
 void TFlashMovie::SetCharacterPlacement(const std::string& name, uint16_t depth, uint16_t id) {
-    if (CharacterNames) (*CharacterNames)[AnsiUpperCase(name)] = uint32_t{depth} << 16 | id;
+    if (!CharacterNames) return;
+    (*CharacterNames)[AnsiUpperCase(name)] = id;
+    placedDepths_[{loadingTimeline_, AnsiUpperCase(name)}] = depth;
+}
+
+const void* TFlashMovie::SetLoadingTimeline(const void* timeline) {
+    const void* previous = loadingTimeline_;
+    loadingTimeline_ = timeline;
+    return previous;
 }
 
 // ---------------------------------------------------------------- the loader
@@ -115,6 +123,7 @@ bool TFlashMovie::LoadFromXml(const TXmlNode& node, bool readHeader) {
     if (!root) root = node.ChildNode("SWF");
     if (!root) return false;
     CharacterNames.emplace();
+    placedDepths_.clear();
     struct TNamesGuard {
         std::optional<std::map<std::string, uint32_t>>& names;
         ~TNamesGuard() { names.reset(); }
@@ -433,6 +442,12 @@ void TFlashSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& sett
     if (!Owner) return;
     TFlashMovie& movie = *Owner;
     if (node.HasAttribute("Depth")) movie.PlaceObject(this, static_cast<uint16_t>(node.AttrInt("Depth")));
+    // Names placed here have their depths on this sprite's timeline.
+    struct TTimelineGuard {
+        TFlashMovie& movie;
+        const void* previous;
+        ~TTimelineGuard() { movie.SetLoadingTimeline(previous); }
+    } guard{movie, movie.SetLoadingTimeline(this)};
     for (const TXmlNode& child : node.ChildElements()) {
         switch (GetMovieElementCode(child.NodeName())) {
             case kElFrame: {

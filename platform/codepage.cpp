@@ -71,6 +71,16 @@ size_t DecodeUtf8(const std::string& text, size_t i, char32_t& c) {
 
 }  // namespace
 
+bool IsValidUtf8(const std::string& text) {
+    char32_t c;
+    for (size_t i = 0; i < text.size();) {
+        size_t length = DecodeUtf8(text, i, c);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string AnsiToUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -158,7 +168,14 @@ std::string WideToUtf8(const std::u16string& text) {
     return out;
 }
 
+// Windows-1252 case: besides A-Z and the Latin-1 letters, the page pairs
+// four letters in its 0x80 block, and y with diaeresis has its capital there.
 static char ChangeCase(unsigned char b, bool upper) {
+    static const unsigned char kPairs[][2] = {{0x8A, 0x9A}, {0x8C, 0x9C}, {0x8E, 0x9E}, {0x9F, 0xFF}};
+    for (const auto& pair : kPairs) {
+        if (upper && b == pair[1]) return static_cast<char>(pair[0]);
+        if (!upper && b == pair[0]) return static_cast<char>(pair[1]);
+    }
     bool isLower = (b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7);
     bool isUpper = (b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7);
     if (upper && isLower) return static_cast<char>(b - 0x20);

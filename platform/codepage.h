@@ -12,6 +12,10 @@ std::string AnsiToUtf8(const std::string& text);
 // that are not valid UTF-8 are taken as code-page bytes.
 std::string Utf8ToAnsi(const std::string& text);
 
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or code
+// points past U+10FFFF).
+bool IsValidUtf8(const std::string& text);
+
 std::u16string AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::u16string& text);
 std::u16string Utf8ToWide(const std::string& text);
@@ -19,7 +23,9 @@ std::string WideToUtf8(const std::u16string& text);
 // UTF-16 to code points; a lone surrogate becomes U+FFFD.
 std::u32string WideToCodePoints(const std::u16string& text);
 
-// Upper and lower case of code-page text (ASCII and the Latin-1 letters).
+// Upper and lower case of code-page text: ASCII, the Latin-1 letters and
+// the pairs of the 0x80 block (S, OE and Z with caron or ligature, Y with
+// diaeresis).
 std::string AnsiUpperCase(const std::string& text);
 std::string AnsiLowerCase(const std::string& text);
 bool AnsiSameText(const std::string& a, const std::string& b);

@@ -47,6 +47,15 @@ struct TLogFont {
     std::string lfFaceName;
 };
 
+// The style set of a font, as the toolkit's font object keeps it.
+enum class TFontStyle : uint8_t { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8 };
+struct TFontStyles {
+    uint8_t Bits = 0;
+    bool Has(TFontStyle style) const { return Bits & static_cast<uint8_t>(style); }
+    void Include(TFontStyle style) { Bits = static_cast<uint8_t>(Bits | static_cast<uint8_t>(style)); }
+    bool operator==(const TFontStyles&) const = default;
+};
+
 // A width and a height, as the system's text measures return them.
 struct TSize {
     int32_t cx = 0, cy = 0;

@@ -168,6 +168,12 @@ void TXmlNode::SetAttr(const std::string& name, double value) {
 void TXmlNode::SetAttr(const std::string& name, const std::string& value) {
     AttributeFor(node_, name).set_value(AnsiToUtf8(value).c_str());
 }
+std::string TXmlNode::AttrStrUtf8(const std::string& name) const { return RequiredAttr(name, "String").value(); }
+
+void TXmlNode::SetAttrUtf8(const std::string& name, const std::string& utf8) {
+    AttributeFor(node_, name).set_value(utf8.c_str());
+}
+
 void TXmlNode::SetAttrBool(const std::string& name, bool value) {
     AttributeFor(node_, name).set_value(BoolToStr(value).c_str());
 }

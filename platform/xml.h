@@ -59,6 +59,10 @@ public:
     void SetAttr(const std::string& name, const std::string& value);
     void SetAttr(const std::string& name, const char* value) { SetAttr(name, std::string(value)); }
     void SetAttrBool(const std::string& name, bool value);
+    // The same for values that are UTF-8 already and must not pass through
+    // the code page.
+    std::string AttrStrUtf8(const std::string& name) const;
+    void SetAttrUtf8(const std::string& name, const std::string& utf8);
 
     // Text content (of a text or CDATA node, or the concatenated text of an element).
     std::string Text() const;

@@ -41,12 +41,15 @@ if ((${#missing[@]})); then
 fi
 
 # The project file's tests run under a German locale (a comma as decimal
-# separator); the locales package brings the data, localedef builds it.
-if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
-fi
+# separator), and the locale-sorted lists collate German against Swedish;
+# the locales package brings the data, localedef builds it.
+for name in de_DE sv_SE; do
+  if ! locale -a 2>/dev/null | grep -qix "$name.utf8"; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO localedef -i "$name" -c -f UTF-8 "$name.UTF-8"
+  fi
+done
 
 if [ -f "$here/platform/player/setup.sh" ]; then
   bash "$here/platform/player/setup.sh"

@@ -46,26 +46,28 @@ std::string Upper(const char* text) {
 
 // The actions of a button or condition record: parsed up to and including
 // the ActionEnd byte, or kept as one raw item of the bytes before it. A block
-// without an ActionEnd takes the rest of the body.
-void ReadButtonActions(TBitsEngine& be, TSWFActionList& list, bool parse) {
+// without an ActionEnd takes the rest of the body. Whether the block was
+// closed by its ActionEnd is the result.
+bool ReadButtonActions(TBitsEngine& be, TSWFActionList& list, bool parse) {
     const int64_t start = be.Stream.GetPosition();
     int64_t end = FindActionListEnd(be);
     const bool closed = end > start;
     if (!closed) end = be.Stream.GetSize();
     if (parse) {
         ReadActionList(be, list, end - start);
-        return;
+        return closed;
     }
     auto raw = std::make_unique<TSWFActionByteCode>();
     raw->Data.resize(static_cast<size_t>(end - start - (closed ? 1 : 0)));
     if (!raw->Data.empty()) be.ReadBytes(raw->Data.data(), int64_t(raw->Data.size()));
     be.Stream.SetPosition(end);
-    list.Add(std::move(raw));
+    if (closed || !raw->Data.empty()) list.Add(std::move(raw));
+    return closed;
 }
 
-void WriteButtonActions(TBitsEngine& be, const TSWFActionList& list) {
+void WriteButtonActions(TBitsEngine& be, const TSWFActionList& list, bool actionEnd = true) {
     for (const auto& action : list) action->WriteAction(be);
-    be.WriteByte(0);
+    if (actionEnd) be.WriteByte(0);
 }
 
 }  // namespace
@@ -225,6 +227,7 @@ void TSWFDefineButton::CopyFieldsFrom(const TBasedSWFObject& source) {
     TSWFBasedButton::CopyFieldsFrom(source);
     Actions.Clear();
     CopyActionList(other.Actions, Actions);
+    HasActionEnd = other.HasActionEnd;
 }
 
 void TSWFDefineButton::ReadBody(TBitsEngine& be) {
@@ -236,19 +239,20 @@ void TSWFDefineButton::ReadBody(TBitsEngine& be) {
         if (flags == 0) break;
         AddButtonRecord(0, 0, 0).ReadFromStream(be, flags, false);
     }
-    ReadButtonActions(be, Actions, ParseActions);
+    HasActionEnd = ReadButtonActions(be, Actions, ParseActions);
 }
 
 void TSWFDefineButton::WriteBody(TBitsEngine& be) {
     be.WriteWord(ButtonId);
     for (const auto& record : ButtonRecords) record->WriteToStream(be);
     be.WriteByte(0);
-    WriteButtonActions(be, Actions);
+    WriteButtonActions(be, Actions, HasActionEnd);
 }
 
 void TSWFDefineButton::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     LoadRecordsFromXml(node, settings);
     Actions.Clear();
+    HasActionEnd = node.AttrBoolDef("ActionEnd", true);
     if (TXmlNode events = node.ChildNode("EventActions")) {
         if (OnLoadActions) OnLoadActions(*this, events);
         else LoadActionListFromXml(events, Actions, settings);
@@ -257,6 +261,7 @@ void TSWFDefineButton::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
 
 void TSWFDefineButton::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     SaveRecordsToXml(node, settings);
+    if (!HasActionEnd) node.SetAttrBool("ActionEnd", false);
     if (!Actions.Empty()) SaveActionListToXml(node.AddChild("EventActions"), Actions, settings);
 }
 

@@ -112,6 +112,10 @@ protected:
 
 class TSWFDefineButton : public TSWFBasedButton {
 public:
+    // False when the file's button had no ActionEnd after its actions (or
+    // no action list at all): it is written back without one.
+    bool HasActionEnd = true;
+
     int RequiredVersion() const override;
     void CopyFieldsFrom(const TBasedSWFObject& source) override;
     void ReadBody(TBitsEngine& be) override;

@@ -497,7 +497,7 @@ void TSWFDefineScalingGrid::CopyFieldsFrom(const TBasedSWFObject& source) {
 
 void TSWFDefineScalingGrid::ReadBody(TBitsEngine& be) {
     CharacterId = be.ReadWord();
-    Splitter.SetRect(be.ReadRect());
+    Splitter.SetRectAsRead(be.ReadRect());
 }
 
 void TSWFDefineScalingGrid::WriteBody(TBitsEngine& be) {
@@ -507,7 +507,7 @@ void TSWFDefineScalingGrid::WriteBody(TBitsEngine& be) {
 
 void TSWFDefineScalingGrid::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterId = static_cast<uint16_t>(node.AttrInt("ID"));
-    Splitter.SetRect(ReadRectAttrs(settings, node));
+    Splitter.SetRectAsRead(ReadRectAttrs(settings, node));
 }
 
 void TSWFDefineScalingGrid::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {

@@ -306,12 +306,7 @@ void TSWFPlaceObject2::ReadBody(TBitsEngine& be) {
     if (HasClipDepth) SetClipDepth(be.ReadWord());
     ReadFilterAndBlend(be);
     if (HasClipActions) ReadClipActions(be, end);
-    trailing_.clear();
-    const int64_t rest = end - be.Stream.GetPosition();
-    if (rest > 0) {
-        trailing_.resize(static_cast<size_t>(rest));
-        be.ReadBytes(trailing_.data(), rest);
-    }
+    trailing_ = ReadRestOfBody(be, start, BodySize);
 }
 
 void TSWFPlaceObject2::ReadClipActions(TBitsEngine& be, int64_t end) {

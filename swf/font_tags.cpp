@@ -60,35 +60,51 @@ std::string StoredName(const std::string& name, bool utf8) {
     return bytes;
 }
 
-void WriteName(TBitsEngine& be, const std::string& name, bool utf8) {
-    std::string bytes = StoredName(name, utf8);
+// The bytes a name is stored as: those it was read with while it is
+// unchanged.
+std::string NameBytes(const std::string& name, bool utf8, const TSWFNameAsRead& kept) {
+    return name == kept.Text && !kept.Bytes.empty() ? kept.Bytes : StoredName(name, utf8);
+}
+
+void WriteName(TBitsEngine& be, const std::string& name, bool utf8, const TSWFNameAsRead& kept) {
+    std::string bytes = NameBytes(name, utf8, kept);
     be.WriteByte(static_cast<uint8_t>(bytes.size()));
     be.WriteString(bytes, false);
 }
 
 // Names are kept with every byte, a terminator that some producers count in
 // the length included.
-std::string ReadName(TBitsEngine& be, bool utf8) {
+std::string ReadName(TBitsEngine& be, bool utf8, TSWFNameAsRead& kept) {
     uint8_t length = be.ReadByte();
     std::string bytes(length, '\0');
     be.ReadBytes(bytes.data(), length);
-    return utf8 ? Utf8ToAnsi(bytes) : bytes;
+    kept.Bytes = bytes;
+    kept.Text = utf8 ? Utf8ToAnsi(bytes) : bytes;
+    return kept.Text;
 }
 
 // XML attributes cannot hold a zero byte: trailing terminators travel as
-// their count.
-void SaveNameAttr(TXmlNode node, const std::string& attr, const std::string& name) {
-    size_t end = name.find_last_not_of('\0');
-    std::string text = end == std::string::npos ? std::string() : name.substr(0, end + 1);
-    node.SetAttr(attr, text);
-    if (text.size() < name.size()) node.SetAttr("NameZeros", static_cast<int64_t>(name.size() - text.size()));
+// their count. The attribute holds the name itself (the document is UTF-8):
+// from SWF 6 on the file's own bytes when they are UTF-8.
+void SaveNameAttr(TXmlNode node, const std::string& attr, const std::string& name, bool utf8,
+                  const TSWFNameAsRead& kept) {
+    std::string bytes = NameBytes(name, utf8, kept);
+    std::string text = utf8 && IsValidUtf8(bytes) ? bytes : AnsiToUtf8(name);
+    size_t end = text.find_last_not_of('\0');
+    std::string shown = end == std::string::npos ? std::string() : text.substr(0, end + 1);
+    node.SetAttrUtf8(attr, shown);
+    if (shown.size() < text.size()) node.SetAttr("NameZeros", static_cast<int64_t>(text.size() - shown.size()));
 }
 
-std::string LoadNameAttr(const TXmlNode& node, const std::string& attr) {
-    std::string name = node.AttrStr(attr);
+std::string LoadNameAttr(const TXmlNode& node, const std::string& attr, bool utf8, TSWFNameAsRead& kept) {
+    std::string text = node.AttrStrUtf8(attr);
     int64_t zeros = std::clamp<int64_t>(node.AttrIntDef("NameZeros", 0), 0, 255);
-    name.append(static_cast<size_t>(zeros), '\0');
-    return name;
+    text.append(static_cast<size_t>(zeros), '\0');
+    kept = {};
+    if (!utf8) return Utf8ToAnsi(text);
+    kept.Bytes = text;
+    kept.Text = Utf8ToAnsi(text);
+    return kept.Text;
 }
 
 const char* const kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
@@ -106,6 +122,7 @@ void TSWFDefineFont::CopyFieldsFrom(const TBasedSWFObject& source) {
     const auto& other = SourceAs<TSWFDefineFont>(source, *this);
     TSWFObject::CopyFieldsFrom(source);
     FontId = other.FontId;
+    Trailing = other.Trailing;
     GlyphShapeTable.clear();
     for (const auto& glyph : other.GlyphShapeTable) CopyShapeRecords(*glyph, AddGlyph());
 }
@@ -118,10 +135,19 @@ void TSWFDefineFont::ReadBody(TBitsEngine& be) {
     const size_t count = firstOffset / 2;
     for (size_t i = 1; i < count; ++i) be.ReadWord();
     for (size_t i = 0; i < count; ++i) GlyphShapeTable.push_back(ReadGlyphRecords(be));
-    if (BodySize > 0) be.Stream.SetPosition(start + BodySize);
+    Trailing = ReadRestOfBody(be, start, BodySize);
 }
 
 void TSWFDefineFont::WriteBody(TBitsEngine& be) {
+    WriteGlyphTable(be);
+    WriteTrailing(be);
+}
+
+void TSWFDefineFont::WriteTrailing(TBitsEngine& be) {
+    if (!Trailing.empty()) be.WriteBuffer(Trailing.data(), static_cast<int64_t>(Trailing.size()));
+}
+
+void TSWFDefineFont::WriteGlyphTable(TBitsEngine& be) {
     be.WriteWord(FontId);
     if (GlyphShapeTable.empty()) {
         be.WriteWord(0);
@@ -198,11 +224,17 @@ void TSWFDefineFont::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     if (external) SaveFontFile(node, settings);
     else if (!GlyphShapeTable.empty()) SaveGlyphsToXml(node, settings);
     node.SetAttr("ID", static_cast<int>(FontId));
+    SaveTrailingAttr(node);
+}
+
+void TSWFDefineFont::SaveTrailingAttr(TXmlNode node) const {
+    if (!Trailing.empty()) node.SetAttr("Trailing", BinToHexStr(Trailing.data(), Trailing.size()));
 }
 
 void TSWFDefineFont::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     FontId = static_cast<uint16_t>(node.AttrInt("ID"));
     GlyphShapeTable.clear();
+    Trailing = HexStrToBin(node.AttrStrDef("Trailing", ""));
     TXmlDocument doc;
     TXmlNode glyphs = node;
     if (LoadFontFile(node, settings, doc, glyphs)) return;
@@ -224,7 +256,10 @@ void TSWFDefineFont2::CopyFieldsFrom(const TBasedSWFObject& source) {
     FontFlagsBold = other.FontFlagsBold;
     LanguageCode = other.LanguageCode;
     FontName = other.FontName;
+    NameAsRead = other.NameAsRead;
     SWFVersion = other.SWFVersion;
+    KeepGlyphlessForm = other.KeepGlyphlessForm;
+    GlyphlessCodeTableOffset = other.GlyphlessCodeTableOffset;
     CodeTable = other.CodeTable;
     FontAdvanceTable.clear();
     FontBoundsTable.clear();
@@ -257,12 +292,20 @@ void TSWFDefineFont2::ReadBody(TBitsEngine& be) {
     FontFlagsItalic = flags & 0x02;
     FontFlagsBold = flags & 0x01;
     LanguageCode = be.ReadByte();
-    FontName = ReadName(be, SWFVersion >= 6);
+    FontName = ReadName(be, SWFVersion >= 6, NameAsRead);
     const uint16_t count = be.ReadWord();
     const int64_t tableStart = be.Stream.GetPosition();
     std::vector<uint32_t> offsets;
     if (count > 0)
         for (uint32_t i = 0; i <= count; ++i) offsets.push_back(FontFlagsWideOffsets ? be.ReadDWord() : be.ReadWord());
+    // Without glyphs some producers write the code-table offset and others
+    // do not: it is there when the body holds exactly it and, with layout,
+    // the metrics and an empty kerning table.
+    KeepGlyphlessForm = count == 0;
+    GlyphlessCodeTableOffset.reset();
+    const int64_t width = FontFlagsWideOffsets ? 4 : 2;
+    if (count == 0 && BodySize > 0 && start + BodySize - tableStart == (FontFlagsHasLayout ? 8 : 0) + width)
+        GlyphlessCodeTableOffset = FontFlagsWideOffsets ? be.ReadDWord() : be.ReadWord();
     for (uint16_t i = 0; i < count; ++i) {
         be.Stream.SetPosition(tableStart + offsets[i]);
         GlyphShapeTable.push_back(ReadGlyphRecords(be));
@@ -276,7 +319,7 @@ void TSWFDefineFont2::ReadBody(TBitsEngine& be) {
             for (uint16_t i = 0; i < count; ++i) FontAdvanceTable.push_back(static_cast<int16_t>(be.ReadWord()));
             for (uint16_t i = 0; i < count; ++i) {
                 TSWFRect bounds;
-                bounds.SetRect(be.ReadRect());
+                bounds.SetRectAsRead(be.ReadRect());
                 FontBoundsTable.push_back(bounds);
             }
         }
@@ -289,13 +332,14 @@ void TSWFDefineFont2::ReadBody(TBitsEngine& be) {
             kerningTable_.push_back(record);
         }
     }
-    if (BodySize > 0) be.Stream.SetPosition(start + BodySize);
+    Trailing = ReadRestOfBody(be, start, BodySize);
 }
 
 void TSWFDefineFont2::WriteBody(TBitsEngine& be) {
     const size_t count = CodeTable.size();
-    const bool hasLayout = FontFlagsHasLayout && count > 0;
-    const bool ansi = FontFlagsANSI || count == 0;
+    const bool asRead = count == 0 && KeepGlyphlessForm;
+    const bool hasLayout = FontFlagsHasLayout && (count > 0 || asRead);
+    const bool ansi = FontFlagsANSI || (count == 0 && !asRead);
 
     // The glyphs go first into a buffer of their own: only their offsets
     // tell whether 16-bit entries can hold them.
@@ -316,9 +360,16 @@ void TSWFDefineFont2::WriteBody(TBitsEngine& be) {
     be.WriteByte(static_cast<uint8_t>(hasLayout << 7 | FontFlagsShiftJIS << 6 | FontFlagsSmallText << 5 | ansi << 4 |
                                       wide << 3 | FontFlagsWideCodes << 2 | FontFlagsItalic << 1 | FontFlagsBold));
     be.WriteByte(LanguageCode);
-    WriteName(be, FontName, SWFVersion >= 6);
+    WriteName(be, FontName, SWFVersion >= 6, NameAsRead);
     be.WriteWord(static_cast<uint16_t>(count));
-    positions.push_back(codeTableAt);
+    if (asRead) {
+        if (GlyphlessCodeTableOffset) {
+            if (wide) be.WriteDWord(*GlyphlessCodeTableOffset);
+            else be.WriteWord(static_cast<uint16_t>(*GlyphlessCodeTableOffset));
+        }
+    } else {
+        positions.push_back(codeTableAt);
+    }
     for (uint32_t position : positions) {
         if (wide) be.WriteDWord(tableSize + position);
         else be.WriteWord(static_cast<uint16_t>(tableSize + position));
@@ -328,7 +379,11 @@ void TSWFDefineFont2::WriteBody(TBitsEngine& be) {
         if (FontFlagsWideCodes) be.WriteWord(code);
         else be.WriteByte(static_cast<uint8_t>(code));
     }
-    if (!hasLayout) return;
+    if (hasLayout) WriteLayout(be, count);
+    WriteTrailing(be);
+}
+
+void TSWFDefineFont2::WriteLayout(TBitsEngine& be, size_t count) {
     be.WriteWord(static_cast<uint16_t>(FontAscent));
     be.WriteWord(static_cast<uint16_t>(FontDescent));
     be.WriteWord(static_cast<uint16_t>(FontLeading));
@@ -389,7 +444,7 @@ void TSWFDefineFont2::LoadGlyphsFromXml(const TXmlNode& node, const TXMLReadWrit
             FontFlagsHasLayout = true;
             FontAdvanceTable.push_back(static_cast<int16_t>(child.AttrInt("Advance")));
             TSWFRect bounds;
-            bounds.SetRect(ReadRectAttrs(settings, child));
+            bounds.SetRectAsRead(ReadRectAttrs(settings, child));
             FontBoundsTable.push_back(bounds);
         }
     }
@@ -400,12 +455,13 @@ void TSWFDefineFont2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) 
     if (external) SaveFontFile(node, settings);
     else if (!CodeTable.empty()) SaveGlyphsToXml(node, settings);
     node.SetAttr("ID", static_cast<int>(FontId));
-    SaveNameAttr(node, "Name", FontName);
+    SaveNameAttr(node, "Name", FontName, SWFVersion >= 6, NameAsRead);
     node.SetAttrBool("SmallText", FontFlagsSmallText);
     node.SetAttrBool("ShiftJIS", FontFlagsShiftJIS);
     node.SetAttrBool("ANSI", FontFlagsANSI);
     node.SetAttrBool("Italic", FontFlagsItalic);
     node.SetAttrBool("Bold", FontFlagsBold);
+    node.SetAttrBool("WideCodes", FontFlagsWideCodes);
     node.SetAttr("LanguageCode", static_cast<int>(LanguageCode));
     if (FontFlagsHasLayout) {
         node.SetAttr("Ascent", static_cast<int>(FontAscent));
@@ -414,22 +470,34 @@ void TSWFDefineFont2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) 
     }
     // Kept so that a font read with 32-bit offsets is written as it was.
     if (FontFlagsWideOffsets) node.SetAttrBool("WideOffsets", true);
+    if (CodeTable.empty() && KeepGlyphlessForm)
+        node.SetAttr("CodeTableOffset",
+                     GlyphlessCodeTableOffset ? std::to_string(*GlyphlessCodeTableOffset) : std::string("none"));
+    SaveTrailingAttr(node);
 }
 
 void TSWFDefineFont2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     if (node.HasAttribute("ID")) FontId = static_cast<uint16_t>(node.AttrInt("ID"));
     GlyphShapeTable.clear();
+    Trailing = HexStrToBin(node.AttrStrDef("Trailing", ""));
     CodeTable.clear();
     FontAdvanceTable.clear();
     FontBoundsTable.clear();
     kerningTable_.clear();
-    FontName = LoadNameAttr(node, "Name");
+    FontName = LoadNameAttr(node, "Name", SWFVersion >= 6, NameAsRead);
     FontFlagsSmallText = node.AttrBoolDef("SmallText", false);
     FontFlagsShiftJIS = node.AttrBoolDef("ShiftJIS", false);
     FontFlagsANSI = node.AttrBoolDef("ANSI", true);
     FontFlagsItalic = node.AttrBoolDef("Italic", false);
     FontFlagsBold = node.AttrBoolDef("Bold", false);
     FontFlagsWideOffsets = node.AttrBoolDef("WideOffsets", false);
+    KeepGlyphlessForm = node.HasAttribute("CodeTableOffset");
+    GlyphlessCodeTableOffset.reset();
+    if (KeepGlyphlessForm && node.AttrStr("CodeTableOffset") != "none")
+        GlyphlessCodeTableOffset = static_cast<uint32_t>(node.AttrInt("CodeTableOffset"));
+    // Without the attribute (older documents) the codes decide, and
+    // DefineFont3 always has wide codes.
+    FontFlagsWideCodes = node.AttrBoolDef("WideCodes", TagCode == 75);
     LanguageCode = static_cast<uint8_t>(node.AttrInt("LanguageCode"));
     FontFlagsHasLayout = false;
     if (node.HasAttribute("Ascent")) {
@@ -451,6 +519,7 @@ void TSWFDefineFontInfo::CopyFieldsFrom(const TBasedSWFObject& source) {
     TSWFObject::CopyFieldsFrom(source);
     FontId = other.FontId;
     FontName = other.FontName;
+    NameAsRead = other.NameAsRead;
     FontFlagsSmallText = other.FontFlagsSmallText;
     FontFlagsShiftJIS = other.FontFlagsShiftJIS;
     FontFlagsANSI = other.FontFlagsANSI;
@@ -486,14 +555,14 @@ static void ReadFontInfoCodes(TBitsEngine& be, std::vector<uint16_t>& codes, boo
 
 void TSWFDefineFontInfo::ReadBody(TBitsEngine& be) {
     FontId = be.ReadWord();
-    FontName = ReadName(be, SWFVersion >= 6);
+    FontName = ReadName(be, SWFVersion >= 6, NameAsRead);
     ReadFontInfoFlags(*this, be.ReadByte());
     ReadFontInfoCodes(be, CodeTable, FontFlagsWideCodes);
 }
 
 void TSWFDefineFontInfo::WriteBody(TBitsEngine& be) {
     be.WriteWord(FontId);
-    WriteName(be, FontName, SWFVersion >= 6);
+    WriteName(be, FontName, SWFVersion >= 6, NameAsRead);
     be.WriteByte(FontInfoFlags(*this, FontFlagsWideCodes));
     for (uint16_t code : CodeTable) {
         if (FontFlagsWideCodes) be.WriteWord(code);
@@ -511,7 +580,7 @@ static void SaveFontInfoGlyphs(TXmlNode node, const std::vector<uint16_t>& codes
 
 void TSWFDefineFontInfo::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(FontId));
-    SaveNameAttr(node, "Name", FontName);
+    SaveNameAttr(node, "Name", FontName, SWFVersion >= 6, NameAsRead);
     node.SetAttrBool("SmallText", FontFlagsSmallText);
     node.SetAttrBool("ShiftJIS", FontFlagsShiftJIS);
     node.SetAttrBool("ANSI", FontFlagsANSI);
@@ -521,9 +590,9 @@ void TSWFDefineFontInfo::SaveToXml(TXmlNode node, TXMLReadWriteSettings& setting
     SaveFontInfoGlyphs(node, CodeTable, FontFlagsWideCodes);
 }
 
-static void LoadFontInfoCommon(TSWFDefineFontInfo& info, const TXmlNode& node) {
+static void LoadFontInfoCommon(TSWFDefineFontInfo& info, const TXmlNode& node, bool utf8) {
     info.FontId = static_cast<uint16_t>(node.AttrInt("ID"));
-    info.FontName = LoadNameAttr(node, "Name");
+    info.FontName = LoadNameAttr(node, "Name", utf8, info.NameAsRead);
     info.FontFlagsSmallText = node.AttrBoolDef("SmallText", false);
     info.FontFlagsShiftJIS = node.AttrBoolDef("ShiftJIS", false);
     info.FontFlagsANSI = node.AttrBoolDef("ANSI", true);
@@ -533,7 +602,7 @@ static void LoadFontInfoCommon(TSWFDefineFontInfo& info, const TXmlNode& node) {
 }
 
 void TSWFDefineFontInfo::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
-    LoadFontInfoCommon(*this, node);
+    LoadFontInfoCommon(*this, node, SWFVersion >= 6);
     FontFlagsWideCodes = node.AttrBool("WideCodes");
     for (const TXmlNode& child : node.ChildElements())
         if (child.HasAttribute("Code")) CodeTable.push_back(static_cast<uint16_t>(child.AttrInt("Code")));
@@ -546,7 +615,7 @@ void TSWFDefineFontInfo2::CopyFieldsFrom(const TBasedSWFObject& source) {
 
 void TSWFDefineFontInfo2::ReadBody(TBitsEngine& be) {
     FontId = be.ReadWord();
-    FontName = ReadName(be, true);
+    FontName = ReadName(be, true, NameAsRead);
     ReadFontInfoFlags(*this, be.ReadByte());
     LanguageCode = be.ReadByte();
     ReadFontInfoCodes(be, CodeTable, true);
@@ -554,7 +623,7 @@ void TSWFDefineFontInfo2::ReadBody(TBitsEngine& be) {
 
 void TSWFDefineFontInfo2::WriteBody(TBitsEngine& be) {
     be.WriteWord(FontId);
-    WriteName(be, FontName, true);
+    WriteName(be, FontName, true, NameAsRead);
     be.WriteByte(FontInfoFlags(*this, true));
     be.WriteByte(LanguageCode);
     for (uint16_t code : CodeTable) be.WriteWord(code);
@@ -562,7 +631,7 @@ void TSWFDefineFontInfo2::WriteBody(TBitsEngine& be) {
 
 void TSWFDefineFontInfo2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(FontId));
-    SaveNameAttr(node, "Name", FontName);
+    SaveNameAttr(node, "Name", FontName, true, NameAsRead);
     node.SetAttrBool("SmallText", FontFlagsSmallText);
     node.SetAttrBool("ShiftJIS", FontFlagsShiftJIS);
     node.SetAttrBool("ANSI", FontFlagsANSI);
@@ -574,7 +643,7 @@ void TSWFDefineFontInfo2::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settin
 }
 
 void TSWFDefineFontInfo2::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
-    LoadFontInfoCommon(*this, node);
+    LoadFontInfoCommon(*this, node, true);
     FontFlagsWideCodes = true;
     LanguageCode = static_cast<uint8_t>(node.AttrInt("LanguageCode"));
     for (const TXmlNode& child : node.ChildElements()) CodeTable.push_back(static_cast<uint16_t>(child.AttrInt("Code")));

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,12 +33,23 @@ public:
 
 using TSWFGlyphList = std::vector<std::unique_ptr<TSWFShapeRecordList>>;
 
+// A font name's bytes as a file stored them (UTF-8 from SWF 6 on) beside
+// the code-page text they gave. While a tag's name is still that text, the
+// bytes are what is written, in the file and (as UTF-8) in the XML form: a
+// name the code page cannot hold ("... 標準") is not turned into "??".
+struct TSWFNameAsRead {
+    std::string Text;
+    std::string Bytes;
+};
+
 class TSWFDefineFont : public TSWFObject {
 public:
     TSWFDefineFont() { TagCode = 10; }
 
     uint16_t FontId = 0;
     TSWFGlyphList GlyphShapeTable;  // one record list per glyph, in glyph-index order
+    // Bytes a file had after the last field, written back after the fields.
+    std::vector<uint8_t> Trailing;
 
     // Appends an empty glyph and returns its records.
     TSWFShapeRecordList& AddGlyph();
@@ -51,6 +63,9 @@ public:
     virtual std::unique_ptr<TSWFDefineFont> Create() const { return std::make_unique<TSWFDefineFont>(); }
 
 protected:
+    void WriteGlyphTable(TBitsEngine& be);
+    void WriteTrailing(TBitsEngine& be);
+    void SaveTrailingAttr(TXmlNode node) const;
     // The font-file option of the XML form: the body or the element's XML
     // (its glyphs) goes to an external file named by "File".
     void SaveFontFile(TXmlNode node, TXMLReadWriteSettings& settings);
@@ -81,7 +96,14 @@ public:
     bool FontFlagsBold = false;
     uint8_t LanguageCode = 0;
     std::string FontName;  // code page
+    TSWFNameAsRead NameAsRead;
     uint8_t SWFVersion = 0;
+    // A font without glyphs as a file had it: its flags and layout as they
+    // stand, and its code-table offset only when it had one. One built in
+    // code (KeepGlyphlessForm false) is written with the ANSI flag, without
+    // layout and with the offset.
+    bool KeepGlyphlessForm = false;
+    std::optional<uint32_t> GlyphlessCodeTableOffset;
 
     std::vector<TSWFKerningRecord>& GetKerningTable() { return kerningTable_; }
     const std::vector<TSWFKerningRecord>& GetKerningTable() const { return kerningTable_; }
@@ -100,6 +122,7 @@ protected:
     void SaveGlyphsToXml(TXmlNode node, const TXMLReadWriteSettings& settings) override;
 
 private:
+    void WriteLayout(TBitsEngine& be, size_t count);
     std::vector<TSWFKerningRecord> kerningTable_;
 };
 
@@ -121,6 +144,7 @@ public:
 
     uint16_t FontId = 0;
     std::string FontName;  // code page
+    TSWFNameAsRead NameAsRead;
     bool FontFlagsSmallText = false;
     bool FontFlagsShiftJIS = false;
     bool FontFlagsANSI = false;

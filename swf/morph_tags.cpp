@@ -406,8 +406,8 @@ void TSWFDefineMorphShape::ReadBody(TBitsEngine& be) {
     StartEdges.clear();
     EndEdges.clear();
     CharacterID = be.ReadWord();
-    StartBounds.SetRect(be.ReadRect());
-    EndBounds.SetRect(be.ReadRect());
+    StartBounds.SetRectAsRead(be.ReadRect());
+    EndBounds.SetRectAsRead(be.ReadRect());
     ReadExtraFields(be);
     be.ReadDWord();  // the offset of the end edges: they follow the start edges anyway
     // Every style takes at least 5 bytes: a count beyond the body is damage.
@@ -497,7 +497,7 @@ void TSWFDefineMorphShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettin
     for (bool start : {true, false}) {
         TXmlNode shape = node.ChildNode(start ? "StartShape" : "EndShape");
         if (!shape) continue;
-        (start ? StartBounds : EndBounds).SetRect(ReadRectAttrs(settings, shape));
+        (start ? StartBounds : EndBounds).SetRectAsRead(ReadRectAttrs(settings, shape));
         LoadExtraFromXml(shape, start, settings);
         if (shape.ChildCount() > 0) LoadShapeRecordsFromXml(shape, start ? StartEdges : EndEdges, true, settings);
     }
@@ -540,8 +540,8 @@ void TSWFDefineMorphShape2::CopyFieldsFrom(const TBasedSWFObject& source) {
 }
 
 void TSWFDefineMorphShape2::ReadExtraFields(TBitsEngine& be) {
-    StartEdgeBounds.SetRect(be.ReadRect());
-    EndEdgeBounds.SetRect(be.ReadRect());
+    StartEdgeBounds.SetRectAsRead(be.ReadRect());
+    EndEdgeBounds.SetRectAsRead(be.ReadRect());
     uint8_t flags = be.ReadByte();
     UsesNonScalingStrokes = (flags & 0x02) != 0;
     UsesScalingStrokes = (flags & 0x01) != 0;
@@ -562,7 +562,7 @@ void TSWFDefineMorphShape2::WriteExtraFields(TBitsEngine& be) {
 void TSWFDefineMorphShape2::LoadExtraFromXml(const TXmlNode& node, bool isStart, const TXMLReadWriteSettings& settings) {
     const std::string prefix = isStart ? "Start" : "End";
     if (!node.HasAttribute(prefix + "XMax")) return;
-    (isStart ? StartEdgeBounds : EndEdgeBounds).SetRect(ReadRectAttrs(settings, node, prefix));
+    (isStart ? StartEdgeBounds : EndEdgeBounds).SetRectAsRead(ReadRectAttrs(settings, node, prefix));
 }
 
 void TSWFDefineMorphShape2::SaveExtraToXml(TXmlNode node, bool isStart, const TXMLReadWriteSettings& settings) {

@@ -72,6 +72,13 @@ public:
     // index counts from 1; the record is created (and the count raised) when
     // it does not exist yet.
     TSWFMorphGradientRecord& GetGradientRecord(int index);
+    // The fields of record index (from 1, created as GetGradientRecord does).
+    TSWFRGBAValue& GetStartColor(int index) { return GetGradientRecord(index).StartColor; }
+    TSWFRGBAValue& GetEndColor(int index) { return GetGradientRecord(index).EndColor; }
+    uint8_t GetStartRatio(int index) { return GetGradientRecord(index).StartRatio; }
+    uint8_t GetEndRatio(int index) { return GetGradientRecord(index).EndRatio; }
+    void SetStartRatio(int index, uint8_t ratio) { GetGradientRecord(index).StartRatio = ratio; }
+    void SetEndRatio(int index, uint8_t ratio) { GetGradientRecord(index).EndRatio = ratio; }
 
     void CopyFrom(const TSWFMorphFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;
@@ -88,6 +95,12 @@ public:
     TSWFMorphFocalGradientFill() : TSWFMorphGradientFill(kFillFocalGradient) {}
 
     int16_t StartFocalPoint = 0, EndFocalPoint = 0;  // units of 1/255
+
+    // As the plain focal fill converts them (FocalPointValue, FocalPointStored).
+    float GetStartFocalPoint() const { return FocalPointValue(StartFocalPoint); }
+    float GetEndFocalPoint() const { return FocalPointValue(EndFocalPoint); }
+    void SetStartFocalPoint(float value) { StartFocalPoint = FocalPointStored(value); }
+    void SetEndFocalPoint(float value) { EndFocalPoint = FocalPointStored(value); }
 
     void CopyFrom(const TSWFMorphFillStyle& source) override;
     void ReadFromStream(TBitsEngine& be) override;

@@ -108,6 +108,7 @@ void TSWFStreamReader::LoadFromStream(TStream& stream) {
         body = std::make_unique<TMemoryStream>(std::move(bytes));
     }
     SetBodyStream(std::move(body));
+    KeepDeclaredLength();
 }
 
 // ---------------------------------------------------------------- parsing
@@ -177,6 +178,7 @@ void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
         bool runsPast = bodySize > size - position;
         if (runsPast) bodySize = size - position;
         info->BodySize = static_cast<int32_t>(bodySize);
+        info->KeepFraming = FramedOddly(info->TagCode, bodySize, info->LongHeader);
         info->Frame = frame;
         if (info->TagCode == TagCodes::ShowFrame) ++frame;
         const int64_t start = position;
@@ -186,7 +188,9 @@ void TSWFStreamReader::ParseTags(bool parseObjects, bool parseActions) {
         std::unique_ptr<TSWFObject> obj;
         if (parse) obj = CreateTagByCode(info->TagCode);
         bool read = false;
-        if (bodySize > 0 && obj) {
+        // An empty body is read too: a tag that takes it (an empty DoAction)
+        // must not be written back with fields it never had.
+        if (obj) {
             read = ReadTagObject(obj, info->TagCode, body, start, info->BodySize, context);
             if (!read) info->TagCode = kErrorTagCode;
         }
@@ -265,7 +269,9 @@ void TSWFStreamReader::MakeStream() {
     for (size_t i = 0; i < n; ++i) {
         if (OnProgress) ReportProgress(static_cast<int32_t>(RoundHalfEven(double(i + 1) / n * 100.0)), kProgressBuilding);
         TSWFTagInfo& info = *Tags[i];
-        if (info.Object) {
+        if (info.Object && info.KeepFraming) {
+            WriteTagFramed(be, *info.Object, info.LongHeader);
+        } else if (info.Object) {
             info.Object->WriteTag(be);
         } else {
             int64_t end = int64_t(info.Offset) + info.GetFullSize();

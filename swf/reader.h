@@ -24,6 +24,9 @@ public:
     int32_t BodySize = 0;
     uint16_t Frame = 0;
     bool LongHeader = false;
+    // Set when the file framed the tag otherwise than its code and length
+    // would (a long header over a short body): the tag is written back so.
+    bool KeepFraming = false;
     int32_t Offset = 0;
     // Descriptors of a sprite's tags (code 39 only); they borrow the objects.
     std::vector<std::unique_ptr<TSWFTagInfo>> Children;

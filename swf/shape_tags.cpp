@@ -34,7 +34,7 @@ void TSWFDefineShape::ReadBody(TBitsEngine& be) {
     LineStyles.clear();
     Edges.clear();
     ShapeId = be.ReadWord();
-    ShapeBounds.SetRect(be.ReadRect());
+    ShapeBounds.SetRectAsRead(be.ReadRect());
     ReadExtraFields(be);
     ReadFillStyleArray(be, FillStyles, HasAlpha);
     ReadLineStyleArray(be, LineStyles, HasAlpha, TagCode == TagCodes::DefineShape4);
@@ -92,7 +92,7 @@ void TSWFDefineShape::WriteBody(TBitsEngine& be) {
 
 void TSWFDefineShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     ShapeId = static_cast<uint16_t>(node.AttrInt("ID"));
-    ShapeBounds.SetRect(ReadRectAttrs(settings, node));
+    ShapeBounds.SetRectAsRead(ReadRectAttrs(settings, node));
     FillStyles.clear();
     LineStyles.clear();
     Edges.clear();
@@ -123,7 +123,7 @@ void TSWFDefineShape4::CopyFieldsFrom(const TBasedSWFObject& source) {
 }
 
 void TSWFDefineShape4::ReadExtraFields(TBitsEngine& be) {
-    EdgeBounds.SetRect(be.ReadRect());
+    EdgeBounds.SetRectAsRead(be.ReadRect());
     uint8_t flags = be.ReadByte();
     ReservedFlags = flags >> 2;
     UsesNonScalingStrokes = (flags & 0x02) != 0;
@@ -159,7 +159,7 @@ void TSWFDefineShape4::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     UsesNonScalingStrokes = node.AttrBoolDef("UsesNonScalingStrokes", false);
     UsesScalingStrokes = node.AttrBoolDef("UsesScalingStrokes", false);
     strokeFlagsKept_ = node.HasAttribute("UsesNonScalingStrokes") || node.HasAttribute("UsesScalingStrokes");
-    if (node.HasAttribute("EdgeXMax")) EdgeBounds.SetRect(ReadRectAttrs(settings, node, "Edge"));
+    if (node.HasAttribute("EdgeXMax")) EdgeBounds.SetRectAsRead(ReadRectAttrs(settings, node, "Edge"));
     ReservedFlags = static_cast<uint8_t>(node.AttrIntDef("ReservedFlags", 0) & 0x3F);
 }
 

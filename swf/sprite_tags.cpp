@@ -64,11 +64,11 @@ void TSWFDefineSprite::ReadBody(TBitsEngine& be) {
             throw EReadError(FormatStr("Tag %d of the sprite runs past the sprite's end", code));
         std::unique_ptr<TSWFObject> child = CreateTagByCode(code);
         child->BodySize = static_cast<int32_t>(size);
-        if (size > 0) ReadTagObject(child, code, stream, childStart, static_cast<int32_t>(size), context);
+        ReadTagObject(child, code, stream, childStart, static_cast<int32_t>(size), context);
         // Whatever the child's reader consumed, the next child starts where
         // this one's header says it ends.
         stream.SetPosition(childStart + size);
-        if (code > TagCodes::ShowFrame && longHeader != (size >= 63 || TagNeedsLongHeader(code))) framing_[child.get()] = longHeader;
+        if (FramedOddly(code, size, longHeader)) framing_[child.get()] = longHeader;
         ControlTags.push_back(std::move(child));
     }
     // Bytes after the End tag would be lost when the sprite is written again:
@@ -82,17 +82,8 @@ void TSWFDefineSprite::WriteBody(TBitsEngine& be) {
     be.WriteWord(FrameCount);
     for (const auto& child : ControlTags) {
         auto kept = framing_.find(child.get());
-        if (kept == framing_.end()) {
-            child->WriteTag(be);
-            continue;
-        }
-        TMemoryStream body;
-        TBitsEngine bodyEngine(body);
-        child->WriteBody(bodyEngine);
-        child->BodySize = static_cast<int32_t>(body.GetSize());
-        be.FlushLastByte(true);
-        WriteTagHeader(be.Stream, child->WrittenCode(), child->BodySize, kept->second);
-        be.Stream.WriteBuffer(body.Memory(), child->BodySize);
+        if (kept == framing_.end()) child->WriteTag(be);
+        else WriteTagFramed(be, *child, kept->second);
     }
     if (ControlTags.empty() || ControlTags.back()->TagCode != TagCodes::End) be.WriteWord(0);
 }

@@ -284,14 +284,16 @@ void TSWFGradientFill::SaveToXml(TXmlNode node, const TXMLReadWriteSettings& set
     SaveGradientXml(node);
 }
 
-float TSWFFocalGradientFill::GetFocalPoint() const {
-    return std::clamp(static_cast<float>(FocalPoint) / 255.0f, -1.0f, 1.0f);
+float FocalPointValue(int16_t stored) { return std::clamp(static_cast<float>(stored) / 255.0f, -1.0f, 1.0f); }
+
+int16_t FocalPointStored(float value) {
+    int64_t stored = RoundHalfEven(static_cast<double>(value) * 255.0);
+    return static_cast<int16_t>(std::clamp<int64_t>(stored, -255, 255));
 }
 
-void TSWFFocalGradientFill::SetFocalPoint(float value) {
-    int64_t stored = RoundHalfEven(static_cast<double>(value) * 255.0);
-    FocalPoint = static_cast<int16_t>(std::clamp<int64_t>(stored, -255, 255));
-}
+float TSWFFocalGradientFill::GetFocalPoint() const { return FocalPointValue(FocalPoint); }
+
+void TSWFFocalGradientFill::SetFocalPoint(float value) { FocalPoint = FocalPointStored(value); }
 
 void TSWFFocalGradientFill::CopyFrom(const TSWFFillStyle& source) {
     TSWFGradientFill::CopyFrom(source);

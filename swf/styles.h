@@ -147,6 +147,12 @@ protected:
     explicit TSWFGradientFill(uint8_t type) : TSWFBaseGradientFill(type) {}
 };
 
+// A focal point as stored (units of 1/255 of the radius) and as a float:
+// the stored value over 255 clamped to -1..1, and a float times 255 rounded
+// and clamped to -255..255.
+float FocalPointValue(int16_t stored);
+int16_t FocalPointStored(float value);
+
 class TSWFFocalGradientFill : public TSWFGradientFill {
 public:
     TSWFFocalGradientFill() : TSWFGradientFill(kFillFocalGradient) {}

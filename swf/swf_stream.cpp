@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string_view>
 
 #include "platform/mathutil.h"
 #include "platform/paths.h"
@@ -139,11 +141,25 @@ void TBasedSWFStream::WriteHeader(TStream& stream, THeaderPart part) {
     }
 }
 
+size_t TBasedSWFStream::BodyHash() {
+    TMemoryStream& body = GetBodyStream();
+    return std::hash<std::string_view>()(
+        std::string_view(reinterpret_cast<const char*>(body.Memory()), static_cast<size_t>(body.GetSize())));
+}
+
+void TBasedSWFStream::KeepDeclaredLength() {
+    declaredLength_ = FileLength;
+    lengthAsRead_ = GetBodyStream().GetSize() + GetHeaderSize();
+    bodyHashAsRead_ = BodyHash();
+}
+
 void TBasedSWFStream::SaveToStream(TStream& stream) {
     TMemoryStream& body = GetBodyStream();
     int64_t length = body.GetSize() + GetHeaderSize();
     if (length > UINT32_MAX) throw EWriteError("The movie is larger than an SWF file can hold (4 GB)");
     FileLength = static_cast<uint32_t>(length);
+    if (length == lengthAsRead_ && declaredLength_ != FileLength && BodyHash() == bodyHashAsRead_)
+        FileLength = declaredLength_;
     if (!Compressed) {
         Signature[0] = 'F';
         WriteHeader(stream, THeaderPart::Whole);

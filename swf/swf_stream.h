@@ -94,8 +94,17 @@ protected:
     void ReportProgress(int32_t percent, uint8_t stage) {
         if (OnProgress) OnProgress(*this, percent, stage);
     }
+    // Called by a reader once the body is read: a movie written back with
+    // the very body it was read with keeps the length its header declared,
+    // right or wrong (scripts see it through getBytesTotal).
+    void KeepDeclaredLength();
 
 private:
+    // The declared length, and the length and hash of the file as read.
+    uint32_t declaredLength_ = 0;
+    int64_t lengthAsRead_ = -1;
+    size_t bodyHashAsRead_ = 0;
+    size_t BodyHash();
     std::unique_ptr<TMemoryStream> ownedBody_;
     TMemoryStream* body_ = nullptr;
 };

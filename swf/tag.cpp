@@ -30,6 +30,16 @@ void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool force
     target.WriteBuffer(bytes, isLong ? 6 : 2);
 }
 
+std::vector<uint8_t> ReadRestOfBody(TBitsEngine& be, int64_t start, int64_t bodySize) {
+    std::vector<uint8_t> rest;
+    const int64_t left = start + bodySize - be.Stream.GetPosition();
+    if (left > 0) {
+        rest.resize(static_cast<size_t>(left));
+        be.ReadBytes(rest.data(), left);
+    }
+    return rest;
+}
+
 void ThrowCopyOfAnotherKind(const std::string& target) {
     throw EConvertError("Cannot copy the fields of another kind of object into " + target);
 }
@@ -77,6 +87,22 @@ void TSWFObject::WriteTag(TBitsEngine& be) {
     BodySize = static_cast<int32_t>(body.GetSize());
     WriteTagHeader(be.Stream, code, BodySize, forceLong);
     be.Stream.WriteBuffer(body.Memory(), BodySize);
+}
+
+bool FramedOddly(uint16_t code, int64_t bodySize, bool longHeader) {
+    return longHeader != (bodySize >= 63 || TagNeedsLongHeader(code));
+}
+
+void WriteTagFramed(TBitsEngine& be, TSWFObject& tag, bool longHeader) {
+    TMemoryStream body;
+    TBitsEngine bodyEngine(body);
+    tag.WriteBody(bodyEngine);
+    bodyEngine.FlushLastByte(true);
+    if (body.GetSize() > INT32_MAX) throw EWriteError("A tag body is larger than 2 GB");
+    tag.BodySize = static_cast<int32_t>(body.GetSize());
+    be.FlushLastByte(true);
+    WriteTagHeader(be.Stream, tag.WrittenCode(), tag.BodySize, longHeader);
+    be.Stream.WriteBuffer(body.Memory(), tag.BodySize);
 }
 
 void WriteTagFromStream(TStream& target, uint16_t code, TStream& body, int32_t length) {

@@ -83,9 +83,20 @@ const T& SourceAs(const TBasedSWFObject& source, const TSWFObject& target) {
     return *typed;
 }
 
+// The bytes of a body that follow the last field a reader took (the body
+// started at start and holds bodySize bytes), leaving the stream at the
+// body's end. Tags keep them and write them back after their fields.
+std::vector<uint8_t> ReadRestOfBody(TBitsEngine& be, int64_t start, int64_t bodySize);
+
 // Writes a record header for code and then length bytes from body's current
 // position; length 0 means the whole body stream.
 void WriteTagFromStream(TStream& target, uint16_t code, TStream& body, int32_t length);
+// Writes tag as WriteTag does, but framed with a long header when longHeader
+// is set, and with a short one when it is not and the body fits: for a tag
+// whose file framed it otherwise than its code and length would.
+void WriteTagFramed(TBitsEngine& be, TSWFObject& tag, bool longHeader);
+// Whether a file's framing of a tag differs from the one WriteTag chooses.
+bool FramedOddly(uint16_t code, int64_t bodySize, bool longHeader);
 // The record header alone, framed as WriteTag frames it.
 void WriteTagHeader(TStream& target, uint16_t code, int32_t bodySize, bool forceLong);
 // Codes written with the long header whatever their length.

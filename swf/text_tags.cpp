@@ -151,7 +151,7 @@ void TSWFDefineText::ReadBody(TBitsEngine& be) {
     const int64_t start = be.Stream.GetPosition();
     TextRecords.clear();
     CharacterIdValue = be.ReadWord();
-    TextBounds.SetRect(be.ReadRect());
+    TextBounds.SetRectAsRead(be.ReadRect());
     TextMatrix.SetRec(be.ReadMatrix());
     GlyphBits = be.ReadByte();
     AdvanceBits = be.ReadByte();
@@ -188,7 +188,7 @@ void TSWFDefineText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
 
 void TSWFDefineText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterIdValue = static_cast<uint16_t>(node.AttrInt("ID"));
-    TextBounds.SetRect(ReadRectAttrs(settings, node));
+    TextBounds.SetRectAsRead(ReadRectAttrs(settings, node));
     TextMatrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     TextRecords.clear();
     GlyphBits = 0;
@@ -240,6 +240,7 @@ void TSWFDefineEditText::CopyFieldsFrom(const TBasedSWFObject& source) {
     HasLayout = other.HasLayout;
     NoSelect = other.NoSelect;
     Border = other.Border;
+    WasStatic = other.WasStatic;
     HTML = other.HTML;
     UseOutlines = other.UseOutlines;
     if (HasFont) {
@@ -263,7 +264,7 @@ void TSWFDefineEditText::CopyFieldsFrom(const TBasedSWFObject& source) {
 void TSWFDefineEditText::ReadBody(TBitsEngine& be) {
     const int64_t start = be.Stream.GetPosition();
     CharacterIdValue = be.ReadWord();
-    Bounds.SetRect(be.ReadRect());
+    Bounds.SetRectAsRead(be.ReadRect());
     const uint8_t flags1 = be.ReadByte();
     const uint8_t flags2 = be.ReadByte();
     HasText = flags1 & 0x80;
@@ -274,11 +275,13 @@ void TSWFDefineEditText::ReadBody(TBitsEngine& be) {
     HasTextColor = flags1 & 0x04;
     HasMaxLength = flags1 & 0x02;
     HasFont = flags1 & 0x01;
-    HasFontClass = SWFVersion >= 9 && (flags2 & 0x80);
+    // A tag read from a file (version 0) takes the flag as the file has it.
+    HasFontClass = (SWFVersion == 0 || SWFVersion >= 9) && (flags2 & 0x80);
     AutoSize = flags2 & 0x40;
     HasLayout = flags2 & 0x20;
     NoSelect = flags2 & 0x10;
     Border = flags2 & 0x08;
+    WasStatic = flags2 & 0x04;
     HTML = flags2 & 0x02;
     UseOutlines = flags2 & 0x01;
     if (HasFont) FontId = be.ReadWord();
@@ -300,13 +303,13 @@ void TSWFDefineEditText::ReadBody(TBitsEngine& be) {
 
 void TSWFDefineEditText::WriteBody(TBitsEngine& be) {
     const bool utf8 = SWFVersion >= 6;
-    HasFontClass = SWFVersion >= 9 && !FontClass.empty();
+    if (SWFVersion != 0) HasFontClass = SWFVersion >= 9 && !FontClass.empty();
     be.WriteWord(CharacterIdValue);
     be.WriteRect(Bounds.GetSWFRect());
     be.WriteByte(static_cast<uint8_t>(HasText << 7 | WordWrap << 6 | Multiline << 5 | Password << 4 | ReadOnly << 3 |
                                       HasTextColor << 2 | HasMaxLength << 1 | HasFont));
     be.WriteByte(static_cast<uint8_t>(HasFontClass << 7 | AutoSize << 6 | HasLayout << 5 | NoSelect << 4 |
-                                      Border << 3 | HTML << 1 | UseOutlines));
+                                      Border << 3 | WasStatic << 2 | HTML << 1 | UseOutlines));
     if (HasFont) be.WriteWord(FontId);
     if (HasFontClass) be.WriteString(FontClass);
     if (HasFont) be.WriteWord(FontHeight);
@@ -337,6 +340,7 @@ void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& setting
     if (ReadOnly) node.SetAttrBool("ReadOnly", true);
     if (NoSelect) node.SetAttrBool("NoSelect", true);
     if (Border) node.SetAttrBool("Border", true);
+    if (WasStatic) node.SetAttrBool("WasStatic", true);
     if (HTML) node.SetAttrBool("HTML", true);
     node.SetAttrBool("UseOutlines", UseOutlines);
     if (HasFont) {
@@ -356,16 +360,20 @@ void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& setting
         layout.SetAttr("Indent", static_cast<int>(Indent));
         layout.SetAttr("Leading", static_cast<int>(Leading));
     }
-    if (!WideInitialText.empty() || !InitialText.empty()) {
+    // An empty text keeps its element, so that the flag survives. A text
+    // with a carriage return goes into an attribute: XML turns every CR of
+    // element text into LF when it is read.
+    if (HasText || !WideInitialText.empty() || !InitialText.empty()) {
         TXmlNode value = node.AddChild("Value");
         if (HasText && !WideInitialText.empty()) AddUtf8CData(value, WideToUtf8(WideInitialText));
-        else value.AddCData(InitialText);
+        else if (InitialText.find('\r') != std::string::npos) value.SetAttr("Text", InitialText);
+        else if (!InitialText.empty()) value.AddCData(InitialText);
     }
 }
 
 void TSWFDefineEditText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterIdValue = static_cast<uint16_t>(node.AttrInt("ID"));
-    Bounds.SetRect(ReadRectAttrs(settings, node));
+    Bounds.SetRectAsRead(ReadRectAttrs(settings, node));
     FontClass = node.AttrStrDef("ClassName", "");
     HasFontClass = !FontClass.empty();
     AutoSize = node.AttrBool("AutoSize");
@@ -375,6 +383,7 @@ void TSWFDefineEditText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings
     ReadOnly = node.AttrBoolDef("ReadOnly", false);
     NoSelect = node.AttrBoolDef("NoSelect", false);
     Border = node.AttrBoolDef("Border", false);
+    WasStatic = node.AttrBoolDef("WasStatic", false);
     HTML = node.AttrBoolDef("HTML", false);
     UseOutlines = node.AttrBool("UseOutlines");
     HasFont = node.HasAttribute("FontID");
@@ -402,12 +411,14 @@ void TSWFDefineEditText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings
         HasLayout = true;
     }
     InitialText.clear();
+    HasText = false;
     if (TXmlNode value = node.ChildNode("Value")) {
+        HasText = true;
         std::vector<TXmlNode> children = value.ChildNodes();
-        if (children.size() == 1 && children[0].NodeType() == TXmlNodeType::CData) InitialText = children[0].Text();
+        if (value.HasAttribute("Text")) InitialText = value.AttrStr("Text");
+        else if (children.size() == 1 && children[0].NodeType() == TXmlNodeType::CData) InitialText = children[0].Text();
         else InitialText = value.Text();
     }
-    HasText = !InitialText.empty();
 }
 
 // ---------------------------------------------------------------- CSMTextSettings

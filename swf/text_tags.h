@@ -114,6 +114,7 @@ public:
     bool HasText = false, WordWrap = false, Multiline = false, Password = false, ReadOnly = false;
     bool HasTextColor = false, HasMaxLength = false, HasFont = false, HasFontClass = false, AutoSize = false;
     bool HasLayout = false, NoSelect = false, Border = false, HTML = false, UseOutlines = false;
+    bool WasStatic = false;  // the text was a static one in the authoring tool
     uint16_t FontId = 0;
     uint16_t FontHeight = 0;
     std::string FontClass;

@@ -5,11 +5,15 @@
 #include <numbers>
 
 void TSWFRect::SetRect(const TRect& w) {
+    SetRectAsRead(w);
+    Normalize(3);
+}
+
+void TSWFRect::SetRectAsRead(const TRect& w) {
     Xmin = w.Left;
     Ymin = w.Top;
     Xmax = w.Right;
     Ymax = w.Bottom;
-    Normalize(3);
 }
 
 void TSWFRect::SetSWFRect(const TRect& s) {

@@ -14,7 +14,12 @@ public:
     int32_t GetWidth() const { return Xmax - Xmin; }
     int32_t GetHeight() const { return Ymax - Ymin; }
     TRect GetRect() const { return TRect{Xmin, Ymin, Xmax, Ymax}; }
+    // Ordered: a minimum above its maximum is swapped. For rectangles built
+    // in code.
     void SetRect(const TRect& windowOrder);
+    // As stored: a rectangle read from a file keeps its values, also a
+    // minimum above its maximum (the bounds of an empty glyph).
+    void SetRectAsRead(const TRect& windowOrder);
     TRect GetSWFRect() const { return TRect{Xmin, Xmax, Ymin, Ymax}; }
     void SetSWFRect(const TRect& swfOrder);
     void SetXmin(int32_t v) { Xmin = v; Normalize(1); }

@@ -163,12 +163,21 @@ TEST(RegExprSearch, Semantics) {
         {"[\xe0-\xff]+", "", "\xb8\xe0", "1+2"},  // modifier r: the 1251 Yo joins the lower-case run
         {"[\xe0-\xff]+", "-r", "\xb8\xe0", "2+1"},
         {"\xc9t\xc9", "i", "\xe9T\xe9", "1+3"},  // the code page's own case pairs
+        {"\xff\x9a\x9c\x9e", "i", "\x9f\x8a\x8c\x8e", "1+4"},  // y-diaeresis, s-caron, oe, z-caron
+        {"[\x9f\x8a]+", "i", "\xff\x9a", "1+2"},
         // Backreferences, also quantified and caseless.
         {"(a+)b\\1", "", "aabaa", "1+5"},
         {"(ab)\\1{2}", "", "abababab", "1+6"},
         {"(a)\\1*?b", "", "aaab", "1+4"},
         {"(ab)\\1", "i", "abAB", "1+4"},
         {"(x)?y\\1", "", "y", "no"},
+        // Inside its own group a backreference is the group's last completed
+        // pass, and a pass that matches nothing ends its loop (as in Perl).
+        {"(a|b\\1)*", "", "ab", "1+1"},
+        {"(a|b\\1)+", "", "aba", "1+3"},
+        {"(a|\\1)+$", "", "ab", "no"},
+        {"(a?)(b|\\1)*c", "", "bc", "1+2"},
+        {"(a?)(\\1){2,}c", "", "c", "1+1"},
         // One-character repeats over the whole remainder, with a look-ahead literal.
         {".*c", "", "abcabc", "1+6"},
         {"a.*?c", "", "abcabc", "1+3"},
@@ -270,6 +279,20 @@ TEST(RegExprErrors, EveryRaisedErrorWithTextAndPosition) {
         {"unclosed comment", "125 TRegExpr(comp): Unclosed (?#Comment) (pos 6) @6", CompileError("(?#abc")},
         {"unknown modifier", "127 TRegExpr(comp): Urecognized Modifier (pos 3) @3", CompileError("(?q)a")},
         {"unclosed modifier group", "127 TRegExpr(comp): Urecognized Modifier (pos 3) @3", CompileError("(?i")},
+        {"non-capturing group", "129 TRegExpr(comp): Non-Capturing Group (?:...) Is Not Supported (pos 1) @1",
+         CompileError("(?:a)")},
+        {"lookahead",
+         "130 TRegExpr(comp): Lookahead And Lookbehind (?=, (?!, (?<=, (?<! Are Not Supported (pos 2) @2",
+         CompileError("a(?=b)")},
+        {"lookbehind",
+         "130 TRegExpr(comp): Lookahead And Lookbehind (?=, (?!, (?<=, (?<! Are Not Supported (pos 1) @1",
+         CompileError("(?<!b)a")},
+        {"control verb", "131 TRegExpr(comp): Control Verbs Like (*FAIL) Are Not Supported (pos 1) @1",
+         CompileError("(*FAIL)")},
+        {"missing group", "132 TRegExpr(comp): Backreference To A Group That Does Not Exist (pos 4) @4",
+         CompileError("(a)\\2")},
+        {"embedded NUL", "133 TRegExpr(comp): NUL Character In Expression (write \\x00) (pos 1) @1",
+         CompileError(std::string("a\0b", 3))},
         {"equal paired separators",
          "128 TRegExpr(comp): LinePairedSeparator must countain two different chars or no chars at all (pos 0) @0",
          Raised([] { R().SetLinePairedSeparator("\n\n"); })},
@@ -332,9 +355,18 @@ TEST(RegExprLimits, CatastrophicPatternsOnAMegabyte) {
     EXPECT_EQ(Raised([&] { re.MatchString("b" + as); }), limit);
     re.SetPattern("(a|aa)+b");
     EXPECT_EQ(Raised([&] { re.MatchString("b" + as); }), limit);
-    // A body that matches empty repeats without end until the limit.
-    re.SetPattern("(a?)(b|\\1)*c");
-    EXPECT_EQ(Raised([&] { re.MatchString("bc"); }), limit);
+    // A body that can match empty through a backreference ends its loop at
+    // the first empty pass instead of spinning to the limit.
+    re.MatchLimit = 10000000;
+    re.SetPattern("(a|\\1)+$");
+    EXPECT_FALSE(re.MatchString("a" + std::string(1000, 'b')));
+    // The stack's memory has a ceiling of its own.
+    R deep;
+    deep.StackLimit = 1 << 20;
+    deep.SetPattern("(a|b)*c");
+    EXPECT_EQ(Raised([&] { deep.MatchString(as + "c"); }),
+              "1017 TRegExpr(exec): Backtracking Stack Limit Exceeded @0");
+    EXPECT_EQ(Search("(a|b)*c", as.substr(0, 1000) + "c"), "1+1001");
     // Cheap per attempt, but retried at every start: the search's own limit.
     R quadratic;
     quadratic.SetPattern("(a|b)*[cd]");

@@ -112,16 +112,40 @@ TEST(Utf7, AgreesWithIconvAndPython) {
     }
 }
 
-TEST(Utf8, DecodesWholeTextsOrNothing) {
+TEST(Utf8, DecodesByTheRulesAndReplacesWhatIsMalformed) {
     EXPECT_EQ(UcSystem::Utf8ToWide(UcSystem::WideToUtf8(kMaster)), kMaster);
     // A pair is one four-byte sequence, as every UTF-8 reader expects.
     EXPECT_EQ(UcSystem::WideToUtf8(u"😀"), "\xF0\x9F\x98\x80");
     // Pairs written as two three-byte sequences by older writers still read.
     EXPECT_EQ(UcSystem::Utf8ToWide("\xED\xA0\xBD\xED\xB8\x80"), u"😀");
     EXPECT_EQ(UcSystem::WideToUtf8(WideString(1, 0xD800)), "\xED\xA0\x80");  // a lone surrogate
-    for (const char* bad : {"ab\xE4\xB8", "ab\xC3", "\xC3\x28", "\xF0\x9F\x98", "\xF4\x90\x80\x80"})
-        EXPECT_EQ(UcSystem::Utf8ToWide(bad), u"") << bad;
     EXPECT_EQ(UcSystem::Utf8ToWide(""), u"");
+    // An overlong slash is no slash, and one bad byte costs one character.
+    EXPECT_EQ(UcSystem::Utf8ToWide("..\xC0\xAF..\xC0\xAF" "etc"), u"..\uFFFD\uFFFD..\uFFFD\uFFFDetc");
+    EXPECT_EQ(UcSystem::Utf8ToWide("ab\xE4\xB8"), u"ab\uFFFD");
+}
+
+// Malformed input decodes as python3's decoder with replacement decodes it
+// (one U+FFFD per maximal malformed part, as Unicode recommends).
+TEST(Utf8, MalformedInputAgreesWithPython3) {
+    TW_REQUIRE_TOOL("python3");
+    const std::vector<std::string> inputs = {
+        "ab\xE4\xB8",       "ab\xC3",         "\xC3\x28",          "\xF0\x9F\x98",   "\xF4\x90\x80\x80",
+        "\xC0\xAF",         "\xC1\xBF",      "\xE0\x80\xAF",     "\xE0\x9F\xBF",   "\xF0\x80\x80\xAF",
+        "\xF0\x8F\xBF\xBF", "\x80",           "a\xBF\x80" "b",        "\xF5\x80\x80\x80", "\xFE\xFF",
+        "\xE2\x82",         "\xE2\x82\xAC", "\xF4\x8F\xBF\xBF", "x\xE2\x28\xA1y", "\xC2\xC2\xA9"};
+    std::string requests;
+    for (const std::string& input : inputs) requests += Hex(input) + "\n";
+    std::istringstream answers(TW_RUN("python3 -c \"import sys\n"
+                                      "for line in sys.stdin:\n"
+                                      "    data = bytes.fromhex(line.strip())\n"
+                                      "    print(data.decode('utf-8', 'replace').encode('utf-16-le').hex())\n\"",
+                                      requests));
+    for (const std::string& input : inputs) {
+        std::string expected;
+        answers >> expected;
+        EXPECT_EQ(UcSystem::Utf8ToWide(input), FromUtf16Le(Unhex(expected))) << Hex(input);
+    }
 }
 
 // Every defined byte of the single-byte pages, and every CJK ideograph of

@@ -90,7 +90,8 @@ TEST(TextFiles, MarksAndOddFiles) {
     EXPECT_EQ(encoding, encAnsi);
     EXPECT_TRUE(LoadLines("\xFF\xFE").empty());
     EXPECT_EQ(LoadLines(std::string("\xFF\xFE" "A\0B", 5)), std::vector<WideString>{u"A"});  // odd byte ignored
-    EXPECT_TRUE(LoadLines("\xEF\xBB\xBF" "ok\xE4\xB8").empty());  // malformed UTF-8 gives nothing
+    // Malformed UTF-8 costs its own bytes, not the file.
+    EXPECT_EQ(LoadLines("\xEF\xBB\xBF" "ok\xE4\xB8"), std::vector<WideString>{u"ok\uFFFD"});
 
     TUcStringList list;
     list.SetTextStr(u"A\r\nB");
@@ -220,6 +221,21 @@ TEST(WideStrings, AssignAndTheAnsiView) {
 // A save that fails leaves the old file whole. The temporary file's name is
 // longer than the target's, so a target name at the length limit makes the
 // save fail even for root.
+// A marked UTF-8 file with one invalid byte keeps every line through a load
+// and a save.
+TEST(TextFiles, OneInvalidByteLosesOnlyItself) {
+    std::string folder = text_tools::FixtureFolder("text_invalid_byte");
+    WriteBytes(folder + "/in.txt", "\xEF\xBB\xBF" "first\r\nsec\xFFond\r\nthird\r\n");
+    TUcStringList list;
+    list.LoadFromFile(W(folder + "/in.txt"));
+    EXPECT_EQ(Lines(list), (std::vector<WideString>{u"first", u"sec\uFFFDond", u"third"}));
+    list.SaveToFile(W(folder + "/in.txt"));
+    TUcStringList again;
+    again.LoadFromFile(W(folder + "/in.txt"));
+    EXPECT_EQ(Lines(again), Lines(list));
+    std::filesystem::remove_all(folder);
+}
+
 TEST(TextFiles, FailedSaveKeepsTheOldFile) {
     std::string folder = text_tools::FixtureFolder("failed_save");
     std::string target = folder + "/" + std::string(250, 'n');

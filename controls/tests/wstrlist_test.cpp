@@ -4,6 +4,7 @@
 
 #include "controls/ucclasses.h"
 #include "controls/wstrlist.h"
+#include "platform/testing/test_support.h"
 
 namespace {
 
@@ -35,6 +36,22 @@ TEST(WStrList, LocaleOrderAndSearch) {
     EXPECT_THROW(list.Add(u"X"), EStringListError);
     EXPECT_THROW(list.Insert(0, u"y"), EStringListError);
     EXPECT_THROW(list.Get(1), EStringListError);
+}
+
+// German sorts a-umlaut with a, Swedish after z: each list collates in its
+// own locale, and sorts again when the locale changes.
+TEST(WStrList, EachListCollatesInItsLocale) {
+    if (!WStrList::HasLocaleCollation(0x0407) || !WStrList::HasLocaleCollation(0x041D))
+        TW_SKIP_OR_FAIL() << "the de_DE and sv_SE locales are not installed (scripts/setup.sh builds them)";
+    WStrList::TWideStringList list;
+    list.SetLocale(0x0407);
+    for (const char16_t* name : {u"zebra", u"\u00C4hre", u"Ahorn", u"Birne"}) list.Add(name);
+    list.SetSorted(true);
+    EXPECT_EQ(Lines(list), (std::vector<WideString>{u"Ahorn", u"\u00C4hre", u"Birne", u"zebra"}));
+    EXPECT_EQ(list.IndexOf(u"\u00E4HRE"), 1);
+    list.SetLocale(0x041D);
+    EXPECT_EQ(Lines(list), (std::vector<WideString>{u"Ahorn", u"Birne", u"zebra", u"\u00C4hre"}));
+    EXPECT_EQ(list.Add(u"\u00D6l"), 4);
 }
 
 TEST(WStrList, ItemsKeepTheSystemCodePage) {

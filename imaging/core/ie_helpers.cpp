@@ -1,5 +1,7 @@
 #include "imaging/core/ie_helpers.h"
 
+#include "imaging/core/ie_font_styles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -285,6 +287,16 @@ TRGB IECIELab2RGB(const uint8_t lab[3]) {
 }
 
 bool IECompareGUID(const uint8_t a[16], const uint8_t b[16]) { return std::memcmp(a, b, 16) == 0; }
+
+TFontStyles IEFontStylesFromLogFont(const TLogFont* font) {
+    TFontStyles styles;
+    if (!font) return styles;
+    if (font->lfWeight >= 700) styles.Include(TFontStyle::Bold);
+    if (font->lfItalic) styles.Include(TFontStyle::Italic);
+    if (font->lfUnderline) styles.Include(TFontStyle::Underline);
+    if (font->lfStrikeOut) styles.Include(TFontStyle::StrikeOut);
+    return styles;
+}
 
 // ---------------------------------------------------------------- memory
 

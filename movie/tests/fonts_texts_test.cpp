@@ -211,6 +211,69 @@ TEST(Fonts, OutlineConversion) {
     EXPECT_EQ(curves[1]->AnchorDeltaY, -20);
 }
 
+// A cubic outline record (as PostScript-flavoured faces give) becomes
+// quadratic edges that follow the curve: every anchor lies on the cubic
+// within the approximation's tolerance, the contour ends where the record
+// does, and y is turned down.
+TEST(Fonts, CubicOutlineConversion) {
+    auto fx = [](int32_t v) { return v * 65536; };
+    TGlyphOutline outline;
+    TOutlinePolygon polygon;
+    polygon.Start = TFixedPoint{0, 0};
+    // Two cubics: an arch up to (400, 0) and an S back down to (800, -100).
+    polygon.Records.push_back(TOutlineRecord{TOutlineCurve::Cubic,
+                                             {{fx(0), fx(400)}, {fx(400), fx(400)}, {fx(400), fx(0)},
+                                              {fx(400), fx(-300)}, {fx(800), fx(200)}, {fx(800), fx(-100)}}});
+    outline.Polygons.push_back(polygon);
+    TSWFShapeRecordList records;
+    TFlashEdges edges(records);
+    GlyphOutlineToEdges(outline, edges);
+
+    // The cubics sampled densely, in the glyph's y-down space.
+    const double cubics[2][4][2] = {{{0, 0}, {0, 400}, {400, 400}, {400, 0}},
+                                    {{400, 0}, {400, -300}, {800, 200}, {800, -100}}};
+    std::vector<std::pair<double, double>> samples;
+    for (const auto& c : cubics)
+        for (int i = 0; i <= 2000; ++i) {
+            double t = i / 2000.0, u = 1 - t;
+            double x = u * u * u * c[0][0] + 3 * u * u * t * c[1][0] + 3 * u * t * t * c[2][0] + t * t * t * c[3][0];
+            double y = u * u * u * c[0][1] + 3 * u * u * t * c[1][1] + 3 * u * t * t * c[2][1] + t * t * t * c[3][1];
+            samples.emplace_back(x, -y);
+        }
+    auto distance = [&](double x, double y) {
+        double best = 1e18;
+        for (auto [sx, sy] : samples) best = std::min(best, std::hypot(sx - x, sy - y));
+        return best;
+    };
+    int32_t penX = 0, penY = 0;
+    int curves = 0;
+    bool closed = false;
+    for (const auto& record : records) {
+        if (record->RecordKind == kShapeRecordStyleChange) {
+            auto& change = static_cast<const TSWFStyleChangeRecord&>(*record);
+            if (change.StateMoveTo) penX = change.DeltaX, penY = change.DeltaY;
+        } else if (record->RecordKind == kShapeRecordCurvedEdge) {
+            auto& curve = static_cast<const TSWFCurvedEdgeRecord&>(*record);
+            penX += curve.ControlDeltaX + curve.AnchorDeltaX;
+            penY += curve.ControlDeltaY + curve.AnchorDeltaY;
+            EXPECT_LE(distance(penX, penY), 10.5) << "anchor " << curves << " at " << penX << "," << penY;
+            ++curves;
+        } else if (record->RecordKind == kShapeRecordStraightEdge) {
+            auto& line = static_cast<const TSWFStraightEdgeRecord&>(*record);
+            // Only the closing line runs back to the start.
+            EXPECT_EQ(penX + line.DeltaX, 0);
+            EXPECT_EQ(penY + line.DeltaY, 0);
+            EXPECT_EQ(penX, 800);
+            EXPECT_EQ(penY, 100);
+            closed = true;
+            penX += line.DeltaX;
+            penY += line.DeltaY;
+        }
+    }
+    EXPECT_GE(curves, 4);
+    EXPECT_TRUE(closed);
+}
+
 TEST(Texts, StaticTextLayout) {
     TW_REQUIRE_FILE(kDejaVuSans);
     TFlashMovie movie(0, 0, 400, 200, 12, true);

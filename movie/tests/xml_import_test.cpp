@@ -128,6 +128,34 @@ TEST(XmlImport, FramesPlacementsByNameAndRemoval) {
     ExpectWritesWhole(*loaded.movie);
 }
 
+// A name placed both on the movie's timeline and in a sprite is removed by
+// name on each timeline at its own depth there.
+TEST(XmlImport, RemovalByNameFollowsItsOwnTimeline) {
+    TLoaded loaded = Load(R"(<Flash XMin="0" YMin="0" XMax="4000" YMax="2000" FPS="12" Version="8">
+        <Shape IDStr="box" Color="#FF0000"><Edges><MoveTo X="0" Y="0"/><LineTo X="10" Y="0"/><LineTo X="10" Y="10"/></Edges></Shape>
+        <Place IDStr="box" Depth="2"/>
+        <Sprite IDStr="holder">
+          <Place IDStr="box" Depth="7"/>
+          <Frame/>
+          <Remove IDStr="box"/>
+          <Frame/>
+        </Sprite>
+        <Frame/>
+        <Remove IDStr="box"/>
+        <Frame/>
+      </Flash>)");
+    EXPECT_TRUE(loaded.result);
+    EXPECT_TRUE(loaded.messages.empty());
+    auto removals = loaded.Objects<TSWFRemoveObject2>();
+    ASSERT_EQ(removals.size(), 1u);
+    EXPECT_EQ(removals[0]->Depth, 2);
+    auto* sprite = loaded.movie->GetSprites().GetItem(0);
+    std::vector<uint16_t> inSprite;
+    for (auto& tag : sprite->GetControlTags())
+        if (auto* remove = dynamic_cast<TSWFRemoveObject2*>(tag.get())) inSprite.push_back(remove->Depth);
+    EXPECT_EQ(inSprite, std::vector<uint16_t>{7});
+}
+
 TEST(XmlImport, FailingElementsAreReportedAndTheRestLoads) {
     TLoaded loaded = Load(R"(<SWF XMin="0" YMin="0" XMax="2000" YMax="2000" FPS="12" Version="8">
         <NoSuchTag/>

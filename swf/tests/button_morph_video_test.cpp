@@ -384,3 +384,37 @@ TEST(VideoTags, FramesInXmlAsHexOrFileAndWrittenByCallback) {
     EXPECT_FALSE(doc.DocumentElement().HasAttribute("File"));
     EXPECT_EQ(doc.DocumentElement().Text(), "");
 }
+
+// The morph gradient's record fields through their accessors, and the focal
+// points converted as the plain focal fill converts its own.
+TEST(MorphTags, GradientAndFocalAccessors) {
+    TSWFMorphFocalGradientFill fill;
+    fill.SetStartRatio(2, 40);
+    fill.SetEndRatio(2, 200);
+    fill.GetStartColor(2) = SWFRGBA(1, 2, 3, 4);
+    fill.GetEndColor(1) = SWFRGBA(9, 8, 7, 6);
+    ASSERT_EQ(fill.NumGradients(), 2);
+    EXPECT_EQ(fill.Gradients[1].StartRatio, 40);
+    EXPECT_EQ(fill.GetEndRatio(2), 200);
+    EXPECT_EQ(fill.GetStartRatio(1), 0);
+    EXPECT_EQ(fill.Gradients[1].StartColor, SWFRGBA(1, 2, 3, 4));
+    EXPECT_EQ(fill.GetEndColor(1), SWFRGBA(9, 8, 7, 6));
+    EXPECT_THROW(fill.GetStartRatio(16), EConvertError);
+
+    TSWFFocalGradientFill plain;
+    for (float value : {0.5f, -0.25f, 1.0f, -2.0f, 3.0f}) {
+        fill.SetStartFocalPoint(value);
+        fill.SetEndFocalPoint(-value);
+        plain.SetFocalPoint(value);
+        EXPECT_EQ(fill.StartFocalPoint, plain.FocalPoint) << value;
+        EXPECT_FLOAT_EQ(fill.GetStartFocalPoint(), plain.GetFocalPoint()) << value;
+        plain.SetFocalPoint(-value);
+        EXPECT_EQ(fill.EndFocalPoint, plain.FocalPoint) << value;
+    }
+    fill.StartFocalPoint = 300;
+    EXPECT_FLOAT_EQ(fill.GetStartFocalPoint(), 1.0f);
+    fill.EndFocalPoint = 128;
+    EXPECT_FLOAT_EQ(fill.GetEndFocalPoint(), 128.0f / 255.0f);
+    fill.SetEndFocalPoint(0.5f);
+    EXPECT_EQ(fill.EndFocalPoint, 128);  // 127.5 rounds to even
+}

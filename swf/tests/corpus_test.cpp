@@ -64,8 +64,35 @@ struct RoundTripResult {
     int tags = 0;
     int parsedObjects = 0;
     int longerEncodings = 0;  // producer's bytes differ, objects read back the same
+    bool parsedChanged = false;  // read with parsing and written back, the file differs
+    bool xmlChanged = false;     // through the XML form and back, a tag's code or body differs
     std::vector<std::string> failures;
 };
+
+// The movie through its XML form: saved, loaded into a fresh reader and
+// written again. True when every tag keeps its code and body.
+bool SurvivesXmlForm(TSWFStreamReader& reader, const std::vector<TagRecord>& original) {
+    try {
+        reader.Settings.Options = 0;
+        TXmlDocument doc;
+        reader.SaveToXml(doc.Root());
+        TXmlDocument reread;
+        reread.LoadFromString(doc.SaveToString());
+        TSWFStreamReader loaded;
+        loaded.Settings.Options = 0;
+        if (!loaded.LoadFromXml(reread.Root(), true)) return false;
+        loaded.MakeStream();
+        TMemoryStream out;
+        loaded.SaveToStream(out);
+        std::vector<TagRecord> written = SplitTags(out.Bytes());
+        if (written.size() != original.size()) return false;
+        for (size_t i = 0; i < original.size(); ++i)
+            if (written[i].code != original[i].code || written[i].body != original[i].body) return false;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 // Reads file without parsing (must write back byte-identical) and with
 // parsing (every tag keeps its code and body, or took a longer encoding that
@@ -86,8 +113,10 @@ RoundTripResult RoundTrip(const Bytes& file, const std::string& name) {
     reader->ParseTags(true, true);
     for (const auto& info : reader->Tags)
         if (info->Object && info->Object->TagCode != kErrorTagCode) ++result.parsedObjects;
+    result.xmlChanged = !SurvivesXmlForm(*reader, original);
     reader->MakeStream();
     Bytes first = Saved(*reader);
+    result.parsedChanged = Expanded(first) != Expanded(file);
     std::vector<TagRecord> written = SplitTags(first);
     result.tags = static_cast<int>(original.size());
     if (written.size() != original.size()) {
@@ -126,7 +155,7 @@ RoundTripResult RoundTrip(const Bytes& file, const std::string& name) {
 TEST(Corpus, EveryFileRoundTrips) {
     std::vector<std::string> files = CorpusFiles();
     if (files.empty()) TW_SKIP_OR_FAIL() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
-    int rawDifferent = 0, tags = 0, parsed = 0, longer = 0;
+    int rawDifferent = 0, tags = 0, parsed = 0, longer = 0, parsedChanged = 0, xmlChanged = 0;
     std::map<std::string, int> longerByTag;
     std::vector<std::string> failures;
     for (const std::string& path : files) {
@@ -140,23 +169,34 @@ TEST(Corpus, EveryFileRoundTrips) {
         tags += r.tags;
         parsed += r.parsedObjects;
         longer += r.longerEncodings;
+        parsedChanged += r.parsedChanged;
+        xmlChanged += r.xmlChanged;
+        if (std::getenv("TW_CORPUS_LIST") && (r.parsedChanged || r.xmlChanged))
+            std::printf("changed: %s%s%s\n", path.c_str(), r.parsedChanged ? " parsed" : "", r.xmlChanged ? " xml" : "");
         failures.insert(failures.end(), r.failures.begin(), r.failures.end());
     }
     std::printf("corpus: %zu files, %d tags, %d parsed into objects, %d took a longer producer encoding\n",
                 files.size(), tags, parsed, longer);
+    std::printf("corpus: %d files change when written back parsed, %d through the XML form\n", parsedChanged,
+                xmlChanged);
     for (size_t i = 0; i < failures.size() && i < 20; ++i) ADD_FAILURE() << failures[i];
     EXPECT_TRUE(failures.empty()) << failures.size() << " failures";
 }
 
-TEST(ToolFixtures, FfmpegMoviesRoundTrip) {
+TEST(ToolFixtures, FfmpegAndHaxeMoviesRoundTripUnchanged) {
     std::vector<std::string> movies = FfmpegFixtures();
     if (movies.empty()) TW_SKIP_OR_FAIL() << "ffmpeg is not installed";
+    std::string haxe = HaxeFixture();
+    if (!haxe.empty()) movies.push_back(haxe);
     for (const std::string& path : movies) {
         SCOPED_TRACE(path);
         Bytes file = ReadFileBytes(path);
         RoundTripResult r = RoundTrip(file, path);
         EXPECT_TRUE(r.rawIdentical);
         EXPECT_GT(r.tags, 3);
+        // Read and written back unchanged, these movies keep every byte.
+        EXPECT_FALSE(r.parsedChanged);
+        EXPECT_FALSE(r.xmlChanged);
         for (const std::string& f : r.failures) ADD_FAILURE() << f;
     }
 }

@@ -19,13 +19,16 @@
 #include "swf/actions_swf4.h"
 #include "swf/actions_swf5.h"
 #include "swf/bitmap_tags.h"
+#include "swf/button_tags.h"
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
+#include "swf/font_tags.h"
 #include "swf/reader.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
 #include "swf/sprite_tags.h"
+#include "swf/text_tags.h"
 #include "test_util.h"
 
 namespace fidelity {
@@ -186,6 +189,53 @@ inline std::vector<Fixture> Fixtures() {
              auto& empty = TagAt<TSWFPlaceObject2>(movie, 2);
              EXPECT_TRUE(empty.HasClipActions);
              EXPECT_EQ(empty.GetClipActions().GetCount(), 0u);
+         }},
+        // Fonts as other producers leave them: DefineFont2 without glyphs,
+        // code-table offset or ANSI flag, named in UTF-8 ("A 標準"); a
+        // DefineFont3 without glyphs but with its layout block; and a font
+        // whose one empty glyph has the bounds Xmin 0x3FFFFFFF, Xmax 0, and
+        // two bytes after its kerning count.
+        {"Fonts without glyphs, with a UTF-8 name, empty bounds and bytes after their fields", 8, false, kStage, 1,
+         {{48, "01 00 00 00 08 41 20 E6 A8 99 E6 BA 96 00 00"},
+          {75, "02 00 84 00 00 00 00 00 04 00 01 00 00 00 00"},
+          {48, "05 00 80 00 00 01 00 04 00 06 00 10 00 41 00 00 00 00 00 00 00 00 "
+               "FB FF FF FF F0 00 00 00 00 00 00 00 00 00 00 00 00 00 00 AB CD"},
+          {1, ""}},
+         [](TSWFStreamReader& movie) {
+             auto& named = TagAt<TSWFDefineFont2>(movie, 0);
+             EXPECT_TRUE(named.GlyphShapeTable.empty());
+             EXPECT_FALSE(named.FontFlagsANSI);
+             EXPECT_EQ(named.NameAsRead.Bytes, "A \xE6\xA8\x99\xE6\xBA\x96");
+             auto& layout = TagAt<TSWFDefineFont3>(movie, 1);
+             EXPECT_TRUE(layout.FontFlagsHasLayout);
+             EXPECT_TRUE(layout.FontFlagsWideCodes);
+             EXPECT_EQ(layout.FontAscent, 1024);
+             auto& bounds = TagAt<TSWFDefineFont2>(movie, 2);
+             ASSERT_EQ(bounds.FontBoundsTable.size(), 1u);
+             EXPECT_EQ(bounds.FontBoundsTable[0].Xmin, 0x3FFFFFFF);
+             EXPECT_EQ(bounds.FontBoundsTable[0].Xmax, 0);
+             EXPECT_EQ(ToHex(bounds.Trailing), "AB CD");
+         }},
+        // Edit texts: one that was static, whose text holds a CR and a CR LF;
+        // one with an empty initial text.
+        {"Edit texts that were static, with CR and with an empty text", 8, false, kStage, 1,
+         {{37, "03 00 00 80 04 76 00 61 0D 62 0D 0A 63 00"}, {37, "04 00 00 80 00 00 00"}, {1, ""}},
+         [](TSWFStreamReader& movie) {
+             auto& text = TagAt<TSWFDefineEditText>(movie, 0);
+             EXPECT_TRUE(text.WasStatic);
+             EXPECT_EQ(text.InitialText, "a\rb\r\nc");
+             auto& empty = TagAt<TSWFDefineEditText>(movie, 1);
+             EXPECT_TRUE(empty.HasText);
+             EXPECT_EQ(empty.InitialText, "");
+         }},
+        // An empty DoAction and a DefineButton without records or an action
+        // list gain no ActionEnd; a last block traces "x".
+        {"Empty action block and a button without actions", 6, false, kStage, 1,
+         {{12, ""}, {7, "06 00 00"}, {12, "96 03 00 00 78 00 26 00"}, {1, ""}},
+         [](TSWFStreamReader& movie) {
+             EXPECT_FALSE(TagAt<TSWFDoAction>(movie, 0).HasActionEnd);
+             EXPECT_FALSE(TagAt<TSWFDefineButton>(movie, 1).HasActionEnd);
+             EXPECT_TRUE(TagAt<TSWFDoAction>(movie, 2).HasActionEnd);
          }},
         // A compressed SWF 5 file whose frame has its minimum past its maximum.
         {"Compressed SWF 5 with a reversed frame", 5, true, "7A AF 80 00 07 D0 00 00 00", 1,

@@ -85,3 +85,37 @@ TEST(Fidelity, FixturesComeBackThroughObjectsCopiesAndXml) {
         EXPECT_EQ(Unpacked(Saved(loaded)), expected) << text;
     }
 }
+
+// Scripts see a movie's framing: getBytesTotal reads the declared length and
+// a jump measured across a block counts its header. A movie read and written
+// back unchanged keeps a long header over a short body, at the top level and
+// in a sprite, and a declared length that is not the file's; once changed,
+// the movie is written with the length it has.
+TEST(Fidelity, UnchangedMovieKeepsHeaderFormsAndDeclaredLength) {
+    Bytes body = HexBytes(kStage);
+    body.insert(body.end(), {0x00, 0x0C, 0x01, 0x00});
+    // SetBackgroundColor (9) and a DoAction under long headers, a sprite
+    // whose ShowFrame has a long header, then ShowFrame and End.
+    for (const char* record : {"7F 02 03 00 00 00 FF 00 00", "3F 03 08 00 00 00 96 03 00 00 78 00 26 00",
+                               "FF 09 0C 00 00 00 07 00 01 00 7F 00 00 00 00 00 00 00", "40 00", "00 00"}) {
+        Bytes bytes = HexBytes(record);
+        body.insert(body.end(), bytes.begin(), bytes.end());
+    }
+    const uint32_t declared = static_cast<uint32_t>(body.size() + 8 + 100);
+    Bytes file = {'F', 'W', 'S', 6};
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(declared >> (8 * i)));
+    file.insert(file.end(), body.begin(), body.end());
+
+    TMemoryStream in(file);
+    auto movie = TSWFStreamReader::CreateFromStream(in);
+    movie->ParseTags(true, true);
+    ExpectEveryTagParsed(*movie);
+    movie->MakeStream();
+    EXPECT_EQ(ToHex(Saved(*movie)), ToHex(file));
+
+    // Changed, the movie takes its true length.
+    TagAt<TSWFSetBackgroundColor>(*movie, 0).Color.SetRGB(TSWFRGBRec{0, 0xFF, 0});
+    movie->MakeStream();
+    Bytes changed = Saved(*movie);
+    EXPECT_EQ(changed[4] | changed[5] << 8, static_cast<int>(changed.size()));
+}

@@ -2,7 +2,9 @@
 // them; flips, crops and blur checked against ImageMagick.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "imaging/core/ie_color_reduce.h"
 #include "imaging/core/ie_effects.h"
@@ -130,6 +132,86 @@ TEST(ColorReduceTest, ProcessingOperationsOfColours) {
     EXPECT_FALSE(White(b, 0, 0));
     proc.Fill(IECreateRGB(255, 0, 0));
     EXPECT_TRUE(White(b, 15, 7));
+}
+
+// The channel rearrangement of the DICOM reader, histogram matching of the
+// RAW reader and colour quantizing, on images whose answers are known.
+TEST(ColorReduceTest, RearrangeMatchAndQuantize) {
+    // Bytes 0, 1, 2 of each pixel take the bytes the pattern names; the
+    // pattern's case does not matter and other letters keep the byte.
+    struct Case {
+        const char* pattern;
+        uint8_t expected[3];
+    } cases[] = {{"RGB", {3, 2, 1}}, {"rgb", {3, 2, 1}}, {"BBB", {1, 1, 1}}, {"GRB", {2, 3, 1}}, {"xRx", {1, 3, 3}}};
+    for (const Case& c : cases) {
+        TIEBitmap b;
+        b.Allocate(4, 3, ie24RGB);
+        for (int32_t y = 0; y < 3; ++y)
+            for (int32_t x = 0; x < 4; ++x) {
+                uint8_t* p = b.GetScanline(y) + 3 * x;
+                p[0] = 1, p[1] = 2, p[2] = 3;
+            }
+        std::vector<int> percents;
+        IERearrangeChannels(b, c.pattern, nullptr, [&](void*, int percent) { percents.push_back(percent); });
+        for (int32_t y = 0; y < 3; ++y)
+            EXPECT_EQ(0, std::memcmp(b.GetScanline(y) + 9, c.expected, 3)) << c.pattern << " row " << y;
+        EXPECT_EQ(percents, (std::vector<int>{0, 33, 66})) << c.pattern;
+    }
+
+    // A 16 x 16 ramp of every gray level matched to a reference that is half
+    // level 50 and half level 200: each level goes to the first level whose
+    // cumulative share is nearest its own, 0 below 64, 50 up to 191, 200 above.
+    TIEBitmap ramp, reference;
+    ramp.Allocate(16, 16, ie24RGB);
+    for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 16; ++x) std::memset(ramp.GetScanline(y) + 3 * x, y * 16 + x, 3);
+    Uniform(reference, 8, 4, IECreateRGB(50, 50, 50));
+    reference.FillRect(0, 0, 7, 1, IERGBToColor(IECreateRGB(200, 200, 200)));
+    IEMatchHistogram(reference, ramp);
+    for (int32_t level = 0; level < 256; ++level) {
+        const uint8_t* p = ramp.GetScanline(level / 16) + 3 * (level % 16);
+        const int expected = level < 64 ? 0 : level < 192 ? 50 : 200;
+        EXPECT_EQ(p[0], expected) << level;
+        EXPECT_EQ(p[1], expected) << level;
+        EXPECT_EQ(p[2], expected) << level;
+    }
+
+    // Six colours in bands down to four: every pixel becomes one of the
+    // palette's colours, and no more than four remain; an image with fewer
+    // colours than asked keeps its own exactly.
+    const TRGB bands[6] = {IECreateRGB(255, 0, 0), IECreateRGB(250, 5, 0), IECreateRGB(0, 0, 255),
+                           IECreateRGB(0, 200, 0), IECreateRGB(0, 205, 5), IECreateRGB(255, 255, 255)};
+    TIEBitmap image;
+    image.Allocate(6, 4, ie24RGB);
+    for (int32_t x = 0; x < 6; ++x) image.FillRect(x, 0, x, 3, IERGBToColor(bands[x]));
+    TRGB palette[4];
+    int lastPercent = -1;
+    IEQuantizeColors(image, 4, palette, nullptr, [&](void*, int percent) { lastPercent = percent; });
+    EXPECT_EQ(image.GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(lastPercent, 88);  // Trunc(100 / 4.5 * 4)
+    std::vector<uint32_t> seen;
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 6; ++x) {
+            TRGB pixel = image.GetPixelRGB(x, y);
+            bool inPalette = false;
+            for (const TRGB& entry : palette) inPalette = inPalette || entry == pixel;
+            EXPECT_TRUE(inPalette) << x << "," << y;
+            uint32_t key = IERGBToColor(pixel);
+            if (std::find(seen.begin(), seen.end(), key) == seen.end()) seen.push_back(key);
+        }
+    EXPECT_LE(seen.size(), 4u);
+    EXPECT_GE(seen.size(), 3u);
+    // The near pairs merge, the distinct colours stay apart.
+    EXPECT_EQ(image.GetPixelRGB(0, 0), image.GetPixelRGB(1, 0));
+    EXPECT_NE(image.GetPixelRGB(2, 0), image.GetPixelRGB(5, 0));
+
+    TIEBitmap few;
+    few.Allocate(4, 2, ie24RGB);
+    few.FillRect(0, 0, 1, 1, IERGBToColor(bands[0]));
+    few.FillRect(2, 0, 3, 1, IERGBToColor(bands[2]));
+    IEQuantizeColors(few, 16, nullptr, nullptr, nullptr);
+    EXPECT_EQ(few.GetPixelRGB(0, 0), bands[0]);
+    EXPECT_EQ(few.GetPixelRGB(3, 1), bands[2]);
 }
 
 TEST(EffectsTest, KernelsFiltersShadowsAndCorners) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "imaging/core/ie_font_styles.h"
 #include "imaging/core/ie_helpers.h"
 #include "platform/bitmap.h"
 #include "tool_support.h"
@@ -125,6 +126,31 @@ TEST(Helpers, ColourPrimitives) {
     EXPECT_TRUE(IECompareGUID(guidA, guidB));
     guidB[15] = 2;
     EXPECT_FALSE(IECompareGUID(guidA, guidB));
+}
+
+TEST(Helpers, FontStylesFromALogicalFont) {
+    EXPECT_EQ(IEFontStylesFromLogFont(nullptr).Bits, 0);
+    struct Case {
+        int32_t weight;
+        uint8_t italic, underline, strikeOut;
+        uint8_t bits;
+    } cases[] = {
+        {400, 0, 0, 0, 0},
+        {699, 1, 0, 0, 2},
+        {700, 0, 1, 0, 1 | 4},
+        {900, 1, 1, 1, 15},
+        {0, 0, 0, 255, 8},
+    };
+    for (const Case& c : cases) {
+        TLogFont font;
+        font.lfWeight = c.weight;
+        font.lfItalic = c.italic;
+        font.lfUnderline = c.underline;
+        font.lfStrikeOut = c.strikeOut;
+        TFontStyles styles = IEFontStylesFromLogFont(&font);
+        EXPECT_EQ(styles.Bits, c.bits) << c.weight;
+        EXPECT_EQ(styles.Has(TFontStyle::Bold), c.weight >= 700);
+    }
 }
 
 TEST(Helpers, EncodersWriteTheDocumentedBytes) {

@@ -54,6 +54,7 @@ public:
     void Wake() override {}
     void PumpEvents() override {}
     int GetSystemMetric(TSystemMetric metric) const override;
+    void RunUntil(const std::function<bool()>& done) override;
 
     void AdvanceTime(uint64_t ms) { now_ += ms; }
 

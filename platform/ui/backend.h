@@ -59,6 +59,8 @@ public:
     virtual void SetModal(bool modal) {}
     // The position of a client point on the screen.
     virtual TPoint ClientToScreen(const TPoint& point) const { return point; }
+    // How many pictures of the window the screen has shown so far.
+    virtual int FramesShown() const { return 0; }
     // Device pixels per layout pixel of the screen the window is on.
     virtual double DevicePixelRatio() const { return 1.0; }
 

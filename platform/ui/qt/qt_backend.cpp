@@ -1,5 +1,9 @@
 #include "platform/ui/qt/qt_backend.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -33,6 +37,14 @@ bool CanRunQt() {
     return false;
 }
 
+// The write end of the pipe a termination signal writes to.
+int signalWriteFd = -1;
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    if (signalWriteFd >= 0) (void)!write(signalWriteFd, &byte, 1);
+}
+
 const bool registered = [] {
     RegisterUIBackend("qt", [] { return std::unique_ptr<TUIBackend>(new TQtBackend()); }, CanRunQt);
     return true;
@@ -52,9 +64,38 @@ TQtBackend::TQtBackend() {
     timer_->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer_.get(), &QTimer::timeout, [this] { RunToolkit(); });
     clock_.start();
+    WatchTerminationSignals();
+}
+
+void TQtBackend::WatchTerminationSignals() {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return;
+    signalWriteFd = fds[0];
+    signalNotifier_ = std::make_unique<QSocketNotifier>(fds[1], QSocketNotifier::Read);
+    QObject::connect(signalNotifier_.get(), &QSocketNotifier::activated, [fd = fds[1]] {
+        char byte;
+        (void)!read(fd, &byte, 1);
+        if (Application().MainForm) Application().MainForm->Close();
+        else Application().Terminate();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 TQtBackend::~TQtBackend() {
+    if (signalNotifier_) {
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGINT, SIG_DFL);
+        const int readFd = static_cast<int>(signalNotifier_->socket());
+        signalNotifier_.reset();
+        close(readFd);
+        close(signalWriteFd);
+        signalWriteFd = -1;
+    }
     timer_.reset();
     waker_.reset();
     // Objects Qt itself released with deleteLater go before the application.

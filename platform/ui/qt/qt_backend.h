@@ -88,6 +88,9 @@ public:
     static TQtWindow* WindowOf(TWinControl& control);
 
 private:
+    // SIGTERM and SIGINT close the main form as its close box would.
+    void WatchTerminationSignals();
+    std::unique_ptr<QSocketNotifier> signalNotifier_;
     std::unique_ptr<QApplication> app_;
     std::unique_ptr<QObject> waker_;
     std::unique_ptr<QTimer> timer_;
@@ -101,6 +104,7 @@ class TQtSurface : public QWidget {
 public:
     TQtSurface(TWinControl& control, QWidget* parent);
     QImage Image;
+    int Frames = 0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -143,6 +147,7 @@ public:
     void SetModal(bool modal) override;
     TPoint ClientToScreen(const TPoint& point) const override;
     double DevicePixelRatio() const override;
+    int FramesShown() const override { return surfaceWidget_ ? surfaceWidget_->Frames : 0; }
 
     TWinControl& Control() const { return control_; }
     // The widget placed in the parent (the window itself for top-level).

@@ -6,6 +6,7 @@
 #include <QtCore/QEvent>
 #include <QtCore/QMimeData>
 #include <QtCore/QPointer>
+#include <QtCore/QSocketNotifier>
 #include <QtCore/QTimer>
 #include <QtCore/QUrl>
 #include <QtGui/QClipboard>

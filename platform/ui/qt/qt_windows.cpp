@@ -93,6 +93,7 @@ void TQtSurface::paintEvent(QPaintEvent* event) {
         return;
     }
     painter.drawImage(event->rect().topLeft(), Image, event->rect());
+    ++Frames;
 }
 
 void TQtSurface::Mouse(QMouseEvent* event, uint32_t msg) {

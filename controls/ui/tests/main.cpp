@@ -11,6 +11,10 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Qt's offscreen plugin unless the caller chose another.
+    setenv("TW_UI_PLATFORM", "qt", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("XDG_RUNTIME_DIR", "/tmp/tw-xdg-runtime", 0);
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) ::mkdir(runtime, 0700);
     TApplicationScope toolkit(argc, argv);
     return RUN_ALL_TESTS();

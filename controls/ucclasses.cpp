@@ -18,7 +18,7 @@ void UcSetSyncedWideString(const WideString& value, WideString& wideCopy, const 
 }
 
 void TWideComponentHelper::Notification(const void* component, TOperation operation) {
-    if (operation != opRemove || component != component_) return;
+    if (operation != TOperation::opRemove || component != component_) return;
     component_ = nullptr;
     if (registry_ != nullptr) registry_->Remove(this);  // frees this helper
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "controls/ucsystem.h"
+#include "platform/ui/component.h"
 
 // The wide copy, first taken again from the 8-bit value when that no longer
 // is the copy's conversion.
@@ -27,7 +28,6 @@ WideString UcGetSyncedWideString(WideString& wideCopy, const std::string& ansiVa
 void UcSetSyncedWideString(const WideString& value, WideString& wideCopy, const std::string& ansiValue,
                            const std::function<void(const std::string&)>& setAnsi);
 
-enum TOperation { opInsert, opRemove };
 
 class TWideComponentHelperList;
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds the project and runs the
-# application. The application itself does not exist yet: for now this
-# builds every library in release mode and says so.
+# Sets up a fresh Debian 12 machine, builds the project in release mode and
+# starts the program: its main window opens on the desktop (X11 or Wayland;
+# QT_QPA_PLATFORM chooses another Qt platform). Arguments go to the program.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$here/scripts/setup.sh"
@@ -10,8 +10,9 @@ source "$here/scripts/ccache-env.sh"
 build="$here/build/release"
 cmake -S "$here" -B "$build" -G Ninja "${tw_launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=ON >/dev/null
 cmake --build "$build"
-if [ -x "$build/app/tamblewick" ]; then
-  exec "$build/app/tamblewick" "$@"
+# Qt wants a private runtime folder; a session normally has one.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="/tmp/runtime-$(id -u)"
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 fi
-echo "Built the libraries and benchmarks in $build."
-echo "The application is not built yet: so far the project has its SWF library and platform layer."
+exec "$build/app/tamblewick" "$@"

@@ -154,9 +154,9 @@ TEST(WideProperties, HelperRegistry) {
     EXPECT_EQ(helper->Component(), &components[1]);
     EXPECT_THROW(TWideComponentHelper::CreateHelper<CaptionHelper>(&components[1], registry, u"again"),
                  EUcInternalError);
-    helper->Notification(&components[0], opRemove);  // another component: nothing
+    helper->Notification(&components[0], TOperation::opRemove);  // another component: nothing
     EXPECT_EQ(registry.Count(), 3);
-    helper->Notification(&components[1], opRemove);  // its own: the helper leaves and is freed
+    helper->Notification(&components[1], TOperation::opRemove);  // its own: the helper leaves and is freed
     EXPECT_EQ(registry.Count(), 2);
     EXPECT_EQ(FindComponentHelper(registry, &components[1]), nullptr);
     EXPECT_NE(FindComponentHelper(registry, &components[2]), nullptr);

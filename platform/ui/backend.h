@@ -8,13 +8,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/bitmap.h"
 #include "platform/geometry.h"
 #include "platform/ui/messages.h"
 
 class TWinControl;
+class TMenu;
+struct TCanvasFont;
 
 // One native window of a control. Positions are in the parent window's
 // client coordinates (the screen's for a top-level window).
@@ -31,7 +35,68 @@ public:
     virtual void SetCursor(TCursor cursor) = 0;
     // The scroll bars drawn by the platform: shown, range, page, position.
     virtual void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) = 0;
+
+    // The window's text: the title of a top-level window, the text of a
+    // standard control. Wide on every plugin.
+    virtual void SetText(const std::u16string& text) { text_ = text; }
+    virtual std::u16string Text() const { return text_; }
+    // The procedure of the window's class: the messages a standard control
+    // understands (EM_SETSEL, EM_REPLACESEL, WM_COPY, BM_SETCHECK, ...).
+    // Answers 0 to what its class does not know.
+    virtual intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) { return 0; }
+    virtual void SetEnabled(bool enabled) {}
+    virtual void SetFocus() {}
+    virtual bool Focused() const { return false; }
+    // Rows above the client area that the window itself shows (its menu bar).
+    virtual int32_t NonClientTop() const { return 0; }
+    // The menu bar of a top-level window (nullptr: none). Rebuilt from the
+    // menu's item tree whenever the menu says it changed.
+    virtual void SetMenu(TMenu* menu) {}
+    virtual void MenuChanged() {}
+    // Takes every mouse event until released.
+    virtual void SetCapture(bool capture) {}
+    // Blocks the other top-level windows while shown (a modal form).
+    virtual void SetModal(bool modal) {}
+    // The position of a client point on the screen.
+    virtual TPoint ClientToScreen(const TPoint& point) const { return point; }
+    // How many pictures of the window the screen has shown so far.
+    virtual int FramesShown() const { return 0; }
+    // Device pixels per layout pixel of the screen the window is on.
+    virtual double DevicePixelRatio() const { return 1.0; }
+
+protected:
+    std::u16string text_;
 };
+
+// Answers of a message box (and the buttons it shows).
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+constexpr uint32_t MB_OK = 0x0;
+constexpr uint32_t MB_OKCANCEL = 0x1;
+constexpr uint32_t MB_YESNO = 0x4;
+constexpr uint32_t MB_ICONERROR = 0x10;
+constexpr uint32_t MB_ICONQUESTION = 0x20;
+constexpr uint32_t MB_ICONWARNING = 0x30;
+constexpr uint32_t MB_ICONINFORMATION = 0x40;
+
+// What the open and save dialogs ask and answer. The filter is the
+// toolkit's: "Text|*.txt|All|*" pairs of description and patterns.
+struct TFileDialogRequest {
+    bool Save = false;
+    std::u16string Title;
+    std::u16string Filter;
+    int FilterIndex = 1;
+    std::u16string InitialDir;
+    std::u16string FileName;
+    bool MultiSelect = false;
+    std::vector<std::u16string> Files;  // the answer
+};
+
+// Clipboard contents: one entry a format, by MIME type ("text/plain" holds
+// UTF-8 text; a private format gets its own type).
+using TClipboardData = std::vector<std::pair<std::string, std::string>>;
 
 class TUIBackend {
 public:
@@ -47,6 +112,35 @@ public:
     // Moves the platform's pending input into the application's queue.
     virtual void PumpEvents() = 0;
     virtual int GetSystemMetric(TSystemMetric metric) const = 0;
+
+    // Runs events until done() holds (the toolkit's loop and its nested
+    // loops: modal forms, the program's main loop).
+    virtual void RunUntil(const std::function<bool()>& done) = 0;
+    // The next toolkit timer is due in ms (negative: none is armed).
+    virtual void ScheduleTimer(int64_t ms) {}
+
+    virtual void SetClipboard(const TClipboardData& data) { clipboard_ = data; }
+    virtual TClipboardData Clipboard() const { return clipboard_; }
+
+    // Modal dialogs of the platform; the headless plugin answers them
+    // without asking (a message box gives its first button, the others
+    // Cancel) and writes message boxes to the standard error stream.
+    virtual int MessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags);
+    virtual bool FileDialog(TFileDialogRequest& request) { return false; }
+    virtual bool ColorDialog(uint32_t& color) { return false; }
+    virtual bool FontDialog(TCanvasFont& font) { return false; }
+    // Pops the menu up at a screen point and returns once it is closed.
+    virtual void PopupMenu(TMenu& menu, int x, int y) {}
+    // Hands an address or a file to the desktop; false when nothing took it.
+    virtual bool OpenURL(const std::string& url) { return false; }
+
+    // Screen geometry in layout pixels; the work area leaves out panels.
+    virtual TRect ScreenRect() const { return {0, 0, 1024, 768}; }
+    virtual TRect WorkArea() const { return ScreenRect(); }
+    virtual double DevicePixelRatio() const { return 1.0; }
+
+private:
+    TClipboardData clipboard_;
 };
 
 // Plugins register a maker under a name; TW_UI_PLATFORM picks one, else

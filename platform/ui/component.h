@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ constexpr uint32_t csWriting = 0x0004;
 constexpr uint32_t csDestroying = 0x0008;
 constexpr uint32_t csDesigning = 0x0010;
 constexpr uint32_t csFreeNotification = 0x0040;
+
+class TComponent;
+using TNotifyEvent = std::function<void(TComponent* sender)>;
 
 class TComponent {
 public:

@@ -2,15 +2,82 @@
 
 #include <algorithm>
 
+#include "platform/canvas.h"
+#include "platform/codepage.h"
+#include "platform/ui/actions.h"
 #include "platform/ui/application.h"
 
 // ---------------------------------------------------------------- TControl
 
-TControl::TControl(TComponent* owner) : TComponent(owner) {}
+TControl::TControl(TComponent* owner) : TComponent(owner) {
+    HandleMessage(CM_HINTSHOW, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+        auto* action = actionLink_ ? dynamic_cast<TCustomAction*>(actionLink_->Action()) : nullptr;
+        if (info && action && Application().HintShortCuts && action->ShortCut() != scNone && !info->HintStr.empty())
+            info->HintStr += " (" + ShortCutToText(action->ShortCut()) + ")";
+        inherited(m);
+    });
+}
 
 TControl::~TControl() {
+    actionLink_.reset();
     Application().ForgetControl(*this);
     if (parent_) parent_->RemoveControl(this);
+}
+
+void TControl::SetEnabled(bool enabled) {
+    if (enabled_ == enabled) return;
+    enabled_ = enabled;
+    Perform(CM_ENABLEDCHANGED);
+    Invalidate();
+}
+
+void TControl::SetAlign(TAlign align) {
+    if (align_ == align) return;
+    align_ = align;
+    if (parent_) parent_->AlignControls();
+}
+
+void TControl::SetText(const std::string& text) {
+    if (GetText() == text) return;
+    text_ = text;
+    Perform(CM_TEXTCHANGED);
+    Invalidate();
+}
+
+TBasicAction* TControl::Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
+
+void TControl::SetAction(TBasicAction* action) {
+    if (LinkClientToAction(*this, actionLink_, action, [this] { return CreateActionLink(); })) ActionChange(action, false);
+}
+
+std::unique_ptr<TActionLink> TControl::CreateActionLink() { return std::make_unique<TActionLink>(this); }
+
+void TControl::ActionChange(TBasicAction* sender, bool checkDefaults) {
+    auto* action = dynamic_cast<TCustomAction*>(sender);
+    if (!action) return;
+    if (!checkDefaults || Caption().empty() || Caption() == Name) SetCaption(action->Caption());
+    if (!checkDefaults || Hint.empty()) Hint = action->Hint();
+    if (!checkDefaults || Enabled()) SetEnabled(action->Enabled());
+}
+
+void TControl::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && actionLink_ && component == actionLink_->Action()) actionLink_.reset();
+}
+
+void TControl::Click() {
+    if (OnClick) {
+        OnClick(this);
+    } else if (actionLink_) {
+        actionLink_->Execute();
+    }
+}
+
+TPoint TControl::ClientOrigin() const {
+    if (!parent_) return {left_, top_};
+    TPoint origin = parent_->ClientOrigin();
+    return {origin.X + left_, origin.Y + top_};
 }
 
 void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -72,9 +139,112 @@ void TControl::Update() {
     if (parent_) parent_->Update();
 }
 
+void TWinControl::SetEnabled(bool enabled) {
+    if (native_) native_->SetEnabled(enabled);
+    TControl::SetEnabled(enabled);
+}
+
+std::string TWinControl::GetText() const { return native_ ? WideToAnsi(native_->Text()) : text_; }
+
+void TWinControl::SetText(const std::string& text) {
+    if (GetText() == text) return;
+    text_ = text;
+    if (native_) native_->SetText(AnsiToWide(text));
+    Perform(CM_TEXTCHANGED);
+    Invalidate();
+}
+
+TPoint TWinControl::ClientOrigin() const {
+    const int32_t border = BorderWidth();
+    if (native_ && !Parent()) return native_->ClientToScreen({border, border});
+    TPoint origin = TControl::ClientOrigin();
+    return {origin.X + border, origin.Y + border + (native_ ? native_->NonClientTop() : 0)};
+}
+
+void TWinControl::SetFocus() {
+    if (native_) native_->SetFocus();
+}
+
+bool TWinControl::Focused() const { return native_ && native_->Focused(); }
+
+namespace {
+TWinControl* TopLevelOf(TWinControl* control) {
+    while (control->Parent()) control = control->Parent();
+    return control;
+}
+}  // namespace
+
+bool TWinControl::DoKeyDown(uint16_t& key, TShiftState shift) {
+    TWinControl* top = TopLevelOf(this);
+    if (top != this && top->PreviewKeyDown(key, shift)) return true;
+    if (key == 0) return true;
+    if (OnKeyDown) OnKeyDown(this, key, shift);
+    return key == 0;
+}
+
+bool TWinControl::DoKeyPress(char16_t& key) {
+    TWinControl* top = TopLevelOf(this);
+    if (top != this && top->PreviewKeyPress(key)) return true;
+    if (key == 0) return true;
+    if (OnKeyPress) OnKeyPress(this, key);
+    return key == 0;
+}
+
+void TWinControl::AlignControls() {
+    TRect rest{0, 0, ClientWidth(), ClientHeight()};
+    for (TAlign pass : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
+        for (TControl* child : controls_) {
+            if (child->Align() != pass || !child->Visible()) continue;
+            const int32_t w = child->Width(), h = child->Height();
+            switch (pass) {
+                case TAlign::alTop:
+                    child->SetBounds(rest.Left, rest.Top, rest.Right - rest.Left, h);
+                    rest.Top += h;
+                    break;
+                case TAlign::alBottom:
+                    child->SetBounds(rest.Left, rest.Bottom - h, rest.Right - rest.Left, h);
+                    rest.Bottom -= h;
+                    break;
+                case TAlign::alLeft:
+                    child->SetBounds(rest.Left, rest.Top, w, rest.Bottom - rest.Top);
+                    rest.Left += w;
+                    break;
+                case TAlign::alRight:
+                    child->SetBounds(rest.Right - w, rest.Top, w, rest.Bottom - rest.Top);
+                    rest.Right -= w;
+                    break;
+                default:
+                    child->SetBounds(rest.Left, rest.Top, rest.Right - rest.Left, rest.Bottom - rest.Top);
+                    break;
+            }
+        }
+    }
+}
+
 // ---------------------------------------------------------------- TWinControl
 
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
+    // Keys from the platform: Result 1 tells it the key was swallowed; a
+    // character handler may also have replaced the character.
+    HandleMessage(WM_KEYDOWN, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto key = static_cast<uint16_t>(m.WParam);
+        if (DoKeyDown(key, static_cast<TShiftState>(m.LParam))) {
+            m.Result = 1;
+            return;
+        }
+        m.WParam = key;
+        inherited(m);
+    });
+    HandleMessage(WM_CHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto key = static_cast<char16_t>(m.WParam);
+        if (DoKeyPress(key)) {
+            m.Result = 1;
+            return;
+        }
+        m.WParam = key;
+        inherited(m);
+    });
+}
 
 TWinControl::~TWinControl() {
     // Children that outlive their parent window lose it, not their memory.
@@ -104,6 +274,7 @@ HWND TWinControl::Handle() {
 void TWinControl::CreateWnd() {
     params_ = TCreateParams{};
     CreateParams(params_);
+    if (params_.WinClassName.empty()) params_.WinClassName = "TWinControl";
     TNativeWindow* parentWindow = nullptr;
     if (Parent()) {
         Parent()->Handle();
@@ -114,12 +285,20 @@ void TWinControl::CreateWnd() {
     native_->SetBounds(BoundsRect());
     native_->SetVisible(Visible());
     native_->SetCursor(Cursor());
+    native_->SetText(AnsiToWide(text_));
+    if (!Enabled()) native_->SetEnabled(false);
     UpdateBars();
     for (TControl* child : controls_)
         if (auto* win = dynamic_cast<TWinControl*>(child)) win->Handle();
     Perform(WM_CREATE);
     dirty_ = true;
     dirtyRect_ = {0, 0, ClientWidth(), ClientHeight()};
+    AlignControls();
+    Application().Backend().Wake();
+}
+
+void TWinControl::DestroyWnd() {
+    if (native_) text_ = WideToAnsi(native_->Text());
 }
 
 void TWinControl::DestroyHandle() {
@@ -127,6 +306,7 @@ void TWinControl::DestroyHandle() {
     for (TControl* child : controls_)
         if (auto* win = dynamic_cast<TWinControl*>(child)) win->DestroyHandle();
     Perform(WM_DESTROY);
+    DestroyWnd();
     Application().UnregisterWindow(handle_);
     handle_ = 0;
     native_.reset();
@@ -152,7 +332,7 @@ int32_t TWinControl::ClientWidth() {
 }
 
 int32_t TWinControl::ClientHeight() {
-    int32_t height = Height() - 2 * BorderWidth();
+    int32_t height = Height() - 2 * BorderWidth() - (native_ ? native_->NonClientTop() : 0);
     if (bars_[0].Shown) height -= Application().Backend().GetSystemMetric(SM_CYHSCROLL);
     return std::max(height, 0);
 }
@@ -169,6 +349,7 @@ void TWinControl::Resized() {
     // A window class that does not ask for a full repaint keeps what it
     // showed; the control repaints what it must itself.
     if (params_.ClassStyle & (CS_HREDRAW | CS_VREDRAW)) Invalidate();
+    AlignControls();
     Perform(WM_SIZE, 0, MakeLParam(ClientWidth(), ClientHeight()));
 }
 
@@ -229,6 +410,7 @@ void TWinControl::InvalidateRect(const TRect& area) {
         dirtyRect_ = {std::min(dirtyRect_.Left, area.Left), std::min(dirtyRect_.Top, area.Top),
                       std::max(dirtyRect_.Right, area.Right), std::max(dirtyRect_.Bottom, area.Bottom)};
     }
+    if (!dirty_) Application().Backend().Wake();
     dirty_ = true;
 }
 
@@ -243,6 +425,7 @@ void TWinControl::Update() {
     }
     Perform(WM_PAINT);
     PaintWindow(surface);
+    PaintGraphicControls(surface);
     native_->Present(dirtyRect_);
 }
 
@@ -270,4 +453,20 @@ void TCustomControl::PaintWindow(TBitmap& surface) {
         throw;
     }
     surface_ = nullptr;
+}
+
+void TWinControl::PaintGraphicControls(TBitmap& surface) {
+    for (TControl* child : controls_) {
+        auto* graphic = dynamic_cast<TGraphicControl*>(child);
+        if (!graphic || !graphic->Visible() || graphic->Width() <= 0 || graphic->Height() <= 0) continue;
+        const TRect area = graphic->BoundsRect();
+        TBitmap picture;
+        picture.SetPixelFormat(TPixelFormat::pf32bit);
+        picture.SetSize(area.Right - area.Left, area.Bottom - area.Top);
+        TCanvas pictureCanvas(picture);
+        pictureCanvas.CopyRect({0, 0, picture.Width(), picture.Height()}, surface, area);
+        graphic->Paint(pictureCanvas);
+        TCanvas surfaceCanvas(surface);
+        surfaceCanvas.CopyRect(area, picture, {0, 0, picture.Width(), picture.Height()});
+    }
 }

@@ -1,5 +1,10 @@
 #include "platform/ui/headless.h"
 
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "platform/ui/application.h"
+
 void THeadlessWindow::SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) {
     bars_[bar == 0 ? 0 : 1] = {shown, enabled, min, max, page, position};
 }
@@ -22,4 +27,13 @@ int THeadlessBackend::GetSystemMetric(TSystemMetric metric) const {
         case SM_CYEDGE: return 2;
     }
     return 0;
+}
+
+void THeadlessBackend::RunUntil(const std::function<bool()>& done) {
+    while (!done()) Application().HandleMessage();
+}
+
+int TUIBackend::MessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags) {
+    std::fprintf(stderr, "%s: %s\n", WideToUtf8(caption).c_str(), WideToUtf8(text).c_str());
+    return (flags & 0xF) == MB_YESNO ? IDYES : IDOK;
 }

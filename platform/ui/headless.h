@@ -19,6 +19,7 @@ public:
     void Present(const TRect& area) override { ++presents_; lastPresented_ = area; }
     void SetCursor(TCursor cursor) override { cursor_ = cursor; }
     void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) override;
+    int FramesShown() const override { return presents_; }
 
     struct TBarState {
         bool Shown = false, Enabled = true;
@@ -54,6 +55,7 @@ public:
     void Wake() override {}
     void PumpEvents() override {}
     int GetSystemMetric(TSystemMetric metric) const override;
+    void RunUntil(const std::function<bool()>& done) override;
 
     void AdvanceTime(uint64_t ms) { now_ += ms; }
 

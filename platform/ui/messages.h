@@ -21,14 +21,23 @@ using HWND = uint32_t;
 constexpr uint32_t WM_CREATE = 0x0001;
 constexpr uint32_t WM_DESTROY = 0x0002;
 constexpr uint32_t WM_SIZE = 0x0005;
+constexpr uint32_t WM_SETFOCUS = 0x0007;
+constexpr uint32_t WM_KILLFOCUS = 0x0008;
+constexpr uint32_t WM_SETTEXT = 0x000C;
+constexpr uint32_t WM_GETTEXT = 0x000D;
+constexpr uint32_t WM_GETTEXTLENGTH = 0x000E;
 constexpr uint32_t WM_PAINT = 0x000F;
+constexpr uint32_t WM_CLOSE = 0x0010;
+constexpr uint32_t WM_SYSCOLORCHANGE = 0x0015;
 constexpr uint32_t WM_SETCURSOR = 0x0020;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_KEYUP = 0x0101;
 constexpr uint32_t WM_CHAR = 0x0102;
+constexpr uint32_t WM_COMMAND = 0x0111;
 constexpr uint32_t WM_TIMER = 0x0113;
 constexpr uint32_t WM_HSCROLL = 0x0114;
 constexpr uint32_t WM_VSCROLL = 0x0115;
+constexpr uint32_t WM_MENUSELECT = 0x011F;
 constexpr uint32_t WM_MOUSEMOVE = 0x0200;
 constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
 constexpr uint32_t WM_LBUTTONUP = 0x0202;
@@ -38,11 +47,42 @@ constexpr uint32_t WM_RBUTTONUP = 0x0205;
 constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr uint32_t WM_MBUTTONUP = 0x0208;
 constexpr uint32_t WM_MOUSEWHEEL = 0x020A;
+constexpr uint32_t WM_CUT = 0x0300;
+constexpr uint32_t WM_COPY = 0x0301;
+constexpr uint32_t WM_PASTE = 0x0302;
+constexpr uint32_t WM_CLEAR = 0x0303;
 constexpr uint32_t WM_USER = 0x0400;
 // The toolkit's own notifications.
 constexpr uint32_t CM_BASE = 0xB000;
+constexpr uint32_t CM_ENABLEDCHANGED = CM_BASE + 12;
+constexpr uint32_t CM_TEXTCHANGED = CM_BASE + 18;
 constexpr uint32_t CM_MOUSEENTER = CM_BASE + 19;
 constexpr uint32_t CM_MOUSELEAVE = CM_BASE + 20;
+constexpr uint32_t CM_HINTSHOW = CM_BASE + 48;
+// What a standard control's window tells its control (its notifications
+// come back reflected, as CN_ + the message).
+constexpr uint32_t CN_BASE = 0xBC00;
+constexpr uint32_t CN_COMMAND = CN_BASE + WM_COMMAND;
+// Notification codes (high word of WParam of CN_COMMAND).
+constexpr int BN_CLICKED = 0;
+constexpr int EN_CHANGE = 0x0300;
+// Class messages of the edit and the button.
+constexpr uint32_t EM_GETSEL = 0x00B0;
+constexpr uint32_t EM_SETSEL = 0x00B1;
+constexpr uint32_t EM_REPLACESEL = 0x00C2;  // LParam: const char16_t*, zero-terminated
+constexpr uint32_t BM_GETCHECK = 0x00F0;
+constexpr uint32_t BM_SETCHECK = 0x00F1;
+constexpr uint32_t BM_CLICK = 0x00F5;
+
+// Virtual key codes (WParam of WM_KEYDOWN); letters and digits are their
+// capital characters.
+constexpr uint16_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11,
+                   VK_MENU = 0x12, VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22,
+                   VK_END = 0x23, VK_HOME = 0x24, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28,
+                   VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_F1 = 0x70, VK_F9 = 0x78, VK_F24 = 0x87;
+// Modifier keys held with a key (LParam of WM_KEYDOWN and WM_CHAR here).
+using TShiftState = uint8_t;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4;
 
 // Scroll-bar codes (low word of WParam of WM_HSCROLL / WM_VSCROLL; the high
 // word carries the thumb position).

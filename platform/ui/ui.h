@@ -10,8 +10,13 @@
 // which one runs.
 #pragma once
 
+#include "platform/ui/actions.h"
 #include "platform/ui/application.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/component.h"
 #include "platform/ui/control.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/stdctrls.h"

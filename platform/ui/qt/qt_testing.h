@@ -1,0 +1,59 @@
+// Input and inspection for tests of windows on the Qt plugin (offscreen):
+// what a user does (keys with their text, mouse moves and clicks, choosing a
+// menu item) and what Qt shows (a window's title, a menu item's state, the
+// system clipboard), with no Qt header in sight.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/geometry.h"
+#include "platform/ui/messages.h"
+
+class TWinControl;
+class TMenuItem;
+
+namespace QtTesting {
+
+// The Qt plugin is the one running.
+bool Running();
+// Runs Qt's events for ms milliseconds, or until done holds; false when
+// done never held.
+void ProcessEvents(int ms = 0);
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// The title of the top-level Qt window of a form.
+std::u16string WindowTitle(TWinControl& form);
+bool WindowVisible(TWinControl& control);
+// The control's window on the screen (its Qt geometry).
+TRect ScreenGeometry(TWinControl& control);
+// Shows and activates a top-level window and waits until Qt says so.
+bool ActivateWindow(TWinControl& form);
+
+// A key typed into the control's window: the key (virtual key code, 0 for
+// none) with the text it types, as a keyboard would send it.
+void KeyClick(TWinControl& control, uint16_t key, const std::u16string& text, TShiftState shift = 0);
+void MouseMove(TWinControl& control, int x, int y);
+void MouseClick(TWinControl& control, int x, int y);
+// The mouse leaves the control's window.
+void MouseLeave(TWinControl& control);
+
+// A menu item of a form's menu bar, as Qt shows it.
+struct TMenuItemState {
+    bool Found = false, Enabled = false, Visible = false, Separator = false;
+    std::u16string Text, ShortCut;
+};
+TMenuItemState MenuItemState(TWinControl& form, TMenuItem& item);
+// Opens the menus down to the item with the mouse and moves onto it.
+bool HoverMenuItem(TWinControl& form, TMenuItem& item);
+// Opens the menus down to the item and clicks it.
+bool ClickMenuItem(TWinControl& form, TMenuItem& item);
+// The pop-up menu or modal dialog that is open now, if any, and closing it.
+bool PopupOpen();
+bool ClosePopup();
+bool ModalOpen();
+bool CloseModal();
+
+std::u16string SystemClipboardText();
+
+}  // namespace QtTesting

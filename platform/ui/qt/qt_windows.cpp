@@ -1,0 +1,382 @@
+#include <cstring>
+
+#include "platform/ui/qt/qt_backend.h"
+#include "platform/ui/forms.h"
+
+namespace {
+
+// The window of a top-level form: a menu bar above the surface; closing it
+// asks the form (WM_CLOSE) instead of closing, and moves and resizes by the
+// desktop reach the control.
+class TQtFrame : public QWidget {
+public:
+    TQtFrame(TQtWindow& window, Qt::WindowFlags flags) : QWidget(nullptr, flags), window_(window) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        QPointer<QWidget> self(this);
+        window_.Control().Perform(WM_CLOSE);
+    }
+    void moveEvent(QMoveEvent*) override { window_.GeometryChanged(); }
+    void resizeEvent(QResizeEvent*) override { window_.GeometryChanged(); }
+
+private:
+    TQtWindow& window_;
+};
+
+// The edit offers every key to its control first.
+class TQtLineEdit : public QLineEdit {
+public:
+    TQtLineEdit(TWinControl& control, QWidget* parent) : QLineEdit(parent), control_(control) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QString text;
+        if (OfferKeyToControl(control_, event, text)) {
+            event->accept();
+            return;
+        }
+        if (text == event->text()) {
+            QLineEdit::keyPressEvent(event);
+            return;
+        }
+        QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
+                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
+        QLineEdit::keyPressEvent(&changed);
+    }
+
+private:
+    TWinControl& control_;
+};
+
+Qt::CursorShape QtCursor(TCursor cursor) {
+    switch (cursor) {
+        case crNone: return Qt::BlankCursor;
+        case crCross: return Qt::CrossCursor;
+        case crIBeam: return Qt::IBeamCursor;
+        case crSizeNESW: return Qt::SizeBDiagCursor;
+        case crSizeNS: return Qt::SizeVerCursor;
+        case crSizeNWSE: return Qt::SizeFDiagCursor;
+        case crSizeWE: return Qt::SizeHorCursor;
+        case crHourGlass: return Qt::WaitCursor;
+        case crHandPoint: return Qt::PointingHandCursor;
+        case crSizeAll: return Qt::SizeAllCursor;
+    }
+    return Qt::ArrowCursor;
+}
+
+intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    intptr_t keys = 0;
+    if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
+    if (modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
+    return keys;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TQtSurface
+
+TQtSurface::TQtSurface(TWinControl& control, QWidget* parent) : QWidget(parent), control_(control) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TQtSurface::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (Image.isNull()) {
+        painter.fillRect(event->rect(), palette().window());
+        return;
+    }
+    painter.drawImage(event->rect().topLeft(), Image, event->rect());
+    ++Frames;
+}
+
+void TQtSurface::Mouse(QMouseEvent* event, uint32_t msg) {
+    const QPoint at = event->position().toPoint();
+    Application().MouseInput(control_, msg, at.x(), at.y(), MouseKeys(event->buttons(), event->modifiers()));
+}
+
+void TQtSurface::mousePressEvent(QMouseEvent* event) {
+    switch (event->button()) {
+        case Qt::LeftButton: Mouse(event, WM_LBUTTONDOWN); break;
+        case Qt::RightButton: Mouse(event, WM_RBUTTONDOWN); break;
+        case Qt::MiddleButton: Mouse(event, WM_MBUTTONDOWN); break;
+        default: break;
+    }
+}
+
+void TQtSurface::mouseReleaseEvent(QMouseEvent* event) {
+    switch (event->button()) {
+        case Qt::LeftButton: Mouse(event, WM_LBUTTONUP); break;
+        case Qt::RightButton: Mouse(event, WM_RBUTTONUP); break;
+        case Qt::MiddleButton: Mouse(event, WM_MBUTTONUP); break;
+        default: break;
+    }
+}
+
+void TQtSurface::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) Mouse(event, WM_LBUTTONDBLCLK);
+}
+
+void TQtSurface::mouseMoveEvent(QMouseEvent* event) { Mouse(event, WM_MOUSEMOVE); }
+
+void TQtSurface::wheelEvent(QWheelEvent* event) {
+    const QPoint at = event->position().toPoint();
+    const intptr_t keys = MouseKeys(event->buttons(), event->modifiers());
+    Application().MouseInput(control_, WM_MOUSEWHEEL, at.x(), at.y(),
+                             MakeWParam(static_cast<int>(keys), event->angleDelta().y()));
+}
+
+void TQtSurface::leaveEvent(QEvent*) { Application().MouseLeave(control_); }
+
+void TQtSurface::keyPressEvent(QKeyEvent* event) {
+    QString text;
+    OfferKeyToControl(control_, event, text);
+}
+
+void TQtSurface::keyReleaseEvent(QKeyEvent* event) {
+    if (uint16_t key = QtVirtualKey(event->key())) control_.Perform(WM_KEYUP, key, QtShiftState(event->modifiers()));
+}
+
+void TQtSurface::changeEvent(QEvent* event) {
+    // A new desktop palette is the toolkit's change of system colours.
+    if (event->type() == QEvent::PaletteChange && isWindow()) control_.Perform(WM_SYSCOLORCHANGE);
+    QWidget::changeEvent(event);
+}
+
+// ---------------------------------------------------------------- TQtWindow
+
+TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control) {
+    const TCreateParams& params = control.Params();
+    QWidget* parentWidget = parent ? parent->Client() : nullptr;
+    topLevel_ = parentWidget == nullptr;
+    const std::string& cls = params.WinClassName;
+    if (cls == "EDIT" || cls == "BUTTON") {
+        MakeStandardWidget(params, parentWidget);
+        client_ = outer_;
+    } else if (topLevel_ && (params.Style & WS_POPUP)) {
+        // A pop-up (the hint window): no frame, never takes the focus.
+        Qt::WindowFlags flags = Qt::FramelessWindowHint;
+        flags |= (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::ToolTip : Qt::Popup;
+        surfaceWidget_ = new TQtSurface(control, nullptr);
+        surfaceWidget_->setWindowFlags(flags);
+        surfaceWidget_->setAttribute(Qt::WA_ShowWithoutActivating);
+        outer_ = client_ = surfaceWidget_;
+    } else if (topLevel_) {
+        auto* frame = new TQtFrame(*this, Qt::Window);
+        auto* layout = new QVBoxLayout(frame);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        surfaceWidget_ = new TQtSurface(control, frame);
+        layout->addWidget(surfaceWidget_);
+        outer_ = frame;
+        client_ = surfaceWidget_;
+    } else {
+        surfaceWidget_ = new TQtSurface(control, parentWidget);
+        outer_ = client_ = surfaceWidget_;
+    }
+}
+
+TQtWindow::~TQtWindow() {
+    menu_.reset();
+    if (Application().MouseControl() == &control_) Application().MouseLeave(control_);
+    delete outer_.data();
+}
+
+void TQtWindow::MakeStandardWidget(const TCreateParams& params, QWidget* parentWidget) {
+    if (params.WinClassName == "EDIT") {
+        edit_ = new TQtLineEdit(control_, parentWidget);
+        edit_->setReadOnly(params.Style & ES_READONLY);
+        QObject::connect(edit_, &QLineEdit::textChanged,
+                         [this] { control_.Perform(CN_COMMAND, MakeWParam(0, EN_CHANGE), 0); });
+        outer_ = edit_;
+        return;
+    }
+    switch (params.Style & 0xF) {
+        case BS_AUTOCHECKBOX: button_ = new QCheckBox(parentWidget); break;
+        case BS_AUTORADIOBUTTON: button_ = new QRadioButton(parentWidget); break;
+        case BS_GROUPBOX:
+            group_ = new QGroupBox(parentWidget);
+            outer_ = group_;
+            return;
+        default: button_ = new QPushButton(parentWidget); break;
+    }
+    QObject::connect(button_, &QAbstractButton::clicked,
+                     [this] { control_.Perform(CN_COMMAND, MakeWParam(0, BN_CLICKED), 0); });
+    outer_ = button_;
+}
+
+void TQtWindow::SetBounds(const TRect& bounds) {
+    if (!outer_ || Syncing) return;
+    Syncing = true;
+    outer_->setGeometry(bounds.Left, bounds.Top, bounds.Right - bounds.Left, bounds.Bottom - bounds.Top);
+    Syncing = false;
+}
+
+void TQtWindow::GeometryChanged() {
+    if (Syncing || !outer_) return;
+    Syncing = true;
+    const QRect r = outer_->geometry();
+    control_.SetBounds(r.x(), r.y(), r.width(), r.height());
+    Syncing = false;
+}
+
+void TQtWindow::SetVisible(bool visible) {
+    if (!outer_) return;
+    outer_->setVisible(visible);
+    // (The offscreen plugin has no stacking order to change.)
+    if (visible && topLevel_ && !(control_.Params().Style & WS_POPUP) && QGuiApplication::platformName() != "offscreen") {
+        outer_->raise();
+        outer_->activateWindow();
+    }
+}
+
+void TQtWindow::Present(const TRect& area) {
+    if (!surfaceWidget_) return;
+    // The surface's rows become the widget's picture (32 bits, blue first
+    // in memory: Qt's RGB32).
+    const int w = surface_.Width(), h = surface_.Height();
+    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h)
+        surfaceWidget_->Image = QImage(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(surfaceWidget_->Image.scanLine(y), surface_.ScanLine(y), static_cast<size_t>(w) * 4);
+    surfaceWidget_->update(QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top));
+}
+
+void TQtWindow::SetCursor(TCursor cursor) {
+    if (outer_) outer_->setCursor(QtCursor(cursor));
+}
+
+void TQtWindow::SetText(const std::u16string& text) {
+    if (!outer_) return;
+    const QString value = ToQString(text);
+    if (edit_) {
+        if (edit_->text() != value) edit_->setText(value);
+    } else if (button_) {
+        button_->setText(value);
+    } else if (group_) {
+        group_->setTitle(value);
+    } else if (topLevel_) {
+        outer_->setWindowTitle(value);
+    } else {
+        text_ = text;
+    }
+}
+
+std::u16string TQtWindow::Text() const {
+    if (!outer_) return text_;
+    if (edit_) return FromQString(edit_->text());
+    if (button_) return FromQString(button_->text());
+    if (group_) return FromQString(group_->title());
+    if (topLevel_) return FromQString(outer_->windowTitle());
+    return text_;
+}
+
+intptr_t TQtWindow::ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    if (edit_) {
+        switch (msg) {
+            case EM_GETSEL: {
+                const int start = edit_->hasSelectedText() ? edit_->selectionStart() : edit_->cursorPosition();
+                return MakeWParam(start, start + static_cast<int>(edit_->selectedText().size()));
+            }
+            case EM_SETSEL: {
+                const int length = static_cast<int>(edit_->text().size());
+                int start = static_cast<int>(wParam), end = static_cast<int>(lParam);
+                if (start < 0) {
+                    edit_->deselect();
+                    return 0;
+                }
+                if (end < 0 || end > length) end = length;
+                start = std::min(start, length);
+                edit_->setSelection(start, end - start);
+                return 0;
+            }
+            case EM_REPLACESEL:
+                edit_->insert(QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)));
+                return 0;
+            case WM_COPY: edit_->copy(); return 0;
+            case WM_CUT: edit_->cut(); return 0;
+            case WM_PASTE: edit_->paste(); return 0;
+            case WM_CLEAR: edit_->del(); return 0;
+        }
+    }
+    if (button_) {
+        switch (msg) {
+            case BM_CLICK: button_->click(); return 0;
+            case BM_GETCHECK: return button_->isChecked() ? 1 : 0;
+            case BM_SETCHECK:
+                button_->setCheckable(true);
+                button_->setChecked(wParam != 0);
+                return 0;
+        }
+    }
+    return 0;
+}
+
+void TQtWindow::SetEnabled(bool enabled) {
+    if (outer_) outer_->setEnabled(enabled);
+}
+
+void TQtWindow::SetFocus() {
+    if (!outer_) return;
+    QWidget* target = edit_ ? static_cast<QWidget*>(edit_) : button_ ? static_cast<QWidget*>(button_) : client_;
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+bool TQtWindow::Focused() const {
+    if (!outer_) return false;
+    QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == outer_ || focus == client_);
+}
+
+int32_t TQtWindow::NonClientTop() const {
+    if (!menu_ || !menu_->Bar() || !menu_->Bar()->isVisibleTo(outer_)) return 0;
+    return menu_->Bar()->sizeHint().height();
+}
+
+void TQtWindow::SetMenu(TMenu* menu) {
+    menu_.reset();
+    if (!topLevel_ || !outer_) return;
+    auto* layout = static_cast<QVBoxLayout*>(outer_->layout());
+    if (layout && layout->menuBar()) {
+        QWidget* bar = layout->menuBar();
+        layout->setMenuBar(nullptr);
+        delete bar;
+    }
+    if (!menu || !layout) return;
+    auto* bar = new QMenuBar(outer_);
+    layout->setMenuBar(bar);
+    menu_ = std::make_unique<TQtMenuBuilder>(*menu, bar);
+    menu_->Update();
+}
+
+void TQtWindow::MenuChanged() {
+    if (menu_) menu_->Update();
+}
+
+void TQtWindow::SetCapture(bool capture) {
+    if (!client_) return;
+    if (capture) client_->grabMouse();
+    else client_->releaseMouse();
+}
+
+void TQtWindow::SetModal(bool modal) {
+    if (!outer_ || !topLevel_) return;
+    const bool shown = outer_->isVisible();
+    if (shown) outer_->hide();
+    outer_->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    if (shown) outer_->show();
+}
+
+TPoint TQtWindow::ClientToScreen(const TPoint& point) const {
+    if (!client_) return point;
+    const QPoint at = client_->mapToGlobal(QPoint(point.X, point.Y));
+    return {at.x(), at.y()};
+}
+
+double TQtWindow::DevicePixelRatio() const { return outer_ ? outer_->devicePixelRatioF() : 1.0; }

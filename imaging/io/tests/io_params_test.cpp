@@ -11,6 +11,7 @@
 #include "imaging/io/ie_file_formats.h"
 #include "imaging/io/ie_io_params.h"
 #include "imaging/io/ie_vidurer_io.h"
+#include "imaging/io/tests/file_formats_scope.h"
 #include "platform/clock.h"
 
 TEST(IOParams, DefaultsWithAndWithoutAnOwner) {
@@ -373,6 +374,7 @@ TEST(IOParams, ResetEXIFDropsTheEXIFBlockOfTheJPEGMarkers) {
 }
 
 TEST(IOParams, FormatDescriptionText) {
+    const TFileFormatsScope registry;
     IEInitFileFormats();
     struct Case {
         int32_t fileType;

@@ -103,6 +103,7 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
     } end{*this};
     FCapturing = true;
     FFrameCounter = 0;
+    FMovieClock = 0;
     FStopFlag = false;
     FEndSeen = false;
 
@@ -137,9 +138,17 @@ TCaptureEnd TFormPublishImage::CaptureMovie() {
 }
 
 void TFormPublishImage::TakeFrame() {
-    // One frame period of the capture's rate of the movie's own time: with
-    // the movie's rate, exactly one frame.
-    FPlayer.Advance(1000.0 / FramesPerSecond);
+    // Frame k shows the movie at k capture periods. The player's clock gets
+    // there in steps of at most one frame of the movie's own: a player asked
+    // for several frames in one step runs fewer of them when its frames take
+    // long, which would make the frames taken depend on the machine's speed.
+    const double due = (FFrameCounter + 1) * 1000.0 / FramesPerSecond;
+    const double movieFrame = FPlayer.FrameRate() > 0 ? 1000.0 / FPlayer.FrameRate() : due;
+    while (due - FMovieClock > 1e-6) {
+        const double step = std::min(movieFrame, due - FMovieClock);
+        FPlayer.Advance(step);
+        FMovieClock += step;
+    }
     ++FFrameCounter;
     TBitmap bitmap = MakeBitmap(FrameWidth, FrameHeight, TPixelFormat::pf24bit);
     PaintFlashToCanvas(&FPlayer, bitmap);

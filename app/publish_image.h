@@ -12,9 +12,11 @@
 // and the free disk space is weighed against the size the capture is
 // projected to need; the target is replaced only when the file is whole.
 //
-// The player is stepped by one frame period of the capture's rate at a
-// time and never runs by itself, so no frame is ever dropped however slow
-// the machine. The capture knows the movie has reached its end by an
+// The player never runs by itself: before each frame is taken its clock is
+// stepped, at most one of the movie's frames at a time, to that frame's
+// time at the capture's rate, so the frames taken depend only on the movie
+// and the rate, never on how fast the machine is. The capture knows the
+// movie has reached its end by an
 // FSCommand that the movie sends in its last frame (the capture composition
 // adds it); a movie without stages is captured for 500 frames, whether it
 // reaches its end frame before them or not; the user may
@@ -107,6 +109,7 @@ private:
 
     TMyShockwaveFlash FPlayer;
     int FFrameCounter = 0;
+    double FMovieClock = 0;  // ms of movie time the player has been stepped since the load
     std::atomic<bool> FStopFlag{false};
     bool FCapturing = false;
     bool FEndSeen = false;

@@ -3,3 +3,5 @@
 # the formatted text of stages; WAVE files the AVI writer adds.
 tw_fuzz_target(project_file app)
 tw_fuzz_target(avi_wave app)
+tw_fuzz_target(template_params app)
+tw_fuzz_target(stage_params app)

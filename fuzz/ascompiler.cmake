@@ -1,2 +1,3 @@
 tw_fuzz_target(ascompiler_parse ascompiler)
 tw_fuzz_target(ascompiler_compile ascompiler)
+tw_fuzz_target(ascompiler_include ascompiler)

@@ -4,7 +4,18 @@
 #include <cmath>
 #include <ctime>
 
+namespace {
+
+TFixedClock* fixedClock = nullptr;
+
+}  // namespace
+
+TFixedClock::TFixedClock(double dateTime) : outer_(fixedClock), dateTime_(dateTime) { fixedClock = this; }
+
+TFixedClock::~TFixedClock() { fixedClock = outer_; }
+
 double NowAsDateTime() {
+    if (fixedClock) return fixedClock->dateTime_;
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -93,9 +93,11 @@ bool AddFontFolder(const std::string& folder) {
 }
 
 std::unique_ptr<TPlatformFont> TPlatformFont::OpenFile(const std::string& fileName, int index) {
-    std::lock_guard<std::mutex> guard(FontLock());
     std::unique_ptr<TPlatformFont> font(new TPlatformFont());
     font->face_ = std::make_unique<TFace>();
+    // Taken after the font is made: a face refused below is freed, under
+    // the same lock, only once the guard has let go of it.
+    std::lock_guard<std::mutex> guard(FontLock());
     if (FT_New_Face(Library(), fileName.c_str(), index, &font->face_->Face) != 0)
         throw EConvertError("The font file \"" + fileName + "\" cannot be opened");
     FT_Face face = font->face_->Face;

@@ -7,6 +7,7 @@
 #   target      names from build/fuzz/fuzz-targets.txt (default: all)
 #   seconds     how long each target runs (default 600)
 #   --jobs N    targets run at the same time (default 3; the machine is shared)
+#   --timeout S an input that runs longer than S seconds is a finding (default 30)
 #   --build-only  build the targets, run nothing
 #   --reseed    make the seed folders again
 #
@@ -14,6 +15,8 @@
 # fixtures (build/*/fixtures, made when the tests run) and ../shared/corpus
 # as fuzz/<target>.seeds says, one source a line:
 #   files <pattern>...    files of those names
+#   paths <glob>...       files at those paths: absolute, or relative to the
+#                         checkout (files the project ships or installs)
 #   actions <pattern>...  the action blocks of those SWF files
 #   xml <pattern>...      the XML form of those SWF files
 #   abc <pattern>...      the DoABC tag bodies of those SWF files
@@ -33,15 +36,17 @@ build="$here/build/fuzz"
 main() {
 
   parallel=3
+  timeout=30
   build_only=0
   reseed=0
   args=()
   while (($#)); do
     case "$1" in
       --jobs) parallel="$2"; shift 2 ;;
+      --timeout) timeout="$2"; shift 2 ;;
       --build-only) build_only=1; shift ;;
       --reseed) reseed=1; shift ;;
-      -h|--help) sed -n '2,25p' "${BASH_SOURCE[0]}"; exit 0 ;;
+      -h|--help) sed -n '2,28p' "${BASH_SOURCE[0]}"; exit 0 ;;
       *) args+=("$1"); shift ;;
     esac
   done
@@ -108,6 +113,18 @@ main() {
       kind="${kind%%#*}"
       [ -n "$kind" ] || continue
       [ "$kind" = max_len ] && continue
+      if [ "$kind" = paths ]; then
+        local glob path globs n=0
+        # shellcheck disable=SC2086  # the globs are words, expanded below
+        set -f; globs=($patterns); set +f
+        for glob in "${globs[@]}"; do
+          [[ "$glob" = /* ]] || glob="$here/$glob"
+          for path in $glob; do
+            if [ -f "$path" ]; then cp "$path" "$folder/p$((n++))-$(basename "$path")"; fi
+          done
+        done
+        continue
+      fi
       # shellcheck disable=SC2086  # the patterns are words, unexpanded here
       set -f; mapfile -t files < <(find_seed_files $patterns); set +f
       ((${#files[@]})) || continue
@@ -136,7 +153,7 @@ main() {
     local target="$1"
     local corpus="$build/corpus/$target" findings="$build/findings/$target"
     mkdir -p "$corpus" "$findings"
-    local options=(-max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -print_final_stats=1
+    local options=(-max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=2560 -print_final_stats=1
                    -artifact_prefix="$findings/")
     [ -f "$here/fuzz/$target.dict" ] && options+=(-dict="$here/fuzz/$target.dict")
     local max_len

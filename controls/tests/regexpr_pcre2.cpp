@@ -27,6 +27,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -174,6 +176,22 @@ std::string Show(const std::string& s) {
     return out;
 }
 
+// The first patterns with a subject each are kept as the fuzzer's first
+// inputs, in its form: the modifier bits (1 for i, 4 for s, 16 for m), the
+// expression, a NUL, the subject.
+constexpr int kSeeds = 200;
+
+void WriteSeed(int n, int modifiers, const std::string& pattern, const std::string& subject) {
+    static const std::filesystem::path folder = [] {
+        std::filesystem::path path = std::filesystem::path(TW_FIXTURE_DIR) / "regexpr-seeds";
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    std::ofstream out(folder / (std::to_string(n) + ".regex"), std::ios::binary);
+    out << static_cast<char>(modifiers) << pattern << '\0' << subject;
+}
+
 TEST(RegExprAgainstPcre2, GeneratedPatternsAndSubjects) {
     Generator gen(20261210);
     pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
@@ -216,6 +234,7 @@ TEST(RegExprAgainstPcre2, GeneratedPatternsAndSubjects) {
         pcre2_match_data* data = pcre2_match_data_create_from_pattern(code, nullptr);
         for (int s = 0; s < 4; ++s) {
             const std::string subject = gen.Subject();
+            if (s == 0 && patterns <= kSeeds) WriteSeed(patterns, caseless | dotAll << 2 | multiLine << 4, pattern.ours, subject);
             int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.c_str()), subject.size(), 0, 0, data,
                                  nullptr);
             bool ours;

@@ -14,10 +14,21 @@ void Put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// The largest picture a DIB carries in or out: 2^28 pixels, 768 MB at 24 bits.
+constexpr int64_t kMaxDIBPixels = int64_t{1} << 28;
+
 }  // namespace
 
 std::vector<uint8_t> _CopyBitmaptoDIBEx(TIEBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                                         int32_t dpiX, int32_t dpiY) {
+    if (x2 == 0) x2 = bitmap.GetWidth();
+    if (y2 == 0) y2 = bitmap.GetHeight();
+    // Swapped corners or a rectangle reaching outside would give negative
+    // sizes or rows read past the picture.
+    if (x1 < 0 || y1 < 0 || x2 < x1 || y2 < y1 || x2 > bitmap.GetWidth() || y2 > bitmap.GetHeight()) return {};
+    const int32_t w = x2 - x1, h = y2 - y1;
+    // A block the import would refuse is not made either, nor converted for.
+    if (int64_t{w} * h > kMaxDIBPixels) return {};
     const TIEPixelFormat format = bitmap.GetPixelFormat();
     if (format != ie1g && format != ie24RGB && format != ie8g && format != ie8p && bitmap.GetWidth() > 0 &&
         bitmap.GetHeight() > 0) {
@@ -26,16 +37,15 @@ std::vector<uint8_t> _CopyBitmaptoDIBEx(TIEBitmap& bitmap, int32_t x1, int32_t y
         copy.SetPixelFormat(ie24RGB);
         return _CopyBitmaptoDIBEx(copy, x1, y1, x2, y2, dpiX, dpiY);
     }
-    if (x2 == 0) x2 = bitmap.GetWidth();
-    if (y2 == 0) y2 = bitmap.GetHeight();
-    // Swapped corners or a rectangle reaching outside would give negative
-    // sizes or rows read past the picture.
-    if (x1 < 0 || y1 < 0 || x2 < x1 || y2 < y1 || x2 > bitmap.GetWidth() || y2 > bitmap.GetHeight()) return {};
-    const int32_t w = x2 - x1, h = y2 - y1;
     const int32_t bits = format == ie1g ? 1 : format == ie24RGB ? 24 : format == ie8g || format == ie8p ? 8 : 0;
     const int64_t rowLen = (int64_t{w} * bits + 31) / 32 * 4;
     const int64_t tableBytes = bits == 1 ? 8 : bits == 8 ? 1024 : 0;
-    std::vector<uint8_t> dib(static_cast<size_t>(44 + tableBytes + rowLen * h), 0);
+    std::vector<uint8_t> dib;
+    try {
+        dib.assign(static_cast<size_t>(44 + tableBytes + rowLen * h), 0);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
     uint8_t* header = dib.data();
     Put32(header, 40);
     Put32(header + 4, static_cast<uint32_t>(w));
@@ -128,19 +138,29 @@ int32_t IEDIBToIEBitmap(const uint8_t* dib, size_t dibSize, TIEBitmap& bitmap, c
     const int32_t width = static_cast<int32_t>(Get32(dib + 4)), rawHeight = static_cast<int32_t>(Get32(dib + 8));
     const int32_t bitCount = dib[14] | dib[15] << 8;
     const uint32_t compression = Get32(dib + 16);
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return 0;
+    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || bitCount == 0) return 0;
     const int32_t height = rawHeight < 0 ? -rawHeight : rawHeight;
-    if (int64_t{width} * height > (int64_t{1} << 28)) return 0;
+    const int64_t pixels = int64_t{width} * height;
+    if (pixels > kMaxDIBPixels) return 0;
+
+    // The bit counts each of the four Windows codings defines; run-length
+    // coded rows are stored bottom-up only.
+    const bool rgb = compression == 0 || compression == 3;
+    const bool rle = compression == 1 || compression == 2;
+    if (compression == 0 && bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
+        bitCount != 32)
+        return 0;
+    if (compression == 3 && bitCount != 16 && bitCount != 32) return 0;
+    if (rle && (bitCount != (compression == 1 ? 8 : 4) || rawHeight < 0)) return 0;
 
     // Where the pixels start and how many bytes they have.
-    const bool rgb = compression <= 3;
     size_t offset = headerSize;
-    if (rgb && bitCount >= 1 && bitCount <= 8) {
+    if (compression <= 2 && bitCount <= 8) {
         uint32_t used = Get32(dib + 32);
         if (used == 0) used = 1u << bitCount;
         offset += size_t{std::min<uint32_t>(used, 1u << 16)} * 4;
     }
-    if (compression == 3 && (bitCount == 16 || bitCount == 32)) offset += 12;
+    if (compression == 3) offset += 12;
     const uint8_t* data = bits;
     size_t available = bitsSize;
     if (!data) {
@@ -150,7 +170,9 @@ int32_t IEDIBToIEBitmap(const uint8_t* dib, size_t dibSize, TIEBitmap& bitmap, c
     }
     const int64_t rowLen = (int64_t{width} * bitCount + 31) / 32 * 4;
 
-    // The bytes each layout needs: refused, not read past, when missing.
+    // The bytes each layout needs: refused, not read past, when missing;
+    // unknown codes are refused too. Everything is checked before the
+    // bitmap is allocated.
     int64_t needed = -1;
     const TPackedYUV* packed = nullptr;
     for (const TPackedYUV& layout : kPackedLayouts)
@@ -160,24 +182,67 @@ int32_t IEDIBToIEBitmap(const uint8_t* dib, size_t dibSize, TIEBitmap& bitmap, c
     if (compression == FourCC("I420") || compression == FourCC("IYUV")) planarShare = 2;
     else if (compression == FourCC("YV12")) planarShare = 2, planarVFirst = true;
     else if (compression == FourCC("YVU9")) planarShare = 4, planarVFirst = true;
+    // A two-byte run codes at most 255 pixels, so a large run-length coded
+    // picture needs a byte of coded data for every 128 pixels; a small one
+    // may be anything from a lone end-of-bitmap on.
     if (rgb) needed = rowLen * height;
+    else if (rle) needed = pixels > (int64_t{1} << 16) ? pixels / 128 : 2;
     else if (packed) needed = (int64_t{width} + packed->pixels - 1) / packed->pixels * packed->bytes * height;
     else if (compression == FourCC("CLJR")) needed = (int64_t{width} + 3) / 4 * 4 * height;
     else if (planarShare) needed = int64_t{width} * height + 2 * int64_t{width / planarShare} * (height / planarShare);
-    if (needed > static_cast<int64_t>(available)) return 0;
+    if (needed < 0 || needed > static_cast<int64_t>(available)) return 0;
 
     if (!bitmap.Allocate(width, height, bitCount == 1 && rgb ? ie1g : ie24RGB)) return 0;
     // Row n of the source, counted from the first stored.
     auto target = [&](int32_t n, bool topFirst) { return bitmap.GetScanline(topFirst ? n : height - 1 - n); };
 
+    const uint8_t* table = dib + headerSize;
+    const size_t tableEntries = offset > headerSize ? (offset - headerSize) / 4 : 0;
+    auto entry = [&](uint32_t i) {
+        if (i >= tableEntries || headerSize + 4 * size_t{i} + 3 > dibSize) return TRGB{};
+        return TRGB{table[4 * i], table[4 * i + 1], table[4 * i + 2]};
+    };
+
+    if (rle) {
+        // Pixels no code reaches keep colour 0, as a cleared screen would.
+        const TRGB background = entry(0);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) PutPixel(bitmap.GetScanline(y), x, background);
+        const bool four = compression == 2;
+        // A code pair is a run (count, colours) or an escape: 0 ends the row,
+        // 1 the picture, 2 moves right and up by the next two bytes, 3 and
+        // more starts that many literal pixels padded to a whole word.
+        int32_t n = 0, x = 0;
+        // Pixels past the row end are dropped.
+        auto put = [&](uint8_t value, int32_t k) {
+            PutPixel(target(n, false), x++, entry(four ? static_cast<uint8_t>(k % 2 ? value & 15 : value >> 4) : value));
+        };
+        size_t at = 0;
+        while (n < height && at + 2 <= available) {
+            const uint8_t count = data[at], code = data[at + 1];
+            at += 2;
+            if (count > 0) {
+                for (int32_t k = 0; k < count && x < width; ++k) put(code, k);
+            } else if (code == 0) {
+                ++n, x = 0;
+            } else if (code == 1) {
+                break;
+            } else if (code == 2) {
+                if (at + 2 > available) break;
+                x += data[at], n += data[at + 1];
+                at += 2;
+            } else {
+                const size_t literal = four ? (code + 1u) / 2 : code;
+                if (at + literal > available) break;
+                for (int32_t k = 0; k < code && x < width; ++k) put(data[at + static_cast<size_t>(four ? k / 2 : k)], k);
+                at += literal + (literal & 1);
+            }
+        }
+        return bitCount;
+    }
+
     if (rgb) {
         const bool topFirst = rawHeight < 0;
-        const uint8_t* table = dib + headerSize;
-        const size_t tableEntries = offset > headerSize ? (offset - headerSize) / 4 : 0;
-        auto entry = [&](uint32_t i) {
-            if (i >= tableEntries || headerSize + 4 * size_t{i} + 3 > dibSize) return TRGB{};
-            return TRGB{table[4 * i], table[4 * i + 1], table[4 * i + 2]};
-        };
         uint32_t masks[3] = {0x7C00, 0x3E0, 0x1F};
         if (compression == 3 && bitCount == 16 && headerSize + 12 <= dibSize)
             for (int k = 0; k < 3; ++k) masks[k] = Get32(dib + headerSize + 4 * k);
@@ -191,36 +256,27 @@ int32_t IEDIBToIEBitmap(const uint8_t* dib, size_t dibSize, TIEBitmap& bitmap, c
             const uint8_t* src = data + rowLen * n;
             uint8_t* row = target(n, topFirst);
             switch (bitCount) {
-                case 1:
-                    if (compression == 0) std::memcpy(row, src, static_cast<size_t>(std::min<int64_t>(rowLen, bitmap.GetRowLen())));
-                    break;
+                case 1: std::memcpy(row, src, static_cast<size_t>(std::min<int64_t>(rowLen, bitmap.GetRowLen()))); break;
                 case 4:
-                    if (compression == 0)
-                        for (int32_t x = 0; x < width; ++x) PutPixel(row, x, entry(x % 2 ? src[x / 2] & 15 : src[x / 2] >> 4));
+                    for (int32_t x = 0; x < width; ++x) PutPixel(row, x, entry(x % 2 ? src[x / 2] & 15 : src[x / 2] >> 4));
                     break;
                 case 8:
-                    if (compression == 0)
-                        for (int32_t x = 0; x < width; ++x) PutPixel(row, x, entry(src[x]));
+                    for (int32_t x = 0; x < width; ++x) PutPixel(row, x, entry(src[x]));
                     break;
                 case 16:
-                    if (compression == 0 || compression == 3)
-                        for (int32_t x = 0; x < width; ++x) {
-                            const uint32_t p = uint32_t{src[2 * x]} | uint32_t{src[2 * x + 1]} << 8;
-                            TRGB c;
-                            c.r = shift(p & masks[0], nr + ng + nb - 8);
-                            c.g = shift(p & masks[1], ng + nb - 8);
-                            c.b = shift((p & 0xFF) & (masks[2] & 0xFF), -(8 - nb));
-                            PutPixel(row, x, c);
-                        }
+                    for (int32_t x = 0; x < width; ++x) {
+                        const uint32_t p = uint32_t{src[2 * x]} | uint32_t{src[2 * x + 1]} << 8;
+                        TRGB c;
+                        c.r = shift(p & masks[0], nr + ng + nb - 8);
+                        c.g = shift(p & masks[1], ng + nb - 8);
+                        c.b = shift((p & 0xFF) & (masks[2] & 0xFF), -(8 - nb));
+                        PutPixel(row, x, c);
+                    }
                     break;
-                case 24:
-                    if (compression == 0) std::memcpy(row, src, static_cast<size_t>(width) * 3);
+                case 24: std::memcpy(row, src, static_cast<size_t>(width) * 3); break;
+                default:  // 32
+                    for (int32_t x = 0; x < width; ++x) std::memcpy(row + 3 * x, src + 4 * x, 3);
                     break;
-                case 32:
-                    if (compression == 0 || compression == 3)
-                        for (int32_t x = 0; x < width; ++x) std::memcpy(row + 3 * x, src + 4 * x, 3);
-                    break;
-                default: break;
             }
         }
         return bitCount;

@@ -16,19 +16,22 @@ class TIEBitmap;
 // right or bottom edge) as a packed DIB: 1-bit, 8-bit (gray and palette,
 // with a 256-entry table) or 24-bit; other pixel formats go out as 24-bit.
 // The block is 4 bytes longer than header and rows need. A rectangle
-// outside the bitmap or with its corners swapped gives an empty one.
+// outside the bitmap or with its corners swapped, one over 2^28 pixels, or
+// a block that cannot be allocated gives an empty one.
 std::vector<uint8_t> _CopyBitmaptoDIBEx(TIEBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                                         int32_t dpiX, int32_t dpiY);
 
 // Reads a packed DIB (header first; dibSize bytes at dib) into the bitmap:
-// 1-bit DIBs as ie1g rows as they are (bit 1 white), every other bit count
-// and the YUV layouts (I420, IYUV, YV12, YVU9, YUY2, YUNV, UYVY, UYNV,
-// cyuv, YVYU, Y211, IYU1, IYU2, Y41P, CLJR) as ie24RGB. bits, when given,
-// holds the pixels (bitsSize bytes) instead of the bytes after the header
-// and colour table. Returns the header's bit count, or 0 and leaves the
-// bitmap alone when the header or the pixels are not all there. A negative
-// height in an RGB DIB means rows top first. Compressions without a reading
-// (run-length coded rows, unknown codes) leave the bitmap allocated, unfilled.
+// 1-bit DIBs as ie1g rows as they are (bit 1 white), every other bit count,
+// run-length coded rows (RLE8, RLE4) and the YUV layouts (I420, IYUV, YV12,
+// YVU9, YUY2, YUNV, UYVY, UYNV, cyuv, YVYU, Y211, IYU1, IYU2, Y41P, CLJR)
+// as ie24RGB. bits, when given, holds the pixels (bitsSize bytes) instead of
+// the bytes after the header and colour table. Returns the header's bit
+// count, or 0 and leaves the bitmap alone when the header or the pixels are
+// not all there, the picture is over 2^28 pixels, or the compression or its
+// bit count is one the format does not define; all of that is checked
+// before anything is allocated. A negative height in an RGB DIB means rows
+// top first.
 int32_t IEDIBToIEBitmap(const uint8_t* dib, size_t dibSize, TIEBitmap& bitmap, const uint8_t* bits = nullptr,
                         size_t bitsSize = 0);
 

@@ -1,11 +1,12 @@
 #include "imaging/io/ie_io_params.h"
 
-#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
 #include "imaging/core/ie_helpers.h"
 #include "imaging/io/ie_vidurer_io.h"
+#include "platform/clock.h"
 #include "platform/mathutil.h"
 
 int32_t IELibraryDefaultDPI[2] = {300, 300};
@@ -34,11 +35,7 @@ void IEDebugLog(const std::string& text) {
 namespace {
 
 // Today as the toolkit's date value: whole days since 1899-12-30.
-double Today() {
-    using namespace std::chrono;
-    auto days = floor<std::chrono::days>(system_clock::now()).time_since_epoch().count();
-    return static_cast<double>(days + 25569);  // 1970-01-01 is day 25569
-}
+double Today() { return std::floor(NowAsDateTime()); }
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include "movie/fonts.h"
 #include "movie/texts.h"
 #include "platform/codepage.h"
+#include "platform/testing/test_support.h"
 #include "swf/reader.h"
 #include "swf/text_tags.h"
 #include "test_util.h"
@@ -151,6 +152,22 @@ TEST(Fonts, DefaultFaceAndSubstitutes) {
     TGlyphOutline outline;
     EXPECT_TRUE(other->GetGlyphOutline(U'A', outline));
     EXPECT_FALSE(other->GetGlyphOutline(U' ', outline));
+}
+
+// A file that is no face, or no scalable one, is refused with the file's
+// name, and the face half made is let go of (it once hung on the lock).
+TEST(Fonts, FilesThatAreNoFaceAreRefused) {
+    const std::string folder = TestScratchFolder("fonts-refused");
+    for (const std::string& bytes : {std::string(), std::string("not a font at all")}) {
+        const std::string file = folder + "/bad.ttf";
+        WriteFileBytes(file, bytes.data(), bytes.size());
+        try {
+            TPlatformFont::OpenFile(file);
+            ADD_FAILURE() << "opened";
+        } catch (const EConvertError& e) {
+            EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+        }
+    }
 }
 
 TEST(Fonts, GlyphListKeepsCharactersSortedOnce) {

@@ -168,8 +168,11 @@ TEST(FLVData, DamagedFilesAreCutWhereTheDataEnds) {
         {"number cut short", TFlvBuilder().Tag(18, shortValue.bytes).bytes, 0},
         {"tag announcing 16 MB", TFlvBuilder().Tag(9, frame, 0xFFFFFF).bytes, 1},
     };
+    int n = 0;
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
+        // Kept as the fuzzer's first inputs.
+        WriteFileBytes(FixtureDir() + "/damaged-" + std::to_string(n++) + ".flv", c.bytes.data(), c.bytes.size());
         auto flv = Index(c.bytes);
         EXPECT_NE(flv->Problem, "") << "the damage is described";
         EXPECT_EQ(flv->GetVideoFrameCount(), c.frames);
@@ -180,6 +183,7 @@ TEST(FLVData, DamagedFilesAreCutWhereTheDataEnds) {
         }
     }
     EXPECT_EQ(Index(whole.bytes)->Problem, "");
+    WriteFileBytes(FixtureDir() + "/hand-built.flv", whole.bytes.data(), whole.bytes.size());
 }
 
 TEST(FlashVideo, PlacedVideoWritesAFrameAtEveryFrameAndLoops) {

@@ -98,7 +98,8 @@ TEST(CaptureExport, AviOfTheWholeMovie) {
 }
 
 // A capture at half the movie's rate takes every other frame of the movie
-// and still ends at its last one.
+// and still ends at its last one, however long the player takes for its
+// frames: the player's clock is stepped a movie frame at a time.
 TEST(CaptureExport, SlowerRateSamplesTheMovieTime) {
     TW_REQUIRE_PLAYER();
     TW_REQUIRE_TOOL("ffprobe");

@@ -45,6 +45,18 @@ std::vector<uint8_t> Header(int32_t width, int32_t height, int bits, uint32_t co
     return h;
 }
 
+std::vector<uint8_t> FromHex(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::vector<uint8_t> Joined(std::vector<uint8_t> head, const std::vector<uint8_t>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+
 uint32_t Code(const char* fourcc) {
     return uint32_t(uint8_t(fourcc[0])) | uint32_t(uint8_t(fourcc[1])) << 8 | uint32_t(uint8_t(fourcc[2])) << 16 |
            uint32_t(uint8_t(fourcc[3])) << 24;
@@ -124,10 +136,14 @@ TEST(DibExport, ToolsImageMagickReadsTheExportBehindAFileHeader) {
 }
 
 TEST(DibImport, ExportsComeBackAndEveryDepthReads) {
-    // Our own exports read back to the same picture.
-    for (TIEPixelFormat format : {ie24RGB, ie1g}) {
+    // Our own exports read back to the same picture; they are kept as the
+    // fuzzer's first inputs.
+    const auto seeds = FixtureFolder("dib-exports");
+    for (TIEPixelFormat format : {ie24RGB, ie1g, ie8p}) {
         auto picture = Picture(format, 19, 11);
         auto dib = _CopyBitmaptoDIBEx(*picture, 0, 0, 0, 0, 72, 72);
+        WriteBytes(seeds / (std::string(IEPixelFormatName(format)) + ".dib"), dib.data(), dib.size());
+        if (format == ie8p) continue;  // kept for the fuzzer; read back as 24-bit
         TIEBitmap back;
         EXPECT_EQ(IEDIBToIEBitmap(dib.data(), dib.size(), back), format == ie1g ? 1 : 24);
         ASSERT_EQ(back.GetPixelFormat(), format);
@@ -212,6 +228,8 @@ TEST(DibImport, ToolsYUVFramesOfFfmpegWithinThreeLevels) {
             pixels = swapped;
         }
         auto dib = Header(64, 48, 16, Code(c.fourcc));
+        const auto whole = Joined(dib, pixels);
+        WriteBytes(folder / (std::string(c.fourcc) + ".dib"), whole.data(), whole.size());
         TIEBitmap bitmap;
         IEDIBToIEBitmap(dib.data(), dib.size(), bitmap, pixels.data(), pixels.size());
         ASSERT_EQ(bitmap.GetWidth(), 64);
@@ -225,4 +243,81 @@ TEST(DibImport, ToolsYUVFramesOfFfmpegWithinThreeLevels) {
         }
         EXPECT_LE(worst, 3);
     }
+}
+
+
+// Codings and bit counts the format does not define, and pictures the bytes
+// given cannot hold, are refused before anything is allocated: never a
+// blank picture reported as read.
+TEST(DibImport, RefusesUndefinedCodingsAndMissingRows) {
+    const std::vector<uint8_t> table(1024, 0);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> dib;
+    } cases[] = {
+        // An unknown compression on a picture of 2 x 108,409,089 pixels.
+        {"unknown compression", FromHex("280000000200000001317606eb0000080000002030ff00130bffff5f6000000638008040102030ff")},
+        // BI_RGB with a bit count of 0 on 1 x 185,794,561 pixels.
+        {"bit count 0", Joined(FromHex("28000000010000000100130b0100"), std::vector<uint8_t>(26, 0))},
+        {"BI_RGB at 7 bits", Joined(Header(4, 4, 7, 0), std::vector<uint8_t>(64, 0))},
+        {"bit fields at 24 bits", Joined(Header(4, 4, 24, 3), std::vector<uint8_t>(64, 0))},
+        {"RLE8 at 4 bits", Joined(Header(4, 4, 4, 1), table)},
+        {"RLE4 at 8 bits", Joined(Header(4, 4, 8, 2), table)},
+        {"RLE top row first", Joined(Joined(Header(4, -4, 8, 1), table), {0, 1})},
+        {"RLE of 200 million pixels in 2 bytes", Joined(Joined(Header(20000, 10000, 8, 1), table), {0, 1})},
+    };
+    const auto seeds = FixtureFolder("dib-refused");
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(seeds / (std::to_string(n++) + ".dib"), c.dib.data(), c.dib.size());
+        TIEBitmap untouched(3, 3, ie8g);
+        EXPECT_EQ(IEDIBToIEBitmap(c.dib.data(), c.dib.size(), untouched), 0);
+        EXPECT_EQ(untouched.GetWidth(), 3);
+        EXPECT_EQ(untouched.GetPixelFormat(), ie8g);
+    }
+}
+
+// RLE4 escapes by hand: a run, end of line, literal nibbles padded to a
+// word, a move, a run past the row end, the end of the picture; pixels no
+// code reaches take colour 0.
+TEST(DibImport, RunLengthCodedRowsDecode) {
+    auto dib = Header(8, 3, 4, 2);
+    for (int i = 0; i < 16; ++i) dib.insert(dib.end(), {uint8_t(10 * i + 1), 0, 0, 0});
+    dib.insert(dib.end(), {0x05, 0x12, 0x00, 0x00,                     // bottom row: 1 2 1 2 1, then the end of the row
+                           0x00, 0x05, 0xAB, 0xCD, 0xE0, 0x00,         // middle row: A B C D E, 3 bytes and a pad
+                           0x00, 0x02, 0x01, 0x01,                     // one right, one up
+                           0x04, 0x34,                                 // top row: 3 4 at x 6 and 7, 3 4 dropped
+                           0x00, 0x01, 0x07, 0x77});                   // the end; the rest is not read
+    WriteBytes(FixtureFolder("dib-rle4") / "rle4.dib", dib.data(), dib.size());
+    TIEBitmap bitmap;
+    ASSERT_EQ(IEDIBToIEBitmap(dib.data(), dib.size(), bitmap), 4);
+    ASSERT_EQ(bitmap.GetPixelFormat(), ie24RGB);
+    const std::vector<std::vector<int>> expected = {{0, 0, 0, 0, 0, 0, 3, 4}, {10, 11, 12, 13, 14, 0, 0, 0}, {1, 2, 1, 2, 1, 0, 0, 0}};
+    for (int32_t y = 0; y < 3; ++y) {
+        std::vector<int> entries;
+        for (int32_t x = 0; x < 8; ++x) entries.push_back((bitmap.GetScanline(y)[3 * x] - 1) / 10);
+        EXPECT_EQ(entries, expected[static_cast<size_t>(y)]) << "row " << y;
+    }
+}
+
+TEST(DibImport, ToolsRunLengthCodedRowsAsImageMagickReadsThem) {
+    REQUIRE_TOOL("convert");
+    auto folder = FixtureFolder("dib-rle");
+    auto path = folder / "rle8.bmp";
+    int status = 0;
+    RunCommand("convert -seed 7 -size 37x7 plasma:fractal -size 37x6 gradient:red-blue -append -colors 60 -type palette -compress rle 'BMP3:" + path.string() + "' 2>&1", &status);
+    ASSERT_EQ(status, 0);
+    const auto file = ReadBytes(path);
+    ASSERT_GT(file.size(), 54u);
+    ASSERT_EQ(file[14 + 16], 1);  // RLE8
+    TIEBitmap bitmap;
+    ASSERT_EQ(IEDIBToIEBitmap(file.data() + 14, file.size() - 14, bitmap), 8);
+    std::string ours;
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y)
+        for (int32_t x = 0; x < bitmap.GetWidth(); ++x) {
+            const uint8_t* p = bitmap.GetScanline(y) + 3 * x;
+            ours += {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+        }
+    EXPECT_EQ(ours, RunCommand("convert '" + path.string() + "' -depth 8 rgb:-"));
 }

@@ -72,6 +72,8 @@ TEST(RawStreamTest, PaletteImagesStoreTheirWholePalette) {
 }
 
 TEST(RawStreamTest, EveryFormatAndLocationRoundTripsWithSettingsAndAlpha) {
+    // Each format's stream is kept as one of the fuzzer's first inputs.
+    const auto seeds = imaging_test::FixtureFolder("raw_stream_formats");
     for (int f = ie1g; f < kIEPixelFormatCount; ++f) {
         for (int64_t threshold : {INT64_MAX, int64_t{0}}) {
             const auto format = static_cast<TIEPixelFormat>(f);
@@ -92,6 +94,7 @@ TEST(RawStreamTest, EveryFormatAndLocationRoundTripsWithSettingsAndAlpha) {
             }
             std::vector<uint8_t> bytes = Raw(source);
             EXPECT_EQ(static_cast<int64_t>(bytes.size()), source.RawSize());
+            if (threshold) imaging_test::WriteBytes(seeds / (std::string(IEPixelFormatName(format)) + ".tieraw"), bytes.data(), bytes.size());
 
             TIEBitmap target;
             target.MemoryThreshold = threshold;

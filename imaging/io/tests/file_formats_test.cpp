@@ -8,6 +8,7 @@
 
 #include "imaging/core/tests/tool_support.h"
 #include "imaging/io/ie_file_formats.h"
+#include "imaging/io/tests/file_formats_scope.h"
 
 using namespace imaging_test;
 
@@ -16,7 +17,9 @@ namespace {
 class FileFormats : public ::testing::Test {
 protected:
     void SetUp() override { IEInitFileFormats(); }
-    void TearDown() override { IEFreeFileFormats(); }
+
+private:
+    TFileFormatsScope registry_;
 };
 
 // Detection on bytes behind a 3-byte prefix: the answer, with the position

@@ -11,6 +11,8 @@
 #include "imaging/io/ie_file_formats.h"
 #include "imaging/io/ie_io_params.h"
 #include "imaging/io/ie_vidurer_io.h"
+#include "imaging/io/tests/file_formats_scope.h"
+#include "platform/clock.h"
 
 TEST(IOParams, DefaultsWithAndWithoutAnOwner) {
     TIOParamsVals alone;
@@ -28,7 +30,10 @@ TEST(IOParams, DefaultsWithAndWithoutAnOwner) {
     EXPECT_EQ(alone.ExifDigitalZoomRatio, -1.0);
     EXPECT_EQ(alone.IcoSizes[0][0], 64);
     EXPECT_EQ(alone.IcoSizes[1][0], 0);
-    EXPECT_GT(alone.TgaDate, 40000);  // today, in days since 1899-12-30
+    {
+        const TFixedClock clock(45291.75);
+        EXPECT_EQ(TIOParamsVals().TgaDate, 45291.0);  // today, in days since 1899-12-30
+    }
 
     // The owner hears of DPI changes (for its view); one without a view
     // does nothing with them.
@@ -369,6 +374,7 @@ TEST(IOParams, ResetEXIFDropsTheEXIFBlockOfTheJPEGMarkers) {
 }
 
 TEST(IOParams, FormatDescriptionText) {
+    const TFileFormatsScope registry;
     IEInitFileFormats();
     struct Case {
         int32_t fileType;

@@ -151,7 +151,7 @@ bool Load(TVidurErView& view, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 TEST(LayersStream, EveryVersionLoadsWithTheDefaultsOfTheFieldsItLacks) {
-    RegisterTestViewLoader();
+    const TTestViewLoaderScope testLoaders;
     TIEBitmap base, top;
     Pattern(base, 30, 20, 1, false);
     Pattern(top, 12, 9, 2, true);
@@ -218,7 +218,7 @@ TEST(LayersStream, EveryVersionLoadsWithTheDefaultsOfTheFieldsItLacks) {
 }
 
 TEST(LayersStream, AMaskKeepsItsGrayFormatAndTheLayerCountIsExact) {
-    RegisterTestViewLoader();
+    const TTestViewLoaderScope testLoaders;
     TIEBitmap base, mask;
     Pattern(base, 16, 16, 3, false);
     mask.Allocate(16, 16, ie8g);
@@ -248,7 +248,7 @@ TEST(LayersStream, AMaskKeepsItsGrayFormatAndTheLayerCountIsExact) {
 }
 
 TEST(LayersStream, OtherStreamsAndVersionZeroAreRefused) {
-    RegisterTestViewLoader();
+    const TTestViewLoaderScope testLoaders;
     TIEBitmap base;
     Pattern(base, 8, 8, 4, false);
     std::vector<TLayerSpec> layers(1);
@@ -273,7 +273,7 @@ TEST(LayersStream, OtherStreamsAndVersionZeroAreRefused) {
 }
 
 TEST(LayersStream, TruncatedStreamsFailCleanlyKeepingWhatWasRead) {
-    RegisterTestViewLoader();
+    const TTestViewLoaderScope testLoaders;
     TIEBitmap base, top;
     Pattern(base, 20, 14, 5, false);
     Pattern(top, 9, 9, 6, true);

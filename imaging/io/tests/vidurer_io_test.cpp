@@ -15,6 +15,7 @@
 #include "imaging/core/ie_proc.h"  // both headers meet in the application
 #include "imaging/core/tests/tool_support.h"
 #include "imaging/io/ie_vidurer_io.h"
+#include "imaging/io/tests/file_formats_scope.h"
 
 using namespace imaging_test;
 namespace fs = std::filesystem;
@@ -573,6 +574,7 @@ TEST(VidurerIO, AddedFormatsAndUnitStartUp) {
               std::vector<double>({1, 1, 1, 1, 4, 1, -1, -1, 1}));
     ASSERT_NE(IEFileFormatGetInfo(3), nullptr);
 
+    const TFileFormatsScope registry;
     TIEFileFormatInfo zz;
     zz.FileType = 90;
     zz.FullName = "Gray bytes";
@@ -594,7 +596,6 @@ TEST(VidurerIO, AddedFormatsAndUnitStartUp) {
     io.LoadFromFile((folder / "bad.zzz").string());
     EXPECT_TRUE(io.AbortFlag);
     EXPECT_EQ(watch.finishes, 3);
-    IEFileFormatRemove(90);
 }
 
 TEST(VidurerIOTools, LoadsIntoAnImageView) {

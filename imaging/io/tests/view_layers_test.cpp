@@ -30,7 +30,7 @@ TEST(ToolsViewLayers, FlattenedLayersMatchImageMagicksComposite) {
                &status);
     ASSERT_EQ(status, 0);
 
-    RegisterTestViewLoader();
+    const TTestViewLoaderScope testLoaders;
     TVidurErView view(nullptr);
     view.SetBackground(clWhite);
     TTestViewLoader& loader = TestLoaderOf(view);

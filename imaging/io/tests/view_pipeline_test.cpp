@@ -43,7 +43,7 @@ TEST(ToolsViewPipeline, LoadsResamplesRotatesAndHandsBackWithoutADisplay) {
     RunCommand("convert -size 240x160 gradient:yellow-navy \\( -size 240x160 xc:white -fill black -draw \"circle 120,80 120,125\" -blur 0x6 \\) "
                "-alpha off -compose copy_opacity -composite " + png, &status);
     ASSERT_EQ(status, 0);
-    RegisterTestViewLoader();
+    const TTestViewLoaderScope testLoaders;
 
     struct Case {
         std::string input;

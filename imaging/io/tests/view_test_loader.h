@@ -10,6 +10,7 @@
 #include "imaging/io/ie_io_params.h"
 #include "imaging/io/ie_jpeg.h"
 #include "imaging/io/ie_png.h"
+#include "imaging/io/ie_vidurer_io.h"
 #include "platform/stream.h"
 
 namespace imaging_test {
@@ -62,9 +63,24 @@ private:
     bool native_ = false;
 };
 
-inline void RegisterTestViewLoader() {
-    IESetViewIOMaker([](TVidurErView& view) { return std::make_unique<TTestViewLoader>(view); });
-}
+// Views make test loaders while one of these lives; afterwards they make the
+// application's component again, so the tests after it see what they would
+// alone.
+class TTestViewLoaderScope {
+public:
+    TTestViewLoaderScope() {
+        IESetViewIOMaker([](TVidurErView& view) { return std::make_unique<TTestViewLoader>(view); });
+    }
+    ~TTestViewLoaderScope() {
+        IESetViewIOMaker([](TVidurErView& view) -> std::unique_ptr<TIEViewIO> {
+            auto io = std::make_unique<TVidurErIO>();
+            io->SetAttachedVidurEr(&view);
+            return io;
+        });
+    }
+    TTestViewLoaderScope(const TTestViewLoaderScope&) = delete;
+    TTestViewLoaderScope& operator=(const TTestViewLoaderScope&) = delete;
+};
 
 inline TTestViewLoader& TestLoaderOf(TVidurErView& view) {
     return static_cast<TTestViewLoader&>(*view.GetVidurErIO());

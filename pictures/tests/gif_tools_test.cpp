@@ -127,6 +127,7 @@ TEST(GifReaderTools, ReadsImageMagickFilesAsImageMagickDoes) {
         {"transparency", "-size 20x20 xc:none -fill red -draw 'circle 10,10 10,4'", 1},
         {"several frames", "-delay 20 -size 16x12 xc:blue xc:yellow -size 8x6 -page +3+2 xc:green -dispose previous", 3},
         {"one bit", "-size 33x9 pattern:checkerboard -monochrome", 1},
+        {"beyond the screen", "-page 20x20+0+0 -size 20x20 xc:white -page 20x20+15+15 -size 10x10 xc:red", 2},
     };
     for (const Fixture& f : fixtures) {
         SCOPED_TRACE(f.name);
@@ -140,6 +141,10 @@ TEST(GifReaderTools, ReadsImageMagickFilesAsImageMagickDoes) {
         EXPECT_TRUE(result.warnings.empty()) << result.warnings.front();
         ASSERT_EQ(gif.Count(), f.frames);
         for (int i = 0; i < f.frames; ++i) ExpectSamePixels(OurRgba(gif.GetSubImage(i)), MagickRgba(path, i));
+        // The logical screen is the file's: frames reaching past it are
+        // clipped when shown, not a reason to grow it.
+        std::string screen = RunCommand("identify -format '%W %H|' '" + path + "'");
+        EXPECT_EQ(std::to_string(gif.Width()) + " " + std::to_string(gif.Height()), screen.substr(0, screen.find('|')));
         if (std::string(f.name) == "local tables and offsets") {
             EXPECT_EQ(gif.GetSubImage(1).Left(), 5);
             EXPECT_GT(gif.GetSubImage(1).LocalTable().Count(), 0);

@@ -110,6 +110,31 @@ TEST(GifEncoderTools, ImageMagickDecodesOurPixelsExactly) {
     }
 }
 
+TEST(GifEncoderTools, PicturesOfAtMost256ColoursStayExact) {
+    REQUIRE_TOOL("convert");
+    // Neighbouring colours (many share their top five bits) reduced as the
+    // export reduces them: all of them fit the table, so none may move.
+    for (int colours : {2, 37, 200, 256}) {
+        SCOPED_TRACE(colours);
+        TBitmap bitmap = MakeBitmap(32, 16, TPixelFormat::pf24bit);
+        std::vector<uint8_t> want;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const int i = (y * 32 + x) * 7 % colours;
+                const TGIFColor c{static_cast<uint8_t>(i), static_cast<uint8_t>(100 + i / 2), static_cast<uint8_t>(255 - i / 3)};
+                SetBitmapPixel(bitmap, x, y, c);
+                want.insert(want.end(), {c.Red, c.Green, c.Blue, 255});
+            }
+        TGIFImage gif;
+        gif.ReductionMethod = rdOctree;
+        gif.DitherMethod = dtFloydSteinberg;
+        AddGifFrame(gif, bitmap, -1, 0, 100);
+        std::string path = FixtureDir() + "/exact-" + std::to_string(colours) + ".gif";
+        WriteFile(path, SaveGif(gif));
+        ExpectSamePixels(MagickRgba(path, 0), want);
+    }
+}
+
 TEST(GifReaderTools, ReadsImageMagickFilesAsImageMagickDoes) {
     REQUIRE_TOOL("convert");
     std::string dir = FixtureDir();

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr uint32_t kBI_RGB = 0, kBI_RLE8 = 1, kBI_RLE4 = 2, kBI_BITFIELDS = 3, kBI_JPEG = 4, kBI_PNG = 5,
-                   kBI_ALPHABITFIELDS = 6;
+constexpr uint32_t kBI_RGB = kDibRGB, kBI_RLE8 = kDibRLE8, kBI_RLE4 = kDibRLE4, kBI_BITFIELDS = kDibBitFields,
+                   kBI_JPEG = kDibJPEG, kBI_PNG = kDibPNG, kBI_ALPHABITFIELDS = kDibAlphaBitFields;
 
 uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t DWord(const uint8_t* p) {
@@ -24,13 +24,8 @@ int64_t StrideOf(int32_t width, int bitCount) {
     return ((bits + 31) & ~int64_t{31}) / 8;
 }
 
-// Index of the highest set bit minus the lowest, plus one.
-uint8_t MaskSpan(uint32_t mask) {
-    if (mask == 0) return 0;
-    return static_cast<uint8_t>(32 - std::countl_zero(mask) - std::countr_zero(mask));
-}
-
-uint8_t MaskLow(uint32_t mask) { return mask == 0 ? 0 : static_cast<uint8_t>(std::countr_zero(mask)); }
+uint8_t MaskSpan(uint32_t mask) { return DibMaskSpan(mask); }
+uint8_t MaskLow(uint32_t mask) { return DibMaskLow(mask); }
 
 bool ValidBitCount(unsigned bitCount) {
     return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
@@ -49,31 +44,11 @@ int64_t CheckedImageBytes(const char* what, int64_t width, int64_t rows, int bit
     return rows * stride;
 }
 
-// A channel of a bit-field pixel as 8 bits: narrow ones widened, wide ones
-// cut to their top bits; no mask gives 0.
-uint8_t MaskedChannel(uint32_t pixel, uint32_t mask) {
-    if (mask == 0) return 0;
-    return ExpandChannel((pixel & mask) >> MaskLow(mask), MaskSpan(mask));
-}
-
 void PutLE32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 }  // namespace
-
-uint8_t ExpandChannel(uint32_t v, int width) {
-    switch (width) {
-        case 1: return v ? 255 : 0;
-        case 2: return static_cast<uint8_t>(v << 6 | v << 4 | v << 2 | v);
-        case 3: return static_cast<uint8_t>(v << 5 | v << 2 | v >> 1);
-        case 4: return static_cast<uint8_t>(v << 4 | v);
-        case 5: return static_cast<uint8_t>(v << 3 | v >> 2);
-        case 6: return static_cast<uint8_t>(v << 2 | v >> 4);
-        case 7: return static_cast<uint8_t>(v << 1 | v >> 6);
-        default: return static_cast<uint8_t>(width > 8 ? v >> (width - 8) : v);
-    }
-}
 
 TBMPReader::TBMPReader() { Info.bmiHeader = TBitmapInfoHeader{}; }
 
@@ -271,32 +246,23 @@ void TBMPReader::LoadFromStream(TStream& stream) {
 
     TBitmapInfo info;
     TBitmapInfoHeader& h = info.bmiHeader;
-    int entrySize = 4;
-    if (headerSize == 12) {
-        h.biWidth = Word(&header[4]);
-        h.biHeight = Word(&header[6]);
-        h.biPlanes = Word(&header[8]);
-        h.biBitCount = Word(&header[10]);
-        entrySize = 3;
-    } else {
-        // OS/2 2.x headers of 16 bytes stop after the bit count; the rest is 0.
-        header.resize(std::max<size_t>(header.size(), 40), 0);
-        h.biWidth = static_cast<int32_t>(DWord(&header[4]));
-        h.biHeight = static_cast<int32_t>(DWord(&header[8]));
-        h.biPlanes = Word(&header[12]);
-        h.biBitCount = Word(&header[14]);
-        h.biCompression = DWord(&header[16]);
-        h.biSizeImage = DWord(&header[20]);
-        h.biXPelsPerMeter = static_cast<int32_t>(DWord(&header[24]));
-        h.biYPelsPerMeter = static_cast<int32_t>(DWord(&header[28]));
-        h.biClrUsed = DWord(&header[32]);
-        h.biClrImportant = DWord(&header[36]);
-        if (headerSize == 16 || headerSize == 64) {
-            // OS/2 uses 3 for Huffman 1D and 4 for RLE24, neither of which
-            // means the Windows codes.
-            if (h.biCompression != kBI_RGB && h.biCompression != kBI_RLE8 && h.biCompression != kBI_RLE4)
-                throw EReadError(FormatStr("OS/2 BMP compression %u is not supported", h.biCompression));
-        }
+    TDibHeader layout = DibParseHeader(header.data(), headerSize);
+    const int entrySize = layout.EntrySize();
+    h.biWidth = layout.width;
+    h.biHeight = layout.height;
+    h.biPlanes = layout.planes;
+    h.biBitCount = layout.bitCount;
+    h.biCompression = layout.compression;
+    h.biSizeImage = layout.sizeImage;
+    h.biXPelsPerMeter = layout.xPelsPerMeter;
+    h.biYPelsPerMeter = layout.yPelsPerMeter;
+    h.biClrUsed = layout.clrUsed;
+    h.biClrImportant = layout.clrImportant;
+    if (headerSize == 16 || headerSize == 64) {
+        // OS/2 uses 3 for Huffman 1D and 4 for RLE24, neither of which
+        // means the Windows codes.
+        if (h.biCompression != kBI_RGB && h.biCompression != kBI_RLE8 && h.biCompression != kBI_RLE4)
+            throw EReadError(FormatStr("OS/2 BMP compression %u is not supported", h.biCompression));
     }
     if (h.biCompression == kBI_JPEG || h.biCompression == kBI_PNG)
         throw EReadError("BMP files with embedded JPEG or PNG data are not supported");
@@ -322,19 +288,14 @@ void TBMPReader::LoadFromStream(TStream& stream) {
     // place for it (V3 and later) or the compression says so.
     uint32_t masks[4] = {0, 0, 0, 0};
     if (bitFields) {
-        bool alphaMask = headerSize >= 56 || h.biCompression == kBI_ALPHABITFIELDS;
-        int count = alphaMask ? 4 : 3;
-        if (headerSize >= 52) {
-            for (int i = 0; i < count && 40 + 4 * i + 4 <= static_cast<int>(headerSize); ++i)
-                masks[i] = DWord(&header[40 + 4 * i]);
-        } else {
-            // A 40-byte header is followed by the masks (and an alpha mask
-            // for BI_ALPHABITFIELDS) in the place of the colour table.
+        if (uint32_t count = layout.MaskBytesAfterHeader()) {
+            // A short header is followed by the masks in the place of the
+            // colour table.
             uint8_t bytes[16];
-            if (stream.Read(bytes, 4 * count) != 4 * count)
-                throw EReadError("The BMP file is too short for its colour masks");
-            for (int i = 0; i < count; ++i) masks[i] = DWord(bytes + 4 * i);
+            if (stream.Read(bytes, count) != count) throw EReadError("The BMP file is too short for its colour masks");
+            DibTakeMasksAfterHeader(layout, bytes);
         }
+        std::copy(layout.masks, layout.masks + 4, masks);
         uint32_t taken = 0;
         for (uint32_t mask : masks) {
             // One run of bits each, inside the pixel, none sharing a bit.
@@ -420,19 +381,9 @@ void TBMPReader::AddWarning(const std::string& text) {
 // no transparency).
 void TBMPReader::TakeBitFieldPixels(const uint32_t masks[4]) {
     int32_t width = GetWidth(), height = GetHeight();
-    int bytes = GetBitCount() / 8;
     std::vector<uint8_t> converted(size_t(width) * size_t(RowCount) * 4);
-    uint8_t* out = converted.data();
-    for (int32_t row = 0; row < RowCount; ++row) {
-        const uint8_t* line = Rows[static_cast<size_t>(row)];
-        for (int32_t col = 0; col < width; ++col) {
-            uint32_t pixel = bytes == 2 ? Word(line + col * 2) : DWord(line + col * 4);
-            *out++ = MaskedChannel(pixel, masks[2]);
-            *out++ = MaskedChannel(pixel, masks[1]);
-            *out++ = MaskedChannel(pixel, masks[0]);
-            *out++ = MaskedChannel(pixel, masks[3]);
-        }
-    }
+    for (int32_t row = 0; row < RowCount; ++row)
+        DibUnpackRow(Rows[static_cast<size_t>(row)], width, GetBitCount(), masks, converted.data() + size_t(row) * width * 4);
     SetFormat(nullptr, width, height, 32);
     // Rows of 32-bit pixels have no padding: the copy is one block.
     std::memcpy(Bits, converted.data(), converted.size());
@@ -596,10 +547,10 @@ void TBMPReader::GetPixelColor(int32_t row, int32_t col, TRGBTriple& color) cons
                 color = TRGBTriple{line[col * 4], line[col * 4 + 1], line[col * 4 + 2]};
                 break;
             }
-            uint32_t pixel = GetBitCount() == 16 ? Word(line + col * 2) : DWord(line + col * 4);
-            color.rgbtRed = ExpandChannel((pixel & Mask(0)) >> redPos_, RedBits);
-            color.rgbtGreen = ExpandChannel((pixel & Mask(1)) >> greenPos_, GreenBits);
-            color.rgbtBlue = ExpandChannel((pixel & Mask(2)) >> bluePos_, BlueBits);
+            const uint32_t masks[4] = {Mask(0), Mask(1), Mask(2), 0};
+            uint8_t bgra[4];
+            DibUnpackRow(line + col * (GetBitCount() / 8), 1, GetBitCount(), masks, bgra);
+            color = TRGBTriple{bgra[0], bgra[1], bgra[2]};
             break;
         }
         default: break;

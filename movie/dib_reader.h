@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dib_layout.h"
 #include "platform/stream.h"
 
 struct TBitmapInfoHeader {
@@ -145,6 +146,3 @@ private:
     bool ownsPixels_ = false;
     uint8_t redPos_ = 0, greenPos_ = 0, bluePos_ = 0;  // lowest bit of each mask
 };
-
-// Replicates the bits of a narrow channel into 8 bits.
-uint8_t ExpandChannel(uint32_t value, int width);

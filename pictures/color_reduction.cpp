@@ -124,10 +124,18 @@ TFastColorLookup::TFastColorLookup(const TGIFPalette& palette)
     for (int i = 0; i < colors_; ++i) {
         int16_t& cell = inverse_[InverseCell(palette_[i].Red, palette_[i].Green, palette_[i].Blue)];
         if (cell == -1) cell = static_cast<int16_t>(i);
+        else if (!(palette_[cell] == palette_[i])) sharedCells_.emplace(ColorToToolkit(palette_[i]), static_cast<int16_t>(i));
     }
 }
 
 int TFastColorLookup::Lookup(uint8_t red, uint8_t green, uint8_t blue, TGIFColor& chosen) {
+    if (!sharedCells_.empty()) {
+        auto found = sharedCells_.find(ColorToToolkit({red, green, blue}));
+        if (found != sharedCells_.end()) {
+            chosen = palette_[found->second];
+            return found->second;
+        }
+    }
     int16_t& cell = inverse_[InverseCell(red, green, blue)];
     if (cell == -1) {
         int best = 196608;

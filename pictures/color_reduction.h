@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -86,6 +87,9 @@ public:
 private:
     TGIFPalette palette_;
     std::vector<int16_t> inverse_;
+    // Entries whose cell an earlier entry holds: a colour of the palette
+    // always maps to its own entry.
+    std::unordered_map<uint32_t, int16_t> sharedCells_;
 };
 
 // The nearest palette entry by Euclidean distance (first entry wins ties).

@@ -391,7 +391,8 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream) {
 namespace {
 
 // The extension class for the bytes at the stream's position (0x21 and the
-// label); the position is left where it was.
+// label), or null for a label without one; the position is left where it
+// was.
 std::unique_ptr<TGIFExtension> CreateExtensionFor(TStream& stream, TGIFSubImage* frame) {
     int64_t start = stream.GetPosition();
     uint8_t head[2];
@@ -418,7 +419,7 @@ std::unique_ptr<TGIFExtension> CreateExtensionFor(TStream& stream, TGIFSubImage*
         }
         break;
     }
-    default: throw GIFException("Unknown extension type");
+    default: break;  // a label nobody registered: the caller skips it
     }
     stream.SetPosition(start);
     return extension;
@@ -679,8 +680,17 @@ void TGIFSubImage::LoadExtensions(TStream& stream) {
         }
         StepBack(stream);
         std::unique_ptr<TGIFExtension> extension = CreateExtensionFor(stream, this);
-        extension->LoadFromStream(stream);
-        AddExtension(std::move(extension));
+        if (extension) {
+            extension->LoadFromStream(stream);
+            AddExtension(std::move(extension));
+        } else {
+            // Extensions share one framing, so one of a kind unknown here
+            // is passed over whole: label, then its sub-blocks.
+            Warning(1, "Unknown extension type");
+            Skip(stream, 2);
+            int length = 0;
+            while (ReadByte(stream, length) && length > 0) Skip(stream, length);
+        }
         if (!ReadByte(stream, byte)) return;
     }
     StepBack(stream);
@@ -701,12 +711,17 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
     width_ = Word(descriptor + 5);
     height_ = Word(descriptor + 7);
     packed_ = descriptor[9];
-    if (width_ == 0 || height_ == 0) {
-        width_ = static_cast<uint16_t>(image_ != nullptr ? image_->Width() : 0);
-        height_ = static_cast<uint16_t>(image_ != nullptr ? image_->Height() : 0);
-        Warning(1, "Image exceeds Logical Screen size");
-    }
     if (packed_ & 0x80) localTable_.LoadFromStream(stream, 2 << (packed_ & 7));
+    if (width_ == 0 || height_ == 0) {
+        // No pixels to paint: the frame stays (its delay and disposal still
+        // count), empty, and its data is passed over.
+        width_ = height_ = 0;
+        Warning(1, "Image has no pixels");
+        int minimumCodeSize = 0, length = 0;
+        if (ReadByte(stream, minimumCodeSize))
+            while (ReadByte(stream, length) && length > 0) Skip(stream, length);
+        return;
+    }
     DecodePixels(stream);
 }
 
@@ -716,7 +731,16 @@ void TGIFSubImage::DecodePixels(TStream& stream) {
     std::fill(indexData_.begin(), indexData_.end(), static_cast<uint8_t>(fill));
     int minimumCodeSize = 0;
     if (!ReadByte(stream, minimumCodeSize)) return;
-    TLZWDecoder decoder(stream, std::min(minimumCodeSize, 8), [this](const std::string& message) { Warning(1, message); });
+    // Codes are at most 12 bits, so the first ones, one bit wider than the
+    // minimum, allow a minimum of up to 11 (used by some encoders for
+    // pictures of few colours too).
+    if (minimumCodeSize > 11) {
+        Warning(1, "Invalid LZW minimum code size");
+        int length = 0;
+        while (ReadByte(stream, length) && length > 0) Skip(stream, length);
+        return;
+    }
+    TLZWDecoder decoder(stream, minimumCodeSize, [this](const std::string& message) { Warning(1, message); });
 
     auto fillRow = [&](int row) {
         uint8_t* out = indexData_.data() + static_cast<size_t>(row) * width_;
@@ -923,10 +947,14 @@ void TGIFImage::LoadFromStream(TStream& source) {
         LoadFrames(stream);
         int byte = 0;
         if (ReadByte(stream, byte) && byte != 0x3B) Warning(1, "Invalid Image trailer");
-        for (const auto& frame : frames_) {
-            header_.ScreenWidth = static_cast<uint16_t>(std::max<int>(header_.ScreenWidth, std::min(frame->Left() + frame->Width(), 65535)));
-            header_.ScreenHeight = static_cast<uint16_t>(std::max<int>(header_.ScreenHeight, std::min(frame->Top() + frame->Height(), 65535)));
-        }
+        // Frames that reach past a logical screen are clipped by it when
+        // shown, as every viewer does; only a screen that gives no size
+        // takes that of its frames.
+        if (header_.ScreenWidth == 0 || header_.ScreenHeight == 0)
+            for (const auto& frame : frames_) {
+                header_.ScreenWidth = static_cast<uint16_t>(std::max<int>(header_.ScreenWidth, std::min(frame->Left() + frame->Width(), 65535)));
+                header_.ScreenHeight = static_cast<uint16_t>(std::max<int>(header_.ScreenHeight, std::min(frame->Top() + frame->Height(), 65535)));
+            }
     } catch (...) {
         source.SetPosition(start);
         Progress(psEnding, 0, "Loading...");

@@ -218,17 +218,39 @@ void Filtered24(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter, Progress
 
 // ---------------------------------------------------------------- fast linear
 
+// The source pixel left of (or at) the centre of destination pixel i, and
+// the distance to that centre in 1/131072: pixel centres of both sizes line
+// up, so the picture does not move.
+void CentreSample(int32_t i, double scale, int32_t& low, int32_t& fraction) {
+    const double position = std::max((i + 0.5) / scale - 0.5, 0.0);
+    low = static_cast<int32_t>(std::floor(position));
+    fraction = static_cast<int32_t>(Trunc((position - low) * 131072));
+}
+
+// The source pixels first .. last that destination pixel i covers when
+// reducing by scale (below 1).
+void CoveredSpan(int32_t i, double scale, int32_t size, int32_t& first, int32_t& last) {
+    first = IEMin(static_cast<int32_t>(std::floor(i / scale + 1e-9)), size - 1);
+    last = IEClamp(static_cast<int32_t>(std::ceil((i + 1) / scale - 1e-9)) - 1, first, size - 1);
+}
+
 // C channels of bytes; read and write as for TwoPass.
 template <int C, typename Read, typename Write>
 void FastLinear(int32_t sw, int32_t sh, int32_t dw, int32_t dh, Read read, Write write, bool interpolateBoth,
                 Progress* progress) {
     const double xscale = static_cast<double>(dw) / sw, yscale = static_cast<double>(dh) / sh;
     const bool growX = interpolateBoth || xscale > 1, growY = interpolateBoth || yscale > 1;
+    // Enlarging samples between the two source pixels around each
+    // destination pixel's centre; reducing averages the source pixels the
+    // destination pixel covers.
     std::vector<int32_t> left(static_cast<size_t>(dw)), frac(static_cast<size_t>(dw)), right(static_cast<size_t>(dw));
     for (int32_t i = 0; i < dw; ++i) {
-        left[static_cast<size_t>(i)] = static_cast<int32_t>(Trunc(i / xscale));
-        frac[static_cast<size_t>(i)] = static_cast<int32_t>(Trunc((i / xscale - left[static_cast<size_t>(i)]) * 131072));
-        right[static_cast<size_t>(i)] = IEMin(static_cast<int32_t>(Trunc(IEMin(i + 1, dw - 1) / xscale + 1e-10)), sw - 1);
+        const auto k = static_cast<size_t>(i);
+        if (growX) {
+            CentreSample(i, xscale, left[k], frac[k]);
+        } else {
+            CoveredSpan(i, xscale, sw, left[k], right[k]);
+        }
     }
     const double f = 100.0 / (sh + dh + 0.5);
     const size_t workRow = static_cast<size_t>(dw) * C;
@@ -247,7 +269,8 @@ void FastLinear(int32_t sw, int32_t sh, int32_t dw, int32_t dh, Read read, Write
                     int32_t sum = 0;
                     const int32_t r = right[static_cast<size_t>(i)];
                     for (int32_t x = static_cast<int32_t>(l); x <= r; ++x) sum += row[static_cast<size_t>(x) * C + k];
-                    out[i * C + k] = static_cast<uint8_t>(sum / (r - static_cast<int32_t>(l) + 1));
+                    const int32_t n = r - static_cast<int32_t>(l) + 1;
+                    out[i * C + k] = static_cast<uint8_t>((sum + n / 2) / n);
                 }
             }
         }
@@ -255,18 +278,19 @@ void FastLinear(int32_t sw, int32_t sh, int32_t dw, int32_t dh, Read read, Write
     }
     std::vector<uint8_t> line(workRow);
     for (int32_t j = 0; j < dh; ++j) {
-        const int32_t top = static_cast<int32_t>(Trunc(j / yscale));
+        int32_t top = 0, fr = 0, bottom = 0;
         if (growY) {
-            const int32_t fr = static_cast<int32_t>(Trunc((j / yscale - top) * 131072));
+            CentreSample(j, yscale, top, fr);
             const uint8_t* a = work.data() + workRow * static_cast<size_t>(top);
             const uint8_t* b = work.data() + workRow * static_cast<size_t>(IEMin(top + 1, sh - 1));
             for (size_t k = 0; k < workRow; ++k) line[k] = static_cast<uint8_t>(a[k] + (((b[k] - a[k]) * fr) >> 17));
         } else {
-            const int32_t bottom = IEMin(static_cast<int32_t>(Trunc(IEMin(j + 1, dh - 1) / yscale)), sh - 1);
+            CoveredSpan(j, yscale, sh, top, bottom);
+            const int32_t n = bottom - top + 1;
             for (size_t k = 0; k < workRow; ++k) {
                 int32_t sum = 0;
                 for (int32_t r = top; r <= bottom; ++r) sum += work[workRow * static_cast<size_t>(r) + k];
-                line[k] = static_cast<uint8_t>(sum / (bottom - top + 1));
+                line[k] = static_cast<uint8_t>((sum + n / 2) / n);
             }
         }
         write(j, line.data());
@@ -387,6 +411,17 @@ struct Segment {
 std::vector<Segment> Segments(int32_t srcSize, int32_t dstSize) {
     const double ratio = static_cast<double>(srcSize) / dstSize;
     std::vector<Segment> segments;
+    if (ratio < 1) {
+        // Enlarging: one piece per destination pixel, sampled at its centre
+        // between the source pixels around it (pixel -1 reads as pixel 0).
+        segments.reserve(static_cast<size_t>(dstSize));
+        for (int32_t d = 0; d < dstSize; ++d) {
+            const double position = (d + 0.5) * ratio - 0.5;
+            const double low = std::floor(position);
+            segments.push_back({ratio, true, position - low, static_cast<int32_t>(low)});
+        }
+        return segments;
+    }
     segments.reserve(static_cast<size_t>(srcSize + dstSize) + 2);
     double pos = 0;
     int32_t pixel = 0, done = 0;
@@ -480,7 +515,7 @@ void AreaInterp(TIEBitmap& src, TIEBitmap& dst, bool bicubic, Progress* progress
         }
         if (vertical.endsAtDestination && written < dh) {
             for (size_t i = 0; i < sums.size(); ++i)
-                out[i] = static_cast<T>(std::clamp<int64_t>(Trunc(sums[i] / areaScale), 0, static_cast<int64_t>(high)));
+                out[i] = static_cast<T>(std::clamp<int64_t>(Trunc(sums[i] / areaScale + 0.5), 0, static_cast<int64_t>(high)));
             std::memcpy(dst.GetScanline(written), out.data(), out.size() * sizeof(T));
             std::fill(sums.begin(), sums.end(), 0.0);
             ++written;
@@ -612,6 +647,9 @@ void IEResampleGray8(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter) {
             sw, src.GetHeight(), dw, dst.GetHeight(), IEResampleFilterEntry(filter),
             [&](int32_t y, uint8_t* out) { std::memcpy(out, src.GetScanline(y), static_cast<size_t>(sw)); },
             [&](int32_t y, const uint8_t* in) { std::memcpy(dst.GetScanline(y), in, static_cast<size_t>(dw)); }, nullptr);
+    } else if (filter == rfBilinear || filter == rfBicubic) {
+        // As the colours of the same picture are: alpha must match them.
+        AreaInterp<uint8_t, 1>(src, dst, filter == rfBicubic, nullptr);
     } else if (filter != rfNone) {
         FastLinearBytes<1>(src, dst, nullptr);
     }
@@ -648,10 +686,44 @@ void IEResampleFiltered(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter, 
     }
 }
 
+namespace {
+
+// Colours weighted by their alpha, so that filters mix what is seen: a
+// transparent pixel adds nothing, whatever colour it holds.
+void Premultiply(TIEBitmap& src, TIEBitmap& out) {
+    out.Allocate(src.GetWidth(), src.GetHeight(), ie24RGB);
+    TIEBitmap* alpha = src.GetAlphaChannel();
+    for (int32_t y = 0; y < src.GetHeight(); ++y) {
+        const uint8_t* in = src.GetScanline(y);
+        const uint8_t* a = alpha->GetScanline(y);
+        uint8_t* o = out.GetScanline(y);
+        for (int32_t x = 0; x < src.GetWidth(); ++x)
+            for (int k = 0; k < 3; ++k) o[3 * x + k] = static_cast<uint8_t>((in[3 * x + k] * a[x] + 127) / 255);
+    }
+}
+
+void Unpremultiply(TIEBitmap& bitmap) {
+    TIEBitmap* alpha = bitmap.GetAlphaChannel();
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+        uint8_t* p = bitmap.GetScanline(y);
+        const uint8_t* a = alpha->GetScanline(y);
+        for (int32_t x = 0; x < bitmap.GetWidth(); ++x)
+            for (int k = 0; k < 3; ++k)
+                p[3 * x + k] = a[x] == 0 ? 0 : static_cast<uint8_t>(IEMin((p[3 * x + k] * 255 + a[x] / 2) / a[x], 255));
+    }
+}
+
+}  // namespace
+
 void IEResample(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter, const TIEProgressEvent& onProgress,
                 void* sender) {
-    if (src.GetHasAlphaChannel()) IEFillTransparentPixels(src, TRGB{128, 128, 128});
-    if (filter == rfNone) {
+    // Filters of pictures with alpha run on premultiplied colours.
+    const bool premultiplied = src.GetHasAlphaChannel() && filter != rfNone && src.GetPixelFormat() == ie24RGB;
+    if (premultiplied) {
+        TIEBitmap weighted;
+        Premultiply(src, weighted);
+        IEResampleFiltered(weighted, dst, filter, sender, onProgress);
+    } else if (filter == rfNone) {
         IEStretchNearest(src, dst, sender, onProgress);
     } else if (src.GetPixelFormat() == ie1g) {
         dst.SetPixelFormat(filter == rfProjectBW || filter == rfProjectWB ? ie1g : ie24RGB);
@@ -669,5 +741,6 @@ void IEResample(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter, const TI
         else
             IEResampleGray8(*srcAlpha, *dstAlpha, filter);
         dstAlpha->SetFullOpacity(srcAlpha->FullOpacity());
+        if (premultiplied && dst.GetPixelFormat() == ie24RGB) Unpremultiply(dst);
     }
 }

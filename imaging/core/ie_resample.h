@@ -1,8 +1,8 @@
 // Resampling: changes the pixel size of a TIEBitmap by one of fourteen
 // methods. The kernel filters run in two integer passes (horizontal into a
 // work raster, then vertical) on weights in 1/256; the fast linear routines
-// use 17-bit fixed-point fractions; rfNone copies the nearest pixel in every
-// format. Formats the filter code does not write go through a 24-bit copy.
+// use 17-bit fixed-point fractions; the interpolating ones sample at pixel
+// centres when enlarging; rfNone copies the nearest pixel in every format. Formats the filter code does not write go through a 24-bit copy.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +45,9 @@ struct TIEFilterEntry {
 const TIEFilterEntry& IEResampleFilterEntry(TResampleFilter filter);
 
 // Dst allocated at the target size; filled, with its alpha channel, from
-// Src. An ie24RGB Src with an alpha channel gets gray (128, 128, 128) in its
-// fully transparent pixels first.
+// Src, which is left as it is. The filters see an ie24RGB Src with an alpha
+// channel with its colours weighted by alpha (premultiplied), so that
+// transparent pixels bleed no colour into the edges.
 void IEResample(TIEBitmap& src, TIEBitmap& dst, TResampleFilter filter, const TIEProgressEvent& onProgress,
                 void* sender);
 // ie24RGB pixels whose alpha is 0 take color; other formats are left alone.

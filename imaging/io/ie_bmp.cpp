@@ -8,6 +8,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_helpers.h"
+#include "platform/dib_layout.h"
 
 namespace {
 
@@ -29,19 +30,12 @@ void ReadPadded(TStream& stream, uint8_t* buffer, int64_t count) {
     if (got < count) std::memset(buffer + std::max<int64_t>(got, 0), 0, static_cast<size_t>(count - std::max<int64_t>(got, 0)));
 }
 
-// Shifts right by a positive amount, left by a negative one.
-uint8_t ShiftLow8(uint32_t value, int32_t right) {
-    // Masks of a damaged header may be wider than a pixel.
-    if (right >= 32 || right <= -32) return 0;
-    return static_cast<uint8_t>(right >= 0 ? value >> right : value << -right);
-}
-
 int32_t RoundHalfEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
 struct TBmpInfo {
     int32_t width = 0, height = 0, bits = 0, compression = 0;
     bool topDown = false;
-    uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+    uint32_t masks[4] = {};  // red, green, blue, alpha of 16- and 32-bit pixels
 };
 
 class TRowTarget {
@@ -143,6 +137,8 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
         info.width = Get16(h + 4);
         info.height = Get16(h + 6);
         info.bits = Get16(h + 10);
+        const TDibHeader layout = DibParseHeader(h, 12);
+        std::copy(layout.masks, layout.masks + 4, info.masks);
         params.BmpVersion = 2;
         params.SetDpiX(IELibraryDefaultDPI[0]);
         params.SetDpiY(IELibraryDefaultDPI[1]);
@@ -163,21 +159,29 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
         ReadPadded(stream, h, taken);
         if (headerSize > 64) stream.Seek(static_cast<int64_t>(headerSize) - 64, TSeekOrigin::Current);
         params.BmpVersion = headerSize == 64 ? 3 : headerSize == 40 ? 1 : 0;
-        info.width = static_cast<int32_t>(Get32(h + 4));
-        int32_t height = static_cast<int32_t>(Get32(h + 8));
+        TDibHeader layout = DibParseHeader(h, taken);
+        // The masks of a short bit-field header come before the colour table.
+        if (const uint32_t maskBytes = layout.MaskBytesAfterHeader()) {
+            uint8_t m[16];
+            ReadPadded(stream, m, maskBytes);
+            DibTakeMasksAfterHeader(layout, m);
+        }
+        info.width = layout.width;
+        int32_t height = layout.height;
         if (height < 0 && height != INT32_MIN) {
             height = -height;
             info.topDown = true;
         }
         info.height = height;
-        info.bits = Get16(h + 14);
-        info.compression = static_cast<int32_t>(Get32(h + 16));
-        dataSize = Get32(h + 20);
-        int32_t dpiX = RoundHalfEven(static_cast<int32_t>(Get32(h + 24)) / 100.0 * 2.54);
-        int32_t dpiY = RoundHalfEven(static_cast<int32_t>(Get32(h + 28)) / 100.0 * 2.54);
+        info.bits = layout.bitCount;
+        info.compression = static_cast<int32_t>(layout.compression);
+        std::copy(layout.masks, layout.masks + 4, info.masks);
+        dataSize = layout.sizeImage;
+        int32_t dpiX = RoundHalfEven(layout.xPelsPerMeter / 100.0 * 2.54);
+        int32_t dpiY = RoundHalfEven(layout.yPelsPerMeter / 100.0 * 2.54);
         params.SetDpiX(dpiX != 0 ? dpiX : IELibraryDefaultDPI[0]);
         params.SetDpiY(dpiY != 0 ? dpiY : IELibraryDefaultDPI[1]);
-        uint32_t used = Get32(h + 32);
+        uint32_t used = layout.clrUsed;
         if (used > 256) used = 0;
         if (used == 0 && info.bits >= 1 && info.bits <= 8) used = 1u << info.bits;
         colors = static_cast<int32_t>(used);
@@ -187,17 +191,15 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
             params.ColorMap.resize(static_cast<size_t>(colors));
             for (int32_t c = 0; c < colors; ++c) params.ColorMap[static_cast<size_t>(c)] = TRGB{table[4 * c], table[4 * c + 1], table[4 * c + 2]};
         }
-        if (info.compression == 3) {
-            // Headers of 52 bytes and more carry the masks themselves; older
-            // files put them after the colour table.
-            uint8_t m[12];
-            if (headerSize >= 52) std::memcpy(m, h + 40, 12);
-            else ReadPadded(stream, m, 12);
-            for (int k = 0; k < 3; ++k) info.masks[k] = Get32(m + 4 * k);
-        }
     }
     for (size_t c = 0; c < params.ColorMap.size() && c < 256; ++c) map[c] = params.ColorMap[c];
     params.BmpCompressed = info.compression == 1 || info.compression == 2;
+    const bool bitFields = info.compression == kDibBitFields || info.compression == kDibAlphaBitFields;
+    // A 1-bit table of other colours than black and white gives a colour
+    // picture; black and white stay 1-bit.
+    const bool blackAndWhite = params.ColorMap.size() == 2 &&
+                               ((params.ColorMap[0] == TRGB{0, 0, 0} && params.ColorMap[1] == TRGB{255, 255, 255}) ||
+                                (params.ColorMap[0] == TRGB{255, 255, 255} && params.ColorMap[1] == TRGB{0, 0, 0}));
 
     if (offset != 0) stream.SetPosition(start + offset);
     int64_t available = blockSize > 0 ? blockSize - (stream.GetPosition() - start) : dataSize;
@@ -205,7 +207,8 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
 
     params.Width = info.width;
     params.Height = info.height;
-    const bool native = params.NativePixelFormat && (info.bits == 4 || info.bits == 8);
+    const bool oneBitColors = info.bits == 1 && !blackAndWhite;
+    const bool native = params.NativePixelFormat && (info.bits == 4 || info.bits == 8 || oneBitColors);
     const int64_t rowLen = ((int64_t{info.width} * info.bits + 31) / 32) * 4;
     // Other bit counts (0 for embedded JPEG or PNG data) have no rows to
     // read: a picture of their size would be all allocation, no pixels.
@@ -231,7 +234,7 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
     }
     if (info.width == 0 || info.height == 0) previewOnly = true;
 
-    TIEPixelFormat format = info.bits == 1 ? ie1g : native ? ie8p : ie24RGB;
+    TIEPixelFormat format = info.bits == 1 && !oneBitColors ? ie1g : native ? ie8p : ie24RGB;
     if (!previewOnly) {
         if (!bitmap.Allocate(info.width, info.height, format)) {
             progress.Abort();
@@ -252,7 +255,7 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
 
     if (native) {
         for (int32_t c = 0; c < 256; ++c) bitmap.SetPaletteColor(c, map[static_cast<size_t>(c)]);
-        bitmap.PaletteColors = info.bits == 4 ? 16 : 256;
+        bitmap.PaletteColors = info.bits == 8 ? 256 : 1 << info.bits;
     }
     TRowTarget target(bitmap, info);
     std::vector<uint8_t> buffer(static_cast<size_t>(rowLen));
@@ -277,6 +280,14 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
     }
     if (info.bits == 1) {
         if (info.compression != 0) return;
+        if (oneBitColors) {
+            for (int32_t n = 0; n < info.height && nextRow(n, true); ++n) {
+                uint8_t* row = target.Row(n);
+                for (int32_t x = 0; x < info.width; ++x)
+                    StorePixel(row, x, static_cast<uint8_t>(buffer[x / 8] >> (7 - x % 8) & 1), native, map);
+            }
+            return;
+        }
         for (int32_t n = 0; n < info.height && nextRow(n, true); ++n)
             std::memcpy(target.Row(n), buffer.data(), static_cast<size_t>(rowLen));
         if (params.ColorMap.size() == 2 && params.ColorMap[0] == TRGB{255, 255, 255} && params.ColorMap[1] == TRGB{0, 0, 0})
@@ -303,17 +314,13 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
         }
         return;
     }
+    std::vector<uint8_t> unpacked(static_cast<size_t>(info.width) * 4);
     if (info.bits == 16) {
-        if (info.compression != 0 && info.compression != 3) return;
-        const int32_t a = IEBitMaskWidth(info.masks[0]), b = IEBitMaskWidth(info.masks[1]), c = IEBitMaskWidth(info.masks[2]);
+        if (info.compression != 0 && !bitFields) return;
         for (int32_t n = 0; n < info.height && nextRow(n, true); ++n) {
             uint8_t* row = target.Row(n);
-            for (int32_t x = 0; x < info.width; ++x, row += 3) {
-                uint32_t v = Get16(buffer.data() + 2 * x);
-                row[2] = ShiftLow8(v & info.masks[0], b + c - (8 - a));
-                row[1] = ShiftLow8(v & info.masks[1], c - (8 - b));
-                row[0] = ShiftLow8(v & info.masks[2], -(8 - c));
-            }
+            DibUnpackRow(buffer.data(), info.width, 16, info.masks, unpacked.data());
+            for (int32_t x = 0; x < info.width; ++x) std::memcpy(row + 3 * x, unpacked.data() + 4 * x, 3);
         }
         return;
     }
@@ -331,11 +338,12 @@ void IEReadBMPStream(TStream& stream, TIEBitmap& bitmap, int64_t blockSize, TIOP
         bool anyVisible = false, anyPartial = false;
         for (int32_t n = 0; n < info.height && nextRow(n, true); ++n) {
             uint8_t* row = target.Row(n);
-            for (int32_t x = 0; x < info.width; ++x) std::memcpy(row + 3 * x, buffer.data() + 4 * x, 3);
+            DibUnpackRow(buffer.data(), info.width, 32, info.masks, unpacked.data());
+            for (int32_t x = 0; x < info.width; ++x) std::memcpy(row + 3 * x, unpacked.data() + 4 * x, 3);
             if (alpha) {
                 uint8_t* alphaRow = alpha->GetScanline(target.ImageRow(n));
                 for (int32_t x = 0; x < info.width; ++x) {
-                    uint8_t value = buffer[4 * static_cast<size_t>(x) + 3];
+                    uint8_t value = unpacked[4 * static_cast<size_t>(x) + 3];
                     alphaRow[x] = value;
                     anyVisible |= value != 0;
                     anyPartial |= value != 255;
@@ -463,7 +471,7 @@ void IEWriteBMPStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
     const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
     int32_t bits = params.BitsPerSample == 1 || params.BitsPerSample == 4 ? params.BitsPerSample
                    : params.SamplesPerPixel == 1                          ? 8
-                   : bitmap.GetHasAlphaChannel()                          ? 32
+                   : writeAlpha && bitmap.GetHasAlphaChannel()            ? 32
                                                                           : 24;
     const bool smallHeader = params.BmpVersion == 2;
     const bool rle = !smallHeader && params.BmpCompressed && (bits == 4 || bits == 8);
@@ -486,7 +494,8 @@ void IEWriteBMPStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
         Put32(info + 24, static_cast<uint32_t>(RoundHalfEven(params.DpiX / 2.54 * 100)));
         Put32(info + 28, static_cast<uint32_t>(RoundHalfEven(params.DpiY / 2.54 * 100)));
         Put32(info + 32, bits <= 8 ? 1u << bits : 0);
-        Put32(info + 36, 1u << (bits % 32));
+        // Every colour of the table is important; deeper pictures have none.
+        Put32(info + 36, bits <= 8 ? 1u << bits : 0);
     }
     const int64_t infoPosition = stream.GetPosition();
     IEStreamWriteChecked(stream, info, infoSize, progress);
@@ -557,7 +566,7 @@ void IEWriteBMPStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
         }
     } else {
         pixelPosition = stream.GetPosition();
-        TIEBitmap* alpha = bits == 32 && writeAlpha ? bitmap.GetAlphaChannel() : nullptr;
+        TIEBitmap* alpha = bits == 32 ? bitmap.GetAlphaChannel() : nullptr;
         for (int32_t y = height - 1; y >= 0 && rowStep(y); --y) {
             const uint8_t* src = bitmap.GetScanline(y);
             if (bits == 24 && bitmap.GetPixelFormat() == ie24RGB) {  // same layout: rows go out as they are

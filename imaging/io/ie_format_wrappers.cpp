@@ -354,7 +354,9 @@ void TVidurErIO::LoadPNG(const std::string* fileName, TStream* stream) {
     steps.read = [this, file = fileName != nullptr](TStream& source, TIEProgressRec& progress) {
         // A file without a background chunk keeps the component's colour.
         if (file) ImageParams.PngBackground = IEColorToRGB(Background());
-        IEReadPNGStream(source, *bitmap_, ImageParams, false, progress);
+        std::string failure;
+        IEReadPNGStream(source, *bitmap_, ImageParams, false, progress, &failure);
+        if (!failure.empty()) lastError_ = "The " + FullName(8) + " data is damaged or incomplete: " + failure;
     };
     steps.afterDPI = [this] { SetBackground(IERGBToColor(ImageParams.PngBackground)); };
     RunLoad(steps);

@@ -28,14 +28,15 @@ struct TPngReader {
     TStream* stream = nullptr;
     TIEProgressRec* progress = nullptr;
     std::vector<uint8_t> pixels;  // B, G, R, A rows; the whole picture when interlaced
-    std::vector<uint8_t> packed;  // one 1-bit palette row
     int64_t allocationLimit = 0;
+    std::string failure;  // libpng's reason for refusing the data
     ~TPngReader() { png_destroy_read_struct(&png, &info, nullptr); }
 };
 
 // A library error is bad data: the abort flag, then back to the reader.
-[[noreturn]] void ReadError(png_structp png, png_const_charp) {
+[[noreturn]] void ReadError(png_structp png, png_const_charp message) {
     auto* reader = static_cast<TPngReader*>(png_get_error_ptr(png));
+    reader->failure = message ? message : "";
     reader->progress->Abort();
     png_longjmp(png, 1);
 }
@@ -107,15 +108,19 @@ bool ReadPicture(TPngReader& r, TIEBitmap& bitmap, TIOParamsVals& params, bool p
         params.PngBackground = BackgroundColor(r.png, r.info, depth, colorType);
 
     const bool gray = colorType == PNG_COLOR_TYPE_GRAY, palette = colorType == PNG_COLOR_TYPE_PALETTE;
+    const bool transparency = png_get_valid(r.png, r.info, PNG_INFO_tRNS) != 0;
     const bool native = params.NativePixelFormat && (depth == 8 || depth == 16) && (gray || palette);
+    // Only black-and-white pictures without transparency stay 1-bit.
+    const bool blackAndWhite = depth == 1 && gray && !transparency;
     if (native) {
         if (depth == 16) png_set_swap(r.png);
-    } else if (depth > 1) {
+    } else if (!blackAndWhite) {
         if (palette || (gray && depth < 8)) png_set_expand(r.png);
         // Transparency of gray and RGB pictures too goes to the alpha
         // channel, not only that of palettes and low-depth gray.
-        if (png_get_valid(r.png, r.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(r.png);
-        if (depth == 16) png_set_strip_16(r.png);
+        if (transparency) png_set_tRNS_to_alpha(r.png);
+        // Rounded, not cut: 0x7F80 is 127.5 of 255 and becomes 128.
+        if (depth == 16) png_set_scale_16(r.png);
         if (depth < 8) png_set_packing(r.png);
         if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(r.png);
         png_set_bgr(r.png);
@@ -158,7 +163,7 @@ bool ReadPicture(TPngReader& r, TIEBitmap& bitmap, TIOParamsVals& params, bool p
     }
     const int channels = png_get_channels(r.png, r.info);
     TIEPixelFormat format = ie24RGB;
-    if (depth == 1 && !palette) format = ie1g;
+    if (blackAndWhite) format = ie1g;
     else if (native) format = palette ? ie8p : depth == 16 ? ie16g : ie8g;
     if (!bitmap.Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height), format)) {
         r.progress->Abort();
@@ -174,14 +179,10 @@ bool ReadPicture(TPngReader& r, TIEBitmap& bitmap, TIOParamsVals& params, bool p
         bitmap.SetFullOpacity(false);
         r.pixels.assign(static_cast<size_t>(width) * 4 * (passes > 1 ? height : 1), 0);
     }
-    const bool onePalette = depth == 1 && palette;
-    if (onePalette) r.packed.assign(width / 8 + 1, 0);
 
     TIEProgressRec& progress = *r.progress;
     progress.PercentPerUnit = 100.0 / (static_cast<double>(height) * passes);
     progress.UnitsDone = 0;
-    const TRGB color0 = params.ColorMap.size() > 0 ? params.ColorMap[0] : TRGB{};
-    const TRGB color1 = params.ColorMap.size() > 1 ? params.ColorMap[1] : TRGB{};
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < height && !progress.Aborting(); ++y) {
             uint8_t* row = bitmap.GetScanline(static_cast<int32_t>(y));
@@ -193,13 +194,9 @@ bool ReadPicture(TPngReader& r, TIEBitmap& bitmap, TIOParamsVals& params, bool p
                     std::memcpy(row + 3 * x, source + 4 * x, 3);
                     alphaRow[x] = source[4 * x + 3];
                 }
-            } else if (onePalette) {
-                png_read_row(r.png, r.packed.data(), nullptr);
-                for (png_uint_32 x = 0; x < width; ++x) {
-                    const TRGB c = r.packed[x / 8] & (0x80 >> (x % 8)) ? color1 : color0;
-                    std::memcpy(row + 3 * x, &c, 3);
-                }
             } else {
+                // The row itself is libpng's buffer: later passes of an
+                // interlaced picture add to what the earlier ones left.
                 png_read_row(r.png, row, nullptr);
             }
             ++progress.UnitsDone;
@@ -363,7 +360,7 @@ bool WritePicture(TPngWriter& w, const TPngPlan& plan, TIOParamsVals& params) {
 }  // namespace
 
 void IEReadPNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, bool previewOnly,
-                     TIEProgressRec& progress) {
+                     TIEProgressRec& progress, std::string* failure) {
     TPngReader reader;
     reader.stream = &stream;
     reader.progress = &progress;
@@ -382,6 +379,7 @@ void IEReadPNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
     png_set_user_limits(reader.png, 1u << 20, 1u << 20);
     png_set_chunk_cache_max(reader.png, 500);
     ReadPicture(reader, bitmap, params, previewOnly);
+    if (failure) *failure = reader.failure;
 }
 
 void IEWritePNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEMask* alpha,

@@ -6,15 +6,18 @@
 // for it, the writer raises EInvalidGraphic when libpng refuses.
 #pragma once
 
+#include <string>
+
 #include "imaging/io/ie_format_filter.h"
 
 class TIEBitmap;
 class TIEMask;
 
 // Reads one PNG at the stream's position; previewOnly fills only the
-// parameters. A stream that ends early keeps the rows read so far.
+// parameters. A stream that ends early keeps the rows read so far. When
+// libpng refuses the data, failure (if given) receives its reason.
 void IEReadPNGStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, bool previewOnly,
-                     TIEProgressRec& progress);
+                     TIEProgressRec& progress, std::string* failure = nullptr);
 
 // Writes one PNG at the stream's position. alpha: an 8-bit mask (255
 // opaque), or null, or one marked full, for none.

@@ -175,6 +175,12 @@ TEST(GifCoding, DecoderCasesFromHandMadeCodes) {
         {"minimum code size 0", 2, 1, 0, PackCodes({{1, 1}, {0, 2}, {7, 3}, {2, 3}}), false, {0, 0}, {}},
         {"code beyond the next free code", 4, 1, 2, PackCodes({{4, 3}, {1, 3}, {7, 3}, {5, 3}}), false, {1, 1, 1, 0},
          {}},
+        // The largest minimum code size: codes are 12 bits from the start.
+        {"minimum code size 11", 5, 1, 11, PackCodes({{2048, 12}, {1, 12}, {2, 12}, {3, 12}, {0, 12}, {2050, 12}, {2049, 12}}),
+         false, {1, 2, 3, 0, 1}, {}},
+        // Beyond it no code could be read: the frame keeps its fill.
+        {"minimum code size 12", 2, 1, 12, PackCodes({{4096, 13}, {1, 13}, {4097, 13}}), false, {0, 0},
+         {"Invalid LZW minimum code size"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,8 +256,6 @@ TEST(GifCoding, DamagedAndHostileStreamsGiveWarningsOrClearErrors) {
     };
     std::vector<uint8_t> huge = HandMadeGif(1, 1, 2, PackCodes({{4, 3}, {5, 3}}));
     huge[30] = huge[31] = huge[32] = huge[33] = 0xFF;  // a 65535 x 65535 frame
-    std::vector<uint8_t> badExtension = good;
-    badExtension.insert(badExtension.begin() + 13, {0x21, 0x77});
     std::vector<uint8_t> badApplication = HandMadeGif(1, 1, 2, PackCodes({{4, 3}, {5, 3}}));
     badApplication.insert(badApplication.begin() + 25, {0x21, 0xFF, 0x05, 1, 2, 3, 4, 5, 0});
     std::vector<uint8_t> longApplication = HandMadeGif(1, 1, 2, PackCodes({{4, 3}, {5, 3}}));
@@ -259,7 +263,6 @@ TEST(GifCoding, DamagedAndHostileStreamsGiveWarningsOrClearErrors) {
                                                           '2', '3', '4', 0});
     const std::vector<Case> cases = {
         {"huge frame", huge, "Image too large: a frame of 65535 x 65535 pixels"},
-        {"unknown extension", badExtension, "Unknown extension type"},
         {"short application block", badApplication, "Unsupported Application Extension block size"},
         {"long application block", longApplication, "Unsupported Application Extension"},
         {"no signature", {'P', 'N', 'G', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "Invalid GIF signature"},
@@ -277,16 +280,37 @@ TEST(GifCoding, DamagedAndHostileStreamsGiveWarningsOrClearErrors) {
         }
     }
 
-    // A zero-size descriptor takes the logical screen's size with a warning;
+    // An extension of a label nobody knows is passed over with a warning.
+    std::vector<uint8_t> unknown = good;
+    unknown.insert(unknown.begin() + 13, {0x21, 0x77, 3, 'a', 'b', 'c', 2, 'd', 'e', 0});
+    {
+        TGIFImage gif;
+        LoadResult result = LoadGif(gif, unknown);
+        ASSERT_EQ(gif.Count(), 1);
+        EXPECT_EQ(gif.GetSubImage(0).IndexData(), source.GetSubImage(0).IndexData());
+        EXPECT_EQ(result.warnings, (std::vector<std::string>{"Unknown extension type"}));
+    }
+
+    // A zero-size descriptor gives an empty frame, whatever data follows;
     // an unknown block ends the frame list with a warning.
     std::vector<uint8_t> zero = HandMadeGif(2, 2, 2, PackCodes({{4, 3}, {1, 3}, {1, 3}, {1, 3}, {1, 3}, {5, 3}}));
-    zero[30] = zero[32] = 0;  // descriptor width and height
+    zero[30] = zero[31] = 0;  // descriptor width
     zero.insert(zero.end() - 1, {0x99});
     TGIFImage gif;
     LoadResult result = LoadGif(gif, zero);
     ASSERT_EQ(gif.Count(), 1);
-    EXPECT_EQ(gif.GetSubImage(0).Width(), 2);
-    EXPECT_EQ(gif.GetSubImage(0).IndexData(), (std::vector<uint8_t>{1, 1, 1, 1}));
-    EXPECT_EQ(result.warnings, (std::vector<std::string>{"Image exceeds Logical Screen size", "Unknown GIF block type",
+    EXPECT_EQ(gif.GetSubImage(0).Width(), 0);
+    EXPECT_TRUE(gif.GetSubImage(0).Empty());
+    EXPECT_EQ(gif.Width(), 2);
+    EXPECT_EQ(result.warnings, (std::vector<std::string>{"Image has no pixels", "Unknown GIF block type",
                                                          "Invalid Image trailer"}));
+
+    // A descriptor without any image data still gives its frame, at the
+    // fill value.
+    std::vector<uint8_t> bare = HandMadeGif(3, 1, 2, {});
+    bare.erase(bare.end() - 2);  // the minimum code size: the trailer follows the descriptor
+    TGIFImage noData;
+    LoadGif(noData, bare);
+    ASSERT_EQ(noData.Count(), 1);
+    EXPECT_EQ(noData.GetSubImage(0).IndexData(), (std::vector<uint8_t>{0, 0, 0}));
 }

@@ -125,6 +125,31 @@ TEST(GifEncoderTools, ImageMagickDecodesOurPixelsExactly) {
     }
 }
 
+TEST(GifEncoderTools, PicturesOfAtMost256ColoursStayExact) {
+    REQUIRE_TOOL("convert");
+    // Neighbouring colours (many share their top five bits) reduced as the
+    // export reduces them: all of them fit the table, so none may move.
+    for (int colours : {2, 37, 200, 256}) {
+        SCOPED_TRACE(colours);
+        TBitmap bitmap = MakeBitmap(32, 16, TPixelFormat::pf24bit);
+        std::vector<uint8_t> want;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const int i = (y * 32 + x) * 7 % colours;
+                const TGIFColor c{static_cast<uint8_t>(i), static_cast<uint8_t>(100 + i / 2), static_cast<uint8_t>(255 - i / 3)};
+                SetBitmapPixel(bitmap, x, y, c);
+                want.insert(want.end(), {c.Red, c.Green, c.Blue, 255});
+            }
+        TGIFImage gif;
+        gif.ReductionMethod = rdOctree;
+        gif.DitherMethod = dtFloydSteinberg;
+        AddGifFrame(gif, bitmap, -1, 0, 100);
+        std::string path = FixtureDir() + "/exact-" + std::to_string(colours) + ".gif";
+        WriteFile(path, SaveGif(gif));
+        ExpectSamePixels(MagickRgba(path, 0), want);
+    }
+}
+
 TEST(GifReaderTools, ReadsImageMagickFilesAsImageMagickDoes) {
     REQUIRE_TOOL("convert");
     std::string dir = FixtureDir();
@@ -142,6 +167,7 @@ TEST(GifReaderTools, ReadsImageMagickFilesAsImageMagickDoes) {
         {"transparency", "-size 20x20 xc:none -fill red -draw 'circle 10,10 10,4'", 1},
         {"several frames", "-delay 20 -size 16x12 xc:blue xc:yellow -size 8x6 -page +3+2 xc:green -dispose previous", 3},
         {"one bit", "-size 33x9 pattern:checkerboard -monochrome", 1},
+        {"beyond the screen", "-page 20x20+0+0 -size 20x20 xc:white -page 20x20+15+15 -size 10x10 xc:red", 2},
     };
     for (const Fixture& f : fixtures) {
         SCOPED_TRACE(f.name);
@@ -155,6 +181,10 @@ TEST(GifReaderTools, ReadsImageMagickFilesAsImageMagickDoes) {
         EXPECT_TRUE(result.warnings.empty()) << result.warnings.front();
         ASSERT_EQ(gif.Count(), f.frames);
         for (int i = 0; i < f.frames; ++i) ExpectSamePixels(OurRgba(gif.GetSubImage(i)), MagickRgba(path, i));
+        // The logical screen is the file's: frames reaching past it are
+        // clipped when shown, not a reason to grow it.
+        std::string screen = RunCommand("identify -format '%W %H|' '" + path + "'");
+        EXPECT_EQ(std::to_string(gif.Width()) + " " + std::to_string(gif.Height()), screen.substr(0, screen.find('|')));
         if (std::string(f.name) == "local tables and offsets") {
             EXPECT_EQ(gif.GetSubImage(1).Left(), 5);
             EXPECT_GT(gif.GetSubImage(1).LocalTable().Count(), 0);

@@ -110,6 +110,7 @@ TEST(ToolsBmp, ReadsWhatImageMagickWrites) {
     } cases[] = {
         {"bmp2_8", "-colors 200 -type palette", "BMP2"},
         {"bmp3_1", "-monochrome", "BMP3"},
+        {"bmp3_1colours", "-colors 2 -type palette", "BMP3"},
         {"bmp3_4", "-colors 16 -type palette", "BMP3"},
         {"bmp3_8", "-colors 200 -type palette", "BMP3"},
         {"bmp3_24", "-type truecolor", "BMP3"},
@@ -131,12 +132,65 @@ TEST(ToolsBmp, ReadsWhatImageMagickWrites) {
         EXPECT_EQ(result.params.Height, 23);
         auto ours = ToRGBA(result.bitmap), theirs = MagickRGBA(file);
         ASSERT_EQ(ours.size(), theirs.size());
-        // 16-bit channels keep their low bits 0 where ImageMagick repeats the top bits.
-        const int tolerance = std::string(c.name).starts_with("rgb5") ? 7 : 0;
-        int worst = 0;
-        for (size_t i = 0; i < ours.size(); ++i) worst = std::max(worst, std::abs(ours[i] - theirs[i]));
-        EXPECT_LE(worst, tolerance);
+        EXPECT_EQ(ours, theirs);
         EXPECT_EQ(result.bitmap.GetHasAlphaChannel(), std::string(c.name) == "alpha32");
+    }
+}
+
+// Layouts ImageMagick reads but does not write, made from its own files.
+TEST(ToolsBmp, BitFieldLayoutsReadAsImageMagickReadsThem) {
+    REQUIRE_TOOL("convert");
+    auto folder = FixtureFolder("bmp_bitfields");
+    const std::string picture = "-size 13x7 gradient:red-blue \\( -size 13x7 gradient:yellow-black -rotate 90 -resize 13x7! \\) -compose multiply -composite";
+    auto source = folder / "source.bmp";
+    RunCommand("convert " + picture + " -type truecolor BMP3:'" + source.string() + "'");
+    auto plain = ReadBytes(source);
+    ASSERT_GT(plain.size(), 54u);
+    const uint32_t offset = plain[10] | plain[11] << 8;
+    const int32_t width = 13, height = 7;
+    const size_t plainRow = (width * 3 + 3) / 4 * 4;
+    // The 24-bit pixels packed anew under masks, with a 40-byte header
+    // followed by the masks and then (when asked) a colour table.
+    auto repack = [&](int bits, const std::vector<uint32_t>& masks, uint32_t colorsUsed) {
+        std::vector<uint8_t> pixels;
+        const size_t row = (width * bits / 8 + 3) / 4 * 4;
+        for (int32_t y = 0; y < height; ++y) {
+            std::vector<uint8_t> line(row, 0);
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* p = &plain[offset + y * plainRow + 3 * x];
+                uint32_t v = 0;
+                const uint8_t channels[4] = {p[2], p[1], p[0], 255};
+                for (int k = 0; k < 4; ++k) {
+                    const uint32_t mask = masks[static_cast<size_t>(k)];
+                    if (!mask) continue;
+                    const int low = __builtin_ctz(mask), span = __builtin_popcount(mask);
+                    const uint32_t value = span <= 8 ? uint32_t{channels[k]} >> (8 - span) : uint32_t{channels[k]} << (span - 8);
+                    v |= value << low;
+                }
+                for (int b = 0; b < bits / 8; ++b) line[static_cast<size_t>(x * bits / 8 + b)] = static_cast<uint8_t>(v >> (8 * b));
+            }
+            pixels.insert(pixels.end(), line.begin(), line.end());
+        }
+        std::vector<uint32_t> table(masks.begin(), masks.begin() + 3);
+        for (uint32_t i = 0; i < colorsUsed; ++i) table.push_back(0x102030 * (i + 1));
+        return MakeBMP(width, height, bits, 3, table, pixels, colorsUsed);
+    };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"565 with a colour table", repack(16, {0xF800, 0x07E0, 0x001F, 0}, 2)},
+        {"32-bit red in the top byte", repack(32, {0xFF000000, 0x00FF0000, 0x0000FF00, 0}, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = folder / "case.bmp";
+        WriteBytes(file, c.bytes.data(), c.bytes.size());
+        TReadResult result;
+        ReadBMP(c.bytes, result);
+        ASSERT_FALSE(result.aborted);
+        EXPECT_EQ(ToRGBA(result.bitmap), MagickRGBA(file));
+        EXPECT_FALSE(result.bitmap.GetHasAlphaChannel());
     }
 }
 
@@ -185,6 +239,19 @@ TEST(ToolsBmp, WrittenFilesDecodeInImageMagick) {
         EXPECT_EQ(info.substr(0, std::strlen(c.identify)), c.identify) << info;
         EXPECT_NE(info.find("59.06"), std::string::npos) << info;  // 150 dpi in pixels per centimetre
         EXPECT_NE(info.find("28.35"), std::string::npos) << info;  // 72 dpi
+        // Important colours: all of the table, none without one.
+        const uint32_t important = bytes[50] | bytes[51] << 8 | bytes[52] << 16 | uint32_t{bytes[53]} << 24;
+        EXPECT_EQ(important, c.samples == 1 ? 1u << c.bitsPerSample : 0u);
+    }
+    // A bitmap with alpha written without it is a 24-bit file.
+    {
+        TIOParamsVals params;
+        params.SamplesPerPixel = 3;
+        auto bytes = WriteBMP(withAlpha, params, false);
+        EXPECT_EQ(bytes[28], 24);
+        auto file = folder / "alpha_off.bmp";
+        WriteBytes(file, bytes.data(), bytes.size());
+        EXPECT_EQ(MagickRGBA(file), ToRGBA(image));
     }
 
     // 1 bit: a two-colour picture keeps its colours, the darker first.
@@ -240,13 +307,23 @@ TEST(Bmp, RLERowCoding) {
 }
 
 TEST(Bmp, ReaderDetails) {
-    // 16-bit bit fields 5-6-5: white becomes (248, 252, 248).
+    // 16-bit bit fields 5-6-5: white stays white, each channel's top bits
+    // repeated below it.
     {
         auto b = MakeBMP(1, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {0xFF, 0xFF, 0, 0});
         TReadResult r;
         ReadBMP(b, r);
         const uint8_t* p = r.bitmap.GetScanline(0);
-        EXPECT_EQ((std::vector<int>{p[2], p[1], p[0]}), (std::vector<int>{248, 252, 248}));
+        EXPECT_EQ((std::vector<int>{p[2], p[1], p[0]}), (std::vector<int>{255, 255, 255}));
+    }
+    // Channels of 4 bits repeat their bits too (ImageMagick only shifts
+    // them): 4-4-4 in the high bits, 0xF5A0 is (255, 85, 170).
+    {
+        auto b = MakeBMP(1, 1, 16, 3, {0xF000, 0x0F00, 0x00F0}, {0xA0, 0xF5, 0, 0});
+        TReadResult r;
+        ReadBMP(b, r);
+        const uint8_t* p = r.bitmap.GetScanline(0);
+        EXPECT_EQ((std::vector<int>{p[2], p[1], p[0]}), (std::vector<int>{255, 85, 170}));
     }
     // 1 bit: a white, black table inverts the bits; black, white keeps them.
     for (bool whiteFirst : {true, false}) {

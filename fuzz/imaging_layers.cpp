@@ -7,11 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQuietMessages quiet;
-    static const bool registered = [] {
-        imaging_test::RegisterTestViewLoader();
-        return true;
-    }();
-    (void)registered;
+    // Installed for the whole run: every input reads through it.
+    static const imaging_test::TTestViewLoaderScope testLoaders;
     TVidurErView view(nullptr);
     try {
         TMemoryStream in(InputBytes(data, size));

@@ -1,6 +1,7 @@
 #include "imaging/core/ie_meta_tags.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -384,8 +385,10 @@ void TIEImagingAnnot::LoadFromBuffer(const uint8_t* data, size_t length) {
                 if (scale != 0) {
                     int32_t height;
                     std::memcpy(&height, object->Attributes.data() + kFontHeightOffset, 4);
-                    height = static_cast<int32_t>(
-                        std::nearbyint(72000.0 / scale * height / IEScreenPixelsPerInch));
+                    // A damaged scale could ask for a height no font has:
+                    // it is held to what the field can store.
+                    const double scaled = std::nearbyint(72000.0 / scale * height / IEScreenPixelsPerInch);
+                    height = static_cast<int32_t>(std::clamp(scaled, double(INT32_MIN), double(INT32_MAX)));
                     std::memcpy(object->Attributes.data() + kFontHeightOffset, &height, 4);
                 }
             }

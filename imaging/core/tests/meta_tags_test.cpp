@@ -151,6 +151,27 @@ uint32_t U32(const Bytes& b, size_t at) {
     return v;
 }
 
+TEST(ImagingAnnot, ADamagedTextScaleGivesTheLargestHeightInsteadOfOverflowing) {
+    TIEImagingAnnot annot;
+    auto text = std::make_unique<TIEImagingObject>();
+    text->Attributes = Attributes(7, 1 << 30);
+    text->Text = "A note";
+    annot.Objects().push_back(std::move(text));
+    Bytes saved = annot.SaveToBuffer();
+    const std::string name = "OiAnText";
+    const auto at = std::search(saved.begin(), saved.end(), name.begin(), name.end());
+    ASSERT_NE(at, saved.end());
+    // The creation scale, 8 bytes into the block's data: 1 in place of 750.
+    const size_t scale = size_t(at - saved.begin()) + 12 + 8;
+    ASSERT_LT(scale + 4, saved.size());
+    saved[scale] = 1;
+    saved[scale + 1] = saved[scale + 2] = saved[scale + 3] = 0;
+    TIEImagingAnnot loaded;
+    loaded.LoadFromBuffer(saved.data(), saved.size());
+    ASSERT_EQ(loaded.Objects().size(), 1u);
+    EXPECT_EQ(loaded.Objects()[0]->Attributes, Attributes(7, INT32_MAX));
+}
+
 TEST(ImagingAnnot, LineTextAndImageMarksRoundTrip) {
     TIEImagingAnnot empty;
     EXPECT_TRUE(empty.SaveToBuffer().empty());

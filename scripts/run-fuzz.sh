@@ -119,9 +119,11 @@ main() {
         set -f; globs=($patterns); set +f
         for glob in "${globs[@]}"; do
           [[ "$glob" = /* ]] || glob="$here/$glob"
-          for path in $glob; do
+          # compgen expands the pattern as one word: a checkout path with
+          # spaces stays whole.
+          while IFS= read -r path; do
             if [ -f "$path" ]; then cp "$path" "$folder/p$((n++))-$(basename "$path")"; fi
-          done
+          done < <(compgen -G "$glob" || true)
         done
         continue
       fi

@@ -17,6 +17,7 @@
 #include "platform/ui/menus.h"
 
 class TQtWindow;
+class TQtWidgetClass;
 
 // Virtual key of a Qt key (0 when it has none) and the shift state of Qt's
 // modifiers.
@@ -160,15 +161,15 @@ public:
     void GeometryChanged();
     bool Syncing = false;
 
+    // The standard control's widget class (nullptr for a surface).
+    TQtWidgetClass* WidgetClass() const { return widget_.get(); }
+
 private:
-    void MakeStandardWidget(const TCreateParams& params, QWidget* parentWidget);
     TWinControl& control_;
     QPointer<QWidget> outer_;
     QWidget* client_ = nullptr;
     TQtSurface* surfaceWidget_ = nullptr;
-    QLineEdit* edit_ = nullptr;
-    QAbstractButton* button_ = nullptr;
-    QGroupBox* group_ = nullptr;
+    std::unique_ptr<TQtWidgetClass> widget_;
     TBitmap surface_;
     bool topLevel_ = false;
     std::unique_ptr<TQtMenuBuilder> menu_;

@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "platform/ui/qt/qt_backend.h"
+#include "platform/ui/qt/qt_widget_class.h"
 #include "platform/ui/forms.h"
 
 namespace {
@@ -23,31 +24,6 @@ protected:
 
 private:
     TQtWindow& window_;
-};
-
-// The edit offers every key to its control first.
-class TQtLineEdit : public QLineEdit {
-public:
-    TQtLineEdit(TWinControl& control, QWidget* parent) : QLineEdit(parent), control_(control) {}
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        QString text;
-        if (OfferKeyToControl(control_, event, text)) {
-            event->accept();
-            return;
-        }
-        if (text == event->text()) {
-            QLineEdit::keyPressEvent(event);
-            return;
-        }
-        QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
-                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
-        QLineEdit::keyPressEvent(&changed);
-    }
-
-private:
-    TWinControl& control_;
 };
 
 Qt::CursorShape QtCursor(TCursor cursor) {
@@ -156,9 +132,10 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
     QWidget* parentWidget = parent ? parent->Client() : nullptr;
     topLevel_ = parentWidget == nullptr;
     const std::string& cls = params.WinClassName;
-    if (cls == "EDIT" || cls == "BUTTON") {
-        MakeStandardWidget(params, parentWidget);
-        client_ = outer_;
+    if (const TQtWidgetClassMaker* maker = FindQtWindowClass(cls)) {
+        widget_ = (*maker)(*this, parentWidget);
+        outer_ = widget_->Widget();
+        client_ = widget_->ClientWidget();
     } else if (topLevel_ && (params.Style & WS_POPUP)) {
         // A pop-up (the hint window): no frame, never takes the focus.
         Qt::WindowFlags flags = Qt::FramelessWindowHint;
@@ -185,30 +162,9 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
 TQtWindow::~TQtWindow() {
     menu_.reset();
     if (Application().MouseControl() == &control_) Application().MouseLeave(control_);
+    if (widget_) widget_->Detach();
     delete outer_.data();
-}
-
-void TQtWindow::MakeStandardWidget(const TCreateParams& params, QWidget* parentWidget) {
-    if (params.WinClassName == "EDIT") {
-        edit_ = new TQtLineEdit(control_, parentWidget);
-        edit_->setReadOnly(params.Style & ES_READONLY);
-        QObject::connect(edit_, &QLineEdit::textChanged,
-                         [this] { control_.Perform(CN_COMMAND, MakeWParam(0, EN_CHANGE), 0); });
-        outer_ = edit_;
-        return;
-    }
-    switch (params.Style & 0xF) {
-        case BS_AUTOCHECKBOX: button_ = new QCheckBox(parentWidget); break;
-        case BS_AUTORADIOBUTTON: button_ = new QRadioButton(parentWidget); break;
-        case BS_GROUPBOX:
-            group_ = new QGroupBox(parentWidget);
-            outer_ = group_;
-            return;
-        default: button_ = new QPushButton(parentWidget); break;
-    }
-    QObject::connect(button_, &QAbstractButton::clicked,
-                     [this] { control_.Perform(CN_COMMAND, MakeWParam(0, BN_CLICKED), 0); });
-    outer_ = button_;
+    widget_.reset();
 }
 
 void TQtWindow::SetBounds(const TRect& bounds) {
@@ -254,15 +210,10 @@ void TQtWindow::SetCursor(TCursor cursor) {
 
 void TQtWindow::SetText(const std::u16string& text) {
     if (!outer_) return;
-    const QString value = ToQString(text);
-    if (edit_) {
-        if (edit_->text() != value) edit_->setText(value);
-    } else if (button_) {
-        button_->setText(value);
-    } else if (group_) {
-        group_->setTitle(value);
+    if (widget_) {
+        widget_->SetText(text);
     } else if (topLevel_) {
-        outer_->setWindowTitle(value);
+        outer_->setWindowTitle(ToQString(text));
     } else {
         text_ = text;
     }
@@ -270,52 +221,13 @@ void TQtWindow::SetText(const std::u16string& text) {
 
 std::u16string TQtWindow::Text() const {
     if (!outer_) return text_;
-    if (edit_) return FromQString(edit_->text());
-    if (button_) return FromQString(button_->text());
-    if (group_) return FromQString(group_->title());
+    if (widget_) return widget_->Text();
     if (topLevel_) return FromQString(outer_->windowTitle());
     return text_;
 }
 
 intptr_t TQtWindow::ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) {
-    if (edit_) {
-        switch (msg) {
-            case EM_GETSEL: {
-                const int start = edit_->hasSelectedText() ? edit_->selectionStart() : edit_->cursorPosition();
-                return MakeWParam(start, start + static_cast<int>(edit_->selectedText().size()));
-            }
-            case EM_SETSEL: {
-                const int length = static_cast<int>(edit_->text().size());
-                int start = static_cast<int>(wParam), end = static_cast<int>(lParam);
-                if (start < 0) {
-                    edit_->deselect();
-                    return 0;
-                }
-                if (end < 0 || end > length) end = length;
-                start = std::min(start, length);
-                edit_->setSelection(start, end - start);
-                return 0;
-            }
-            case EM_REPLACESEL:
-                edit_->insert(QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)));
-                return 0;
-            case WM_COPY: edit_->copy(); return 0;
-            case WM_CUT: edit_->cut(); return 0;
-            case WM_PASTE: edit_->paste(); return 0;
-            case WM_CLEAR: edit_->del(); return 0;
-        }
-    }
-    if (button_) {
-        switch (msg) {
-            case BM_CLICK: button_->click(); return 0;
-            case BM_GETCHECK: return button_->isChecked() ? 1 : 0;
-            case BM_SETCHECK:
-                button_->setCheckable(true);
-                button_->setChecked(wParam != 0);
-                return 0;
-        }
-    }
-    return 0;
+    return widget_ && outer_ ? widget_->ClassProc(msg, wParam, lParam) : 0;
 }
 
 void TQtWindow::SetEnabled(bool enabled) {
@@ -324,17 +236,19 @@ void TQtWindow::SetEnabled(bool enabled) {
 
 void TQtWindow::SetFocus() {
     if (!outer_) return;
-    QWidget* target = edit_ ? static_cast<QWidget*>(edit_) : button_ ? static_cast<QWidget*>(button_) : client_;
+    QWidget* target = widget_ ? widget_->FocusWidget() : client_;
     target->setFocus(Qt::OtherFocusReason);
 }
 
 bool TQtWindow::Focused() const {
     if (!outer_) return false;
     QWidget* focus = QApplication::focusWidget();
+    if (focus && widget_) return widget_->HasFocus(focus);
     return focus && (focus == outer_ || focus == client_);
 }
 
 int32_t TQtWindow::NonClientTop() const {
+    if (widget_) return widget_->NonClientTop();
     if (!menu_ || !menu_->Bar() || !menu_->Bar()->isVisibleTo(outer_)) return 0;
     return menu_->Bar()->sizeHint().height();
 }

@@ -1,0 +1,111 @@
+// The window classes of the standard controls on the Qt plugin. A standard
+// control names its class ("EDIT", "BUTTON", "COMBOBOX", "LISTBOX",
+// "SysListView32", "SysTabControl32", "msctls_updown32", ...) in its create
+// parameters; the class registered under that name makes the Qt widget and
+// answers the class messages the control sends, and turns the widget's
+// signals into the notifications the control handles (CN_COMMAND with a
+// code in the high word, CN_NOTIFY with a record). Each class lives in a
+// file of its own and registers itself when the plugin is linked.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/ui/qt/qt_backend.h"
+#include "platform/ui/control.h"
+#include "platform/ui/ctrl_messages.h"
+
+class TQtWindow;
+
+class TQtWidgetClass {
+public:
+    explicit TQtWidgetClass(TQtWindow& window) : window_(window) {}
+    virtual ~TQtWidgetClass() = default;
+    TQtWidgetClass(const TQtWidgetClass&) = delete;
+    TQtWidgetClass& operator=(const TQtWidgetClass&) = delete;
+
+    // The widget placed in the parent window.
+    virtual QWidget* Widget() const = 0;
+    // Where the windows of child controls go.
+    virtual QWidget* ClientWidget() const { return Widget(); }
+    // What takes the keyboard focus.
+    virtual QWidget* FocusWidget() const { return Widget(); }
+    // Whether the widget with the focus is this window's.
+    virtual bool HasFocus(QWidget* focus) const { return focus == Widget() || focus == FocusWidget(); }
+    virtual void SetText(const std::u16string& text) { text_ = text; }
+    virtual std::u16string Text() const { return text_; }
+    virtual intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) { return 0; }
+    // Rows above the client widget that the widget itself shows.
+    virtual int32_t NonClientTop() const { return 0; }
+
+    TWinControl& Control() const;
+    TQtWindow& Window() const { return window_; }
+    // The window is going: no more notifications reach the control.
+    void Detach() { detached_ = true; }
+    bool Detached() const { return detached_; }
+
+protected:
+    // A notification to the control (nothing once detached).
+    void Command(int code);
+    intptr_t Notify(TNMHdr& header, int code);
+    // Set while the class itself changes its widget, so that signals of
+    // changes the control asked for are not reported back as the user's.
+    bool Quiet = false;
+
+private:
+    TQtWindow& window_;
+    std::u16string text_;
+    bool detached_ = false;
+};
+
+// Blocks notifications for the life of a programmatic change.
+class TQtQuiet {
+public:
+    explicit TQtQuiet(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~TQtQuiet() { flag_ = old_; }
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
+using TQtWidgetClassMaker = std::function<std::unique_ptr<TQtWidgetClass>(TQtWindow& window, QWidget* parent)>;
+void RegisterQtWindowClass(const std::string& name, TQtWidgetClassMaker maker);
+// The maker of a class, or nullptr when no class has that name.
+const TQtWidgetClassMaker* FindQtWindowClass(const std::string& name);
+
+// A zero-terminated wide string of a message parameter.
+inline QString QtTextParam(intptr_t lParam) {
+    return lParam ? QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)) : QString();
+}
+// Copies text with its NUL into a caller's buffer; answers the length.
+intptr_t QtCopyText(const QString& text, intptr_t buffer);
+
+// A widget that offers each key press to its control first (WM_KEYDOWN,
+// then WM_CHAR for each character): a swallowed key never reaches the
+// widget, a replaced character reaches it replaced.
+template <typename Base>
+class TQtKeyOffering : public Base {
+public:
+    template <typename... Args>
+    TQtKeyOffering(TWinControl& control, Args&&... args) : Base(std::forward<Args>(args)...), control_(control) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QString text;
+        if (OfferKeyToControl(control_, event, text)) {
+            event->accept();
+            return;
+        }
+        if (text == event->text()) {
+            Base::keyPressEvent(event);
+            return;
+        }
+        QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
+                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
+        Base::keyPressEvent(&changed);
+    }
+
+    TWinControl& control_;
+};

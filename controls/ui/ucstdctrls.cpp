@@ -135,6 +135,13 @@ std::unique_ptr<TUcStringList> LinesOf(const WideString& text) {
     lines->SetTextStr(text);
     return lines;
 }
+
+// The lines joined as the window joins them: no break after the last.
+WideString JoinLines(const TUcStringList& lines) {
+    WideString text;
+    for (int i = 0; i < lines.Count(); ++i) text += (i ? u"\r\n" : u"") + lines.Get(i);
+    return text;
+}
 }  // namespace
 
 int TUcMemoStrings::GetCount() const {
@@ -168,7 +175,7 @@ void TUcMemoStrings::Put(int index, const WideString& text) {
     if (!OnWindow()) {
         auto lines = LinesOf(GetTextStr());
         lines->Put(index, text);
-        SetTextStr(lines->GetTextStr());
+        SetTextStr(JoinLines(*lines));
         return;
     }
     const intptr_t start = Send(EM_LINEINDEX, index);
@@ -183,7 +190,7 @@ void TUcMemoStrings::Insert(int index, const WideString& text) {
         auto lines = LinesOf(GetTextStr());
         if (index > lines->Count()) return;
         lines->Insert(index, text);
-        SetTextStr(lines->GetTextStr());
+        SetTextStr(JoinLines(*lines));
         return;
     }
     intptr_t start = Send(EM_LINEINDEX, index);
@@ -208,7 +215,7 @@ void TUcMemoStrings::Delete(int index) {
     auto lines = LinesOf(GetTextStr());
     if (!OnWindow()) {
         lines->Delete(index);
-        SetTextStr(lines->GetTextStr());
+        SetTextStr(JoinLines(*lines));
         return;
     }
     const intptr_t start = Send(EM_LINEINDEX, index);
@@ -252,7 +259,8 @@ void TUcButtonControl::SetChecked(bool checked) {
     checked_ = checked;
     SendClassMessage(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
     CheckedChanged(checked);
-    Click();
+    // A radio button clicks when it becomes the checked one only.
+    if (checked || !dynamic_cast<TUcRadioButton*>(this)) Click();
 }
 
 void TUcButtonControl::CreateWnd() {

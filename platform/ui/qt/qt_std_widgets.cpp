@@ -468,6 +468,14 @@ public:
         QComboBox::hidePopup();
         if (DroppedDown) DroppedDown(false);
     }
+
+protected:
+    // With an edit part the edit offers the keys; what it leaves comes
+    // here and must not be offered twice.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (isEditable()) QComboBox::keyPressEvent(event);
+        else TQtKeyOffering<QComboBox>::keyPressEvent(event);
+    }
 };
 
 class TQtComboBoxClass : public TQtWidgetClass {

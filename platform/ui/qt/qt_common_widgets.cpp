@@ -238,19 +238,23 @@ private:
         if (!compare) return;
         TQtQuiet quiet(Quiet);
         QTreeWidgetItem* current = tree_->currentItem();
+        // Rows taken out would hand the selection on to their neighbours.
+        const std::set<QTreeWidgetItem*> selected = selected_;
+        tree_->selectionModel()->clear();
         std::vector<std::pair<QTreeWidgetItem*, bool>> rows;
         while (tree_->topLevelItemCount() > 0) {
-            QTreeWidgetItem* row = Row(0);
-            const bool selected = row->isSelected();
-            rows.emplace_back(tree_->takeTopLevelItem(0), selected);
+            QTreeWidgetItem* row = tree_->takeTopLevelItem(0);
+            rows.emplace_back(row, selected.count(row) > 0);
         }
         std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
             return compare(a.first->data(0, ParamRole).toLongLong(), b.first->data(0, ParamRole).toLongLong(), data) <
                    0;
         });
-        for (auto& [row, selected] : rows) tree_->addTopLevelItem(row);
-        for (auto& [row, selected] : rows) row->setSelected(selected);
+        for (auto& [row, wasSelected] : rows) tree_->addTopLevelItem(row);
+        tree_->selectionModel()->clear();
         if (current) tree_->selectionModel()->setCurrentIndex(tree_->indexFromItem(current), QItemSelectionModel::NoUpdate);
+        for (auto& [row, wasSelected] : rows)
+            if (wasSelected) row->setSelected(true);
         RememberSelection();
     }
 
@@ -628,11 +632,10 @@ TQtWidgetClassMaker Maker() {
     };
 }
 
-[[maybe_unused]] const bool registered = [] {
+}  // namespace
+
+void RegisterQtCommonWindowClasses() {
     RegisterQtWindowClass("SysListView32", Maker<TQtListViewClass>());
     RegisterQtWindowClass("SysTabControl32", Maker<TQtTabControlClass>());
     RegisterQtWindowClass("msctls_updown32", Maker<TQtUpDownClass>());
-    return true;
-}();
-
-}  // namespace
+}

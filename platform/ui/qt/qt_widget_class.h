@@ -72,6 +72,9 @@ private:
 
 using TQtWidgetClassMaker = std::function<std::unique_ptr<TQtWidgetClass>(TQtWindow& window, QWidget* parent)>;
 void RegisterQtWindowClass(const std::string& name, TQtWidgetClassMaker maker);
+// The common controls' classes (a static library would otherwise drop
+// their file, which nothing else refers to).
+void RegisterQtCommonWindowClasses();
 // The maker of a class, or nullptr when no class has that name.
 const TQtWidgetClassMaker* FindQtWindowClass(const std::string& name);
 

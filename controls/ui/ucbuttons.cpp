@@ -250,6 +250,9 @@ TUcBitBtn::TUcBitBtn(TComponent* owner) : TUcWinControl<TCustomControl>(owner) {
     SetBounds(0, 0, 75, 25);
     Font.Color = Rgb(clBtnText);
     HandleMessage(WM_LBUTTONDOWN, [this](TMessage& m, const TMessageHandler& inherited) {
+        // A disabled button takes no input, whichever window the mouse
+        // came through.
+        if (!Enabled()) return;
         pressed_ = inside_ = true;
         SetFocus();
         if (NativeWindow()) NativeWindow()->SetCapture(true);
@@ -274,7 +277,7 @@ TUcBitBtn::TUcBitBtn(TComponent* owner) : TUcWinControl<TCustomControl>(owner) {
     });
     HandleMessage(WM_KEYDOWN, [this](TMessage& m, const TMessageHandler& inherited) {
         inherited(m);
-        if (m.Result == 0 && (m.WParam == VK_SPACE || m.WParam == VK_RETURN)) {
+        if (m.Result == 0 && Enabled() && (m.WParam == VK_SPACE || m.WParam == VK_RETURN)) {
             Click();
             m.Result = 1;
         }

@@ -235,6 +235,13 @@ TEST(UcRadioButton, EachGroupBoxHoldsItsOwnGroup) {
     a->SetChecked(true);
     EXPECT_FALSE(b->Checked());
     EXPECT_EQ(clicks, 1);
+    // An arrow key moves the check to the next one of the group.
+    a->SetFocus();
+    QtTesting::KeyClick(*a, VK_DOWN, u"");
+    EXPECT_TRUE(b->Checked());
+    EXPECT_FALSE(a->Checked());
+    EXPECT_EQ(clicks, 2);
+    EXPECT_TRUE(d->Checked());
 }
 
 TEST(UcListBox, WideItemsWithObjectsSortingFindingAndTheSelectionEvent) {
@@ -392,4 +399,38 @@ TEST(UcComboBox, ADropDownListSearchesWhatIsTypedWithinAPause) {
     combo->Now += 10;
     QtTesting::KeyClick(*combo, 0, u"л");
     EXPECT_EQ(combo->ItemIndex(), 3);
+}
+
+TEST(UcLabel, AnEmptyCaptionKeepsOneLineAndADisabledOneIsEmbossed) {
+    REQUIRE_QT();
+    TFormFixture f;
+    auto* label = f.Place<TUcLabel>(10, 10, 10, 10);
+    label->SetCaption(u"Ж");
+    const int32_t lineHeight = label->Height();
+    EXPECT_GT(lineHeight, 5);
+    label->SetCaption(u"");
+    EXPECT_EQ(label->Height(), lineHeight);
+
+    label->Font.Height = -40;
+    label->SetCaption(u"█");
+    label->SetEnabled(false);
+    ASSERT_TRUE(QtTesting::WaitUntil([&] { return !f.Form.NeedsPaint(); }));
+    // The block in shadow, its highlight copy showing a pixel right of it
+    // and below it.
+    const TBitmap& surface = f.Form.NativeWindow()->Surface();
+    TCanvas canvas(const_cast<TBitmap&>(surface));
+    const TColor shadow = ColorToRGB(static_cast<TColor>(0x80000010));
+    const TColor highlight = ColorToRGB(static_cast<TColor>(0x80000014));
+    int shadows = 0, highlights = 0, rightEdges = 0;
+    for (int y = 10; y < 10 + label->Height(); ++y) {
+        for (int x = 10; x < 10 + label->Width(); ++x) {
+            const TColor colour = canvas.GetPixel(x, y);
+            shadows += colour == shadow;
+            highlights += colour == highlight;
+            rightEdges += colour == shadow && canvas.GetPixel(x + 1, y) == highlight;
+        }
+    }
+    EXPECT_GT(shadows, 100);
+    EXPECT_GT(highlights, 10);
+    EXPECT_GT(rightEdges, 10);
 }

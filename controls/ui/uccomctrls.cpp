@@ -496,6 +496,7 @@ void TUcCustomUpDown::CreateParams(TCreateParams& params) {
     if (Wrap) params.Style |= UDS_WRAP;
     if (!Thousands) params.Style |= UDS_NOTHOUSANDS;
     if (Orientation == udHorizontal) params.Style |= UDS_HORZ;
+    if (ArrowKeys) params.Style |= UDS_ARROWKEYS;
 }
 
 void TUcCustomUpDown::CreateWnd() {

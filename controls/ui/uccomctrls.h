@@ -270,6 +270,8 @@ public:
     void SetIncrement(int value);
     bool Wrap = false;
     bool Thousands = true;
+    // Up and Down typed into the associate step the position.
+    bool ArrowKeys = true;
     TUDOrientation Orientation = udVertical;
     // The control (an edit) that shows the position; the up-down sits at
     // its right edge, taking its width from it.

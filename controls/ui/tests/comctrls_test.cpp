@@ -272,6 +272,13 @@ TEST(UcUpDown, StepsWithinItsRangeAndKeepsItsEditInStep) {
     EXPECT_EQ(upDown->Position(), 0);
     EXPECT_EQ(edit->Text(), u"0");
 
+    // Arrow keys typed into the edit step too.
+    QtTesting::KeyClick(*edit, VK_UP, u"");
+    EXPECT_EQ(upDown->Position(), 2);
+    QtTesting::KeyClick(*edit, VK_DOWN, u"");
+    EXPECT_EQ(upDown->Position(), 0);
+    EXPECT_EQ(edit->Text(), u"0");
+
     // The changing event may refuse a step.
     upDown->OnChangingEx = [](TComponent*, bool& allow, int newValue, TUpDownDirection) { allow = newValue <= 4; };
     click(true);

@@ -494,6 +494,22 @@ private:
     bool increase_, horizontal_;
 };
 
+// Up and Down (Left and Right for a horizontal one) typed into the buddy
+// step the up-down instead.
+class TArrowKeyFilter : public QObject {
+public:
+    TArrowKeyFilter(QObject* parent, std::function<bool(int key)> onKey) : QObject(parent), onKey_(std::move(onKey)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && onKey_(static_cast<QKeyEvent*>(event)->key())) return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(int key)> onKey_;
+};
+
 class TQtUpDownClass : public TQtWidgetClass {
 public:
     TQtUpDownClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
@@ -501,10 +517,16 @@ public:
         frame_ = new TQtUpDownFrame(parent, (style_ & UDS_HORZ) != 0);
         for (bool increase : {true, false}) {
             auto* button = new TArrowButton(increase, style_ & UDS_HORZ, frame_);
-            QObject::connect(button, &QAbstractButton::pressed, [this] { held_ = 0; });
             QObject::connect(button, &QAbstractButton::clicked, [this, increase] { Step(increase ? 1 : -1); });
             (increase ? frame_->Increase : frame_->Decrease) = button;
         }
+        keys_ = new TArrowKeyFilter(frame_, [this](int key) {
+            const bool horizontal = style_ & UDS_HORZ;
+            const int up = horizontal ? Qt::Key_Right : Qt::Key_Up, down = horizontal ? Qt::Key_Left : Qt::Key_Down;
+            if (key != up && key != down) return false;
+            Step(key == up ? 1 : -1);
+            return true;
+        });
     }
     QWidget* Widget() const override { return frame_; }
 
@@ -532,6 +554,15 @@ public:
             case UDM_SETBUDDY: {
                 const HWND old = buddy_;
                 buddy_ = static_cast<HWND>(wParam);
+                if (buddyWidget_) buddyWidget_->removeEventFilter(keys_);
+                buddyWidget_ = nullptr;
+                TWinControl* buddy = Buddy();
+                if (buddy && (style_ & UDS_ARROWKEYS)) {
+                    if (TQtWindow* window = TQtBackend::WindowOf(*buddy)) {
+                        buddyWidget_ = window->Client();
+                        buddyWidget_->installEventFilter(keys_);
+                    }
+                }
                 ShowInBuddy();
                 return old;
             }
@@ -616,12 +647,13 @@ private:
         if (!Detached())
             Control().Perform(CN_BASE + ((style_ & UDS_HORZ) ? WM_HSCROLL : WM_VSCROLL),
                               MakeWParam(SB_THUMBPOSITION, position_), 0);
-        ++held_;
     }
 
     TQtUpDownFrame* frame_;
+    TArrowKeyFilter* keys_;
+    QPointer<QWidget> buddyWidget_;
     uint32_t style_;
-    int min_ = 0, max_ = 100, position_ = 0, increment_ = 1, held_ = 0;
+    int min_ = 0, max_ = 100, position_ = 0, increment_ = 1;
     HWND buddy_ = 0;
 };
 

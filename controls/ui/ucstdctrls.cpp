@@ -384,8 +384,13 @@ int TUcItemStrings::IndexOf(const WideString& text) const {
     }
 }
 
-// The kept item index follows its item when the kept list is sorted.
 void TUcItemStrings::SetSorted(bool sorted) {
+    sorted_ = sorted;
+    if (!OnWindow()) SortKept(sorted);
+}
+
+// The kept item index follows its item when the kept list is sorted.
+void TUcItemStrings::SortKept(bool sorted) {
     const int selected = KeptItemIndex;
     const bool valid = selected >= 0 && selected < kept_.Count();
     const WideString text = valid ? kept_.Get(selected) : WideString();
@@ -403,13 +408,12 @@ void TUcItemStrings::SetSorted(bool sorted) {
 void TUcItemStrings::SaveWindowItems() {
     // Nothing when the items were taken from this window already.
     if (!OnWindow() || (kept_.Count() > 0 && Send(messages_.Count) == 0)) return;
-    const bool sorted = kept_.Sorted();
     kept_.SetSorted(false);
     kept_.Clear();
     for (int i = 0; i < GetCount(); ++i) kept_.AddObject(Get(i), GetObject(i));
     KeptItemIndex = static_cast<int>(Send(messages_.GetCurSel));
     Send(messages_.Reset);
-    SetSorted(sorted);
+    SortKept(sorted_);
 }
 
 void TUcItemStrings::RestoreWindowItems() {
@@ -533,7 +537,7 @@ void TUcCustomComboBox::SetStyle(TComboBoxStyle style) {
 
 void TUcCustomComboBox::SetSorted(bool sorted) {
     if (sorted == Sorted()) return;
-    items_->SaveWindowItems();
+    // A new window of the sorted kind takes the items, sorted.
     items_->SetSorted(sorted);
     RecreateWnd();
 }
@@ -724,7 +728,7 @@ bool TUcCustomListBox::Selected(int index) {
 
 void TUcCustomListBox::SetSorted(bool sorted) {
     if (sorted == Sorted()) return;
-    items_->SaveWindowItems();
+    // A new window of the sorted kind takes the items, sorted.
     items_->SetSorted(sorted);
     RecreateWnd();
 }

@@ -218,8 +218,9 @@ public:
     void RestoreWindowItems();
     // Kept while there is no window.
     int KeptItemIndex = -1;
+    // Sorts the kept items now, window items when they are next kept.
     void SetSorted(bool sorted);
-    bool Sorted() const { return kept_.Sorted(); }
+    bool Sorted() const { return sorted_; }
 
 protected:
     bool OnWindow() const { return control_.NativeWindow() != nullptr; }
@@ -230,6 +231,10 @@ protected:
     const TUcItemMessages& messages_;
     TStandardControl& control_;
     TUcStringList kept_;
+    bool sorted_ = false;
+
+private:
+    void SortKept(bool sorted);
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };

@@ -344,6 +344,18 @@ TEST(UcComboBox, WideItemsTypedTextAndTheSelectionEvent) {
     EXPECT_EQ(combo->ItemIndex(), 1);
     EXPECT_EQ(combo->Text(), u"Ёлка");
 
+    // Sorted: the selected item keeps its selection at its new place, and
+    // new items go where they sort.
+    combo->SetSorted(true);
+    EXPECT_EQ(combo->Items().Get(0), u"Ähre");
+    EXPECT_EQ(combo->Items().Get(1), u"Ёлка");
+    EXPECT_EQ(combo->ItemIndex(), 1);
+    EXPECT_EQ(combo->Items().GetObject(0), &object);
+    // (Compared as the lists compare: upper-cased UTF-16 units.)
+    EXPECT_EQ(combo->Items().Add(u"Zebra"), 0);
+    EXPECT_EQ(combo->Items().Add(u"Я"), 3);
+    EXPECT_EQ(combo->ItemIndex(), 2);
+
     // Clearing keeps the text of an edit part.
     combo->SetStyle(csDropDown);
     combo->SetText(u"stays");

@@ -366,11 +366,15 @@ intptr_t FindItem(int count, intptr_t start, bool exact, const QString& text, Te
     return LB_ERR;
 }
 
-// Where a sorted list puts a new item: after the items that compare equal.
+// Where a sorted list puts a new item: after the items that compare equal,
+// comparing upper-cased UTF-16 units as the toolkit's own lists do (Qt's
+// case-insensitive comparison folds to lower case, which orders some
+// letters otherwise, such as Ё and Я).
 template <typename TextOf>
 int SortedPlace(int count, const QString& text, TextOf textOf) {
+    const QString key = text.toUpper();
     int at = 0;
-    while (at < count && textOf(at).compare(text, Qt::CaseInsensitive) <= 0) ++at;
+    while (at < count && textOf(at).toUpper().compare(key, Qt::CaseSensitive) <= 0) ++at;
     return at;
 }
 

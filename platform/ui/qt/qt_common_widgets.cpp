@@ -357,7 +357,8 @@ public:
             case TCM_INSERTITEMW: {
                 const auto& item = *reinterpret_cast<const TTCItem*>(lParam);
                 const int at = std::clamp(Param(wParam), 0, count);
-                const int index = bar->insertTab(at, (item.Mask & TCIF_TEXT) ? QtTextParam(reinterpret_cast<intptr_t>(item.Text)) : QString());
+                const QString text = (item.Mask & TCIF_TEXT) ? QtTextParam(reinterpret_cast<intptr_t>(item.Text)) : QString();
+                const int index = bar->insertTab(at, text);
                 bar->setTabData(index, qlonglong{(item.Mask & TCIF_PARAM) ? item.Param : 0});
                 current_ = bar->currentIndex();
                 return index;
@@ -365,7 +366,8 @@ public:
             case TCM_SETITEMW: {
                 if (!valid(wParam)) return 0;
                 const auto& item = *reinterpret_cast<const TTCItem*>(lParam);
-                if (item.Mask & TCIF_TEXT) bar->setTabText(Param(wParam), QtTextParam(reinterpret_cast<intptr_t>(item.Text)));
+                if (item.Mask & TCIF_TEXT)
+                    bar->setTabText(Param(wParam), QtTextParam(reinterpret_cast<intptr_t>(item.Text)));
                 if (item.Mask & TCIF_PARAM) bar->setTabData(Param(wParam), qlonglong{item.Param});
                 return 1;
             }

@@ -45,6 +45,20 @@ protected:
                           event->isAutoRepeat(), static_cast<ushort>(event->count()));
         QLineEdit::keyPressEvent(&changed);
     }
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        control_.Perform(WM_SETFOCUS);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QLineEdit::focusOutEvent(event);
+        control_.Perform(WM_KILLFOCUS);
+    }
+    // The wheel goes to the control first (a spin edit steps with it).
+    void wheelEvent(QWheelEvent* event) override {
+        const intptr_t delta = static_cast<int16_t>(event->angleDelta().y());
+        if (control_.Perform(WM_MOUSEWHEEL, MakeWParam(0, static_cast<int>(delta)), 0)) event->accept();
+        else QLineEdit::wheelEvent(event);
+    }
 
 private:
     TWinControl& control_;
@@ -134,6 +148,13 @@ void TQtSurface::wheelEvent(QWheelEvent* event) {
 
 void TQtSurface::leaveEvent(QEvent*) { Application().MouseLeave(control_); }
 
+void TQtSurface::closeEvent(QCloseEvent* event) {
+    // Qt closes a pop-up when the mouse goes down outside it: the control
+    // hears WM_CLOSE and hides (or keeps) its window itself.
+    event->ignore();
+    control_.Perform(WM_CLOSE);
+}
+
 void TQtSurface::keyPressEvent(QKeyEvent* event) {
     QString text;
     OfferKeyToControl(control_, event, text);
@@ -168,7 +189,10 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
         surfaceWidget_->setAttribute(Qt::WA_ShowWithoutActivating);
         outer_ = client_ = surfaceWidget_;
     } else if (topLevel_) {
-        auto* frame = new TQtFrame(*this, Qt::Window);
+        // A tool window (a torn-off palette) floats over its owner's window.
+        Qt::WindowFlags flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+        if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+        auto* frame = new TQtFrame(*this, flags);
         auto* layout = new QVBoxLayout(frame);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
@@ -303,6 +327,12 @@ intptr_t TQtWindow::ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) {
             case WM_CUT: edit_->cut(); return 0;
             case WM_PASTE: edit_->paste(); return 0;
             case WM_CLEAR: edit_->del(); return 0;
+            case EM_SETMARGINS: {
+                const QMargins margins = edit_->textMargins();
+                edit_->setTextMargins((wParam & EC_LEFTMARGIN) ? LoWord(lParam) : margins.left(), margins.top(),
+                                      (wParam & EC_RIGHTMARGIN) ? HiWord(lParam) : margins.right(), margins.bottom());
+                return 0;
+            }
         }
     }
     if (button_) {

@@ -46,6 +46,14 @@ TColorSpeedButton::TColorSpeedButton(TComponent* owner) : TGraphicControl(owner)
         pressed_ = false;
         inherited(m);
     });
+    HandleMessage(WM_MOUSEMOVE, [this](TMessage& m, const TMessageHandler& inherited) {
+        // While the palette's drag bar is held, the moves are the palette's.
+        if (auto* palette = dynamic_cast<TColorPalette*>(Parent()); palette && palette->DraggingBar()) {
+            palette->Perform(WM_MOUSEMOVE, m.WParam, MakeLParam(LParamX(m.LParam) + Left(), LParamY(m.LParam) + Top()));
+            return;
+        }
+        inherited(m);
+    });
     HandleMessage(WM_LBUTTONDOWN, [this](TMessage&, const TMessageHandler&) {
         if (!Enabled()) return;
         pressed_ = true;
@@ -220,6 +228,7 @@ TColorPalette::TColorPalette(TColorButton& button) : TCustomForm(&button), butto
             }
             // Dragging the bar tears the palette off, once the mouse has
             // really moved.
+            if (!(m.WParam & MK_LBUTTON)) barPressed_ = false;
             if (barPressed_ && (std::abs(x - pressAt_.X) > 2 || std::abs(y - pressAt_.Y) > 2)) {
                 barPressed_ = false;
                 Application().PostMessage(Handle(), CM_TEAROFF, x - pressAt_.X, y - pressAt_.Y);
@@ -507,7 +516,7 @@ void TColorButton::DropDown() {
     if (palette_->TornOff()) Dock();
     UcControlSetText(*palette_, u"");
     LayoutPalette(dropDownMove_);
-    const TPoint origin = ClientOrigin();
+    const TPoint origin = NativeWindow() ? NativeWindow()->ClientToScreen({0, 0}) : ClientOrigin();
     const TRect screen = Application().Backend().WorkArea();
     int left = origin.X + face_->Left();
     int top = origin.Y + Height();

@@ -85,6 +85,8 @@ public:
     explicit TColorPalette(TColorButton& button);
     bool TornOff() const { return tornOff_; }
     const TRect& DragBarRect() const { return dragBar_; }
+    // The drag bar is held with the left button.
+    bool DraggingBar() const { return barPressed_; }
 
 protected:
     void CreateParams(TCreateParams& params) override;

@@ -4,6 +4,7 @@
 // Qt's offscreen plugin.
 #include <gtest/gtest.h>
 
+#include "controls/ui/bmspinedit.h"
 #include "controls/ui/colorbuttons.h"
 #include "controls/ui/ucforms.h"
 #include "platform/testing/test_support.h"
@@ -122,6 +123,12 @@ TEST(ColorButton, ThePaletteDropsDownUnderTheButtonAndASwatchClickSelects) {
     EXPECT_EQ(shown.Top, under.Bottom);
     EXPECT_EQ(shown.Right - shown.Left, 158);
     EXPECT_TRUE(f.button->ArrowButton().Down());
+    // The drag bar, lit while the mouse is over it.
+    ASSERT_TRUE(QtTesting::WaitUntil([&] { return !palette.NeedsPaint(); }, 2000));
+    EXPECT_EQ(PixelAt(palette, 50, 5), ColorToRGB(static_cast<TColor>(0x80000003)));
+    QtTesting::MouseMove(palette, 50, 5);
+    ASSERT_TRUE(QtTesting::WaitUntil([&] { return !palette.NeedsPaint(); }, 2000));
+    EXPECT_EQ(PixelAt(palette, 50, 5), ColorToRGB(static_cast<TColor>(0x80000002)));
 
     // Cell 13 holds pure blue.
     f.ClickInPalette(f.button->Cell(13));
@@ -220,4 +227,47 @@ TEST(ColorButton, OtherColoursAsksTheColourDialogAndKeepsItsCustomColours) {
     EXPECT_EQ(f.button->SelectedColor(), RGBColor(0x11, 0x22, 0x33));
     EXPECT_EQ(f.selected.size(), 1u);
     EXPECT_EQ(f.button->CustomColors()[1], "ColorB=332211");
+}
+
+// A form with spin edits and colour buttons as the program's forms use them,
+// saved for a person to look at (in the test's working folder).
+TEST(ColorButton, AFormOfSpinEditsAndColourButtonsIsSavedAsAPicture) {
+    REQUIRE_QT();
+    TColorForm f;
+    f.form.SetBounds(60, 60, 360, 330);
+    f.button->SetSelectedColor(RGBColor(0xFF, 0x66, 0x00));
+    auto* background = new TColorButton(&f.form);
+    background->SetBounds(80, 20, 40, 24);
+    background->SetGlyphType(TGlyphType::gtBackGround);
+    background->SetSelectedColor(RGBColor(0x33, 0x99, 0x66));
+    background->SetParent(&f.form);
+    auto* lines = new TColorButton(&f.form);
+    lines->SetBounds(140, 20, 40, 24);
+    lines->SetGlyphType(TGlyphType::gtLines);
+    lines->SetParent(&f.form);
+    const TColorSpeedButton& arrow = f.button->ArrowButton();
+    auto* angle = new TBMSpinEdit(&f.form);
+    angle->SetBounds(20, 60, 130, 30);
+    angle->SetMaxValue(360);
+    angle->SetPrecision(0);
+    angle->SetValueUnit(u"°");
+    angle->SetGuageHeight(5);
+    angle->SetValue(270);
+    angle->SetParent(&f.form);
+    auto* offset = new TBMSpinEdit(&f.form);
+    offset->SetBounds(170, 60, 150, 30);
+    offset->SetMinValue(-100);
+    offset->SetMaxValue(100);
+    offset->SetGaugeAroundCenter(0);
+    offset->SetGuageHeight(5);
+    offset->SetValueUnit(u"px");
+    offset->SetValue(40);
+    offset->SetParent(&f.form);
+    QtTesting::ProcessEvents(50);
+    f.DropDown();
+    f.button->Cell(9).SetDown(true);
+    QtTesting::ProcessEvents(50);
+    ASSERT_TRUE(QtTesting::SaveWindowPicture(f.form, "colour-buttons-form.png"));
+    ASSERT_TRUE(QtTesting::SaveWindowPicture(f.button->Palette(), "colour-buttons-palette.png"));
+    (void)arrow;
 }

@@ -141,6 +141,11 @@ void MouseWheel(TWinControl& control, int x, int y, int delta) {
     QCoreApplication::sendEvent(widget, &wheel);
 }
 
+bool SaveWindowPicture(TWinControl& control, const std::string& path) {
+    QWidget* widget = WidgetOf(control);
+    return widget && widget->grab().save(QString::fromStdString(path), "PNG");
+}
+
 bool ToolWindow(TWinControl& form) {
     QWidget* widget = WidgetOf(form);
     return widget && widget->isWindow() && widget->windowType() == Qt::Tool;

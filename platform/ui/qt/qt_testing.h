@@ -44,6 +44,9 @@ void MouseDrag(TWinControl& control, int x, int y);
 void MouseRelease(TWinControl& control, int x, int y);
 // The wheel turns by delta (120 a notch, positive away from the user).
 void MouseWheel(TWinControl& control, int x, int y, int delta);
+// Saves what Qt shows of the control's window (its own widgets included) as
+// a PNG file, for a person to look at.
+bool SaveWindowPicture(TWinControl& control, const std::string& path);
 // A top-level window is a tool window (a floating palette) of Qt.
 bool ToolWindow(TWinControl& form);
 

@@ -155,6 +155,25 @@ TEST(ColorButton, ThePaletteDropsDownUnderTheButtonAndASwatchClickSelects) {
     EXPECT_EQ(f.selected.size(), 2u);
 }
 
+TEST(ColorButton, NearTheScreensCornerThePaletteOpensAboveAndEndsAtTheRightEdge) {
+    REQUIRE_QT();
+    TColorForm f;
+    const TRect work = Application().Backend().WorkArea();
+    const TRect at = QtTesting::ScreenGeometry(*f.button);
+    const TRect frame = QtTesting::ScreenGeometry(f.form);
+    // The button's right edge 40 pixels from the screen's, its bottom 10
+    // from the screen's.
+    f.form.SetBounds(work.Right - 40 - (at.Right - frame.Left), work.Bottom - 10 - (at.Bottom - frame.Top), f.form.Width(),
+                     f.form.Height());
+    QtTesting::ProcessEvents(20);
+    f.DropDown();
+    const TRect under = QtTesting::ScreenGeometry(*f.button);
+    const TRect shown = QtTesting::ScreenGeometry(f.button->Palette());
+    ASSERT_EQ(under.Bottom, work.Bottom - 10);
+    EXPECT_EQ(shown.Right, work.Right);
+    EXPECT_EQ(shown.Bottom, under.Top);
+}
+
 TEST(ColorButton, ATornOffPaletteStaysOpenAsAToolWindow) {
     REQUIRE_QT();
     TColorForm f;

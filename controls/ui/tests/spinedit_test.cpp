@@ -269,6 +269,28 @@ TEST(BMSpinEdit, ThePopupTrackBarMovesOverTheGaugeRange) {
     EXPECT_DOUBLE_EQ(edit.Value(), 0);
 }
 
+TEST(BMSpinEdit, AVerticalTrackBarRunsUpwards) {
+    REQUIRE_QT();
+    TSpinForm f;
+    TBMSpinEdit& edit = *f.edit;
+    edit.SetTrackBarOrientation(TTrackBarOrientation::trVertical);
+    edit.SetTrackBarWidth(120);
+    edit.SetValue(25);
+    TBMSpinButtons& buttons = edit.Buttons();
+    const int dropX = 15 + TBMSpinButtons::DropWidth / 2, dropY = 5;
+    QtTesting::MousePress(buttons, dropX, dropY);
+    ASSERT_TRUE(QtTesting::WaitUntil([&] { return QtTesting::WindowVisible(edit.Popup()); }, 2000));
+    EXPECT_EQ(edit.Popup().Height(), 120);
+    EXPECT_LT(edit.Popup().Width(), edit.Popup().Height());
+    EXPECT_EQ(edit.TrackBar().Position(), 750);  // the top is the maximum
+    QtTesting::MouseDrag(buttons, dropX, dropY - 300);
+    EXPECT_DOUBLE_EQ(edit.Value(), 100);
+    QtTesting::MouseDrag(buttons, dropX, dropY + 300);
+    EXPECT_DOUBLE_EQ(edit.Value(), 0);
+    QtTesting::MouseRelease(buttons, dropX, dropY + 300);
+    EXPECT_FALSE(QtTesting::WindowVisible(edit.Popup()));
+}
+
 TEST(BMSpinEdit, TheGaugeShowsTheValueInItsColour) {
     REQUIRE_QT();
     TSpinForm f;

@@ -150,9 +150,11 @@ void TQtSurface::leaveEvent(QEvent*) { Application().MouseLeave(control_); }
 
 void TQtSurface::closeEvent(QCloseEvent* event) {
     // Qt closes a pop-up when the mouse goes down outside it: the control
-    // hears WM_CLOSE and hides (or keeps) its window itself.
+    // hears WM_CLOSE and hides its window itself, so the toolkit knows; one
+    // that does not is hidden all the same.
     event->ignore();
     control_.Perform(WM_CLOSE);
+    if (control_.Visible()) control_.SetVisible(false);
 }
 
 void TQtSurface::keyPressEvent(QKeyEvent* event) {

@@ -127,7 +127,8 @@ public:
     // Cancel) and writes message boxes to the standard error stream.
     virtual int MessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags);
     virtual bool FileDialog(TFileDialogRequest& request) { return false; }
-    virtual bool ColorDialog(uint32_t& color) { return false; }
+    // The colour dialog also shows and gives back its 16 custom colours.
+    virtual bool ColorDialog(uint32_t& color, std::vector<uint32_t>& customColors) { return false; }
     virtual bool FontDialog(TCanvasFont& font) { return false; }
     // Pops the menu up at a screen point and returns once it is closed.
     virtual void PopupMenu(TMenu& menu, int x, int y) {}

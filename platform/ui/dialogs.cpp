@@ -1,6 +1,8 @@
 #include "platform/ui/dialogs.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/codepage.h"
 #include "platform/ui/application.h"
@@ -59,8 +61,24 @@ bool TOpenDialog::Execute() {
 
 bool TColorDialog::Execute() {
     uint32_t color = static_cast<uint32_t>(ColorToRGB(Color));
+    // Custom colours the list does not name are white.
+    std::vector<uint32_t> custom(16, 0xFFFFFF);
+    for (const std::string& entry : CustomColors) {
+        const size_t equals = entry.find('=');
+        if (equals != 6 || entry.compare(0, 5, "Color") != 0 || entry[5] < 'A' || entry[5] > 'P') continue;
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(entry.c_str() + 7, &end, 16);
+        if (end != entry.c_str() + 7 && *end == 0 && value <= 0xFFFFFF) custom[static_cast<size_t>(entry[5] - 'A')] = static_cast<uint32_t>(value);
+    }
     Application().CancelHint();
-    if (!Application().Backend().ColorDialog(color)) return false;
+    const bool chosen = Application().Backend().ColorDialog(color, custom);
+    CustomColors.clear();
+    for (size_t i = 0; i < custom.size() && i < 16; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "Color%c=%.6X", static_cast<char>('A' + i), custom[i] & 0xFFFFFF);
+        CustomColors.push_back(line);
+    }
+    if (!chosen) return false;
     Color = static_cast<TColor>(color);
     return true;
 }

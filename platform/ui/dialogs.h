@@ -49,6 +49,10 @@ class TColorDialog : public TComponent {
 public:
     explicit TColorDialog(TComponent* owner) : TComponent(owner) {}
     TColor Color = 0;
+    // The custom colours, "ColorA=BBGGRR" to "ColorP=BBGGRR" (the colour's
+    // value in hexadecimal); the dialog shows them and writes all sixteen
+    // back, so colours the user adds are kept for the next time.
+    std::vector<std::string> CustomColors;
     bool Execute();
 };
 

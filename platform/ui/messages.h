@@ -70,6 +70,9 @@ constexpr int EN_CHANGE = 0x0300;
 constexpr uint32_t EM_GETSEL = 0x00B0;
 constexpr uint32_t EM_SETSEL = 0x00B1;
 constexpr uint32_t EM_REPLACESEL = 0x00C2;  // LParam: const char16_t*, zero-terminated
+// WParam: EC_LEFTMARGIN | EC_RIGHTMARGIN; LParam: left and right margin.
+constexpr uint32_t EM_SETMARGINS = 0x00D3;
+constexpr intptr_t EC_LEFTMARGIN = 1, EC_RIGHTMARGIN = 2;
 constexpr uint32_t BM_GETCHECK = 0x00F0;
 constexpr uint32_t BM_SETCHECK = 0x00F1;
 constexpr uint32_t BM_CLICK = 0x00F5;

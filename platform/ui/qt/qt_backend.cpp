@@ -247,11 +247,25 @@ bool TQtBackend::FileDialog(TFileDialogRequest& request) {
     return !request.Files.empty();
 }
 
-bool TQtBackend::ColorDialog(uint32_t& color) {
-    const QColor chosen = QColorDialog::getColor(QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF),
-                                                 QApplication::activeWindow());
+namespace {
+QColor QtColor(uint32_t color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
+uint32_t ToolkitColor(const QColor& color) {
+    return static_cast<uint32_t>(color.red() | color.green() << 8 | color.blue() << 16);
+}
+}  // namespace
+
+bool TQtBackend::ColorDialog(uint32_t& color, std::vector<uint32_t>& customColors) {
+    // Qt keeps the custom colours of every colour dialog of the process:
+    // the caller's go in before, and what the user made of them comes back
+    // whether or not the dialog is confirmed.
+    const int count = QColorDialog::customCount();
+    for (int i = 0; i < count && i < static_cast<int>(customColors.size()); ++i)
+        QColorDialog::setCustomColor(i, QtColor(customColors[static_cast<size_t>(i)]));
+    const QColor chosen = QColorDialog::getColor(QtColor(color), QApplication::activeWindow());
+    customColors.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) customColors[static_cast<size_t>(i)] = ToolkitColor(QColorDialog::customColor(i));
     if (!chosen.isValid()) return false;
-    color = static_cast<uint32_t>(chosen.red() | chosen.green() << 8 | chosen.blue() << 16);
+    color = ToolkitColor(chosen);
     return true;
 }
 

@@ -75,7 +75,7 @@ public:
     TClipboardData Clipboard() const override;
     int MessageBox(const std::u16string& text, const std::u16string& caption, uint32_t flags) override;
     bool FileDialog(TFileDialogRequest& request) override;
-    bool ColorDialog(uint32_t& color) override;
+    bool ColorDialog(uint32_t& color, std::vector<uint32_t>& customColors) override;
     bool FontDialog(TCanvasFont& font) override;
     void PopupMenu(TMenu& menu, int x, int y) override;
     bool OpenURL(const std::string& url) override;
@@ -115,6 +115,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;

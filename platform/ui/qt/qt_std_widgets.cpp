@@ -4,7 +4,9 @@
 //
 // Positions are counted as the toolkit counts them: in UTF-16 units, with a
 // memo's line breaks as CR LF (two units), while Qt keeps one unit a break.
+#include <QtGui/QFocusEvent>
 #include <QtGui/QTextBlock>
+#include <QtGui/QWheelEvent>
 #include <QtGui/QTextCursor>
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QComboBox>
@@ -84,11 +86,33 @@ private:
 
 // ---------------------------------------------------------------- single-line edit
 
+// The edit tells its control when it gains and loses the focus, and offers
+// the wheel to it first (a spin edit steps with it).
+class TQtLineEdit : public TQtKeyOffering<QLineEdit> {
+public:
+    using TQtKeyOffering<QLineEdit>::TQtKeyOffering;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        control_.Perform(WM_SETFOCUS);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QLineEdit::focusOutEvent(event);
+        control_.Perform(WM_KILLFOCUS);
+    }
+    void wheelEvent(QWheelEvent* event) override {
+        const intptr_t delta = static_cast<int16_t>(event->angleDelta().y());
+        if (control_.Perform(WM_MOUSEWHEEL, MakeWParam(0, static_cast<int>(delta)), 0)) event->accept();
+        else QLineEdit::wheelEvent(event);
+    }
+};
+
 class TQtEditClass : public TQtWidgetClass {
 public:
     TQtEditClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
         const TCreateParams& params = window.Control().Params();
-        edit_ = new TQtKeyOffering<QLineEdit>(window.Control(), parent);
+        edit_ = new TQtLineEdit(window.Control(), parent);
         edit_->setReadOnly(params.Style & ES_READONLY);
         if (params.Style & ES_PASSWORD) SetPasswordChar(u'*');
         QObject::connect(edit_, &QLineEdit::textChanged, [this] {
@@ -133,6 +157,13 @@ public:
             case WM_CUT: edit_->cut(); return 0;
             case WM_PASTE: edit_->paste(); return 0;
             case WM_CLEAR: edit_->del(); return 0;
+            case EM_SETMARGINS: {
+                const QMargins margins = edit_->textMargins();
+                edit_->setTextMargins((wParam & EC_LEFTMARGIN) ? LoWord(lParam) : margins.left(), margins.top(),
+                                      (wParam & EC_RIGHTMARGIN) ? HiWord(lParam) : margins.right(),
+                                      margins.bottom());
+                return 0;
+            }
         }
         return 0;
     }

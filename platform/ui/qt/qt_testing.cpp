@@ -114,6 +114,64 @@ void MouseLeave(TWinControl& control) {
     }
 }
 
+void MousePress(TWinControl& control, int x, int y) {
+    if (QWidget* widget = InputWidgetOf(control)) QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(x, y));
+}
+
+void MouseDrag(TWinControl& control, int x, int y) {
+    QWidget* widget = InputWidgetOf(control);
+    if (!widget) return;
+    // A move with the button held, straight to the widget as Qt's implicit
+    // grab would deliver it.
+    const QPointF local(x, y);
+    QMouseEvent move(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
+void MouseRelease(TWinControl& control, int x, int y) {
+    if (QWidget* widget = InputWidgetOf(control)) QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(x, y));
+}
+
+void MouseWheel(TWinControl& control, int x, int y, int delta) {
+    QWidget* widget = InputWidgetOf(control);
+    if (!widget) return;
+    const QPointF local(x, y);
+    QWheelEvent wheel(local, widget->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(widget, &wheel);
+}
+
+bool SaveWindowPicture(TWinControl& control, const std::string& path) {
+    QWidget* widget = WidgetOf(control);
+    return widget && widget->grab().save(QString::fromStdString(path), "PNG");
+}
+
+bool ToolWindow(TWinControl& form) {
+    QWidget* widget = WidgetOf(form);
+    return widget && widget->isWindow() && widget->windowType() == Qt::Tool;
+}
+
+namespace {
+QColorDialog* OpenColorDialog() { return qobject_cast<QColorDialog*>(QApplication::activeModalWidget()); }
+uint32_t ToolkitColor(const QColor& c) { return static_cast<uint32_t>(c.red() | c.green() << 8 | c.blue() << 16); }
+}  // namespace
+
+bool ColorDialogCustomColor(int i, uint32_t& color) {
+    if (!OpenColorDialog()) return false;
+    color = ToolkitColor(QColorDialog::customColor(i));
+    return true;
+}
+
+bool AcceptColorDialog(uint32_t color, int customIndex) {
+    QColorDialog* dialog = OpenColorDialog();
+    if (!dialog) return false;
+    const QColor qt(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    if (customIndex >= 0) QColorDialog::setCustomColor(customIndex, qt);
+    dialog->setCurrentColor(qt);
+    dialog->accept();
+    return true;
+}
+
 TMenuItemState MenuItemState(TWinControl& form, TMenuItem& item) {
     TMenuItemState state;
     TQtWindow* window = TQtBackend::WindowOf(form);

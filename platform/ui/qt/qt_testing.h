@@ -37,6 +37,24 @@ void MouseMove(TWinControl& control, int x, int y);
 void MouseClick(TWinControl& control, int x, int y);
 // The mouse leaves the control's window.
 void MouseLeave(TWinControl& control);
+// The left button goes down and up at a point, and the mouse moves with it
+// held (the window that took the press keeps every move).
+void MousePress(TWinControl& control, int x, int y);
+void MouseDrag(TWinControl& control, int x, int y);
+void MouseRelease(TWinControl& control, int x, int y);
+// The wheel turns by delta (120 a notch, positive away from the user).
+void MouseWheel(TWinControl& control, int x, int y, int delta);
+// Saves what Qt shows of the control's window (its own widgets included) as
+// a PNG file, for a person to look at.
+bool SaveWindowPicture(TWinControl& control, const std::string& path);
+// A top-level window is a tool window (a floating palette) of Qt.
+bool ToolWindow(TWinControl& form);
+
+// The colour dialog that is open now: its custom colour i (a toolkit colour,
+// red in the low byte), and choosing a colour in it (also adding it as
+// custom colour i when i >= 0) and confirming it. False without a dialog.
+bool ColorDialogCustomColor(int i, uint32_t& color);
+bool AcceptColorDialog(uint32_t color, int customIndex = -1);
 
 // A menu item of a form's menu bar, as Qt shows it.
 struct TMenuItemState {

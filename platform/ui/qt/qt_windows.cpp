@@ -110,6 +110,15 @@ void TQtSurface::wheelEvent(QWheelEvent* event) {
 
 void TQtSurface::leaveEvent(QEvent*) { Application().MouseLeave(control_); }
 
+void TQtSurface::closeEvent(QCloseEvent* event) {
+    // Qt closes a pop-up when the mouse goes down outside it: the control
+    // hears WM_CLOSE and hides its window itself, so the toolkit knows; one
+    // that does not is hidden all the same.
+    event->ignore();
+    control_.Perform(WM_CLOSE);
+    if (control_.Visible()) control_.SetVisible(false);
+}
+
 void TQtSurface::keyPressEvent(QKeyEvent* event) {
     QString text;
     OfferKeyToControl(control_, event, text);
@@ -145,7 +154,10 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
         surfaceWidget_->setAttribute(Qt::WA_ShowWithoutActivating);
         outer_ = client_ = surfaceWidget_;
     } else if (topLevel_) {
-        auto* frame = new TQtFrame(*this, Qt::Window);
+        // A tool window (a torn-off palette) floats over its owner's window.
+        Qt::WindowFlags flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+        if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+        auto* frame = new TQtFrame(*this, flags);
         auto* layout = new QVBoxLayout(frame);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);

@@ -1,0 +1,6 @@
+#include "platform/format_settings.h"
+
+TFormatSettings& FormatSettings() {
+    static TFormatSettings settings;
+    return settings;
+}

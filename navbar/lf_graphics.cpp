@@ -396,6 +396,7 @@ std::vector<uint8_t> DecompressBitmapData(const uint8_t* data, size_t size) {
 
 namespace {
 
+
 void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
@@ -445,11 +446,17 @@ std::vector<uint8_t> PlainBitmapData(const TBitmap& bitmap) {
 }
 
 void ReadPlainBitmap(TBitmap& bitmap, const uint8_t* data, size_t size) {
+    if (size < 4 || GetLE(data, 4) > size - 4) throw EReadError("Bitmap data are damaged");
+    ReadBitmapFile(bitmap, data + 4, GetLE(data, 4));
+}
+
+constexpr char kSignature[4] = {'R', 'K', 'B', 'M'};
+
+}  // namespace
+
+void ReadBitmapFile(TBitmap& bitmap, const uint8_t* file, size_t fileSize) {
     auto fail = [] { throw EReadError("Bitmap data are damaged"); };
-    if (size < 4) fail();
-    const size_t fileSize = GetLE(data, 4);
-    if (fileSize > size - 4 || fileSize < 54) fail();
-    const uint8_t* file = data + 4;
+    if (fileSize < 54) fail();
     if (file[0] != 'B' || file[1] != 'M') fail();
     const uint32_t offset = GetLE(file + 10, 4);
     const int32_t w = static_cast<int32_t>(GetLE(file + 18, 4)), rawHeight = static_cast<int32_t>(GetLE(file + 22, 4));
@@ -468,10 +475,6 @@ void ReadPlainBitmap(TBitmap& bitmap, const uint8_t* data, size_t size) {
     }
     bitmap.Changed();
 }
-
-constexpr char kSignature[4] = {'R', 'K', 'B', 'M'};
-
-}  // namespace
 
 void TlfCustomBitmap::WriteData(TStream& stream) const {
     const std::vector<uint8_t> plain = PlainBitmapData(*this);

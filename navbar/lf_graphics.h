@@ -179,6 +179,9 @@ private:
 };
 
 void RotateBitmap(TBitmap& bitmap, int angle, bool flipVertically);
+// A BMP file of 24 or 32 bits per pixel, uncompressed; EReadError when the
+// bytes are not one.
+void ReadBitmapFile(TBitmap& bitmap, const uint8_t* file, size_t size);
 
 // Run-length coding of the compressed stream form.
 std::vector<uint8_t> CompressBitmapData(const uint8_t* data, size_t size);

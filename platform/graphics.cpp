@@ -314,3 +314,30 @@ void TGraphics::FillPath(const TGraphicsBrush& brush, const TGraphicsPath& path)
         PathOf(cr, path);
     }, nullptr, &brush, path.FillMode());
 }
+
+void TGraphics::DrawImage(const uint32_t* pixels, int32_t width, int32_t height, double sx, double sy, double sw,
+                          double sh, double dx, double dy, double dw, double dh) {
+    if (!pixels || width <= 0 || height <= 0 || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+    const TRect clip = canvas_.ClipRect();
+    const int32_t left = std::max(clip.Left, static_cast<int32_t>(std::floor(dx)));
+    const int32_t top = std::max(clip.Top, static_cast<int32_t>(std::floor(dy)));
+    const int32_t right = std::min(clip.Right, static_cast<int32_t>(std::ceil(dx + dw)));
+    const int32_t bottom = std::min(clip.Bottom, static_cast<int32_t>(std::ceil(dy + dh)));
+    if (right <= left || bottom <= top) return;
+    TCairo<cairo_surface_t> image(cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels)), CAIRO_FORMAT_ARGB32, width, height, width * 4));
+    TCairo<cairo_surface_t> surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, right - left, bottom - top));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS || cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
+        return;
+    TCairo<cairo_t> cr(cairo_create(surface.get()));
+    cairo_translate(cr.get(), dx - left, dy - top);
+    cairo_scale(cr.get(), dw / sw, dh / sh);
+    cairo_translate(cr.get(), -sx, -sy);
+    cairo_rectangle(cr.get(), sx, sy, sw, sh);
+    cairo_clip(cr.get());
+    cairo_set_source_surface(cr.get(), image.get(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr.get()), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr.get()), antialias_ ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
+    cairo_paint(cr.get());
+    Compose(canvas_, surface.get(), left, top);
+}

@@ -14,8 +14,9 @@
 // ends and mitred joins; brushes are solid or one of six 8 x 8 hatches with
 // a fore and a back colour, or a linear gradient between two colours across
 // a rectangle (repeated beyond it), each colour with its own opacity. Drawing
-// keeps to the canvas's clip region. What it leaves out: transforms, texture
-// brushes, text (the canvas draws text) and images.
+// keeps to the canvas's clip region. Images with alpha are drawn scaled
+// (bilinear) from a source rectangle into a destination rectangle. What it
+// leaves out: transforms, texture brushes and text (the canvas draws text).
 #pragma once
 
 #include <cstdint>
@@ -96,6 +97,10 @@ public:
                  double sweepAngle);
     void DrawPath(const TGraphicsPen& pen, const TGraphicsPath& path);
     void FillPath(const TGraphicsBrush& brush, const TGraphicsPath& path);
+    // pixels: width x height premultiplied ARGB values, rows top-down. The
+    // source rectangle's pixels land on the destination's (fill rules).
+    void DrawImage(const uint32_t* pixels, int32_t width, int32_t height, double sx, double sy, double sw, double sh,
+                   double dx, double dy, double dw, double dh);
 
 private:
     TCanvas& canvas_;

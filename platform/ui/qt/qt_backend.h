@@ -18,6 +18,11 @@
 
 class TQtWindow;
 
+// The desktop's look (Qt's style and palette) for the toolkit: installed
+// with the Qt application, removed before it goes.
+void InstallQtTheme();
+void RemoveQtTheme();
+
 // Virtual key of a Qt key (0 when it has none) and the shift state of Qt's
 // modifiers.
 uint16_t QtVirtualKey(int qtKey);

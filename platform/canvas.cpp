@@ -120,19 +120,112 @@ std::u16string TCanvas::Utf8Text(const std::string& utf8) { return Utf8ToWide(ut
 
 TRect TCanvas::ClipRect() const { return clip_; }
 
-void TCanvas::ResetClip() { clip_ = TRect{0, 0, bitmap_.Width(), bitmap_.Height()}; }
+struct TCanvas::TSavedState {
+    TCanvasPen Pen;
+    TCanvasBrush Brush;
+    TCanvasFont Font;
+    TPoint PenPos;
+    uint32_t CopyMode;
+    int32_t StretchMode, PolyFillMode;
+    TRect Clip;
+    std::unique_ptr<TRegion> Region;
+    bool ClipSet;
+};
+
+void TCanvas::ResetClip() {
+    clip_ = TRect{0, 0, bitmap_.Width(), bitmap_.Height()};
+    region_.reset();
+    mask_.clear();
+    clipSet_ = false;
+}
+
+void TCanvas::ApplyClip(TRegion region, bool set) {
+    region.Combine(TRegion(TRect{0, 0, bitmap_.Width(), bitmap_.Height()}), RGN_AND);
+    clipSet_ = set;
+    clip_ = region.Bounds();
+    mask_.clear();
+    region_.reset();
+    if (region.IsRectangle()) return;
+    // A pixel mask keeps the test of a pixel as cheap as the rectangle's.
+    const size_t width = static_cast<size_t>(bitmap_.Width());
+    mask_.assign(width * static_cast<size_t>(bitmap_.Height()), 0);
+    for (const TRect& r : region.Rects())
+        for (int32_t y = r.Top; y < r.Bottom; ++y)
+            std::fill_n(mask_.begin() + static_cast<std::ptrdiff_t>(y * width + static_cast<size_t>(r.Left)),
+                        r.Right - r.Left, uint8_t{1});
+    region_ = std::make_unique<TRegion>(std::move(region));
+}
 
 void TCanvas::IntersectClipRect(const TRect& rect) {
     const TRect r = NormalizeRect(rect);
+    clipSet_ = true;
+    if (region_) {
+        TRegion region(*region_);
+        region.Combine(TRegion(r), RGN_AND);
+        ApplyClip(std::move(region), true);
+        return;
+    }
     clip_.Left = std::max(clip_.Left, r.Left);
     clip_.Top = std::max(clip_.Top, r.Top);
     clip_.Right = std::max(clip_.Left, std::min(clip_.Right, r.Right));
     clip_.Bottom = std::max(clip_.Top, std::min(clip_.Bottom, r.Bottom));
 }
 
+void TCanvas::ExcludeClipRect(const TRect& rect) { CombineClipRegion(TRegion(rect), RGN_DIFF); }
+
+void TCanvas::SelectClipRegion(const TRegion* region) {
+    if (!region) ResetClip();
+    else ApplyClip(*region, true);
+}
+
+bool TCanvas::GetClipRegion(TRegion& region) const {
+    region = region_ ? *region_ : TRegion(clip_);
+    return clipSet_;
+}
+
+void TCanvas::CombineClipRegion(const TRegion& region, int32_t operation) {
+    TRegion current;
+    GetClipRegion(current);
+    current.Combine(region, operation);
+    ApplyClip(std::move(current), true);
+}
+
+int TCanvas::SaveDC() {
+    saved_.push_back(TSavedState{Pen, Brush, Font, PenPos, CopyMode, StretchMode, PolyFillMode, clip_,
+                                 region_ ? std::make_unique<TRegion>(*region_) : nullptr, clipSet_});
+    return static_cast<int>(saved_.size());
+}
+
+bool TCanvas::RestoreDC(int saved) {
+    if (saved_.empty()) return false;
+    size_t index = saved_.size() - 1;
+    if (saved > 0) {
+        if (static_cast<size_t>(saved) > saved_.size()) return false;
+        index = static_cast<size_t>(saved) - 1;
+    }
+    TSavedState state = std::move(saved_[index]);
+    saved_.resize(index);
+    Pen = state.Pen;
+    Brush = state.Brush;
+    Font = state.Font;
+    PenPos = state.PenPos;
+    CopyMode = state.CopyMode;
+    StretchMode = state.StretchMode;
+    PolyFillMode = state.PolyFillMode;
+    if (state.Region) {
+        ApplyClip(std::move(*state.Region), state.ClipSet);
+    } else {
+        ResetClip();
+        clip_ = state.Clip;
+        clipSet_ = state.ClipSet;
+    }
+    return true;
+}
+
 uint32_t TCanvas::Get(int32_t x, int32_t y) const { return bitmap_.PixelColor(bitmap_.ScanLine(y), x); }
 
 void TCanvas::Put(int32_t x, int32_t y, uint32_t rgb, int32_t mix) {
+    if (!mask_.empty() && !mask_[static_cast<size_t>(y) * static_cast<size_t>(bitmap_.Width()) + x]) return;
     uint8_t* row = bitmap_.ScanLine(y);
     const TPixelFormat format = bitmap_.PixelFormat();
     if (mix != R2_COPYPEN) rgb = Mix(bitmap_.PixelColor(row, x), rgb, mix);
@@ -185,7 +278,7 @@ void TCanvas::BrushSpan(int32_t x1, int32_t x2, int32_t y) {
         return;
     }
     const TPixelFormat format = bitmap_.PixelFormat();
-    if (format == TPixelFormat::pf24bit) {
+    if (format == TPixelFormat::pf24bit && mask_.empty()) {
         uint8_t* p = bitmap_.ScanLine(y) + static_cast<size_t>(x1) * 3;
         for (int32_t x = x1; x <= x2; ++x, p += 3) {
             p[0] = static_cast<uint8_t>(rgb);
@@ -581,7 +674,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
 }
 
 void TCanvas::TextRect(const TRect& rect, int32_t x, int32_t y, const std::u16string& text) {
-    const TRect keepClip = clip_;
+    const int saved = SaveDC();
     const TCanvasBrush keepBrush = Brush;
     if (Brush.Style != BS_NULL) {
         Brush.Style = BS_SOLID;
@@ -590,8 +683,9 @@ void TCanvas::TextRect(const TRect& rect, int32_t x, int32_t y, const std::u16st
     IntersectClipRect(rect);
     Brush.Style = BS_NULL;
     TextOut(x, y, text);
+    RestoreDC(saved);
     Brush = keepBrush;
-    clip_ = keepClip;
+    PenPos = TPoint{x + TextExtent(text).cx, y};
 }
 
 // ------------------------------------------------------------------ blits
@@ -606,7 +700,7 @@ void TCanvas::CopyRect(const TRect& destination, const TBitmap& source, const TR
     const bool same = dw == sw && dh == sh;
     const bool average = !same && StretchMode == HALFTONE && (sw > dw || sh > dh);
     // Straight row copies where nothing is mixed or converted.
-    if (same && CopyMode == SRCCOPY && source.PixelFormat() == bitmap_.PixelFormat() &&
+    if (same && CopyMode == SRCCOPY && mask_.empty() && source.PixelFormat() == bitmap_.PixelFormat() &&
         (bitmap_.PixelFormat() == TPixelFormat::pf24bit || bitmap_.PixelFormat() == TPixelFormat::pf32bit) &&
         s.Left + (x1 - d.Left) >= 0 && s.Left + (x2 - d.Left) <= source.Width() && s.Top + (y1 - d.Top) >= 0 &&
         s.Top + (y2 - d.Top) <= source.Height() && &source != &bitmap_) {
@@ -663,4 +757,157 @@ void TCanvas::Draw(int32_t x, int32_t y, const TBitmap& source) {
 
 void TCanvas::StretchDraw(const TRect& destination, const TBitmap& source) {
     CopyRect(destination, source, TRect{0, 0, source.Width(), source.Height()});
+}
+
+// ------------------------------------------------------------------ text in a rectangle
+
+namespace {
+
+// The text without its prefix marks ("&&" stays one '&').
+std::u16string StripPrefixes(const std::u16string& text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) ++i;
+        else if (text[i] == u'&') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+int32_t TCanvas::DrawText(const std::u16string& source, TRect& rect, uint32_t format) {
+    std::u16string text = (format & DT_NOPREFIX) ? source : StripPrefixes(source);
+    if (format & DT_EXPANDTABS) {
+        std::u16string expanded;
+        for (char16_t c : text) {
+            if (c == u'\t') expanded.append(8 - expanded.size() % 8, u' ');
+            else expanded += c;
+        }
+        text = expanded;
+    }
+    const int32_t lineHeight = TextExtent(u"").cy;
+    const int32_t width = rect.Right - rect.Left;
+    auto widthOf = [&](const std::u16string& s) { return TextExtent(s).cx; };
+
+    // Lines: paragraphs at line feeds, then word breaks inside the width.
+    std::vector<std::u16string> lines;
+    if (format & DT_SINGLELINE) {
+        std::u16string line;
+        for (char16_t c : text)
+            if (c != u'\r' && c != u'\n') line += c;
+        lines.push_back(line);
+    } else {
+        std::u16string paragraph;
+        auto flush = [&](const std::u16string& para) {
+            if (!(format & DT_WORDBREAK) || widthOf(para) <= width) {
+                lines.push_back(para);
+                return;
+            }
+            std::u16string line;
+            size_t i = 0;
+            while (i < para.size()) {
+                size_t end = i;
+                while (end < para.size() && para[end] != u' ') ++end;
+                const std::u16string word = para.substr(i, end - i);
+                std::u16string candidate = line.empty() ? word : line + u" " + word;
+                if (widthOf(candidate) <= width || line.empty()) {
+                    line = candidate;
+                } else {
+                    lines.push_back(line);
+                    line = word;
+                }
+                // A word wider than the line breaks between characters in
+                // the edit control's manner.
+                while ((format & DT_EDITCONTROL) && line.size() > 1 && widthOf(line) > width) {
+                    size_t fit = 1;
+                    while (fit < line.size() && widthOf(line.substr(0, fit + 1)) <= width) ++fit;
+                    lines.push_back(line.substr(0, fit));
+                    line = line.substr(fit);
+                }
+                i = end;
+                while (i < para.size() && para[i] == u' ') ++i;
+            }
+            lines.push_back(line);
+        };
+        for (char16_t c : text) {
+            if (c == u'\r') continue;
+            if (c == u'\n') {
+                flush(paragraph);
+                paragraph.clear();
+            } else {
+                paragraph += c;
+            }
+        }
+        flush(paragraph);
+    }
+    if (format & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS)) {
+        for (std::u16string& line : lines) {
+            if (widthOf(line) <= width) continue;
+            const size_t slash = line.find_last_of(u"/\\");
+            if ((format & DT_PATH_ELLIPSIS) && slash != std::u16string::npos && slash > 0) {
+                // The last part of a path stays; its folders give way.
+                const std::u16string tail = line.substr(slash);
+                std::u16string head = line.substr(0, slash);
+                while (!head.empty() && widthOf(head + u"..." + tail) > width) head.pop_back();
+                line = head + u"..." + tail;
+            } else {
+                std::u16string head = line;
+                while (!head.empty() && widthOf(head + u"...") > width) head.pop_back();
+                line = head + u"...";
+            }
+        }
+    }
+    int32_t textWidth = 0;
+    for (const std::u16string& line : lines) textWidth = std::max(textWidth, widthOf(line));
+    const int32_t textHeight = lineHeight * static_cast<int32_t>(lines.size());
+    if (format & DT_CALCRECT) {
+        rect.Right = rect.Left + textWidth;
+        rect.Bottom = rect.Top + textHeight;
+        return textHeight;
+    }
+    int32_t top = rect.Top;
+    if (format & DT_SINGLELINE) {
+        if (format & DT_BOTTOM) top = rect.Bottom - textHeight;
+        else if (format & DT_VCENTER) top = (rect.Top + rect.Bottom - textHeight) / 2;
+    }
+    const int saved = SaveDC();
+    if (!(format & DT_NOCLIP)) IntersectClipRect(rect);
+    for (const std::u16string& line : lines) {
+        const int32_t w = widthOf(line);
+        int32_t x = rect.Left;
+        if (format & DT_RIGHT) x = rect.Right - w;
+        else if (format & DT_CENTER) x = (rect.Left + rect.Right - w) / 2;
+        if (!line.empty()) TextOut(x, top, line);
+        top += lineHeight;
+    }
+    RestoreDC(saved);
+    return textHeight;
+}
+
+void TCanvas::DrawTextEmbossed(const std::u16string& text, const TRect& rect, uint32_t format) {
+    const int saved = SaveDC();
+    Brush.Style = BS_NULL;
+    Font.Color = static_cast<uint32_t>(SysColor(COLOR_BTNHIGHLIGHT));
+    TRect r{rect.Left + 1, rect.Top + 1, rect.Right + 1, rect.Bottom + 1};
+    DrawText(text, r, format & ~DT_CALCRECT);
+    Font.Color = static_cast<uint32_t>(SysColor(COLOR_BTNSHADOW));
+    r = rect;
+    DrawText(text, r, format & ~DT_CALCRECT);
+    RestoreDC(saved);
+}
+
+void TCanvas::TileRect(const TRect& rect, const TBitmap& tile) {
+    const TRect r = NormalizeRect(rect);
+    const int32_t tw = tile.Width(), th = tile.Height();
+    if (tw <= 0 || th <= 0 || r.Right <= r.Left || r.Bottom <= r.Top) return;
+    auto floorTo = [](int32_t v, int32_t step) { return (v >= 0 ? v / step : (v - step + 1) / step) * step; };
+    const uint32_t keepMode = CopyMode;
+    CopyMode = SRCCOPY;
+    for (int32_t ty = floorTo(r.Top, th); ty < r.Bottom; ty += th)
+        for (int32_t tx = floorTo(r.Left, tw); tx < r.Right; tx += tw) {
+            const TRect d{std::max(tx, r.Left), std::max(ty, r.Top), std::min(tx + tw, r.Right), std::min(ty + th, r.Bottom)};
+            CopyRect(d, tile, TRect{d.Left - tx, d.Top - ty, d.Right - tx, d.Bottom - ty});
+        }
+    CopyMode = keepMode;
 }

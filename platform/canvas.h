@@ -10,9 +10,15 @@
 // is the other half of this layer (platform/graphics.h), which draws onto the
 // same canvas.
 //
-// What it leaves out: clip regions other than one rectangle, mapping modes
-// and world transforms, palettes, pen end-cap and join styles (wide pens are
-// round), text escapement and background mode opaque for lines.
+// Clipping is a region (platform/region.h): one rectangle, or any set of
+// pixels combined from rectangles and shapes. Saved states (SaveDC) keep the
+// pen, brush, font, modes and the clip. Text is laid out in a rectangle as
+// the system's DrawText does (alignment, word breaks, ellipses), and drawn
+// embossed for disabled captions.
+//
+// What it leaves out: mapping modes and world transforms, palettes, pen
+// end-cap and join styles (wide pens are round), text escapement and
+// background mode opaque for lines.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +31,7 @@
 #include "platform/colour.h"
 #include "platform/fonts.h"
 #include "platform/geometry.h"
+#include "platform/region.h"
 
 // Pen styles, brush styles, hatches and text-alignment flags of the system.
 enum : int32_t { PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5, PS_INSIDEFRAME = 6 };
@@ -43,6 +50,12 @@ enum : uint32_t {
 };
 enum : int32_t { ALTERNATE = 1, WINDING = 2 };
 enum : int32_t { COLORONCOLOR = 3, HALFTONE = 4 };
+// Formats of DrawText.
+enum : uint32_t {
+    DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10,
+    DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOCLIP = 0x100, DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800,
+    DT_EDITCONTROL = 0x2000, DT_PATH_ELLIPSIS = 0x4000, DT_END_ELLIPSIS = 0x8000,
+};
 
 struct TCanvasPen {
     uint32_t Color = 0;  // a TColor: red in the low byte
@@ -93,10 +106,27 @@ public:
     int32_t StretchMode = COLORONCOLOR;
     int32_t PolyFillMode = ALTERNATE;
 
-    // Clipping: one rectangle inside the bitmap (right and bottom exclusive).
+    // Clipping: ClipRect is the box round the clip region inside the bitmap
+    // (right and bottom exclusive); PtVisible tells a pixel of the region.
     TRect ClipRect() const;
     void IntersectClipRect(const TRect& rect);
+    void ExcludeClipRect(const TRect& rect);
     void ResetClip();
+    bool PtVisible(int32_t x, int32_t y) const { return Inside(x, y); }
+    // Selects a copy of the region as the clip (nullptr: no clip); it is
+    // cut to the bitmap.
+    void SelectClipRegion(const TRegion* region);
+    // Combines the clip with a region (RGN_AND, RGN_OR, RGN_DIFF, RGN_XOR,
+    // RGN_COPY); a canvas without a clip counts as the whole bitmap.
+    void CombineClipRegion(const TRegion& region, int32_t operation);
+    // The clip as a region; false when no clip was set (the whole bitmap).
+    bool GetClipRegion(TRegion& region) const;
+
+    // Pushes pen, brush, font, pen position, modes and clip; returns the
+    // depth reached. RestoreDC(-1) pops the last, RestoreDC(n) returns to
+    // the state SaveDC saved when it answered n; false when there is none.
+    int SaveDC();
+    bool RestoreDC(int saved = -1);
 
     // Pixels: the colour as a TColor, -1 outside the bitmap or the clip.
     TColor GetPixel(int32_t x, int32_t y) const;
@@ -144,6 +174,21 @@ public:
     const TPlatformFont& FontFace();
     int32_t FontEmPixels();
 
+    // Text laid out in the rectangle with DT_* formats: lines broken at
+    // line feeds and, with DT_WORDBREAK, between words; a single line
+    // aligned vertically too; ellipses where it does not fit; '&' marks the
+    // next character unless DT_NOPREFIX. Returns the text's height; with
+    // DT_CALCRECT draws nothing and sets the rectangle's right and bottom
+    // to the text's extent.
+    int32_t DrawText(const std::u16string& text, TRect& rect, uint32_t format);
+    int32_t DrawText(const std::string& utf8, TRect& rect, uint32_t format) { return DrawText(Utf8Text(utf8), rect, format); }
+    // The disabled look: the text in the button-highlight colour one pixel
+    // right and down, then in the button-shadow colour at the place.
+    void DrawTextEmbossed(const std::u16string& text, const TRect& rect, uint32_t format);
+    // Fills the rectangle with copies of the tile placed at multiples of its
+    // size from the canvas's origin.
+    void TileRect(const TRect& rect, const TBitmap& tile);
+
     // Blits through CopyMode. Sizes that differ stretch: nearest pixel, or
     // with StretchMode HALFTONE the average of the covered source pixels.
     void CopyRect(const TRect& destination, const TBitmap& source, const TRect& sourceRect);
@@ -160,6 +205,13 @@ private:
     static std::u16string Utf8Text(const std::string& utf8);
     TBitmap& bitmap_;
     TRect clip_;
+    // A clip that is not one rectangle: its region and a byte a pixel.
+    std::unique_ptr<TRegion> region_;
+    std::vector<uint8_t> mask_;
+    bool clipSet_ = false;
+    struct TSavedState;
+    std::vector<TSavedState> saved_;
+    void ApplyClip(TRegion region, bool set);
     std::unique_ptr<TPlatformFont> face_;
     TCanvasFont faceFont_;  // the font face_ was opened for
 
@@ -167,7 +219,8 @@ private:
     void Put(int32_t x, int32_t y, uint32_t rgb, int32_t mix);
     uint32_t Get(int32_t x, int32_t y) const;
     bool Inside(int32_t x, int32_t y) const {
-        return x >= clip_.Left && x < clip_.Right && y >= clip_.Top && y < clip_.Bottom;
+        return x >= clip_.Left && x < clip_.Right && y >= clip_.Top && y < clip_.Bottom &&
+               (mask_.empty() || mask_[static_cast<size_t>(y) * static_cast<size_t>(bitmap_.Width()) + x]);
     }
     // A clipped run of pixels of row y in the brush (pattern from the origin).
     void BrushSpan(int32_t x1, int32_t x2, int32_t y);

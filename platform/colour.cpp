@@ -1,5 +1,8 @@
 #include "platform/colour.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 constexpr TColor Rgb(int r, int g, int b) { return r | g << 8 | b << 16; }
@@ -39,13 +42,32 @@ constexpr TColor kSystemColors[] = {
     Rgb(240, 240, 240),  // menu bar
 };
 
+constexpr size_t kSystemColorCount = sizeof kSystemColors / sizeof kSystemColors[0];
+
+// The scheme in use; the user interface thread sets it.
+TColor gSchemeColors[kSystemColorCount] = {};
+bool gSchemeSet = false;
+
 }  // namespace
+
+TColor GetSysColor(int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= kSystemColorCount) return 0;
+    return gSchemeSet ? gSchemeColors[index] : kSystemColors[index];
+}
+
+void SetSystemColor(int32_t index, TColor rgb) {
+    if (index < 0 || static_cast<size_t>(index) >= kSystemColorCount) return;
+    if (!gSchemeSet) {
+        std::copy(std::begin(kSystemColors), std::end(kSystemColors), std::begin(gSchemeColors));
+        gSchemeSet = true;
+    }
+    gSchemeColors[index] = rgb & 0xFFFFFF;
+}
+
+void ResetSystemColors() { gSchemeSet = false; }
 
 TColor ColorToRGB(TColor color) {
     if (color >= 0) return color;
-    // System colours carry their index in the low byte; there is no user
-    // scheme to ask here, so they resolve to the standard scheme's defaults.
-    uint32_t index = static_cast<uint32_t>(color) & 0xFF;
-    if (index >= sizeof kSystemColors / sizeof kSystemColors[0]) return 0;
-    return kSystemColors[index];
+    // System colours carry their index in the low byte.
+    return GetSysColor(static_cast<int32_t>(static_cast<uint32_t>(color) & 0xFF));
 }

@@ -84,6 +84,26 @@ uint32_t Premultiplied(uint32_t argb) {
 
 // Returns the pattern to keep alive while the brush is in use (hatches).
 TCairo<cairo_pattern_t> SetBrush(cairo_t* cr, const TGraphicsBrush& brush) {
+    if (brush.GradientMode >= 0) {
+        // The fills' pixel rule: the rectangle's first column is at x - 0.5.
+        const double x = brush.GradientX - 0.5, y = brush.GradientY - 0.5;
+        const double w = brush.GradientWidth, h = brush.GradientHeight;
+        double x1 = x, y1 = y, x2 = x + w, y2 = y;
+        switch (brush.GradientMode) {
+            case 1: x2 = x; y2 = y + h; break;
+            case 2: y2 = y + h; break;
+            case 3: x1 = x + w; x2 = x; y2 = y + h; break;
+            default: break;
+        }
+        TCairo<cairo_pattern_t> pattern(cairo_pattern_create_linear(x1, y1, x2, y2));
+        cairo_pattern_add_color_stop_rgba(pattern.get(), 0, Channel(brush.Color, 16), Channel(brush.Color, 8),
+                                          Channel(brush.Color, 0), Channel(brush.Color, 24));
+        cairo_pattern_add_color_stop_rgba(pattern.get(), 1, Channel(brush.Color2, 16), Channel(brush.Color2, 8),
+                                          Channel(brush.Color2, 0), Channel(brush.Color2, 24));
+        cairo_pattern_set_extend(pattern.get(), CAIRO_EXTEND_REPEAT);
+        cairo_set_source(cr, pattern.get());
+        return pattern;
+    }
     if (brush.Hatch < 0) {
         cairo_set_source_rgba(cr, Channel(brush.Color, 16), Channel(brush.Color, 8), Channel(brush.Color, 0),
                               Channel(brush.Color, 24));
@@ -109,8 +129,10 @@ TCairo<cairo_pattern_t> SetBrush(cairo_t* cr, const TGraphicsBrush& brush) {
     return pattern;
 }
 
-// Composes premultiplied ARGB pixels over the bitmap's pixels at (left, top).
-void Compose(TBitmap& bitmap, cairo_surface_t* surface, int32_t left, int32_t top) {
+// Composes premultiplied ARGB pixels over the canvas's pixels at (left,
+// top), inside its clip region.
+void Compose(TCanvas& canvas, cairo_surface_t* surface, int32_t left, int32_t top) {
+    TBitmap& bitmap = canvas.Bitmap();
     cairo_surface_flush(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
@@ -124,7 +146,7 @@ void Compose(TBitmap& bitmap, cairo_surface_t* surface, int32_t left, int32_t to
         for (int x = 0; x < width; ++x) {
             const uint32_t s = in[x];
             const uint32_t a = s >> 24;
-            if (a == 0) continue;
+            if (a == 0 || !canvas.PtVisible(left + x, top + y)) continue;
             const uint32_t keep = 255 - a;
             if (direct) {
                 uint8_t* p = row + static_cast<size_t>(left + x) * bytes;
@@ -147,7 +169,9 @@ void Compose(TBitmap& bitmap, cairo_surface_t* surface, int32_t left, int32_t to
 void Render(TCanvas& canvas, bool antialias, const TBuilder& build, const TGraphicsPen* pen,
             const TGraphicsBrush* brush, int32_t fillMode) {
     if (pen && (pen->Color >> 24) == 0) return;
-    if (brush && (brush->Color >> 24) == 0 && (brush->Hatch < 0 || (brush->BackColor >> 24) == 0)) return;
+    if (brush && (brush->Color >> 24) == 0 && (brush->Hatch < 0 || (brush->BackColor >> 24) == 0) &&
+        (brush->GradientMode < 0 || (brush->Color2 >> 24) == 0))
+        return;
     const TRect clip = canvas.ClipRect();
     if (clip.Right <= clip.Left || clip.Bottom <= clip.Top) return;
     // The figure's extent, measured on a context of no size.
@@ -185,7 +209,7 @@ void Render(TCanvas& canvas, bool antialias, const TBuilder& build, const TGraph
         cairo_set_fill_rule(cr.get(), fillMode == kFillWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         cairo_fill(cr.get());
     }
-    Compose(canvas.Bitmap(), surface.get(), left, top);
+    Compose(canvas, surface.get(), left, top);
 }
 
 }  // namespace
@@ -289,4 +313,31 @@ void TGraphics::FillPath(const TGraphicsBrush& brush, const TGraphicsPath& path)
         cairo_translate(cr, -0.5, -0.5);
         PathOf(cr, path);
     }, nullptr, &brush, path.FillMode());
+}
+
+void TGraphics::DrawImage(const uint32_t* pixels, int32_t width, int32_t height, double sx, double sy, double sw,
+                          double sh, double dx, double dy, double dw, double dh) {
+    if (!pixels || width <= 0 || height <= 0 || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+    const TRect clip = canvas_.ClipRect();
+    const int32_t left = std::max(clip.Left, static_cast<int32_t>(std::floor(dx)));
+    const int32_t top = std::max(clip.Top, static_cast<int32_t>(std::floor(dy)));
+    const int32_t right = std::min(clip.Right, static_cast<int32_t>(std::ceil(dx + dw)));
+    const int32_t bottom = std::min(clip.Bottom, static_cast<int32_t>(std::ceil(dy + dh)));
+    if (right <= left || bottom <= top) return;
+    TCairo<cairo_surface_t> image(cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels)), CAIRO_FORMAT_ARGB32, width, height, width * 4));
+    TCairo<cairo_surface_t> surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, right - left, bottom - top));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS || cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
+        return;
+    TCairo<cairo_t> cr(cairo_create(surface.get()));
+    cairo_translate(cr.get(), dx - left, dy - top);
+    cairo_scale(cr.get(), dw / sw, dh / sh);
+    cairo_translate(cr.get(), -sx, -sy);
+    cairo_rectangle(cr.get(), sx, sy, sw, sh);
+    cairo_clip(cr.get());
+    cairo_set_source_surface(cr.get(), image.get(), 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr.get()), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr.get()), antialias_ ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_NEAREST);
+    cairo_paint(cr.get());
+    Compose(canvas_, surface.get(), left, top);
 }

@@ -12,8 +12,11 @@
 // speed (every pixel wholly in or out). Pens have a width, a dash style
 // (solid, dash, dot, dash-dot, dash-dot-dot, lengths in pen widths), flat
 // ends and mitred joins; brushes are solid or one of six 8 x 8 hatches with
-// a fore and a back colour. What it leaves out: transforms, gradients,
-// texture brushes, text (the canvas draws text) and images.
+// a fore and a back colour, or a linear gradient between two colours across
+// a rectangle (repeated beyond it), each colour with its own opacity. Drawing
+// keeps to the canvas's clip region. Images with alpha are drawn scaled
+// (bilinear) from a source rectangle into a destination rectangle. What it
+// leaves out: transforms, texture brushes and text (the canvas draws text).
 #pragma once
 
 #include <cstdint>
@@ -31,6 +34,25 @@ struct TGraphicsBrush {
     uint32_t Color = 0xFF000000;  // ARGB; the fore colour of a hatch
     int32_t Hatch = -1;           // -1 solid, else HS_HORIZONTAL .. HS_DIAGCROSS
     uint32_t BackColor = 0;       // ARGB behind a hatch
+    // A gradient (GradientMode >= 0) from Color at the rectangle's start to
+    // Color2 at its end: 0 left to right, 1 top to bottom, 2 top-left to
+    // bottom-right, 3 top-right to bottom-left.
+    int32_t GradientMode = -1;
+    uint32_t Color2 = 0;
+    double GradientX = 0, GradientY = 0, GradientWidth = 0, GradientHeight = 0;
+
+    static TGraphicsBrush LinearGradient(double x, double y, double width, double height, uint32_t from, uint32_t to,
+                                         int32_t mode) {
+        TGraphicsBrush brush;
+        brush.Color = from;
+        brush.Color2 = to;
+        brush.GradientMode = mode;
+        brush.GradientX = x;
+        brush.GradientY = y;
+        brush.GradientWidth = width;
+        brush.GradientHeight = height;
+        return brush;
+    }
 };
 
 enum : int32_t { kFillAlternate = 0, kFillWinding = 1 };
@@ -75,6 +97,10 @@ public:
                  double sweepAngle);
     void DrawPath(const TGraphicsPen& pen, const TGraphicsPath& path);
     void FillPath(const TGraphicsBrush& brush, const TGraphicsPath& path);
+    // pixels: width x height premultiplied ARGB values, rows top-down. The
+    // source rectangle's pixels land on the destination's (fill rules).
+    void DrawImage(const uint32_t* pixels, int32_t width, int32_t height, double sx, double sy, double sw, double sh,
+                   double dx, double dy, double dw, double dh);
 
 private:
     TCanvas& canvas_;

@@ -5,14 +5,14 @@
 #include "platform/colour.h"
 
 namespace SystemColours {
-constexpr TColor clActiveCaption = static_cast<TColor>(0x80000002);
-constexpr TColor clInactiveCaption = static_cast<TColor>(0x80000003);
-constexpr TColor clWindow = static_cast<TColor>(0x80000005);
-constexpr TColor clWindowFrame = static_cast<TColor>(0x80000006);
-constexpr TColor clHighlight = static_cast<TColor>(0x8000000D);
-constexpr TColor clBtnFace = static_cast<TColor>(0x8000000F);
-constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010);
-constexpr TColor clBtnText = static_cast<TColor>(0x80000012);
-constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014);
-constexpr TColor cl3DDkShadow = static_cast<TColor>(0x80000015);
+constexpr TColor clActiveCaption = SysColor(COLOR_ACTIVECAPTION);
+constexpr TColor clInactiveCaption = SysColor(COLOR_INACTIVECAPTION);
+constexpr TColor clWindow = SysColor(COLOR_WINDOW);
+constexpr TColor clWindowFrame = SysColor(COLOR_WINDOWFRAME);
+constexpr TColor clHighlight = SysColor(COLOR_HIGHLIGHT);
+constexpr TColor clBtnFace = SysColor(COLOR_BTNFACE);
+constexpr TColor clBtnShadow = SysColor(COLOR_BTNSHADOW);
+constexpr TColor clBtnText = SysColor(COLOR_BTNTEXT);
+constexpr TColor clBtnHighlight = SysColor(COLOR_BTNHIGHLIGHT);
+constexpr TColor cl3DDkShadow = SysColor(COLOR_3DDKSHADOW);
 }  // namespace SystemColours

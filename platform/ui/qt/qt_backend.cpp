@@ -65,6 +65,7 @@ TQtBackend::TQtBackend() {
     QObject::connect(timer_.get(), &QTimer::timeout, [this] { RunToolkit(); });
     clock_.start();
     WatchTerminationSignals();
+    InstallQtTheme();
 }
 
 void TQtBackend::WatchTerminationSignals() {
@@ -87,6 +88,7 @@ void TQtBackend::WatchTerminationSignals() {
 }
 
 TQtBackend::~TQtBackend() {
+    RemoveQtTheme();
     if (signalNotifier_) {
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGINT, SIG_DFL);

@@ -19,6 +19,11 @@
 class TQtWindow;
 class TQtWidgetClass;
 
+// The desktop's look (Qt's style and palette) for the toolkit: installed
+// with the Qt application, removed before it goes.
+void InstallQtTheme();
+void RemoveQtTheme();
+
 // Virtual key of a Qt key (0 when it has none) and the shift state of Qt's
 // modifiers.
 uint16_t QtVirtualKey(int qtKey);

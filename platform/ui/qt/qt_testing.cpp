@@ -228,4 +228,11 @@ bool CloseModal() {
 
 std::u16string SystemClipboardText() { return FromQString(QGuiApplication::clipboard()->text()); }
 
+void ChangePalette(uint32_t buttonColor) {
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Button, QColor(int(buttonColor & 255), int(buttonColor >> 8 & 255), int(buttonColor >> 16 & 255)));
+    QApplication::setPalette(palette);
+    QCoreApplication::processEvents();
+}
+
 }  // namespace QtTesting

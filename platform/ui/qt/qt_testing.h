@@ -74,4 +74,8 @@ bool CloseModal();
 
 std::u16string SystemClipboardText();
 
+// A new application palette, as the desktop gives one when its theme
+// changes: the old one with this button colour (a TColor).
+void ChangePalette(uint32_t buttonColor);
+
 }  // namespace QtTesting

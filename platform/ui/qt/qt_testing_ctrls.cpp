@@ -130,9 +130,4 @@ bool ComboPopupVisible(TWinControl& combo) {
     return box && box->view()->isVisible();
 }
 
-bool SaveWindowPicture(TWinControl& control, const std::string& fileName) {
-    QWidget* widget = WidgetOf(control);
-    return widget && widget->grab().save(QString::fromStdString(fileName), "PNG");
-}
-
 }  // namespace QtTesting

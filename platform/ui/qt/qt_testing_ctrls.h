@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/ui/messages.h"
+#include "platform/ui/qt/qt_testing.h"
 
 class TWinControl;
 
@@ -32,7 +33,5 @@ bool PressArrow(TWinControl& upDown, bool increase);
 bool ReleaseArrow(TWinControl& upDown, bool increase);
 // The items a combo box's list shows when dropped down.
 bool ComboPopupVisible(TWinControl& combo);
-// Saves what a window shows on the screen as a PNG file.
-bool SaveWindowPicture(TWinControl& control, const std::string& fileName);
 
 }  // namespace QtTesting

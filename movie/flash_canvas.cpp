@@ -274,8 +274,8 @@ void TFlashCanvas::Convert(const TEnhMetafile& metafile, double targetWidth, dou
     RecordIndex = 0;
     Analyse();
     const size_t firstObject = Movie->GetObjectList().size();
-    // Records that mix with what lies beneath are cut from a rendering of
-    // the whole metafile, over the movie's background.
+    // Records that mix with what lies beneath are cut from the metafile
+    // rendered over the movie's background, as far as it has been played.
     Rendered.reset();
     if (std::any_of(Records.begin(), Records.end(), [](const TObjMFRecord& item) { return item.Rasterise; })) {
         uint32_t background = 0xFFFFFF;
@@ -283,7 +283,7 @@ void TFlashCanvas::Convert(const TEnhMetafile& metafile, double targetWidth, dou
             const TSWFRGB& colour = Movie->GetBackgroundColor();
             background = uint32_t{colour.R} | uint32_t{colour.G} << 8 | uint32_t{colour.B} << 16;
         }
-        Rendered = std::make_unique<TBitmap>(RenderMetafile(metafile, targetWidth, targetHeight, background));
+        Rendered = std::make_unique<TMetafileRaster>(metafile, targetWidth, targetHeight, background);
     }
     RootLayer = CurrentLayer = NewLayer(1);
     TEmfPlaybackDC dc(metafile, targetWidth, targetHeight);
@@ -292,6 +292,7 @@ void TFlashCanvas::Convert(const TEnhMetafile& metafile, double targetWidth, dou
     try {
         for (size_t i = 0; i < Records.size(); ++i) {
             const TEmfRecord& r = *Records[i].Record;
+            if (Rendered) Rendered->Play(r);
             dc.Play(r);
             Dispatch(r);
         }
@@ -308,13 +309,14 @@ void TFlashCanvas::Convert(const TEnhMetafile& metafile, double targetWidth, dou
 }
 
 std::unique_ptr<TBMPReader> TFlashCanvas::CutRendered(double left, double top, double right, double bottom) {
-    const int32_t x0 = std::clamp(static_cast<int32_t>(std::floor(left)), 0, Rendered->Width());
-    const int32_t y0 = std::clamp(static_cast<int32_t>(std::floor(top)), 0, Rendered->Height());
-    const int32_t x1 = std::clamp(static_cast<int32_t>(std::ceil(right)), x0, Rendered->Width());
-    const int32_t y1 = std::clamp(static_cast<int32_t>(std::ceil(bottom)), y0, Rendered->Height());
+    TBitmap& rendered = Rendered->Bitmap();
+    const int32_t x0 = std::clamp(static_cast<int32_t>(std::floor(left)), 0, rendered.Width());
+    const int32_t y0 = std::clamp(static_cast<int32_t>(std::floor(top)), 0, rendered.Height());
+    const int32_t x1 = std::clamp(static_cast<int32_t>(std::ceil(right)), x0, rendered.Width());
+    const int32_t y1 = std::clamp(static_cast<int32_t>(std::ceil(bottom)), y0, rendered.Height());
     auto cut = std::make_unique<TBMPReader>();
     cut->SetSize(std::max(x1 - x0, 1), std::max(y1 - y0, 1), 24);
-    TCanvas pixels(*Rendered);
+    TCanvas pixels(rendered);
     for (int32_t row = y0; row < y1; ++row)
         for (int32_t col = x0; col < x1; ++col) {
             const uint32_t c = static_cast<uint32_t>(pixels.GetPixel(col, row));

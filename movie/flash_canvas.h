@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "movie/dib_reader.h"
+#include "movie/metafile_raster.h"
 #include "movie/sprites.h"
 #include "platform/bitmap.h"
 #include "platform/emf.h"
@@ -159,8 +160,9 @@ private:
     TEmfPlaybackDC* DC = nullptr;  // during a conversion
     std::vector<TPointF> PathPoints;  // the path read at ENDPATH
     std::vector<uint8_t> PathTypes;
-    // The whole metafile rendered, while a conversion needs it.
-    std::unique_ptr<TBitmap> Rendered;
+    // The metafile rendered as far as it has been played, while a
+    // conversion needs it.
+    std::unique_ptr<TMetafileRaster> Rendered;
     std::unique_ptr<TBMPReader> CutRendered(double left, double top, double right, double bottom);
 
     void ResetState();

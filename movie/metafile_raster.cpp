@@ -18,18 +18,18 @@ struct TRasterObject {
     TCanvasBrush Brush;
 };
 
-class TMetafileRenderer {
+}  // namespace
+
+class TMetafileRaster::TRenderer {
 public:
-    TMetafileRenderer(const TEnhMetafile& metafile, TBitmap& bitmap, double width, double height)
+    TRenderer(const TEnhMetafile& metafile, TBitmap& bitmap, double width, double height)
         : dc_(metafile, width, height), canvas_(bitmap) {}
 
-    void Run(const TEnhMetafile& metafile) {
-        for (const TEmfRecord& r : metafile.Records()) {
-            try {
-                dc_.Play(r);
-                Draw(r);
-            } catch (const EReadError&) {
-            }
+    void Play(const TEmfRecord& r) {
+        try {
+            dc_.Play(r);
+            Draw(r);
+        } catch (const EReadError&) {
         }
     }
 
@@ -186,8 +186,6 @@ private:
     }
 };
 
-}  // namespace
-
 TEmfBlitFields ReadBlitFields(const TEmfRecord& r) {
     TEmfBlitFields f;
     const bool dib = r.Type() == EMR_STRETCHDIBITS;
@@ -225,21 +223,22 @@ bool MakeBmpStream(const TEmfRecord& r, uint32_t offBmi, uint32_t cbBmi, uint32_
     return true;
 }
 
-TBitmap RenderMetafile(const TEnhMetafile& metafile, double width, double height, uint32_t background) {
+TMetafileRaster::TMetafileRaster(const TEnhMetafile& metafile, double width, double height, uint32_t background) {
     double left, top, right, bottom;
     metafile.FramePixels(left, top, right, bottom);
     if (width <= 0) width = right - left;
     if (height <= 0) height = bottom - top;
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(TPixelFormat::pf24bit);
-    bitmap.SetSize(static_cast<int32_t>(std::clamp(std::ceil(width), 1.0, kMaxSide)),
-                   static_cast<int32_t>(std::clamp(std::ceil(height), 1.0, kMaxSide)));
+    bitmap_.SetPixelFormat(TPixelFormat::pf24bit);
+    bitmap_.SetSize(static_cast<int32_t>(std::clamp(std::ceil(width), 1.0, kMaxSide)),
+                    static_cast<int32_t>(std::clamp(std::ceil(height), 1.0, kMaxSide)));
     {
-        TCanvas canvas(bitmap);
+        TCanvas canvas(bitmap_);
         canvas.Brush = TCanvasBrush{background & 0xFFFFFF, BS_SOLID, 0};
-        canvas.FillRect(TRect{0, 0, bitmap.Width(), bitmap.Height()});
+        canvas.FillRect(TRect{0, 0, bitmap_.Width(), bitmap_.Height()});
     }
-    TMetafileRenderer renderer(metafile, bitmap, width, height);
-    renderer.Run(metafile);
-    return bitmap;
+    renderer_ = std::make_unique<TRenderer>(metafile, bitmap_, width, height);
 }
+
+TMetafileRaster::~TMetafileRaster() = default;
+
+void TMetafileRaster::Play(const TEmfRecord& record) { renderer_->Play(record); }

@@ -1,12 +1,13 @@
-// Renders a whole enhanced metafile into pixels: the picture that records
-// mixing with what lies beneath (raster operations that read the
-// destination, pen mixes other than the plain copy) are cut from when a
+// Renders an enhanced metafile into pixels record by record: the picture
+// that records mixing with what lies beneath (raster operations that read
+// the destination, pen mixes other than the plain copy) are cut from when a
 // movie cannot show them as vectors. Lines, polygons, rectangles, ellipses,
 // pixels and blits are drawn with the metafile's pens, brushes, pen mixes
 // and raster operations; other records only change the playback state.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/bitmap.h"
 #include "platform/emf.h"
@@ -28,7 +29,22 @@ TEmfBlitFields ReadBlitFields(const TEmfRecord& r);
 bool MakeBmpStream(const TEmfRecord& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits,
                    TMemoryStream& out);
 
-// A 24-bit picture of the metafile's frame mapped onto (0, 0, width,
-// height) (0: the frame's own size in pixels), first filled with the
-// background (a COLORREF). Damaged records are left out.
-TBitmap RenderMetafile(const TEnhMetafile& metafile, double width, double height, uint32_t background);
+// Draws a metafile's records, one at a time, into a 24-bit picture of its
+// frame mapped onto (0, 0, width, height) (0: the frame's own size in
+// pixels), first filled with the background (a COLORREF). Damaged records
+// are left out.
+class TMetafileRaster {
+public:
+    TMetafileRaster(const TEnhMetafile& metafile, double width, double height, uint32_t background);
+    ~TMetafileRaster();
+    TMetafileRaster(const TMetafileRaster&) = delete;
+    TMetafileRaster& operator=(const TMetafileRaster&) = delete;
+
+    void Play(const TEmfRecord& record);
+    TBitmap& Bitmap() { return bitmap_; }
+
+private:
+    class TRenderer;
+    TBitmap bitmap_;
+    std::unique_ptr<TRenderer> renderer_;
+};

@@ -461,6 +461,7 @@ TEST(Metafile, RecordsThatReadTheDestinationAreCutFromTheRendering) {
     Add(rec, EMR_SELECTOBJECT, {static_cast<int32_t>(0x80000008)});  // no pen
     Add(rec, EMR_RECTANGLE, {0, 0, 15, 15});
     Blit(rec, 0x550009);  // DSTINVERT over (10, 10, 20, 20): half black, half white
+    Add(rec, EMR_RECTANGLE, {0, 0, 30, 30});  // later: covers the blit, not its picture
     Add(rec, EMR_CREATEBRUSHINDIRECT, {2, 0, 0x0000FF, 0});  // solid red
     Add(rec, EMR_SELECTOBJECT, {2});
     Add(rec, EMR_SETROP2, {7});  // XOR

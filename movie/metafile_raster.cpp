@@ -181,7 +181,13 @@ private:
         }
         canvas_.CopyMode = rop;
         const int32_t cxSrc = f.CxSrc > 0 ? f.CxSrc : cx, cySrc = f.CySrc > 0 ? f.CySrc : cy;
-        canvas_.CopyRect(dest, source, TRect{f.XSrc, f.YSrc, f.XSrc + cxSrc, f.YSrc + cySrc});
+        // A window past the picture takes what the picture has, fitted to
+        // the destination as the conversion fits it.
+        const TRect window{std::clamp(f.XSrc, 0, width - 1), std::clamp(f.YSrc, 0, height - 1),
+                           static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.XSrc} + cxSrc, 1, width)),
+                           static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.YSrc} + cySrc, 1, height))};
+        if (window.Right <= window.Left || window.Bottom <= window.Top) return;
+        canvas_.CopyRect(dest, source, window);
         canvas_.CopyMode = SRCCOPY;
     }
 };

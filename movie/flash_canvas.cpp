@@ -6,8 +6,10 @@
 #include "movie/flash_movie.h"
 #include "movie/fonts.h"
 #include "movie/images.h"
+#include "movie/metafile_raster.h"
 #include "movie/shapes.h"
 #include "movie/texts.h"
+#include "platform/canvas.h"
 #include "platform/codepage.h"
 #include "platform/mathutil.h"
 
@@ -56,25 +58,6 @@ TPoint TwPoint(const TPointF& p) { return TPoint{Tw(p.X), Tw(p.Y)}; }
 
 // COLORREF (red in the low byte) as opaque packed RGBA.
 TSWFRGBAValue Opaque(uint32_t colorRef) { return (colorRef & 0xFFFFFF) | kOpaqueBlack; }
-
-// A BMP file in memory from a record's BITMAPINFO and pixels.
-bool MakeBmpStream(const TEmfRecord& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits,
-                   TMemoryStream& out) {
-    if (cbBmi < 40 || cbBits == 0) return false;
-    const uint8_t* bmi = r.Bytes(offBmi, cbBmi);
-    const uint8_t* bits = r.Bytes(offBits, cbBits);
-    std::vector<uint8_t> head;
-    head.push_back('B');
-    head.push_back('M');
-    PutU32(head, 14 + cbBmi + cbBits);
-    PutU32(head, 0);
-    PutU32(head, 14 + cbBmi);
-    out.WriteBuffer(head.data(), static_cast<int64_t>(head.size()));
-    out.WriteBuffer(bmi, cbBmi);
-    out.WriteBuffer(bits, cbBits);
-    out.SetPosition(0);
-    return true;
-}
 
 }  // namespace
 
@@ -291,6 +274,17 @@ void TFlashCanvas::Convert(const TEnhMetafile& metafile, double targetWidth, dou
     RecordIndex = 0;
     Analyse();
     const size_t firstObject = Movie->GetObjectList().size();
+    // Records that mix with what lies beneath are cut from the metafile
+    // rendered over the movie's background, as far as it has been played.
+    Rendered.reset();
+    if (std::any_of(Records.begin(), Records.end(), [](const TObjMFRecord& item) { return item.Rasterise; })) {
+        uint32_t background = 0xFFFFFF;
+        if (Movie->BackgroundColorSet) {
+            const TSWFRGB& colour = Movie->GetBackgroundColor();
+            background = uint32_t{colour.R} | uint32_t{colour.G} << 8 | uint32_t{colour.B} << 16;
+        }
+        Rendered = std::make_unique<TMetafileRaster>(metafile, targetWidth, targetHeight, background);
+    }
     RootLayer = CurrentLayer = NewLayer(1);
     TEmfPlaybackDC dc(metafile, targetWidth, targetHeight);
     DC = &dc;
@@ -298,17 +292,37 @@ void TFlashCanvas::Convert(const TEnhMetafile& metafile, double targetWidth, dou
     try {
         for (size_t i = 0; i < Records.size(); ++i) {
             const TEmfRecord& r = *Records[i].Record;
+            if (Rendered) Rendered->Play(r);
             dc.Play(r);
             Dispatch(r);
         }
         FinishLineShape();
     } catch (...) {
         DC = nullptr;
+        Rendered.reset();
         OrderDefinitions(firstObject);
         throw;
     }
     DC = nullptr;
+    Rendered.reset();
     OrderDefinitions(firstObject);
+}
+
+std::unique_ptr<TBMPReader> TFlashCanvas::CutRendered(double left, double top, double right, double bottom) {
+    TBitmap& rendered = Rendered->Bitmap();
+    const int32_t x0 = std::clamp(static_cast<int32_t>(std::floor(left)), 0, rendered.Width());
+    const int32_t y0 = std::clamp(static_cast<int32_t>(std::floor(top)), 0, rendered.Height());
+    const int32_t x1 = std::clamp(static_cast<int32_t>(std::ceil(right)), x0, rendered.Width());
+    const int32_t y1 = std::clamp(static_cast<int32_t>(std::ceil(bottom)), y0, rendered.Height());
+    auto cut = std::make_unique<TBMPReader>();
+    cut->SetSize(std::max(x1 - x0, 1), std::max(y1 - y0, 1), 24);
+    TCanvas pixels(rendered);
+    for (int32_t row = y0; row < y1; ++row)
+        for (int32_t col = x0; col < x1; ++col) {
+            const uint32_t c = static_cast<uint32_t>(pixels.GetPixel(col, row));
+            cut->SetPixelColor(row - y0, col - x0, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF));
+        }
+    return cut;
 }
 
 // Layers are made before what they hold; a sprite's definition must follow
@@ -690,6 +704,25 @@ void TFlashCanvas::DoPoly(const TEmfRecord& r) {
     const bool to = type == EMR_POLYLINETO || type == EMR_POLYLINETO16;
     std::vector<TPoint> raw = r.Points(28, r.U32(24), small);
     if (raw.empty()) return;
+    // Drawn in a mix with what lies beneath: the picture of its bounds.
+    if (Rendered && Records[RecordIndex - 1].Rasterise &&
+        (type == EMR_POLYGON16 || type == EMR_POLYLINE16 || type == EMR_POLYLINETO16)) {
+        const TRect bounds = r.Rect(8);
+        const TPointF a = DC->DeviceToDP(std::min(bounds.Left, bounds.Right), std::min(bounds.Top, bounds.Bottom));
+        const TPointF b = DC->DeviceToDP(double(std::max(bounds.Left, bounds.Right)) + 1,
+                                         double(std::max(bounds.Top, bounds.Bottom)) + 1);
+        TFlashImage* image = Movie->AddImage();
+        image->LoadFromBitmap(*CutRendered(a.X, a.Y, b.X, b.Y));
+        TFlashShape* shape = NewShape();
+        Twips(shape)->MoveTo(0, 0);
+        Twips(shape)->MakeRectangle(Tw(image->GetWidth()), Tw(image->GetHeight()));
+        FinishShape(shape);
+        shape->AddImageFill(image, 1);
+        TFSpriteCanvas* layer = GetCurrentLayer();
+        layer->PlaceObject(shape, ++layer->LastDepth)->Tag().GetMatrix().SetTranslate(Tw(std::floor(a.X)), Tw(std::floor(a.Y)));
+        if (to) CurrentPoint = DC->LPtoDP(raw.back());
+        return;
+    }
     std::vector<TPointF> points;
     points.reserve(raw.size() + 1);
     if (to) points.push_back(CurrentPoint);
@@ -961,31 +994,30 @@ void TFlashCanvas::DoFillRegion(const TEmfRecord& r) {
 void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
     const uint32_t type = r.Type();
     const bool dib = type == EMR_STRETCHDIBITS;
-    const int32_t x = r.I32(24), y = r.I32(28);
-    const int32_t cx = dib ? r.I32(72) : r.I32(32), cy = dib ? r.I32(76) : r.I32(36);
+    const TEmfBlitFields f = ReadBlitFields(r);
+    const int32_t x = f.X, y = f.Y, cx = f.Cx, cy = f.Cy;
     // ALPHABLEND keeps its blend function where the others keep the raster
     // operation: a constant opacity and whether the pixels carry alpha.
     const bool alphaBlend = type == EMR_ALPHABLEND;
-    const uint32_t blendFunction = alphaBlend ? r.U32(40) : 0;
-    const int32_t rop = alphaBlend ? kRopSrcCopy : dib ? r.I32(68) : r.I32(40);
+    const uint32_t blendFunction = alphaBlend ? static_cast<uint32_t>(f.Rop) : 0;
+    const int32_t rop = alphaBlend ? kRopSrcCopy : f.Rop;
     TPointF a = DC->LPtoDP(x, y), b = DC->LPtoDP(double(x) + cx, double(y) + cy);
     double width = b.X - a.X, height = b.Y - a.Y;
     if (std::fabs(height) < 1) height = height < 0 ? -1 : 1;
 
     // The source pixels, cut to the source window.
-    uint32_t offBmi, cbBmi, offBits, cbBits;
-    int32_t xSrc, ySrc, cxSrc = 0, cySrc = 0;
-    if (dib) {
-        xSrc = r.I32(32); ySrc = r.I32(36); cxSrc = r.I32(40); cySrc = r.I32(44);
-        offBmi = r.U32(48); cbBmi = r.U32(52); offBits = r.U32(56); cbBits = r.U32(60);
-    } else {
-        xSrc = r.I32(44); ySrc = r.I32(48);
-        offBmi = r.U32(84); cbBmi = r.U32(88); offBits = r.U32(92); cbBits = r.U32(96);
-        if (type != EMR_BITBLT) { cxSrc = r.I32(100); cySrc = r.I32(104); }
-    }
+    const uint32_t offBmi = f.OffBmi, cbBmi = f.CbBmi, offBits = f.OffBits, cbBits = f.CbBits;
+    const int32_t xSrc = f.XSrc, ySrc = f.YSrc;
+    int32_t cxSrc = f.CxSrc, cySrc = f.CySrc;
     std::unique_ptr<TBMPReader> source;
     TMemoryStream bmp;
-    if (MakeBmpStream(r, offBmi, cbBmi, offBits, cbBits, bmp)) {
+    // ALPHABLEND shows as it is: its picture keeps its alpha and opacity.
+    const bool rendered = info.Rasterise && Rendered && !alphaBlend;
+    if (rendered) {
+        // What the metafile leaves in the destination, as it looks there.
+        source = CutRendered(std::min(a.X, a.X + width), std::min(a.Y, a.Y + height), std::max(a.X, a.X + width),
+                             std::max(a.Y, a.Y + height));
+    } else if (MakeBmpStream(r, offBmi, cbBmi, offBits, cbBits, bmp)) {
         source = std::make_unique<TBMPReader>();
         source->LoadFromStream(bmp);
         const int32_t fullWidth = source->GetWidth(), fullHeight = std::abs(source->GetHeight());
@@ -1045,14 +1077,14 @@ void TFlashCanvas::DoBlit(const TEmfRecord& r, const TObjMFRecord& info) {
     TFlashPlaceObject* placement = layer->PlaceObject(shape, ++layer->LastDepth);
     // A negative extent mirrors the picture: the shape is placed at the far
     // edge and flipped back over it.
-    const bool mirrorX = dib && width < 0, mirrorY = dib && height < 0;
+    const bool mirrorX = dib && width < 0 && !rendered, mirrorY = dib && height < 0 && !rendered;
     double left = std::min(a.X, a.X + width), top = std::min(a.Y, a.Y + height);
     if (mirrorX) left = a.X;
     if (mirrorY) top = a.Y;
     if (mirrorX || mirrorY) placement->SetScale(mirrorX ? -1.0f : 1.0f, mirrorY ? -1.0f : 1.0f);
     placement->Tag().GetMatrix().SetTranslate(Tw(left), Tw(top));
     uint8_t blend = 1;
-    switch (rop) {
+    switch (rendered ? kRopSrcCopy : rop) {
         case kRopDstInvert: blend = 10; break;
         case kRopPatInvert: case kRopSrcInvert: blend = 7; break;
         case kRopSrcAnd: case kRopDPa: blend = 6; break;

@@ -18,7 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "movie/dib_reader.h"
+#include "movie/metafile_raster.h"
 #include "movie/sprites.h"
+#include "platform/bitmap.h"
 #include "platform/emf.h"
 #include "platform/emf_canvas.h"
 #include "platform/fonts.h"
@@ -157,6 +160,10 @@ private:
     TEmfPlaybackDC* DC = nullptr;  // during a conversion
     std::vector<TPointF> PathPoints;  // the path read at ENDPATH
     std::vector<uint8_t> PathTypes;
+    // The metafile rendered as far as it has been played, while a
+    // conversion needs it.
+    std::unique_ptr<TMetafileRaster> Rendered;
+    std::unique_ptr<TBMPReader> CutRendered(double left, double top, double right, double bottom);
 
     void ResetState();
     void BuildRecords(const TEnhMetafile& metafile);

@@ -271,10 +271,11 @@ void TCanvas::BrushSpan(int32_t x1, int32_t x2, int32_t y) {
     x2 = std::min(x2, clip_.Right - 1);
     if (x2 < x1) return;
     const uint32_t rgb = ToRgb(Brush.Color);
-    if (Brush.Style == BS_HATCHED) {
-        const uint8_t bits = HatchPattern(Brush.Hatch)[y & 7];
+    // The pen's mix applies to what the brush paints as well.
+    if (Brush.Style == BS_HATCHED || Pen.Mode != R2_COPYPEN) {
+        const uint8_t bits = Brush.Style == BS_HATCHED ? HatchPattern(Brush.Hatch)[y & 7] : 0xFF;
         for (int32_t x = x1; x <= x2; ++x)
-            if (bits & (0x80 >> (x & 7))) Put(x, y, rgb, R2_COPYPEN);
+            if (bits & (0x80 >> (x & 7))) Put(x, y, rgb, Pen.Mode);
         return;
     }
     const TPixelFormat format = bitmap_.PixelFormat();

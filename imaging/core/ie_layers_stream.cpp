@@ -34,6 +34,8 @@ void ReadLayerRecord(TStream& s, int32_t version, TIELayer& layer) {
     layer.Operation = IEReadU8(s);
     layer.Width = IEReadI32(s);
     layer.Height = IEReadI32(s);
+    // Zero stands for the image's own size; a negative size is damage.
+    if (layer.Width < 0 || layer.Height < 0) throw EReadError("Invalid layers stream: a layer's display size is negative");
     if (version >= 3) {
         layer.ResampleFilter = static_cast<TResampleFilter>(IEReadU8(s));
         layer.UseResampleFilter = IEReadBool(s);

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "imaging/core/ie_helpers.h"
+#include "imaging/core/ie_view.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -206,11 +207,42 @@ void TVidurErIO::FailUnsupportedWrite(int32_t fileType, bool notify) {
 
 // ---------------------------------------------------------------- load dispatch
 
+namespace {
+
+// A layered picture (file type 26) from a file or a stream: only a view
+// holds layers, so without one nothing is loaded. The view reports the
+// change itself; no progress, no flag and no finish notification here.
+// The view reads each layer's image through this same component, which
+// leaves that image's type in the parameters: the layers' type is set
+// last, whether the load ends well or not.
+// A layer's image that is itself a layers file is refused: nested, such
+// files would recurse without end.
+void LoadLayers(TIEView* attached, TIOParamsVals& params, const std::string* fileName, TStream* stream) {
+    thread_local bool loading = false;
+    if (loading) throw EReadError("Invalid layers file: a layer's image is itself a layers file");
+    struct TypeAtEnd {
+        TIOParamsVals& params;
+        bool& loading;
+        ~TypeAtEnd() {
+            params.FileType = 26;
+            loading = false;
+        }
+    } typeAtEnd{params, loading};
+    loading = true;
+    auto* view = dynamic_cast<TVidurErView*>(attached);
+    if (!view) return;
+    if (fileName) view->LayersLoadFromFile(*fileName);
+    else view->LayersLoadFromStream(*stream);
+}
+
+}  // namespace
+
 bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
         case 3: LoadFromFileJPEG(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
+        case 26: LoadLayers(view_, ImageParams, &fileName, nullptr); return true;
         default: return false;
     }
 }
@@ -220,6 +252,7 @@ bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
         case 3: LoadFromStreamJPEG(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
+        case 26: LoadLayers(view_, ImageParams, nullptr, &stream); return true;
         default: return false;
     }
 }

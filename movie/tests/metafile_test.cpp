@@ -148,14 +148,14 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              EXPECT_EQ(p->Tag().GetMatrix().TranslateX, 200);
              EXPECT_EQ(c.Shapes()[0]->GetWidth(true), 200);
          }},
-        {"SRCAND multiplies",
+        {"a SRCAND blit is the picture of its destination, cut from the rendered metafile",
          [&](TEmfRecorder& rec) { Blit(rec, 0x8800C6, twoByTwo); },
          [](const TConverted& c) {
              ASSERT_EQ(c.movie->GetImages().Count(), 1);
-             EXPECT_EQ(c.movie->GetImages().GetItem(0)->GetWidth(), 2);
+             EXPECT_EQ(c.movie->GetImages().GetItem(0)->GetWidth(), 10);
              TFlashPlaceObject* p = c.PlacementOf(c.Shapes().back());
              ASSERT_TRUE(p);
-             EXPECT_EQ(p->Tag().BlendMode, 6);
+             EXPECT_FALSE(p->Tag().HasBlendMode);
          }},
         {"a negative STRETCHDIBITS width mirrors",
          [&](TEmfRecorder& rec) {
@@ -400,15 +400,15 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
              ASSERT_EQ(c.Shapes().size(), 1u);
              EXPECT_EQ(SolidColor(*c.Shapes()[0]), 0xFFFFFFu);
          }},
-        {"a mask blit ANDed and a picture ORed over it both stay, darkening and lightening",
+        {"a mask blit ANDed and a picture ORed over it both stay",
          [&](TEmfRecorder& rec) {
              Blit(rec, 0x8800C6, twoByTwo);
              Blit(rec, 0xEE0086, twoByTwo);
          },
          [](const TConverted& c) {
              ASSERT_EQ(c.Shapes().size(), 2u);
-             EXPECT_EQ(c.PlacementOf(c.Shapes()[0])->Tag().BlendMode, 6);
-             EXPECT_EQ(c.PlacementOf(c.Shapes()[1])->Tag().BlendMode, 5);
+             EXPECT_FALSE(c.PlacementOf(c.Shapes()[0])->Tag().HasBlendMode);
+             EXPECT_FALSE(c.PlacementOf(c.Shapes()[1])->Tag().HasBlendMode);
          }},
         {"an ARC in a zero-width box draws nothing; a PIE is filled",
          [](TEmfRecorder& rec) {
@@ -450,6 +450,55 @@ TEST(Metafile, RecordsBecomeShapesTextsAndLayers) {
         // Every movie made this way writes and reads back whole.
         ExpectWritesWhole(*converted.movie);
     }
+}
+
+// Records that mix with the pixels beneath them become pictures of what
+// the whole metafile leaves there.
+TEST(Metafile, RecordsThatReadTheDestinationAreCutFromTheRendering) {
+    TEmfRecorder rec = NewRecorder();
+    Add(rec, EMR_CREATEBRUSHINDIRECT, {1, 0, 0x000000, 0});  // solid black
+    Add(rec, EMR_SELECTOBJECT, {1});
+    Add(rec, EMR_SELECTOBJECT, {static_cast<int32_t>(0x80000008)});  // no pen
+    Add(rec, EMR_RECTANGLE, {0, 0, 15, 15});
+    Blit(rec, 0x550009);  // DSTINVERT over (10, 10, 20, 20): half black, half white
+    Add(rec, EMR_RECTANGLE, {0, 0, 30, 30});  // later: covers the blit, not its picture
+    Add(rec, EMR_CREATEBRUSHINDIRECT, {2, 0, 0x0000FF, 0});  // solid red
+    Add(rec, EMR_SELECTOBJECT, {2});
+    Add(rec, EMR_SETROP2, {7});  // XOR
+    // A red square XORed over white and over the black of another red one.
+    Add(rec, EMR_RECTANGLE, {40, 40, 50, 50});
+    Add(rec, EMR_POLYGON16, {40, 40, 60, 60, 4, 40 | 40 << 16, 60 | 40 << 16, 60 | 60 << 16, 40 | 60 << 16});
+    TConverted c = Convert(rec);
+    ASSERT_TRUE(c.placed);
+    ASSERT_EQ(c.movie->GetImages().Count(), 2);
+    auto pixel = [&](int image, int32_t x, int32_t y) {
+        TRGBTriple colour;
+        c.movie->GetImages().GetItem(image)->GetBitmap().GetPixelColor(y, x, colour);
+        return colour.Value();  // 0xRRGGBB
+    };
+    // The blit: 10 x 10 from (10, 10); the rectangle's black, inverted, is
+    // white up to x and y 15, and the white beyond it black.
+    TFlashImage& blit = *c.movie->GetImages().GetItem(0);
+    EXPECT_EQ(blit.GetWidth(), 10);
+    EXPECT_EQ(blit.GetHeight(), 10);
+    EXPECT_EQ(pixel(0, 2, 2), 0xFFFFFFu);
+    EXPECT_EQ(pixel(0, 7, 7), 0x000000u);
+    EXPECT_EQ(pixel(0, 2, 7), 0x000000u);
+    // The polygon: its bounds, 21 x 21 from (40, 40). White XOR red is
+    // cyan; where the rectangle made it cyan already, XOR red again gives
+    // white back.
+    TFlashImage& polygon = *c.movie->GetImages().GetItem(1);
+    EXPECT_EQ(polygon.GetWidth(), 21);
+    EXPECT_EQ(pixel(1, 15, 15), 0x00FFFFu);
+    EXPECT_EQ(pixel(1, 5, 5), 0xFFFFFFu);
+    for (TFlashShape* shape : c.Shapes()) {
+        TFlashPlaceObject* p = c.PlacementOf(shape);
+        ASSERT_TRUE(p);
+        if (shape->FillStyles.empty() || !dynamic_cast<TSWFImageFill*>(shape->FillStyles.front().get())) continue;
+        EXPECT_FALSE(p->Tag().HasBlendMode);
+    }
+    EXPECT_EQ(c.PlacementOf(c.Shapes().back())->Tag().GetMatrix().TranslateX, 800);
+    ExpectWritesWhole(*c.movie);
 }
 
 TEST(Metafile, MappingModesReachDevicePixels) {

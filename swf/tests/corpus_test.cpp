@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "platform/zstream.h"
 #include "swf/names.h"
@@ -66,12 +67,15 @@ struct RoundTripResult {
     int longerEncodings = 0;  // producer's bytes differ, objects read back the same
     bool parsedChanged = false;  // read with parsing and written back, the file differs
     bool xmlChanged = false;     // through the XML form and back, a tag's code or body differs
+    std::vector<std::string> xmlChangedTags;  // the names of the tags that differ, once each
     std::vector<std::string> failures;
 };
 
 // The movie through its XML form: saved, loaded into a fresh reader and
-// written again. True when every tag keeps its code and body.
-bool SurvivesXmlForm(TSWFStreamReader& reader, const std::vector<TagRecord>& original) {
+// written again. True when every tag keeps its code and body; the names of
+// the tags that do not (or what went wrong) go to changed.
+bool SurvivesXmlForm(TSWFStreamReader& reader, const std::vector<TagRecord>& original,
+                     std::vector<std::string>& changed) {
     try {
         reader.Settings.Options = 0;
         TXmlDocument doc;
@@ -80,16 +84,26 @@ bool SurvivesXmlForm(TSWFStreamReader& reader, const std::vector<TagRecord>& ori
         reread.LoadFromString(doc.SaveToString());
         TSWFStreamReader loaded;
         loaded.Settings.Options = 0;
-        if (!loaded.LoadFromXml(reread.Root(), true)) return false;
+        if (!loaded.LoadFromXml(reread.Root(), true)) {
+            changed.push_back("(the XML form does not load)");
+            return false;
+        }
         loaded.MakeStream();
         TMemoryStream out;
         loaded.SaveToStream(out);
         std::vector<TagRecord> written = SplitTags(out.Bytes());
-        if (written.size() != original.size()) return false;
+        if (written.size() != original.size()) {
+            changed.push_back("(the tag count changes)");
+            return false;
+        }
+        std::set<std::string> names;
         for (size_t i = 0; i < original.size(); ++i)
-            if (written[i].code != original[i].code || written[i].body != original[i].body) return false;
-        return true;
-    } catch (const std::exception&) {
+            if (written[i].code != original[i].code || written[i].body != original[i].body)
+                names.insert(TagIdToName(original[i].code));
+        changed.assign(names.begin(), names.end());
+        return names.empty();
+    } catch (const std::exception& error) {
+        changed.push_back(std::string("(failed: ") + error.what() + ")");
         return false;
     }
 }
@@ -113,7 +127,7 @@ RoundTripResult RoundTrip(const Bytes& file, const std::string& name) {
     reader->ParseTags(true, true);
     for (const auto& info : reader->Tags)
         if (info->Object && info->Object->TagCode != kErrorTagCode) ++result.parsedObjects;
-    result.xmlChanged = !SurvivesXmlForm(*reader, original);
+    result.xmlChanged = !SurvivesXmlForm(*reader, original, result.xmlChangedTags);
     reader->MakeStream();
     Bytes first = Saved(*reader);
     result.parsedChanged = Expanded(first) != Expanded(file);
@@ -156,7 +170,7 @@ TEST(Corpus, EveryFileRoundTrips) {
     std::vector<std::string> files = CorpusFiles();
     if (files.empty()) TW_SKIP_OR_FAIL() << "no corpus at " << SharedDir() << "/corpus/swf-gnash";
     int rawDifferent = 0, tags = 0, parsed = 0, longer = 0, parsedChanged = 0, xmlChanged = 0;
-    std::map<std::string, int> longerByTag;
+    std::map<std::string, int> longerByTag, xmlChangedByTag;
     std::vector<std::string> failures;
     for (const std::string& path : files) {
         Bytes file = ReadFileBytes(path);
@@ -171,6 +185,7 @@ TEST(Corpus, EveryFileRoundTrips) {
         longer += r.longerEncodings;
         parsedChanged += r.parsedChanged;
         xmlChanged += r.xmlChanged;
+        for (const std::string& tag : r.xmlChangedTags) ++xmlChangedByTag[tag];
         if (std::getenv("TW_CORPUS_LIST") && (r.parsedChanged || r.xmlChanged))
             std::printf("changed: %s%s%s\n", path.c_str(), r.parsedChanged ? " parsed" : "", r.xmlChanged ? " xml" : "");
         failures.insert(failures.end(), r.failures.begin(), r.failures.end());
@@ -179,6 +194,8 @@ TEST(Corpus, EveryFileRoundTrips) {
                 files.size(), tags, parsed, longer);
     std::printf("corpus: %d files change when written back parsed, %d through the XML form\n", parsedChanged,
                 xmlChanged);
+    // Which tags the XML form changes, by the number of files they change in.
+    for (const auto& [tag, count] : xmlChangedByTag) std::printf("corpus: through XML, %s changes in %d files\n", tag.c_str(), count);
     for (size_t i = 0; i < failures.size() && i < 20; ++i) ADD_FAILURE() << failures[i];
     EXPECT_TRUE(failures.empty()) << failures.size() << " failures";
 }

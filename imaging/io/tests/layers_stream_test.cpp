@@ -2,6 +2,7 @@
 // that follows the stream's layout, read into a view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_view.h"
 #include "imaging/core/tests/tool_support.h"
+#include "imaging/io/ie_vidurer_io.h"
 #include "imaging/io/tests/view_test_loader.h"
 #include "platform/zstream.h"
 
@@ -143,6 +145,14 @@ bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
     return true;
 }
 
+// A base layer and one above it.
+std::vector<TLayerSpec> TwoLayers(TIEBitmap& base, TIEBitmap& top) {
+    std::vector<TLayerSpec> layers(2);
+    layers[0].Image = &base;
+    layers[1].Image = &top;
+    return layers;
+}
+
 bool Load(TVidurErView& view, const std::vector<uint8_t>& bytes) {
     TMemoryStream stream(bytes);
     return view.LayersLoadFromStream(stream);
@@ -247,6 +257,65 @@ TEST(LayersStream, AMaskKeepsItsGrayFormatAndTheLayerCountIsExact) {
     EXPECT_EQ(view.GetLayer(0)->GetBitmap()->GetPixelByte(5, 5), before);
 }
 
+// The input/output component loads a layered picture (file type 26) by its
+// name, its content or a stream into the view it works for.
+TEST(LayersStream, TheComponentLoadsLayersIntoItsView) {
+    TIEBitmap base, top;
+    Pattern(base, 20, 10, 5, false);
+    Pattern(top, 6, 4, 6, true);
+    std::vector<TLayerSpec> layers = TwoLayers(base, top);
+    layers[1].PosX = 3;
+    const std::vector<uint8_t> bytes = WriteLayersStream(6, kPNGFormat, layers, false);
+    const auto folder = FixtureFolder("layers_component");
+    const std::string file = (folder / "picture.lyr").string();
+    WriteBytes(folder / "picture.lyr", bytes.data(), bytes.size());
+    WriteBytes(folder / "picture.bin", bytes.data(), bytes.size());
+
+    for (int road = 0; road < 3; ++road) {
+        SCOPED_TRACE(road);
+        TVidurErView view;
+        auto* io = dynamic_cast<TVidurErIO*>(view.GetVidurErIO());
+        ASSERT_NE(io, nullptr);
+        if (road == 0) io->LoadFromFile(file);
+        if (road == 1) io->LoadFromFileByContent((folder / "picture.bin").string());
+        if (road == 2) {
+            TMemoryStream stream(bytes);
+            io->LoadFromStream(stream);
+        }
+        EXPECT_FALSE(io->AbortFlag) << io->LastError();
+        EXPECT_EQ(io->ImageParams.FileType, 26);
+        ASSERT_EQ(view.GetLayersCount(), 2);
+        EXPECT_TRUE(SamePixels(*view.GetLayer(0)->GetBitmap(), base));
+        EXPECT_TRUE(SamePixels(*view.GetLayer(1)->GetBitmap(), top));
+        EXPECT_EQ(view.GetLayer(1)->PosX, 3);
+    }
+    // A layer whose image is the layers file itself (its image position
+    // 0, its format found from the content) is refused, not read forever.
+    {
+        std::vector<uint8_t> nested = WriteLayersStream(6, kPNGFormat, {layers[0]}, false);
+        const uint8_t png[] = {0x89, 'P', 'N', 'G'};
+        const auto image = std::search(nested.begin(), nested.end(), std::begin(png), std::end(png));
+        ASSERT_NE(image, nested.end());
+        uint8_t position[8] = {};
+        const uint64_t offset = static_cast<uint64_t>(image - nested.begin());
+        for (int i = 0; i < 8; ++i) position[i] = static_cast<uint8_t>(offset >> (8 * i));
+        const auto field = std::search(nested.begin(), image, std::begin(position), std::end(position));
+        ASSERT_NE(field, image);
+        std::fill(field, field + 8, uint8_t{0});
+        std::fill(nested.begin() + 17, nested.begin() + 21, uint8_t{0});  // the images' format: by content
+        TVidurErView view;
+        auto* io = dynamic_cast<TVidurErIO*>(view.GetVidurErIO());
+        ASSERT_NE(io, nullptr);
+        TMemoryStream stream(nested);
+        EXPECT_THROW(io->LoadFromStream(stream), Exception);
+        EXPECT_EQ(io->ImageParams.FileType, 26);
+    }
+    // Without a view there is nowhere to put layers: nothing is loaded.
+    TVidurErIO alone;
+    alone.LoadFromFile(file);
+    EXPECT_EQ(alone.Bitmap()->GetWidth(), 0);
+}
+
 TEST(LayersStream, OtherStreamsAndVersionZeroAreRefused) {
     const TTestViewLoaderScope testLoaders;
     TIEBitmap base;
@@ -277,9 +346,7 @@ TEST(LayersStream, TruncatedStreamsFailCleanlyKeepingWhatWasRead) {
     TIEBitmap base, top;
     Pattern(base, 20, 14, 5, false);
     Pattern(top, 9, 9, 6, true);
-    std::vector<TLayerSpec> layers(2);
-    layers[0].Image = &base;
-    layers[1].Image = &top;
+    std::vector<TLayerSpec> layers = TwoLayers(base, top);
     layers[1].Name = "top";
     for (int32_t format : {-1, kPNGFormat}) {
         for (bool reversed : {false, true}) {
@@ -302,5 +369,12 @@ TEST(LayersStream, TruncatedStreamsFailCleanlyKeepingWhatWasRead) {
                 EXPECT_GE(view.GetLayersCount(), 1);
             }
         }
+    }
+    // A negative display size is damage, not a size to draw at.
+    for (int side = 0; side < 2; ++side) {
+        std::vector<TLayerSpec> damaged = TwoLayers(base, top);
+        (side == 0 ? damaged[1].Width : damaged[1].Height) = -1896217573;
+        TVidurErView view(nullptr);
+        EXPECT_THROW(Load(view, WriteLayersStream(6, -1, damaged, false)), Exception);
     }
 }

@@ -31,6 +31,27 @@ inline std::u16string FromQString(const QString& text) { return text.toStdU16Str
 // each character of its text): true when it was swallowed whole; otherwise
 // text is what is left of the typed text for the widget.
 bool OfferKeyToControl(TWinControl& control, QKeyEvent* event, QString& text);
+// Offers the key to the control, then hands what is left of it to the
+// widget's own handling (pass), changed when the control changed its text.
+void PassKeyThroughControl(TWinControl& control, QKeyEvent* event, const std::function<void(QKeyEvent*)>& pass);
+
+// A window class in a file of its own: a widget that is the window and
+// answers the class messages. Qt owns the widget (its parent, or the
+// window for a top-level one).
+class TQtWindowClass {
+public:
+    virtual ~TQtWindowClass() = default;
+    virtual QWidget* Widget() = 0;
+    // Where mouse input arrives (the viewport of a scrolling widget).
+    virtual QWidget* MouseWidget() { return Widget(); }
+    virtual void SetText(const std::u16string& text) = 0;
+    virtual std::u16string Text() const = 0;
+    virtual intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) = 0;
+    virtual void SetCursor(Qt::CursorShape shape) { Widget()->setCursor(shape); }
+};
+using TQtWindowClassMaker = std::function<TQtWindowClass*(TWinControl& control, QWidget* parent)>;
+// Registers the maker of a window class by its name ("RICHEDIT20W").
+bool RegisterQtWindowClass(const std::string& name, TQtWindowClassMaker maker);
 
 // The menu bar (or pop-up menu) built from a menu's item tree. It keeps
 // its actions while the tree keeps its shape, updating them in place, and
@@ -154,6 +175,8 @@ public:
     QWidget* Outer() const { return outer_; }
     // Where child windows go.
     QWidget* Client() const { return client_; }
+    // Where mouse input arrives.
+    QWidget* MouseWidget() const { return class_ ? class_->MouseWidget() : client_; }
     TQtMenuBuilder* Menu() const { return menu_.get(); }
     bool TopLevel() const { return topLevel_; }
     // Qt moved or resized the window: the control hears of it.
@@ -169,6 +192,7 @@ private:
     QLineEdit* edit_ = nullptr;
     QAbstractButton* button_ = nullptr;
     QGroupBox* group_ = nullptr;
+    TQtWindowClass* class_ = nullptr;  // a registered window class (its widget is outer_)
     TBitmap surface_;
     bool topLevel_ = false;
     std::unique_ptr<TQtMenuBuilder> menu_;

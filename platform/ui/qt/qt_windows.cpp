@@ -32,18 +32,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        QString text;
-        if (OfferKeyToControl(control_, event, text)) {
-            event->accept();
-            return;
-        }
-        if (text == event->text()) {
-            QLineEdit::keyPressEvent(event);
-            return;
-        }
-        QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
-                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
-        QLineEdit::keyPressEvent(&changed);
+        PassKeyThroughControl(control_, event, [this](QKeyEvent* key) { QLineEdit::keyPressEvent(key); });
     }
 
 private:
@@ -76,7 +65,32 @@ intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     return keys;
 }
 
+std::map<std::string, TQtWindowClassMaker>& WindowClasses() {
+    static std::map<std::string, TQtWindowClassMaker> classes;
+    return classes;
+}
+
 }  // namespace
+
+void PassKeyThroughControl(TWinControl& control, QKeyEvent* event, const std::function<void(QKeyEvent*)>& pass) {
+    QString text;
+    if (OfferKeyToControl(control, event, text)) {
+        event->accept();
+        return;
+    }
+    if (text == event->text()) {
+        pass(event);
+        return;
+    }
+    QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
+                      event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    pass(&changed);
+}
+
+bool RegisterQtWindowClass(const std::string& name, TQtWindowClassMaker maker) {
+    WindowClasses()[name] = std::move(maker);
+    return true;
+}
 
 // ---------------------------------------------------------------- TQtSurface
 
@@ -156,7 +170,10 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
     QWidget* parentWidget = parent ? parent->Client() : nullptr;
     topLevel_ = parentWidget == nullptr;
     const std::string& cls = params.WinClassName;
-    if (cls == "EDIT" || cls == "BUTTON") {
+    if (const auto made = WindowClasses().find(cls); made != WindowClasses().end()) {
+        class_ = made->second(control, parentWidget);
+        outer_ = client_ = class_->Widget();
+    } else if (cls == "EDIT" || cls == "BUTTON") {
         MakeStandardWidget(params, parentWidget);
         client_ = outer_;
     } else if (topLevel_ && (params.Style & WS_POPUP)) {
@@ -249,13 +266,16 @@ void TQtWindow::Present(const TRect& area) {
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {
-    if (outer_) outer_->setCursor(QtCursor(cursor));
+    if (outer_ && class_) class_->SetCursor(QtCursor(cursor));
+    else if (outer_) outer_->setCursor(QtCursor(cursor));
 }
 
 void TQtWindow::SetText(const std::u16string& text) {
     if (!outer_) return;
     const QString value = ToQString(text);
-    if (edit_) {
+    if (class_) {
+        class_->SetText(text);
+    } else if (edit_) {
         if (edit_->text() != value) edit_->setText(value);
     } else if (button_) {
         button_->setText(value);
@@ -270,6 +290,7 @@ void TQtWindow::SetText(const std::u16string& text) {
 
 std::u16string TQtWindow::Text() const {
     if (!outer_) return text_;
+    if (class_) return class_->Text();
     if (edit_) return FromQString(edit_->text());
     if (button_) return FromQString(button_->text());
     if (group_) return FromQString(group_->title());
@@ -278,6 +299,7 @@ std::u16string TQtWindow::Text() const {
 }
 
 intptr_t TQtWindow::ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    if (class_) return outer_ ? class_->ClassProc(msg, wParam, lParam) : 0;
     if (edit_) {
         switch (msg) {
             case EM_GETSEL: {

@@ -50,8 +50,10 @@ public:
     virtual void SetCursor(Qt::CursorShape shape) { Widget()->setCursor(shape); }
 };
 using TQtWindowClassMaker = std::function<TQtWindowClass*(TWinControl& control, QWidget* parent)>;
-// Registers the maker of a window class by its name ("RICHEDIT20W").
+// Registers the maker of a window class by its name.
 bool RegisterQtWindowClass(const std::string& name, TQtWindowClassMaker maker);
+// The rich edit ("RICHEDIT20W", on a QTextEdit).
+TQtWindowClass* MakeQtRichEdit(TWinControl& control, QWidget* parent);
 
 // The menu bar (or pop-up menu) built from a menu's item tree. It keeps
 // its actions while the tree keeps its shape, updating them in place, and

@@ -1136,8 +1136,6 @@ intptr_t TQtRichEdit::ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) 
     return 0;
 }
 
-[[maybe_unused]] const bool registered = RegisterQtWindowClass(RICHEDIT_CLASS, [](TWinControl& control, QWidget* parent) {
-    return static_cast<TQtWindowClass*>(new TQtRichEdit(control, parent));
-});
-
 }  // namespace
+
+TQtWindowClass* MakeQtRichEdit(TWinControl& control, QWidget* parent) { return new TQtRichEdit(control, parent); }

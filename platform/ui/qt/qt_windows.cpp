@@ -66,7 +66,9 @@ intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
 }
 
 std::map<std::string, TQtWindowClassMaker>& WindowClasses() {
-    static std::map<std::string, TQtWindowClassMaker> classes;
+    static std::map<std::string, TQtWindowClassMaker> classes = {
+        {"RICHEDIT20W", MakeQtRichEdit},
+    };
     return classes;
 }
 

@@ -4,6 +4,8 @@
 // change event, set up as the main window's text editor is.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "controls/ui/richedit2.h"
 #include "controls/ui/ucforms.h"
 #include "platform/codepage.h"
@@ -269,6 +271,10 @@ TEST(RichEdit, RtfStreamsOutAndBackInRunByRunAndOnlyTheSelectionWhenAsked) {
     EXPECT_EQ(AttributesOf(g), before);
     g.Select(14, 0);
     EXPECT_EQ(g.Edit->Paragraph().GetAlignment(), taCenter);
+    // What the loaded text looks like, for a person to look at.
+    g.Edit->SetSelStart(0);
+    std::filesystem::create_directories(TW_ARTIFACT_DIR);
+    EXPECT_TRUE(QtTesting::SaveWindowPicture(g.Form, TW_ARTIFACT_DIR "/richedit-loaded.png"));
     // The form property carries the same.
     EXPECT_TRUE(f.Edit->HasRTFProperty());
     TEditorForm h;

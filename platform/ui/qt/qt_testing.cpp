@@ -175,4 +175,9 @@ bool CloseModal() {
 
 std::u16string SystemClipboardText() { return FromQString(QGuiApplication::clipboard()->text()); }
 
+bool SaveWindowPicture(TWinControl& control, const std::string& fileName) {
+    QWidget* widget = WidgetOf(control);
+    return widget && widget->grab().save(QString::fromStdString(fileName), "PNG");
+}
+
 }  // namespace QtTesting

@@ -56,4 +56,7 @@ bool CloseModal();
 
 std::u16string SystemClipboardText();
 
+// Saves what Qt shows of the control's window as a PNG file.
+bool SaveWindowPicture(TWinControl& control, const std::string& fileName);
+
 }  // namespace QtTesting

@@ -856,8 +856,9 @@ void TCustomRichEdit98::ScanURLs(int start, int end) {
     while (start > 0 && IsURLCharacter(text[static_cast<size_t>(start - 1)])) --start;
     end = std::min(end, length);
     while (end < length && end >= 0 && IsURLCharacter(text[static_cast<size_t>(end)])) ++end;
-    if (end <= start || length <= 2) return;
-    if (customURLs_.Count() < 2) throw Exception("List index out of bounds (1)");
+    // The scan needs the e-mail type and a scheme; without them it marks
+    // nothing (it may run inside the window's own event handling).
+    if (end <= start || length <= 2 || customURLs_.Count() < 2) return;
     scanning_ = true;
     BeginScan();
     try {

@@ -362,6 +362,12 @@ TEST(RichEdit, AddressesAreMarkedByTheWindowAndByTheScannerAndAClickReportsThem)
     clicked.clear();
     clickAt(static_cast<int>(text.find(u"files")));
     EXPECT_EQ(clicked, std::vector<WideString>{u"ftp://files.org"});
+    // Without the e-mail type and a scheme the scanner marks nothing.
+    f.Edit->SetCustomURLs(TURLCollection{});
+    f.Edit->Clear();
+    QtTesting::KeyClick(*f.Edit, 0, u"http://plain.org");
+    f.Edit->SelectAll();
+    EXPECT_FALSE(f.Edit->SelAttributes().GetLink());
 }
 
 TEST(RichEdit, UndoLimitZeroAndTheChangeEventAsTheEditorUsesThem) {

@@ -1,1 +1,2 @@
 tw_fuzz_target(riff_walker platform)
+tw_fuzz_target(rtf_reader platform)

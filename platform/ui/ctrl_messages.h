@@ -10,9 +10,6 @@
 
 #include "platform/ui/messages.h"
 
-constexpr uint32_t WM_NOTIFY = 0x004E;
-constexpr uint32_t CN_NOTIFY = CN_BASE + WM_NOTIFY;
-
 // Edit and memo.
 constexpr uint32_t EM_GETLINECOUNT = 0x00BA;
 constexpr uint32_t EM_LINEINDEX = 0x00BB;

@@ -30,6 +30,7 @@ constexpr uint32_t WM_PAINT = 0x000F;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_SYSCOLORCHANGE = 0x0015;
 constexpr uint32_t WM_SETCURSOR = 0x0020;
+constexpr uint32_t WM_NOTIFY = 0x004E;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_KEYUP = 0x0101;
 constexpr uint32_t WM_CHAR = 0x0102;
@@ -63,6 +64,7 @@ constexpr uint32_t CM_HINTSHOW = CM_BASE + 48;
 // come back reflected, as CN_ + the message).
 constexpr uint32_t CN_BASE = 0xBC00;
 constexpr uint32_t CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr uint32_t CN_NOTIFY = CN_BASE + WM_NOTIFY;  // LParam: the record, an NMHDR first
 // Notification codes (high word of WParam of CN_COMMAND).
 constexpr int BN_CLICKED = 0;
 constexpr int EN_CHANGE = 0x0300;

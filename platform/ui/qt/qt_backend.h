@@ -37,6 +37,9 @@ inline std::u16string FromQString(const QString& text) { return text.toStdU16Str
 // each character of its text): true when it was swallowed whole; otherwise
 // text is what is left of the typed text for the widget.
 bool OfferKeyToControl(TWinControl& control, QKeyEvent* event, QString& text);
+// Offers the key to the control, then hands what is left of it to the
+// widget's own handling (pass), changed when the control changed its text.
+void PassKeyThroughControl(TWinControl& control, QKeyEvent* event, const std::function<void(QKeyEvent*)>& pass);
 
 // The menu bar (or pop-up menu) built from a menu's item tree. It keeps
 // its actions while the tree keeps its shape, updating them in place, and
@@ -161,6 +164,8 @@ public:
     QWidget* Outer() const { return outer_; }
     // Where child windows go.
     QWidget* Client() const { return client_; }
+    // Where mouse input arrives.
+    QWidget* MouseWidget() const;
     TQtMenuBuilder* Menu() const { return menu_.get(); }
     bool TopLevel() const { return topLevel_; }
     // Qt moved or resized the window: the control hears of it.

@@ -30,7 +30,7 @@ std::map<std::string, TQtWidgetClassMaker>& Registry() {
 void RegisterQtWindowClass(const std::string& name, TQtWidgetClassMaker maker) { Registry()[name] = std::move(maker); }
 
 const TQtWidgetClassMaker* FindQtWindowClass(const std::string& name) {
-    static const bool common = (RegisterQtCommonWindowClasses(), true);
+    static const bool common = (RegisterQtCommonWindowClasses(), RegisterQtRichEditClass(), true);
     (void)common;
     auto at = Registry().find(name);
     return at == Registry().end() ? nullptr : &at->second;

@@ -99,12 +99,17 @@ void KeyClick(TWinControl& control, uint16_t key, const std::u16string& text, TS
     QTest::sendKeyEvent(QTest::Release, widget, static_cast<Qt::Key>(qtKey), ToQString(text), modifiers);
 }
 
+static QWidget* MouseWidgetOf(TWinControl& control) {
+    TQtWindow* window = TQtBackend::WindowOf(control);
+    return window ? window->MouseWidget() : nullptr;
+}
+
 void MouseMove(TWinControl& control, int x, int y) {
-    if (QWidget* widget = InputWidgetOf(control)) QTest::mouseMove(widget, QPoint(x, y));
+    if (QWidget* widget = MouseWidgetOf(control)) QTest::mouseMove(widget, QPoint(x, y));
 }
 
 void MouseClick(TWinControl& control, int x, int y) {
-    if (QWidget* widget = InputWidgetOf(control)) QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(x, y));
+    if (QWidget* widget = MouseWidgetOf(control)) QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(x, y));
 }
 
 void MouseLeave(TWinControl& control) {

@@ -31,6 +31,9 @@ public:
     virtual QWidget* ClientWidget() const { return Widget(); }
     // What takes the keyboard focus.
     virtual QWidget* FocusWidget() const { return Widget(); }
+    // Where mouse input arrives (the viewport of a scrolling widget).
+    virtual QWidget* MouseWidget() const { return Widget(); }
+    virtual void SetCursor(Qt::CursorShape shape) { Widget()->setCursor(shape); }
     // Whether the widget with the focus is this window's.
     virtual bool HasFocus(QWidget* focus) const { return focus == Widget() || focus == FocusWidget(); }
     virtual void SetText(const std::u16string& text) { text_ = text; }
@@ -75,6 +78,8 @@ void RegisterQtWindowClass(const std::string& name, TQtWidgetClassMaker maker);
 // The common controls' classes (a static library would otherwise drop
 // their file, which nothing else refers to).
 void RegisterQtCommonWindowClasses();
+// The rich edit ("RICHEDIT20W", on a QTextEdit).
+void RegisterQtRichEditClass();
 // The maker of a class, or nullptr when no class has that name.
 const TQtWidgetClassMaker* FindQtWindowClass(const std::string& name);
 
@@ -96,18 +101,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        QString text;
-        if (OfferKeyToControl(control_, event, text)) {
-            event->accept();
-            return;
-        }
-        if (text == event->text()) {
-            Base::keyPressEvent(event);
-            return;
-        }
-        QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
-                          event->isAutoRepeat(), static_cast<ushort>(event->count()));
-        Base::keyPressEvent(&changed);
+        PassKeyThroughControl(control_, event, [this](QKeyEvent* key) { Base::keyPressEvent(key); });
     }
 
     TWinControl& control_;

@@ -54,6 +54,21 @@ intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
+void PassKeyThroughControl(TWinControl& control, QKeyEvent* event, const std::function<void(QKeyEvent*)>& pass) {
+    QString text;
+    if (OfferKeyToControl(control, event, text)) {
+        event->accept();
+        return;
+    }
+    if (text == event->text()) {
+        pass(event);
+        return;
+    }
+    QKeyEvent changed(event->type(), text.isEmpty() ? event->key() : 0, event->modifiers(), text,
+                      event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    pass(&changed);
+}
+
 // ---------------------------------------------------------------- TQtSurface
 
 TQtSurface::TQtSurface(TWinControl& control, QWidget* parent) : QWidget(parent), control_(control) {
@@ -217,8 +232,11 @@ void TQtWindow::Present(const TRect& area) {
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {
-    if (outer_) outer_->setCursor(QtCursor(cursor));
+    if (outer_ && widget_) widget_->SetCursor(QtCursor(cursor));
+    else if (outer_) outer_->setCursor(QtCursor(cursor));
 }
+
+QWidget* TQtWindow::MouseWidget() const { return widget_ ? widget_->MouseWidget() : client_; }
 
 void TQtWindow::SetText(const std::u16string& text) {
     if (!outer_) return;

@@ -320,9 +320,10 @@ void TWinControl::RecreateWnd() {
 }
 
 int32_t TWinControl::BorderWidth() const {
-    if (params_.ExStyle & WS_EX_CLIENTEDGE) return Application().Backend().GetSystemMetric(SM_CXEDGE);
-    if (params_.Style & WS_BORDER) return Application().Backend().GetSystemMetric(SM_CXBORDER);
-    return 0;
+    int32_t styled = 0;
+    if (params_.ExStyle & WS_EX_CLIENTEDGE) styled = Application().Backend().GetSystemMetric(SM_CXEDGE);
+    else if (params_.Style & WS_BORDER) styled = Application().Backend().GetSystemMetric(SM_CXBORDER);
+    return native_ ? native_->BorderWidth(styled) : styled;
 }
 
 int32_t TWinControl::ClientWidth() {

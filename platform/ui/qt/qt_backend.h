@@ -141,6 +141,7 @@ public:
     void SetFocus() override;
     bool Focused() const override;
     int32_t NonClientTop() const override;
+    int32_t BorderWidth(int32_t styled) const override;
     void SetMenu(TMenu* menu) override;
     void MenuChanged() override;
     void SetCapture(bool capture) override;

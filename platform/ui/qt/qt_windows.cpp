@@ -88,12 +88,15 @@ TQtSurface::TQtSurface(TWinControl& control, QWidget* parent) : QWidget(parent),
 
 void TQtSurface::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (Image.isNull()) {
-        painter.fillRect(event->rect(), palette().window());
-        return;
+    // What the control has not painted (yet) shows the window's colour.
+    QRegion bare(event->rect());
+    if (!Image.isNull()) {
+        const QRect painted = event->rect() & QRect(QPoint(0, 0), Image.size());
+        painter.drawImage(painted.topLeft(), Image, painted);
+        bare -= painted;
+        ++Frames;
     }
-    painter.drawImage(event->rect().topLeft(), Image, event->rect());
-    ++Frames;
+    for (const QRect& r : bare) painter.fillRect(r, palette().window());
 }
 
 void TQtSurface::Mouse(QMouseEvent* event, uint32_t msg) {
@@ -335,9 +338,16 @@ bool TQtWindow::Focused() const {
 }
 
 int32_t TQtWindow::NonClientTop() const {
-    if (!menu_ || !menu_->Bar() || !menu_->Bar()->isVisibleTo(outer_)) return 0;
-    return menu_->Bar()->sizeHint().height();
+    QMenuBar* bar = menu_ ? menu_->Bar() : nullptr;
+    if (!bar || bar->isHidden() || !outer_) return 0;
+    // The height the frame's layout gives its menu bar at this width (a
+    // narrow window wraps the bar onto more rows).
+    int height = bar->heightForWidth(std::max(outer_->width(), bar->minimumWidth()));
+    if (height < 0) height = bar->sizeHint().height();
+    return std::clamp(height, bar->minimumSizeHint().height(), bar->maximumHeight());
 }
+
+int32_t TQtWindow::BorderWidth(int32_t styled) const { return topLevel_ ? 0 : styled; }
 
 void TQtWindow::SetMenu(TMenu* menu) {
     menu_.reset();

@@ -244,11 +244,16 @@ void TQtWindow::Present(const TRect& area) {
     // The surface's rows become the widget's picture (32 bits, blue first
     // in memory: Qt's RGB32).
     const int w = surface_.Width(), h = surface_.Height();
-    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h)
+    QRect changed = QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top) & QRect(0, 0, w, h);
+    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h) {
         surfaceWidget_->Image = QImage(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(surfaceWidget_->Image.scanLine(y), surface_.ScanLine(y), static_cast<size_t>(w) * 4);
-    surfaceWidget_->update(QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top));
+        changed = QRect(0, 0, w, h);
+    }
+    // Only the painted area changed.
+    for (int y = changed.top(); y <= changed.bottom(); ++y)
+        std::memcpy(surfaceWidget_->Image.scanLine(y) + changed.left() * 4, surface_.ScanLine(y) + changed.left() * 4,
+                    static_cast<size_t>(changed.width()) * 4);
+    surfaceWidget_->update(changed);
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {

@@ -123,6 +123,30 @@ private:
     TWinControl& control_;
 };
 
+// The frame of a child surface with a border or scroll bars: the border
+// painted around the surface, and the platform's scroll bars beside it whose
+// moves come back to the control as WM_HSCROLL / WM_VSCROLL.
+class TQtBox : public QWidget {
+public:
+    TQtBox(TWinControl& control, QWidget* parent, int border);
+    TQtSurface* Surface() const { return surface_; }
+    QScrollBar* Bar(int bar) const { return bars_[bar == SB_HORZ ? 0 : 1]; }
+    void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position);
+    // Places the surface and the bars in the box's size.
+    void Relayout();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Action(int bar, int action);
+    TWinControl& control_;
+    TQtSurface* surface_;
+    QScrollBar* bars_[2];
+    int border_;
+};
+
 class TQtWindow : public TNativeWindow {
 public:
     TQtWindow(TWinControl& control, TQtWindow* parent);
@@ -133,7 +157,7 @@ public:
     TBitmap& Surface() override { return surface_; }
     void Present(const TRect& area) override;
     void SetCursor(TCursor cursor) override;
-    void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) override {}
+    void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) override;
     void SetText(const std::u16string& text) override;
     std::u16string Text() const override;
     intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) override;
@@ -155,6 +179,8 @@ public:
     QWidget* Outer() const { return outer_; }
     // Where child windows go.
     QWidget* Client() const { return client_; }
+    // The frame with the border and scroll bars (nullptr: none).
+    TQtBox* Box() const { return box_; }
     TQtMenuBuilder* Menu() const { return menu_.get(); }
     bool TopLevel() const { return topLevel_; }
     // Qt moved or resized the window: the control hears of it.
@@ -167,6 +193,7 @@ private:
     QPointer<QWidget> outer_;
     QWidget* client_ = nullptr;
     TQtSurface* surfaceWidget_ = nullptr;
+    TQtBox* box_ = nullptr;
     QLineEdit* edit_ = nullptr;
     QAbstractButton* button_ = nullptr;
     QGroupBox* group_ = nullptr;

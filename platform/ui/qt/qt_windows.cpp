@@ -179,6 +179,14 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
         layout->addWidget(surfaceWidget_);
         outer_ = frame;
         client_ = surfaceWidget_;
+    } else if ((params.Style & (WS_BORDER | WS_HSCROLL | WS_VSCROLL)) || (params.ExStyle & WS_EX_CLIENTEDGE)) {
+        const int border = (params.ExStyle & WS_EX_CLIENTEDGE) ? Application().Backend().GetSystemMetric(SM_CXEDGE)
+                           : (params.Style & WS_BORDER)       ? Application().Backend().GetSystemMetric(SM_CXBORDER)
+                                                              : 0;
+        box_ = new TQtBox(control, parentWidget, border);
+        surfaceWidget_ = box_->Surface();
+        outer_ = box_;
+        client_ = surfaceWidget_;
     } else {
         surfaceWidget_ = new TQtSurface(control, parentWidget);
         outer_ = client_ = surfaceWidget_;
@@ -353,6 +361,10 @@ int32_t TQtWindow::NonClientTop() const {
 }
 
 int32_t TQtWindow::BorderWidth(int32_t styled) const { return topLevel_ ? 0 : styled; }
+
+void TQtWindow::SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) {
+    if (box_) box_->SetScrollBar(bar, shown, enabled, min, max, page, position);
+}
 
 void TQtWindow::SetMenu(TMenu* menu) {
     menu_.reset();

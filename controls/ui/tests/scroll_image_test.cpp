@@ -77,6 +77,9 @@ TEST(UcScrollBox, ItsQtScrollBarsShowTheChildrensRangeAndScrollThemBackThroughTh
     box->UpdateScrollBars();
     EXPECT_TRUE(QtTesting::ScrollBarState(*box, SB_HORZ).Visible);
     EXPECT_EQ(box->ClientHeight(), 160 - 4 - extent);
+    // For a look at the frame, the bars and the children (in ctest's folder).
+    ASSERT_TRUE(QtTesting::WaitUntil([&] { return !box->NeedsPaint() && !form.NeedsPaint(); }));
+    EXPECT_TRUE(QtTesting::SaveWindowPicture(form, "uc-scroll-box.png"));
 }
 
 TEST(UcScrollBox, SizeMessagesNestedDeeperThanThirtyOneAreDropped) {

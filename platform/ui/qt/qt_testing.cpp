@@ -208,4 +208,9 @@ void DragScrollBar(TWinControl& control, int bar, int position) {
     scrollBar->setSliderDown(false);
 }
 
+bool SaveWindowPicture(TWinControl& control, const std::string& fileName) {
+    QWidget* widget = WidgetOf(control);
+    return widget && widget->grab().save(QString::fromStdString(fileName), "PNG");
+}
+
 }  // namespace QtTesting

@@ -64,6 +64,8 @@ struct TScrollBarState {
     TRect Geometry;  // in the control's window
 };
 TScrollBarState ScrollBarState(TWinControl& control, int bar);
+// Saves what Qt shows of the control's window (PNG); false on failure.
+bool SaveWindowPicture(TWinControl& control, const std::string& fileName);
 // A click on the scroll bar at a point of its own.
 void ClickScrollBar(TWinControl& control, int bar, int x, int y);
 // Drags the bar's thumb to the position.

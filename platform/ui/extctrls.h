@@ -14,7 +14,7 @@
 #include "platform/ui/control.h"
 
 class TPicture;
-using TProgressEvent = std::function<void(TPicture* sender, int percent)>;
+using TPictureProgressEvent = std::function<void(TPicture* sender, int percent)>;
 using TPictureChangeEvent = std::function<void(TPicture* sender)>;
 // Reads a picture file into the bitmap; raises on bad data.
 using TPictureLoader = std::function<void(const std::string& fileName, TBitmap& bitmap)>;
@@ -42,7 +42,7 @@ public:
     void Changed();
 
     TPictureChangeEvent OnChange;
-    TProgressEvent OnProgress;
+    TPictureProgressEvent OnProgress;
 
 private:
     TBitmap bitmap_;

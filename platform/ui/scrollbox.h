@@ -8,10 +8,9 @@
 #include "platform/colour.h"
 #include "platform/ui/control.h"
 
-enum class TBorderStyle : uint8_t { bsNone, bsSingle };
-
 class TScrollBox : public TWinControl {
 public:
+    enum class TBorderStyle : uint8_t { bsNone, bsSingle };
     explicit TScrollBox(TComponent* owner);
     TColor Color;
     TBorderStyle BorderStyle() const { return borderStyle_; }

@@ -6,6 +6,7 @@
 
 #include "controls/ucsystem.h"
 #include "platform/canvas.h"
+#include "platform/ui/extctrls.h"
 
 // Draws the text with its top-left corner at (x, y). On a right-to-left
 // canvas the text starts at x + width + 1.
@@ -13,3 +14,7 @@ void WideCanvasTextOut(TCanvas& canvas, int32_t x, int32_t y, const WideString& 
 TSize WideCanvasTextExtent(TCanvas& canvas, const WideString& text);
 int32_t WideCanvasTextWidth(TCanvas& canvas, const WideString& text);
 int32_t WideCanvasTextHeight(TCanvas& canvas, const WideString& text);
+
+// The picture of the Unicode image control: the toolkit's picture, with no
+// behaviour of its own.
+class TUcPicture : public TPicture {};

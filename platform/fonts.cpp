@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <tuple>
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -40,7 +42,10 @@ FT_Library Library() {
 
 FcConfig* FontConfig() {
     static FcConfig* config = [] {
-        FcConfig* made = FcInitLoadConfigAndFonts();
+        // The process's current configuration, shared with a toolkit that
+        // loaded it already (loading it again would read every file of it
+        // once more).
+        FcConfig* made = FcConfigReference(nullptr);
         if (!made) throw EConvertError("The font configuration cannot be loaded");
         std::error_code error;
         if (std::filesystem::is_directory(kWineFontFolder, error))
@@ -87,8 +92,16 @@ struct TPlatformFont::TFace {
     }
 };
 
+// Faces matched to requests so far (file and index); new faces void it.
+using TMatchKey = std::tuple<std::string, bool, bool, uint8_t>;
+static std::map<TMatchKey, std::pair<std::string, int>>& MatchedFaces() {
+    static std::map<TMatchKey, std::pair<std::string, int>> matched;
+    return matched;
+}
+
 bool AddFontFolder(const std::string& folder) {
     std::lock_guard<std::mutex> guard(FontLock());
+    MatchedFaces().clear();
     return FcConfigAppFontAddDir(FontConfig(), reinterpret_cast<const FcChar8*>(folder.c_str())) == FcTrue;
 }
 
@@ -113,7 +126,15 @@ std::unique_ptr<TPlatformFont> TPlatformFont::Open(const std::string& faceName, 
                                                    uint8_t charset) {
     std::string file;
     int index = 0;
+    // Each request is matched once: a window's controls ask for the same few
+    // faces again and again.
+    auto& matched = MatchedFaces();
+    const TMatchKey key{faceName, bold, italic, charset};
     {
+        std::lock_guard<std::mutex> guard(FontLock());
+        if (auto at = matched.find(key); at != matched.end()) std::tie(file, index) = at->second;
+    }
+    if (file.empty()) {
         std::lock_guard<std::mutex> guard(FontLock());
         FcConfig* config = FontConfig();
         FcPattern* pattern = FcPatternCreate();
@@ -137,6 +158,7 @@ std::unique_ptr<TPlatformFont> TPlatformFont::Open(const std::string& faceName, 
             FcPatternGetInteger(match, FC_INDEX, 0, &index);
             FcPatternDestroy(match);
         }
+        if (!file.empty()) matched[key] = {file, index};
     }
     if (file.empty()) throw EConvertError("No installed font can stand in for \"" + faceName + "\"");
     std::unique_ptr<TPlatformFont> font = OpenFile(file, index);

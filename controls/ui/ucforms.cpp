@@ -13,6 +13,19 @@ TUcForm::TUcForm(TComponent* owner) : TUcWinControl<TForm>(owner) {
     });
 }
 
+// ---------------------------------------------------------------- TUcScrollBox
+
+TUcScrollBox::TUcScrollBox(TComponent* owner) : TUcWinControl<TScrollBox>(owner) {
+    HandleMessage(WM_SIZE, [this](TMessage& m, const TMessageHandler& inherited) {
+        struct TDepth {
+            int& depth;
+            explicit TDepth(int& d) : depth(++d) {}
+            ~TDepth() { --depth; }
+        } depth(sizeDepth_);
+        if (sizeDepth_ < 32) inherited(m);
+    });
+}
+
 // ---------------------------------------------------------------- TUcApplication
 
 TUcApplication::TUcApplication() = default;

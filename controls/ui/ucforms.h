@@ -6,10 +6,21 @@
 
 #include "controls/ui/uccontrols.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/scrollbox.h"
 
 class TUcForm : public TUcWinControl<TForm> {
 public:
     explicit TUcForm(TComponent* owner);
+};
+
+// The scroll box with a wide hint. Size messages nested deeper than 31 (a
+// layout that keeps resizing itself) are dropped instead of recursing on.
+class TUcScrollBox : public TUcWinControl<TScrollBox> {
+public:
+    explicit TUcScrollBox(TComponent* owner);
+
+private:
+    int sizeDepth_ = 0;
 };
 
 class TUcApplication {

@@ -49,6 +49,10 @@ public:
     virtual bool Focused() const { return false; }
     // Rows above the client area that the window itself shows (its menu bar).
     virtual int32_t NonClientTop() const { return 0; }
+    // The border the window shows on each side of its client area, given
+    // the width its style asks for (a desktop frames a top-level window
+    // outside its bounds).
+    virtual int32_t BorderWidth(int32_t styled) const { return styled; }
     // The menu bar of a top-level window (nullptr: none). Rebuilt from the
     // menu's item tree whenever the menu says it changed.
     virtual void SetMenu(TMenu* menu) {}

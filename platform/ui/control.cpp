@@ -247,7 +247,9 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
 }
 
 TWinControl::~TWinControl() {
-    // Children that outlive their parent window lose it, not their memory.
+    // Children that outlive their parent window lose it, not their memory;
+    // the handlers of the classes above are gone, so they hear nothing of it.
+    SetState(csDestroying, true);
     while (!controls_.empty()) controls_.back()->SetParent(nullptr);
     DestroyHandle();
 }
@@ -256,6 +258,7 @@ void TWinControl::InsertControl(TControl* control) {
     controls_.push_back(control);
     control->parent_ = this;
     if (auto* win = dynamic_cast<TWinControl*>(control); win && HandleAllocated()) win->Handle();
+    Perform(CM_CONTROLCHANGE, reinterpret_cast<intptr_t>(control), 1);
     Invalidate();
 }
 
@@ -263,6 +266,7 @@ void TWinControl::RemoveControl(TControl* control) {
     controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
     control->parent_ = nullptr;
     if (auto* win = dynamic_cast<TWinControl*>(control)) win->DestroyHandle();
+    if (!HasState(csDestroying)) Perform(CM_CONTROLCHANGE, reinterpret_cast<intptr_t>(control), 0);
     Invalidate();
 }
 
@@ -320,9 +324,10 @@ void TWinControl::RecreateWnd() {
 }
 
 int32_t TWinControl::BorderWidth() const {
-    if (params_.ExStyle & WS_EX_CLIENTEDGE) return Application().Backend().GetSystemMetric(SM_CXEDGE);
-    if (params_.Style & WS_BORDER) return Application().Backend().GetSystemMetric(SM_CXBORDER);
-    return 0;
+    int32_t styled = 0;
+    if (params_.ExStyle & WS_EX_CLIENTEDGE) styled = Application().Backend().GetSystemMetric(SM_CXEDGE);
+    else if (params_.Style & WS_BORDER) styled = Application().Backend().GetSystemMetric(SM_CXBORDER);
+    return native_ ? native_->BorderWidth(styled) : styled;
 }
 
 int32_t TWinControl::ClientWidth() {

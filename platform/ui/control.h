@@ -145,6 +145,9 @@ constexpr uint32_t WS_POPUP = 0x80000000;
 constexpr uint32_t WS_CHILD = 0x40000000;
 constexpr uint32_t WS_CAPTION = 0x00C00000;
 constexpr uint32_t WS_BORDER = 0x00800000;
+// The window may show scroll bars.
+constexpr uint32_t WS_VSCROLL = 0x00200000;
+constexpr uint32_t WS_HSCROLL = 0x00100000;
 constexpr uint32_t WS_EX_TOOLWINDOW = 0x00000080;
 constexpr uint32_t WS_EX_TOPMOST = 0x00000008;
 constexpr uint32_t WS_EX_CLIENTEDGE = 0x00000200;

@@ -43,7 +43,11 @@ void TCustomForm::CreateParams(TCreateParams& params) {
 
 void TCustomForm::CreateWnd() {
     TWinControl::CreateWnd();
-    if (menu_) NativeWindow()->SetMenu(menu_);
+    if (menu_) {
+        // The menu bar takes rows from the client area laid out above.
+        NativeWindow()->SetMenu(menu_);
+        Resized();
+    }
 }
 
 void TCustomForm::SetMenu(TMainMenu* menu) {

@@ -60,6 +60,8 @@ constexpr uint32_t CM_TEXTCHANGED = CM_BASE + 18;
 constexpr uint32_t CM_MOUSEENTER = CM_BASE + 19;
 constexpr uint32_t CM_MOUSELEAVE = CM_BASE + 20;
 constexpr uint32_t CM_HINTSHOW = CM_BASE + 48;
+// A child came (LParam 1) or went (0); WParam is the child.
+constexpr uint32_t CM_CONTROLCHANGE = CM_BASE + 54;
 // What a standard control's window tells its control (its notifications
 // come back reflected, as CN_ + the message).
 constexpr uint32_t CN_BASE = 0xBC00;

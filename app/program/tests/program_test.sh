@@ -97,7 +97,18 @@ xvfb)
   # The status line along the bottom edge: the face colour, one line above it darker.
   bottom=$("${crop[@]}" -crop "${w}x10+0+$((h - 10))" +repage -colorspace gray -format "%[fx:mean]" info:)
   awk "BEGIN{exit !($bottom > 0.85)}" || fail "the status line's grey is $bottom"
-  echo "screenshot: $shot (${w}x${h} at $x,$y; mean grey $mean; $blue title pixels)"
+  # Its whole height shows: the darker line on its top lies 22 rows above
+  # the window's bottom edge (the darkest of the last 40 rows, right of any
+  # text).
+  rows=$("${crop[@]}" -crop "200x40+$((w - 220))+$((h - 40))" +repage -colorspace gray -scale '1x40!' \
+    -depth 8 txt:- | sed -n 's/^0,\([0-9]*\): (\([0-9]*\).*/\1 \2/p' | sort -k2,2n | head -1)
+  line=$(( 40 - ${rows%% *} ))
+  (( line == 22 )) || fail "the status line's top edge lies $line rows above the window's bottom, not 22"
+  # The client area reaches the right edge: its last columns have the
+  # face's colour below the menu bar, nothing dark.
+  edge=$("${crop[@]}" -crop "2x$((h - 80))+$((w - 2))+40" +repage -colorspace gray -format "%[fx:minima]" info:)
+  awk "BEGIN{exit !($edge > 0.85)}" || fail "the window's right edge is dark (grey $edge)"
+  echo "screenshot: $shot (${w}x${h} at $x,$y; mean grey $mean; $blue title pixels; status line 22 rows)"
   ;;
 *) fail "unknown mode $mode" ;;
 esac

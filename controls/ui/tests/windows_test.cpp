@@ -11,14 +11,9 @@
 #include "platform/testing/test_support.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/qt/qt_testing.h"
+#include "require_qt.h"
 
 namespace {
-
-// Every test here needs the Qt plugin running.
-#define REQUIRE_QT()                                                     \
-    if (!QtTesting::Running()) {                                         \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)"; \
-    }
 
 // Pixels of the surface whose colour is far from the background's.
 int InkPixels(const TBitmap& surface, const TRect& area, TColor background) {

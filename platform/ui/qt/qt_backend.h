@@ -133,6 +133,30 @@ private:
     TWinControl& control_;
 };
 
+// The frame of a child surface with a border or scroll bars: the border
+// painted around the surface, and the platform's scroll bars beside it whose
+// moves come back to the control as WM_HSCROLL / WM_VSCROLL.
+class TQtBox : public QWidget {
+public:
+    TQtBox(TWinControl& control, QWidget* parent, int border);
+    TQtSurface* Surface() const { return surface_; }
+    QScrollBar* Bar(int bar) const { return bars_[bar == SB_HORZ ? 0 : 1]; }
+    void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position);
+    // Places the surface and the bars in the box's size.
+    void Relayout();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Action(int bar, int action);
+    TWinControl& control_;
+    TQtSurface* surface_;
+    QScrollBar* bars_[2];
+    int border_;
+};
+
 class TQtWindow : public TNativeWindow {
 public:
     TQtWindow(TWinControl& control, TQtWindow* parent);
@@ -143,7 +167,7 @@ public:
     TBitmap& Surface() override { return surface_; }
     void Present(const TRect& area) override;
     void SetCursor(TCursor cursor) override;
-    void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) override {}
+    void SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) override;
     void SetText(const std::u16string& text) override;
     std::u16string Text() const override;
     intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) override;
@@ -151,6 +175,7 @@ public:
     void SetFocus() override;
     bool Focused() const override;
     int32_t NonClientTop() const override;
+    int32_t BorderWidth(int32_t styled) const override;
     void SetMenu(TMenu* menu) override;
     void MenuChanged() override;
     void SetCapture(bool capture) override;
@@ -166,6 +191,8 @@ public:
     QWidget* Client() const { return client_; }
     // Where mouse input arrives.
     QWidget* MouseWidget() const;
+    // The frame with the border and scroll bars (nullptr: none).
+    TQtBox* Box() const { return box_; }
     TQtMenuBuilder* Menu() const { return menu_.get(); }
     bool TopLevel() const { return topLevel_; }
     // Qt moved or resized the window: the control hears of it.
@@ -181,6 +208,7 @@ private:
     QWidget* client_ = nullptr;
     TQtSurface* surfaceWidget_ = nullptr;
     std::unique_ptr<TQtWidgetClass> widget_;
+    TQtBox* box_ = nullptr;
     TBitmap surface_;
     bool topLevel_ = false;
     std::unique_ptr<TQtMenuBuilder> menu_;

@@ -240,4 +240,42 @@ void ChangePalette(uint32_t buttonColor) {
     QCoreApplication::processEvents();
 }
 
+// ---------------------------------------------------------------- scroll bars
+
+namespace {
+QScrollBar* ScrollBarOf(TWinControl& control, int bar) {
+    TQtWindow* window = TQtBackend::WindowOf(control);
+    return window && window->Box() ? window->Box()->Bar(bar) : nullptr;
+}
+}  // namespace
+
+TScrollBarState ScrollBarState(TWinControl& control, int bar) {
+    TScrollBarState state;
+    QScrollBar* scrollBar = ScrollBarOf(control, bar);
+    if (!scrollBar) return state;
+    state.Found = true;
+    state.Visible = scrollBar->isVisible();
+    state.Enabled = scrollBar->isEnabled();
+    state.Min = scrollBar->minimum();
+    state.Page = scrollBar->pageStep();
+    state.Max = scrollBar->maximum() + state.Page - 1;
+    state.Position = scrollBar->value();
+    const QRect r = scrollBar->geometry();
+    state.Geometry = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return state;
+}
+
+void ClickScrollBar(TWinControl& control, int bar, int x, int y) {
+    if (QScrollBar* scrollBar = ScrollBarOf(control, bar)) QTest::mouseClick(scrollBar, Qt::LeftButton, {}, QPoint(x, y));
+}
+
+void DragScrollBar(TWinControl& control, int bar, int position) {
+    QScrollBar* scrollBar = ScrollBarOf(control, bar);
+    if (!scrollBar) return;
+    // As the thumb's drag does: the slider moves while pressed, then lets go.
+    scrollBar->setSliderDown(true);
+    scrollBar->setSliderPosition(position);
+    scrollBar->setSliderDown(false);
+}
+
 }  // namespace QtTesting

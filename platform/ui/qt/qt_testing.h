@@ -77,5 +77,17 @@ std::u16string SystemClipboardText();
 // A new application palette, as the desktop gives one when its theme
 // changes: the old one with this button colour (a TColor).
 void ChangePalette(uint32_t buttonColor);
+// A scroll bar of a control's window as Qt shows it (positions as the
+// toolkit counts them: the page is inside the range).
+struct TScrollBarState {
+    bool Found = false, Visible = false, Enabled = false;
+    int Min = 0, Max = 0, Page = 0, Position = 0;
+    TRect Geometry;  // in the control's window
+};
+TScrollBarState ScrollBarState(TWinControl& control, int bar);
+// A click on the scroll bar at a point of its own.
+void ClickScrollBar(TWinControl& control, int bar, int x, int y);
+// Drags the bar's thumb to the position.
+void DragScrollBar(TWinControl& control, int bar, int position);
 
 }  // namespace QtTesting

@@ -79,12 +79,15 @@ TQtSurface::TQtSurface(TWinControl& control, QWidget* parent) : QWidget(parent),
 
 void TQtSurface::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (Image.isNull()) {
-        painter.fillRect(event->rect(), palette().window());
-        return;
+    // What the control has not painted (yet) shows the window's colour.
+    QRegion bare(event->rect());
+    if (!Image.isNull()) {
+        const QRect painted = event->rect() & QRect(QPoint(0, 0), Image.size());
+        painter.drawImage(painted.topLeft(), Image, painted);
+        bare -= painted;
+        ++Frames;
     }
-    painter.drawImage(event->rect().topLeft(), Image, event->rect());
-    ++Frames;
+    for (const QRect& r : bare) painter.fillRect(r, palette().window());
 }
 
 void TQtSurface::Mouse(QMouseEvent* event, uint32_t msg) {
@@ -180,6 +183,14 @@ TQtWindow::TQtWindow(TWinControl& control, TQtWindow* parent) : control_(control
         layout->addWidget(surfaceWidget_);
         outer_ = frame;
         client_ = surfaceWidget_;
+    } else if ((params.Style & (WS_BORDER | WS_HSCROLL | WS_VSCROLL)) || (params.ExStyle & WS_EX_CLIENTEDGE)) {
+        const int border = (params.ExStyle & WS_EX_CLIENTEDGE) ? Application().Backend().GetSystemMetric(SM_CXEDGE)
+                           : (params.Style & WS_BORDER)       ? Application().Backend().GetSystemMetric(SM_CXBORDER)
+                                                              : 0;
+        box_ = new TQtBox(control, parentWidget, border);
+        surfaceWidget_ = box_->Surface();
+        outer_ = box_;
+        client_ = surfaceWidget_;
     } else {
         surfaceWidget_ = new TQtSurface(control, parentWidget);
         outer_ = client_ = surfaceWidget_;
@@ -224,11 +235,16 @@ void TQtWindow::Present(const TRect& area) {
     // The surface's rows become the widget's picture (32 bits, blue first
     // in memory: Qt's RGB32).
     const int w = surface_.Width(), h = surface_.Height();
-    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h)
+    QRect changed = QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top) & QRect(0, 0, w, h);
+    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h) {
         surfaceWidget_->Image = QImage(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(surfaceWidget_->Image.scanLine(y), surface_.ScanLine(y), static_cast<size_t>(w) * 4);
-    surfaceWidget_->update(QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top));
+        changed = QRect(0, 0, w, h);
+    }
+    // Only the painted area changed.
+    for (int y = changed.top(); y <= changed.bottom(); ++y)
+        std::memcpy(surfaceWidget_->Image.scanLine(y) + changed.left() * 4, surface_.ScanLine(y) + changed.left() * 4,
+                    static_cast<size_t>(changed.width()) * 4);
+    surfaceWidget_->update(changed);
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {
@@ -279,8 +295,19 @@ bool TQtWindow::Focused() const {
 
 int32_t TQtWindow::NonClientTop() const {
     if (widget_) return widget_->NonClientTop();
-    if (!menu_ || !menu_->Bar() || !menu_->Bar()->isVisibleTo(outer_)) return 0;
-    return menu_->Bar()->sizeHint().height();
+    QMenuBar* bar = menu_ ? menu_->Bar() : nullptr;
+    if (!bar || bar->isHidden() || !outer_) return 0;
+    // The height the frame's layout gives its menu bar at this width (a
+    // narrow window wraps the bar onto more rows).
+    int height = bar->heightForWidth(std::max(outer_->width(), bar->minimumWidth()));
+    if (height < 0) height = bar->sizeHint().height();
+    return std::clamp(height, bar->minimumSizeHint().height(), bar->maximumHeight());
+}
+
+int32_t TQtWindow::BorderWidth(int32_t styled) const { return topLevel_ ? 0 : styled; }
+
+void TQtWindow::SetScrollBar(int bar, bool shown, bool enabled, int min, int max, int page, int position) {
+    if (box_) box_->SetScrollBar(bar, shown, enabled, min, max, page, position);
 }
 
 void TQtWindow::SetMenu(TMenu* menu) {

@@ -281,7 +281,6 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
         TIEBitmap* alpha = currentBitmap_->GetAlphaChannel();
         if (alpha->GetWidth() != currentBitmap_->GetWidth() || alpha->GetHeight() != currentBitmap_->GetHeight()) return;
     }
-    const double fill = static_cast<double>(ColorToRGB(Background()));
     bool drawnAny = false;
     for (int32_t i = 0; i < GetLayersCount(); ++i) {
         TIELayer& layer = *layers_[static_cast<size_t>(i)];
@@ -292,17 +291,26 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
         // The mask layer above cuts this layer's alpha for this drawing.
         std::unique_ptr<TIEBitmap> savedAlpha;
         bool masked = false;
-        if (i + 1 < GetLayersCount() && layers_[static_cast<size_t>(i) + 1]->IsMask && !layer.IsMask &&
-            layer.GetRotate() == 0) {
-            TIELayer& mask = *layers_[static_cast<size_t>(i) + 1];
+        const bool maskedByNext = i + 1 < GetLayersCount() && layers_[static_cast<size_t>(i) + 1]->IsMask &&
+                                  !layer.IsMask && layer.GetRotate() == 0;
+        // Outside layer 0 the other layers show at most LayersOutsideAmount.
+        const bool limitOutside = !maskedByNext && i > 0 && LayersOutsideMode == 1 && layer.GetRotate() == 0;
+        if (maskedByNext || limitOutside) {
+            TIELayer& mask = *layers_[static_cast<size_t>(maskedByNext ? i + 1 : i)];
             auto combined = std::make_unique<TIEBitmap>(bitmap.GetWidth(), bitmap.GetHeight(), ie8g);
             if (layer.MaskCache) {
                 combined->AssignImage(*layer.MaskCache);
             } else {
                 TIEBitmap gray;
-                gray.Assign(*mask.bitmap_);
-                if (gray.GetHasAlphaChannel()) gray.RemoveAlphaChannel(true, clWhite);
-                gray.SetPixelFormat(ie8g);
+                if (maskedByNext) {
+                    gray.Assign(*mask.bitmap_);
+                    if (gray.GetHasAlphaChannel()) gray.RemoveAlphaChannel(true, clWhite);
+                    gray.SetPixelFormat(ie8g);
+                } else {
+                    gray.Allocate(bitmap.GetWidth(), bitmap.GetHeight(), ie8g);
+                    gray.Fill(255);
+                }
+                const int32_t baseWidth = layers_[0]->bitmap_->GetWidth(), baseHeight = layers_[0]->bitmap_->GetHeight();
                 const int32_t mw = gray.GetWidth(), mh = gray.GetHeight();
                 const double lx = static_cast<double>(layer.GetWidth()) / std::max(bitmap.GetWidth(), 1);
                 const double ly = static_cast<double>(layer.GetHeight()) / std::max(bitmap.GetHeight(), 1);
@@ -313,8 +321,13 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
                     const int32_t row = Round32((y * ly + layer.PosY - mask.PosY) * my);
                     for (int32_t x = 0; x < bitmap.GetWidth(); ++x) {
                         const int32_t column = Round32((x * lx + layer.PosX - mask.PosX) * mx);
-                        const uint8_t value =
+                        uint8_t value =
                             row >= 0 && row < mh && column >= 0 && column < mw ? gray.GetScanline(row)[column] : 0;
+                        if (LayersOutsideMode == 1) {
+                            const double bx = x * lx + layer.PosX, by = y * ly + layer.PosY;
+                            if (bx < 0 || by < 0 || bx >= baseWidth || by >= baseHeight)
+                                value = static_cast<uint8_t>(std::clamp(LayersOutsideAmount, 0, 255));
+                        }
                         const uint8_t own = bitmap.GetHasAlphaChannel() ? bitmap.GetAlphaChannel()->GetScanline(y)[x] : 255;
                         out[x] = std::min(own, value);
                     }
@@ -331,7 +344,14 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             masked = true;
         }
 
-        if (!drawnAny && drawBackground) dest.Fill(fill);
+        if (!drawnAny && drawBackground) {
+            // An opaque image over the whole buffer leaves no background to see.
+            const bool covers = offsetX_ < 1 && offsetY_ < 1 && dstWidth_ >= dest.GetWidth() &&
+                                dstHeight_ >= dest.GetHeight() && layer.Transparency > 254 &&
+                                (!enableAlphaChannel_ || !bitmap.GetHasAlphaChannel() ||
+                                 bitmap.GetAlphaChannel()->FullOpacity());
+            if (!covers) DrawBackground(dest, {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_}, clip);
+        }
         const bool sized = layer.Width != 0 || layer.Height != 0;
         TResampleFilter filter = rfNone;
         if (DelayZoomFilterCountdown == 0 && (sized || zoomX_ != 100 || zoomY_ != 100))
@@ -434,6 +454,7 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             }
         }
         drawnAny = true;
+        if (drawGadgets) DrawLayerGadgets(dest, i);
         if (masked) {
             if (savedAlpha)
                 bitmap.GetAlphaChannel()->AssignImage(*savedAlpha);
@@ -457,6 +478,6 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             }
         }
     }
-    if (!drawnAny && drawBackground) dest.Fill(fill);
-    (void)drawGadgets;
+    if (!drawnAny && drawBackground) DrawBackground(dest, {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_}, clip);
+    if (drawGadgets) DrawGadgets(dest);
 }

@@ -40,9 +40,13 @@ void TVidurErView::StoreCurrentBitmap() {
 void TVidurErView::SetLayersCurrent(int32_t index) {
     if (index < 0 || index >= GetLayersCount() || index == currentLayer_) return;
     StoreCurrentBitmap();
+    // The selection stays at the same place of the picture.
+    const bool carrySelection = currentLayer_ >= 0 && hasSelection_;
+    if (carrySelection) PushSelection();
     while (index > 0 && !layers_[static_cast<size_t>(index)]->Selectable) --index;
     currentLayer_ = index;
     currentBitmap_ = layers_[static_cast<size_t>(index)]->bitmap_;
+    if (carrySelection) PopSelection(true, 2);
     CallBitmapChangeEvents();
     Update();
 }

@@ -4,12 +4,16 @@
 // messages from worker threads, the cursors and the overview link.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <cairo.h>
+
+#include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "imaging/core/ie_proc.h"
 #include "imaging/core/ie_view.h"
 #include "imaging/core/ie_view_services.h"
+#include "imaging/core/ie_window_helpers.h"
 #include "imaging/core/tests/mask_rows.h"
 #include "platform/ui/application.h"
 
@@ -445,4 +449,81 @@ TEST(ViewOverview, TheOverviewFollowsTheViewAndScrollsIt) {
     EXPECT_EQ(w.view.ViewX(), 150);
     w.view.SetOverview(nullptr);
     EXPECT_NE(overview.GetIEBitmap(), w.view.GetIEBitmap());
+}
+
+// What a person sees: a zoomed picture with a layer in resize mode (box and
+// grips), a rectangular selection with its grips and outline and the hint
+// box, saved as build/*/artifacts/image-view/window.png to look at.
+TEST(ViewPainting, AWindowAsAPersonSeesItIsSavedAsAPicture) {
+    TViewWindow w(480, 360, 320, 240);
+    TVidurErView& v = w.view;
+    TIEBitmap& image = *v.GetIEBitmap();
+    for (int32_t y = 0; y < 240; ++y)
+        for (int32_t x = 0; x < 320; ++x) {
+            uint8_t* p = image.GetPixelTRGBPtr(x, y);
+            p[0] = static_cast<uint8_t>(x * 255 / 319);
+            p[1] = static_cast<uint8_t>(y * 255 / 239);
+            p[2] = static_cast<uint8_t>(((x / 20 + y / 20) % 2) * 120 + 60);
+        }
+    v.SetBackground(0x404040);
+    v.SetBackgroundStyle(iebsChessboard);
+    v.SetZoom(125);
+    v.LayersAdd();
+    TIELayer& layer = *v.GetCurrentLayer();
+    layer.GetBitmap()->Allocate(80, 60, ie24RGB);
+    layer.GetBitmap()->Fill(0x2080F0);
+    layer.PosX = 180;
+    layer.PosY = 40;
+    v.SetMouseInteract(IEMI(miMoveLayers) | IEMI(miResizeLayers));
+    v.SetLayersCurrent(0);
+    v.SelectionBase = iesbBitmap;
+    v.Select(30, 100, 150, 200, 0);
+    // Another layer takes the selection at the same place of the picture.
+    v.SetLayersCurrent(1);
+    EXPECT_FALSE(v.HasSelection());  // the layer lies outside it
+    v.SetLayersCurrent(0);
+    v.Select(190, 50, 200, 60, 0);
+    v.SetLayersCurrent(1);
+    EXPECT_EQ(v.SelX1(), 10);
+    EXPECT_EQ(v.SelY2(), 19);
+    v.SetLayersCurrent(0);
+    EXPECT_EQ(v.SelX1(), 190);
+    EXPECT_EQ(v.SelY2(), 59);
+    v.ShowAllLayerBoxes = true;
+    v.SetLayersCurrent(1);
+    v.Select(10, 10, 60, 45, 0);
+    v.HintText = "80 x 60";
+    v.HintSample = "0000 x 0000";
+    v.HintX = 300, v.HintY = 250;
+    v.Update();
+    for (int i = 0; i < 3; ++i) w.Paint();  // the outline waits two paints after a zoom
+    TBitmap& surface = w.Surface();
+    cairo_surface_t* png = cairo_image_surface_create(CAIRO_FORMAT_RGB24, surface.Width(), surface.Height());
+    for (int32_t y = 0; y < surface.Height(); ++y)
+        std::memcpy(cairo_image_surface_get_data(png) + static_cast<ptrdiff_t>(y) * cairo_image_surface_get_stride(png),
+                    surface.ScanLine(y), static_cast<size_t>(surface.Width()) * 4);
+    cairo_surface_mark_dirty(png);
+    const std::filesystem::path folder = std::filesystem::path(TW_ARTIFACT_DIR) / "image-view";
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(cairo_surface_write_to_png(png, (folder / "window.png").c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(png);
+    // The layer's box is drawn inverted, its grips filled.
+    const TRect r = layer.ClientRect;
+    EXPECT_EQ(w.Pixel(r.Right, r.Bottom), 0xBAFFFFu);  // LayerGripBrushColor
+}
+
+TEST(ViewWindowHelpers, ScrollBarCallsAndCentring) {
+    TViewWindow w(100, 80, 50, 40);
+    TCustomControl& form = w.form;
+    IESetScrollRange(form, SB_HORZ, 0, 500, false, true);
+    IESetScrollPage(form, SB_HORZ, 100, false, false);
+    IESetScrollPos(form, SB_HORZ, 450, true, false);
+    EXPECT_EQ(form.GetScrollInfo(SB_HORZ).Max, 500);
+    EXPECT_EQ(form.GetScrollInfo(SB_HORZ).Page, 100);
+    EXPECT_EQ(form.GetScrollInfo(SB_HORZ).Position, 401);  // the page's last position
+    EXPECT_EQ(IEFindHandle(&w.view), &w.view);
+    form.SetBounds(0, 0, 200, 100);
+    IECenterWindow(form);  // on the headless 1024 x 768 screen
+    EXPECT_EQ(form.Left(), 412);
+    EXPECT_EQ(form.Top(), 222);
 }

@@ -691,6 +691,8 @@ private:
     void DrawBackground(TIEBitmap& dest, const TRect& imageRect, const TRect& clip);
     void DrawGadgets(TIEBitmap& dest);
     void DrawLayerGadgets(TIEBitmap& dest, int32_t index);
+    // A magnifying layer shows the picture under it enlarged.
+    void DrawMagnifier(TIELayer& layer, TIEBitmap& dest);
     void PaintSelection(TCanvas& canvas, bool fromTimer);
     void DrawPolygonOutline(TCanvas& canvas, TSelectionPolygon& polygon);
     bool backBufferDirty_ = true;

@@ -410,6 +410,7 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
                     layer.Corners[c] = {Trunc32((corners[static_cast<size_t>(c)].X + keptX) * zoomFactorX_) + offsetX_ - viewX_,
                                         Trunc32((corners[static_cast<size_t>(c)].Y + keptY) * zoomFactorY_) + offsetY_ - viewY_};
             }
+            if (i > 0 && layer.Magnify && layer.MagnifyRate >= 1 && !rotated) DrawMagnifier(layer, dest);
             const int32_t left = BitmapToViewX(layer.PosX), top = BitmapToViewY(layer.PosY);
             const int32_t right = BitmapToViewX(layer.PosX + layer.GetWidth());
             const int32_t bottom = BitmapToViewY(layer.PosY + layer.GetHeight());
@@ -484,4 +485,59 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
     }
     if (!drawnAny && drawBackground) DrawBackground(dest, {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_}, clip);
     if (drawGadgets) DrawGadgets(dest);
+}
+
+void TVidurErView::DrawMagnifier(TIELayer& layer, TIEBitmap& dest) {
+    TIEBitmap& lens = *layer.bitmap_;
+    if (layerGrip_ == ieNone && (layer.Width != 0 || layer.Height != 0)) {
+        lens.SetWidth(layer.GetWidth());
+        lens.SetHeight(layer.GetHeight());
+    }
+    if (lens.GetPixelFormat() != ie24RGB) lens.SetPixelFormat(ie24RGB);
+    const int32_t bw = lens.GetWidth(), bh = lens.GetHeight();
+    if (bw < 1 || bh < 1) return;
+    const int32_t lw = std::max(Trunc32(bw / (layer.MagnifyRate / zoomFactorX_)), 1);
+    const int32_t lh = std::max(Trunc32(bh / (layer.MagnifyRate / zoomFactorY_)), 1);
+    const int32_t cx = BitmapToViewX(layer.PosX) + Trunc32(bw * zoomFactorX_ / 2);
+    const int32_t cy = BitmapToViewY(layer.PosY) + Trunc32(bh * zoomFactorY_ / 2);
+    const int32_t left = cx - lw / 2, top = cy - lh / 2;
+    if (layer.MagnifySource == 1) {
+        // What is composed under the lens so far, enlarged.
+        for (int32_t y = 0; y < bh; ++y) {
+            const int32_t sy = std::clamp(top + y * lh / bh, 0, dest.GetHeight() - 1);
+            const uint8_t* in = dest.GetScanline(sy);
+            uint8_t* out = lens.GetScanline(y);
+            for (int32_t x = 0; x < bw; ++x) {
+                const int32_t sx = std::clamp(left + x * lw / bw, 0, dest.GetWidth() - 1);
+                std::copy(in + 3 * sx, in + 3 * sx + 3, out + 3 * x);
+            }
+        }
+    } else {
+        // Layer 0's own pixels under the lens.
+        TIEBitmap& base = *layers_[0]->bitmap_;
+        const int32_t x1 = ViewToBitmapX(left), y1 = ViewToBitmapY(top);
+        const int32_t x2 = ViewToBitmapX(left + lw), y2 = ViewToBitmapY(top + lh);
+        if (x1 >= 0 && y1 >= 0 && x2 <= base.GetWidth() && y2 <= base.GetHeight() && x2 > x1 && y2 > y1) {
+            for (int32_t y = 0; y < bh; ++y)
+                for (int32_t x = 0; x < bw; ++x) {
+                    const TRGB c = base.GetPixelRGB(x1 + x * (x2 - x1) / bw, y1 + y * (y2 - y1) / bh);
+                    uint8_t* out = lens.GetPixelTRGBPtr(x, y);
+                    out[0] = c.b, out[1] = c.g, out[2] = c.r;
+                }
+        }
+    }
+    TIEBitmap& alpha = *lens.GetAlphaChannel();
+    if (layer.MagnifyShape == 0) {
+        alpha.Fill(255);
+        return;
+    }
+    const double rx = (bw - 1) / 2.0, ry = (bh - 1) / 2.0;
+    for (int32_t y = 0; y < bh; ++y) {
+        uint8_t* row = alpha.GetScanline(y);
+        for (int32_t x = 0; x < bw; ++x) {
+            const double dx = rx > 0 ? (x - rx) / rx : 0, dy = ry > 0 ? (y - ry) / ry : 0;
+            row[x] = dx * dx + dy * dy <= 1.0 ? 255 : 0;
+        }
+    }
+    alpha.SetFullOpacity(false);
 }

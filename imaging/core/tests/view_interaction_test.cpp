@@ -126,7 +126,7 @@ TEST(ViewPainting, ARepaintCopiesOnlyTheDirtyPartAndDrawsVersionAndHint) {
     EXPECT_EQ(changed, 0);
 }
 
-TEST(ViewPainting, ChessboardBackgroundAndLayerGadgets) {
+TEST(ViewPainting, ChessboardBackgroundAndAMagnifyingLayer) {
     TViewWindow w(200, 150, 50, 40);
     w.view.SetBackground(clWhite);
     w.view.SetBackgroundStyle(iebsChessboard);
@@ -134,6 +134,26 @@ TEST(ViewPainting, ChessboardBackgroundAndLayerGadgets) {
     EXPECT_EQ(w.Pixel(0, 0), 0xFFFFFFu);
     EXPECT_EQ(w.Pixel(16, 0), 0x000000u);
     EXPECT_EQ(w.Pixel(16, 16), 0xFFFFFFu);
+
+    // A 20 x 20 lens at rate 2 over a picture whose left half is red shows
+    // the 10 x 10 under its centre enlarged: red on its left, gray right.
+    TViewWindow m(200, 150, 60, 40);
+    TIEBitmap& image = *m.view.GetIEBitmap();
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 30; ++x) image.GetPixelTRGBPtr(x, y)[2] = 255;
+    m.view.LayersAdd();
+    TIELayer& lens = *m.view.GetCurrentLayer();
+    lens.GetBitmap()->Allocate(20, 20, ie24RGB);
+    lens.PosX = 20, lens.PosY = 10;
+    lens.Magnify = true;
+    lens.MagnifySource = 0;
+    m.view.Update();
+    m.Paint();
+    const int32_t ox = m.view.OffsetX(), oy = m.view.OffsetY();
+    EXPECT_EQ(m.Pixel(ox + 22, oy + 20), 0x8080FFu);  // red over gray
+    EXPECT_EQ(m.Pixel(ox + 38, oy + 20), 0x808080u);
+    EXPECT_EQ(m.Pixel(ox + 29, oy + 20), 0x8080FFu);  // x 25..29 under the lens: red up to 30
+    EXPECT_EQ(m.Pixel(ox + 31, oy + 20), 0x808080u);
 }
 
 TEST(ViewSelections, RectangleEllipsePolygonAndTheirCombinations) {

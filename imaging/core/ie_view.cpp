@@ -340,22 +340,6 @@ TVidurErView::TVidurErView(TComponent* owner) : TIEView(owner) {
     SetCursor(crIEDefault);
     mask_ = std::make_unique<TIEMask>();
     mask_->AllocateBits(0, 0, MaskBitsPerPixel);
-    selectionTimer_ = std::make_unique<TTimer>(nullptr);
-    selectionTimer_->SetEnabled(false);
-    selectionTimer_->SetInterval(210);
-    selectionTimer_->OnTimer = [this](TComponent*) {
-        // The outline marches on the next paint; the composed picture stays.
-        polygon_.Phase = (polygon_.Phase + 1) % 10;
-        ++MarchingAntsPhase;
-        if (HandleAllocated()) InvalidateRect({0, 0, ClientWidth(), ClientHeight()});
-        if (DelaySelectionCountdown > 0) --DelaySelectionCountdown;
-        if (DelayZoomFilterCountdown > 0 && --DelayZoomFilterCountdown == 0) {
-            backBufferDirty_ = true;
-            Update();
-        }
-        if (DelayZoomFilterCountdown == 0 && DelaySelectionCountdown == 0 && !(hasSelection_ && polygon_.Animated))
-            selectionTimer_->SetEnabled(false);
-    };
     InstallMessageHandlers();
     SetBounds(Left(), Top(), 105, 105);
     SetDPI(300, 300);

@@ -706,6 +706,7 @@ private:
 
     // selections
     void SelectionChanged(const TNotifyEvent& event);
+    void SelectionTimerTick();
     // Bitmap coordinates of a new shape, and the polygon and mask made
     // ready for it (op 1 adds).
     void StartShape(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t op);

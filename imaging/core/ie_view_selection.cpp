@@ -649,7 +649,29 @@ void TVidurErView::PaintSelection(TCanvas& canvas, bool fromTimer) {
         }
     }
     const bool pending = DelayZoomFilterCountdown > 0 || DelaySelectionCountdown > 0 || animated;
+    // Made on first need: a view that never shows (the picture loader)
+    // keeps no timer of the message loop.
+    if (pending && !selectionTimer_) {
+        selectionTimer_ = std::make_unique<TTimer>(nullptr);
+        selectionTimer_->SetEnabled(false);
+        selectionTimer_->SetInterval(210);
+        selectionTimer_->OnTimer = [this](TComponent*) { SelectionTimerTick(); };
+    }
     if (selectionTimer_ && selectionTimer_->Enabled() != pending) selectionTimer_->SetEnabled(pending);
     if (DelaySelectionCountdown > 0) --DelaySelectionCountdown;
     if (DelayZoomFilterCountdown > 0 && --DelayZoomFilterCountdown == 0) Update();
+}
+
+void TVidurErView::SelectionTimerTick() {
+    // The outline marches on the next paint; the composed picture stays.
+    polygon_.Phase = (polygon_.Phase + 1) % 10;
+    ++MarchingAntsPhase;
+    if (HandleAllocated()) InvalidateRect({0, 0, ClientWidth(), ClientHeight()});
+    if (DelaySelectionCountdown > 0) --DelaySelectionCountdown;
+    if (DelayZoomFilterCountdown > 0 && --DelayZoomFilterCountdown == 0) {
+        backBufferDirty_ = true;
+        Update();
+    }
+    if (DelayZoomFilterCountdown == 0 && DelaySelectionCountdown == 0 && !(hasSelection_ && polygon_.Animated))
+        selectionTimer_->SetEnabled(false);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_quantizer.h"
 
@@ -372,4 +373,17 @@ int32_t IEConvertRowBitDepth(const uint8_t* source, uint8_t* destination, int32_
         case 24: return 3 * count;
         default: return 0;
     }
+}
+
+int32_t IEPackedDIBToDibbitmap(const uint8_t* dib, size_t dibSize, TIEDibbitmap& dibbitmap, const uint8_t* bits,
+                               size_t bitsSize) {
+    TIEBitmap decoded;
+    const int32_t bitCount = IEDIBToIEBitmap(dib, dibSize, decoded, bits, bitsSize);
+    if (bitCount == 0) return 0;
+    const bool mono = decoded.GetPixelFormat() == ie1g;
+    if (!dibbitmap.AllocateBits(decoded.GetWidth(), decoded.GetHeight(), mono ? 1 : 24)) return bitCount;
+    const auto bytes = static_cast<size_t>(mono ? (decoded.GetWidth() + 7) / 8 : decoded.GetWidth() * 3);
+    for (int32_t y = 0; y < decoded.GetHeight(); ++y)
+        std::memcpy(dibbitmap.GetScanline(y), decoded.GetScanline(y), bytes);
+    return bitCount;
 }

@@ -35,6 +35,13 @@ std::vector<uint8_t> _CopyBitmaptoDIBEx(TIEBitmap& bitmap, int32_t x1, int32_t y
 int32_t IEDIBToIEBitmap(const uint8_t* dib, size_t dibSize, TIEBitmap& bitmap, const uint8_t* bits = nullptr,
                         size_t bitsSize = 0);
 
+// The same DIB drawn into a DIB section bitmap: 1 bit per pixel for 1-bit
+// DIBs, 24 bits for 4, 8, 16, 24 and 32; returns the header's bit count and
+// leaves the section alone when the DIB cannot be read.
+class TIEDibbitmap;
+int32_t IEPackedDIBToDibbitmap(const uint8_t* dib, size_t dibSize, TIEDibbitmap& dibbitmap,
+                               const uint8_t* bits = nullptr, size_t bitsSize = 0);
+
 // One YUV pixel (video range, the usual 601 weights) as blue, green, red.
 TRGB IEYUVToRGB(int32_t y, int32_t u, int32_t v);
 

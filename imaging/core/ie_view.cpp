@@ -335,7 +335,12 @@ TVidurErView::TVidurErView(TComponent* owner) : TIEView(owner) {
     layers_[0]->ShowBox = false;
     layers_[0]->Locked = true;
     currentLayer_ = 0;
-    SetCursor(1785);
+    hasOwner_ = owner != nullptr;
+    IELoadViewCursors();
+    SetCursor(crIEDefault);
+    mask_ = std::make_unique<TIEMask>();
+    mask_->AllocateBits(0, 0, MaskBitsPerPixel);
+    InstallMessageHandlers();
     SetBounds(Left(), Top(), 105, 105);
     SetDPI(300, 300);
     backBuffer_ = std::make_unique<TIEBitmap>(10, 10, ie24RGB);
@@ -355,6 +360,7 @@ TVidurErView::TVidurErView(TComponent* owner) : TIEView(owner) {
 }
 
 TVidurErView::~TVidurErView() {
+    SetOverview(nullptr);
     SyncLayers();
     // The components go before the layers they work on.
     proc_.reset();
@@ -546,6 +552,7 @@ void TVidurErView::SetBounds(int32_t left, int32_t top, int32_t width, int32_t h
 
 void TVidurErView::ViewChange(int32_t change) {
     if (OnViewChange) OnViewChange(*this, change);
+    UpdateOverview();
 }
 
 void TVidurErView::DoLayerNotify(int32_t layer, TIELayerEvent event) {
@@ -579,6 +586,15 @@ void TVidurErView::Update() {
     inUpdate_ = true;
     for (auto& layer : layers_) layer->MaskCache.reset();
     SyncLayers();
+    backBufferDirty_ = true;
+    fullRepaint_ = true;
+    if (mask_ && (mask_->Width() != currentBitmap_->GetWidth() || mask_->Height() != currentBitmap_->GetHeight())) {
+        // The selection follows the bitmap's size.
+        if (mask_->IsEmpty())
+            mask_->AllocateBits(currentBitmap_->GetWidth(), currentBitmap_->GetHeight(), MaskBitsPerPixel);
+        else
+            mask_->Resize(currentBitmap_->GetWidth(), currentBitmap_->GetHeight());
+    }
 
     if ((AutoFit || AutoStretch || AutoShrink) && imageWidth_ != 0 && imageHeight_ != 0) {
         int32_t mx, my;
@@ -669,6 +685,10 @@ void TVidurErView::Update() {
 
     UpdateExtents();
     if (HasParentWindow() && !SuppressUpdateInvalidate && InvalidateOnUpdate) Invalidate();
+    if (overview_) {
+        overview_->Update();
+        UpdateOverview();
+    }
     if (outer) inUpdate_ = false;
 }
 
@@ -1015,6 +1035,8 @@ void TVidurErView::SetViewXY(int32_t x, int32_t y) {
     viewX_ = nx;
     viewY_ = ny;
     StartFilterCountdown(zoomX_ != 100 || zoomY_ != 100);
+    backBufferDirty_ = true;
+    fullRepaint_ = true;
     Paint();
     ViewChange(0);
     if (HandleAllocated()) {
@@ -1086,31 +1108,3 @@ void TVidurErView::ScrollMessage(TMessage& message, bool horizontal) {
     }
 }
 
-// ================================================================ painting
-
-void TVidurErView::Paint() {
-    TBitmap* surface = PaintSurface();
-    if (!surface) {
-        // Outside a paint pass the next pass of the loop shows the change;
-        // the drawn rectangle and the tables follow now, as a drawing would
-        // make them, so conversions see the new offsets at once.
-        UpdateViewRect();
-        UpdateZoomTables();
-        Invalidate();
-        return;
-    }
-    if (paintLock_ > 0 || surface->Empty()) return;
-    backBuffer_->Allocate(surface->Width(), surface->Height(), ie24RGB);
-    backBuffer_->Fill(static_cast<double>(ColorToRGB(Background())));
-    DrawLayersToBuffer(*backBuffer_, true, true, {});
-    for (int32_t y = 0; y < surface->Height(); ++y) {
-        const uint8_t* in = backBuffer_->GetScanline(y);
-        uint8_t* out = surface->ScanLine(y);
-        for (int32_t x = 0; x < surface->Width(); ++x) {
-            out[4 * x] = in[3 * x];
-            out[4 * x + 1] = in[3 * x + 1];
-            out[4 * x + 2] = in[3 * x + 2];
-            out[4 * x + 3] = 255;
-        }
-    }
-}

@@ -18,10 +18,13 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_resample.h"
 #include "imaging/core/ie_types.h"
 #include "platform/geometry.h"
 #include "platform/stream.h"
+#include "platform/canvas.h"
+#include "platform/ui/application.h"
 #include "platform/ui/control.h"
 
 class TIEMask;
@@ -30,6 +33,69 @@ class TVidurErView;
 
 enum TBorderStyle : uint8_t { bsNone, bsSingle };
 enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+// Selections (a set of TIESelectionOption bits), the base of the
+// coordinates given to Select and AddSelPoint, the mouse interaction modes
+// (a set of TIEMouseInteractItem bits), layer and selection grips and the
+// ways of drawing the wallpaper.
+enum TIESelectionOption : uint8_t {
+    iesoAnimated,
+    iesoSizeable,
+    iesoMoveable,
+    iesoFilled,
+    iesoCutBorders,
+    iesoMarkOuter,
+    iesoCanScroll,
+    iesoSelectTranspLayers
+};
+using TIESelectionOptions = uint8_t;
+constexpr TIESelectionOptions IESO(TIESelectionOption option) { return static_cast<TIESelectionOptions>(1u << option); }
+enum TIESelectionBase : uint8_t { iesbClientArea, iesbBitmap };
+enum TIEMouseInteractItem : uint8_t {
+    miZoom,
+    miScroll,
+    miSelect,
+    miSelectPolygon,
+    miSelectCircle,
+    miSelectZoom,
+    miSelectMagicWand,
+    miSelectLasso,
+    miMoveLayers,
+    miResizeLayers,
+    miRotateLayers
+};
+using TIEMouseInteract = uint16_t;
+constexpr TIEMouseInteract IEMI(TIEMouseInteractItem item) { return static_cast<TIEMouseInteract>(1u << item); }
+enum TIEGrip : uint8_t {
+    ieNone,
+    ieTopLeft,
+    ieTopRight,
+    ieBottomRight,
+    ieBottomLeft,
+    ieLeftSide,
+    ieRightSide,
+    ieTopSide,
+    ieBottomSide,
+    ieRotationCenter
+};
+enum TIEWallPaperStyle : uint8_t { iewoNormal, iewoStretch, iewoTile };
+
+// The private messages through which worker threads and the video object
+// reach a view: they arrive on the window thread.
+constexpr uint32_t IEM_UPDATE = 8024;
+constexpr uint32_t IEM_NEWFRAME = 8025;
+constexpr uint32_t IEM_EVENT = 8026;
+constexpr uint32_t IEM_PROGRESS = 8027;  // WParam: percent done
+constexpr uint32_t IEM_FINISHWORK = 8028;
+
+// The view's cursors (ids 1778 to 1814 of the screen's cursor table).
+constexpr TCursor crIEZoomOut = 1778, crIEZoomIn = 1779, crIECross = 1780, crIEHand = 1782, crIEDefault = 1785,
+                  crIEGripDiag1 = 1786, crIEGripVert = 1787, crIEGripDiag2 = 1788, crIEGripHorz = 1789,
+                  crIEMove = 1790, crIEAdd = 1791, crIECross2 = 1793, crIECross2Add = 1794, crIERotate1 = 1811,
+                  crIERotate2 = 1812, crIERotate3 = 1813, crIERotate4 = 1814;
+// Loads the view cursors into the screen's table (the platform's own
+// shapes for those it has; the rest keep their slot empty).
+void IELoadViewCursors();
+
 enum TIEBackgroundStyle : uint8_t {
     iebsSolid,
     iebsHorizontalLines,
@@ -401,7 +467,167 @@ public:
     bool LayersLoadFromStream(TStream& stream);
     bool LayersLoadFromFile(const std::string& fileName);
 
+    // ------------------------------------------------ painting
+    // The back buffer holds the composed picture; a paint copies its dirty
+    // part to the window and draws the selection outline, the version text
+    // and the interaction hint over it.
+    TIEBitmap* GetBackBuffer() { return backBuffer_.get(); }
+    bool BackBufferDirty() const { return backBufferDirty_; }
+    // Marks the back buffer for composing and the rectangle of the window
+    // for painting.
+    void InvalidateViewRect(const TRect& rect);
+    // The rectangle the last paint copied from the back buffer (x, y, width,
+    // height); empty when it copied nothing.
+    TRect LastBlitRect() const { return lastBlitRect_; }
+    // A canvas on the back buffer (gadgets and the vector view draw there).
+    TCanvas& GetCanvas();
+    bool DrawVersion() const { return drawVersion_; }
+    void SetDrawVersion(bool value);
+    bool EnableInteractionHints = true;
+    // The hint box shown while the mouse changes a layer (client position).
+    std::string HintText, HintSample;
+    int32_t HintX = 0, HintY = 0;
+    bool ShowPixelGrid = false;
+    int32_t GridMarkX = 0, GridMarkY = 0;
+    int32_t ChessboardSize = 16;
+    int32_t ChessboardBrushStyle = BS_SOLID;
+    TColor GradientEndColor = 0xFF0000;
+    void SetChessboardStyle(int32_t size, int32_t brushStyle);
+    // The picture drawn over the background; the view keeps a copy.
+    const TBitmap& WallPaper() const { return wallPaper_; }
+    void SetWallPaper(const TBitmap& picture);
+    TIEWallPaperStyle WallPaperStyle() const { return wallPaperStyle_; }
+    void SetWallPaperStyle(TIEWallPaperStyle style);
+    TNotifyEvent OnPaint;
+    TNotifyEvent OnDrawBackBuffer;
+    std::function<void(TVidurErView& sender, TCanvas& canvas, const TRect& rect, bool& handled)> OnDrawBackground;
+    std::function<void(TVidurErView& sender, TCanvas& canvas, const TRect& rect)> OnDrawCanvas;
+    // Transitions: the stored handlers of the transition effects.
+    TNotifyEvent OnTransitionStop;
+    std::function<void(TVidurErView& sender, int32_t step)> OnTransitionStep;
+
+    // ------------------------------------------------ selections
+    // The selection polygon: points in the current layer's bitmap pixels; a
+    // point whose x is TIEMask::kPolygonSeparator separates two polygons.
+    struct TSelectionPolygon {
+        std::vector<TPoint> Points;
+        TColor Color1 = 0, Color2 = 0xFFFFFF;
+        bool Animated = true;
+        int32_t Phase = 0;
+        int32_t DashCounter = 0;
+        TRect Box{};  // x1, y1, x2, y2
+        bool Visible = false;
+        bool Sizeable = true;
+        void Clear() { Points.clear(); Box = {}; }
+        void Append(int32_t x, int32_t y);
+        void AppendBreak();
+    };
+    TIESelectionOptions SelectionOptions() const { return selectionOptions_; }
+    void SetSelectionOptions(TIESelectionOptions options);
+    TIESelectionBase SelectionBase = iesbClientArea;
+    double SelectionAspectRatio() const { return selectionAspectRatio_; }
+    void SetSelectionAspectRatio(double ratio);
+    int32_t FixedSelectionWidth = 100, FixedSelectionHeight = 100;
+    bool MagicWandMaxFilter = false;
+    int32_t MagicWandTolerance = 15;
+    int32_t MagicWandMode = 0;  // 0 outline polygon, 1 connected fill, 2 all similar colours
+    int32_t MarchingAntsPhase = 0;
+    bool HideSelectionWhileDelayed = true;
+    int32_t SelectionTimerLoad = -20;
+    bool SelectionVisible = true;
+    int32_t MaskBitsPerPixel = 1;
+    int32_t SelectionValue = 1;
+    TColor SelectionColor1 = 0, SelectionColor2 = 0xFFFFFF;
+    TColor SelectionGripPenColor = 0, SelectionGripBrushColor = 0xBAFFFF;
+    int32_t SelectionGripSize = 5;
+    bool SelectionSideGrips = true;
+    bool ConstrainSelection = false;
+    bool ShiftAddsSelection = true;
+    TNotifyEvent OnSelectionChanging, OnSelectionChange, OnBeforeSelectionChange, OnMouseInSel;
+    std::function<void(TVidurErView& sender, int32_t polygon, int32_t point, TCanvas& canvas, int32_t x, int32_t y)>
+        OnDrawPolygon;
+
+    // Op: 0 replaces the selection, 1 adds the rectangle to it, 2 takes it
+    // away, 3 keeps only what lies inside it.
+    virtual void Select(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t op = 0);
+    void SelectRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t op, bool constrain, bool keepInside);
+    // An ellipse inscribed in the rectangle, as a polygon.
+    void SelectEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t op = 0);
+    virtual void AddSelPoint(int32_t x, int32_t y);
+    void AddSelectionPoint(int32_t x, int32_t y);
+    void AddSelectionBreak();
+    virtual void EndSelect();
+    void ClearSelection();
+    void SelectMagicWand(int32_t x, int32_t y, bool add);
+    int32_t MoveSelection(int32_t hit, int32_t dx, int32_t dy, bool cutBorders);
+    void MoveSelectionBy(int32_t dx, int32_t dy);
+    TIEGrip MoveSelectionGrip(TIEGrip grip, int32_t x, int32_t y, bool constrain);
+    void PushSelection();
+    bool PopSelection(bool remove, int32_t mode);
+    void SaveSelectionToStream(TStream& stream) override;
+    void LoadSelectionFromStream(TStream& stream, int32_t mode) override;
+    bool HasSelection() override { return hasSelection_; }
+    TIEMask* GetSelectionMask() override { return mask_.get(); }
+    const TPoint* GetPolygonPoints() override { return polygon_.Points.data(); }
+    int32_t GetPolygonPointCount() override { return static_cast<int32_t>(polygon_.Points.size()); }
+    TSelectionPolygon& SelectionPolygon() { return polygon_; }
+    // The selection's box in bitmap pixels, right and bottom included.
+    int32_t SelX1();
+    int32_t SelY1();
+    int32_t SelX2();
+    int32_t SelY2();
+    void ShowSelection(bool redraw);
+    void HideSelection(bool repaint);
+    TIEGrip GetSelectionGripAt(int32_t x, int32_t y);
+    int32_t HitSelectionBody(int32_t x, int32_t y, TShiftState shift);
+    void ZoomSelection(bool keepAspect, bool notify);
+    bool PolygonSelecting() const { return polygonSelecting_; }
+    // The selection polygon is one rectangle.
+    bool IsRectPolygon() const;
+
+    // ------------------------------------------------ mouse and keyboard
+    TIEMouseInteract MouseInteract() const { return mouseInteract_; }
+    virtual void SetMouseInteract(TIEMouseInteract value);
+    // Wheel: inverse direction, action (0 nothing, 1 scroll, 2 zoom),
+    // variation (0 absolute, 1 percent), value, zoom position (0 about the
+    // view, 1 about the mouse).
+    struct TMouseWheelParams {
+        bool InverseDirection = false;
+        int32_t Action = 2;
+        int32_t Variation = 1;
+        int32_t Value = 8;
+        int32_t ZoomPosition = 0;
+    };
+    TMouseWheelParams MouseWheelParams;
+    bool ZoomSelectionKeepsAspect = true;
+    double MouseScrollRatio = 1.0;
+    TColor LayerGripPenColor = 0, LayerGripBrushColor = 0xBAFFFF;
+    int32_t LayerGripSize = 5, LayerGripShape = 1;
+    std::function<void(TVidurErView& sender, double& zoom)> OnZoomIn, OnZoomOut;
+    std::function<void(TVidurErView& sender, TIEGrip grip)> OnMouseInResizingGrip;
+    std::function<void(TVidurErView& sender, uint16_t key, TShiftState shift, bool& handled)> OnSpecialKey;
+    void MouseDown(int button, TShiftState shift, int32_t x, int32_t y);
+    void MouseMove(TShiftState shift, int32_t x, int32_t y);
+    void MouseUp(int button, TShiftState shift, int32_t x, int32_t y);
+    void DoMouseWheel(int32_t delta, int32_t x, int32_t y, bool ctrl);
+    void EndPolygonSelection(bool shift);
+    TIEGrip GetLayerGripAt(int32_t x, int32_t y);
+    virtual void MoveSelectionPoints(int32_t dx, int32_t dy);
+
+    // ------------------------------------------------ messages, cursors, overview
+    void SetCursor(TCursor cursor) override;
+    void SetTempCursor(TCursor cursor);
+    void RestoreCursor();
+    TCursor BaseCursor() const { return baseCursor_; }
+    std::function<void(TVidurErView& sender)> OnDShowNewFrame, OnDShowEvent;
+    // A second view showing the whole image with this view's visible area
+    // as its selection; dragging that selection scrolls this view.
+    void SetOverview(TVidurErView* view);
+    TVidurErView* Overview() const { return overview_; }
+    void UpdateOverview();
+
 protected:
+    void Notification(TComponent* component, TOperation operation) override;
     virtual void SetZoomValue(double zoom);
     virtual void SetZoomXValue(double zoom);
     virtual void SetZoomYValue(double zoom);
@@ -458,4 +684,86 @@ private:
     TIEBackgroundStyle backgroundStyle_ = iebsSolid;
     bool enableAlphaChannel_ = true;
     std::unique_ptr<TIEBitmap> backBuffer_;
+
+    void InstallMessageHandlers();
+    // painting
+    void BlitBackBuffer(TBitmap& surface, const TRect& rect);
+    void DrawBackground(TIEBitmap& dest, const TRect& imageRect, const TRect& clip);
+    void DrawGadgets(TIEBitmap& dest);
+    void DrawLayerGadgets(TIEBitmap& dest, int32_t index);
+    // A magnifying layer shows the picture under it enlarged.
+    void DrawMagnifier(TIELayer& layer, TIEBitmap& dest);
+    void PaintSelection(TCanvas& canvas, bool fromTimer);
+    void DrawPolygonOutline(TCanvas& canvas, TSelectionPolygon& polygon);
+    bool backBufferDirty_ = true;
+    bool fullRepaint_ = true;
+    bool drawVersion_ = false;
+    bool applyCursorOnPaint_ = true;
+    TRect lastBlitRect_{};
+    std::unique_ptr<TCanvas> backCanvas_;
+    TBitmap wallPaper_;
+    TIEWallPaperStyle wallPaperStyle_ = iewoNormal;
+
+    // selections
+    void SelectionChanged(const TNotifyEvent& event);
+    void SelectionTimerTick();
+    // Bitmap coordinates of a new shape, and the polygon and mask made
+    // ready for it (op 1 adds).
+    void StartShape(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t op);
+    void TrimPolygonEnd();
+    void DragRectSelection(int32_t x, int32_t y, TShiftState shift);
+    void DragCircleSelection(int32_t x, int32_t y, TShiftState shift);
+    TSelectionPolygon polygon_;
+    std::unique_ptr<TIEMask> mask_;
+    std::vector<std::unique_ptr<TMemoryStream>> selectionStack_;
+    std::unique_ptr<TTimer> selectionTimer_;
+    TIESelectionOptions selectionOptions_ = IESO(iesoAnimated) | IESO(iesoSizeable) | IESO(iesoMoveable) | IESO(iesoCanScroll);
+    TIESelectionBase savedSelectionBase_ = iesbClientArea;
+    double selectionAspectRatio_ = -1.0;
+    bool hasSelection_ = false;
+    bool polygonSelecting_ = false, lassoSelecting_ = false, rectSelecting_ = false, circleSelecting_ = false;
+    TIEGrip selectionGrip_ = ieNone;
+    int32_t selectionMoveHit_ = -1;
+    int32_t polygonCountAtMouseDown_ = 0;
+    TRect gripStartBox_{};
+    // Where the rectangle or ellipse being dragged started, in layer pixels.
+    int32_t dragStartLayerX_ = 0, dragStartLayerY_ = 0;
+    // Above 0 while a mouse handler runs (SelectionBase is forced then).
+    int32_t mouseDepth_ = 0;
+
+    // mouse
+    bool IsCaptured() const { return buttonsDown_ != 0; }
+    void ClampToLayer(int32_t& x, int32_t& y);
+    void UpdateMouseCursor(TShiftState shift, int32_t x, int32_t y, int32_t rawX, int32_t rawY);
+    bool AutoScrollLoop();
+    void ResizeLayerByGrip(int32_t rawX, int32_t rawY, bool constrain);
+    void SwapSelectionBase();
+    TIEMouseInteract mouseInteract_ = 0;
+    int buttonsDown_ = 0;
+    TResampleFilter savedZoomFilter_ = rfNone;
+    TRect gripStartRect_{};
+    int32_t dragStartViewX_ = 0, dragStartViewY_ = 0;
+    int32_t lastMouseX_ = 0, lastMouseY_ = 0;
+    int32_t dragStartClampedX_ = 0, dragStartClampedY_ = 0;
+    int32_t mouseDownX_ = 0, mouseDownY_ = 0;
+    int32_t prevMouseX_ = 0, prevMouseY_ = 0;
+    int32_t prevRawX_ = 0, prevRawY_ = 0;
+    bool inAutoScroll_ = false;
+    int32_t movingLayer_ = -1, rotatingLayer_ = -1, rotationCentreLayer_ = -1;
+    TIEGrip layerGrip_ = ieNone;
+    bool layerUndoSaved_ = false;
+    bool mouseMoved_ = false;
+
+    // cursors and overview
+    TCursor baseCursor_ = crIEDefault;
+    bool hasOwner_ = false;
+    TVidurErView* overview_ = nullptr;
+    bool inOverviewSync_ = false;
 };
+
+// Marks the back buffer dirty and the rectangle of the window invalid.
+void IEInvalidateViewRect(TVidurErView& view, const TRect& rect);
+// Four points alternating vertical and horizontal edges.
+bool IEIsRectPolygon(const TPoint* points, int32_t count);
+// The platform's cursor that shows one of the view's cursor ids.
+TCursor IEViewCursorShape(TCursor id);

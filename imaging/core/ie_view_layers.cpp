@@ -40,9 +40,13 @@ void TVidurErView::StoreCurrentBitmap() {
 void TVidurErView::SetLayersCurrent(int32_t index) {
     if (index < 0 || index >= GetLayersCount() || index == currentLayer_) return;
     StoreCurrentBitmap();
+    // The selection stays at the same place of the picture.
+    const bool carrySelection = currentLayer_ >= 0 && hasSelection_;
+    if (carrySelection) PushSelection();
     while (index > 0 && !layers_[static_cast<size_t>(index)]->Selectable) --index;
     currentLayer_ = index;
     currentBitmap_ = layers_[static_cast<size_t>(index)]->bitmap_;
+    if (carrySelection) PopSelection(true, 2);
     CallBitmapChangeEvents();
     Update();
 }
@@ -281,7 +285,6 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
         TIEBitmap* alpha = currentBitmap_->GetAlphaChannel();
         if (alpha->GetWidth() != currentBitmap_->GetWidth() || alpha->GetHeight() != currentBitmap_->GetHeight()) return;
     }
-    const double fill = static_cast<double>(ColorToRGB(Background()));
     bool drawnAny = false;
     for (int32_t i = 0; i < GetLayersCount(); ++i) {
         TIELayer& layer = *layers_[static_cast<size_t>(i)];
@@ -292,17 +295,26 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
         // The mask layer above cuts this layer's alpha for this drawing.
         std::unique_ptr<TIEBitmap> savedAlpha;
         bool masked = false;
-        if (i + 1 < GetLayersCount() && layers_[static_cast<size_t>(i) + 1]->IsMask && !layer.IsMask &&
-            layer.GetRotate() == 0) {
-            TIELayer& mask = *layers_[static_cast<size_t>(i) + 1];
+        const bool maskedByNext = i + 1 < GetLayersCount() && layers_[static_cast<size_t>(i) + 1]->IsMask &&
+                                  !layer.IsMask && layer.GetRotate() == 0;
+        // Outside layer 0 the other layers show at most LayersOutsideAmount.
+        const bool limitOutside = !maskedByNext && i > 0 && LayersOutsideMode == 1 && layer.GetRotate() == 0;
+        if (maskedByNext || limitOutside) {
+            TIELayer& mask = *layers_[static_cast<size_t>(maskedByNext ? i + 1 : i)];
             auto combined = std::make_unique<TIEBitmap>(bitmap.GetWidth(), bitmap.GetHeight(), ie8g);
             if (layer.MaskCache) {
                 combined->AssignImage(*layer.MaskCache);
             } else {
                 TIEBitmap gray;
-                gray.Assign(*mask.bitmap_);
-                if (gray.GetHasAlphaChannel()) gray.RemoveAlphaChannel(true, clWhite);
-                gray.SetPixelFormat(ie8g);
+                if (maskedByNext) {
+                    gray.Assign(*mask.bitmap_);
+                    if (gray.GetHasAlphaChannel()) gray.RemoveAlphaChannel(true, clWhite);
+                    gray.SetPixelFormat(ie8g);
+                } else {
+                    gray.Allocate(bitmap.GetWidth(), bitmap.GetHeight(), ie8g);
+                    gray.Fill(255);
+                }
+                const int32_t baseWidth = layers_[0]->bitmap_->GetWidth(), baseHeight = layers_[0]->bitmap_->GetHeight();
                 const int32_t mw = gray.GetWidth(), mh = gray.GetHeight();
                 const double lx = static_cast<double>(layer.GetWidth()) / std::max(bitmap.GetWidth(), 1);
                 const double ly = static_cast<double>(layer.GetHeight()) / std::max(bitmap.GetHeight(), 1);
@@ -313,8 +325,13 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
                     const int32_t row = Round32((y * ly + layer.PosY - mask.PosY) * my);
                     for (int32_t x = 0; x < bitmap.GetWidth(); ++x) {
                         const int32_t column = Round32((x * lx + layer.PosX - mask.PosX) * mx);
-                        const uint8_t value =
+                        uint8_t value =
                             row >= 0 && row < mh && column >= 0 && column < mw ? gray.GetScanline(row)[column] : 0;
+                        if (LayersOutsideMode == 1) {
+                            const double bx = x * lx + layer.PosX, by = y * ly + layer.PosY;
+                            if (bx < 0 || by < 0 || bx >= baseWidth || by >= baseHeight)
+                                value = static_cast<uint8_t>(std::clamp(LayersOutsideAmount, 0, 255));
+                        }
                         const uint8_t own = bitmap.GetHasAlphaChannel() ? bitmap.GetAlphaChannel()->GetScanline(y)[x] : 255;
                         out[x] = std::min(own, value);
                     }
@@ -331,7 +348,14 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             masked = true;
         }
 
-        if (!drawnAny && drawBackground) dest.Fill(fill);
+        if (!drawnAny && drawBackground) {
+            // An opaque image over the whole buffer leaves no background to see.
+            const bool covers = offsetX_ < 1 && offsetY_ < 1 && dstWidth_ >= dest.GetWidth() &&
+                                dstHeight_ >= dest.GetHeight() && layer.Transparency > 254 &&
+                                (!enableAlphaChannel_ || !bitmap.GetHasAlphaChannel() ||
+                                 bitmap.GetAlphaChannel()->FullOpacity());
+            if (!covers) DrawBackground(dest, {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_}, clip);
+        }
         const bool sized = layer.Width != 0 || layer.Height != 0;
         TResampleFilter filter = rfNone;
         if (DelayZoomFilterCountdown == 0 && (sized || zoomX_ != 100 || zoomY_ != 100))
@@ -386,6 +410,7 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
                     layer.Corners[c] = {Trunc32((corners[static_cast<size_t>(c)].X + keptX) * zoomFactorX_) + offsetX_ - viewX_,
                                         Trunc32((corners[static_cast<size_t>(c)].Y + keptY) * zoomFactorY_) + offsetY_ - viewY_};
             }
+            if (i > 0 && layer.Magnify && layer.MagnifyRate >= 1 && !rotated) DrawMagnifier(layer, dest);
             const int32_t left = BitmapToViewX(layer.PosX), top = BitmapToViewY(layer.PosY);
             const int32_t right = BitmapToViewX(layer.PosX + layer.GetWidth());
             const int32_t bottom = BitmapToViewY(layer.PosY + layer.GetHeight());
@@ -434,6 +459,7 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             }
         }
         drawnAny = true;
+        if (drawGadgets) DrawLayerGadgets(dest, i);
         if (masked) {
             if (savedAlpha)
                 bitmap.GetAlphaChannel()->AssignImage(*savedAlpha);
@@ -457,6 +483,61 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
             }
         }
     }
-    if (!drawnAny && drawBackground) dest.Fill(fill);
-    (void)drawGadgets;
+    if (!drawnAny && drawBackground) DrawBackground(dest, {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_}, clip);
+    if (drawGadgets) DrawGadgets(dest);
+}
+
+void TVidurErView::DrawMagnifier(TIELayer& layer, TIEBitmap& dest) {
+    TIEBitmap& lens = *layer.bitmap_;
+    if (layerGrip_ == ieNone && (layer.Width != 0 || layer.Height != 0)) {
+        lens.SetWidth(layer.GetWidth());
+        lens.SetHeight(layer.GetHeight());
+    }
+    if (lens.GetPixelFormat() != ie24RGB) lens.SetPixelFormat(ie24RGB);
+    const int32_t bw = lens.GetWidth(), bh = lens.GetHeight();
+    if (bw < 1 || bh < 1) return;
+    const int32_t lw = std::max(Trunc32(bw / (layer.MagnifyRate / zoomFactorX_)), 1);
+    const int32_t lh = std::max(Trunc32(bh / (layer.MagnifyRate / zoomFactorY_)), 1);
+    const int32_t cx = BitmapToViewX(layer.PosX) + Trunc32(bw * zoomFactorX_ / 2);
+    const int32_t cy = BitmapToViewY(layer.PosY) + Trunc32(bh * zoomFactorY_ / 2);
+    const int32_t left = cx - lw / 2, top = cy - lh / 2;
+    if (layer.MagnifySource == 1) {
+        // What is composed under the lens so far, enlarged.
+        for (int32_t y = 0; y < bh; ++y) {
+            const int32_t sy = std::clamp(top + y * lh / bh, 0, dest.GetHeight() - 1);
+            const uint8_t* in = dest.GetScanline(sy);
+            uint8_t* out = lens.GetScanline(y);
+            for (int32_t x = 0; x < bw; ++x) {
+                const int32_t sx = std::clamp(left + x * lw / bw, 0, dest.GetWidth() - 1);
+                std::copy(in + 3 * sx, in + 3 * sx + 3, out + 3 * x);
+            }
+        }
+    } else {
+        // Layer 0's own pixels under the lens.
+        TIEBitmap& base = *layers_[0]->bitmap_;
+        const int32_t x1 = ViewToBitmapX(left), y1 = ViewToBitmapY(top);
+        const int32_t x2 = ViewToBitmapX(left + lw), y2 = ViewToBitmapY(top + lh);
+        if (x1 >= 0 && y1 >= 0 && x2 <= base.GetWidth() && y2 <= base.GetHeight() && x2 > x1 && y2 > y1) {
+            for (int32_t y = 0; y < bh; ++y)
+                for (int32_t x = 0; x < bw; ++x) {
+                    const TRGB c = base.GetPixelRGB(x1 + x * (x2 - x1) / bw, y1 + y * (y2 - y1) / bh);
+                    uint8_t* out = lens.GetPixelTRGBPtr(x, y);
+                    out[0] = c.b, out[1] = c.g, out[2] = c.r;
+                }
+        }
+    }
+    TIEBitmap& alpha = *lens.GetAlphaChannel();
+    if (layer.MagnifyShape == 0) {
+        alpha.Fill(255);
+        return;
+    }
+    const double rx = (bw - 1) / 2.0, ry = (bh - 1) / 2.0;
+    for (int32_t y = 0; y < bh; ++y) {
+        uint8_t* row = alpha.GetScanline(y);
+        for (int32_t x = 0; x < bw; ++x) {
+            const double dx = rx > 0 ? (x - rx) / rx : 0, dy = ry > 0 ? (y - ry) / ry : 0;
+            row[x] = dx * dx + dy * dy <= 1.0 ? 255 : 0;
+        }
+    }
+    alpha.SetFullOpacity(false);
 }

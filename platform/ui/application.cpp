@@ -306,7 +306,7 @@ void TApplication::PaintWindows() {
     }
     std::sort(handles.begin(), handles.end());
     for (HWND handle : handles)
-        if (TWinControl* control = FindControl(handle)) control->Update();
+        if (TWinControl* control = FindControl(handle)) control->TWinControl::Update();  // the paint, whatever a class names Update
 }
 
 void TApplication::AddTimer(TTimer& timer) {

@@ -250,6 +250,8 @@ protected:
     void Resized();
     // Painting of the client area onto the native surface.
     virtual void PaintWindow(TBitmap& surface) {}
+    // The part of the client area the running paint redraws.
+    const TRect& PaintRect() const { return dirtyRect_; }
 
 private:
     friend class TControl;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_dib_bitmap.h"
 #include "imaging/core/ie_dib_exchange.h"
 #include "imaging/core/tests/tool_support.h"
 
@@ -320,4 +321,25 @@ TEST(DibImport, ToolsRunLengthCodedRowsAsImageMagickReadsThem) {
             ours += {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
         }
     EXPECT_EQ(ours, RunCommand("convert '" + path.string() + "' -depth 8 rgb:-"));
+}
+
+TEST(DibImport, PackedDIBsDrawIntoADibSection) {
+    for (TIEPixelFormat format : {ie24RGB, ie1g, ie8p}) {
+        auto picture = Picture(format, 19, 11);
+        auto dib = _CopyBitmaptoDIBEx(*picture, 0, 0, 0, 0, 72, 72);
+        TIEBitmap expected;
+        IEDIBToIEBitmap(dib.data(), dib.size(), expected);
+        TIEDibbitmap section;
+        EXPECT_EQ(IEPackedDIBToDibbitmap(dib.data(), dib.size(), section), format == ie1g ? 1 : format == ie8p ? 8 : 24);
+        ASSERT_EQ(section.BitCount, format == ie1g ? 1 : 24);
+        ASSERT_EQ(section.Width, 19);
+        ASSERT_EQ(section.Height, 11);
+        for (int32_t y = 0; y < 11; ++y)
+            EXPECT_EQ(std::memcmp(section.GetScanline(y), expected.GetScanline(y), format == ie1g ? 3 : 57), 0) << y;
+    }
+    // A damaged DIB leaves the section as it was.
+    TIEDibbitmap untouched;
+    const uint8_t shortHeader[12] = {40};
+    EXPECT_EQ(IEPackedDIBToDibbitmap(shortHeader, sizeof shortHeader, untouched), 0);
+    EXPECT_EQ(untouched.Width, 0);
 }

@@ -6,17 +6,7 @@
 #include <cstring>
 
 #include "imaging/core/ie_mask.h"
-
-namespace {
-
-int CountSet(TIEMask& m) {
-    int n = 0;
-    for (int32_t y = 0; y < m.Height(); ++y)
-        for (int32_t x = 0; x < m.Width(); ++x) n += m.GetPixel(x, y) != 0;
-    return n;
-}
-
-}  // namespace
+#include "imaging/core/tests/mask_rows.h"
 
 TEST(MaskTest, PixelsBoxAndFullFlagAtBothDepths) {
     TIEMask m;

@@ -208,6 +208,7 @@ void TVidurErIO::FailUnsupportedWrite(int32_t fileType, bool notify) {
 
 bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
+        case 1: LoadFromFileTIFF(fileName); return true;
         case 3: LoadFromFileJPEG(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
@@ -217,6 +218,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
 
 bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
+        case 1: LoadFromStreamTIFF(stream); return true;
         case 3: LoadFromStreamJPEG(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
@@ -361,6 +363,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
     cancelled_ = false;
     const std::string extension = LowerExtension(fileName);
     switch (SaveTypeOfExtension(extension)) {
+        case 1: SaveToFileTIFF(fileName); return;
         case 3: SaveToFileJPEG(fileName); return;
         case 5: SaveToFileBMP(fileName); return;
         case 8: SaveToFilePNG(fileName); return;
@@ -380,6 +383,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
 
 bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
+        case 1: SaveToStreamTIFF(stream); return true;
         case 3: SaveToStreamJPEG(stream); return true;
         case 5: SaveToStreamBMP(stream); return true;
         case 8: SaveToStreamPNG(stream); return true;

@@ -32,6 +32,12 @@ std::vector<uint8_t> Noise(size_t size, uint32_t seed, int range) {
     return out;
 }
 
+// Where the coder tests leave their streams as fuzz seeds.
+fs::path CoderSeeds() {
+    static const fs::path folder = FixtureFolder("tiff-coders");
+    return folder;
+}
+
 TEST(TiffLZW, RowsRoundTripThroughOneStream) {
     struct TCase {
         const char* name;
@@ -63,6 +69,10 @@ TEST(TiffLZW, RowsRoundTripThroughOneStream) {
         EXPECT_FALSE(IETIFFLZWEnded(decoder)) << c.name;
         IETIFFLZWDecompress(nullptr, 0, decoder);
         EXPECT_EQ(back, c.data) << c.name;
+        // A seed for the decoder's fuzz target: the row-length byte first.
+        std::vector<uint8_t> seed = {static_cast<uint8_t>((c.rowLength - 1) / 3)};
+        seed.insert(seed.end(), out.Memory(), out.Memory() + std::min<int64_t>(out.GetSize(), 60000));
+        WriteBytes(CoderSeeds() / (std::string(c.name) + ".lzw"), seed.data(), seed.size());
     }
 }
 
@@ -119,6 +129,12 @@ TEST(TiffCCITT, EveryCodingRoundTrips) {
                 if (kind == 3) CCITTEncodeRowG4(nullptr, width, out, state, abort, fillOrder);
                 const uint8_t* data = out.Memory();
                 const int64_t size = out.GetSize();
+                std::vector<uint8_t> seed = {static_cast<uint8_t>((width - 1) >> 8), static_cast<uint8_t>(width - 1),
+                                             static_cast<uint8_t>(kind | (fillOrder == 2 ? 4 : 0))};
+                seed.insert(seed.end(), data, data + size);
+                WriteBytes(CoderSeeds() / ("w" + std::to_string(width) + "k" + std::to_string(kind) + "f" +
+                                           std::to_string(fillOrder) + ".fax"),
+                           seed.data(), seed.size());
                 std::vector<uint8_t> line(bytes), reference(bytes, 0xFF);
                 int64_t bit = 0;
                 for (size_t y = 0; y < rows.size(); ++y) {

@@ -147,9 +147,11 @@ private:
         for (uint8_t& b : row_) IEReverseBitsByte(b);
     }
 
-    // Inflates the whole block, never beyond what its rows need.
+    // Inflates the whole block, never beyond what its rows need; the
+    // buffer grows with the data, so a small block claiming a large page
+    // takes little memory.
     bool Inflate(std::string& why) {
-        plain_.assign(static_cast<size_t>(rowLength_) * static_cast<size_t>(rows_), 0);
+        const size_t needed = static_cast<size_t>(rowLength_) * static_cast<size_t>(rows_);
         z_stream z{};
         if (inflateInit(&z) != Z_OK) {
             why = "zlib could not start";
@@ -157,10 +159,18 @@ private:
         }
         z.next_in = const_cast<Bytef*>(block_.data());
         z.avail_in = static_cast<uInt>(block_.size());
-        z.next_out = plain_.data();
-        z.avail_out = static_cast<uInt>(plain_.size());
-        const int result = inflate(&z, Z_FINISH);
-        const size_t produced = plain_.size() - z.avail_out;
+        size_t produced = 0;
+        int result = Z_OK;
+        plain_.resize(std::min(needed, block_.size() * 4 + 65536));
+        while (produced < needed) {
+            if (produced == plain_.size()) plain_.resize(std::min(needed, plain_.size() * 2));
+            z.next_out = plain_.data() + produced;
+            z.avail_out = static_cast<uInt>(std::min<size_t>(plain_.size() - produced, 1u << 30));
+            const uInt room = z.avail_out;
+            result = inflate(&z, Z_NO_FLUSH);
+            produced += room - z.avail_out;
+            if (result != Z_OK) break;
+        }
         inflateEnd(&z);
         if (result == Z_DATA_ERROR || result == Z_STREAM_ERROR || result == Z_MEM_ERROR || result == Z_NEED_DICT) {
             why = "the Deflate data is damaged";
@@ -410,7 +420,9 @@ public:
             outcome_.Fail("planar tiles are not supported");
             return;
         }
-        if (tw <= 0 || th <= 0 || tw > 65536 || th > 65536) {
+        // A tile is decoded whole: its size is bounded like a page's.
+        if (tw <= 0 || th <= 0 || int64_t{tw} * th > kIETIFFMaxPixels / 4 ||
+            int64_t{RowLength(v_, tw, false)} * th > kIETIFFMaxPixels) {
             outcome_.Fail("the tile size is not valid");
             return;
         }

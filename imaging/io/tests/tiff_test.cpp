@@ -221,45 +221,11 @@ std::string Expand(std::string text, const std::string& folder, const std::strin
     return text;
 }
 
-TEST_F(TiffToolsTest, ToolFilesDecodeToImageMagickPixels) {
-    REQUIRE_TOOL("convert");
-    REQUIRE_TOOL("tiffcp");
-    REQUIRE_TOOL("tiffinfo");
-    const TFileCase cases[] = {
-        {"none", "convert {f}src.png -compress none {o}", 0, 1},
-        {"packbits", "convert {f}src.png -compress rle {o}", 0, 1},
-        {"lzw", "convert {f}src.png -compress lzw {o}", 0, 1},
-        {"lzw_predictor", "tiffcp -c lzw:2 {f}none.tif {o}", 0, 1},
-        {"deflate", "convert {f}src.png -compress zip {o}", 0, 1},
-        {"deflate_predictor", "tiffcp -c zip:2 {f}none.tif {o}", 0, 1},
-        {"jpeg_magick", "convert {f}src.png -compress jpeg -quality 90 {o}", 2, 1},
-        {"jpeg_tiffcp_ycbcr", "tiffcp -c jpeg:90:r {f}none.tif {o}", 2, 1},
-        {"jpeg_tiffcp_rgb", "tiffcp -c jpeg:90 {f}none.tif {o}", 2, 1},
-        {"mono_none", "convert {f}mono.png -type bilevel -depth 1 -compress none {o}", 0, 1},
-        {"g3_1d", "tiffcp -c g3:1d {f}mono_none.tif {o}", 0, 1},
-        {"g3_2d", "tiffcp -c g3:2d {f}mono_none.tif {o}", 0, 1},
-        {"g3_fill", "tiffcp -c g3:2d:fill {f}mono_none.tif {o}", 0, 1},
-        {"g4", "tiffcp -c g4 {f}mono_none.tif {o}", 0, 1},
-        {"g4_magick", "convert {f}mono.png -compress group4 {o}", 0, 1},
-        {"g3_magick", "convert {f}mono.png -compress fax {o}", 0, 1},
-        {"g4_lsb", "tiffcp -c g4 -f lsb2msb {f}mono_none.tif {o}", 0, 1},
-        {"mono_whiteiszero", "convert {f}mono.png -type bilevel -depth 1 -compress none -define quantum:polarity=min-is-white {o}", 0, 1},
-        {"palette8", "convert {f}src.png -colors 200 -type palette -compress none {o}", 1, 1},
-        {"palette4", "convert {f}src.png -colors 16 -type palette -compress lzw {o}", 1, 1},
-        {"gray8", "convert {f}src.png -colorspace gray -type grayscale -compress none {o}", 0, 1},
-        {"gray4", "convert {f}src.png -colorspace gray -type grayscale -depth 4 -compress none {o}", 0, 1},
-        {"gray16", "convert {f}src.png -colorspace gray -type grayscale -depth 16 -compress lzw {o}", 1, 1},
-        {"rgb16", "convert {f}src.png -depth 16 -compress zip {o}", 1, 1},
-        {"rgba_unassociated", "convert {f}srca.png -define tiff:alpha=unassociated -compress lzw {o}", 0, 1},
-        {"rgba_associated", "convert {f}srca.png -define tiff:alpha=associated -compress none {o}", 3, 1},
-        {"cmyk", "convert {f}src.png -colorspace cmyk -compress none {o}", 2, 1},
-        {"tiles", "tiffcp -t -w 16 -l 16 {f}none.tif {o}", 0, 1},
-        {"tiles_lzw_bigendian", "tiffcp -B -t -w 32 -l 16 -c lzw {f}none.tif {o}", 0, 1},
-        {"strips_bigendian", "tiffcp -B -r 5 -c packbits {f}none.tif {o}", 0, 1},
-        {"planar", "tiffcp -p separate -r 7 -c lzw:2 {f}none.tif {o}", 0, 1},
-        {"multipage", "convert {f}src.png {f}mono.png {f}srca.png -compress lzw {o}", 0, 3},
-    };
-    const std::string f = folder_.string() + "/";
+// Makes each file with its tool (in table order: later files may start
+// from earlier ones), counts its pages with tiffinfo and compares every
+// page's pixels with ImageMagick's.
+void CheckToolFiles(const fs::path& folder, const std::vector<TFileCase>& cases) {
+    const std::string f = folder.string() + "/";
     for (const TFileCase& c : cases) {
         SCOPED_TRACE(c.name);
         RunCommand(Expand(c.command, f, c.name) + " 2>/dev/null");
@@ -275,6 +241,63 @@ TEST_F(TiffToolsTest, ToolFilesDecodeToImageMagickPixels) {
             EXPECT_LE(MaxDifference(OurRGBA(*io.Bitmap()), MagickRGBA(file, page)), c.tolerance) << "page " << page;
         }
     }
+}
+
+TEST_F(TiffToolsTest, ColourFilesOfEveryCompressionDecodeToImageMagickPixels) {
+    REQUIRE_TOOL("convert");
+    REQUIRE_TOOL("tiffcp");
+    REQUIRE_TOOL("tiffinfo");
+    CheckToolFiles(folder_, {
+        {"none", "convert {f}src.png -compress none {o}", 0, 1},
+        {"packbits", "convert {f}src.png -compress rle {o}", 0, 1},
+        {"lzw", "convert {f}src.png -compress lzw {o}", 0, 1},
+        {"lzw_predictor", "tiffcp -c lzw:2 {f}none.tif {o}", 0, 1},
+        {"deflate", "convert {f}src.png -compress zip {o}", 0, 1},
+        {"deflate_predictor", "tiffcp -c zip:2 {f}none.tif {o}", 0, 1},
+        {"jpeg_magick", "convert {f}src.png -compress jpeg -quality 90 {o}", 2, 1},
+        {"jpeg_tiffcp_ycbcr", "tiffcp -c jpeg:90:r {f}none.tif {o}", 2, 1},
+        {"jpeg_tiffcp_rgb", "tiffcp -c jpeg:90 {f}none.tif {o}", 2, 1},
+        {"palette8", "convert {f}src.png -colors 200 -type palette -compress none {o}", 1, 1},
+        {"palette4", "convert {f}src.png -colors 16 -type palette -compress lzw {o}", 1, 1},
+        {"gray8", "convert {f}src.png -colorspace gray -type grayscale -compress none {o}", 0, 1},
+        {"gray4", "convert {f}src.png -colorspace gray -type grayscale -depth 4 -compress none {o}", 0, 1},
+        {"gray16", "convert {f}src.png -colorspace gray -type grayscale -depth 16 -compress lzw {o}", 1, 1},
+        {"rgb16", "convert {f}src.png -depth 16 -compress zip {o}", 1, 1},
+        {"rgba_unassociated", "convert {f}srca.png -define tiff:alpha=unassociated -compress lzw {o}", 0, 1},
+        {"rgba_associated", "convert {f}srca.png -define tiff:alpha=associated -compress none {o}", 3, 1},
+        {"cmyk", "convert {f}src.png -colorspace cmyk -compress none {o}", 2, 1},
+        {"tiles_lzw_bigendian", "tiffcp -B -t -w 32 -l 16 -c lzw {f}none.tif {o}", 0, 1},
+    });
+}
+
+TEST_F(TiffToolsTest, BilevelFilesOfEveryFaxCodingDecodeToImageMagickPixels) {
+    REQUIRE_TOOL("convert");
+    REQUIRE_TOOL("tiffcp");
+    REQUIRE_TOOL("tiffinfo");
+    CheckToolFiles(folder_, {
+        {"mono_none", "convert {f}mono.png -type bilevel -depth 1 -compress none {o}", 0, 1},
+        {"g3_1d", "tiffcp -c g3:1d {f}mono_none.tif {o}", 0, 1},
+        {"g3_2d", "tiffcp -c g3:2d {f}mono_none.tif {o}", 0, 1},
+        {"g3_fill", "tiffcp -c g3:2d:fill {f}mono_none.tif {o}", 0, 1},
+        {"g4", "tiffcp -c g4 {f}mono_none.tif {o}", 0, 1},
+        {"g4_magick", "convert {f}mono.png -compress group4 {o}", 0, 1},
+        {"g3_magick", "convert {f}mono.png -compress fax {o}", 0, 1},
+        {"g4_lsb", "tiffcp -c g4 -f lsb2msb {f}mono_none.tif {o}", 0, 1},
+        {"mono_whiteiszero", "convert {f}mono.png -type bilevel -depth 1 -compress none -define quantum:polarity=min-is-white {o}", 0, 1},
+    });
+}
+
+TEST_F(TiffToolsTest, TilesPlanesByteOrdersAndPagesDecodeToImageMagickPixels) {
+    REQUIRE_TOOL("convert");
+    REQUIRE_TOOL("tiffcp");
+    REQUIRE_TOOL("tiffinfo");
+    CheckToolFiles(folder_, {
+        {"none", "convert {f}src.png -compress none {o}", 0, 1},
+        {"tiles", "tiffcp -t -w 16 -l 16 {f}none.tif {o}", 0, 1},
+        {"strips_bigendian", "tiffcp -B -r 5 -c packbits {f}none.tif {o}", 0, 1},
+        {"planar", "tiffcp -p separate -r 7 -c lzw:2 {f}none.tif {o}", 0, 1},
+        {"multipage", "convert {f}src.png {f}mono.png {f}srca.png -compress lzw {o}", 0, 3},
+    });
 }
 
 TEST_F(TiffToolsTest, OurFilesPassTiffinfoAndDecodeInImageMagick) {

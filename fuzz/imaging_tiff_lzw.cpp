@@ -4,7 +4,8 @@
 #include "imaging/io/ie_tiff_lzw.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 1) return 0;
+    // An empty block has no address to decode from.
+    if (size < 2) return 0;
     const int32_t rowLength = 1 + data[0] * 3;
     const std::vector<uint8_t> block = InputBytes(data + 1, size - 1);
     TIETIFFLZWState* state = IETIFFLZWBeginBlock(block.data(), static_cast<int64_t>(block.size()), rowLength);

@@ -250,6 +250,7 @@ bool IETIFFLZWEnded(const TIETIFFLZWState* state) {
 uint8_t* IETIFFLZWDecompress(const uint8_t* input, int32_t rowLength, TIETIFFLZWState*& state) {
     if (!input) {
         delete state;
+        state = nullptr;
         return nullptr;
     }
     // Without a size, the block is taken to end where the decoder meets its

@@ -17,8 +17,8 @@
 // - state nullptr: a state is made for the block at input (with no known
 //   size: see IETIFFLZWBeginBlock) and the first row is decoded;
 // - state set and input not nullptr: the next row (input is ignored);
-// - input nullptr: the state is freed and nullptr returned; the caller
-//   clears its variable.
+// - input nullptr: the state is freed, the variable cleared and nullptr
+//   returned.
 // Data that end before the row is full (an end code, or the block's last
 // byte) give the row with its missing tail zero.
 uint8_t* IETIFFLZWDecompress(const uint8_t* input, int32_t rowLength, TIETIFFLZWState*& state);

@@ -491,6 +491,8 @@ private:
         std::vector<uint8_t> alpha(mask_ ? static_cast<size_t>(width) : 0);
         std::vector<uint16_t> samples;
         bool ranOut = false;
+        const bool plainRGB = format_ == ie24RGB && !mask_ && v_.Photometric == 2 && spp == 3 && bps == 8;
+        const bool predicted = v_.Predictor == 2 && (v_.Compression == 5 || IsDeflate(v_.Compression));
         for (int32_t r = 0; r < rows && !outcome_.Failed(); ++r) {
             const int32_t row = y + r;
             std::string why;
@@ -523,6 +525,21 @@ private:
                 for (int32_t i = 0; i < bytes; ++i) {
                     const uint8_t b = invert ? static_cast<uint8_t>(~source[i]) : source[i];
                     target[x / 8 + i] = b;
+                }
+            } else if (plainRGB) {
+                // The common page: 8-bit red, green, blue straight into the
+                // bitmap's blue, green, red, the predictor undone on the way.
+                uint8_t* out = target + 3 * static_cast<size_t>(x);
+                uint8_t red = 0, green = 0, blue = 0;
+                for (int32_t i = 0; i < visible; ++i, source += 3, out += 3) {
+                    if (predicted) {
+                        red = static_cast<uint8_t>(red + source[0]);
+                        green = static_cast<uint8_t>(green + source[1]);
+                        blue = static_cast<uint8_t>(blue + source[2]);
+                    } else {
+                        red = source[0], green = source[1], blue = source[2];
+                    }
+                    out[0] = blue, out[1] = green, out[2] = red;
                 }
             } else {
                 UnpackSamples(v_, source, width, samples);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <new>
 
 #include "imaging/core/ie_helpers.h"
@@ -11,6 +12,7 @@
 #include "imaging/io/ie_exif.h"
 #include "imaging/io/ie_jpeg.h"
 #include "imaging/io/ie_png.h"
+#include "imaging/io/ie_tiff.h"
 #include "imaging/io/ie_vidurer_io.h"
 #include "platform/codepage.h"
 
@@ -375,3 +377,69 @@ void TVidurErIO::LoadFromFilePNG(const std::string& fileName) { LoadPNG(&fileNam
 void TVidurErIO::LoadFromStreamPNG(TStream& stream) { LoadPNG(nullptr, &stream); }
 void TVidurErIO::SaveToFilePNG(const std::string& fileName) { SavePNG(&fileName, nullptr); }
 void TVidurErIO::SaveToStreamPNG(TStream& stream) { SavePNG(nullptr, &stream); }
+
+// ---------------------------------------------------------------- TIFF
+
+void TVidurErIO::LoadTIFF(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 1;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        std::unique_ptr<TIEMask> mask;
+        std::string failure;
+        int32_t pages = 0;
+        // Offsets written behind a stream header count from the stream's
+        // start, as the writer put them.
+        IEReadTIFFStream(bitmap_, source, pages, &ImageParams, progress, false, mask, !StreamHeaders, false, false,
+                         &failure);
+        ImageParams.ImageCount = ImageParams.TiffImageCount = pages;
+        if (!failure.empty()) lastError_ = "The " + FullName(1) + " data is damaged or incomplete: " + failure;
+        if (mask && !mask->Full() && mask->Width() == bitmap_->GetWidth() && mask->Height() == bitmap_->GetHeight()) {
+            TIEBitmap& alpha = *bitmap_->GetAlphaChannel();
+            for (int32_t y = 0; y < alpha.GetHeight(); ++y)
+                std::memcpy(alpha.GetScanline(y), mask->GetScanline(y), static_cast<size_t>(alpha.GetWidth()));
+            bitmap_->SetFullOpacity(false);
+        }
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SaveTIFF(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 1;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.headerMagic = "TIFF";
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        IEWriteTIFFStream(target, false, bitmap_, ImageParams, progress);
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileTIFF(const std::string& fileName) { LoadTIFF(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamTIFF(TStream& stream) { LoadTIFF(nullptr, &stream); }
+void TVidurErIO::SaveToFileTIFF(const std::string& fileName) { SaveTIFF(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamTIFF(TStream& stream) { SaveTIFF(nullptr, &stream); }
+
+void TVidurErIO::InsertToFileTIFF(const std::string& fileName) {
+    std::error_code missing;
+    if (!std::filesystem::exists(fileName, missing)) {
+        SaveToFileTIFF(fileName);
+        return;
+    }
+    TSaveSteps steps;
+    steps.fileType = 1;
+    steps.fileName = &fileName;
+    steps.write = [this, &fileName](TStream& target, TIEProgressRec& progress) {
+        // The file is changed in memory and put back whole.
+        TMemoryStream old(ReadFileBytes(fileName));
+        old.SetPosition(0);
+        if (IEWriteTIFFStream(old, true, bitmap_, ImageParams, progress) == 0) {
+            if (lastError_.empty()) lastError_ = "\"" + fileName + "\" is not a TIFF file this library can add pages to";
+            return;
+        }
+        target.WriteBuffer(old.Memory(), static_cast<int64_t>(old.Bytes().size()));
+    };
+    RunSave(steps);
+}

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "imaging/io/ie_tiff_lzw.h"
 #include "imaging/io/ie_vidurer_io.h"
 
 bool IEBufferedStreamsRelative = false;
@@ -31,6 +32,7 @@ void StartUnit() {
     // The LZW coders install their hooks when they are built in; without
     // them GIF stays unavailable in the registry.
     IETempFolder.clear();
+    IEInstallTIFFLZWHooks();
     IEInitFileFormats();
     IEUpdateGIFRegistration();
     IETWainLogFile.clear();

@@ -239,6 +239,7 @@ void LoadLayers(TIEView* attached, TIOParamsVals& params, const std::string* fil
 
 bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
+        case 1: LoadFromFileTIFF(fileName); return true;
         case 3: LoadFromFileJPEG(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
@@ -249,6 +250,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
 
 bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
+        case 1: LoadFromStreamTIFF(stream); return true;
         case 3: LoadFromStreamJPEG(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
@@ -394,6 +396,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
     cancelled_ = false;
     const std::string extension = LowerExtension(fileName);
     switch (SaveTypeOfExtension(extension)) {
+        case 1: SaveToFileTIFF(fileName); return;
         case 3: SaveToFileJPEG(fileName); return;
         case 5: SaveToFileBMP(fileName); return;
         case 8: SaveToFilePNG(fileName); return;
@@ -413,6 +416,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
 
 bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
+        case 1: SaveToStreamTIFF(stream); return true;
         case 3: SaveToStreamJPEG(stream); return true;
         case 5: SaveToStreamBMP(stream); return true;
         case 8: SaveToStreamPNG(stream); return true;

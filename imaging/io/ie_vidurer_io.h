@@ -154,6 +154,16 @@ public:
     void LoadFromStreamPNG(TStream& stream);
     void SaveToFilePNG(const std::string& fileName);
     void SaveToStreamPNG(TStream& stream);
+    // TIFF: the page ImageParams.TiffImageIndex; ImageParams.ImageCount
+    // receives the file's page count.
+    void LoadFromFileTIFF(const std::string& fileName);
+    void LoadFromStreamTIFF(TStream& stream);
+    void SaveToFileTIFF(const std::string& fileName);
+    void SaveToStreamTIFF(TStream& stream);
+    // Links the image into a TIFF file this library wrote as page
+    // ImageParams.TiffImageIndex (appended when past the last page); a
+    // missing file is created with the image as its only page.
+    void InsertToFileTIFF(const std::string& fileName);
 
     // ------------------------------------------------------------ services
     // Refreshes whatever shows the bitmap after a load.
@@ -197,6 +207,8 @@ private:
     void PrepareJPEGMarkers();
     void LoadPNG(const std::string* fileName, TStream* stream);
     void SavePNG(const std::string* fileName, TStream* stream);
+    void LoadTIFF(const std::string* fileName, TStream* stream);
+    void SaveTIFF(const std::string* fileName, TStream* stream);
 };
 
 // Resamples a copy of the bitmap so that its horizontal and vertical DPI

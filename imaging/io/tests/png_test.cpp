@@ -12,6 +12,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/tests/tool_support.h"
+#include "imaging/io/tests/rgba_support.h"
 #include "imaging/io/ie_png.h"
 #include "imaging/io/ie_vidurer_io.h"
 
@@ -32,37 +33,6 @@ void ReadPNG(const std::vector<uint8_t>& bytes, TRead& r, bool native = false, T
     p.AbortFlag = &r.aborted;
     r.params.NativePixelFormat = native;
     IEReadPNGStream(stream, r.bitmap, r.params, false, p);
-}
-
-// R, G, B, A of every pixel, top row first, as ImageMagick gives them.
-std::vector<uint8_t> OurRGBA(TIEBitmap& bitmap) {
-    const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
-    std::vector<uint8_t> out;
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* row = bitmap.GetScanline(y);
-        const uint8_t* alpha = bitmap.GetHasAlphaChannel() ? bitmap.GetAlphaChannel()->GetScanline(y) : nullptr;
-        for (int32_t x = 0; x < w; ++x) {
-            TRGB c;
-            switch (bitmap.GetPixelFormat()) {
-                case ie1g: c.r = c.g = c.b = (row[x / 8] & (0x80 >> (x % 8))) ? 255 : 0; break;
-                case ie8g: c.r = c.g = c.b = row[x]; break;
-                case ie16g: {  // rounded to 8 bits as ImageMagick and libpng do
-                    const uint32_t v = row[2 * x] | row[2 * x + 1] << 8;
-                    c.r = c.g = c.b = static_cast<uint8_t>((v * 255 + 32895) >> 16);
-                    break;
-                }
-                case ie8p: c = bitmap.GetPaletteColor(row[x]); break;
-                default: c = TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]}; break;
-            }
-            out.insert(out.end(), {c.r, c.g, c.b, alpha ? alpha[x] : uint8_t{255}});
-        }
-    }
-    return out;
-}
-
-std::vector<uint8_t> MagickRGBA(const std::filesystem::path& file) {
-    std::string out = RunCommand("convert '" + file.string() + "' -depth 8 rgba:-");
-    return std::vector<uint8_t>(out.begin(), out.end());
 }
 
 // ImageMagick's 16-bit samples, each rounded to 8 bits the way libpng's

@@ -1,0 +1,47 @@
+// Pixels of a bitmap and of a file decoded by ImageMagick, in one form to
+// compare: R, G, B, A bytes of every pixel, top row first.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ie_bitmap.h"
+#include "imaging/core/tests/tool_support.h"
+
+namespace imaging_test {
+
+// R, G, B, A of every pixel, top row first, as ImageMagick gives them.
+inline std::vector<uint8_t> OurRGBA(TIEBitmap& bitmap) {
+    const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+    std::vector<uint8_t> out;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* row = bitmap.GetScanline(y);
+        const uint8_t* alpha = bitmap.GetHasAlphaChannel() ? bitmap.GetAlphaChannel()->GetScanline(y) : nullptr;
+        for (int32_t x = 0; x < w; ++x) {
+            TRGB c;
+            switch (bitmap.GetPixelFormat()) {
+                case ie1g: c.r = c.g = c.b = (row[x / 8] & (0x80 >> (x % 8))) ? 255 : 0; break;
+                case ie8g: c.r = c.g = c.b = row[x]; break;
+                case ie16g: {  // rounded to 8 bits as ImageMagick and libpng do
+                    const uint32_t v = row[2 * x] | row[2 * x + 1] << 8;
+                    c.r = c.g = c.b = static_cast<uint8_t>((v * 255 + 32895) >> 16);
+                    break;
+                }
+                case ie8p: c = bitmap.GetPaletteColor(row[x]); break;
+                default: c = TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]}; break;
+            }
+            out.insert(out.end(), {c.r, c.g, c.b, alpha ? alpha[x] : uint8_t{255}});
+        }
+    }
+    return out;
+}
+
+// page -1: the file as ImageMagick takes it; else that page.
+inline std::vector<uint8_t> MagickRGBA(const std::filesystem::path& file, int page = -1) {
+    const std::string name = page < 0 ? file.string() : file.string() + "[" + std::to_string(page) + "]";
+    std::string out = RunCommand("convert '" + name + "' -depth 8 rgba:- 2>/dev/null");
+    return std::vector<uint8_t>(out.begin(), out.end());
+}
+
+}  // namespace imaging_test

@@ -6,22 +6,19 @@
 
 #include <cstdint>
 
+#include "platform/ui/ctrl_messages.h"
 #include "platform/ui/messages.h"
 
 constexpr const char* RICHEDIT_CLASS = "RICHEDIT20W";
 
-// Edit messages the rich edit shares with the plain edit.
+// Edit messages the rich edit shares with the plain edit (and those of
+// ctrl_messages.h).
 constexpr uint32_t EM_SCROLL = 0x00B5;
-constexpr uint32_t EM_GETLINECOUNT = 0x00BA;
-constexpr uint32_t EM_LINEINDEX = 0x00BB;
-constexpr uint32_t EM_LINELENGTH = 0x00C1;
-constexpr uint32_t EM_GETLINE = 0x00C4;  // LParam: char16_t buffer, its first word the size
 constexpr uint32_t EM_CANUNDO = 0x00C6;
 constexpr uint32_t EM_UNDO = 0x00C7;
 constexpr uint32_t EM_LINEFROMCHAR = 0x00C9;
 constexpr uint32_t EM_EMPTYUNDOBUFFER = 0x00CD;
 constexpr uint32_t EM_GETFIRSTVISIBLELINE = 0x00CE;
-constexpr uint32_t EM_SETREADONLY = 0x00CF;
 constexpr uint32_t EM_POSFROMCHAR = 0x00D6;  // WParam: TPoint*, LParam: character
 constexpr uint32_t EM_CHARFROMPOS = 0x00D7;  // LParam: const TPoint*
 constexpr uint32_t WM_SETREDRAW = 0x000B;

@@ -8,13 +8,9 @@
 #include "controls/ui/ucforms.h"
 #include "platform/testing/test_support.h"
 #include "platform/ui/qt/qt_testing.h"
+#include "controls/ui/tests/require_qt.h"
 
 namespace {
-
-#define REQUIRE_QT()                                                             \
-    if (!QtTesting::Running()) {                                                 \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)"; \
-    }
 
 constexpr TColor Olive = RGBColor(128, 128, 0);  // the transparent colour
 constexpr TColor Red = RGBColor(255, 0, 0);

@@ -10,13 +10,9 @@
 #include "platform/testing/test_support.h"
 #include "platform/ui/application.h"
 #include "platform/ui/qt/qt_testing.h"
+#include "controls/ui/tests/require_qt.h"
 
 namespace {
-
-#define REQUIRE_QT()                                                                 \
-    if (!QtTesting::Running()) {                                                     \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)";    \
-    }
 
 struct TColorForm {
     TColorForm() : form(nullptr) {

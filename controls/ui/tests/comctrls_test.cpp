@@ -8,29 +8,10 @@
 #include "platform/testing/test_support.h"
 #include "platform/ui/qt/qt_testing.h"
 #include "platform/ui/qt/qt_testing_ctrls.h"
+#include "controls/ui/tests/form_fixture.h"
+#include "controls/ui/tests/require_qt.h"
 
 namespace {
-
-#define REQUIRE_QT()                                                             \
-    if (!QtTesting::Running()) {                                                 \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)"; \
-    }
-
-struct TFormFixture {
-    TFormFixture() {
-        Form.SetBounds(30, 30, 560, 380);
-        Form.Show();
-        QtTesting::ActivateWindow(Form);
-    }
-    template <typename C>
-    C* Place(int left, int top, int width, int height) {
-        auto* control = new C(&Form);
-        control->SetBounds(left, top, width, height);
-        control->SetParent(&Form);
-        return control;
-    }
-    TUcForm Form{nullptr};
-};
 
 // A list view of towns with their sizes.
 TUcListView* Towns(TFormFixture& f) {

@@ -12,13 +12,9 @@
 #include "platform/rtf.h"
 #include "platform/testing/test_support.h"
 #include "platform/ui/qt/qt_testing.h"
+#include "controls/ui/tests/require_qt.h"
 
 namespace {
-
-#define REQUIRE_QT()                                                                     \
-    if (!QtTesting::Running()) {                                                         \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)"; \
-    }
 
 // A form with a rich edit set up as the main window's text editor.
 struct TEditorForm {

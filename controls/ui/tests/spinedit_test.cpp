@@ -13,13 +13,9 @@
 #include "platform/ui/dialogs.h"
 #include "platform/testing/test_support.h"
 #include "platform/ui/qt/qt_testing.h"
+#include "controls/ui/tests/require_qt.h"
 
 namespace {
-
-#define REQUIRE_QT()                                                                 \
-    if (!QtTesting::Running()) {                                                     \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)";    \
-    }
 
 // The decimal separator for one test.
 struct TSeparator {

@@ -10,30 +10,10 @@
 #include "platform/testing/test_support.h"
 #include "platform/ui/qt/qt_testing.h"
 #include "platform/ui/qt/qt_testing_ctrls.h"
+#include "controls/ui/tests/form_fixture.h"
+#include "controls/ui/tests/require_qt.h"
 
 namespace {
-
-#define REQUIRE_QT()                                                                     \
-    if (!QtTesting::Running()) {                                                         \
-        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)";         \
-    }
-
-// A shown form to put controls on.
-struct TFormFixture {
-    TFormFixture() {
-        Form.SetBounds(30, 30, 520, 360);
-        Form.Show();
-        QtTesting::ActivateWindow(Form);
-    }
-    template <typename C>
-    C* Place(int left, int top, int width, int height) {
-        auto* control = new C(&Form);
-        control->SetBounds(left, top, width, height);
-        control->SetParent(&Form);
-        return control;
-    }
-    TUcForm Form{nullptr};
-};
 
 // Types text into the control's window, one character a key.
 void Type(TWinControl& control, const std::u16string& text) {
@@ -46,7 +26,7 @@ const WideString Wide = u"Ωμέγα 😀 中文";  // with a surrogate pair
 
 TEST(UcEdit, KeepsWideTextAndCountsTheSelectionInUtf16Units) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* edit = f.Place<TUcEdit>(10, 10, 200, 24);
     int changes = 0;
     edit->OnChange = [&](TComponent*) { ++changes; };
@@ -80,7 +60,7 @@ TEST(UcEdit, KeepsWideTextAndCountsTheSelectionInUtf16Units) {
 
 TEST(UcEdit, MaximumLengthReadOnlyAndAWidePasswordCharacter) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* edit = f.Place<TUcEdit>(10, 10, 200, 24);
     edit->SetMaxLength(3);
     Type(*edit, u"абвгд");
@@ -107,7 +87,7 @@ TEST(UcEdit, MaximumLengthReadOnlyAndAWidePasswordCharacter) {
 
 TEST(UcMemo, LinesWorkOnTheWindowWithCrLfBreaks) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* memo = f.Place<TUcMemo>(10, 10, 300, 150);
     int changes = 0;
     memo->OnChange = [&](TComponent*) { ++changes; };
@@ -158,7 +138,7 @@ TEST(UcMemo, KeepsItsLinesWithoutAWindow) {
     memo.Lines().Add(u"один");
     memo.Lines().Add(u"два");
     EXPECT_EQ(memo.Text(), u"один\r\nдва");
-    TFormFixture f;
+    TFormFixture f{520, 360};
     memo.SetParent(&f.Form);
     EXPECT_EQ(memo.Lines().Count(), 2);
     EXPECT_EQ(memo.Lines().Get(1), u"два");
@@ -167,7 +147,7 @@ TEST(UcMemo, KeepsItsLinesWithoutAWindow) {
 
 TEST(UcCheckBox, ChangesByClickAndByKeyAndNotWhenDisabled) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* box = f.Place<TUcCheckBox>(10, 10, 200, 24);
     box->SetCaption(u"Ελληνικά ☑");
     EXPECT_EQ(box->Caption(), u"Ελληνικά ☑");
@@ -198,7 +178,7 @@ TEST(UcCheckBox, ChangesByClickAndByKeyAndNotWhenDisabled) {
 
 TEST(UcRadioButton, EachGroupBoxHoldsItsOwnGroup) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* left = f.Place<TUcGroupBox>(10, 10, 200, 120);
     auto* right = f.Place<TUcGroupBox>(220, 10, 200, 120);
     left->SetCaption(u"Слева");
@@ -247,7 +227,7 @@ TEST(UcRadioButton, EachGroupBoxHoldsItsOwnGroup) {
 TEST(UcListBox, WideItemsWithObjectsSortingFindingAndTheSelectionEvent) {
     REQUIRE_QT();
     int objects[4] = {};
-    TFormFixture f;
+    TFormFixture f{520, 360};
     // Items given before the window exists reach it.
     auto* list = new TUcListBox(&f.Form);
     list->SetBounds(10, 10, 200, 150);
@@ -313,7 +293,7 @@ protected:
 
 TEST(UcComboBox, WideItemsTypedTextAndTheSelectionEvent) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* combo = f.Place<TUcComboBox>(10, 10, 200, 26);
     combo->AutoComplete = false;
     int object = 0;
@@ -365,7 +345,7 @@ TEST(UcComboBox, WideItemsTypedTextAndTheSelectionEvent) {
 
 TEST(UcComboBox, CompletesTypedWideTextWithTheRestOfAnItem) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* combo = f.Place<TUcComboBox>(10, 10, 200, 26);
     for (const char16_t* item : {u"Banane", u"Быстро", u"Бык"}) combo->Items().Add(item);
     int selects = 0;
@@ -390,7 +370,7 @@ TEST(UcComboBox, CompletesTypedWideTextWithTheRestOfAnItem) {
 
 TEST(UcComboBox, ADropDownListSearchesWhatIsTypedWithinAPause) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* combo = new TClockedComboBox(&f.Form);
     combo->SetStyle(csDropDownList);
     combo->SetBounds(10, 10, 200, 26);
@@ -415,7 +395,7 @@ TEST(UcComboBox, ADropDownListSearchesWhatIsTypedWithinAPause) {
 
 TEST(UcLabel, AnEmptyCaptionKeepsOneLineAndADisabledOneIsEmbossed) {
     REQUIRE_QT();
-    TFormFixture f;
+    TFormFixture f{520, 360};
     auto* label = f.Place<TUcLabel>(10, 10, 10, 10);
     label->SetCaption(u"Ж");
     const int32_t lineHeight = label->Height();

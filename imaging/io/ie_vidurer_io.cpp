@@ -210,6 +210,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
         case 3: LoadFromFileJPEG(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
+        case 16: LoadFromFileWBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
         default: return false;
     }
@@ -219,6 +220,7 @@ bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 3: LoadFromStreamJPEG(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
+        case 16: LoadFromStreamWBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
         default: return false;
     }
@@ -363,6 +365,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
     switch (SaveTypeOfExtension(extension)) {
         case 3: SaveToFileJPEG(fileName); return;
         case 5: SaveToFileBMP(fileName); return;
+        case 16: SaveToFileWBMP(fileName); return;
         case 8: SaveToFilePNG(fileName); return;
         case 0: break;
         default: FailUnsupportedWrite(SaveTypeOfExtension(extension), false); return;
@@ -382,6 +385,7 @@ bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 3: SaveToStreamJPEG(stream); return true;
         case 5: SaveToStreamBMP(stream); return true;
+        case 16: SaveToStreamWBMP(stream); return true;
         case 8: SaveToStreamPNG(stream); return true;
         default: return false;
     }

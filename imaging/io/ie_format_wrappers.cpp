@@ -14,6 +14,7 @@
 #include "imaging/io/ie_png.h"
 #include "imaging/io/ie_tiff.h"
 #include "imaging/io/ie_vidurer_io.h"
+#include "imaging/io/ie_wbmp.h"
 #include "platform/codepage.h"
 
 struct TVidurErIO::TLoadSteps {
@@ -194,6 +195,33 @@ void TVidurErIO::LoadFromFileBMP(const std::string& fileName) { LoadBMP(&fileNam
 void TVidurErIO::LoadFromStreamBMP(TStream& stream) { LoadBMP(nullptr, &stream); }
 void TVidurErIO::SaveToFileBMP(const std::string& fileName) { SaveBMP(&fileName, nullptr); }
 void TVidurErIO::SaveToStreamBMP(TStream& stream) { SaveBMP(nullptr, &stream); }
+
+// ---------------------------------------------------------------- WBMP
+
+void TVidurErIO::LoadWBMP(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 16;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        IEReadWBMPStream(source, *bitmap_, ImageParams, false, progress);
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SaveWBMP(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 16;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.write = [this](TStream& target, TIEProgressRec& progress) { IEWriteWBMPStream(target, *bitmap_, progress); };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileWBMP(const std::string& fileName) { LoadWBMP(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamWBMP(TStream& stream) { LoadWBMP(nullptr, &stream); }
+void TVidurErIO::SaveToFileWBMP(const std::string& fileName) { SaveWBMP(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamWBMP(TStream& stream) { SaveWBMP(nullptr, &stream); }
 
 // ---------------------------------------------------------------- JPEG
 

@@ -242,6 +242,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
         case 1: LoadFromFileTIFF(fileName); return true;
         case 3: LoadFromFileJPEG(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
+        case 16: LoadFromFileWBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
         case 26: LoadLayers(view_, ImageParams, &fileName, nullptr); return true;
         default: return false;
@@ -253,6 +254,7 @@ bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
         case 1: LoadFromStreamTIFF(stream); return true;
         case 3: LoadFromStreamJPEG(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
+        case 16: LoadFromStreamWBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
         case 26: LoadLayers(view_, ImageParams, nullptr, &stream); return true;
         default: return false;
@@ -399,6 +401,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
         case 1: SaveToFileTIFF(fileName); return;
         case 3: SaveToFileJPEG(fileName); return;
         case 5: SaveToFileBMP(fileName); return;
+        case 16: SaveToFileWBMP(fileName); return;
         case 8: SaveToFilePNG(fileName); return;
         case 0: break;
         default: FailUnsupportedWrite(SaveTypeOfExtension(extension), false); return;
@@ -419,6 +422,7 @@ bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
         case 1: SaveToStreamTIFF(stream); return true;
         case 3: SaveToStreamJPEG(stream); return true;
         case 5: SaveToStreamBMP(stream); return true;
+        case 16: SaveToStreamWBMP(stream); return true;
         case 8: SaveToStreamPNG(stream); return true;
         default: return false;
     }

@@ -145,6 +145,10 @@ public:
     void LoadFromStreamBMP(TStream& stream);
     void SaveToFileBMP(const std::string& fileName);
     void SaveToStreamBMP(TStream& stream);
+    void LoadFromFileWBMP(const std::string& fileName);
+    void LoadFromStreamWBMP(TStream& stream);
+    void SaveToFileWBMP(const std::string& fileName);
+    void SaveToStreamWBMP(TStream& stream);
     void LoadFromFileJPEG(const std::string& fileName);
     // Takes a "JFIF" stream header whatever StreamHeaders says.
     void LoadFromStreamJPEG(TStream& stream);
@@ -202,6 +206,8 @@ private:
     // One per format and direction; a file name, or else a stream.
     void LoadBMP(const std::string* fileName, TStream* stream);
     void SaveBMP(const std::string* fileName, TStream* stream);
+    void LoadWBMP(const std::string* fileName, TStream* stream);
+    void SaveWBMP(const std::string* fileName, TStream* stream);
     void LoadJPEG(const std::string* fileName, TStream* stream);
     void SaveJPEG(const std::string* fileName, TStream* stream);
     void PrepareJPEGMarkers();

@@ -12,7 +12,7 @@ bool Similar(const TRGB& a, const TRGB& b, int32_t tolerance) {
 
 // The pixels of the connected region, one bit each (most significant bit
 // first), with the box of the set bits.
-struct TRegion {
+struct TFillRegion {
     int32_t Width = 0, Height = 0, RowLen = 0;
     std::vector<uint8_t> Bits;
     int32_t MinX = std::numeric_limits<int32_t>::max(), MinY = std::numeric_limits<int32_t>::max();
@@ -35,8 +35,8 @@ struct TRegion {
 
 // Heckbert's scanline seed fill on a stack of segments (row, x1, x2, dy):
 // a popped segment scans row + dy.
-TRegion SeedFill(TIEBitmap& bitmap, int32_t x, int32_t y, int32_t tolerance) {
-    TRegion region;
+TFillRegion SeedFill(TIEBitmap& bitmap, int32_t x, int32_t y, int32_t tolerance) {
+    TFillRegion region;
     region.Width = bitmap.GetWidth();
     region.Height = bitmap.GetHeight();
     region.RowLen = region.Width / 8 + 1;
@@ -97,7 +97,7 @@ constexpr int32_t kCodeY[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 }  // namespace
 
 std::vector<TPoint> IEMagicWandPolygon(TIEBitmap& bitmap, int32_t x, int32_t y, int32_t tolerance, bool maxFilter) {
-    const TRegion region = SeedFill(bitmap, x, y, tolerance);
+    const TFillRegion region = SeedFill(bitmap, x, y, tolerance);
     if (region.Empty()) return {};
     const int32_t bw = region.MaxX - region.MinX + 1, bh = region.MaxY - region.MinY + 1;
     std::vector<uint8_t> box(static_cast<size_t>(bw) * static_cast<size_t>(bh), 0);
@@ -209,7 +209,7 @@ std::vector<TPoint> IEMagicWandPolygon(TIEBitmap& bitmap, int32_t x, int32_t y, 
 
 void IEMagicWandFill(TIEBitmap& bitmap, int32_t x, int32_t y, int32_t value, TIEMask& mask, int32_t tolerance,
                      bool maxFilter) {
-    const TRegion region = SeedFill(bitmap, x, y, tolerance);
+    const TFillRegion region = SeedFill(bitmap, x, y, tolerance);
     if (region.Empty()) return;
     for (int32_t py = region.MinY; py <= region.MaxY; ++py)
         for (int32_t px = region.MinX; px <= region.MaxX; ++px) {

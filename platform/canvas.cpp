@@ -112,14 +112,8 @@ struct TCanvas::TShape {
     }
 };
 
-TCanvas::TCanvas(TBitmap& bitmap) : bitmap_(bitmap) { ResetClip(); }
-
-TCanvas::~TCanvas() = default;
-
-std::u16string TCanvas::Utf8Text(const std::string& utf8) { return Utf8ToWide(utf8); }
-
-TRect TCanvas::ClipRect() const { return clip_; }
-
+// What SaveDC keeps (complete before the constructor and destructor,
+// which make and free the stack of them).
 struct TCanvas::TSavedState {
     TCanvasPen Pen;
     TCanvasBrush Brush;
@@ -131,6 +125,14 @@ struct TCanvas::TSavedState {
     std::unique_ptr<TRegion> Region;
     bool ClipSet;
 };
+
+TCanvas::TCanvas(TBitmap& bitmap) : bitmap_(bitmap) { ResetClip(); }
+
+TCanvas::~TCanvas() = default;
+
+std::u16string TCanvas::Utf8Text(const std::string& utf8) { return Utf8ToWide(utf8); }
+
+TRect TCanvas::ClipRect() const { return clip_; }
 
 void TCanvas::ResetClip() {
     clip_ = TRect{0, 0, bitmap_.Width(), bitmap_.Height()};

@@ -469,7 +469,8 @@ void ReadBitmapFile(TBitmap& bitmap, const uint8_t* file, size_t fileSize) {
     if (offset > fileSize || rowBytes * static_cast<size_t>(h) > fileSize - offset) fail();
     bitmap.SetPixelFormat(bits == 32 ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
     bitmap.SetSize(w, h);
-    for (int32_t y = 0; y < h; ++y) {
+    // A picture without columns has no rows to copy (and no row memory).
+    for (int32_t y = 0; w > 0 && y < h; ++y) {
         const uint8_t* in = file + offset + rowBytes * static_cast<size_t>(rawHeight > 0 ? h - 1 - y : y);
         std::memcpy(bitmap.ScanLine(y), in, static_cast<size_t>(w) * static_cast<size_t>(bits / 8));
     }

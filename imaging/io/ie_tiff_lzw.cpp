@@ -41,7 +41,9 @@ public:
             if (code < 0 || code == kEnd) break;
             if (code == kClear) {
                 Clear();
-                code = ReadCode();
+                // (Clear codes may follow one another.)
+                do code = ReadCode();
+                while (code == kClear);
                 if (code < 0 || code == kEnd) break;
                 if (code >= nextFree_) return Fail();
                 Emit(code);

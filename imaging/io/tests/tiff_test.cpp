@@ -84,6 +84,16 @@ TEST(TiffLZW, CodeBeyondTheTableIsRefused) {
     IETIFFLZWDecompress(nullptr, 0, state);
 }
 
+TEST(TiffLZW, RepeatedClearCodesAreOneClear) {
+    // Clear, clear, 'A', end (9-bit codes): the second clear is no string.
+    const uint8_t data[] = {0x80, 0x40, 0x08, 0x30, 0x10};
+    TIETIFFLZWState* state = IETIFFLZWBeginBlock(data, sizeof data, 1);
+    const uint8_t* row = IETIFFLZWDecompress(data, 1, state);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row[0], 'A');
+    IETIFFLZWDecompress(nullptr, 0, state);
+}
+
 // Rows of 0 white / 1 black for the encoders, and the same rows inverted
 // (1 white) as the decoders give them.
 std::vector<std::vector<uint8_t>> FaxRows(int32_t width, int32_t height) {

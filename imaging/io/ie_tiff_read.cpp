@@ -227,8 +227,11 @@ private:
 
 // ---------------------------------------------------------------- rows to pixels
 
+// The bytes of one row of a block; 0 when the row could not be held (no
+// width, or samples so many or so wide that one row passes 2^28 bytes).
 int32_t RowLength(const TTIFFVars& v, int32_t width, bool planar) {
     const int64_t bits = int64_t{width} * v.BitsPerSample * (planar ? 1 : v.SamplesPerPixel);
+    if (bits <= 0 || bits > (int64_t{1} << 31)) return 0;
     return static_cast<int32_t>((bits + 7) / 8);
 }
 
@@ -481,6 +484,10 @@ private:
                     int32_t rows, bool planar) {
         const int32_t spp = v_.SamplesPerPixel, bps = v_.BitsPerSample;
         const int32_t rowLength = RowLength(v_, width, planar);
+        if (rowLength <= 0) {
+            outcome_.Fail("the rows of the picture are too long to read");
+            return;
+        }
         std::vector<std::unique_ptr<TBlockRows>> decoders;
         for (const auto& block : blocks) decoders.push_back(std::make_unique<TBlockRows>(v_, block, width, rowLength, rows));
         const int32_t visible = std::min(width, v_.ImageWidth - x);

@@ -2,6 +2,8 @@
 // ImageMagick and libtiff's tools in every compression and layout decode to
 // ImageMagick's pixels with tiffinfo's page count; our files pass tiffinfo
 // and decode the same in ImageMagick; damaged files are refused cleanly.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,7 +36,7 @@ std::vector<uint8_t> Noise(size_t size, uint32_t seed, int range) {
 
 // Where the coder tests leave their streams as fuzz seeds.
 fs::path CoderSeeds() {
-    static const fs::path folder = FixtureFolder("tiff-coders");
+    static const fs::path folder = FixtureFolder("tiff-coders/" + std::to_string(::getpid()));
     return folder;
 }
 
@@ -203,7 +205,8 @@ int TiffinfoPages(const fs::path& file, int* status = nullptr) {
 class TiffToolsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder_ = FixtureFolder("tiff");
+        // A folder of this process: ctest runs the suite's tests side by side.
+        folder_ = FixtureFolder("tiff/" + std::to_string(::getpid()));
         if (!HaveTool("convert") || !HaveTool("tiffcp")) return;
         const std::string f = folder_.string() + "/";
         RunCommand("convert -size 41x29 -seed 7 plasma:fractal -depth 8 '" + f + "src.png'");

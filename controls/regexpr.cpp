@@ -855,12 +855,20 @@ int32_t TRegExpr::ParseAtom(int& flags) {
             flags = kHasWidth | kSimple;
             break;
         }
-        default:
-            ret = EmitNode(caseless ? OpLiteralCI : OpLiteral);
-            EmitByte(ParseEscaped());
-            EmitByte(0);
+        default: {
+            // A literal's text ends at its NUL, so an escaped NUL cannot be
+            // one; as the subject ends at a NUL it matches no character.
+            const uint8_t escaped = ParseEscaped();
+            if (escaped == 0) {
+                ret = EmitClass(CharSet{}, false);
+            } else {
+                ret = EmitNode(caseless ? OpLiteralCI : OpLiteral);
+                EmitByte(escaped);
+                EmitByte(0);
+            }
             flags = kHasWidth | kSimple;
             break;
+        }
         }
         ++cursor_;
         break;

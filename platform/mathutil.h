@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 inline int64_t RoundHalfEven(double x) {
     double r = std::floor(x);
@@ -13,3 +14,14 @@ inline int64_t RoundHalfEven(double x) {
 }
 inline int64_t Trunc(double x) { return static_cast<int64_t>(std::trunc(x)); }
 inline double Frac(double x) { return x - std::trunc(x); }
+
+// rnd for a value read from outside: NaN is 0 and anything beyond the
+// 32-bit range stops at its edge.
+inline int32_t RoundToInt32Saturated(double x) {
+    if (std::isnan(x)) return 0;
+    constexpr double low = std::numeric_limits<int32_t>::min(), high = std::numeric_limits<int32_t>::max();
+    if (x <= low) return std::numeric_limits<int32_t>::min();
+    if (x >= high) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(RoundHalfEven(x));
+}
+inline int32_t TruncToInt32Saturated(double x) { return RoundToInt32Saturated(std::trunc(x)); }

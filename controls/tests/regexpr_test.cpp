@@ -154,6 +154,8 @@ TEST(RegExprSearch, Semantics) {
         {"\\x41\\x{42}\\t", "", "AB\t", "1+3"},
         {"a\\x{}", "", "a", "no"},  // a NUL is the subject's end, never a character
         {"a[\\x00b]", "", "a", "no"},
+        {"a\\x{}?b", "", "ab", "1+2"},       // an escaped NUL keeps the program's layout
+        {"[\\n]\\x{}04c{}2", "", "b", "no"},
         {"[\\d.]+", "", "v1.25x", "2+4"},
         {"[a\\-z]+", "", "b-az", "2+3"},
         {"[]a]+", "", "x]a]", "2+3"},

@@ -1,4 +1,5 @@
 #include "imaging/io/ie_exif.h"
+#include "platform/mathutil.h"
 
 #include <algorithm>
 #include <cmath>
@@ -251,7 +252,7 @@ void IEReadTIFFMetadata(const TIETIFFDirectory& page, TIOParamsVals& params) {
     params.ExifResolutionUnit = unit;
     const double factor = unit == 3 ? 2.54 : 1.0;
     const double x = page.GetRational(282) * factor, y = page.GetRational(283) * factor;
-    const auto dpiX = static_cast<int32_t>(std::nearbyint(x)), dpiY = static_cast<int32_t>(std::nearbyint(y));
+    const int32_t dpiX = RoundToInt32Saturated(x), dpiY = RoundToInt32Saturated(y);
     params.SetDpiX(dpiX != 0 ? dpiX : IELibraryDefaultDPI[0]);
     params.SetDpiY(dpiY != 0 ? dpiY : IELibraryDefaultDPI[1]);
     params.ExifXResolution = x;

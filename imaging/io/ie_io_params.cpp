@@ -201,12 +201,12 @@ void TIOParamsVals::SetDpiY(int32_t value) {
 }
 
 void TIOParamsVals::SetEXIFXResolution(double value) {
-    SetDpiX(static_cast<int32_t>(RoundHalfEven(value)));
+    SetDpiX(RoundToInt32Saturated(value));
     ExifXResolution = value;
 }
 
 void TIOParamsVals::SetEXIFYResolution(double value) {
-    SetDpiY(static_cast<int32_t>(RoundHalfEven(value)));
+    SetDpiY(RoundToInt32Saturated(value));
     ExifYResolution = value;
 }
 

@@ -1,6 +1,7 @@
 #include "imaging/io/ie_jpeg.h"
 
 #include "imaging/io/ie_exif.h"
+#include "platform/mathutil.h"
 
 #include <algorithm>
 #include <cmath>
@@ -164,8 +165,8 @@ void LoadMetadata(TIEBitmap& bitmap, TIOParamsVals& params) {
         // The EXIF resolutions are already per inch, whatever unit the
         // block named.
         if (jfifX == 1 && jfifY == 1) {
-            params.SetDpiX(static_cast<int32_t>(std::trunc(params.ExifXResolution)));
-            params.SetDpiY(static_cast<int32_t>(std::trunc(params.ExifYResolution)));
+            params.SetDpiX(TruncToInt32Saturated(params.ExifXResolution));
+            params.SetDpiY(TruncToInt32Saturated(params.ExifYResolution));
         } else {
             params.SetDpiX(jfifX);
             params.SetDpiY(jfifY);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
@@ -419,6 +420,17 @@ TEST(ExifBlock, DamagedDirectoriesAreSkippedAndThePictureLoads) {
         {"sub-directory pointing back at its parent",
          [](TiffBuilder& t) { t.Directory({{271, 2, 4, 0x0041424D}, {34665, 4, 1, 8}, {34853, 4, 1, 8}}, 8); },
          [](const TIOParamsVals& p) { EXPECT_TRUE(p.ExifHasData); }},
+        {"resolutions beyond any whole number",
+         [](TiffBuilder& t) {
+             const uint32_t values = static_cast<uint32_t>(t.bytes.size()) + 2 + 12 * 3 + 4;
+             t.Directory({{282, 5, 1, values}, {283, 5, 1, values + 8}, {296, 3, 1, 3}}, 0);
+             t.Put32(0xFFFFFFFF), t.Put32(1);
+             t.Put32(0xFFFFFFFF), t.Put32(0);
+         },
+         [](const TIOParamsVals& p) {
+             EXPECT_EQ(p.DpiX, std::numeric_limits<int32_t>::max());
+             EXPECT_GT(p.DpiY, 0);
+         }},
         {"maker note of an unknown type",
          [](TiffBuilder& t) {
              const uint32_t exif = static_cast<uint32_t>(t.bytes.size()) + 2 + 12 + 4;

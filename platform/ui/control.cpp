@@ -1,6 +1,7 @@
 #include "platform/ui/control.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/canvas.h"
 #include "platform/codepage.h"
@@ -423,10 +424,15 @@ void TWinControl::Update() {
     if (!handle_ || !dirty_) return;
     dirty_ = false;
     TBitmap& surface = native_->Surface();
-    if (surface.Width() != ClientWidth() || surface.Height() != ClientHeight() ||
-        surface.PixelFormat() != TPixelFormat::pf32bit) {
+    // On a high-density screen the surface holds the screen's pixels: the
+    // ratio rounded up to a whole number (the platform scales a fraction).
+    const int32_t scale = HighDensitySurface() ? std::max(1, static_cast<int32_t>(std::ceil(native_->DevicePixelRatio() - 0.01)))
+                                               : 1;
+    if (surface.Width() != ClientWidth() * scale || surface.Height() != ClientHeight() * scale ||
+        surface.DevicePixelRatio() != scale || surface.PixelFormat() != TPixelFormat::pf32bit) {
         surface.SetPixelFormat(TPixelFormat::pf32bit);
-        surface.SetSize(ClientWidth(), ClientHeight());
+        surface.SetDevicePixelRatio(scale);
+        surface.SetSize(ClientWidth() * scale, ClientHeight() * scale);
     }
     Perform(WM_PAINT);
     PaintWindow(surface);
@@ -467,11 +473,14 @@ void TWinControl::PaintGraphicControls(TBitmap& surface) {
         const TRect area = graphic->BoundsRect();
         TBitmap picture;
         picture.SetPixelFormat(TPixelFormat::pf32bit);
-        picture.SetSize(area.Right - area.Left, area.Bottom - area.Top);
+        picture.SetDevicePixelRatio(surface.DevicePixelRatio());
+        picture.SetSize((area.Right - area.Left) * surface.DevicePixelRatio(),
+                        (area.Bottom - area.Top) * surface.DevicePixelRatio());
+        const TRect whole{0, 0, area.Right - area.Left, area.Bottom - area.Top};
         TCanvas pictureCanvas(picture);
-        pictureCanvas.CopyRect({0, 0, picture.Width(), picture.Height()}, surface, area);
+        pictureCanvas.CopyRect(whole, surface, area);
         graphic->Paint(pictureCanvas);
         TCanvas surfaceCanvas(surface);
-        surfaceCanvas.CopyRect(area, picture, {0, 0, picture.Width(), picture.Height()});
+        surfaceCanvas.CopyRect(area, picture, whole);
     }
 }

@@ -250,6 +250,10 @@ protected:
     void Resized();
     // Painting of the client area onto the native surface.
     virtual void PaintWindow(TBitmap& surface) {}
+    // The surface has the screen's density (its device pixel ratio); a
+    // control that writes the surface's pixels itself, rather than through a
+    // canvas, answers false and is shown scaled.
+    virtual bool HighDensitySurface() const { return true; }
     // The part of the client area the running paint redraws.
     const TRect& PaintRect() const { return dirtyRect_; }
 

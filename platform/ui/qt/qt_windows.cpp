@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 
 #include "platform/ui/qt/qt_backend.h"
@@ -82,10 +83,16 @@ void TQtSurface::paintEvent(QPaintEvent* event) {
     // What the control has not painted (yet) shows the window's colour.
     QRegion bare(event->rect());
     if (!Image.isNull()) {
-        const QRect painted = event->rect() & QRect(QPoint(0, 0), Image.size());
-        painter.drawImage(painted.topLeft(), Image, painted);
+        // The image holds scale device pixels a side for each of ours.
+        const int scale = std::max(1, static_cast<int>(Image.devicePixelRatio()));
+        const QRect painted = event->rect() & QRect(0, 0, Image.width() / scale, Image.height() / scale);
+        painter.drawImage(QRectF(painted), Image,
+                          QRectF(painted.x() * scale, painted.y() * scale, painted.width() * scale, painted.height() * scale));
         bare -= painted;
         ++Frames;
+        // Moved to a screen of another density: the control paints anew.
+        if (scale != static_cast<int>(std::ceil(devicePixelRatioF() - 0.01)) && !control_.NeedsPaint())
+            control_.Invalidate();
     }
     for (const QRect& r : bare) painter.fillRect(r, palette().window());
 }
@@ -234,17 +241,25 @@ void TQtWindow::Present(const TRect& area) {
     if (!surfaceWidget_) return;
     // The surface's rows become the widget's picture (32 bits, blue first
     // in memory: Qt's RGB32).
+    // On a high-density screen the surface has scale pixels a side for
+    // each layout pixel; the area is in layout pixels.
+    const int scale = surface_.DevicePixelRatio();
     const int w = surface_.Width(), h = surface_.Height();
-    QRect changed = QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top) & QRect(0, 0, w, h);
-    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h) {
-        surfaceWidget_->Image = QImage(w, h, QImage::Format_RGB32);
+    QRect changed = QRect(area.Left * scale, area.Top * scale, (area.Right - area.Left) * scale,
+                          (area.Bottom - area.Top) * scale) &
+                    QRect(0, 0, w, h);
+    QImage& image = surfaceWidget_->Image;
+    if (image.width() != w || image.height() != h || static_cast<int>(image.devicePixelRatio()) != scale) {
+        image = QImage(w, h, QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
         changed = QRect(0, 0, w, h);
     }
     // Only the painted area changed.
     for (int y = changed.top(); y <= changed.bottom(); ++y)
-        std::memcpy(surfaceWidget_->Image.scanLine(y) + changed.left() * 4, surface_.ScanLine(y) + changed.left() * 4,
+        std::memcpy(image.scanLine(y) + changed.left() * 4, surface_.ScanLine(y) + changed.left() * 4,
                     static_cast<size_t>(changed.width()) * 4);
-    surfaceWidget_->update(changed);
+    surfaceWidget_->update(QRect(changed.x() / scale, changed.y() / scale, (changed.width() + scale - 1) / scale,
+                                 (changed.height() + scale - 1) / scale));
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {

@@ -153,6 +153,7 @@ struct TCanvas::TDeviceScope {
     explicit TDeviceScope(TCanvas& canvas)
         : Canvas(canvas), PenWidth(canvas.Pen.Width), FontHeight(canvas.Font.Height) {
         Canvas.device_ = true;
+        Canvas.layoutFontHeight_ = FontHeight;
         Canvas.Pen.Width = std::max(1, PenWidth) * Canvas.scale_;
         Canvas.Font.Height = (FontHeight == 0 ? -12 : FontHeight) * Canvas.scale_;
         Canvas.PenPos = Canvas.Up(Canvas.PenPos);
@@ -743,6 +744,8 @@ void TCanvas::EnsureFace() {
     faceFont_ = Font;
     glyphs_.clear();
     glyphEm_ = 0;
+    advances_.clear();
+    advanceEm_ = 0;
 }
 
 const TPlatformFont& TCanvas::FontFace() {
@@ -769,14 +772,35 @@ const TGlyphBitmap& TCanvas::Glyph(char32_t code, int32_t em) {
     return glyphs_.emplace(code, std::move(glyph)).first->second;
 }
 
+int32_t TCanvas::LayoutEm() {
+    EnsureFace();
+    const int32_t height = device_ ? layoutFontHeight_ : Font.Height;
+    if (height < 0) return -height;
+    if (height > 0) return face_->EmForCellHeight(height);
+    return 12;
+}
+
+int32_t TCanvas::LayoutAdvance(char32_t code, int32_t em) {
+    if (em != advanceEm_) {
+        advances_.clear();
+        advanceEm_ = em;
+    }
+    const auto found = advances_.find(code);
+    if (found != advances_.end()) return found->second;
+    TGlyphBitmap glyph;
+    face_->RenderGlyph(code, em, glyph);
+    return advances_.emplace(code, glyph.Advance).first->second;
+}
+
 TSize TCanvas::TextExtent(const std::u16string& text) {
-    if (Scaled()) {
-        TSize size;
-        {
-            const TDeviceScope scope(*this);
-            size = TextExtent(text);
-        }
-        return TSize{CeilDiv(size.cx, scale_), CeilDiv(size.cy, scale_)};
+    if (scale_ > 1) {
+        // The layout size's extent (in device pixels inside a scaled call).
+        const int32_t em = LayoutEm();
+        const TFontMetrics metrics = face_->GetPixelMetrics(em);
+        TSize size{0, metrics.Ascent + metrics.Descent};
+        for (char32_t c : WideToCodePoints(text)) size.cx += LayoutAdvance(c, em);
+        if (device_) size = TSize{size.cx * scale_, size.cy * scale_};
+        return size;
     }
     const int32_t em = FontEmPixels();
     const TFontMetrics metrics = face_->GetPixelMetrics(em);
@@ -802,6 +826,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
     }
     const TColor color = ColorToRGB(static_cast<TColor>(Font.Color));
     const int32_t baseline = y + metrics.Ascent;
+    const int32_t layoutEm = scale_ > 1 ? LayoutEm() : 0;
     int32_t penX = x;
     for (char32_t c : WideToCodePoints(text)) {
         const TGlyphBitmap& glyph = Glyph(c, em);
@@ -812,7 +837,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
             for (int32_t col = 0; col < glyph.Width; ++col)
                 if (coverage[col]) BlendPixel(penX + glyph.Left + col, py, color, coverage[col]);
         }
-        penX += glyph.Advance;
+        penX += scale_ > 1 ? LayoutAdvance(c, layoutEm) * scale_ : glyph.Advance;
     }
     if (Font.Underline || Font.StrikeOut) {
         const int32_t thickness = std::max(1, em / 14);

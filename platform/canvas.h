@@ -261,4 +261,12 @@ private:
     const TGlyphBitmap& Glyph(char32_t code, int32_t em);
     std::map<char32_t, TGlyphBitmap> glyphs_;
     int32_t glyphEm_ = 0;
+    // On a scaled canvas text keeps the advances of its layout size, so a
+    // line is as long at every density; the font height of the layout
+    // while a scaled call runs.
+    int32_t layoutFontHeight_ = 0;
+    int32_t LayoutEm();
+    int32_t LayoutAdvance(char32_t code, int32_t em);
+    std::map<char32_t, int32_t> advances_;
+    int32_t advanceEm_ = 0;
 };

@@ -440,6 +440,32 @@ void TWinControl::Update() {
     native_->Present(dirtyRect_);
 }
 
+void TWinControl::PaintTo(TCanvas& canvas, int32_t x, int32_t y) {
+    const int32_t w = ClientWidth(), h = ClientHeight();
+    if (w <= 0 || h <= 0 || paintingCopy_) return;
+    // The control paints a picture of its own at the canvas's density, as
+    // if the whole client area were due; the canvas's clip cuts the copy.
+    const int32_t scale = HighDensitySurface() ? canvas.Scale() : 1;
+    TBitmap picture;
+    picture.SetPixelFormat(TPixelFormat::pf32bit);
+    picture.SetDevicePixelRatio(scale);
+    picture.SetSize(w * scale, h * scale);
+    const TRect keepRect = dirtyRect_;
+    dirtyRect_ = {0, 0, w, h};
+    paintingCopy_ = true;
+    try {
+        PaintWindow(picture);
+        PaintGraphicControls(picture);
+    } catch (...) {
+        paintingCopy_ = false;
+        dirtyRect_ = keepRect;
+        throw;
+    }
+    paintingCopy_ = false;
+    dirtyRect_ = keepRect;
+    canvas.CopyRect({x, y, x + w, y + h}, picture, {0, 0, w, h});
+}
+
 TWinControl* TWinControl::ControlAtPos(int& x, int& y) {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         auto* win = dynamic_cast<TWinControl*>(*it);

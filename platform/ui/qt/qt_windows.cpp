@@ -1,3 +1,6 @@
+#include <QtGui/QCursor>
+#include <QtGui/QPixmap>
+
 #include <cmath>
 #include <cstring>
 
@@ -27,7 +30,20 @@ private:
     TQtWindow& window_;
 };
 
-Qt::CursorShape QtCursor(TCursor cursor) {
+}  // namespace
+
+QCursor QtCursor(TCursor cursor) {
+    // A cursor the program added to the screen's table shows its picture.
+    if (const TCursorPicture* picture = FindScreenCursor(cursor)) {
+        if (picture->SystemCursor != crDefault && picture->SystemCursor != cursor) return QtCursor(picture->SystemCursor);
+        const TBitmap& image = picture->Image;
+        if (!image.Empty() && image.PixelFormat() == TPixelFormat::pf32bit) {
+            QImage shape(image.Width(), image.Height(), QImage::Format_ARGB32);
+            for (int y = 0; y < image.Height(); ++y)
+                std::memcpy(shape.scanLine(y), image.ScanLine(y), static_cast<size_t>(image.Width()) * 4);
+            return QCursor(QPixmap::fromImage(shape), picture->HotSpot.X, picture->HotSpot.Y);
+        }
+    }
     switch (cursor) {
         case crNone: return Qt::BlankCursor;
         case crCross: return Qt::CrossCursor;
@@ -42,6 +58,8 @@ Qt::CursorShape QtCursor(TCursor cursor) {
     }
     return Qt::ArrowCursor;
 }
+
+namespace {
 
 intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     intptr_t keys = 0;
@@ -263,8 +281,10 @@ void TQtWindow::Present(const TRect& area) {
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {
-    if (outer_ && widget_) widget_->SetCursor(QtCursor(cursor));
-    else if (outer_) outer_->setCursor(QtCursor(cursor));
+    if (!outer_) return;
+    const QCursor shown = QtCursor(cursor);
+    if (widget_) widget_->SetCursor(shown);
+    else outer_->setCursor(shown);
 }
 
 QWidget* TQtWindow::MouseWidget() const { return widget_ ? widget_->MouseWidget() : client_; }

@@ -614,6 +614,53 @@ void TlfBitmap::ApplyFilter(TlfBitmapFilter kind) {
 
 bool HasGlyph(const TBitmap* bitmap) { return bitmap && !bitmap->Empty(); }
 
+namespace {
+
+// A child window's border as it shows it: the sunken client edge, or a
+// flat line in the window-frame colour.
+void DrawChildBorder(TCanvas& canvas, TWinControl& child, const TRect& bounds) {
+    const int32_t width = child.BorderWidth();
+    if (width <= 0) return;
+    const TCreateParams& params = child.Params();
+    TlfCanvas edges(canvas);
+    if (params.ExStyle & WS_EX_CLIENTEDGE) {
+        edges.DrawEdgeFrame(bounds, true, true);
+        if (width > 1) edges.DrawEdgeFrame({bounds.Left + 1, bounds.Top + 1, bounds.Right - 1, bounds.Bottom - 1}, true, false);
+    } else {
+        edges.FrameRect(bounds, GetSysColor(COLOR_WINDOWFRAME), width);
+    }
+}
+
+}  // namespace
+
+void DrawParentBackground(TControl& control, TCanvas& canvas, const TRect& r, bool paintChildren) {
+    TWinControl* parent = control.Parent();
+    if (!parent || r.Right <= r.Left || r.Bottom <= r.Top) return;
+    // The parent's client point (x, y) lands on the canvas at (x - dx, y - dy).
+    const int32_t dx = control.Left(), dy = control.Top();
+    const int saved = canvas.SaveDC();
+    canvas.IntersectClipRect(r);
+    parent->PaintTo(canvas, -dx, -dy);
+    if (paintChildren) {
+        for (int i = 0; i < parent->ControlCount(); ++i) {
+            TControl* child = parent->Controls(i);
+            if (child == &control) break;
+            auto* window = dynamic_cast<TWinControl*>(child);
+            if (!window || !window->Visible()) continue;
+            const TRect bounds{child->Left() - dx, child->Top() - dy, child->Left() + child->Width() - dx,
+                               child->Top() + child->Height() - dy};
+            if (bounds.Right <= r.Left || bounds.Left >= r.Right || bounds.Bottom <= r.Top || bounds.Top >= r.Bottom) continue;
+            const int inner = canvas.SaveDC();
+            DrawChildBorder(canvas, *window, bounds);
+            const int32_t border = window->BorderWidth();
+            canvas.IntersectClipRect({bounds.Left + border, bounds.Top + border, bounds.Right - border, bounds.Bottom - border});
+            window->PaintTo(canvas, bounds.Left + border, bounds.Top + border);
+            canvas.RestoreDC(inner);
+        }
+    }
+    canvas.RestoreDC(saved);
+}
+
 TColor NearestScreenColor(TColor color) {
     // The screen shows every 24-bit colour.
     return ColorToRGB(color);

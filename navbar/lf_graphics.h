@@ -223,3 +223,11 @@ uint32_t BlendPixel(uint32_t argb, uint32_t pixel, uint8_t opacity);
 // Case-insensitive look-up in the table of CSS and system colour names.
 bool ColorByName(const std::string& name, TColor& color);
 bool HasGlyph(const TBitmap* bitmap);
+
+class TControl;
+// Makes the control look transparent: paints what lies under r (in the
+// control's coordinates) onto the canvas: its parent's client area and,
+// with paintChildren, the parent's visible windowed children that come
+// before the control (each with its border). Nothing for a control without
+// a parent.
+void DrawParentBackground(TControl& control, TCanvas& canvas, const TRect& r, bool paintChildren);

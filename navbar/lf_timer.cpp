@@ -132,27 +132,148 @@ std::map<TCursor, TlfCursorImage>& CursorTable() {
     return table;
 }
 
-// The cursor pictures are drawn here: a black arrow outlined in white with
-// a sign of its role beside it.
-TlfCursorImage MakeCursor(const std::string& name, const std::vector<TPoint>& sign, TPoint hotSpot) {
+// The cursor pictures are drawn here, each with a sign of its role: black
+// shapes outlined in white on a clear 32 x 32 picture.
+constexpr TColor kClear = 0xFF00FF;
+
+using TPainter = void (*)(TCanvas&);
+
+void Shape(TCanvas& canvas, const std::vector<TPoint>& points) {
+    canvas.Pen.Color = 0xFFFFFF;
+    canvas.Brush.Color = 0;
+    canvas.Polygon(points);
+}
+
+void Arrow(TCanvas& canvas) { Shape(canvas, {{0, 0}, {0, 16}, {4, 12}, {7, 18}, {9, 17}, {6, 11}, {11, 11}}); }
+
+void Box(TCanvas& canvas, int32_t left, int32_t top) {
+    canvas.Pen.Color = 0;
+    canvas.Brush.Color = 0xFFFFFF;
+    canvas.Rectangle(left, top, left + 10, top + 8);
+}
+
+// An arrow head pointing up (dir 0), right (1), down (2) or left (3) with its
+// tip at (x, y).
+void Head(TCanvas& canvas, int32_t x, int32_t y, int dir) {
+    static const int dx[4][3] = {{0, -4, 4}, {0, -4, -4}, {0, 4, -4}, {0, 4, 4}};
+    static const int dy[4][3] = {{0, 4, 4}, {0, -4, 4}, {0, -4, -4}, {0, 4, -4}};
+    Shape(canvas, {{x + dx[dir][0], y + dy[dir][0]}, {x + dx[dir][1], y + dy[dir][1]}, {x + dx[dir][2], y + dy[dir][2]}});
+}
+
+void Dot(TCanvas& canvas) {
+    canvas.Pen.Color = 0xFFFFFF;
+    canvas.Brush.Color = 0;
+    canvas.Ellipse(13, 13, 19, 19);
+}
+
+void DragCopy(TCanvas& c) {
+    Arrow(c);
+    Box(c, 12, 18);
+    c.Pen.Color = 0;
+    c.MoveTo(17, 20);
+    c.LineTo(17, 25);
+    c.MoveTo(15, 22);
+    c.LineTo(20, 22);
+}
+void FullScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 16, 3, 0);
+    Head(c, 29, 16, 1);
+    Head(c, 16, 29, 2);
+    Head(c, 3, 16, 3);
+}
+void HorScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 29, 16, 1);
+    Head(c, 3, 16, 3);
+}
+void VerScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 16, 3, 0);
+    Head(c, 16, 29, 2);
+}
+void UpScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 16, 3, 0);
+}
+void RightScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 29, 16, 1);
+}
+void DownScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 16, 29, 2);
+}
+void LeftScroll(TCanvas& c) {
+    Dot(c);
+    Head(c, 3, 16, 3);
+}
+void Remove(TCanvas& c) {
+    Arrow(c);
+    Shape(c, {{13, 17}, {15, 15}, {19, 19}, {23, 15}, {25, 17}, {21, 21}, {25, 25}, {23, 27}, {19, 23}, {15, 27}, {13, 25}, {17, 21}});
+}
+void VertSize(TCanvas& c) {
+    Shape(c, {{4, 14}, {28, 14}, {28, 18}, {4, 18}});
+    Head(c, 16, 3, 0);
+    Head(c, 16, 29, 2);
+    Shape(c, {{15, 7}, {17, 7}, {17, 25}, {15, 25}});
+}
+void HorzSize(TCanvas& c) {
+    Shape(c, {{14, 4}, {18, 4}, {18, 28}, {14, 28}});
+    Head(c, 29, 16, 1);
+    Head(c, 3, 16, 3);
+    Shape(c, {{7, 15}, {25, 15}, {25, 17}, {7, 17}});
+}
+void MultiDrag(TCanvas& c) {
+    Arrow(c);
+    Box(c, 16, 14);
+    Box(c, 13, 17);
+    Box(c, 10, 20);
+}
+void NoDrop(TCanvas& c) {
+    c.Pen.Color = 0;
+    c.Pen.Width = 3;
+    c.Brush.Style = BS_NULL;
+    c.Ellipse(6, 6, 26, 26);
+    c.MoveTo(10, 10);
+    c.LineTo(22, 22);
+    c.Pen.Width = 1;
+    c.Brush.Style = BS_SOLID;
+}
+void Drag(TCanvas& c) {
+    Arrow(c);
+    Box(c, 12, 18);
+}
+void Hand(TCanvas& c) {
+    // A pointing hand: the finger up from a palm.
+    Shape(c, {{5, 0}, {8, 0}, {8, 9}, {18, 10}, {19, 20}, {15, 25}, {6, 25}, {1, 16}, {3, 14}, {5, 16}});
+}
+void ColorPicker(TCanvas& c) {
+    // A pipette from the bottom-left tip up to its bulb.
+    Shape(c, {{0, 31}, {2, 26}, {16, 12}, {19, 15}, {5, 29}});
+    c.Pen.Color = 0xFFFFFF;
+    c.Brush.Color = 0;
+    c.Ellipse(17, 6, 26, 15);
+}
+
+TlfCursorImage MakeCursor(const std::string& name, TPainter paint, TPoint hotSpot) {
     TlfCursorImage cursor;
     cursor.ResourceName = name;
     cursor.HotSpot = hotSpot;
     cursor.Image.SetPixelFormat(TPixelFormat::pf32bit);
     cursor.Image.SetSize(32, 32);
     TCanvas canvas(cursor.Image);
-    canvas.Pen.Color = 0xFFFFFF;
-    canvas.Brush.Color = 0;
-    canvas.Polygon({{0, 0}, {0, 16}, {4, 12}, {7, 18}, {9, 17}, {6, 11}, {11, 11}});
-    if (sign.size() >= 3) canvas.Polygon(sign);
-    // Drawn pixels are opaque, the rest stays clear.
+    canvas.Brush.Color = kClear;
+    canvas.FillRect({0, 0, 32, 32});
+    paint(canvas);
+    // What was drawn is opaque, the rest clear.
     for (int32_t y = 0; y < 32; ++y) {
         uint8_t* row = cursor.Image.ScanLine(y);
         for (int32_t x = 0; x < 32; ++x) {
-            const uint8_t* p = row + x * 4;
-            const bool drawn = p[0] || p[1] || p[2] ||
-                               (x <= 11 && y <= 18) || (sign.size() >= 3 && x >= 14 && y >= 14);
-            row[x * 4 + 3] = drawn ? 255 : 0;
+            uint8_t* p = row + x * 4;
+            const bool clear = p[0] == 0xFF && p[1] == 0 && p[2] == 0xFF;
+            if (clear) p[0] = p[1] = p[2] = 0;
+            p[3] = clear ? 0 : 255;
         }
     }
     return cursor;
@@ -163,21 +284,29 @@ TlfCursorImage MakeCursor(const std::string& name, const std::vector<TPoint>& si
 void LoadLibraryCursors() {
     auto& table = CursorTable();
     if (!table.empty()) return;
-    const std::vector<TPoint> square{{16, 16}, {26, 16}, {26, 26}, {16, 26}};
-    const std::pair<TCursor, const char*> resources[] = {
-        {crlfDragCopy, "CX_DRAGCOPYCURSOR"},   {crlfFullScroll, "CX_FULLSCROLLCURSOR"},
-        {crlfHorScroll, "CX_HORSCROLLCURSOR"}, {crlfVerScroll, "CX_VERSCROLLCURSOR"},
-        {crlfUpScroll, "CX_UPSCROLLCURSOR"},   {crlfRightScroll, "CX_RIGHTSCROLLCURSOR"},
-        {crlfDownScroll, "CX_DOWNSCROLLCURSOR"}, {crlfLeftScroll, "CX_LEFTSCROLLCURSOR"},
-        {crlfRemove, "CX_REMOVECURSOR"},       {crlfVertSize, "CX_VERTSIZECURSOR"},
-        {crlfHorzSize, "CX_HORZSIZECURSOR"},   {crlfMultiDrag, "CX_MULTIDRAGCURSOR"},
-        {crlfNoDrop, "CX_NODROPCURSOR"},       {crlfDrag, "CX_DRAGCURSOR"},
-        {crlfColorPicker, "CX_COLORPICKERCURSOR"},
+    struct TEntry {
+        TCursor Id;
+        const char* Name;
+        TPainter Paint;
+        TPoint HotSpot;
     };
-    for (const auto& [id, name] : resources) table[id] = MakeCursor(name, square, {0, 0});
-    TlfCursorImage hand = MakeCursor("", {}, {5, 0});
+    const TEntry entries[] = {
+        {crlfDragCopy, "CX_DRAGCOPYCURSOR", DragCopy, {0, 0}},      {crlfFullScroll, "CX_FULLSCROLLCURSOR", FullScroll, {16, 16}},
+        {crlfHorScroll, "CX_HORSCROLLCURSOR", HorScroll, {16, 16}}, {crlfVerScroll, "CX_VERSCROLLCURSOR", VerScroll, {16, 16}},
+        {crlfUpScroll, "CX_UPSCROLLCURSOR", UpScroll, {16, 16}},    {crlfRightScroll, "CX_RIGHTSCROLLCURSOR", RightScroll, {16, 16}},
+        {crlfDownScroll, "CX_DOWNSCROLLCURSOR", DownScroll, {16, 16}}, {crlfLeftScroll, "CX_LEFTSCROLLCURSOR", LeftScroll, {16, 16}},
+        {crlfRemove, "CX_REMOVECURSOR", Remove, {0, 0}},            {crlfVertSize, "CX_VERTSIZECURSOR", VertSize, {16, 16}},
+        {crlfHorzSize, "CX_HORZSIZECURSOR", HorzSize, {16, 16}},    {crlfMultiDrag, "CX_MULTIDRAGCURSOR", MultiDrag, {0, 0}},
+        {crlfNoDrop, "CX_NODROPCURSOR", NoDrop, {16, 16}},          {crlfDrag, "CX_DRAGCURSOR", Drag, {0, 0}},
+        {crlfColorPicker, "CX_COLORPICKERCURSOR", ColorPicker, {0, 31}},
+    };
+    for (const TEntry& entry : entries) table[entry.Id] = MakeCursor(entry.Name, entry.Paint, entry.HotSpot);
+    TlfCursorImage hand = MakeCursor("", Hand, {6, 0});
     hand.SystemCursor = crHandPoint;
     table[crlfHand] = std::move(hand);
+    // The screen's cursor table: a window set to one of these ids shows its
+    // picture (the hand is the system's own).
+    for (const auto& [id, cursor] : table) AddScreenCursor(id, TCursorPicture{cursor.Image, cursor.HotSpot, cursor.SystemCursor});
 }
 
 const TlfCursorImage* ScreenCursor(TCursor id) {

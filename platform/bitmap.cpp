@@ -23,7 +23,7 @@ int32_t BitmapRowBytes(int32_t width, int bits) {
 
 TBitmap::TBitmap(const TBitmap& other)
     : width_(other.width_), height_(other.height_), format_(other.format_), handleType_(other.handleType_),
-      bits_(other.bits_), palette_(other.palette_) {}
+      devicePixelRatio_(other.devicePixelRatio_), bits_(other.bits_), palette_(other.palette_) {}
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
     if (this == &other) return *this;
@@ -31,6 +31,7 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
     height_ = other.height_;
     format_ = other.format_;
     handleType_ = other.handleType_;
+    devicePixelRatio_ = other.devicePixelRatio_;
     bits_ = other.bits_;
     palette_ = other.palette_;
     Changed();

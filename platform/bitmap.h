@@ -54,6 +54,16 @@ public:
     TBitmapHandleType HandleType() const { return handleType_; }
     void SetHandleType(TBitmapHandleType type) { handleType_ = type; }
 
+    // Device pixels per layout pixel (a whole number, 1 unless set). A
+    // window's surface on a high-density screen holds this many pixels a
+    // side for each layout pixel; a canvas made over it takes coordinates in
+    // layout pixels and draws at the full density.
+    int32_t DevicePixelRatio() const { return devicePixelRatio_; }
+    void SetDevicePixelRatio(int32_t ratio) { devicePixelRatio_ = ratio < 1 ? 1 : ratio; }
+    // The size in layout pixels.
+    int32_t LayoutWidth() const { return width_ / devicePixelRatio_; }
+    int32_t LayoutHeight() const { return height_ / devicePixelRatio_; }
+
     // Bytes per row including padding.
     int32_t RowBytes() const { return BitmapRowBytes(width_, PixelFormatStorageBits(format_)); }
     // Row `row` counted from the top; raises Exception outside 0 .. Height-1.
@@ -84,6 +94,7 @@ private:
     int32_t height_ = 0;
     TPixelFormat format_ = TPixelFormat::pfDevice;
     TBitmapHandleType handleType_ = TBitmapHandleType::bmDIB;
+    int32_t devicePixelRatio_ = 1;
     std::vector<uint8_t> bits_;
     std::vector<TPaletteEntry> palette_;
 };

@@ -68,6 +68,27 @@ std::vector<int32_t> DashRuns(int32_t style) {
     }
 }
 
+int32_t CeilDiv(int32_t value, int32_t by) { return value >= 0 ? (value + by - 1) / by : -(-value / by); }
+int32_t FloorDiv(int32_t value, int32_t by) { return value >= 0 ? value / by : -((-value + by - 1) / by); }
+
+// A region of layout pixels as device pixels, and back (covering every
+// device pixel of it).
+TRegion ScaleRegion(const TRegion& region, int32_t scale) {
+    TRegion out;
+    for (const TRect& r : region.Rects())
+        out.Combine(TRegion(TRect{r.Left * scale, r.Top * scale, r.Right * scale, r.Bottom * scale}), RGN_OR);
+    return out;
+}
+
+TRegion ShrinkRegion(const TRegion& region, int32_t scale) {
+    TRegion out;
+    for (const TRect& r : region.Rects())
+        out.Combine(TRegion(TRect{FloorDiv(r.Left, scale), FloorDiv(r.Top, scale), CeilDiv(r.Right, scale),
+                                  CeilDiv(r.Bottom, scale)}),
+                    RGN_OR);
+    return out;
+}
+
 double Wrap(double angle) {
     angle = std::fmod(angle, 2 * kPi);
     return angle < 0 ? angle + 2 * kPi : angle;
@@ -126,13 +147,39 @@ struct TCanvas::TSavedState {
     bool ClipSet;
 };
 
-TCanvas::TCanvas(TBitmap& bitmap) : bitmap_(bitmap) { ResetClip(); }
+// A call on a scaled canvas runs inside one of these: the pen width, the
+// font height and the pen position are device pixels until it ends.
+struct TCanvas::TDeviceScope {
+    explicit TDeviceScope(TCanvas& canvas)
+        : Canvas(canvas), PenWidth(canvas.Pen.Width), FontHeight(canvas.Font.Height) {
+        Canvas.device_ = true;
+        Canvas.layoutFontHeight_ = FontHeight;
+        Canvas.Pen.Width = std::max(1, PenWidth) * Canvas.scale_;
+        Canvas.Font.Height = (FontHeight == 0 ? -12 : FontHeight) * Canvas.scale_;
+        Canvas.PenPos = Canvas.Up(Canvas.PenPos);
+    }
+    ~TDeviceScope() {
+        Canvas.PenPos = TPoint{FloorDiv(Canvas.PenPos.X, Canvas.scale_), FloorDiv(Canvas.PenPos.Y, Canvas.scale_)};
+        Canvas.Pen.Width = PenWidth;
+        Canvas.Font.Height = FontHeight;
+        Canvas.device_ = false;
+    }
+    TDeviceScope(const TDeviceScope&) = delete;
+    TDeviceScope& operator=(const TDeviceScope&) = delete;
+    TCanvas& Canvas;
+    int32_t PenWidth, FontHeight;
+};
+
+TCanvas::TCanvas(TBitmap& bitmap) : bitmap_(bitmap), scale_(bitmap.DevicePixelRatio()) { ResetClip(); }
 
 TCanvas::~TCanvas() = default;
 
 std::u16string TCanvas::Utf8Text(const std::string& utf8) { return Utf8ToWide(utf8); }
 
-TRect TCanvas::ClipRect() const { return clip_; }
+TRect TCanvas::ClipRect() const {
+    if (!Scaled()) return clip_;
+    return TRect{clip_.Left / scale_, clip_.Top / scale_, CeilDiv(clip_.Right, scale_), CeilDiv(clip_.Bottom, scale_)};
+}
 
 void TCanvas::ResetClip() {
     clip_ = TRect{0, 0, bitmap_.Width(), bitmap_.Height()};
@@ -159,7 +206,7 @@ void TCanvas::ApplyClip(TRegion region, bool set) {
 }
 
 void TCanvas::IntersectClipRect(const TRect& rect) {
-    const TRect r = NormalizeRect(rect);
+    const TRect r = NormalizeRect(Scaled() ? Up(rect) : rect);
     clipSet_ = true;
     if (region_) {
         TRegion region(*region_);
@@ -177,18 +224,18 @@ void TCanvas::ExcludeClipRect(const TRect& rect) { CombineClipRegion(TRegion(rec
 
 void TCanvas::SelectClipRegion(const TRegion* region) {
     if (!region) ResetClip();
-    else ApplyClip(*region, true);
+    else ApplyClip(Scaled() ? ScaleRegion(*region, scale_) : *region, true);
 }
 
 bool TCanvas::GetClipRegion(TRegion& region) const {
     region = region_ ? *region_ : TRegion(clip_);
+    if (Scaled()) region = ShrinkRegion(region, scale_);
     return clipSet_;
 }
 
 void TCanvas::CombineClipRegion(const TRegion& region, int32_t operation) {
-    TRegion current;
-    GetClipRegion(current);
-    current.Combine(region, operation);
+    TRegion current = region_ ? *region_ : TRegion(clip_);
+    current.Combine(Scaled() ? ScaleRegion(region, scale_) : region, operation);
     ApplyClip(std::move(current), true);
 }
 
@@ -243,15 +290,31 @@ void TCanvas::Put(int32_t x, int32_t y, uint32_t rgb, int32_t mix) {
 }
 
 TColor TCanvas::GetPixel(int32_t x, int32_t y) const {
+    if (Scaled()) {
+        x *= scale_;
+        y *= scale_;
+    }
     if (!Inside(x, y)) return -1;
     return ToColor(Get(x, y));
 }
 
 void TCanvas::SetPixel(int32_t x, int32_t y, TColor color) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        for (int32_t dy = 0; dy < scale_; ++dy)
+            for (int32_t dx = 0; dx < scale_; ++dx) SetPixel(x * scale_ + dx, y * scale_ + dy, color);
+        return;
+    }
     if (Inside(x, y)) Put(x, y, ToRgb(static_cast<uint32_t>(color)), R2_COPYPEN);
 }
 
 void TCanvas::BlendPixel(int32_t x, int32_t y, TColor color, uint8_t coverage) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        for (int32_t dy = 0; dy < scale_; ++dy)
+            for (int32_t dx = 0; dx < scale_; ++dx) BlendPixel(x * scale_ + dx, y * scale_ + dy, color, coverage);
+        return;
+    }
     if (coverage == 0 || !Inside(x, y)) return;
     const uint32_t s = ToRgb(static_cast<uint32_t>(color));
     if (coverage == 255) {
@@ -275,9 +338,10 @@ void TCanvas::BrushSpan(int32_t x1, int32_t x2, int32_t y) {
     const uint32_t rgb = ToRgb(Brush.Color);
     // The pen's mix applies to what the brush paints as well.
     if (Brush.Style == BS_HATCHED || Pen.Mode != R2_COPYPEN) {
-        const uint8_t bits = Brush.Style == BS_HATCHED ? HatchPattern(Brush.Hatch)[y & 7] : 0xFF;
+        // (A hatch keeps its size in layout pixels.)
+        const uint8_t bits = Brush.Style == BS_HATCHED ? HatchPattern(Brush.Hatch)[(y / scale_) & 7] : 0xFF;
         for (int32_t x = x1; x <= x2; ++x)
-            if (bits & (0x80 >> (x & 7))) Put(x, y, rgb, Pen.Mode);
+            if (bits & (0x80 >> ((x / scale_) & 7))) Put(x, y, rgb, Pen.Mode);
         return;
     }
     const TPixelFormat format = bitmap_.PixelFormat();
@@ -302,6 +366,12 @@ void TCanvas::PenSpan(int32_t x1, int32_t x2, int32_t y) {
 }
 
 void TCanvas::PenDot(int32_t x, int32_t y) {
+    if (blockLines_) {
+        for (int32_t dy = 0; dy < scale_; ++dy)
+            for (int32_t dx = 0; dx < scale_; ++dx)
+                if (Inside(x * scale_ + dx, y * scale_ + dy)) Put(x * scale_ + dx, y * scale_ + dy, ToRgb(Pen.Color), Pen.Mode);
+        return;
+    }
     if (Inside(x, y)) Put(x, y, ToRgb(Pen.Color), Pen.Mode);
 }
 
@@ -309,7 +379,7 @@ void TCanvas::PenDot(int32_t x, int32_t y) {
 
 void TCanvas::PenLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool lastPoint) {
     if (Pen.Style == PS_NULL) return;
-    if (Pen.Width > 1) {
+    if (Pen.Width > 1 && !blockLines_) {
         // A wide pen: the segment's band and a round dot at each end.
         const double dx = x2 - x1, dy = y2 - y1, length = std::hypot(dx, dy);
         const double half = Pen.Width / 2.0;
@@ -362,16 +432,34 @@ void TCanvas::PenLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool lastP
     }
 }
 
+void TCanvas::ScaledPenLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool lastPoint) {
+    if (!Scaled()) {
+        PenLine(x1, y1, x2, y2, lastPoint);
+        return;
+    }
+    // A one-pixel line keeps its pixels, each a block; a wide pen draws at
+    // the full density.
+    const bool thin = Pen.Width <= 1;
+    const TDeviceScope scope(*this);
+    if (thin) {
+        blockLines_ = true;
+        PenLine(x1, y1, x2, y2, lastPoint);
+        blockLines_ = false;
+    } else {
+        PenLine(x1 * scale_, y1 * scale_, x2 * scale_, y2 * scale_, lastPoint);
+    }
+}
+
 void TCanvas::MoveTo(int32_t x, int32_t y) { PenPos = TPoint{x, y}; }
 
 void TCanvas::LineTo(int32_t x, int32_t y) {
-    PenLine(PenPos.X, PenPos.Y, x, y, false);
+    ScaledPenLine(PenPos.X, PenPos.Y, x, y, false);
     PenPos = TPoint{x, y};
 }
 
 void TCanvas::Polyline(const std::vector<TPoint>& points) {
     for (size_t i = 1; i < points.size(); ++i)
-        PenLine(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y, false);
+        ScaledPenLine(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y, false);
 }
 
 void TCanvas::PolyBezier(const std::vector<TPoint>& points) {
@@ -436,14 +524,26 @@ void TCanvas::FillPolygonSpans(const std::vector<std::vector<TPoint>>& polygons,
 
 void TCanvas::Polygon(const std::vector<TPoint>& points) {
     if (points.empty()) return;
-    FillPolygonSpans({points}, true, PolyFillMode);
+    if (Scaled()) {
+        std::vector<TPoint> device;
+        for (const TPoint& p : points) device.push_back(Up(p));
+        const TDeviceScope scope(*this);
+        FillPolygonSpans({device}, true, PolyFillMode);
+    } else {
+        FillPolygonSpans({points}, true, PolyFillMode);
+    }
     for (size_t i = 0; i < points.size(); ++i) {
         const TPoint a = points[i], b = points[(i + 1) % points.size()];
-        PenLine(a.X, a.Y, b.X, b.Y, points.size() == 1);
+        ScaledPenLine(a.X, a.Y, b.X, b.Y, points.size() == 1);
     }
 }
 
 void TCanvas::FillRect(const TRect& rect) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        FillRect(Up(rect));
+        return;
+    }
     const TRect r = NormalizeRect(rect);
     for (int32_t y = std::max(r.Top, clip_.Top); y < std::min(r.Bottom, clip_.Bottom); ++y) BrushSpan(r.Left, r.Right - 1, y);
 }
@@ -451,6 +551,17 @@ void TCanvas::FillRect(const TRect& rect) {
 void TCanvas::FrameRect(const TRect& rect) {
     const TRect r = NormalizeRect(rect);
     if (r.Right <= r.Left || r.Bottom <= r.Top) return;
+    if (Scaled()) {
+        // Each side a layout pixel wide.
+        const TCanvasBrush keep = Brush;
+        Brush.Style = BS_SOLID;
+        FillRect(TRect{r.Left, r.Top, r.Right, r.Top + 1});
+        if (r.Bottom - r.Top > 1) FillRect(TRect{r.Left, r.Bottom - 1, r.Right, r.Bottom});
+        FillRect(TRect{r.Left, r.Top + 1, r.Left + 1, r.Bottom - 1});
+        if (r.Right - r.Left > 1) FillRect(TRect{r.Right - 1, r.Top + 1, r.Right, r.Bottom - 1});
+        Brush = keep;
+        return;
+    }
     const TCanvasBrush keep = Brush;
     Brush.Style = BS_SOLID;
     BrushSpan(r.Left, r.Right - 1, r.Top);
@@ -542,10 +653,17 @@ void TCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom
     }
     if (Pen.Width <= 1 && Pen.Style != PS_SOLID && Pen.Style != PS_INSIDEFRAME) {
         FillRect(TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1});
-        PenLine(r.Left, r.Top, r.Right - 1, r.Top, false);
-        PenLine(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, false);
-        PenLine(r.Right - 1, r.Bottom - 1, r.Left, r.Bottom - 1, false);
-        PenLine(r.Left, r.Bottom - 1, r.Left, r.Top, false);
+        ScaledPenLine(r.Left, r.Top, r.Right - 1, r.Top, false);
+        ScaledPenLine(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, false);
+        ScaledPenLine(r.Right - 1, r.Bottom - 1, r.Left, r.Bottom - 1, false);
+        ScaledPenLine(r.Left, r.Bottom - 1, r.Left, r.Top, false);
+        return;
+    }
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        const TRect d = Up(r);
+        DrawShape(TShape{double(d.Left), double(d.Top), double(d.Right), double(d.Bottom), 0, 0}, true, true, nullptr,
+                  nullptr, 0);
         return;
     }
     DrawShape(TShape{double(r.Left), double(r.Top), double(r.Right), double(r.Bottom), 0, 0}, true, true, nullptr,
@@ -553,9 +671,14 @@ void TCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom
 }
 
 void TCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        Ellipse(left * scale_, top * scale_, right * scale_, bottom * scale_);
+        return;
+    }
     const TRect r = NormalizeRect(TRect{left, top, right, bottom});
     const bool pen = Pen.Style != PS_NULL;
-    const double shrink = pen ? 0 : 1;
+    const double shrink = pen ? 0 : scale_;
     const TShape shape{double(r.Left), double(r.Top), r.Right - shrink, r.Bottom - shrink, (r.Right - shrink - r.Left) / 2,
                        (r.Bottom - shrink - r.Top) / 2};
     DrawShape(shape, true, pen, nullptr, nullptr, 0);
@@ -563,9 +686,14 @@ void TCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t bottom) 
 
 void TCanvas::RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t cornerWidth,
                         int32_t cornerHeight) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        RoundRect(left * scale_, top * scale_, right * scale_, bottom * scale_, cornerWidth * scale_, cornerHeight * scale_);
+        return;
+    }
     const TRect r = NormalizeRect(TRect{left, top, right, bottom});
     const bool pen = Pen.Style != PS_NULL;
-    const double shrink = pen ? 0 : 1;
+    const double shrink = pen ? 0 : scale_;
     const double rx = std::min(std::abs(cornerWidth) / 2.0, (r.Right - r.Left) / 2.0);
     const double ry = std::min(std::abs(cornerHeight) / 2.0, (r.Bottom - r.Top) / 2.0);
     DrawShape(TShape{double(r.Left), double(r.Top), r.Right - shrink, r.Bottom - shrink, rx, ry}, true, pen, nullptr,
@@ -573,6 +701,11 @@ void TCanvas::RoundRect(int32_t left, int32_t top, int32_t right, int32_t bottom
 }
 
 void TCanvas::Arc(const TRect& box, const TPoint& start, const TPoint& end) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        Arc(Up(box), Up(start), Up(end));
+        return;
+    }
     const TRect r = NormalizeRect(box);
     DrawShape(TShape{double(r.Left), double(r.Top), double(r.Right), double(r.Bottom), (r.Right - r.Left) / 2.0,
                      (r.Bottom - r.Top) / 2.0},
@@ -580,6 +713,11 @@ void TCanvas::Arc(const TRect& box, const TPoint& start, const TPoint& end) {
 }
 
 void TCanvas::Chord(const TRect& box, const TPoint& start, const TPoint& end) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        Chord(Up(box), Up(start), Up(end));
+        return;
+    }
     const TRect r = NormalizeRect(box);
     DrawShape(TShape{double(r.Left), double(r.Top), double(r.Right), double(r.Bottom), (r.Right - r.Left) / 2.0,
                      (r.Bottom - r.Top) / 2.0},
@@ -587,6 +725,11 @@ void TCanvas::Chord(const TRect& box, const TPoint& start, const TPoint& end) {
 }
 
 void TCanvas::Pie(const TRect& box, const TPoint& start, const TPoint& end) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        Pie(Up(box), Up(start), Up(end));
+        return;
+    }
     const TRect r = NormalizeRect(box);
     DrawShape(TShape{double(r.Left), double(r.Top), double(r.Right), double(r.Bottom), (r.Right - r.Left) / 2.0,
                      (r.Bottom - r.Top) / 2.0},
@@ -601,6 +744,8 @@ void TCanvas::EnsureFace() {
     faceFont_ = Font;
     glyphs_.clear();
     glyphEm_ = 0;
+    advances_.clear();
+    advanceEm_ = 0;
 }
 
 const TPlatformFont& TCanvas::FontFace() {
@@ -627,7 +772,36 @@ const TGlyphBitmap& TCanvas::Glyph(char32_t code, int32_t em) {
     return glyphs_.emplace(code, std::move(glyph)).first->second;
 }
 
+int32_t TCanvas::LayoutEm() {
+    EnsureFace();
+    const int32_t height = device_ ? layoutFontHeight_ : Font.Height;
+    if (height < 0) return -height;
+    if (height > 0) return face_->EmForCellHeight(height);
+    return 12;
+}
+
+int32_t TCanvas::LayoutAdvance(char32_t code, int32_t em) {
+    if (em != advanceEm_) {
+        advances_.clear();
+        advanceEm_ = em;
+    }
+    const auto found = advances_.find(code);
+    if (found != advances_.end()) return found->second;
+    TGlyphBitmap glyph;
+    face_->RenderGlyph(code, em, glyph);
+    return advances_.emplace(code, glyph.Advance).first->second;
+}
+
 TSize TCanvas::TextExtent(const std::u16string& text) {
+    if (scale_ > 1) {
+        // The layout size's extent (in device pixels inside a scaled call).
+        const int32_t em = LayoutEm();
+        const TFontMetrics metrics = face_->GetPixelMetrics(em);
+        TSize size{0, metrics.Ascent + metrics.Descent};
+        for (char32_t c : WideToCodePoints(text)) size.cx += LayoutAdvance(c, em);
+        if (device_) size = TSize{size.cx * scale_, size.cy * scale_};
+        return size;
+    }
     const int32_t em = FontEmPixels();
     const TFontMetrics metrics = face_->GetPixelMetrics(em);
     TSize size{0, metrics.Ascent + metrics.Descent};
@@ -636,6 +810,11 @@ TSize TCanvas::TextExtent(const std::u16string& text) {
 }
 
 void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
+    if (Scaled()) {
+        const TDeviceScope scope(*this);
+        TextOut(x * scale_, y * scale_, text);
+        return;
+    }
     const int32_t em = FontEmPixels();
     const TFontMetrics metrics = face_->GetPixelMetrics(em);
     const TSize extent = TextExtent(text);
@@ -647,6 +826,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
     }
     const TColor color = ColorToRGB(static_cast<TColor>(Font.Color));
     const int32_t baseline = y + metrics.Ascent;
+    const int32_t layoutEm = scale_ > 1 ? LayoutEm() : 0;
     int32_t penX = x;
     for (char32_t c : WideToCodePoints(text)) {
         const TGlyphBitmap& glyph = Glyph(c, em);
@@ -657,7 +837,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
             for (int32_t col = 0; col < glyph.Width; ++col)
                 if (coverage[col]) BlendPixel(penX + glyph.Left + col, py, color, coverage[col]);
         }
-        penX += glyph.Advance;
+        penX += scale_ > 1 ? LayoutAdvance(c, layoutEm) * scale_ : glyph.Advance;
     }
     if (Font.Underline || Font.StrikeOut) {
         const int32_t thickness = std::max(1, em / 14);
@@ -694,6 +874,15 @@ void TCanvas::TextRect(const TRect& rect, int32_t x, int32_t y, const std::u16st
 // ------------------------------------------------------------------ blits
 
 void TCanvas::CopyRect(const TRect& destination, const TBitmap& source, const TRect& sourceRect) {
+    // Layout pixels on both sides: each bitmap's own ratio gives its pixels.
+    const int32_t sourceScale = source.DevicePixelRatio();
+    if (!device_ && (scale_ > 1 || sourceScale > 1)) {
+        const TDeviceScope scope(*this);
+        CopyRect(Up(destination), source,
+                 TRect{sourceRect.Left * sourceScale, sourceRect.Top * sourceScale, sourceRect.Right * sourceScale,
+                       sourceRect.Bottom * sourceScale});
+        return;
+    }
     const TRect d = NormalizeRect(destination), s = NormalizeRect(sourceRect);
     const int32_t dw = d.Right - d.Left, dh = d.Bottom - d.Top, sw = s.Right - s.Left, sh = s.Bottom - s.Top;
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || source.Empty()) return;
@@ -755,11 +944,12 @@ void TCanvas::CopyRect(const TRect& destination, const TBitmap& source, const TR
 }
 
 void TCanvas::Draw(int32_t x, int32_t y, const TBitmap& source) {
-    CopyRect(TRect{x, y, x + source.Width(), y + source.Height()}, source, TRect{0, 0, source.Width(), source.Height()});
+    const int32_t w = source.LayoutWidth(), h = source.LayoutHeight();
+    CopyRect(TRect{x, y, x + w, y + h}, source, TRect{0, 0, w, h});
 }
 
 void TCanvas::StretchDraw(const TRect& destination, const TBitmap& source) {
-    CopyRect(destination, source, TRect{0, 0, source.Width(), source.Height()});
+    CopyRect(destination, source, TRect{0, 0, source.LayoutWidth(), source.LayoutHeight()});
 }
 
 // ------------------------------------------------------------------ text in a rectangle
@@ -902,7 +1092,7 @@ void TCanvas::DrawTextEmbossed(const std::u16string& text, const TRect& rect, ui
 
 void TCanvas::TileRect(const TRect& rect, const TBitmap& tile) {
     const TRect r = NormalizeRect(rect);
-    const int32_t tw = tile.Width(), th = tile.Height();
+    const int32_t tw = tile.LayoutWidth(), th = tile.LayoutHeight();
     if (tw <= 0 || th <= 0 || r.Right <= r.Left || r.Bottom <= r.Top) return;
     auto floorTo = [](int32_t v, int32_t step) { return (v >= 0 ? v / step : (v - step + 1) / step) * step; };
     const uint32_t keepMode = CopyMode;

@@ -16,6 +16,13 @@
 // the system's DrawText does (alignment, word breaks, ellipses), and drawn
 // embossed for disabled captions.
 //
+// On a bitmap with a device pixel ratio above 1 (a window's surface on a
+// high-density screen) every coordinate, size, pen width and font height is
+// in layout pixels and the canvas draws at the full density: text and
+// shapes come out crisp, a layout pixel's fill covers its whole block, and
+// one-pixel lines are blocks of the same pattern. Bitmaps drawn onto it are
+// placed by their own layout size.
+//
 // What it leaves out: mapping modes and world transforms, palettes, pen
 // end-cap and join styles (wide pens are round), text escapement and
 // background mode opaque for lines.
@@ -95,8 +102,14 @@ public:
     TCanvas& operator=(const TCanvas&) = delete;
 
     TBitmap& Bitmap() { return bitmap_; }
-    int32_t Width() const { return bitmap_.Width(); }
-    int32_t Height() const { return bitmap_.Height(); }
+    // The size in layout pixels.
+    int32_t Width() const { return bitmap_.Width() / scale_; }
+    int32_t Height() const { return bitmap_.Height() / scale_; }
+    // Device pixels a side per layout pixel (the bitmap's ratio).
+    int32_t Scale() const { return scale_; }
+    // The clip's box and a pixel of it in the bitmap's own pixels.
+    TRect DeviceClipRect() const { return clip_; }
+    bool DevicePtVisible(int32_t x, int32_t y) const { return Inside(x, y); }
 
     TCanvasPen Pen;
     TCanvasBrush Brush;
@@ -112,7 +125,7 @@ public:
     void IntersectClipRect(const TRect& rect);
     void ExcludeClipRect(const TRect& rect);
     void ResetClip();
-    bool PtVisible(int32_t x, int32_t y) const { return Inside(x, y); }
+    bool PtVisible(int32_t x, int32_t y) const { return Inside(x * scale_, y * scale_); }
     // Selects a copy of the region as the clip (nullptr: no clip); it is
     // cut to the bitmap.
     void SelectClipRegion(const TRegion* region);
@@ -204,6 +217,17 @@ public:
 private:
     static std::u16string Utf8Text(const std::string& utf8);
     TBitmap& bitmap_;
+    // Device pixels per layout pixel; inside a scaled call (device_) the
+    // coordinates, pen width and font height are device pixels.
+    int32_t scale_ = 1;
+    bool device_ = false;
+    // One-pixel lines drawn as blocks of scale_ pixels a side.
+    bool blockLines_ = false;
+    struct TDeviceScope;
+    bool Scaled() const { return scale_ > 1 && !device_; }
+    TRect Up(const TRect& r) const { return {r.Left * scale_, r.Top * scale_, r.Right * scale_, r.Bottom * scale_}; }
+    TPoint Up(const TPoint& p) const { return {p.X * scale_, p.Y * scale_}; }
+    void ScaledPenLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool lastPoint);
     TRect clip_;
     // A clip that is not one rectangle: its region and a byte a pixel.
     std::unique_ptr<TRegion> region_;
@@ -237,4 +261,12 @@ private:
     const TGlyphBitmap& Glyph(char32_t code, int32_t em);
     std::map<char32_t, TGlyphBitmap> glyphs_;
     int32_t glyphEm_ = 0;
+    // On a scaled canvas text keeps the advances of its layout size, so a
+    // line is as long at every density; the font height of the layout
+    // while a scaled call runs.
+    int32_t layoutFontHeight_ = 0;
+    int32_t LayoutEm();
+    int32_t LayoutAdvance(char32_t code, int32_t em);
+    std::map<char32_t, int32_t> advances_;
+    int32_t advanceEm_ = 0;
 };

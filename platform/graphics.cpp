@@ -146,7 +146,7 @@ void Compose(TCanvas& canvas, cairo_surface_t* surface, int32_t left, int32_t to
         for (int x = 0; x < width; ++x) {
             const uint32_t s = in[x];
             const uint32_t a = s >> 24;
-            if (a == 0 || !canvas.PtVisible(left + x, top + y)) continue;
+            if (a == 0 || !canvas.DevicePtVisible(left + x, top + y)) continue;
             const uint32_t keep = 255 - a;
             if (direct) {
                 uint8_t* p = row + static_cast<size_t>(left + x) * bytes;
@@ -172,7 +172,10 @@ void Render(TCanvas& canvas, bool antialias, const TBuilder& build, const TGraph
     if (brush && (brush->Color >> 24) == 0 && (brush->Hatch < 0 || (brush->BackColor >> 24) == 0) &&
         (brush->GradientMode < 0 || (brush->Color2 >> 24) == 0))
         return;
-    const TRect clip = canvas.ClipRect();
+    // The scratch surface and the clip are in the bitmap's own pixels (the
+    // canvas's scale of them on a high-density surface).
+    const TRect clip = canvas.DeviceClipRect();
+    const double scale = canvas.Scale();
     if (clip.Right <= clip.Left || clip.Bottom <= clip.Top) return;
     // The figure's extent, measured on a context of no size.
     TCairo<cairo_surface_t> probeSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1));
@@ -187,17 +190,19 @@ void Render(TCanvas& canvas, bool antialias, const TBuilder& build, const TGraph
         cairo_fill_extents(probe.get(), &x1, &y1, &x2, &y2);
     }
     if (x2 <= x1 || y2 <= y1) return;
-    const int32_t left = std::max(clip.Left, static_cast<int32_t>(std::floor(x1 + 0.5)) - 1);
-    const int32_t top = std::max(clip.Top, static_cast<int32_t>(std::floor(y1 + 0.5)) - 1);
-    const int32_t right = std::min(clip.Right, static_cast<int32_t>(std::ceil(x2 + 0.5)) + 1);
-    const int32_t bottom = std::min(clip.Bottom, static_cast<int32_t>(std::ceil(y2 + 0.5)) + 1);
+    const int32_t left = std::max(clip.Left, static_cast<int32_t>(std::floor((x1 + 0.5) * scale)) - 1);
+    const int32_t top = std::max(clip.Top, static_cast<int32_t>(std::floor((y1 + 0.5) * scale)) - 1);
+    const int32_t right = std::min(clip.Right, static_cast<int32_t>(std::ceil((x2 + 0.5) * scale)) + 1);
+    const int32_t bottom = std::min(clip.Bottom, static_cast<int32_t>(std::ceil((y2 + 0.5) * scale)) + 1);
     if (right <= left || bottom <= top) return;
 
     TCairo<cairo_surface_t> surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, right - left, bottom - top));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return;
     TCairo<cairo_t> cr(cairo_create(surface.get()));
     // Whole-number coordinates are pixel centres.
-    cairo_translate(cr.get(), 0.5 - left, 0.5 - top);
+    cairo_translate(cr.get(), -left, -top);
+    cairo_scale(cr.get(), scale, scale);
+    cairo_translate(cr.get(), 0.5, 0.5);
     cairo_set_antialias(cr.get(), antialias ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
     build(cr.get());
     TCairo<cairo_pattern_t> keep;
@@ -318,7 +323,13 @@ void TGraphics::FillPath(const TGraphicsBrush& brush, const TGraphicsPath& path)
 void TGraphics::DrawImage(const uint32_t* pixels, int32_t width, int32_t height, double sx, double sy, double sw,
                           double sh, double dx, double dy, double dw, double dh) {
     if (!pixels || width <= 0 || height <= 0 || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-    const TRect clip = canvas_.ClipRect();
+    // The destination in the bitmap's own pixels.
+    const TRect clip = canvas_.DeviceClipRect();
+    const double scale = canvas_.Scale();
+    dx *= scale;
+    dy *= scale;
+    dw *= scale;
+    dh *= scale;
     const int32_t left = std::max(clip.Left, static_cast<int32_t>(std::floor(dx)));
     const int32_t top = std::max(clip.Top, static_cast<int32_t>(std::floor(dy)));
     const int32_t right = std::min(clip.Right, static_cast<int32_t>(std::ceil(dx + dw)));

@@ -633,6 +633,8 @@ protected:
     virtual void SetZoomYValue(double zoom);
     virtual void ViewChange(int32_t change);
     void Paint() override;
+    // The view writes its pixels into the surface itself.
+    bool HighDensitySurface() const override { return false; }
 
 private:
     struct TZoomTables {

@@ -8,6 +8,7 @@
 
 #include "navbar/lf_graphics.h"
 #include "platform/stream.h"
+#include "platform/ui/forms.h"
 
 namespace {
 
@@ -318,3 +319,64 @@ TEST(LfColors, ArithmeticAndNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// A windowed control that paints itself one colour, with a flat border.
+class TPanelOf : public TCustomControl {
+public:
+    TPanelOf(TComponent* owner, TColor color) : TCustomControl(owner), color_(color) {}
+
+protected:
+    void CreateParams(TCreateParams& params) override { params.Style |= WS_BORDER; }
+    void Paint() override {
+        TCanvas canvas(*PaintSurface());
+        canvas.Brush.Color = static_cast<uint32_t>(color_);
+        canvas.FillRect({0, 0, canvas.Width(), canvas.Height()});
+    }
+
+private:
+    TColor color_;
+};
+
+}  // namespace
+
+TEST(LfCanvas, DrawParentBackgroundPaintsWhatLiesUnderTheControl) {
+    constexpr TColor red = 0x0000FF, blue = 0xFF0000;
+    TForm form(nullptr);
+    form.Color = red;
+    form.SetBounds(0, 0, 120, 100);
+    auto* sibling = new TPanelOf(&form, blue);  // before the control: under it
+    sibling->SetBounds(10, 10, 20, 20);
+    sibling->SetParent(&form);
+    auto* control = new TPanelOf(&form, 0);
+    control->SetBounds(20, 20, 40, 40);
+    control->SetParent(&form);
+    const TColor frame = GetSysColor(COLOR_WINDOWFRAME);
+    // At the screen's density and at twice it: the same layout pixels.
+    for (int32_t ratio : {1, 2}) {
+        SCOPED_TRACE(ratio);
+        for (bool children : {true, false}) {
+            TBitmap picture;
+            picture.SetPixelFormat(TPixelFormat::pf32bit);
+            picture.SetDevicePixelRatio(ratio);
+            picture.SetSize(40 * ratio, 40 * ratio);
+            TCanvas canvas(picture);
+            canvas.Brush.Color = kWhite;
+            canvas.FillRect({0, 0, 40, 40});
+            // Only the top-left 30 x 30 of the control is asked for.
+            DrawParentBackground(*control, canvas, {0, 0, 30, 30}, children);
+            EXPECT_EQ(canvas.GetPixel(20, 20), red);          // the form alone
+            EXPECT_EQ(canvas.GetPixel(35, 35), kWhite);       // outside r: untouched
+            EXPECT_EQ(canvas.GetPixel(5, 5), children ? blue : red);  // the sibling's client
+            EXPECT_EQ(canvas.GetPixel(9, 5), children ? frame : red);  // its right border
+            EXPECT_EQ(canvas.GetPixel(10, 5), red);
+        }
+    }
+    // Without a parent nothing is painted.
+    TPanelOf orphan(nullptr, blue);
+    orphan.SetBounds(0, 0, 10, 10);
+    TSurface s(10, 10);
+    DrawParentBackground(orphan, *s.canvas, {0, 0, 10, 10}, true);
+    EXPECT_EQ(s.Count(kWhite), 100);
+}

@@ -3,6 +3,8 @@
 // the screen's cursor table and a control shows them.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "navbar/lf_timer.h"
 #include "platform/ui/control.h"
 #include "platform/ui/headless.h"
@@ -96,6 +98,20 @@ TEST(LfCursors, LoadedIntoTheScreenTableAndSetOnAControl) {
         for (int32_t x = 0; x < 32; ++x) opaque += scroll->Image.ScanLine(y)[x * 4 + 3] == 255;
     EXPECT_GT(opaque, 20);
     EXPECT_LT(opaque, 32 * 32 - 20);
+    // Each is in the toolkit's screen table with its own picture; the hand
+    // stands for the system's.
+    for (TCursor id = crlfDragCopy; id <= crlfColorPicker; ++id) {
+        const TCursorPicture* picture = FindScreenCursor(id);
+        ASSERT_NE(picture, nullptr) << id;
+        EXPECT_EQ(picture->HotSpot, ScreenCursor(id)->HotSpot);
+        if (id > crlfDragCopy) {
+            const TBitmap& a = FindScreenCursor(id - 1)->Image;
+            EXPECT_NE(std::memcmp(a.ScanLine(31), picture->Image.ScanLine(31), static_cast<size_t>(a.RowBytes()) * 32), 0)
+                << id;
+        }
+    }
+    ASSERT_NE(FindScreenCursor(crlfHand), nullptr);
+    EXPECT_EQ(FindScreenCursor(crlfHand)->SystemCursor, crHandPoint);
 
     TPlainControl control(nullptr);
     control.SetBounds(0, 0, 50, 50);

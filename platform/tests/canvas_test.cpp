@@ -9,6 +9,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <cmath>
+#include <functional>
 #include <set>
 
 #include "platform/canvas.h"
@@ -301,4 +302,135 @@ TEST(CanvasTest, TextHasTheInkBoxAndExtentFreeTypeGives) {
     EXPECT_EQ(ink.Box, box);
     EXPECT_GT(ink.Colors.size(), 2u);  // smoothed edges
     EXPECT_EQ(canvas.PenPos, (TPoint{penX, 9}));
+}
+
+// A canvas on a bitmap of device pixel ratio 2 takes layout pixels: what
+// lies on whole pixels comes out as the same picture with every pixel a 2 x 2
+// block, while text and curves are drawn at the full density.
+namespace {
+
+TBitmap WhiteAt(int32_t width, int32_t height, int32_t ratio) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+    bitmap.SetDevicePixelRatio(ratio);
+    bitmap.SetSize(width * ratio, height * ratio);
+    TCanvas canvas(bitmap);
+    canvas.Brush.Color = kWhite;
+    canvas.FillRect(TRect{0, 0, width, height});
+    return bitmap;
+}
+
+uint32_t RawPixel(const TBitmap& bitmap, int32_t x, int32_t y) {
+    const uint8_t* p = bitmap.ScanLine(y) + x * 4;
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+}
+
+}  // namespace
+
+TEST(CanvasTest, AtRatioTwoWholePixelDrawingIsTheSamePictureInBlocks) {
+    TBitmap tile = WhiteAt(3, 2, 1);
+    {
+        TCanvas canvas(tile);
+        canvas.SetPixel(0, 0, 0x0000FF);
+        canvas.SetPixel(2, 1, 0x00FF00);
+    }
+    const std::function<void(TCanvas&)> scenes[] = {
+        [](TCanvas& c) { c.Brush.Color = 0xFF0000; c.FillRect({3, 4, 17, 9}); },
+        [](TCanvas& c) { c.Brush.Color = 0x00AA00; c.FrameRect({2, 2, 20, 15}); },
+        [](TCanvas& c) { c.Pen.Color = 0; c.MoveTo(1, 1); c.LineTo(20, 13); c.LineTo(5, 18); },
+        [](TCanvas& c) { c.Pen.Color = 0; c.Pen.Style = PS_DOT; c.MoveTo(0, 10); c.LineTo(24, 10); },
+        [](TCanvas& c) { c.Pen.Color = 0x0000FF; c.Brush.Color = 0xFFFF00; c.Rectangle(4, 3, 18, 16); },
+        [](TCanvas& c) { c.Brush.Style = BS_HATCHED; c.Brush.Hatch = HS_DIAGCROSS; c.Brush.Color = 0; c.FillRect({0, 0, 24, 20}); },
+        [](TCanvas& c) { c.SetPixel(7, 7, 0x123456); c.SetPixel(23, 19, 0x654321); },
+        [&tile](TCanvas& c) { c.Draw(5, 6, tile); c.StretchDraw({10, 10, 16, 14}, tile); c.TileRect({0, 15, 11, 20}, tile); },
+        [](TCanvas& c) {
+            // Clipping by a combined region, in layout pixels.
+            TRegion region(TRect{2, 2, 10, 10});
+            region.Combine(TRegion(TRect{8, 8, 20, 18}), RGN_OR);
+            c.SelectClipRegion(&region);
+            c.ExcludeClipRect({4, 4, 6, 6});
+            c.Brush.Color = 0x808080;
+            c.FillRect({0, 0, 24, 20});
+            EXPECT_EQ(c.ClipRect(), (TRect{2, 2, 20, 18}));
+        },
+    };
+    int scene = 0;
+    for (const auto& draw : scenes) {
+        SCOPED_TRACE(scene++);
+        TBitmap one = WhiteAt(24, 20, 1), two = WhiteAt(24, 20, 2);
+        TCanvas a(one), b(two);
+        EXPECT_EQ(b.Width(), 24);
+        EXPECT_EQ(b.Height(), 20);
+        draw(a);
+        draw(b);
+        int differ = 0;
+        for (int32_t y = 0; y < 40; ++y)
+            for (int32_t x = 0; x < 48; ++x) differ += RawPixel(two, x, y) != RawPixel(one, x / 2, y / 2);
+        EXPECT_EQ(differ, 0);
+        // The pen position stays in layout pixels.
+        EXPECT_EQ(b.PenPos, a.PenPos);
+    }
+}
+
+TEST(CanvasTest, AtRatioTwoTextAndCurvesAreDrawnAtTheFullDensity) {
+    TBitmap one = WhiteAt(120, 40, 1), two = WhiteAt(120, 40, 2);
+    TCanvas a(one), b(two);
+    for (TCanvas* c : {&a, &b}) {
+        c->Font.Name = "DejaVu Sans";
+        c->Font.Height = -14;
+        c->Brush.Style = BS_NULL;
+        c->TextOut(4, 4, u"Crisp Ag");
+        c->Pen.Color = 0xFF;
+        c->Brush.Style = BS_SOLID;
+        c->Brush.Color = 0xFF;
+        c->Ellipse(80, 5, 110, 35);
+    }
+    // Measured in layout pixels, the same at both densities (a line is as
+    // long at every density, so layouts do not change with the screen).
+    EXPECT_EQ(b.TextExtent(u"Crisp Ag"), a.TextExtent(u"Crisp Ag"));
+    EXPECT_EQ(b.PenPos, a.PenPos);
+    // The text's ink spans twice the device pixels, and is not the small
+    // text blown up: many 2 x 2 blocks hold more than one shade.
+    int mixedBlocks = 0, text = 0;
+    for (int32_t y = 0; y < 80; y += 2)
+        for (int32_t x = 0; x < 150; x += 2) {
+            const uint32_t p = RawPixel(two, x, y);
+            if (p != RawPixel(two, x + 1, y) || p != RawPixel(two, x, y + 1) || p != RawPixel(two, x + 1, y + 1)) ++mixedBlocks;
+            for (int32_t k = 0; k < 4; ++k) text += RawPixel(two, x + k % 2, y + k / 2) != 0xFFFFFF;
+        }
+    EXPECT_GT(mixedBlocks, 40);
+    int textOne = 0;
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 75; ++x) textOne += RawPixel(one, x, y) != 0xFFFFFF;
+    EXPECT_NEAR(double(text) / textOne, 4.0, 1.2);
+    // The ellipse covers four times the pixels.
+    int ellipseOne = 0, ellipseTwo = 0;
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 80; x < 120; ++x) ellipseOne += RawPixel(one, x, y) == 0xFF0000;
+    for (int32_t y = 0; y < 80; ++y)
+        for (int32_t x = 160; x < 240; ++x) ellipseTwo += RawPixel(two, x, y) == 0xFF0000;
+    EXPECT_NEAR(double(ellipseTwo) / ellipseOne, 4.0, 0.3);
+}
+
+TEST(CanvasTest, AtRatioTwoSmoothFiguresTakeLayoutCoordinates) {
+    TBitmap one = WhiteAt(40, 40, 1), two = WhiteAt(40, 40, 2);
+    for (TBitmap* bitmap : {&one, &two}) {
+        TCanvas canvas(*bitmap);
+        TGraphics graphics(canvas);
+        graphics.FillEllipse(TGraphicsBrush{}, 10, 10, 20, 20);
+        graphics.DrawLine(TGraphicsPen{0xFFFF0000u, 2, 0}, 0, 38, 39, 38);
+    }
+    // The disc's centre is dark in both, at the same layout place.
+    EXPECT_EQ(RawPixel(one, 20, 20), 0u);
+    EXPECT_EQ(RawPixel(two, 40, 40), 0u);
+    EXPECT_EQ(RawPixel(two, 4, 4), 0xFFFFFFu);
+    // Its coverage is four times the pixels; the line lies on the same row.
+    auto dark = [](const TBitmap& b) {
+        int n = 0;
+        for (int32_t y = 0; y < b.Height(); ++y)
+            for (int32_t x = 0; x < b.Width(); ++x) n += RawPixel(b, x, y) == 0;
+        return n;
+    };
+    EXPECT_NEAR(double(dark(two)) / dark(one), 4.0, 0.4);
+    EXPECT_EQ(RawPixel(two, 40, 76), 0xFF0000u);  // red (blue first in memory)
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <map>
 
 #include <cstdio>
 
@@ -39,6 +40,20 @@ std::unique_ptr<TUIBackend> MakeBackend() {
 
 void RegisterUIBackend(const std::string& name, TUIBackendMaker maker, std::function<bool()> canRun) {
     Backends().push_back({name, std::move(maker), std::move(canRun)});
+}
+
+namespace {
+std::map<TCursor, TCursorPicture>& ScreenCursors() {
+    static std::map<TCursor, TCursorPicture> cursors;
+    return cursors;
+}
+}  // namespace
+
+void AddScreenCursor(TCursor id, TCursorPicture picture) { ScreenCursors()[id] = std::move(picture); }
+
+const TCursorPicture* FindScreenCursor(TCursor id) {
+    const auto found = ScreenCursors().find(id);
+    return found == ScreenCursors().end() ? nullptr : &found->second;
 }
 
 namespace {

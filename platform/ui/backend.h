@@ -72,6 +72,20 @@ protected:
     std::u16string text_;
 };
 
+// The screen's cursors beyond the system's own: the ones a program or a
+// library adds (by id, as its cursor resources) with their pictures (32
+// bits, alpha in the fourth byte) and hot spots. A window whose cursor is
+// such an id shows the picture.
+struct TCursorPicture {
+    TBitmap Image;
+    TPoint HotSpot;
+    // Not crDefault: the id stands for this system cursor instead.
+    TCursor SystemCursor = crDefault;
+};
+void AddScreenCursor(TCursor id, TCursorPicture picture);
+// nullptr for an id nobody added.
+const TCursorPicture* FindScreenCursor(TCursor id);
+
 // Answers of a message box (and the buttons it shows).
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;

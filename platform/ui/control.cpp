@@ -1,6 +1,7 @@
 #include "platform/ui/control.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/canvas.h"
 #include "platform/codepage.h"
@@ -423,15 +424,46 @@ void TWinControl::Update() {
     if (!handle_ || !dirty_) return;
     dirty_ = false;
     TBitmap& surface = native_->Surface();
-    if (surface.Width() != ClientWidth() || surface.Height() != ClientHeight() ||
-        surface.PixelFormat() != TPixelFormat::pf32bit) {
+    // On a high-density screen the surface holds the screen's pixels: the
+    // ratio rounded up to a whole number (the platform scales a fraction).
+    const int32_t scale = HighDensitySurface() ? std::max(1, static_cast<int32_t>(std::ceil(native_->DevicePixelRatio() - 0.01)))
+                                               : 1;
+    if (surface.Width() != ClientWidth() * scale || surface.Height() != ClientHeight() * scale ||
+        surface.DevicePixelRatio() != scale || surface.PixelFormat() != TPixelFormat::pf32bit) {
         surface.SetPixelFormat(TPixelFormat::pf32bit);
-        surface.SetSize(ClientWidth(), ClientHeight());
+        surface.SetDevicePixelRatio(scale);
+        surface.SetSize(ClientWidth() * scale, ClientHeight() * scale);
     }
     Perform(WM_PAINT);
     PaintWindow(surface);
     PaintGraphicControls(surface);
     native_->Present(dirtyRect_);
+}
+
+void TWinControl::PaintTo(TCanvas& canvas, int32_t x, int32_t y) {
+    const int32_t w = ClientWidth(), h = ClientHeight();
+    if (w <= 0 || h <= 0 || paintingCopy_) return;
+    // The control paints a picture of its own at the canvas's density, as
+    // if the whole client area were due; the canvas's clip cuts the copy.
+    const int32_t scale = HighDensitySurface() ? canvas.Scale() : 1;
+    TBitmap picture;
+    picture.SetPixelFormat(TPixelFormat::pf32bit);
+    picture.SetDevicePixelRatio(scale);
+    picture.SetSize(w * scale, h * scale);
+    const TRect keepRect = dirtyRect_;
+    dirtyRect_ = {0, 0, w, h};
+    paintingCopy_ = true;
+    try {
+        PaintWindow(picture);
+        PaintGraphicControls(picture);
+    } catch (...) {
+        paintingCopy_ = false;
+        dirtyRect_ = keepRect;
+        throw;
+    }
+    paintingCopy_ = false;
+    dirtyRect_ = keepRect;
+    canvas.CopyRect({x, y, x + w, y + h}, picture, {0, 0, w, h});
 }
 
 TWinControl* TWinControl::ControlAtPos(int& x, int& y) {
@@ -467,11 +499,14 @@ void TWinControl::PaintGraphicControls(TBitmap& surface) {
         const TRect area = graphic->BoundsRect();
         TBitmap picture;
         picture.SetPixelFormat(TPixelFormat::pf32bit);
-        picture.SetSize(area.Right - area.Left, area.Bottom - area.Top);
+        picture.SetDevicePixelRatio(surface.DevicePixelRatio());
+        picture.SetSize((area.Right - area.Left) * surface.DevicePixelRatio(),
+                        (area.Bottom - area.Top) * surface.DevicePixelRatio());
+        const TRect whole{0, 0, area.Right - area.Left, area.Bottom - area.Top};
         TCanvas pictureCanvas(picture);
-        pictureCanvas.CopyRect({0, 0, picture.Width(), picture.Height()}, surface, area);
+        pictureCanvas.CopyRect(whole, surface, area);
         graphic->Paint(pictureCanvas);
         TCanvas surfaceCanvas(surface);
-        surfaceCanvas.CopyRect(area, picture, {0, 0, picture.Width(), picture.Height()});
+        surfaceCanvas.CopyRect(area, picture, whole);
     }
 }

@@ -231,6 +231,11 @@ public:
     void Invalidate() override;
     void InvalidateRect(const TRect& area);
     void Update() override;
+    // Paints the client area with its graphic controls (not its windowed
+    // children) onto the canvas, its top-left corner at (x, y), as its own
+    // paint does; PaintingCopy holds meanwhile.
+    void PaintTo(TCanvas& canvas, int32_t x, int32_t y);
+    bool PaintingCopy() const { return paintingCopy_; }
     bool NeedsPaint() const { return dirty_; }
     // The deepest visible child window at a client point, or this one; the
     // point becomes that control's client point.
@@ -250,6 +255,10 @@ protected:
     void Resized();
     // Painting of the client area onto the native surface.
     virtual void PaintWindow(TBitmap& surface) {}
+    // The surface has the screen's density (its device pixel ratio); a
+    // control that writes the surface's pixels itself, rather than through a
+    // canvas, answers false and is shown scaled.
+    virtual bool HighDensitySurface() const { return true; }
     // The part of the client area the running paint redraws.
     const TRect& PaintRect() const { return dirtyRect_; }
 
@@ -265,6 +274,7 @@ private:
     TCreateParams params_;
     TScrollInfo bars_[2];
     bool dirty_ = false;
+    bool paintingCopy_ = false;
     TRect dirtyRect_{};
 };
 

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "platform/bitmap.h"
+#include "platform/colour.h"
+#include "platform/fonts.h"
 #include "platform/geometry.h"
 
 class TUITheme {
@@ -20,8 +22,22 @@ public:
     // parts the style can draw.
     virtual bool HasClass(const std::string& className) const = 0;
     // Draws the part in the state into a 32-bit bitmap with alpha (cleared
-    // first), over the rectangle; false when the part has no counterpart.
+    // first), over the rectangle (in layout pixels: the bitmap's device
+    // pixel ratio gives its density); false when the part has no
+    // counterpart.
     virtual bool DrawPart(const std::string& className, int part, int state, TBitmap& target, const TRect& rect) = 0;
+    // The part's own size (a check box's box, a scroll bar's arrow); false
+    // when the style gives it none.
+    virtual bool PartSize(const std::string& className, int part, int state, TSize& size) { return false; }
+    // The width of the part's frame on each side, inside which its content
+    // goes; false when the style gives none.
+    virtual bool PartMargins(const std::string& className, int part, int state, TRect& margins) { return false; }
+    // A colour of the part by the visual styles' property number (3801
+    // border, 3802 fill, 3803 text, 3804 .. 3808 edges, 3810 .. 3814
+    // gradient colours, ...); false when the style has none for it.
+    virtual bool PartColor(const std::string& className, int part, int state, int property, TColor& color) {
+        return false;
+    }
 };
 
 // The look of the running plugin, or nullptr.

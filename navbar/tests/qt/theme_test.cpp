@@ -84,4 +84,75 @@ TEST(ThemeBinding, APaletteChangeReopensThemesAndReachesListenersOnce) {
     EXPECT_NE(after, before);
 }
 
+// The wrappers with no drawing of their own in Qt's style: sizes, margins,
+// colours and regions come from the style where it has them; a closed
+// theme (a class without a counterpart) answers "no theme" and leaves the
+// arguments as the caller's fallback needs them.
+TEST(ThemeBinding, TheOtherWrappersAnswerFromTheStyleOrReportNoTheme) {
+    ASSERT_TRUE(QtTesting::Running());
+    const TTheme button = AcquireThemeHandle(totButton);
+    const TTheme explorer = AcquireThemeHandle(totExplorerBar);
+    ASSERT_NE(button, 0);
+    ASSERT_EQ(explorer, 0);
+
+    // Content inside the push button's frame; none for no theme.
+    TRect content;
+    EXPECT_EQ(GetThemeBackgroundContentRect(button, 1, 1, {10, 10, 110, 40}, content), 0);
+    EXPECT_GT(content.Left, 10);
+    EXPECT_LT(content.Right, 110);
+    EXPECT_LE(content.Top, content.Bottom);
+    EXPECT_EQ(GetThemeBackgroundContentRect(explorer, 1, 1, {10, 10, 110, 40}, content), kThemeFailed);
+    EXPECT_EQ(content, (TRect{10, 10, 110, 40}));
+
+    // A check box's own size; the drawing size is the rectangle's.
+    TSize size{};
+    EXPECT_EQ(GetThemePartSize(button, 3, 1, TS_TRUE, size), 0);
+    EXPECT_GT(size.cx, 5);
+    EXPECT_GT(size.cy, 5);
+    const TRect box{0, 0, 30, 20};
+    EXPECT_EQ(GetThemePartSize(button, 3, 1, &box, TS_DRAW, size), 0);
+    EXPECT_EQ(size.cx, 30);
+    EXPECT_NE(GetThemePartSize(button, 1, 1, TS_TRUE, size), 0);  // a push button has no size of its own
+    EXPECT_EQ(GetThemePartSize(explorer, 3, 1, TS_TRUE, size), kThemeFailed);
+
+    // The region a radio button covers is inside its rectangle and not all of it.
+    TRegion region;
+    EXPECT_EQ(GetThemeBackgroundRegion(button, 2, 1, {5, 5, 25, 25}, region), 0);
+    EXPECT_FALSE(region.Empty());
+    const TRect bounds = region.Bounds();
+    EXPECT_GE(bounds.Left, 5);
+    EXPECT_LE(bounds.Right, 25);
+    EXPECT_TRUE(IsThemeBackgroundPartiallyTransparent(button, 2, 1));
+    EXPECT_EQ(GetThemeBackgroundRegion(explorer, 2, 1, {5, 5, 25, 25}, region), kThemeFailed);
+    EXPECT_TRUE(region.Empty());
+    EXPECT_FALSE(IsThemeBackgroundPartiallyTransparent(explorer, 1, 1));
+
+    // Colours of the palette: the button's fill is the button face.
+    TColor color = -1;
+    EXPECT_EQ(GetThemeColor(button, 1, 1, 3802, color), 0);
+    EXPECT_EQ(color, GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(GetThemeColor(button, 1, 1, 3803, color), 0);
+    EXPECT_EQ(color, GetSysColor(COLOR_BTNTEXT));
+    EXPECT_EQ(GetThemeColor(button, 1, 1, 9999, color), kThemeFailed);
+    EXPECT_EQ(GetThemeColor(explorer, 1, 1, 3810, color), kThemeFailed);
+
+    // Edges with our canvas: a sunken edge, the content inside it.
+    TSheet sheet;
+    TRect inside;
+    EXPECT_EQ(DrawThemeEdge(button, *sheet.canvas, 1, 1, {10, 10, 30, 30}, EDGE_SUNKEN, BF_RECT | BF_ADJUST, &inside), 0);
+    EXPECT_EQ(inside, (TRect{12, 12, 28, 28}));
+    EXPECT_EQ(sheet.canvas->GetPixel(10, 20), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(sheet.canvas->GetPixel(29, 20), GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(sheet.canvas->GetPixel(11, 20), GetSysColor(COLOR_3DDKSHADOW));
+    EXPECT_EQ(sheet.canvas->GetPixel(20, 20), 0xFFFFFF);
+    EXPECT_EQ(DrawThemeEdge(explorer, *sheet.canvas, 1, 1, {40, 10, 60, 30}, EDGE_RAISED, BF_RECT), kThemeFailed);
+    EXPECT_EQ(sheet.Inked({40, 10, 60, 30}), 0);
+
+    // 8-bit text in the system code page.
+    sheet.canvas->Font.Name = "DejaVu Sans";
+    EXPECT_EQ(DrawThemeText(button, *sheet.canvas, 1, 1, std::string("Caf\xe9"), DT_SINGLELINE, {70, 5, 160, 35}), 0);
+    EXPECT_GT(sheet.Inked({70, 5, 160, 35}), 20);
+    EXPECT_EQ(DrawThemeText(explorer, *sheet.canvas, 1, 1, std::string("x"), DT_SINGLELINE, {170, 5, 230, 35}), kThemeFailed);
+}
+
 }  // namespace

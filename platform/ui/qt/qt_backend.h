@@ -27,6 +27,9 @@ void RemoveQtTheme();
 // Virtual key of a Qt key (0 when it has none) and the shift state of Qt's
 // modifiers.
 uint16_t QtVirtualKey(int qtKey);
+// The Qt cursor of a toolkit cursor: a system shape, or the picture of one
+// the program added to the screen's table.
+QCursor QtCursor(TCursor cursor);
 int QtKeyOfVirtualKey(uint16_t key);
 TShiftState QtShiftState(Qt::KeyboardModifiers modifiers);
 QKeySequence QtShortCut(TShortCut shortCut);

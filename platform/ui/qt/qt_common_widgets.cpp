@@ -9,6 +9,7 @@
 #include <QtWidgets/QTreeWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -455,9 +456,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        // At the screen's density.
+        const int scale = std::max(1, static_cast<int>(std::ceil(devicePixelRatioF() - 0.01)));
         TBitmap bitmap;
         bitmap.SetPixelFormat(TPixelFormat::pf32bit);
-        bitmap.SetSize(width(), height());
+        bitmap.SetDevicePixelRatio(scale);
+        bitmap.SetSize(width() * scale, height() * scale);
         TCanvas canvas(bitmap);
         const int w = width(), h = height();
         canvas.Brush.Color = Rgb(clBtnFace);
@@ -487,9 +491,11 @@ protected:
         canvas.Pen.Color = ink;
         canvas.Brush.Color = ink;
         canvas.Polygon(points);
-        QImage image(w, h, QImage::Format_RGB32);
-        for (int y = 0; y < h; ++y) std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<size_t>(w) * 4);
-        QPainter(this).drawImage(0, 0, image);
+        QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+        for (int y = 0; y < bitmap.Height(); ++y)
+            std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<size_t>(bitmap.Width()) * 4);
+        image.setDevicePixelRatio(scale);
+        QPainter(this).drawImage(QPointF(0, 0), image);
     }
 
 private:

@@ -1140,7 +1140,7 @@ public:
         : TQtWidgetClass(window), edit_(new TQtRichEdit(window.Control(), parent)) {}
     QWidget* Widget() const override { return edit_; }
     QWidget* MouseWidget() const override { return edit_->viewport(); }
-    void SetCursor(Qt::CursorShape shape) override { edit_->viewport()->setCursor(shape); }
+    void SetCursor(const QCursor& cursor) override { edit_->viewport()->setCursor(cursor); }
     void SetText(const std::u16string& text) override { edit_->SetText(text); }
     std::u16string Text() const override { return edit_->Text(); }
     intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) override {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/bitmap.h"
 #include "platform/geometry.h"
 #include "platform/ui/messages.h"
 
@@ -47,6 +48,13 @@ void MouseWheel(TWinControl& control, int x, int y, int delta);
 // Saves what Qt shows of the control's window (its own widgets included) as
 // a PNG file, for a person to look at.
 bool SaveWindowPicture(TWinControl& control, const std::string& path);
+// What Qt shows of the control's window, in the screen's own pixels (32
+// bits, blue first), and the screen's device pixel ratio there.
+bool GrabWindow(TWinControl& control, TBitmap& picture, double& devicePixelRatio);
+// The cursor Qt shows over the control's window: a picture of its own
+// (picture filled, 32 bits with alpha, and its hot spot; true) or one of the
+// system's shapes (false).
+bool WindowCursorPicture(TWinControl& control, TBitmap& picture, TPoint& hotSpot);
 // A top-level window is a tool window (a floating palette) of Qt.
 bool ToolWindow(TWinControl& form);
 

@@ -68,7 +68,11 @@ public:
     bool DrawPart(const std::string& className, int part, int state, TBitmap& target, const TRect& rect) override {
         const int w = rect.Right - rect.Left, h = rect.Bottom - rect.Top;
         if (w <= 0 || h <= 0 || !HasClass(className)) return false;
-        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        // The target's density: the style draws in layout pixels on an image
+        // of the target's own.
+        const int scale = target.DevicePixelRatio();
+        QImage image(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         QStyle* style = QApplication::style();
@@ -155,9 +159,85 @@ public:
         if (!drawn) return false;
         // Premultiplied BGRA rows, as the 32-bit bitmap keeps them.
         target.SetPixelFormat(TPixelFormat::pf32bit);
-        target.SetSize(std::max(target.Width(), rect.Right), std::max(target.Height(), rect.Bottom));
-        for (int y = 0; y < h; ++y)
-            std::memcpy(target.ScanLine(rect.Top + y) + rect.Left * 4, image.constScanLine(y), static_cast<size_t>(w) * 4);
+        target.SetSize(std::max(target.Width(), rect.Right * scale), std::max(target.Height(), rect.Bottom * scale));
+        for (int y = 0; y < h * scale; ++y)
+            std::memcpy(target.ScanLine(rect.Top * scale + y) + rect.Left * scale * 4, image.constScanLine(y),
+                        static_cast<size_t>(w * scale) * 4);
+        return true;
+    }
+
+    bool PartSize(const std::string& className, int part, int state, TSize& size) override {
+        (void)state;
+        const std::string name = Upper(className);
+        QStyle* style = QApplication::style();
+        if (name == "BUTTON" && (part == 2 || part == 3)) {
+            const bool radio = part == 2;
+            size = TSize{style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth),
+                         style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorHeight : QStyle::PM_IndicatorHeight)};
+            return true;
+        }
+        if (name == "SCROLLBAR" && part >= 1 && part <= 3) {
+            // The arrow buttons are square; a thumb is at least as long.
+            const int extent = style->pixelMetric(QStyle::PM_ScrollBarExtent);
+            const int length = part == 1 ? extent : std::max(extent, style->pixelMetric(QStyle::PM_ScrollBarSliderMin));
+            size = part == 2 ? TSize{length, extent} : part == 3 ? TSize{extent, length} : TSize{extent, extent};
+            return true;
+        }
+        return false;
+    }
+
+    bool PartMargins(const std::string& className, int part, int state, TRect& margins) override {
+        const std::string name = Upper(className);
+        QStyle* style = QApplication::style();
+        const QRect box(0, 0, 100, 100);
+        QRect inner;
+        if (name == "BUTTON" && part == 1) {
+            QStyleOptionButton option;
+            Init(option, box, state);
+            inner = style->subElementRect(QStyle::SE_PushButtonContents, &option);
+        } else if (name == "EDIT" && part == 1) {
+            QStyleOptionFrame option;
+            Init(option, box, state);
+            option.lineWidth = 1;
+            inner = style->subElementRect(QStyle::SE_LineEditContents, &option);
+        } else if (HasClass(className) && part >= 1) {
+            const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+            inner = box.adjusted(frame, frame, -frame, -frame);
+        } else {
+            return false;
+        }
+        if (!inner.isValid()) return false;
+        margins = TRect{inner.left(), inner.top(), box.right() - inner.right(), box.bottom() - inner.bottom()};
+        return true;
+    }
+
+    bool PartColor(const std::string& className, int part, int state, int property, TColor& color) override {
+        if (!HasClass(className)) return false;
+        const std::string name = Upper(className);
+        const QPalette palette = QApplication::palette();
+        const QPalette::ColorGroup group = state == 4 ? QPalette::Disabled : QPalette::Active;
+        const bool field = name == "EDIT" || name == "COMBOBOX";
+        const bool tip = name == "TOOLTIP";
+        const bool chunk = name == "PROGRESS" && part >= 3;
+        QPalette::ColorRole role;
+        switch (property) {
+            case 3801: role = QPalette::Dark; break;  // border
+            case 3802:                                // fill
+                role = tip ? QPalette::ToolTipBase : field ? QPalette::Base : chunk ? QPalette::Highlight : QPalette::Button;
+                break;
+            case 3803:  // text
+                role = tip ? QPalette::ToolTipText : field ? QPalette::Text : QPalette::ButtonText;
+                break;
+            case 3804: role = QPalette::Midlight; break;  // edge light
+            case 3805: role = QPalette::Light; break;     // edge highlight
+            case 3806: role = QPalette::Dark; break;      // edge shadow
+            case 3807: role = QPalette::Shadow; break;    // edge dark shadow
+            case 3808: role = QPalette::Button; break;    // edge fill
+            case 3810: role = QPalette::Light; break;     // gradient, first colour
+            case 3811: role = QPalette::Button; break;    // gradient, second colour
+            default: return false;
+        }
+        color = ToColor(palette.color(group, role));
         return true;
     }
 

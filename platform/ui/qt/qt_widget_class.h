@@ -33,7 +33,7 @@ public:
     virtual QWidget* FocusWidget() const { return Widget(); }
     // Where mouse input arrives (the viewport of a scrolling widget).
     virtual QWidget* MouseWidget() const { return Widget(); }
-    virtual void SetCursor(Qt::CursorShape shape) { Widget()->setCursor(shape); }
+    virtual void SetCursor(const QCursor& cursor) { Widget()->setCursor(cursor); }
     // Whether the widget with the focus is this window's.
     virtual bool HasFocus(QWidget* focus) const { return focus == Widget() || focus == FocusWidget(); }
     virtual void SetText(const std::u16string& text) { text_ = text; }

@@ -1,3 +1,7 @@
+#include <QtGui/QCursor>
+#include <QtGui/QPixmap>
+
+#include <cmath>
 #include <cstring>
 
 #include "platform/ui/qt/qt_backend.h"
@@ -26,7 +30,20 @@ private:
     TQtWindow& window_;
 };
 
-Qt::CursorShape QtCursor(TCursor cursor) {
+}  // namespace
+
+QCursor QtCursor(TCursor cursor) {
+    // A cursor the program added to the screen's table shows its picture.
+    if (const TCursorPicture* picture = FindScreenCursor(cursor)) {
+        if (picture->SystemCursor != crDefault && picture->SystemCursor != cursor) return QtCursor(picture->SystemCursor);
+        const TBitmap& image = picture->Image;
+        if (!image.Empty() && image.PixelFormat() == TPixelFormat::pf32bit) {
+            QImage shape(image.Width(), image.Height(), QImage::Format_ARGB32);
+            for (int y = 0; y < image.Height(); ++y)
+                std::memcpy(shape.scanLine(y), image.ScanLine(y), static_cast<size_t>(image.Width()) * 4);
+            return QCursor(QPixmap::fromImage(shape), picture->HotSpot.X, picture->HotSpot.Y);
+        }
+    }
     switch (cursor) {
         case crNone: return Qt::BlankCursor;
         case crCross: return Qt::CrossCursor;
@@ -41,6 +58,8 @@ Qt::CursorShape QtCursor(TCursor cursor) {
     }
     return Qt::ArrowCursor;
 }
+
+namespace {
 
 intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     intptr_t keys = 0;
@@ -82,10 +101,16 @@ void TQtSurface::paintEvent(QPaintEvent* event) {
     // What the control has not painted (yet) shows the window's colour.
     QRegion bare(event->rect());
     if (!Image.isNull()) {
-        const QRect painted = event->rect() & QRect(QPoint(0, 0), Image.size());
-        painter.drawImage(painted.topLeft(), Image, painted);
+        // The image holds scale device pixels a side for each of ours.
+        const int scale = std::max(1, static_cast<int>(Image.devicePixelRatio()));
+        const QRect painted = event->rect() & QRect(0, 0, Image.width() / scale, Image.height() / scale);
+        painter.drawImage(QRectF(painted), Image,
+                          QRectF(painted.x() * scale, painted.y() * scale, painted.width() * scale, painted.height() * scale));
         bare -= painted;
         ++Frames;
+        // Moved to a screen of another density: the control paints anew.
+        if (scale != static_cast<int>(std::ceil(devicePixelRatioF() - 0.01)) && !control_.NeedsPaint())
+            control_.Invalidate();
     }
     for (const QRect& r : bare) painter.fillRect(r, palette().window());
 }
@@ -234,22 +259,32 @@ void TQtWindow::Present(const TRect& area) {
     if (!surfaceWidget_) return;
     // The surface's rows become the widget's picture (32 bits, blue first
     // in memory: Qt's RGB32).
+    // On a high-density screen the surface has scale pixels a side for
+    // each layout pixel; the area is in layout pixels.
+    const int scale = surface_.DevicePixelRatio();
     const int w = surface_.Width(), h = surface_.Height();
-    QRect changed = QRect(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top) & QRect(0, 0, w, h);
-    if (surfaceWidget_->Image.width() != w || surfaceWidget_->Image.height() != h) {
-        surfaceWidget_->Image = QImage(w, h, QImage::Format_RGB32);
+    QRect changed = QRect(area.Left * scale, area.Top * scale, (area.Right - area.Left) * scale,
+                          (area.Bottom - area.Top) * scale) &
+                    QRect(0, 0, w, h);
+    QImage& image = surfaceWidget_->Image;
+    if (image.width() != w || image.height() != h || static_cast<int>(image.devicePixelRatio()) != scale) {
+        image = QImage(w, h, QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
         changed = QRect(0, 0, w, h);
     }
     // Only the painted area changed.
     for (int y = changed.top(); y <= changed.bottom(); ++y)
-        std::memcpy(surfaceWidget_->Image.scanLine(y) + changed.left() * 4, surface_.ScanLine(y) + changed.left() * 4,
+        std::memcpy(image.scanLine(y) + changed.left() * 4, surface_.ScanLine(y) + changed.left() * 4,
                     static_cast<size_t>(changed.width()) * 4);
-    surfaceWidget_->update(changed);
+    surfaceWidget_->update(QRect(changed.x() / scale, changed.y() / scale, (changed.width() + scale - 1) / scale,
+                                 (changed.height() + scale - 1) / scale));
 }
 
 void TQtWindow::SetCursor(TCursor cursor) {
-    if (outer_ && widget_) widget_->SetCursor(QtCursor(cursor));
-    else if (outer_) outer_->setCursor(QtCursor(cursor));
+    if (!outer_) return;
+    const QCursor shown = QtCursor(cursor);
+    if (widget_) widget_->SetCursor(shown);
+    else outer_->setCursor(shown);
 }
 
 QWidget* TQtWindow::MouseWidget() const { return widget_ ? widget_->MouseWidget() : client_; }

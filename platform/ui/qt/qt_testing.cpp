@@ -2,6 +2,10 @@
 
 #include <QtTest/QTest>
 
+#include <cstring>
+
+#include "platform/bitmap.h"
+
 #include "platform/ui/qt/qt_backend.h"
 
 namespace QtTesting {
@@ -149,6 +153,17 @@ void MouseWheel(TWinControl& control, int x, int y, int delta) {
 bool SaveWindowPicture(TWinControl& control, const std::string& path) {
     QWidget* widget = WidgetOf(control);
     return widget && widget->grab().save(QString::fromStdString(path), "PNG");
+}
+
+bool GrabWindow(TWinControl& control, TBitmap& picture) {
+    QWidget* widget = WidgetOf(control);
+    if (!widget) return false;
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    picture.SetPixelFormat(TPixelFormat::pf32bit);
+    picture.SetSize(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(picture.ScanLine(y), image.constScanLine(y), static_cast<size_t>(image.width()) * 4);
+    return true;
 }
 
 bool ToolWindow(TWinControl& form) {

@@ -12,6 +12,7 @@
 
 class TWinControl;
 class TMenuItem;
+class TBitmap;
 
 namespace QtTesting {
 
@@ -47,6 +48,8 @@ void MouseWheel(TWinControl& control, int x, int y, int delta);
 // Saves what Qt shows of the control's window (its own widgets included) as
 // a PNG file, for a person to look at.
 bool SaveWindowPicture(TWinControl& control, const std::string& path);
+// What Qt shows of the control's window, as a 32-bit bitmap.
+bool GrabWindow(TWinControl& control, TBitmap& picture);
 // A top-level window is a tool window (a floating palette) of Qt.
 bool ToolWindow(TWinControl& form);
 

@@ -73,7 +73,7 @@ TEST(UcAccelerators, TheCaptionsAcceleratorReachesItsControl) {
     Alt(u'г');
     EXPECT_EQ(clicks, 1);
     // A check box is focused and toggled, in any case of the letter.
-    Alt(u'К');
+    Alt(u'Κ');
     EXPECT_TRUE(check->Focused());
     EXPECT_TRUE(check->Checked());
     Alt(u'κ');

@@ -176,10 +176,12 @@ TEST(UcBitBtn, WordWrapBreaksALongCaptionWithinTheWidthBesideTheGlyph) {
     button->NumGlyphs = 2;
     button->SetParent(&f.Form);
     button->SetCaption(u"Сохранить всё и закрыть 保存");
-    f.Painted();
+    auto painted = [&] { ASSERT_TRUE(QtTesting::WaitUntil([&] { return !button->NeedsPaint(); })); };
+    button->Invalidate();
+    painted();
     const TRect single = button->LastLayout().TextBounds;
     button->SetWordWrap(true);
-    f.Painted();
+    painted();
     const TRect wrapped = button->LastLayout().TextBounds;
     TBitmap scratch;
     TCanvas measure(scratch);
@@ -194,16 +196,16 @@ TEST(UcBitBtn, WordWrapBreaksALongCaptionWithinTheWidthBesideTheGlyph) {
     // Glyph and text block stay centred on the button's height.
     EXPECT_NEAR((wrapped.Top + wrapped.Bottom) / 2, 60 / 2, 2);
     // The text is drawn: ink on both lines inside its bounds.
-    const TBitmap& surface = f.Form.NativeWindow()->Surface();
+    const TBitmap& surface = button->NativeWindow()->Surface();
     auto inkOnRow = [&](int y) {
         int ink = 0;
-        for (int x = 20 + wrapped.Left; x < 20 + wrapped.Right; ++x)
+        for (int x = wrapped.Left; x < wrapped.Right; ++x)
             ink += PixelAt(surface, x, y) != ColorToRGB(static_cast<TColor>(0x8000000F)) ? 1 : 0;
         return ink;
     };
     int firstLine = 0, secondLine = 0;
-    for (int y = 20 + wrapped.Top; y < 20 + wrapped.Top + line; ++y) firstLine += inkOnRow(y);
-    for (int y = 20 + wrapped.Top + line; y < 20 + wrapped.Top + 2 * line; ++y) secondLine += inkOnRow(y);
+    for (int y = wrapped.Top; y < wrapped.Top + line; ++y) firstLine += inkOnRow(y);
+    for (int y = wrapped.Top + line; y < wrapped.Top + 2 * line; ++y) secondLine += inkOnRow(y);
     EXPECT_GT(firstLine, 10);
     EXPECT_GT(secondLine, 10);
 }

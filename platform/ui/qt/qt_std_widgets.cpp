@@ -19,7 +19,6 @@
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QProxyStyle>
 
-#include <cstring>
 #include <map>
 
 #include "platform/bitmap.h"
@@ -471,9 +470,13 @@ public:
         item.Item = {0, 0, rect.width(), rect.height()};
         item.ItemData = data;
         owner_.Control().Perform(CN_DRAWITEM, 0, reinterpret_cast<intptr_t>(&item));
+        // Our canvas leaves the fourth byte clear: Qt's 32-bit RGB wants it set.
         QImage image(rect.width(), rect.height(), QImage::Format_RGB32);
-        for (int y = 0; y < rect.height(); ++y)
-            std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<size_t>(rect.width()) * 4);
+        for (int y = 0; y < rect.height(); ++y) {
+            const auto* from = reinterpret_cast<const uint32_t*>(bitmap.ScanLine(y));
+            auto* to = reinterpret_cast<uint32_t*>(image.scanLine(y));
+            for (int x = 0; x < rect.width(); ++x) to[x] = from[x] | 0xFF000000u;
+        }
         painter.drawImage(rect.topLeft(), image);
     }
 

@@ -109,3 +109,138 @@ TEST(UcStandardControls, AFormHoldsOneOfEachWithWideTexts) {
     std::filesystem::create_directories(folder);
     EXPECT_TRUE(QtTesting::SaveWindowPicture(form, (folder / "standard-controls.png").string()));
 }
+
+TEST(UcStandardControls, AFormOfAcceleratorsOwnerDrawnAndVirtualListsOwnerDataAndADockedForm) {
+    if (!QtTesting::Running()) {
+        TW_SKIP_OR_FAIL() << "the Qt plugin is not running (TW_UI_PLATFORM=qt)";
+    }
+    TUcForm form(nullptr);
+    form.SetBounds(20, 20, 700, 500);
+    form.SetCaption(u"Клавиши, списки, страницы");
+    auto place = [&](auto* control, TWinControl* parent, int left, int top, int width, int height) {
+        control->SetBounds(left, top, width, height);
+        control->SetParent(parent);
+        return control;
+    };
+    const char* const face = "WenQuanYi Micro Hei";
+    // Accelerators: underlined on our canvas and in Qt's widgets.
+    auto* edit = place(new TUcEdit(&form), &form, 110, 8, 150, 24);
+    auto* label = place(new TUcLabel(&form), &form, 10, 12, 10, 10);
+    label->Font.Name = face;
+    label->SetCaption(u"&Имя 名前:");
+    label->SetFocusControl(edit);
+    place(new TUcButton(&form), &form, 270, 6, 110, 28)->SetCaption(u"&Готово");
+    place(new TUcCheckBox(&form), &form, 390, 10, 140, 22)->SetCaption(u"Ελληνι&κά");
+    TBitmap glyph;
+    glyph.SetPixelFormat(TPixelFormat::pf32bit);
+    glyph.SetSize(16, 16);
+    {
+        TCanvas canvas(glyph);
+        canvas.Brush.Color = 0x008080;
+        canvas.FillRect({0, 0, 16, 16});
+        canvas.Brush.Color = 0x00A000;
+        canvas.Ellipse(2, 2, 14, 14);
+    }
+    auto* speed = place(new TUcSpeedButton(&form), &form, 540, 6, 70, 28);
+    speed->Font.Name = face;
+    speed->Glyph = glyph;
+    speed->SetCaption(u"&Σ");
+    // A bitmap button whose long caption wraps.
+    auto* wrapped = place(new TUcBitBtn(&form), &form, 10, 42, 130, 56);
+    wrapped->Font.Name = face;
+    wrapped->Glyph = glyph;
+    wrapped->SetWordWrap(true);
+    wrapped->SetCaption(u"&Сохранить всё и закрыть 保存");
+    // Owner-drawn list with swatches of variable height.
+    const uint32_t swatches[] = {0x3030C8, 0x30A030, 0xC83030, 0x00A0C8};
+    auto* owner = place(new TUcListBox(&form), &form, 150, 42, 170, 150);
+    owner->Font.Name = face;
+    owner->SetStyle(lbOwnerDrawVariable);
+    owner->OnMeasureItem = [](TWinControl*, int index, int& height) { height = 22 + (index % 2) * 12; };
+    owner->OnDrawItem = [&swatches](TWinControl*, TCanvas& canvas, int index, const TRect& rect,
+                                    TOwnerDrawState state) {
+        canvas.FillRect(rect);
+        canvas.Brush.Color = swatches[index % 4];
+        canvas.FillRect({rect.Left + 3, rect.Top + 3, rect.Left + 30, rect.Bottom - 3});
+        canvas.Brush.Style = BS_NULL;
+        TRect text{rect.Left + 36, rect.Top, rect.Right, rect.Bottom};
+        canvas.DrawText(std::u16string(index % 2 ? u"Цвет " : u"色 ") + char16_t(u'A' + index), text,
+                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        canvas.Brush.Style = BS_SOLID;
+        (void)state;
+    };
+    for (int i = 0; i < 6; ++i) owner->Items().Add(u"x");
+    owner->SetItemIndex(1);
+    // A virtual list of a hundred thousand rows.
+    auto* lines = place(new TUcListBox(&form), &form, 330, 42, 170, 150);
+    lines->Font.Name = face;
+    lines->SetStyle(lbVirtual);
+    lines->OnData = [](TWinControl*, int index, WideString& text) {
+        text = u"Строка № " + AnsiToWideDefault(std::to_string(index)) + u" 行";
+    };
+    lines->SetCount(100000);
+    lines->SetItemIndex(2);
+    // An owner-drawn combo box.
+    auto* combo = place(new TUcComboBox(&form), &form, 510, 42, 170, 30);
+    combo->Font.Name = face;
+    combo->SetStyle(csOwnerDrawFixed);
+    combo->SetItemHeight(22);
+    combo->OnDrawItem = [&swatches](TWinControl*, TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState) {
+        canvas.FillRect(rect);
+        if (index < 0) return;
+        canvas.Brush.Color = swatches[index % 4];
+        canvas.FillRect({rect.Left + 2, rect.Top + 3, rect.Left + 24, rect.Bottom - 3});
+        canvas.Brush.Style = BS_NULL;
+        canvas.TextOut(rect.Left + 30, rect.Top + 2, std::u16string(u"Färg ") + char16_t(u'1' + index));
+        canvas.Brush.Style = BS_SOLID;
+    };
+    for (int i = 0; i < 4; ++i) combo->Items().Add(u"x");
+    combo->SetItemIndex(2);
+    // An owner-data list view.
+    auto* view = place(new TUcListView(&form), &form, 10, 200, 330, 180);
+    view->SetOwnerData(true);
+    for (const auto& [caption, width] : {std::pair{u"Элемент", 150}, std::pair{u"値", 120}}) {
+        TUcListColumn* column = view->Columns().Add();
+        column->SetCaption(caption);
+        column->SetWidth(width);
+    }
+    view->OnData = [](TComponent*, TUcListItem* item) {
+        item->SetCaption(u"Элемент " + AnsiToWideDefault(std::to_string(item->Index())));
+        item->SubItems().Add(AnsiToWideDefault(std::to_string(int64_t{item->Index()} * item->Index())) + u" ²");
+    };
+    view->Items().SetCount(1000000);
+    view->Items().Item(1)->SetSelected(true);
+    // A page control with a docked form.
+    auto* pages = place(new TUcPageControl(&form), &form, 350, 200, 330, 180);
+    pages->DockSite = true;
+    auto* general = new TUcTabSheet(&form);
+    general->SetPageControl(pages);
+    general->SetCaption(u"&Общие");
+    auto docked = std::make_unique<TUcForm>(nullptr);
+    docked->SetCaption(u"&Настройки 設定");
+    auto* inside = new TUcEdit(docked.get());
+    inside->SetBounds(10, 10, 160, 24);
+    inside->SetParent(docked.get());
+    inside->SetText(u"в пристыкованной форме");
+    auto* insideCheck = new TUcCheckBox(docked.get());
+    insideCheck->SetBounds(10, 44, 200, 22);
+    insideCheck->SetParent(docked.get());
+    insideCheck->SetCaption(u"&Включено ✓");
+    insideCheck->SetChecked(true);
+    docked->Show();
+    ASSERT_TRUE(docked->ManualDock(pages));
+
+    form.Show();
+    ASSERT_TRUE(QtTesting::ActivateWindow(form));
+    ASSERT_TRUE(QtTesting::WaitUntil([&] { return !form.NeedsPaint(); }));
+    QtTesting::ProcessEvents(100);
+    EXPECT_EQ(QtTesting::TabText(*pages, 1), u"&Настройки 設定");
+    EXPECT_EQ(pages->ActivePageIndex(), 1);
+    EXPECT_EQ(QtTesting::CellText(*view, 999999, 0), u"Элемент 999999");
+    EXPECT_EQ(lines->Items().Get(2), u"Строка № 2 行");
+
+    const std::filesystem::path folder = std::filesystem::path(TW_ARTIFACT_DIR) / "controls";
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(QtTesting::SaveWindowPicture(form, (folder / "owner-draw-and-docking.png").string()));
+    docked.reset();
+}

@@ -445,7 +445,9 @@ public:
         PaintItem(*painter, option.rect, index.row(), index.data(DataRole).toLongLong(), state);
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return QSize(std::max(option.rect.width(), 1), Height(index.row(), index.data(DataRole).toLongLong()));
+        // As wide as the list shows it: no wider than the view.
+        (void)option;
+        return QSize(1, Height(index.row(), index.data(DataRole).toLongLong()));
     }
     int Height(int row, intptr_t data) const {
         if (!variable_ || owner_.Detached()) return FixedHeight;

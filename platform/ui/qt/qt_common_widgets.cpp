@@ -51,32 +51,39 @@ private:
     mutable bool committed_ = false;
 };
 
+// Report mode as both list views show it: whole rows, the label editor on
+// the first column, and column titles whose clicks go to the control.
+void SetUpReportView(QTreeView* view, uint32_t style, TLabelEditing& editing, std::function<void(int)> columnClicked) {
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
+                                                   : QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers((style & LVS_EDITLABELS) ? QAbstractItemView::SelectedClicked
+                                                   : QAbstractItemView::NoEditTriggers);
+    view->setItemDelegate(new TLabelDelegate(editing, view));
+    view->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionsMovable(false);
+    QObject::connect(view->header(), &QHeaderView::sectionClicked, std::move(columnClicked));
+}
+
 class TQtListViewClass : public TQtWidgetClass, public TLabelEditing {
 public:
     TQtListViewClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
         const uint32_t style = window.Control().Params().Style;
         tree_ = new TQtKeyOffering<QTreeWidget>(window.Control(), parent);
-        tree_->setRootIsDecorated(false);
-        tree_->setUniformRowHeights(true);
-        tree_->setAllColumnsShowFocus(true);
         tree_->setColumnCount(0);
-        tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
-        tree_->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
-                                                        : QAbstractItemView::ExtendedSelection);
-        tree_->setEditTriggers((style & LVS_EDITLABELS) ? QAbstractItemView::SelectedClicked
-                                                        : QAbstractItemView::NoEditTriggers);
-        tree_->setItemDelegate(new TLabelDelegate(*this, tree_));
-        tree_->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
-        tree_->header()->setStretchLastSection(false);
-        tree_->header()->setSectionsMovable(false);
-        QObject::connect(tree_->header(), &QHeaderView::sectionClicked, [this](int column) {
-            TNMListView info;
-            info.SubItem = column;
-            Notify(info.Hdr, LVN_COLUMNCLICK);
-        });
+        SetUpReportView(tree_, style, *this, [this](int column) { ColumnClicked(column); });
         QObject::connect(tree_, &QTreeWidget::itemSelectionChanged, [this] { SelectionChanged(); });
     }
     QWidget* Widget() const override { return tree_; }
+    void ColumnClicked(int column) {
+        TNMListView info;
+        info.SubItem = column;
+        Notify(info.Hdr, LVN_COLUMNCLICK);
+    }
 
     intptr_t BeginEdit(const QModelIndex& index) override {
         TNMLVDispInfo info;
@@ -399,23 +406,7 @@ public:
         view_ = new TView(window.Control(), parent, *this);
         model_ = new TModel(*this, view_);
         view_->setModel(model_);
-        view_->setRootIsDecorated(false);
-        view_->setUniformRowHeights(true);
-        view_->setAllColumnsShowFocus(true);
-        view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view_->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
-                                                        : QAbstractItemView::ExtendedSelection);
-        view_->setEditTriggers((style & LVS_EDITLABELS) ? QAbstractItemView::SelectedClicked
-                                                        : QAbstractItemView::NoEditTriggers);
-        view_->setItemDelegate(new TLabelDelegate(*this, view_));
-        view_->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
-        view_->header()->setStretchLastSection(false);
-        view_->header()->setSectionsMovable(false);
-        QObject::connect(view_->header(), &QHeaderView::sectionClicked, [this](int column) {
-            TNMListView info;
-            info.SubItem = column;
-            Notify(info.Hdr, LVN_COLUMNCLICK);
-        });
+        SetUpReportView(view_, style, *this, [this](int column) { ColumnClicked(column); });
         QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged,
                          [this](const QItemSelection& selected, const QItemSelection& deselected) {
                              if (Quiet) return;
@@ -424,6 +415,11 @@ public:
                          });
     }
     QWidget* Widget() const override { return view_; }
+    void ColumnClicked(int column) {
+        TNMListView info;
+        info.SubItem = column;
+        Notify(info.Hdr, LVN_COLUMNCLICK);
+    }
 
     QString Text(int row, int column) {
         if (Detached()) return {};

@@ -22,6 +22,19 @@ C* Place(C* control, TWinControl* parent, int left, int top, int width, int heig
     control->SetParent(parent);
     return control;
 }
+
+// A round 16 x 16 glyph on the olive its corner gives as transparent.
+TBitmap Glyph(uint32_t colour) {
+    TBitmap glyph;
+    glyph.SetPixelFormat(TPixelFormat::pf32bit);
+    glyph.SetSize(16, 16);
+    TCanvas canvas(glyph);
+    canvas.Brush.Color = 0x008080;
+    canvas.FillRect({0, 0, 16, 16});
+    canvas.Brush.Color = colour;
+    canvas.Ellipse(2, 2, 14, 14);
+    return glyph;
+}
 }  // namespace
 
 TEST(UcStandardControls, AFormHoldsOneOfEachWithWideTexts) {
@@ -56,16 +69,7 @@ TEST(UcStandardControls, AFormHoldsOneOfEachWithWideTexts) {
     radioB->SetChecked(true);
     auto* button = Place(new TUcButton(&form), &form, 10, 312, 100, 28);
     button->SetCaption(u"Готово ✓");
-    TBitmap glyph;
-    glyph.SetPixelFormat(TPixelFormat::pf32bit);
-    glyph.SetSize(16, 16);
-    {
-        TCanvas canvas(glyph);
-        canvas.Brush.Color = 0x008080;
-        canvas.FillRect({0, 0, 16, 16});
-        canvas.Brush.Color = 0x0000C0;
-        canvas.Ellipse(2, 2, 14, 14);
-    }
+    const TBitmap glyph = Glyph(0x0000C0);
     auto* speed = Place(new TUcSpeedButton(&form), &form, 120, 312, 70, 28);
     speed->Glyph = glyph;
     speed->SetCaption(u"Да");
@@ -128,16 +132,7 @@ TEST(UcStandardControls, AFormOfAcceleratorsOwnerDrawnAndVirtualListsOwnerDataAn
     label->SetFocusControl(edit);
     Place(new TUcButton(&form), &form, 270, 6, 110, 28)->SetCaption(u"&Готово");
     Place(new TUcCheckBox(&form), &form, 390, 10, 140, 22)->SetCaption(u"Ελληνι&κά");
-    TBitmap glyph;
-    glyph.SetPixelFormat(TPixelFormat::pf32bit);
-    glyph.SetSize(16, 16);
-    {
-        TCanvas canvas(glyph);
-        canvas.Brush.Color = 0x008080;
-        canvas.FillRect({0, 0, 16, 16});
-        canvas.Brush.Color = 0x00A000;
-        canvas.Ellipse(2, 2, 14, 14);
-    }
+    const TBitmap glyph = Glyph(0x00A000);
     auto* speed = Place(new TUcSpeedButton(&form), &form, 540, 6, 70, 28);
     speed->Font.Name = face;
     speed->Glyph = glyph;

@@ -45,7 +45,11 @@ bool TControl::ManualDock(TWinControl* site) {
         SetParent(nullptr);
         old->Perform(CM_UNDOCKCLIENT, reinterpret_cast<intptr_t>(this), 0);
     }
-    if (!site) return true;
+    if (!site) {
+        // A shown window floats on its own again.
+        if (auto* windowed = dynamic_cast<TWinControl*>(this); windowed && Visible()) windowed->Handle();
+        return true;
+    }
     if (site->Perform(CM_DOCKCLIENT, reinterpret_cast<intptr_t>(this), 0) == 0) return false;
     hostDockSite_ = site;
     site->FreeNotification(this);

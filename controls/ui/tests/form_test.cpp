@@ -201,7 +201,6 @@ TEST(UcStandardControls, AFormOfAcceleratorsOwnerDrawnAndVirtualListsOwnerDataAn
         item->SubItems().Add(AnsiToWideDefault(std::to_string(int64_t{item->Index()} * item->Index())) + u" ²");
     };
     view->Items().SetCount(1000000);
-    view->Items().Item(1)->SetSelected(true);
     // A page control with a docked form.
     auto* pages = Place(new TUcPageControl(&form), &form, 350, 200, 330, 180);
     pages->DockSite = true;
@@ -224,8 +223,11 @@ TEST(UcStandardControls, AFormOfAcceleratorsOwnerDrawnAndVirtualListsOwnerDataAn
 
     form.Show();
     ASSERT_TRUE(QtTesting::ActivateWindow(form));
+    // Owner data keeps its selection in the window.
+    view->Items().Item(1)->SetSelected(true);
     ASSERT_TRUE(QtTesting::WaitUntil([&] { return !form.NeedsPaint(); }));
     QtTesting::ProcessEvents(100);
+    EXPECT_EQ(view->Selected()->Index(), 1);
     EXPECT_EQ(QtTesting::TabText(*pages, 1), u"&Настройки 設定");
     EXPECT_EQ(pages->ActivePageIndex(), 1);
     EXPECT_EQ(QtTesting::CellText(*view, 999999, 0), u"Элемент 999999");

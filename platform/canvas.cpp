@@ -956,12 +956,17 @@ void TCanvas::StretchDraw(const TRect& destination, const TBitmap& source) {
 
 namespace {
 
-// The text without its prefix marks ("&&" stays one '&').
-std::u16string StripPrefixes(const std::u16string& text) {
+// The text without its prefix marks ("&&" stays one '&'); marked gets the
+// places of the characters a single '&' marks.
+std::u16string StripPrefixes(const std::u16string& text, std::vector<size_t>* marked = nullptr) {
     std::u16string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'&' && i + 1 < text.size()) ++i;
-        else if (text[i] == u'&') continue;
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+            if (text[i] != u'&' && marked) marked->push_back(out.size());
+        } else if (text[i] == u'&') {
+            continue;
+        }
         out += text[i];
     }
     return out;
@@ -970,7 +975,9 @@ std::u16string StripPrefixes(const std::u16string& text) {
 }  // namespace
 
 int32_t TCanvas::DrawText(const std::u16string& source, TRect& rect, uint32_t format) {
-    std::u16string text = (format & DT_NOPREFIX) ? source : StripPrefixes(source);
+    std::vector<size_t> marked;
+    std::u16string text = (format & DT_NOPREFIX) ? source : StripPrefixes(source, &marked);
+    const std::u16string unbroken = text;
     if (format & DT_EXPANDTABS) {
         std::u16string expanded;
         for (char16_t c : text) {
@@ -1066,12 +1073,26 @@ int32_t TCanvas::DrawText(const std::u16string& source, TRect& rect, uint32_t fo
     }
     const int saved = SaveDC();
     if (!(format & DT_NOCLIP)) IntersectClipRect(rect);
+    size_t searchFrom = 0;
     for (const std::u16string& line : lines) {
         const int32_t w = widthOf(line);
         int32_t x = rect.Left;
         if (format & DT_RIGHT) x = rect.Right - w;
         else if (format & DT_CENTER) x = (rect.Left + rect.Right - w) / 2;
         if (!line.empty()) TextOut(x, top, line);
+        // A marked character (an accelerator) is underlined, where the line
+        // is still the text as it came.
+        const size_t at = marked.empty() || line.empty() ? std::u16string::npos : unbroken.find(line, searchFrom);
+        if (at != std::u16string::npos) {
+            searchFrom = at + line.size();
+            for (size_t mark : marked) {
+                if (mark < at || mark >= at + line.size()) continue;
+                const bool underline = Font.Underline;
+                Font.Underline = true;
+                TextOut(x + widthOf(line.substr(0, mark - at)), top, line.substr(mark - at, 1));
+                Font.Underline = underline;
+            }
+        }
         top += lineHeight;
     }
     RestoreDC(saved);

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "controls/ucgraphics.h"
+#include "controls/ui/ucforms.h"
+#include "controls/ui/ucstdctrls.h"
 
 namespace {
 constexpr TColor clBtnFace = static_cast<TColor>(0x8000000F);
@@ -48,7 +50,7 @@ bool Inside(const TControl& control, intptr_t lParam) {
 
 TWideButtonLayout CalcWideButtonLayout(TCanvas& canvas, const TRect& client, const TPoint& offset,
                                        const WideString& caption, TButtonLayout layout, int margin, int spacing,
-                                       const TSize& glyphSize, bool rightToLeft) {
+                                       const TSize& glyphSize, bool rightToLeft, bool wordWrap) {
     if (rightToLeft) {
         if (layout == blGlyphLeft) layout = blGlyphRight;
         else if (layout == blGlyphRight) layout = blGlyphLeft;
@@ -57,9 +59,10 @@ TWideButtonLayout CalcWideButtonLayout(TCanvas& canvas, const TRect& client, con
     const int gx = glyphSize.cx, gy = glyphSize.cy;
     int tx = 0, ty = 0;
     if (!caption.empty()) {
-        const TSize extent = WideCanvasTextExtent(canvas, caption);
-        tx = std::min(extent.cx, std::max(w - gx - 3, 0));
-        ty = extent.cy;
+        TRect bounds{0, 0, std::max(w - gx - 3, 0), 0};
+        canvas.DrawText(caption, bounds, DT_CALCRECT | (wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+        tx = std::min(bounds.Right - bounds.Left, std::max(w - gx - 3, 0));
+        ty = bounds.Bottom - bounds.Top;
     }
     TPoint glyph{0, 0}, text{0, 0};
     const bool across = layout == blGlyphLeft || layout == blGlyphRight;
@@ -123,17 +126,21 @@ void DrawWideButtonGlyph(TCanvas& canvas, const TBitmap& glyph, int numGlyphs, c
     }
 }
 
-void DrawWideButtonText(TCanvas& canvas, const WideString& caption, const TRect& bounds, TButtonState state) {
+void DrawWideButtonText(TCanvas& canvas, const WideString& caption, const TRect& bounds, TButtonState state,
+                        bool wordWrap) {
     canvas.Brush.Style = BS_NULL;
+    const uint32_t format = DT_CENTER | (wordWrap ? DT_WORDBREAK : DT_SINGLELINE | DT_VCENTER);
+    TRect r = bounds;
     if (state == bsDisabled) {
         const uint32_t colour = canvas.Font.Color;
         canvas.Font.Color = Rgb(clBtnHighlight);
-        WideCanvasTextOut(canvas, bounds.Left + 1, bounds.Top + 1, caption);
+        TRect shifted{r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1};
+        canvas.DrawText(caption, shifted, format | DT_NOCLIP);
         canvas.Font.Color = Rgb(clBtnShadow);
-        WideCanvasTextOut(canvas, bounds.Left, bounds.Top, caption);
+        canvas.DrawText(caption, r, format | DT_NOCLIP);
         canvas.Font.Color = colour;
     } else {
-        WideCanvasTextOut(canvas, bounds.Left, bounds.Top, caption);
+        canvas.DrawText(caption, r, format | DT_NOCLIP);
     }
     canvas.Brush.Style = BS_SOLID;
 }
@@ -141,12 +148,12 @@ void DrawWideButtonText(TCanvas& canvas, const WideString& caption, const TRect&
 TWideButtonLayout DrawWideButtonFace(TCanvas& canvas, const TRect& client, const TPoint& offset,
                                      const WideString& caption, const TBitmap& glyph, int numGlyphs,
                                      TButtonLayout layout, int margin, int spacing, TButtonState state,
-                                     bool rightToLeft) {
+                                     bool rightToLeft, bool wordWrap) {
     const TSize glyphSize{glyph.Width() / std::max(numGlyphs, 1), glyph.Height()};
-    const TWideButtonLayout placed =
-        CalcWideButtonLayout(canvas, client, offset, caption, layout, margin, spacing, glyphSize, rightToLeft);
+    const TWideButtonLayout placed = CalcWideButtonLayout(canvas, client, offset, caption, layout, margin, spacing,
+                                                          glyphSize, rightToLeft, wordWrap);
     DrawWideButtonGlyph(canvas, glyph, numGlyphs, placed.GlyphPos, state);
-    DrawWideButtonText(canvas, caption, placed.TextBounds, state);
+    DrawWideButtonText(canvas, caption, placed.TextBounds, state, wordWrap);
     return placed;
 }
 
@@ -157,6 +164,20 @@ TSize TWideGlyphProperties::GlyphSize() const { return {Glyph.Width() / std::max
 TUcSpeedButton::TUcSpeedButton(TComponent* owner) : TUcControl<TGraphicControl>(owner) {
     SetBounds(0, 0, 23, 22);
     Font.Color = Rgb(clBtnText);
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto showing = [this] {
+            for (const TControl* at = Parent(); at; at = at->Parent())
+                if (!at->Visible()) return false;
+            return Parent() != nullptr;
+        };
+        if (WideCaptionAccelMatches(static_cast<unsigned>(m.WParam), UcControlGetText(*this)) && Enabled() &&
+            Visible() && showing()) {
+            Click();
+            m.Result = 1;
+            return;
+        }
+        inherited(m);
+    });
     HandleMessage(WM_LBUTTONDOWN, [this](TMessage& m, const TMessageHandler& inherited) {
         if (Enabled()) {
             pressed_ = true;
@@ -249,6 +270,9 @@ void TUcSpeedButton::Paint(TCanvas& canvas) {
 TUcBitBtn::TUcBitBtn(TComponent* owner) : TUcWinControl<TCustomControl>(owner) {
     SetBounds(0, 0, 75, 25);
     Font.Color = Rgb(clBtnText);
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        UcPushButtonDialogChar(*this, m, inherited);
+    });
     HandleMessage(WM_LBUTTONDOWN, [this](TMessage& m, const TMessageHandler& inherited) {
         // A disabled button takes no input, whichever window the mouse
         // came through.
@@ -304,5 +328,11 @@ void TUcBitBtn::Paint() {
     if (down) r = {r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1};
     canvas.Font = Font;
     lastLayout_ = DrawWideButtonFace(canvas, r, {0, 0}, UcControlGetText(*this), Glyph, NumGlyphs, Layout, Margin,
-                                     Spacing, state);
+                                     Spacing, state, false, wordWrap_);
+}
+
+void TUcBitBtn::SetWordWrap(bool wordWrap) {
+    if (wordWrap == wordWrap_) return;
+    wordWrap_ = wordWrap;
+    Invalidate();
 }

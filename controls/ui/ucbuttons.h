@@ -18,20 +18,24 @@ struct TWideButtonLayout {
 
 // glyphSize is one glyph's (the bitmap's width over the number of glyphs);
 // margin and spacing -1 centre the parts with equal gaps. Right to left
-// swaps the glyph-left and glyph-right layouts.
+// swaps the glyph-left and glyph-right layouts. The caption's "&" marks its
+// accelerator; with word wrap it breaks into lines within the client width
+// less the glyph's and 3.
 TWideButtonLayout CalcWideButtonLayout(TCanvas& canvas, const TRect& client, const TPoint& offset,
                                        const WideString& caption, TButtonLayout layout, int margin, int spacing,
-                                       const TSize& glyphSize, bool rightToLeft = false);
+                                       const TSize& glyphSize, bool rightToLeft = false, bool wordWrap = false);
 // The glyph of the state (the up one when the bitmap has none for it), its
 // bottom-left pixel's colour transparent.
 void DrawWideButtonGlyph(TCanvas& canvas, const TBitmap& glyph, int numGlyphs, const TPoint& at, TButtonState state);
 // Disabled text is embossed: highlight one pixel down and right, shadow on top.
-void DrawWideButtonText(TCanvas& canvas, const WideString& caption, const TRect& bounds, TButtonState state);
+// Word-wrapped lines are centred each.
+void DrawWideButtonText(TCanvas& canvas, const WideString& caption, const TRect& bounds, TButtonState state,
+                        bool wordWrap = false);
 // Layout, glyph, then text.
 TWideButtonLayout DrawWideButtonFace(TCanvas& canvas, const TRect& client, const TPoint& offset,
                                      const WideString& caption, const TBitmap& glyph, int numGlyphs,
                                      TButtonLayout layout, int margin, int spacing, TButtonState state,
-                                     bool rightToLeft = false);
+                                     bool rightToLeft = false, bool wordWrap = false);
 
 // What both buttons carry.
 struct TWideGlyphProperties {
@@ -44,6 +48,7 @@ struct TWideGlyphProperties {
     TSize GlyphSize() const;
 };
 
+// Alt and the accelerator of its caption click it (enabled, and shown).
 class TUcSpeedButton : public TUcControl<TGraphicControl>, public TWideGlyphProperties {
 public:
     explicit TUcSpeedButton(TComponent* owner);
@@ -64,9 +69,13 @@ private:
     bool pressed_ = false;
 };
 
+// Alt and the accelerator of its caption click it, as a push button's do.
 class TUcBitBtn : public TUcWinControl<TCustomControl>, public TWideGlyphProperties {
 public:
     explicit TUcBitBtn(TComponent* owner);
+    // A long caption breaks into lines.
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool wordWrap);
     // The layout of the last paint.
     const TWideButtonLayout& LastLayout() const { return lastLayout_; }
     bool IsDown() const { return pressed_ && inside_; }
@@ -77,5 +86,6 @@ protected:
 private:
     bool pressed_ = false;
     bool inside_ = false;
+    bool wordWrap_ = false;
     TWideButtonLayout lastLayout_{};
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "controls/ui/ucforms.h"
 #include "platform/canvas.h"
 
 namespace {
@@ -57,7 +58,11 @@ TUcListItem::TUcListItem(TUcListItems& owner) : owner_(owner), subItems_(*this) 
 
 TUcCustomListView& TUcListItem::ListView() const { return owner_.Owner(); }
 
-int TUcListItem::Index() const { return owner_.IndexOf(this); }
+int TUcListItem::Index() const {
+    TUcCustomListView& view = ListView();
+    if (this == view.ownerDataItem_.get()) return view.ownerDataIndex_;
+    return owner_.IndexOf(this);
+}
 
 void TUcListItem::SetCaption(const WideString& caption) {
     caption_ = caption;
@@ -67,7 +72,8 @@ void TUcListItem::SetCaption(const WideString& caption) {
 void TUcListItem::ShowTexts() {
     TUcCustomListView& view = ListView();
     const int index = Index();
-    if (!view.NativeWindow() || index < 0) return;
+    // Owner data: the window asks for texts when it shows them.
+    if (!view.NativeWindow() || index < 0 || view.ownerData_) return;
     // Columns beyond the sub-items shown before are emptied.
     const int count = std::max(subItems_.Count(), shownSubItems_);
     for (int k = 0; k <= count; ++k) {
@@ -96,9 +102,22 @@ void TUcListItem::SetSelected(bool selected) {
 
 bool TUcListItem::EditCaption() { return ListView().SendClassMessage(LVM_EDITLABELW, Index()) != 0; }
 
+namespace {
+const char* const SOwnerDataItems = "A list view with owner data has no items of its own: set its item count";
+}
+
 TUcListItem* TUcListItems::Add() { return Insert(Count()); }
 
+int TUcListItems::Count() const { return view_.ownerData_ ? count_ : static_cast<int>(items_.size()); }
+
+void TUcListItems::SetCount(int count) {
+    if (!view_.ownerData_) throw EListError(SOwnerDataItems);
+    count_ = std::max(count, 0);
+    view_.SendClassMessage(LVM_SETITEMCOUNT, count_);
+}
+
 TUcListItem* TUcListItems::Insert(int index) {
+    if (view_.ownerData_) throw EListError(SOwnerDataItems);
     if (index < 0 || index > Count()) IndexError(index);
     auto item = std::make_unique<TUcListItem>(*this);
     TUcListItem* added = item.get();
@@ -108,6 +127,7 @@ TUcListItem* TUcListItems::Insert(int index) {
 }
 
 void TUcListItems::Delete(int index) {
+    if (view_.ownerData_) throw EListError(SOwnerDataItems);
     if (index < 0 || index >= Count()) IndexError(index);
     view_.SendClassMessage(LVM_DELETEITEM, index);
     items_.erase(items_.begin() + index);
@@ -116,10 +136,12 @@ void TUcListItems::Delete(int index) {
 void TUcListItems::Clear() {
     view_.SendClassMessage(LVM_DELETEALLITEMS);
     items_.clear();
+    count_ = 0;
 }
 
 TUcListItem* TUcListItems::Item(int index) const {
     if (index < 0 || index >= Count()) IndexError(index);
+    if (view_.ownerData_) return view_.OwnerDataFetch(index);
     return items_[static_cast<size_t>(index)].get();
 }
 
@@ -151,6 +173,7 @@ void TUcCustomListView::CreateParams(TCreateParams& params) {
     params.WinClassName = "SysListView32";
     params.ExStyle |= WS_EX_CLIENTEDGE;
     params.Style |= LVS_REPORT | LVS_SHOWSELALWAYS;
+    if (ownerData_) params.Style |= LVS_OWNERDATA;
     if (!MultiSelect) params.Style |= LVS_SINGLESEL;
     if (!ReadOnly) params.Style |= LVS_EDITLABELS;
     if (!ColumnClick) params.Style |= LVS_NOSORTHEADER;
@@ -169,6 +192,10 @@ void TUcCustomListView::CreateWnd() {
         record.Text = column->caption_.c_str();
         SendClassMessage(LVM_INSERTCOLUMNW, column->index_, Ptr(&record));
     }
+    if (ownerData_) {
+        SendClassMessage(LVM_SETITEMCOUNT, items_->count_);
+        return;
+    }
     for (int i = 0; i < items_->Count(); ++i) {
         TUcListItem& item = *items_->Item(i);
         item.shownSubItems_ = 0;
@@ -176,10 +203,63 @@ void TUcCustomListView::CreateWnd() {
     }
 }
 
+void TUcCustomListView::SetOwnerData(bool ownerData) {
+    if (ownerData == ownerData_) return;
+    items_->Clear();
+    ownerData_ = ownerData;
+    RecreateWnd();
+}
+
+TUcListItem* TUcCustomListView::OwnerDataFetch(int index) {
+    // The first item made stands for every row.
+    if (!ownerDataItem_) ownerDataItem_ = std::make_unique<TUcListItem>(*items_);
+    TUcListItem& item = *ownerDataItem_;
+    ownerDataIndex_ = index;
+    item.caption_.clear();
+    item.subItems_.Clear();
+    item.Data = nullptr;
+    if (OnData) OnData(this, &item);
+    return &item;
+}
+
+int TUcCustomListView::OwnerDataFind(TItemFind find, const WideString& findString, int startIndex, bool wrap) {
+    int index = -1;
+    if (OnDataFind) OnDataFind(this, find, findString, TPoint{0, 0}, nullptr, startIndex, sdAll, wrap, index);
+    return index;
+}
+
+int TUcCustomListView::FindCaption(int start, const WideString& text, bool partial, bool inclusive, bool wrap) {
+    const int count = items_->Count();
+    if (count == 0) return -1;
+    int first = inclusive ? start : start + 1;
+    if (first < 0 || first >= count) {
+        if (!wrap && first >= count) return -1;
+        first = 0;
+    }
+    if (ownerData_) {
+        const int found = OwnerDataFind(partial ? ifPartialString : ifExactString, text, first, wrap);
+        return found >= 0 && found < count ? found : -1;
+    }
+    const int steps = wrap ? count : count - first;
+    for (int n = 0; n < steps; ++n) {
+        const int i = (first + n) % count;
+        const WideString caption = items_->Item(i)->Caption();
+        const WideString part = partial ? caption.substr(0, text.size()) : caption;
+        if (LocaleCompareText(part, text) == 0) return i;
+    }
+    return -1;
+}
+
+TUcListItem* TUcCustomListView::NotifiedItem(int index, intptr_t param) {
+    if (ownerData_) return index >= 0 && index < items_->Count() ? OwnerDataFetch(index) : nullptr;
+    return reinterpret_cast<TUcListItem*>(param);
+}
+
 void TUcCustomListView::DestroyWnd() {
     if (NativeWindow()) {
         for (auto& column : columns_->columns_) column->width_ = column->Width();
-        for (auto& item : items_->items_) item->selected_ = item->Selected();
+        if (!ownerData_)
+            for (auto& item : items_->items_) item->selected_ = item->Selected();
     }
     TUcWinControl<TStandardControl>::DestroyWnd();
 }
@@ -203,6 +283,7 @@ void TUcCustomListView::SetCheckboxes(bool checkboxes) {
 }
 
 TUcListItem* TUcCustomListView::Selected() {
+    if (!NativeWindow() && ownerData_) return nullptr;
     if (!NativeWindow()) {
         for (auto& item : items_->items_)
             if (item->selected_) return item.get();
@@ -220,6 +301,14 @@ void TUcCustomListView::AddItem(const WideString& text, void* object) {
 }
 
 void TUcCustomListView::CopySelectedItems(TControl& destination) {
+    if (ownerData_) {
+        for (intptr_t i = SendClassMessage(LVM_GETNEXTITEM, -1, LVNI_SELECTED); i >= 0 && i < items_->Count();
+             i = SendClassMessage(LVM_GETNEXTITEM, i, LVNI_SELECTED)) {
+            TUcListItem* item = items_->Item(static_cast<int>(i));
+            UcListControlAddItem(destination, item->Caption(), item->Data);
+        }
+        return;
+    }
     for (auto& item : items_->items_)
         if (item->Selected()) UcListControlAddItem(destination, item->Caption(), item->Data);
 }
@@ -256,6 +345,8 @@ int ByItemIndex(intptr_t param1, intptr_t param2, intptr_t) {
 
 bool TUcCustomListView::CustomSort(const std::function<int(TUcListItem*, TUcListItem*, intptr_t)>& compare,
                                    intptr_t data) {
+    // The owner keeps owner data in its own order.
+    if (ownerData_) return false;
     std::stable_sort(items_->items_.begin(), items_->items_.end(),
                      [&](const auto& a, const auto& b) { return compare(a.get(), b.get(), data) < 0; });
     SendClassMessage(LVM_SORTITEMS, 0, reinterpret_cast<intptr_t>(&ByItemIndex));
@@ -273,14 +364,39 @@ void TUcCustomListView::Notified(TMessage& message) {
         }
         case LVN_ITEMCHANGED: {
             const auto& info = *reinterpret_cast<TNMListView*>(header);
-            auto* item = reinterpret_cast<TUcListItem*>(info.Param);
-            if (!item || !(info.Changed & LVIF_STATE) || !((info.NewState ^ info.OldState) & LVIS_SELECTED)) break;
+            if (!(info.Changed & LVIF_STATE) || !((info.NewState ^ info.OldState) & LVIS_SELECTED)) break;
+            TUcListItem* item = NotifiedItem(info.Item, info.Param);
+            if (!item) break;
             item->selected_ = (info.NewState & LVIS_SELECTED) != 0;
             if (OnSelectItem) OnSelectItem(this, item, item->selected_);
             break;
         }
+        case LVN_GETDISPINFOW: {
+            auto& record = reinterpret_cast<TNMLVDispInfo*>(header)->Item;
+            if (!(record.Mask & LVIF_TEXT) || !record.Buffer || record.TextMax <= 0) break;
+            TUcListItem* item = NotifiedItem(record.Item, record.Param);
+            WideString text;
+            if (item) {
+                if (record.SubItem == 0) text = item->Caption();
+                else if (record.SubItem - 1 < item->SubItems().Count()) text = item->SubItems().Get(record.SubItem - 1);
+            }
+            text.resize(std::min(text.size(), static_cast<size_t>(record.TextMax - 1)));
+            std::copy(text.begin(), text.end(), record.Buffer);
+            record.Buffer[text.size()] = 0;
+            break;
+        }
+        case LVN_ODFINDITEMW: {
+            const auto& find = *reinterpret_cast<TNMLVFindItem*>(header);
+            message.Result = -1;
+            if (!(find.Flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.Text) break;
+            const int found = OwnerDataFind((find.Flags & LVFI_PARTIAL) ? ifPartialString : ifExactString, find.Text,
+                                            find.Start, (find.Flags & LVFI_WRAP) != 0);
+            message.Result = found >= 0 && found < items_->Count() ? found : -1;
+            break;
+        }
         case LVN_BEGINLABELEDITW: {
-            auto* item = reinterpret_cast<TUcListItem*>(reinterpret_cast<TNMLVDispInfo*>(header)->Item.Param);
+            const TLVItem& record = reinterpret_cast<TNMLVDispInfo*>(header)->Item;
+            TUcListItem* item = NotifiedItem(record.Item, record.Param);
             bool allow = !ReadOnly && item;
             if (allow && OnEditing) OnEditing(this, item, allow);
             message.Result = allow ? 0 : 1;
@@ -288,7 +404,7 @@ void TUcCustomListView::Notified(TMessage& message) {
         }
         case LVN_ENDLABELEDITW: {
             const TLVItem& record = reinterpret_cast<TNMLVDispInfo*>(header)->Item;
-            auto* item = reinterpret_cast<TUcListItem*>(record.Param);
+            TUcListItem* item = NotifiedItem(record.Item, record.Param);
             // No text: the edit was cancelled.
             if (!item || !record.Text) break;
             WideString text = record.Text;
@@ -366,6 +482,54 @@ void TUcTabSheet::Paint() {
 
 TUcPageControl::TUcPageControl(TComponent* owner) : TUcWinControl<TStandardControl>(owner) {
     SetBounds(0, 0, 289, 193);
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        if (CanFocus()) {
+            for (TUcTabSheet* page : pages_) {
+                if (!page->tabVisible_ || !WideCaptionAccelMatches(static_cast<unsigned>(m.WParam), page->Caption()))
+                    continue;
+                m.Result = 1;
+                if (page != active_ && CanChange()) {
+                    SetActivePage(page);
+                    Change();
+                }
+                return;
+            }
+        }
+        inherited(m);
+    });
+    // A docked control gets a page of its own, captioned with its caption
+    // (its first line), which goes when the control goes or floats again.
+    HandleMessage(CM_DOCKCLIENT, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto* client = reinterpret_cast<TControl*>(m.WParam);
+        if (!DockSite || !client) return inherited(m);
+        auto* page = new TUcTabSheet(this);
+        page->SetPageControl(this);
+        page->SetCaption(UcControlGetText(*client).substr(0, UcControlGetText(*client).find_first_of(u"\r\n")));
+        docked_.emplace_back(client, page);
+        client->SetParent(page);
+        client->SetAlign(TAlign::alClient);
+        page->AlignControls();
+        if (client->Visible()) SetActivePage(page);
+        m.Result = 1;
+    });
+    HandleMessage(CM_UNDOCKCLIENT, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto* client = reinterpret_cast<TControl*>(m.WParam);
+        TUcTabSheet* page = DockedPage(client);
+        if (!page) return inherited(m);
+        docked_.erase(std::remove_if(docked_.begin(), docked_.end(), [client](const auto& d) { return d.first == client; }),
+                      docked_.end());
+        if (client->Parent() == page) client->SetParent(nullptr);
+        page->Free();
+        m.Result = 1;
+    });
+    HandleMessage(CM_DOCKNOTIFICATION, [this](TMessage& m, const TMessageHandler& inherited) {
+        auto* client = reinterpret_cast<TControl*>(m.WParam);
+        const auto* notice = reinterpret_cast<const TMessage*>(m.LParam);
+        TUcTabSheet* page = DockedPage(client);
+        if (!page || !notice || notice->Msg != CM_TEXTCHANGED) return inherited(m);
+        const WideString caption = UcControlGetText(*client);
+        page->SetCaption(caption.substr(0, caption.find_first_of(u"\r\n")));
+    });
     HandleMessage(CN_NOTIFY, [this](TMessage& m, const TMessageHandler& inherited) {
         auto* header = reinterpret_cast<TNMHdr*>(m.LParam);
         if (header && header->Code == TCN_SELCHANGING) {
@@ -384,7 +548,14 @@ TUcPageControl::TUcPageControl(TComponent* owner) : TUcWinControl<TStandardContr
     });
 }
 
+TUcTabSheet* TUcPageControl::DockedPage(const TControl* client) const {
+    for (const auto& [docked, page] : docked_)
+        if (docked == client) return page;
+    return nullptr;
+}
+
 TUcPageControl::~TUcPageControl() {
+    docked_.clear();
     for (TUcTabSheet* page : pages_) page->pageControl_ = nullptr;
     pages_.clear();
     active_ = nullptr;

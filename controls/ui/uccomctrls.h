@@ -5,7 +5,9 @@
 //
 // The list view keeps its columns and items itself and shows them in its
 // window, so they outlive a new window; each row of the window carries its
-// item. The page control shows a tab for each page whose tab is visible and
+// item. In owner-data mode it keeps no items, only their count: the window
+// asks for the texts it shows, and OnData fills the one item that stands
+// for whichever row is asked for. The page control shows a tab for each page whose tab is visible and
 // the active page in its page area; the up-down steps a position within a
 // range and keeps the text of its associated control in step.
 #pragma once
@@ -99,12 +101,17 @@ private:
 class TUcListItems {
 public:
     explicit TUcListItems(TUcCustomListView& view) : view_(view) {}
+    // In owner-data mode items are not added one by one (EListError): the
+    // count says how many there are.
     TUcListItem* Add();
     TUcListItem* Insert(int index);
     void Delete(int index);
     void Clear();
-    int Count() const { return static_cast<int>(items_.size()); }
-    // Raises EListError for an index out of range.
+    int Count() const;
+    void SetCount(int count);
+    // Raises EListError for an index out of range. In owner-data mode the
+    // answer is the view's one owner-data item, filled by OnData for the
+    // index (valid until the next item is asked for).
     TUcListItem* Item(int index) const;
     int IndexOf(const TUcListItem* item) const;
     TUcCustomListView& Owner() const { return view_; }
@@ -113,9 +120,12 @@ private:
     friend class TUcCustomListView;
     TUcCustomListView& view_;
     std::vector<std::unique_ptr<TUcListItem>> items_;
+    int count_ = 0;  // owner data
 };
 
 enum TSortType { stNone, stText };
+enum TItemFind { ifData, ifPartialString, ifExactString, ifNearest };
+enum TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
 
 using TLVColumnClickEvent = std::function<void(TComponent* sender, TUcListColumn* column)>;
 using TLVSelectItemEvent = std::function<void(TComponent* sender, TUcListItem* item, bool selected)>;
@@ -123,6 +133,12 @@ using TLVCompareEvent =
     std::function<void(TComponent* sender, TUcListItem* item1, TUcListItem* item2, intptr_t data, int& compare)>;
 using TLVEditingEvent = std::function<void(TComponent* sender, TUcListItem* item, bool& allowEdit)>;
 using TUcLVEditedEvent = std::function<void(TComponent* sender, TUcListItem* item, WideString& text)>;
+// Owner data: fills the item (its caption, sub-items and Data) for its index.
+using TLVOwnerDataEvent = std::function<void(TComponent* sender, TUcListItem* item)>;
+// Owner data: the index of the item the search finds (left at -1: none).
+using TUcLVOwnerDataFindEvent =
+    std::function<void(TComponent* sender, TItemFind find, const WideString& findString, const TPoint& findPosition,
+                       void* findData, int startIndex, TSearchDirection direction, bool wrap, int& index)>;
 
 class TUcCustomListView : public TUcWinControl<TStandardControl>, public IWideListControl {
 public:
@@ -143,6 +159,14 @@ public:
     bool ReadOnly = false;
     bool ColumnClick = true;
     bool GridLines = false;
+    // Owner-data mode (Items.SetCount, OnData, OnDataFind); changing it makes
+    // the window again and drops the items.
+    bool OwnerData() const { return ownerData_; }
+    void SetOwnerData(bool ownerData);
+    // The index of the first item from start (inclusive or after it) whose
+    // caption is text (or starts with it, partial), wrapping round to the
+    // top; -1 when none. In owner-data mode OnDataFind answers.
+    int FindCaption(int start, const WideString& text, bool partial, bool inclusive, bool wrap);
     bool Checkboxes() const { return checkboxes_; }
     void SetCheckboxes(bool checkboxes);
     TSortType SortType() const { return sortType_; }
@@ -159,11 +183,16 @@ public:
     TLVCompareEvent OnCompare;
     TLVEditingEvent OnEditing;
     TUcLVEditedEvent OnEdited;
+    TLVOwnerDataEvent OnData;
+    TUcLVOwnerDataFindEvent OnDataFind;
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
+    // The owner-data item filled for the index.
+    virtual TUcListItem* OwnerDataFetch(int index);
+    virtual int OwnerDataFind(TItemFind find, const WideString& findString, int startIndex, bool wrap);
 
 private:
     friend class TUcListItem;
@@ -173,10 +202,16 @@ private:
     void InsertRow(TUcListItem& item, int index);
     void Notified(TMessage& message);
     void SortIfWanted();
+    // The item a notification is about (nullptr: none).
+    TUcListItem* NotifiedItem(int index, intptr_t param);
     std::unique_ptr<TUcListColumns> columns_;
     std::unique_ptr<TUcListItems> items_;
     bool checkboxes_ = false;
+    bool ownerData_ = false;
     TSortType sortType_ = stNone;
+    // Stands for every row in owner-data mode.
+    std::unique_ptr<TUcListItem> ownerDataItem_;
+    int ownerDataIndex_ = -1;
 };
 
 class TUcListView : public TUcCustomListView {
@@ -212,6 +247,9 @@ private:
 
 using TTabChangingEvent = std::function<void(TComponent* sender, bool& allowChange)>;
 
+// Alt and the accelerator of a page's caption turn to that page. With
+// DockSite on, a control docked into it (ManualDock) gets a page of its own
+// captioned with its caption, and takes the page with it when it goes.
 class TUcPageControl : public TUcWinControl<TStandardControl> {
 public:
     explicit TUcPageControl(TComponent* owner);
@@ -241,8 +279,11 @@ private:
     // The tabs again from the pages.
     void UpdateTabs();
     void ShowActive();
+    // The page made for a docked control, or nullptr.
+    TUcTabSheet* DockedPage(const TControl* client) const;
     std::vector<TUcTabSheet*> pages_;
     TUcTabSheet* active_ = nullptr;
+    std::vector<std::pair<const TControl*, TUcTabSheet*>> docked_;
 };
 
 // ---------------------------------------------------------------- up-down

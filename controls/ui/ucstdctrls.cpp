@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "controls/ucgraphics.h"
 #include "controls/ucsysutils.h"
+#include "controls/ui/ucforms.h"
 #include "platform/canvas.h"
 
 const char* const SInsertLineError = "Unable to insert a line";
@@ -11,8 +13,59 @@ const char* const SLineTooLong = "Line too long";
 namespace {
 constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010);
 constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014);
+constexpr TColor clWindow = static_cast<TColor>(0x80000005);
+constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
+constexpr TColor clHighlight = static_cast<TColor>(0x8000000D);
+constexpr TColor clHighlightText = static_cast<TColor>(0x8000000E);
+
+uint32_t Rgb(TColor color) { return static_cast<uint32_t>(ColorToRGB(color)); }
 
 intptr_t TextParam(const WideString& text) { return reinterpret_cast<intptr_t>(text.c_str()); }
+
+// The caption's accelerator is the typed character.
+bool AccelMatches(const TMessage& message, TControl& control) {
+    return WideCaptionAccelMatches(static_cast<unsigned>(message.WParam), UcControlGetText(control));
+}
+
+// The focus rectangle: every other pixel of the edge inverted.
+void DrawFocusRect(TCanvas& canvas, const TRect& r) {
+    auto invert = [&canvas](int x, int y) {
+        if ((x + y) % 2 == 0) canvas.SetPixel(x, y, static_cast<TColor>(~static_cast<uint32_t>(canvas.GetPixel(x, y)) & 0xFFFFFF));
+    };
+    for (int x = r.Left; x < r.Right; ++x) {
+        invert(x, r.Top);
+        if (r.Bottom - 1 > r.Top) invert(x, r.Bottom - 1);
+    }
+    for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
+        invert(r.Left, y);
+        if (r.Right - 1 > r.Left) invert(r.Right - 1, y);
+    }
+}
+
+// An owner-drawn item of a list or combo box: the canvas over the window's
+// item bitmap in the list's colours (the highlight's when selected), the
+// control's painting, then the focus rectangle.
+void PaintOwnerDrawnItem(TMessage& message, const TCanvasFont& font,
+                         const std::function<void(TCanvas&, int, const TRect&, TOwnerDrawState)>& draw) {
+    auto* item = reinterpret_cast<TDrawItemStruct*>(message.LParam);
+    if (!item || !item->Surface) return;
+    TCanvas canvas(*item->Surface);
+    canvas.Font = font;
+    const bool selected = item->ItemState & ODS_SELECTED;
+    canvas.Brush.Color = Rgb(selected ? clHighlight : clWindow);
+    if (selected) canvas.Font.Color = Rgb(clHighlightText);
+    draw(canvas, item->ItemID, item->Item, item->ItemState);
+    if ((item->ItemState & ODS_FOCUS) && !(item->ItemState & ODS_COMBOBOXEDIT)) DrawFocusRect(canvas, item->Item);
+    message.Result = 1;
+}
+
+void MeasureOwnerDrawnItem(TMessage& message, const std::function<void(int, int&)>& measure) {
+    auto* item = reinterpret_cast<TMeasureItemStruct*>(message.LParam);
+    if (!item) return;
+    measure(item->ItemID, item->ItemHeight);
+    message.Result = 1;
+}
+
 }  // namespace
 
 void UcListControlAddItem(TControl& control, const WideString& text, void* object) {
@@ -21,29 +74,71 @@ void UcListControlAddItem(TControl& control, const WideString& text, void* objec
 
 // ---------------------------------------------------------------- label
 
-// An empty caption still measures one line high.
+TUcLabel::TUcLabel(TComponent* owner) : TUcControl<TLabel>(owner) {
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        if (focusControl_ && Enabled() && showAccelChar_ && AccelMatches(m, *this) && focusControl_->CanFocus()) {
+            focusControl_->SetFocus();
+            m.Result = 1;
+            return;
+        }
+        inherited(m);
+    });
+}
+
+void TUcLabel::SetFocusControl(TWinControl* control) {
+    if (control == focusControl_) return;
+    if (focusControl_) RemoveFreeNotification(focusControl_);
+    focusControl_ = control;
+    if (control) FreeNotification(control);
+}
+
+void TUcLabel::Notification(TComponent* component, TOperation operation) {
+    TUcControl<TLabel>::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == focusControl_) focusControl_ = nullptr;
+}
+
+void TUcLabel::SetShowAccelChar(bool show) {
+    if (show == showAccelChar_) return;
+    showAccelChar_ = show;
+    AdjustSize();
+}
+
+// An empty caption (or a lone accelerator mark) still measures one line
+// high.
 std::u16string TUcLabel::DisplayText() const {
-    const WideString text = UcControlGetText(const_cast<TUcLabel&>(*this));
+    WideString text = UcControlGetText(const_cast<TUcLabel&>(*this));
+    if (showAccelChar_) {
+        WideString shown;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == u'&' && i + 1 < text.size()) ++i;
+            else if (text[i] == u'&') continue;
+            shown += text[i];
+        }
+        text = shown;
+    }
     return text.empty() ? u" " : text;
 }
 
 void TUcLabel::Paint(TCanvas& canvas) {
-    if (Enabled()) {
-        TLabel::Paint(canvas);
-        return;
-    }
-    // Disabled: embossed, the highlight one pixel down and right under the
-    // shadow.
     if (!Transparent) {
         canvas.Brush.Color = static_cast<uint32_t>(ColorToRGB(Color));
         canvas.FillRect({0, 0, canvas.Width(), canvas.Height()});
     }
     canvas.Brush.Style = BS_NULL;
     canvas.Font = Font;
+    const WideString text = UcControlGetText(*this);
+    TRect r{0, 0, Width(), Height()};
+    if (Enabled()) {
+        canvas.DrawText(text, r, TextFormat());
+        return;
+    }
+    // Disabled: embossed, the highlight one pixel down and right under the
+    // shadow.
+    TRect shifted{1, 1, Width() + 1, Height() + 1};
     canvas.Font.Color = static_cast<uint32_t>(ColorToRGB(clBtnHighlight));
-    canvas.TextOut(1, 1, DisplayText());
+    canvas.DrawText(text, shifted, TextFormat());
     canvas.Font.Color = static_cast<uint32_t>(ColorToRGB(clBtnShadow));
-    canvas.TextOut(0, 0, DisplayText());
+    canvas.DrawText(text, r, TextFormat());
 }
 
 // ---------------------------------------------------------------- edit
@@ -234,6 +329,23 @@ void TUcMemoStrings::SetTextStr(const WideString& text) {
     if (adjusted != GetTextStr()) UcControlSetText(memo_, adjusted);
 }
 
+// ---------------------------------------------------------------- buttons
+
+void UcPushButtonDialogChar(TWinControl& button, TMessage& message, const TMessageHandler& inherited) {
+    if (AccelMatches(message, button) && button.CanFocus()) {
+        button.Click();
+        message.Result = 1;
+        return;
+    }
+    inherited(message);
+}
+
+TUcButton::TUcButton(TComponent* owner) : TUcWinControl<TButton>(owner) {
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        UcPushButtonDialogChar(*this, m, inherited);
+    });
+}
+
 // ---------------------------------------------------------------- check box and radio button
 
 TUcButtonControl::TUcButtonControl(TComponent* owner) : TUcWinControl<TStandardControl>(owner) {
@@ -273,6 +385,26 @@ void TUcButtonControl::DestroyWnd() {
     TUcWinControl<TStandardControl>::DestroyWnd();
 }
 
+TUcCheckBox::TUcCheckBox(TComponent* owner) : TUcButtonControl(owner) {
+    SetBounds(0, 0, 97, 17);
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        if (!AccelMatches(m, *this) || !CanFocus()) return inherited(m);
+        SetFocus();
+        if (Focused()) Toggle();
+        m.Result = 1;
+    });
+}
+
+TUcRadioButton::TUcRadioButton(TComponent* owner) : TUcButtonControl(owner) {
+    SetBounds(0, 0, 113, 17);
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        if (!AccelMatches(m, *this) || !CanFocus()) return inherited(m);
+        SetFocus();
+        SetChecked(true);
+        m.Result = 1;
+    });
+}
+
 void TUcCheckBox::CreateParams(TCreateParams& params) {
     params.Style |= BS_AUTOCHECKBOX;
     params.WinClassName = "BUTTON";
@@ -289,6 +421,36 @@ void TUcRadioButton::CheckedChanged(bool checked) {
         auto* other = dynamic_cast<TUcRadioButton*>(Parent()->Controls(i));
         if (other && other != this) other->SetChecked(false);
     }
+}
+
+TUcGroupBox::TUcGroupBox(TComponent* owner) : TUcWinControl<TStandardControl>(owner) {
+    SetBounds(0, 0, 185, 105);
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler& inherited) {
+        if (!AccelMatches(m, *this) || !CanFocus()) return inherited(m);
+        SelectFirst();
+        m.Result = 1;
+    });
+}
+
+namespace {
+// The first control inside that takes the focus (a container's children
+// before the next control), or nullptr.
+TWinControl* FirstFocusable(TWinControl& parent) {
+    for (int i = 0; i < parent.ControlCount(); ++i) {
+        auto* child = dynamic_cast<TWinControl*>(parent.Controls(i));
+        if (!child || !child->CanFocus()) continue;
+        if (child->ControlCount() > 0) {
+            if (TWinControl* inner = FirstFocusable(*child)) return inner;
+            continue;
+        }
+        return child;
+    }
+    return nullptr;
+}
+}  // namespace
+
+void TUcGroupBox::SelectFirst() {
+    if (TWinControl* first = FirstFocusable(*this)) first->SetFocus();
 }
 
 void TUcGroupBox::CreateParams(TCreateParams& params) {
@@ -481,18 +643,49 @@ TUcCustomComboBox::TUcCustomComboBox(TComponent* owner)
         if (m.Result != 0 || m.WParam == 0) return;
         if (AutoCompleteChar(WideCharOfWMChar(m))) m.Result = 1;
     });
+    Font.Color = Rgb(clWindowText);
+    HandleMessage(CN_DRAWITEM, [this](TMessage& m, const TMessageHandler&) {
+        PaintOwnerDrawnItem(m, Font, [this](TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state) {
+            DrawItem(canvas, index, rect, state);
+        });
+    });
+    HandleMessage(CN_MEASUREITEM, [this](TMessage& m, const TMessageHandler&) {
+        MeasureOwnerDrawnItem(m, [this](int index, int& height) { MeasureItem(index, height); });
+    });
 }
 
 TUcCustomComboBox::~TUcCustomComboBox() = default;
 
 void TUcCustomComboBox::CreateParams(TCreateParams& params) {
     params.WinClassName = "COMBOBOX";
-    params.Style |= style_ == csSimple ? CBS_SIMPLE : style_ == csDropDownList ? CBS_DROPDOWNLIST : CBS_DROPDOWN;
+    params.Style |= style_ == csSimple ? CBS_SIMPLE : style_ >= csDropDownList ? CBS_DROPDOWNLIST : CBS_DROPDOWN;
+    if (style_ == csOwnerDrawFixed) params.Style |= CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
+    if (style_ == csOwnerDrawVariable) params.Style |= CBS_OWNERDRAWVARIABLE | CBS_HASSTRINGS;
     if (Sorted()) params.Style |= CBS_SORT;
+}
+
+void TUcCustomComboBox::SetItemHeight(int height) {
+    if (height <= 0 || height == itemHeight_) return;
+    itemHeight_ = height;
+    SendClassMessage(CB_SETITEMHEIGHT, 0, height);
+}
+
+void TUcCustomComboBox::DrawItem(TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state) {
+    if (OnDrawItem) {
+        OnDrawItem(this, canvas, index, rect, state);
+        return;
+    }
+    canvas.FillRect(rect);
+    if (index >= 0 && index < items_->Count()) WideCanvasTextOut(canvas, rect.Left + 2, rect.Top, items_->Get(index));
+}
+
+void TUcCustomComboBox::MeasureItem(int index, int& height) {
+    if (OnMeasureItem) OnMeasureItem(this, index, height);
 }
 
 void TUcCustomComboBox::CreateWnd() {
     TUcWinControl<TStandardControl>::CreateWnd();
+    SendClassMessage(CB_SETITEMHEIGHT, 0, itemHeight_);
     items_->RestoreWindowItems();
     UcWindowCreated(*this);
 }
@@ -616,7 +809,7 @@ bool TUcCustomComboBox::AutoCompleteChar(WideChar c) {
         if (AutoDropDown && DroppedDown()) SetDroppedDown(false);
         return false;
     }
-    if (style_ == csDropDownList) {
+    if (style_ >= csDropDownList) {
         if (c == VK_BACK) {
             if (!searchText_.empty()) searchText_.pop_back();
             return false;
@@ -659,9 +852,51 @@ void TUcListBoxStrings::Put(int index, const WideString& text) {
     if (itemIndex >= 0) list_.SetItemIndex(itemIndex);
 }
 
+WideString TUcListBoxStrings::Get(int index) const {
+    if (!list_.IsVirtual()) return TUcItemStrings::Get(index);
+    const intptr_t length = list_.Perform(LB_GETTEXTLEN, index);
+    if (length < 0) Error(SListIndexError, index);
+    WideString buffer(static_cast<size_t>(length) + 1, u'\0');
+    list_.Perform(LB_GETTEXT, index, reinterpret_cast<intptr_t>(buffer.data()));
+    buffer.resize(static_cast<size_t>(length));
+    return buffer;
+}
+
+int TUcListBoxStrings::GetCount() const { return list_.IsVirtual() ? list_.Count() : TUcItemStrings::GetCount(); }
+
 TUcCustomListBox::TUcCustomListBox(TComponent* owner)
     : TUcWinControl<TStandardControl>(owner), items_(std::make_unique<TUcListBoxStrings>(*this)) {
     SetBounds(0, 0, 121, 97);
+    Font.Color = Rgb(clWindowText);
+    // A virtual list answers for its texts itself; other lists ask their
+    // window.
+    for (uint32_t msg : {LB_GETTEXT, LB_GETTEXTLEN}) {
+        HandleMessage(msg, [this, msg](TMessage& m, const TMessageHandler&) {
+            if (!IsVirtual()) {
+                m.Result = SendClassMessage(msg, m.WParam, m.LParam);
+                return;
+            }
+            WideString text;
+            if (!VirtualText(static_cast<int>(m.WParam), text)) {
+                m.Result = LB_ERR;
+                return;
+            }
+            if (msg == LB_GETTEXT && m.LParam) {
+                auto* out = reinterpret_cast<char16_t*>(m.LParam);
+                std::copy(text.begin(), text.end(), out);
+                out[text.size()] = 0;
+            }
+            m.Result = static_cast<intptr_t>(text.size());
+        });
+    }
+    HandleMessage(CN_DRAWITEM, [this](TMessage& m, const TMessageHandler&) {
+        PaintOwnerDrawnItem(m, Font, [this](TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state) {
+            DrawItem(canvas, index, rect, state);
+        });
+    });
+    HandleMessage(CN_MEASUREITEM, [this](TMessage& m, const TMessageHandler&) {
+        MeasureOwnerDrawnItem(m, [this](int index, int& height) { MeasureItem(index, height); });
+    });
     HandleMessage(CN_COMMAND, [this](TMessage& m, const TMessageHandler& inherited) {
         switch (HiWord(m.WParam)) {
             case LBN_SELCHANGE: Click(); break;
@@ -678,20 +913,99 @@ TUcCustomListBox::~TUcCustomListBox() = default;
 void TUcCustomListBox::CreateParams(TCreateParams& params) {
     params.WinClassName = "LISTBOX";
     params.ExStyle |= WS_EX_CLIENTEDGE;
-    if (Sorted()) params.Style |= LBS_SORT;
+    if (Sorted() && !IsVirtual()) params.Style |= LBS_SORT;
     if (MultiSelect) params.Style |= LBS_MULTIPLESEL;
+    switch (style_) {
+        case lbStandard: break;
+        case lbOwnerDrawFixed: params.Style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS; break;
+        case lbOwnerDrawVariable: params.Style |= LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS; break;
+        case lbVirtual:
+        case lbVirtualOwnerDraw: params.Style |= LBS_OWNERDRAWFIXED | LBS_NODATA; break;
+    }
 }
 
 void TUcCustomListBox::CreateWnd() {
     TUcWinControl<TStandardControl>::CreateWnd();
-    items_->RestoreWindowItems();
+    SendClassMessage(LB_SETITEMHEIGHT, 0, itemHeight_);
+    if (IsVirtual()) {
+        SendClassMessage(LB_SETCOUNT, virtualCount_);
+        if (items_->KeptItemIndex >= 0 && items_->KeptItemIndex < virtualCount_)
+            SendClassMessage(LB_SETCURSEL, items_->KeptItemIndex);
+        items_->KeptItemIndex = -1;
+    } else {
+        items_->RestoreWindowItems();
+    }
     SendClassMessage(LB_SETTOPINDEX, keptTopIndex_);
 }
 
 void TUcCustomListBox::DestroyWnd() {
     if (NativeWindow()) keptTopIndex_ = static_cast<int>(SendClassMessage(LB_GETTOPINDEX));
-    items_->SaveWindowItems();
+    if (IsVirtual()) {
+        if (NativeWindow()) items_->KeptItemIndex = static_cast<int>(SendClassMessage(LB_GETCURSEL));
+    } else {
+        items_->SaveWindowItems();
+    }
     TUcWinControl<TStandardControl>::DestroyWnd();
+}
+
+void TUcCustomListBox::SetStyle(TListBoxStyle style) {
+    if (style == style_) return;
+    // The items of a list that becomes virtual (or stops being) go.
+    if (IsVirtual() != (style == lbVirtual || style == lbVirtualOwnerDraw)) {
+        if (!IsVirtual()) items_->Clear();
+        virtualCount_ = 0;
+        items_->KeptItemIndex = -1;
+        SendClassMessage(LB_RESETCONTENT);
+    }
+    style_ = style;
+    RecreateWnd();
+}
+
+int TUcCustomListBox::Count() const {
+    if (IsVirtual()) return NativeWindow() ? static_cast<int>(const_cast<TUcCustomListBox*>(this)->SendClassMessage(LB_GETCOUNT)) : virtualCount_;
+    return items_->Count();
+}
+
+void TUcCustomListBox::SetCount(int count) {
+    if (!IsVirtual()) throw EOutOfResources(SInsertLineError);
+    virtualCount_ = std::max(count, 0);
+    SendClassMessage(LB_SETCOUNT, virtualCount_);
+}
+
+void TUcCustomListBox::SetItemHeight(int height) {
+    if (height <= 0 || height == itemHeight_) return;
+    itemHeight_ = height;
+    SendClassMessage(LB_SETITEMHEIGHT, 0, height);
+}
+
+bool TUcCustomListBox::VirtualText(int index, WideString& text) const {
+    if (index < 0 || index >= Count() || !OnData) return false;
+    text.clear();
+    OnData(const_cast<TUcCustomListBox*>(this), index, text);
+    return true;
+}
+
+void TUcCustomListBox::DrawItem(TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state) {
+    if (OnDrawItem) {
+        OnDrawItem(this, canvas, index, rect, state);
+        return;
+    }
+    canvas.FillRect(rect);
+    if (index < 0 || index >= items_->Count()) return;
+    WideString text;
+    if (IsVirtual()) {
+        if (!VirtualText(index, text)) return;
+    } else {
+        text = items_->Get(index);
+    }
+    TRect r{rect.Left + 2, rect.Top, rect.Right, rect.Bottom};
+    canvas.Brush.Style = BS_NULL;
+    canvas.DrawText(text, r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    canvas.Brush.Style = BS_SOLID;
+}
+
+void TUcCustomListBox::MeasureItem(int index, int& height) {
+    if (OnMeasureItem) OnMeasureItem(this, index, height);
 }
 
 void TUcCustomListBox::AddItem(const WideString& text, void* object) {

@@ -12,6 +12,7 @@
 
 #include "controls/ucwidestrings.h"
 #include "controls/ui/uccontrols.h"
+#include "platform/canvas.h"
 #include "platform/ui/ctrl_messages.h"
 #include "platform/ui/stdctrls.h"
 
@@ -32,17 +33,45 @@ public:
 // Adds the item to any list control with wide items.
 void UcListControlAddItem(TControl& control, const WideString& text, void* object);
 
+// The state of an owner-drawn item (flags).
+using TOwnerDrawState = uint32_t;
+constexpr TOwnerDrawState odSelected = ODS_SELECTED, odDisabled = ODS_DISABLED, odFocused = ODS_FOCUS,
+                          odComboBoxEdit = ODS_COMBOBOXEDIT;
+// Paints item index in rect on the canvas (the list's own colours set: the
+// highlight's for a selected item).
+using TDrawItemEvent =
+    std::function<void(TWinControl* control, TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state)>;
+// Sets the height of item index (variable-height styles).
+using TMeasureItemEvent = std::function<void(TWinControl* control, int index, int& height)>;
+// Gives the text of item index of a virtual list.
+using TLBGetDataEvent = std::function<void(TWinControl* control, int index, WideString& data)>;
+
+// A label whose caption marks an accelerator ("&Name") focuses its
+// FocusControl when Alt and that character are typed.
 class TUcLabel : public TUcControl<TLabel> {
 public:
-    explicit TUcLabel(TComponent* owner) : TUcControl<TLabel>(owner) {}
+    explicit TUcLabel(TComponent* owner);
     void SetCaption(const WideString& text) {
         UcControlSetText(*this, text);
         AdjustSize();
     }
     void Paint(TCanvas& canvas) override;
+    TWinControl* FocusControl() const { return focusControl_; }
+    void SetFocusControl(TWinControl* control);
+    // "&" marks the accelerator (else it is shown as it is).
+    bool ShowAccelChar() const { return showAccelChar_; }
+    void SetShowAccelChar(bool show);
 
 protected:
+    // What the label measures: the caption without its accelerator marks,
+    // a space when that leaves nothing.
     std::u16string DisplayText() const override;
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    uint32_t TextFormat() const { return showAccelChar_ ? 0u : static_cast<uint32_t>(DT_NOPREFIX); }
+    TWinControl* focusControl_ = nullptr;
+    bool showAccelChar_ = true;
 };
 
 // ---------------------------------------------------------------- edit and memo
@@ -136,10 +165,16 @@ public:
 
 // ---------------------------------------------------------------- buttons
 
+// Alt and the accelerator of its caption click it.
 class TUcButton : public TUcWinControl<TButton> {
 public:
-    explicit TUcButton(TComponent* owner) : TUcWinControl<TButton>(owner) {}
+    explicit TUcButton(TComponent* owner);
 };
+
+// The accelerator of a push button (the bitmap button's too): when the
+// control can take the focus, Click and answer 1; otherwise the message goes
+// on to the children.
+void UcPushButtonDialogChar(TWinControl& button, TMessage& message, const TMessageHandler& inherited);
 
 // Check box and radio button: Checked follows the window while there is
 // one; a change by the user or by the program runs OnClick.
@@ -161,7 +196,8 @@ private:
 
 class TUcCheckBox : public TUcButtonControl {
 public:
-    explicit TUcCheckBox(TComponent* owner) : TUcButtonControl(owner) { SetBounds(0, 0, 97, 17); }
+    // Alt and its accelerator focus and toggle it.
+    explicit TUcCheckBox(TComponent* owner);
     void Toggle() { SetChecked(!Checked()); }
 
 protected:
@@ -172,17 +208,21 @@ protected:
 // the others.
 class TUcRadioButton : public TUcButtonControl {
 public:
-    explicit TUcRadioButton(TComponent* owner) : TUcButtonControl(owner) { SetBounds(0, 0, 113, 17); }
+    // Alt and its accelerator focus and check it, as the platform checks an
+    // automatic radio button that the keyboard focuses.
+    explicit TUcRadioButton(TComponent* owner);
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void CheckedChanged(bool checked) override;
 };
 
-// A frame with a caption around a group of controls (its children).
+// A frame with a caption around a group of controls (its children); its
+// accelerator focuses the first of them that can take the focus.
 class TUcGroupBox : public TUcWinControl<TStandardControl> {
 public:
-    explicit TUcGroupBox(TComponent* owner) : TUcWinControl<TStandardControl>(owner) { SetBounds(0, 0, 185, 105); }
+    explicit TUcGroupBox(TComponent* owner);
+    void SelectFirst();
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -237,7 +277,9 @@ private:
     void SortKept(bool sorted);
 };
 
-enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
+// The owner-drawn styles are drop-down lists whose items (and selected
+// item) the control paints.
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 class TUcCustomComboBox;
 
@@ -276,6 +318,12 @@ public:
     WideString SelText();
     // Copies the selected item to another list control.
     void CopySelection(TControl& destination);
+    // The height of the owner-drawn items (of each, for csOwnerDrawFixed).
+    int ItemHeight() const { return itemHeight_; }
+    void SetItemHeight(int height);
+    TCanvasFont Font;
+    TDrawItemEvent OnDrawItem;
+    TMeasureItemEvent OnMeasureItem;
 
     bool AutoComplete = true;
     bool AutoDropDown = false;
@@ -301,8 +349,12 @@ protected:
     virtual bool UniqueOnly() const { return false; }
     virtual void Change();
     virtual void Select();
+    // Paints an owner-drawn item (index -1: none, in the edit part).
+    virtual void DrawItem(TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state);
+    virtual void MeasureItem(int index, int& height);
 
 private:
+    int itemHeight_ = 16;
     // A typed character the completion may consume (true).
     bool AutoCompleteChar(WideChar c);
     int FindPrefix(const WideString& text) const;
@@ -325,10 +377,20 @@ public:
     explicit TUcListBoxStrings(TUcCustomListBox& list);
     // Keeps the item's object and the item index.
     void Put(int index, const WideString& text) override;
+    // A virtual list's texts come from its control (OnData).
+    WideString Get(int index) const override;
+    int GetCount() const override;
 
 private:
     TUcCustomListBox& list_;
 };
+
+// lbVirtual and lbVirtualOwnerDraw hold no items, only Count: OnData
+// gives the text of each (an item without text reads as LB_ERR), and the
+// control paints them. The owner-drawn styles paint with OnDrawItem (or,
+// without one, the item's text); lbOwnerDrawVariable asks OnMeasureItem for
+// each item's height.
+enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable, lbVirtual, lbVirtualOwnerDraw };
 
 class TUcCustomListBox : public TUcWinControl<TStandardControl>, public IWideListControl {
 public:
@@ -350,14 +412,35 @@ public:
     void CopySelection(TControl& destination);
     TNotifyEvent OnDblClick;
 
+    TListBoxStyle Style() const { return style_; }
+    void SetStyle(TListBoxStyle style);
+    bool IsVirtual() const { return style_ == lbVirtual || style_ == lbVirtualOwnerDraw; }
+    // The number of items of a virtual list (of any list, read).
+    int Count() const;
+    void SetCount(int count);
+    // The height of the owner-drawn items (of each, for the fixed styles).
+    int ItemHeight() const { return itemHeight_; }
+    void SetItemHeight(int height);
+    TCanvasFont Font;
+    TDrawItemEvent OnDrawItem;
+    TMeasureItemEvent OnMeasureItem;
+    TLBGetDataEvent OnData;
+
 protected:
     void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
     void DestroyWnd() override;
+    virtual void DrawItem(TCanvas& canvas, int index, const TRect& rect, TOwnerDrawState state);
+    virtual void MeasureItem(int index, int& height);
 
 private:
+    // The text of a virtual item, or false when it has none.
+    bool VirtualText(int index, WideString& text) const;
     std::unique_ptr<TUcListBoxStrings> items_;
     int keptTopIndex_ = 0;
+    TListBoxStyle style_ = lbStandard;
+    int virtualCount_ = 0;
+    int itemHeight_ = 16;
 };
 
 class TUcListBox : public TUcCustomListBox {

@@ -18,12 +18,43 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
             info->HintStr += " (" + ShortCutToText(action->ShortCut()) + ")";
         inherited(m);
     });
+    // A docked control tells its site of a new caption.
+    HandleMessage(CM_TEXTCHANGED, [this](TMessage& m, const TMessageHandler& inherited) {
+        inherited(m);
+        if (hostDockSite_) hostDockSite_->Perform(CM_DOCKNOTIFICATION, reinterpret_cast<intptr_t>(this),
+                                                   reinterpret_cast<intptr_t>(&m));
+    });
 }
 
 TControl::~TControl() {
     actionLink_.reset();
     Application().ForgetControl(*this);
     if (parent_) parent_->RemoveControl(this);
+    // The site lets go of what it made for the control.
+    if (TWinControl* site = hostDockSite_) {
+        hostDockSite_ = nullptr;
+        site->RemoveFreeNotification(this);
+        site->Perform(CM_UNDOCKCLIENT, reinterpret_cast<intptr_t>(this), 0);
+    }
+}
+
+bool TControl::ManualDock(TWinControl* site) {
+    if (site == hostDockSite_) return true;
+    if (TWinControl* old = hostDockSite_) {
+        hostDockSite_ = nullptr;
+        old->RemoveFreeNotification(this);
+        SetParent(nullptr);
+        old->Perform(CM_UNDOCKCLIENT, reinterpret_cast<intptr_t>(this), 0);
+    }
+    if (!site) {
+        // A shown window floats on its own again.
+        if (auto* windowed = dynamic_cast<TWinControl*>(this); windowed && Visible()) windowed->Handle();
+        return true;
+    }
+    if (site->Perform(CM_DOCKCLIENT, reinterpret_cast<intptr_t>(this), 0) == 0) return false;
+    hostDockSite_ = site;
+    site->FreeNotification(this);
+    return true;
 }
 
 void TControl::SetEnabled(bool enabled) {
@@ -65,6 +96,7 @@ void TControl::ActionChange(TBasicAction* sender, bool checkDefaults) {
 void TControl::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
     if (operation == TOperation::opRemove && actionLink_ && component == actionLink_->Action()) actionLink_.reset();
+    if (operation == TOperation::opRemove && component == hostDockSite_) hostDockSite_ = nullptr;
 }
 
 void TControl::Click() {
@@ -168,6 +200,19 @@ void TWinControl::SetFocus() {
 
 bool TWinControl::Focused() const { return native_ && native_->Focused(); }
 
+bool TWinControl::CanFocus() const {
+    for (const TControl* at = this; at; at = at->Parent())
+        if (!at->Visible() || !at->Enabled()) return false;
+    return true;
+}
+
+void TWinControl::Broadcast(TMessage& message) {
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        controls_[i]->WndProc(message);
+        if (message.Result != 0) return;
+    }
+}
+
 namespace {
 TWinControl* TopLevelOf(TWinControl* control) {
     while (control->Parent()) control = control->Parent();
@@ -243,7 +288,22 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
             return;
         }
         m.WParam = key;
+        // A character typed with Alt is an accelerator when a control of
+        // the form has it in its caption.
+        const auto shift = static_cast<TShiftState>(m.LParam);
+        if ((shift & ssAlt) && !(shift & ssCtrl) && TopLevelOf(this)->Perform(CM_DIALOGCHAR, key, 0) != 0) {
+            m.Result = 1;
+            return;
+        }
         inherited(m);
+    });
+    // Accelerators go round the children until one takes it.
+    HandleMessage(CM_DIALOGCHAR, [this](TMessage& m, const TMessageHandler&) { Broadcast(m); });
+    // A plain dock site takes a control in as a child.
+    HandleMessage(CM_DOCKCLIENT, [this](TMessage& m, const TMessageHandler& inherited) {
+        if (!DockSite || !m.WParam) return inherited(m);
+        reinterpret_cast<TControl*>(m.WParam)->SetParent(this);
+        m.Result = 1;
     });
 }
 

@@ -102,6 +102,13 @@ public:
     // The top-left corner of the client area on the screen.
     virtual TPoint ClientOrigin() const;
 
+    // The dock site the control is docked into, or nullptr.
+    TWinControl* HostDockSite() const { return hostDockSite_; }
+    // Docks the control into a dock site (which places it), or with nullptr
+    // takes it out of its site again (a form floats as a window of its own);
+    // false when the site refuses it.
+    bool ManualDock(TWinControl* site);
+
 protected:
     // The link class of this control's clients of actions.
     virtual std::unique_ptr<TActionLink> CreateActionLink();
@@ -128,6 +135,7 @@ private:
     TCursor cursor_ = crDefault;
     TAlign align_ = TAlign::alNone;
     std::unique_ptr<TActionLink> actionLink_;
+    TWinControl* hostDockSite_ = nullptr;
 };
 
 // A control without a window of its own: it paints onto its parent's
@@ -202,6 +210,12 @@ public:
     // Keyboard focus.
     void SetFocus();
     bool Focused() const;
+    // Visible and enabled, and so is every parent up to the top.
+    bool CanFocus() const;
+    // Sends the message to each child in turn until one answers nonzero.
+    void Broadcast(TMessage& message);
+    // Takes a control into this dock site (answering CM_DOCKCLIENT).
+    bool DockSite = false;
     // Key input as the platform delivers it: the form (with KeyPreview) and
     // then the control hear it first; true when one of them swallowed it.
     // A character handler may also replace the character.

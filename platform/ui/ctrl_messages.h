@@ -8,7 +8,10 @@
 
 #include <cstdint>
 
+#include "platform/geometry.h"
 #include "platform/ui/messages.h"
+
+class TBitmap;
 
 // Edit and memo.
 constexpr uint32_t EM_GETLINECOUNT = 0x00BA;
@@ -29,9 +32,47 @@ constexpr uint32_t BS_RADIOBUTTON = 0x4;
 constexpr uint32_t BS_OWNERDRAW = 0xB;
 constexpr intptr_t BST_UNCHECKED = 0, BST_CHECKED = 1;
 
+// Owner-drawn items: the window asks its control for each item's height
+// (CN_MEASUREITEM, LParam TMeasureItemStruct*) and has it paint the item
+// (CN_DRAWITEM, LParam TDrawItemStruct*) into a bitmap of the item's size.
+constexpr uint32_t WM_DRAWITEM = 0x002B;
+constexpr uint32_t WM_MEASUREITEM = 0x002C;
+constexpr uint32_t CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
+constexpr uint32_t CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM;
+constexpr int ODT_LISTBOX = 2, ODT_COMBOBOX = 3;
+constexpr uint32_t ODA_DRAWENTIRE = 0x1;
+constexpr uint32_t ODS_SELECTED = 0x1, ODS_DISABLED = 0x4, ODS_FOCUS = 0x10, ODS_COMBOBOXEDIT = 0x1000;
+
+struct TDrawItemStruct {
+    int CtlType = 0;
+    int ItemID = -1;  // -1: no item (an empty combo box's edit part)
+    uint32_t ItemAction = ODA_DRAWENTIRE;
+    uint32_t ItemState = 0;
+    TBitmap* Surface = nullptr;  // what the control paints on, the item's size
+    TRect Item{};                // the item's rectangle on the surface
+    intptr_t ItemData = 0;
+};
+
+struct TMeasureItemStruct {
+    int CtlType = 0;
+    int ItemID = -1;
+    int ItemWidth = 0;
+    int ItemHeight = 0;  // in: the fixed height; out: this item's
+    intptr_t ItemData = 0;
+};
+
 // List box.
 constexpr uint32_t LBS_SORT = 0x2;
 constexpr uint32_t LBS_MULTIPLESEL = 0x8;
+constexpr uint32_t LBS_OWNERDRAWFIXED = 0x10;
+constexpr uint32_t LBS_OWNERDRAWVARIABLE = 0x20;
+constexpr uint32_t LBS_HASSTRINGS = 0x40;
+// No items of its own, only a count (LB_SETCOUNT): the control has the
+// texts and paints the items.
+constexpr uint32_t LBS_NODATA = 0x2000;
+constexpr uint32_t LB_SETITEMHEIGHT = 0x01A0;  // WParam item (fixed: 0); LParam height
+constexpr uint32_t LB_GETITEMHEIGHT = 0x01A1;
+constexpr uint32_t LB_SETCOUNT = 0x01A7;
 constexpr uint32_t LB_ADDSTRING = 0x0180;     // LParam text; answers the index
 constexpr uint32_t LB_INSERTSTRING = 0x0181;  // WParam index (-1: the end)
 constexpr uint32_t LB_DELETESTRING = 0x0182;
@@ -57,7 +98,12 @@ constexpr int LBN_DBLCLK = 2;
 constexpr uint32_t CBS_SIMPLE = 0x1;
 constexpr uint32_t CBS_DROPDOWN = 0x2;
 constexpr uint32_t CBS_DROPDOWNLIST = 0x3;
+constexpr uint32_t CBS_OWNERDRAWFIXED = 0x10;
+constexpr uint32_t CBS_OWNERDRAWVARIABLE = 0x20;
+constexpr uint32_t CBS_HASSTRINGS = 0x200;
 constexpr uint32_t CBS_SORT = 0x100;
+constexpr uint32_t CB_SETITEMHEIGHT = 0x0153;  // WParam -1: the edit part, else an item; LParam height
+constexpr uint32_t CB_GETITEMHEIGHT = 0x0154;
 constexpr uint32_t CB_GETEDITSEL = 0x0140;
 constexpr uint32_t CB_LIMITTEXT = 0x0141;
 constexpr uint32_t CB_SETEDITSEL = 0x0142;  // LParam: start low word, end high word (-1: the end)
@@ -94,6 +140,10 @@ constexpr uint32_t LVS_REPORT = 0x1;
 constexpr uint32_t LVS_SINGLESEL = 0x4;
 constexpr uint32_t LVS_SHOWSELALWAYS = 0x8;
 constexpr uint32_t LVS_EDITLABELS = 0x200;
+// Owner data: the window holds only a count (LVM_SETITEMCOUNT) and asks the
+// control for each text it shows (LVN_GETDISPINFOW) and for the item a
+// typed prefix finds (LVN_ODFINDITEMW).
+constexpr uint32_t LVS_OWNERDATA = 0x1000;
 constexpr uint32_t LVS_NOSORTHEADER = 0x8000;
 constexpr uint32_t LVM_FIRST = 0x1000;
 constexpr uint32_t LVM_GETITEMCOUNT = LVM_FIRST + 4;
@@ -108,6 +158,9 @@ constexpr uint32_t LVM_SETITEMSTATE = LVM_FIRST + 43;
 constexpr uint32_t LVM_GETITEMSTATE = LVM_FIRST + 44;
 constexpr uint32_t LVM_SORTITEMS = LVM_FIRST + 48;  // WParam data; LParam TLVCompare
 constexpr uint32_t LVM_GETNEXTITEM = LVM_FIRST + 12;
+constexpr uint32_t LVM_SETITEMCOUNT = LVM_FIRST + 47;  // WParam the count
+constexpr uint32_t LVM_REDRAWITEMS = LVM_FIRST + 21;   // WParam first, LParam last
+constexpr uint32_t LVM_ENSUREVISIBLE = LVM_FIRST + 19;
 constexpr uint32_t LVM_GETITEMW = LVM_FIRST + 75;
 constexpr uint32_t LVM_SETITEMW = LVM_FIRST + 76;
 constexpr uint32_t LVM_INSERTITEMW = LVM_FIRST + 77;
@@ -160,6 +213,11 @@ constexpr int LVN_ITEMCHANGED = LVN_FIRST - 1;
 constexpr int LVN_COLUMNCLICK = LVN_FIRST - 8;
 constexpr int LVN_BEGINLABELEDITW = LVN_FIRST - 75;
 constexpr int LVN_ENDLABELEDITW = LVN_FIRST - 76;
+constexpr int LVN_GETDISPINFOW = LVN_FIRST - 77;
+constexpr int LVN_ODFINDITEMW = LVN_FIRST - 79;
+constexpr uint32_t LVFI_STRING = 0x2;
+constexpr uint32_t LVFI_PARTIAL = 0x8;
+constexpr uint32_t LVFI_WRAP = 0x20;
 
 struct TNMListView {
     TNMHdr Hdr;
@@ -177,6 +235,14 @@ struct TNMListView {
 struct TNMLVDispInfo {
     TNMHdr Hdr;
     TLVItem Item;
+};
+
+// LVN_ODFINDITEMW: find the item from Start on (answer its index, or -1).
+struct TNMLVFindItem {
+    TNMHdr Hdr;
+    int Start = 0;
+    uint32_t Flags = 0;
+    const char16_t* Text = nullptr;
 };
 
 // Tab control.

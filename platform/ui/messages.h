@@ -55,6 +55,10 @@ constexpr uint32_t WM_CLEAR = 0x0303;
 constexpr uint32_t WM_USER = 0x0400;
 // The toolkit's own notifications.
 constexpr uint32_t CM_BASE = 0xB000;
+// A character typed with Alt, offered to every control of the form in turn
+// (WParam: the character) until one answers nonzero: the control whose
+// caption's accelerator it is.
+constexpr uint32_t CM_DIALOGCHAR = CM_BASE + 6;
 constexpr uint32_t CM_ENABLEDCHANGED = CM_BASE + 12;
 constexpr uint32_t CM_TEXTCHANGED = CM_BASE + 18;
 constexpr uint32_t CM_MOUSEENTER = CM_BASE + 19;
@@ -62,6 +66,12 @@ constexpr uint32_t CM_MOUSELEAVE = CM_BASE + 20;
 constexpr uint32_t CM_HINTSHOW = CM_BASE + 48;
 // A child came (LParam 1) or went (0); WParam is the child.
 constexpr uint32_t CM_CONTROLCHANGE = CM_BASE + 54;
+// Docking (WParam: the control docked or undocked): a dock site takes the
+// control in (answering nonzero) or lets it go; a docked control tells its
+// site of a change of its own (LParam: the message, such as CM_TEXTCHANGED).
+constexpr uint32_t CM_DOCKCLIENT = CM_BASE + 56;
+constexpr uint32_t CM_UNDOCKCLIENT = CM_BASE + 57;
+constexpr uint32_t CM_DOCKNOTIFICATION = CM_BASE + 66;
 // What a standard control's window tells its control (its notifications
 // come back reflected, as CN_ + the message).
 constexpr uint32_t CN_BASE = 0xBC00;

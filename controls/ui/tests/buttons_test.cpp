@@ -166,3 +166,46 @@ TEST(UcBitBtn, PaintsItsFaceAndClicksByMouseAndKey) {
     ASSERT_TRUE(QtTesting::WaitUntil([&] { return !button->NeedsPaint(); }));
     EXPECT_EQ(PixelAt(button->NativeWindow()->Surface(), layout.GlyphPos.X + 8, layout.GlyphPos.Y + 8), Blue);
 }
+
+TEST(UcBitBtn, WordWrapBreaksALongCaptionWithinTheWidthBesideTheGlyph) {
+    REQUIRE_QT();
+    TFormFixture f;
+    auto* button = new TUcBitBtn(&f.Form);
+    button->SetBounds(20, 20, 120, 60);
+    MakeGlyph(button->Glyph);
+    button->NumGlyphs = 2;
+    button->SetParent(&f.Form);
+    button->SetCaption(u"Сохранить всё и закрыть 保存");
+    auto painted = [&] { ASSERT_TRUE(QtTesting::WaitUntil([&] { return !button->NeedsPaint(); })); };
+    button->Invalidate();
+    painted();
+    const TRect single = button->LastLayout().TextBounds;
+    button->SetWordWrap(true);
+    painted();
+    const TRect wrapped = button->LastLayout().TextBounds;
+    TBitmap scratch;
+    TCanvas measure(scratch);
+    measure.Font = button->Font;
+    const int line = WideCanvasTextHeight(measure, u"Ag");
+    // The client inside edges (2 on each side) less the glyph and 3.
+    const int room = (120 - 4) - 16 - 3;
+    EXPECT_EQ(single.Bottom - single.Top, line);
+    EXPECT_GE(wrapped.Bottom - wrapped.Top, 2 * line);
+    EXPECT_LE(wrapped.Right - wrapped.Left, room);
+    EXPECT_GT(wrapped.Right - wrapped.Left, 0);
+    // Glyph and text block stay centred on the button's height.
+    EXPECT_NEAR((wrapped.Top + wrapped.Bottom) / 2, 60 / 2, 2);
+    // The text is drawn: ink on both lines inside its bounds.
+    const TBitmap& surface = button->NativeWindow()->Surface();
+    auto inkOnRow = [&](int y) {
+        int ink = 0;
+        for (int x = wrapped.Left; x < wrapped.Right; ++x)
+            ink += PixelAt(surface, x, y) != ColorToRGB(static_cast<TColor>(0x8000000F)) ? 1 : 0;
+        return ink;
+    };
+    int firstLine = 0, secondLine = 0;
+    for (int y = wrapped.Top; y < wrapped.Top + line; ++y) firstLine += inkOnRow(y);
+    for (int y = wrapped.Top + line; y < wrapped.Top + 2 * line; ++y) secondLine += inkOnRow(y);
+    EXPECT_GT(firstLine, 10);
+    EXPECT_GT(secondLine, 10);
+}

@@ -285,3 +285,121 @@ TEST(UcUpDown, AnArrowRepeatsWhileHeld) {
     const std::string digits = std::to_string(released);
     EXPECT_EQ(edit->Text(), WideString(digits.begin(), digits.end()));
 }
+
+TEST(UcListView, OwnerDataShowsACountOfItemsThatOnDataFills) {
+    REQUIRE_QT();
+    TFormFixture f;
+    auto* view = f.Place<TUcListView>(10, 10, 420, 220);
+    view->SetOwnerData(true);
+    for (const char16_t* caption : {u"Элемент", u"値"}) view->Columns().Add()->SetCaption(caption);
+    int fetched = 0;
+    view->OnData = [&](TComponent*, TUcListItem* item) {
+        ++fetched;
+        const WideString number = AnsiToWideDefault(std::to_string(item->Index()));
+        item->SetCaption(u"Элемент " + number);
+        item->SubItems().Add(u"× " + AnsiToWideDefault(std::to_string(item->Index() * 2)));
+        item->Data = reinterpret_cast<void*>(static_cast<intptr_t>(item->Index() + 1));
+    };
+    view->Items().SetCount(50000);
+    EXPECT_EQ(view->Items().Count(), 50000);
+    EXPECT_EQ(QtTesting::RowCount(*view), 50000);
+    EXPECT_EQ(QtTesting::ColumnHeaderText(*view, 1), u"値");
+    EXPECT_EQ(QtTesting::CellText(*view, 7, 0), u"Элемент 7");
+    EXPECT_EQ(QtTesting::CellText(*view, 7, 1), u"× 14");
+    EXPECT_EQ(view->Items().Item(49999)->Caption(), u"Элемент 49999");
+    EXPECT_EQ(view->Items().Item(12)->Data, reinterpret_cast<void*>(13));
+    // Items are not added one by one, and the index is checked.
+    EXPECT_THROW(view->Items().Add(), EListError);
+    EXPECT_THROW(view->Items().Item(50000), EListError);
+    // Painting asks for the rows on the screen only.
+    fetched = 0;
+    view->Invalidate();
+    QtTesting::ProcessEvents(100);
+    EXPECT_LT(fetched, 500);
+
+    std::vector<std::pair<WideString, bool>> selections;
+    view->OnSelectItem = [&](TComponent*, TUcListItem* item, bool selected) {
+        selections.emplace_back(item->Caption(), selected);
+    };
+    ASSERT_TRUE(QtTesting::ClickItem(*view, 3));
+    ASSERT_EQ(selections.size(), 1u);
+    EXPECT_EQ(selections[0], (std::pair<WideString, bool>{u"Элемент 3", true}));
+    ASSERT_NE(view->Selected(), nullptr);
+    EXPECT_EQ(view->Selected()->Index(), 3);
+
+    // The search for a typed prefix and FindCaption ask OnDataFind.
+    std::vector<std::pair<WideString, int>> finds;
+    view->OnDataFind = [&](TComponent*, TItemFind find, const WideString& text, const TPoint&, void*, int start,
+                           TSearchDirection, bool, int& index) {
+        finds.emplace_back(text, start);
+        if (find == ifPartialString && text == u"Элемент 4") index = 4;
+        if (find == ifExactString && text == u"Элемент 9") index = 9;
+    };
+    EXPECT_EQ(view->FindCaption(0, u"Элемент 9", false, true, true), 9);
+    EXPECT_EQ(view->FindCaption(0, u"нет", true, true, true), -1);
+    view->SetFocus();
+    finds.clear();
+    QtTesting::KeyClickFocused(0, u"Элемент 4");
+    ASSERT_FALSE(finds.empty());
+    EXPECT_EQ(finds.back().first, u"Элемент 4");
+    EXPECT_TRUE(QtTesting::WaitUntil([&] { return view->Selected() && view->Selected()->Index() == 4; }));
+
+    // A new count shows; leaving owner-data mode drops it.
+    view->Items().SetCount(2);
+    EXPECT_EQ(QtTesting::RowCount(*view), 2);
+    view->SetOwnerData(false);
+    EXPECT_EQ(view->Items().Count(), 0);
+    view->Items().Add()->SetCaption(u"сам");
+    EXPECT_EQ(QtTesting::CellText(*view, 0, 0), u"сам");
+}
+
+TEST(UcPageControl, ADockedFormGetsAPageOfItsOwnCaptionedWithItsCaption) {
+    REQUIRE_QT();
+    TFormFixture f;
+    auto* pages = f.Place<TUcPageControl>(10, 10, 420, 260);
+    auto* first = new TUcTabSheet(&f.Form);
+    first->SetPageControl(pages);
+    first->SetCaption(u"Общие");
+    auto client = std::make_unique<TUcForm>(nullptr);
+    client->SetCaption(u"Настройки 設定\r\nвторая строка");
+    auto* inside = new TUcEdit(client.get());
+    inside->SetBounds(5, 5, 100, 24);
+    inside->SetParent(client.get());
+    inside->SetText(u"внутри");
+
+    // Not a dock site: refused.
+    EXPECT_FALSE(client->ManualDock(pages));
+    EXPECT_EQ(pages->PageCount(), 1);
+    pages->DockSite = true;
+    client->Show();
+    ASSERT_TRUE(client->ManualDock(pages));
+    EXPECT_EQ(client->HostDockSite(), pages);
+    ASSERT_EQ(pages->PageCount(), 2);
+    TUcTabSheet* page = pages->Pages(1);
+    EXPECT_EQ(client->Parent(), page);
+    // Its caption's first line; shown, as the form is.
+    EXPECT_EQ(page->Caption(), u"Настройки 設定");
+    EXPECT_EQ(QtTesting::TabText(*pages, 1), u"Настройки 設定");
+    EXPECT_EQ(pages->ActivePage(), page);
+    // The form fills its page and keeps its controls and their texts.
+    EXPECT_EQ(client->Width(), page->ClientWidth());
+    EXPECT_EQ(client->Height(), page->ClientHeight());
+    EXPECT_EQ(inside->Text(), u"внутри");
+
+    // A new caption of the form is the page's.
+    client->SetCaption(u"Παράμετροι\nx");
+    EXPECT_EQ(QtTesting::TabText(*pages, 1), u"Παράμετροι");
+    // Floating again takes the page away; docking again makes one.
+    ASSERT_TRUE(client->ManualDock(nullptr));
+    EXPECT_EQ(pages->PageCount(), 1);
+    EXPECT_EQ(client->Parent(), nullptr);
+    EXPECT_EQ(client->HostDockSite(), nullptr);
+    EXPECT_TRUE(QtTesting::WindowVisible(*client));
+    EXPECT_EQ(inside->Text(), u"внутри");
+    ASSERT_TRUE(client->ManualDock(pages));
+    EXPECT_EQ(pages->PageCount(), 2);
+    // A docked form that goes takes its page with it.
+    client.reset();
+    EXPECT_EQ(pages->PageCount(), 1);
+    EXPECT_EQ(QtTesting::TabCount(*pages), 1);
+}

@@ -3,7 +3,10 @@
 // go) and "msctls_updown32" (Qt has no bare up-down: two auto-repeating
 // arrow buttons painted with our canvas, which step the position and keep
 // the buddy window's text in step).
+#include <QtCore/QAbstractTableModel>
+#include <QtCore/QItemSelectionModel>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QTreeView>
 #include <QtWidgets/QStyledItemDelegate>
 #include <QtWidgets/QTabBar>
 #include <QtWidgets/QTreeWidget>
@@ -25,57 +28,72 @@ constexpr int ParamRole = Qt::UserRole;
 
 // ---------------------------------------------------------------- list view
 
-class TQtListViewClass;
+// What asks the control about a label edit.
+class TLabelEditing {
+public:
+    virtual ~TLabelEditing() = default;
+    // Answer 0: the edit may begin.
+    virtual intptr_t BeginEdit(const QModelIndex& index) = 0;
+    // Null text: the edit was cancelled. Answer nonzero: the text stands.
+    virtual intptr_t EndEdit(const QModelIndex& index, const QString* text) = 0;
+};
 
 // The label editor of the first column: the control allows the edit when it
 // begins and decides whether the new text stands when it ends.
 class TLabelDelegate : public QStyledItemDelegate {
 public:
-    TLabelDelegate(TQtListViewClass& owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
+    TLabelDelegate(TLabelEditing& owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
 
 private:
-    TQtListViewClass& owner_;
+    TLabelEditing& owner_;
     mutable bool committed_ = false;
 };
 
-class TQtListViewClass : public TQtWidgetClass {
+// Report mode as both list views show it: whole rows, the label editor on
+// the first column, and column titles whose clicks go to the control.
+void SetUpReportView(QTreeView* view, uint32_t style, TLabelEditing& editing, std::function<void(int)> columnClicked) {
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
+                                                   : QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers((style & LVS_EDITLABELS) ? QAbstractItemView::SelectedClicked
+                                                   : QAbstractItemView::NoEditTriggers);
+    view->setItemDelegate(new TLabelDelegate(editing, view));
+    view->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionsMovable(false);
+    QObject::connect(view->header(), &QHeaderView::sectionClicked, std::move(columnClicked));
+}
+
+class TQtListViewClass : public TQtWidgetClass, public TLabelEditing {
 public:
     TQtListViewClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
         const uint32_t style = window.Control().Params().Style;
         tree_ = new TQtKeyOffering<QTreeWidget>(window.Control(), parent);
-        tree_->setRootIsDecorated(false);
-        tree_->setUniformRowHeights(true);
-        tree_->setAllColumnsShowFocus(true);
         tree_->setColumnCount(0);
-        tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
-        tree_->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
-                                                        : QAbstractItemView::ExtendedSelection);
-        tree_->setEditTriggers((style & LVS_EDITLABELS) ? QAbstractItemView::SelectedClicked
-                                                        : QAbstractItemView::NoEditTriggers);
-        tree_->setItemDelegate(new TLabelDelegate(*this, tree_));
-        tree_->header()->setSectionsClickable(!(style & LVS_NOSORTHEADER));
-        tree_->header()->setStretchLastSection(false);
-        tree_->header()->setSectionsMovable(false);
-        QObject::connect(tree_->header(), &QHeaderView::sectionClicked, [this](int column) {
-            TNMListView info;
-            info.SubItem = column;
-            Notify(info.Hdr, LVN_COLUMNCLICK);
-        });
+        SetUpReportView(tree_, style, *this, [this](int column) { ColumnClicked(column); });
         QObject::connect(tree_, &QTreeWidget::itemSelectionChanged, [this] { SelectionChanged(); });
     }
     QWidget* Widget() const override { return tree_; }
+    void ColumnClicked(int column) {
+        TNMListView info;
+        info.SubItem = column;
+        Notify(info.Hdr, LVN_COLUMNCLICK);
+    }
 
-    intptr_t BeginEdit(const QModelIndex& index) {
+    intptr_t BeginEdit(const QModelIndex& index) override {
         TNMLVDispInfo info;
         info.Item.Item = index.row();
         info.Item.Param = Row(index.row())->data(0, ParamRole).toLongLong();
         return Notify(info.Hdr, LVN_BEGINLABELEDITW);
     }
     // Null text: the edit was cancelled.
-    intptr_t EndEdit(const QModelIndex& index, const QString* text) {
+    intptr_t EndEdit(const QModelIndex& index, const QString* text) override {
         TNMLVDispInfo info;
         info.Item.Item = index.row();
         info.Item.Mask = LVIF_TEXT;
@@ -312,13 +330,271 @@ void TLabelDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) co
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
+
+// ---------------------------------------------------------------- list view with owner data
+
+// Report mode over a model of rows that holds only their count: every text
+// shown is asked of the control (LVN_GETDISPINFOW), and a typed prefix
+// finds its row through the control (LVN_ODFINDITEMW).
+class TQtOwnerDataListViewClass : public TQtWidgetClass, public TLabelEditing {
+    class TModel : public QAbstractTableModel {
+    public:
+        TModel(TQtOwnerDataListViewClass& owner, QObject* parent) : QAbstractTableModel(parent), owner_(owner) {}
+        int Count = 0;
+        std::vector<QString> Captions;
+        int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : Count; }
+        int columnCount(const QModelIndex& parent) const override {
+            return parent.isValid() ? 0 : static_cast<int>(Captions.size());
+        }
+        QVariant data(const QModelIndex& index, int role) const override {
+            if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid()) return {};
+            return owner_.Text(index.row(), index.column());
+        }
+        QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+            if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+                section >= static_cast<int>(Captions.size()))
+                return {};
+            return Captions[static_cast<size_t>(section)];
+        }
+        Qt::ItemFlags flags(const QModelIndex& index) const override {
+            Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+            if (index.column() == 0) flags |= Qt::ItemIsEditable;
+            return flags;
+        }
+        void Reset(int count) {
+            beginResetModel();
+            Count = count;
+            endResetModel();
+        }
+        void InsertColumn(int at, const QString& caption) {
+            beginInsertColumns({}, at, at);
+            Captions.insert(Captions.begin() + at, caption);
+            endInsertColumns();
+        }
+        void RemoveColumn(int at) {
+            beginRemoveColumns({}, at, at);
+            Captions.erase(Captions.begin() + at);
+            endRemoveColumns();
+        }
+        void SetCaption(int at, const QString& caption) {
+            Captions[static_cast<size_t>(at)] = caption;
+            emit headerDataChanged(Qt::Horizontal, at, at);
+        }
+        void Redraw(int first, int last) {
+            if (Count == 0 || Captions.empty()) return;
+            emit dataChanged(index(std::max(first, 0), 0),
+                             index(std::min(last, Count - 1), static_cast<int>(Captions.size()) - 1));
+        }
+
+    private:
+        TQtOwnerDataListViewClass& owner_;
+    };
+
+    // The typed search asks the control.
+    class TView : public TQtKeyOffering<QTreeView> {
+    public:
+        TView(TWinControl& control, QWidget* parent, TQtOwnerDataListViewClass& owner)
+            : TQtKeyOffering<QTreeView>(control, parent), owner_(owner) {}
+        void keyboardSearch(const QString& search) override { owner_.Search(search); }
+
+    private:
+        TQtOwnerDataListViewClass& owner_;
+    };
+
+public:
+    TQtOwnerDataListViewClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
+        const uint32_t style = window.Control().Params().Style;
+        view_ = new TView(window.Control(), parent, *this);
+        model_ = new TModel(*this, view_);
+        view_->setModel(model_);
+        SetUpReportView(view_, style, *this, [this](int column) { ColumnClicked(column); });
+        QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged,
+                         [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                             if (Quiet) return;
+                             Announce(deselected, false);
+                             Announce(selected, true);
+                         });
+    }
+    QWidget* Widget() const override { return view_; }
+    void ColumnClicked(int column) {
+        TNMListView info;
+        info.SubItem = column;
+        Notify(info.Hdr, LVN_COLUMNCLICK);
+    }
+
+    QString Text(int row, int column) {
+        if (Detached()) return {};
+        char16_t buffer[1024] = {};
+        TNMLVDispInfo info;
+        info.Item.Mask = LVIF_TEXT;
+        info.Item.Item = row;
+        info.Item.SubItem = column;
+        info.Item.Buffer = buffer;
+        info.Item.TextMax = 1024;
+        Notify(info.Hdr, LVN_GETDISPINFOW);
+        return QString::fromUtf16(buffer);
+    }
+
+    intptr_t BeginEdit(const QModelIndex& index) override {
+        TNMLVDispInfo info;
+        info.Item.Item = index.row();
+        return Notify(info.Hdr, LVN_BEGINLABELEDITW);
+    }
+    intptr_t EndEdit(const QModelIndex& index, const QString* text) override {
+        TNMLVDispInfo info;
+        info.Item.Item = index.row();
+        info.Item.Mask = LVIF_TEXT;
+        std::u16string value = text ? FromQString(*text) : std::u16string();
+        info.Item.Text = text ? value.c_str() : nullptr;
+        const intptr_t answer = Notify(info.Hdr, LVN_ENDLABELEDITW);
+        model_->Redraw(index.row(), index.row());
+        return answer;
+    }
+
+    intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        const int count = model_->Count;
+        const int columns = static_cast<int>(model_->Captions.size());
+        auto valid = [count](intptr_t i) { return i >= 0 && i < count; };
+        auto row = [this](intptr_t i) { return model_->index(Param(i), 0); };
+        QItemSelectionModel* selection = view_->selectionModel();
+        switch (msg) {
+            case LVM_GETITEMCOUNT: return count;
+            case LVM_SETITEMCOUNT: {
+                TQtQuiet quiet(Quiet);
+                model_->Reset(std::max(Param(wParam), 0));
+                return 1;
+            }
+            case LVM_DELETEALLITEMS: {
+                TQtQuiet quiet(Quiet);
+                model_->Reset(0);
+                return 1;
+            }
+            case LVM_REDRAWITEMS: model_->Redraw(Param(wParam), Param(lParam)); return 1;
+            case LVM_ENSUREVISIBLE:
+                if (!valid(wParam)) return 0;
+                view_->scrollTo(row(wParam));
+                return 1;
+            case LVM_GETITEMTEXTW: {
+                auto& item = *reinterpret_cast<TLVItem*>(lParam);
+                if (!valid(wParam) || !item.Buffer || item.TextMax <= 0) return 0;
+                return QtCopyText(Text(Param(wParam), item.SubItem).left(item.TextMax - 1),
+                                  reinterpret_cast<intptr_t>(item.Buffer));
+            }
+            case LVM_SETITEMSTATE: {
+                const auto& item = *reinterpret_cast<const TLVItem*>(lParam);
+                TQtQuiet quiet(Quiet);
+                for (int i = wParam < 0 ? 0 : Param(wParam); i < (wParam < 0 ? count : Param(wParam) + 1); ++i) {
+                    if (!valid(i)) return 0;
+                    if (item.StateMask & LVIS_SELECTED)
+                        selection->select(row(i), ((item.State & LVIS_SELECTED) ? QItemSelectionModel::Select
+                                                                                 : QItemSelectionModel::Deselect) |
+                                                      QItemSelectionModel::Rows);
+                    if ((item.StateMask & LVIS_FOCUSED) && (item.State & LVIS_FOCUSED))
+                        selection->setCurrentIndex(row(i), QItemSelectionModel::NoUpdate);
+                }
+                return 1;
+            }
+            case LVM_GETITEMSTATE: {
+                if (!valid(wParam)) return 0;
+                uint32_t state = 0;
+                if (selection->isRowSelected(Param(wParam), {})) state |= LVIS_SELECTED;
+                if (view_->currentIndex().row() == Param(wParam)) state |= LVIS_FOCUSED;
+                return state & static_cast<uint32_t>(lParam);
+            }
+            case LVM_GETNEXTITEM:
+                for (int i = wParam < 0 ? 0 : Param(wParam) + 1; i < count; ++i)
+                    if (!(lParam & LVNI_SELECTED) || selection->isRowSelected(i, {})) return i;
+                return -1;
+            case LVM_EDITLABELW:
+                if (!valid(wParam)) return 0;
+                view_->setFocus();
+                view_->setCurrentIndex(row(wParam));
+                view_->edit(row(wParam));
+                return 1;
+            case LVM_INSERTCOLUMNW: {
+                const auto& column = *reinterpret_cast<const TLVColumn*>(lParam);
+                const int at = std::clamp(Param(wParam), 0, columns);
+                model_->InsertColumn(
+                    at, (column.Mask & LVCF_TEXT) ? QtTextParam(reinterpret_cast<intptr_t>(column.Text)) : QString());
+                if (column.Mask & LVCF_WIDTH) view_->setColumnWidth(at, column.Width);
+                return at;
+            }
+            case LVM_DELETECOLUMN:
+                if (wParam < 0 || wParam >= columns) return 0;
+                model_->RemoveColumn(Param(wParam));
+                return 1;
+            case LVM_SETCOLUMNW: {
+                if (wParam < 0 || wParam >= columns) return 0;
+                const auto& column = *reinterpret_cast<const TLVColumn*>(lParam);
+                if (column.Mask & LVCF_TEXT)
+                    model_->SetCaption(Param(wParam), QtTextParam(reinterpret_cast<intptr_t>(column.Text)));
+                if (column.Mask & LVCF_WIDTH) view_->setColumnWidth(Param(wParam), column.Width);
+                return 1;
+            }
+            case LVM_GETCOLUMNWIDTH: return wParam >= 0 && wParam < columns ? view_->columnWidth(Param(wParam)) : 0;
+            case LVM_SETCOLUMNWIDTH:
+                if (wParam < 0 || wParam >= columns) return 0;
+                view_->setColumnWidth(Param(wParam), Param(lParam));
+                return 1;
+            case LVM_GETCOLUMNW: {
+                if (wParam < 0 || wParam >= columns) return 0;
+                reinterpret_cast<TLVColumn*>(lParam)->Width = view_->columnWidth(Param(wParam));
+                return 1;
+            }
+            case LVM_SETEXTENDEDLISTVIEWSTYLE: {
+                const uint32_t old = extended_;
+                const uint32_t mask = wParam ? static_cast<uint32_t>(wParam) : 0xFFFFFFFF;
+                extended_ = (extended_ & ~mask) | (static_cast<uint32_t>(lParam) & mask);
+                return old;
+            }
+            case LVM_GETEXTENDEDLISTVIEWSTYLE: return extended_;
+        }
+        return 0;
+    }
+
+    // The row after the current one (wrapping round) whose text the control
+    // finds for the typed prefix becomes the current and selected one.
+    void Search(const QString& search) {
+        if (Detached() || search.isEmpty() || model_->Count == 0) return;
+        const QString text = search;
+        const std::u16string wide = FromQString(text);
+        TNMLVFindItem find;
+        find.Start = std::max(view_->currentIndex().row(), 0);
+        find.Flags = LVFI_STRING | LVFI_PARTIAL | LVFI_WRAP;
+        find.Text = wide.c_str();
+        const intptr_t found = Notify(find.Hdr, LVN_ODFINDITEMW);
+        if (found < 0 || found >= model_->Count) return;
+        view_->setCurrentIndex(model_->index(static_cast<int>(found), 0));
+    }
+
+private:
+    // Each row whose selection changed is announced.
+    void Announce(const QItemSelection& rows, bool selected) {
+        std::set<int> done;
+        for (const QModelIndex& index : rows.indexes()) {
+            if (!done.insert(index.row()).second) continue;
+            TNMListView info;
+            info.Item = index.row();
+            info.Changed = LVIF_STATE;
+            info.NewState = selected ? LVIS_SELECTED : 0;
+            info.OldState = selected ? 0 : LVIS_SELECTED;
+            Notify(info.Hdr, LVN_ITEMCHANGED);
+            if (Detached()) return;
+        }
+    }
+
+    TView* view_;
+    TModel* model_;
+    uint32_t extended_ = 0;
+};
+
 // ---------------------------------------------------------------- tab control
 
 // The tab bar along the top; the rest is the area where the pages go.
 class TQtTabFrame : public QWidget {
 public:
-    explicit TQtTabFrame(QWidget* parent) : QWidget(parent) {
-        Bar = new QTabBar(this);
+    TQtTabFrame(TWinControl& control, QWidget* parent) : QWidget(parent) {
+        Bar = new TQtAccelRouted<QTabBar>(control, this);
         Bar->setDrawBase(true);
         Bar->setExpanding(false);
         Bar->setUsesScrollButtons(true);
@@ -340,7 +616,7 @@ protected:
 class TQtTabControlClass : public TQtWidgetClass {
 public:
     TQtTabControlClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
-        frame_ = new TQtTabFrame(parent);
+        frame_ = new TQtTabFrame(window.Control(), parent);
         QObject::connect(frame_->Bar, &QTabBar::currentChanged, [this](int index) { Changed(index); });
     }
     QWidget* Widget() const override { return frame_; }
@@ -675,7 +951,11 @@ TQtWidgetClassMaker Maker() {
 }  // namespace
 
 void RegisterQtCommonWindowClasses() {
-    RegisterQtWindowClass("SysListView32", Maker<TQtListViewClass>());
+    RegisterQtWindowClass("SysListView32", [](TQtWindow& window, QWidget* parent) -> std::unique_ptr<TQtWidgetClass> {
+        if (window.Control().Params().Style & LVS_OWNERDATA)
+            return std::make_unique<TQtOwnerDataListViewClass>(window, parent);
+        return std::make_unique<TQtListViewClass>(window, parent);
+    });
     RegisterQtWindowClass("SysTabControl32", Maker<TQtTabControlClass>());
     RegisterQtWindowClass("msctls_updown32", Maker<TQtUpDownClass>());
 }

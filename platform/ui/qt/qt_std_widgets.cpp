@@ -5,10 +5,15 @@
 // Positions are counted as the toolkit counts them: in UTF-16 units, with a
 // memo's line breaks as CR LF (two units), while Qt keeps one unit a break.
 #include <QtGui/QFocusEvent>
+#include <QtGui/QShortcutEvent>
 #include <QtGui/QTextBlock>
 #include <QtGui/QWheelEvent>
 #include <QtGui/QTextCursor>
+#include <QtCore/QAbstractListModel>
+#include <QtWidgets/QAbstractItemDelegate>
 #include <QtWidgets/QAbstractItemView>
+#include <QtWidgets/QListView>
+#include <QtWidgets/QStylePainter>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QPlainTextEdit>
@@ -16,6 +21,7 @@
 
 #include <map>
 
+#include "platform/bitmap.h"
 #include "platform/ui/qt/qt_widget_class.h"
 
 // ---------------------------------------------------------------- registry
@@ -47,6 +53,18 @@ intptr_t TQtWidgetClass::Notify(TNMHdr& header, int code) {
     header.From = Control().Handle();
     header.Code = code;
     return Control().Perform(CN_NOTIFY, 0, reinterpret_cast<intptr_t>(&header));
+}
+
+bool RouteQtMnemonic(TWinControl& control, QEvent* event) {
+    if (event->type() != QEvent::Shortcut) return false;
+    const QKeySequence sequence = static_cast<QShortcutEvent*>(event)->key();
+    if (sequence.isEmpty()) return true;
+    const int key = sequence[0].key();
+    if (key <= 0 || key > 0xFFFF) return true;
+    TWinControl* top = &control;
+    while (top->Parent()) top = top->Parent();
+    top->Perform(CM_DIALOGCHAR, QChar(static_cast<char16_t>(key)).toLower().unicode(), 0);
+    return true;
 }
 
 intptr_t QtCopyText(const QString& text, intptr_t buffer) {
@@ -336,11 +354,11 @@ public:
     TQtButtonClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
         switch (window.Control().Params().Style & 0xF) {
             case BS_CHECKBOX:
-            case BS_AUTOCHECKBOX: button_ = new QCheckBox(parent); break;
+            case BS_AUTOCHECKBOX: button_ = new TQtAccelRouted<QCheckBox>(window.Control(), parent); break;
             case BS_RADIOBUTTON:
-            case BS_AUTORADIOBUTTON: button_ = new QRadioButton(parent); break;
-            case BS_GROUPBOX: group_ = new QGroupBox(parent); return;
-            default: button_ = new QPushButton(parent); break;
+            case BS_AUTORADIOBUTTON: button_ = new TQtAccelRouted<QRadioButton>(window.Control(), parent); break;
+            case BS_GROUPBOX: group_ = new TQtAccelRouted<QGroupBox>(window.Control(), parent); return;
+            default: button_ = new TQtAccelRouted<QPushButton>(window.Control(), parent); break;
         }
         QObject::connect(button_, &QAbstractButton::clicked, [this] { Command(BN_CLICKED); });
     }
@@ -409,11 +427,182 @@ int SortedPlace(int count, const QString& text, TextOf textOf) {
     return at;
 }
 
+// Items painted with our canvas: the control paints each item into a
+// bitmap of the item's size (CN_DRAWITEM) and, when the heights vary, tells
+// each item's height (CN_MEASUREITEM).
+class TOwnerDrawDelegate : public QAbstractItemDelegate {
+public:
+    TOwnerDrawDelegate(TQtWidgetClass& owner, int type, bool variable, QObject* parent)
+        : QAbstractItemDelegate(parent), owner_(owner), type_(type), variable_(variable) {}
+    int FixedHeight = 16;
+    bool Variable() const { return variable_; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        uint32_t state = 0;
+        if (option.state & QStyle::State_Selected) state |= ODS_SELECTED;
+        if (option.state & QStyle::State_HasFocus) state |= ODS_FOCUS;
+        if (!(option.state & QStyle::State_Enabled)) state |= ODS_DISABLED;
+        PaintItem(*painter, option.rect, index.row(), index.data(DataRole).toLongLong(), state);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        // As wide as the list shows it: no wider than the view.
+        (void)option;
+        return QSize(1, Height(index.row(), index.data(DataRole).toLongLong()));
+    }
+    int Height(int row, intptr_t data) const {
+        if (!variable_ || owner_.Detached()) return FixedHeight;
+        TMeasureItemStruct measure;
+        measure.CtlType = type_;
+        measure.ItemID = row;
+        measure.ItemHeight = FixedHeight;
+        measure.ItemData = data;
+        owner_.Control().Perform(CN_MEASUREITEM, 0, reinterpret_cast<intptr_t>(&measure));
+        return std::max(measure.ItemHeight, 1);
+    }
+    void PaintItem(QPainter& painter, const QRect& rect, int row, intptr_t data, uint32_t state) const {
+        if (rect.isEmpty() || owner_.Detached()) return;
+        TBitmap bitmap;
+        bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+        bitmap.SetSize(rect.width(), rect.height());
+        TDrawItemStruct item;
+        item.CtlType = type_;
+        item.ItemID = row;
+        item.ItemState = state;
+        item.Surface = &bitmap;
+        item.Item = {0, 0, rect.width(), rect.height()};
+        item.ItemData = data;
+        owner_.Control().Perform(CN_DRAWITEM, 0, reinterpret_cast<intptr_t>(&item));
+        // Our canvas leaves the fourth byte clear: Qt's 32-bit RGB wants it set.
+        QImage image(rect.width(), rect.height(), QImage::Format_RGB32);
+        for (int y = 0; y < rect.height(); ++y) {
+            const auto* from = reinterpret_cast<const uint32_t*>(bitmap.ScanLine(y));
+            auto* to = reinterpret_cast<uint32_t*>(image.scanLine(y));
+            for (int x = 0; x < rect.width(); ++x) to[x] = from[x] | 0xFF000000u;
+        }
+        painter.drawImage(rect.topLeft(), image);
+    }
+
+private:
+    TQtWidgetClass& owner_;
+    int type_;
+    bool variable_;
+};
+
+// The owner-drawn styles of a list or combo box: a delegate of our canvas,
+// or nullptr for the standard look.
+TOwnerDrawDelegate* OwnerDrawDelegate(TQtWidgetClass& owner, int type, uint32_t fixedStyle, uint32_t variableStyle,
+                                      QObject* parent) {
+    const uint32_t style = owner.Control().Params().Style;
+    if (!(style & (fixedStyle | variableStyle))) return nullptr;
+    return new TOwnerDrawDelegate(owner, type, (style & variableStyle) != 0, parent);
+}
+
+// A virtual list box: a count of rows, each painted by the control, whose
+// texts (for the typed search) the control gives.
+class TQtVirtualListBoxClass : public TQtWidgetClass {
+    class TCountModel : public QAbstractListModel {
+    public:
+        TCountModel(TQtVirtualListBoxClass& owner, QObject* parent) : QAbstractListModel(parent), owner_(owner) {}
+        int Count = 0;
+        int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : Count; }
+        QVariant data(const QModelIndex& index, int role) const override {
+            if (role != Qt::DisplayRole || owner_.Detached() || !index.isValid()) return {};
+            TWinControl& control = owner_.Control();
+            const intptr_t length = control.Perform(LB_GETTEXTLEN, index.row());
+            if (length <= 0) return QString();
+            std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+            control.Perform(LB_GETTEXT, index.row(), reinterpret_cast<intptr_t>(text.data()));
+            text.resize(static_cast<size_t>(length));
+            return ToQString(text);
+        }
+        void SetCount(int count) {
+            beginResetModel();
+            Count = count;
+            endResetModel();
+        }
+
+    private:
+        TQtVirtualListBoxClass& owner_;
+    };
+
+public:
+    TQtVirtualListBoxClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
+        const uint32_t style = window.Control().Params().Style;
+        list_ = new TQtKeyOffering<QListView>(window.Control(), parent);
+        model_ = new TCountModel(*this, list_);
+        list_->setModel(model_);
+        list_->setUniformItemSizes(true);
+        delegate_ = new TOwnerDrawDelegate(*this, ODT_LISTBOX, false, list_);
+        list_->setItemDelegate(delegate_);
+        list_->setSelectionMode((style & LBS_MULTIPLESEL) ? QAbstractItemView::MultiSelection
+                                                          : QAbstractItemView::SingleSelection);
+        QObject::connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, [this] {
+            if (!Quiet) Command(LBN_SELCHANGE);
+        });
+        QObject::connect(list_, &QListView::doubleClicked, [this] { Command(LBN_DBLCLK); });
+    }
+    QWidget* Widget() const override { return list_; }
+
+    intptr_t ClassProc(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        TQtQuiet quiet(Quiet);
+        const int count = model_->Count;
+        auto valid = [count](intptr_t i) { return i >= 0 && i < count; };
+        auto row = [this](intptr_t i) { return model_->index(Param(i), 0); };
+        switch (msg) {
+            case LB_SETCOUNT:
+                if (wParam < 0) return LB_ERR;
+                model_->SetCount(Param(wParam));
+                return 0;
+            case LB_GETCOUNT: return count;
+            case LB_RESETCONTENT: model_->SetCount(0); return 0;
+            case LB_SETCURSEL:
+                if (!valid(wParam)) {
+                    list_->clearSelection();
+                    list_->setCurrentIndex(QModelIndex());
+                    return wParam == -1 ? 0 : LB_ERR;
+                }
+                list_->setCurrentIndex(row(wParam));
+                return wParam;
+            case LB_GETCURSEL: {
+                const QModelIndex current = list_->currentIndex();
+                return current.isValid() && list_->selectionModel()->isSelected(current) ? current.row() : LB_ERR;
+            }
+            case LB_GETSEL: return valid(wParam) ? (list_->selectionModel()->isSelected(row(wParam)) ? 1 : 0) : LB_ERR;
+            case LB_GETTOPINDEX: {
+                const QModelIndex top = list_->indexAt(QPoint(1, 1));
+                return top.isValid() ? top.row() : 0;
+            }
+            case LB_SETTOPINDEX:
+                if (!valid(wParam)) return LB_ERR;
+                list_->scrollTo(row(wParam), QAbstractItemView::PositionAtTop);
+                return 0;
+            case LB_SETITEMHEIGHT:
+                if (lParam <= 0 || lParam > 255) return LB_ERR;
+                delegate_->FixedHeight = Param(lParam);
+                list_->reset();
+                return 0;
+            case LB_GETITEMHEIGHT: return delegate_->FixedHeight;
+            case LB_GETITEMDATA: return valid(wParam) ? 0 : LB_ERR;
+        }
+        // A list without items of its own takes none.
+        return LB_ERR;
+    }
+
+private:
+    QListView* list_;
+    TCountModel* model_;
+    TOwnerDrawDelegate* delegate_;
+};
+
 class TQtListBoxClass : public TQtWidgetClass {
 public:
     TQtListBoxClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
         const uint32_t style = window.Control().Params().Style;
         list_ = new TQtKeyOffering<QListWidget>(window.Control(), parent);
+        if ((delegate_ = OwnerDrawDelegate(*this, ODT_LISTBOX, LBS_OWNERDRAWFIXED, LBS_OWNERDRAWVARIABLE, list_))) {
+            list_->setItemDelegate(delegate_);
+            list_->setUniformItemSizes(!delegate_->Variable());
+        }
         sorted_ = style & LBS_SORT;
         list_->setSelectionMode((style & LBS_MULTIPLESEL) ? QAbstractItemView::MultiSelection
                                                           : QAbstractItemView::SingleSelection);
@@ -479,12 +668,22 @@ public:
                 if (!valid(wParam)) return LB_ERR;
                 list_->scrollToItem(list_->item(Param(wParam)), QAbstractItemView::PositionAtTop);
                 return 0;
+            case LB_SETITEMHEIGHT:
+                if (!delegate_) return 0;
+                if (lParam <= 0 || lParam > 255) return LB_ERR;
+                delegate_->FixedHeight = Param(lParam);
+                list_->doItemsLayout();
+                return 0;
+            case LB_GETITEMHEIGHT:
+                if (delegate_) return delegate_->Variable() && valid(wParam) ? list_->visualItemRect(list_->item(Param(wParam))).height() : delegate_->FixedHeight;
+                return count > 0 ? list_->sizeHintForRow(0) : QFontMetrics(list_->font()).height();
         }
         return 0;
     }
 
 private:
     QListWidget* list_;
+    TOwnerDrawDelegate* delegate_ = nullptr;
     bool sorted_ = false;
 };
 
@@ -496,6 +695,8 @@ class TQtComboBox : public TQtKeyOffering<QComboBox> {
 public:
     TQtComboBox(TWinControl& control, QWidget* parent) : TQtKeyOffering<QComboBox>(control, parent) {}
     std::function<void(bool)> DroppedDown;
+    // Owner drawn: the selected item is the control's painting too.
+    TOwnerDrawDelegate* OwnerDraw = nullptr;
 
     void showPopup() override {
         if (DroppedDown) DroppedDown(true);
@@ -513,6 +714,24 @@ protected:
         if (isEditable()) QComboBox::keyPressEvent(event);
         else TQtKeyOffering<QComboBox>::keyPressEvent(event);
     }
+    void paintEvent(QPaintEvent* event) override {
+        if (!OwnerDraw) {
+            QComboBox::paintEvent(event);
+            return;
+        }
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentText.clear();
+        option.currentIcon = QIcon();
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        uint32_t state = ODS_COMBOBOXEDIT;
+        if (hasFocus()) state |= ODS_SELECTED | ODS_FOCUS;
+        if (!isEnabled()) state |= ODS_DISABLED;
+        const int index = currentIndex();
+        OwnerDraw->PaintItem(painter, field, index, index >= 0 ? itemData(index).toLongLong() : 0, state);
+    }
 };
 
 class TQtComboBoxClass : public TQtWidgetClass {
@@ -520,6 +739,9 @@ public:
     TQtComboBoxClass(TQtWindow& window, QWidget* parent) : TQtWidgetClass(window) {
         const uint32_t style = window.Control().Params().Style;
         combo_ = new TQtComboBox(window.Control(), parent);
+        if ((combo_->OwnerDraw =
+                 OwnerDrawDelegate(*this, ODT_COMBOBOX, CBS_OWNERDRAWFIXED, CBS_OWNERDRAWVARIABLE, combo_)))
+            combo_->setItemDelegate(combo_->OwnerDraw);
         sorted_ = style & CBS_SORT;
         combo_->setInsertPolicy(QComboBox::NoInsert);
         if ((style & 0x3) != CBS_DROPDOWNLIST) {
@@ -626,6 +848,14 @@ public:
             case EM_REPLACESEL:
                 if (edit) edit->insert(QtTextParam(lParam));
                 return 0;
+            case CB_SETITEMHEIGHT:
+                if (!combo_->OwnerDraw) return 0;
+                if (lParam <= 0 || lParam > 255) return CB_ERR;
+                combo_->OwnerDraw->FixedHeight = Param(lParam);
+                combo_->update();
+                return 0;
+            case CB_GETITEMHEIGHT:
+                return combo_->OwnerDraw ? combo_->OwnerDraw->FixedHeight : QFontMetrics(combo_->font()).height();
         }
         return 0;
     }
@@ -648,7 +878,10 @@ TQtWidgetClassMaker Maker() {
         return std::make_unique<TQtEditClass>(window, parent);
     });
     RegisterQtWindowClass("BUTTON", Maker<TQtButtonClass>());
-    RegisterQtWindowClass("LISTBOX", Maker<TQtListBoxClass>());
+    RegisterQtWindowClass("LISTBOX", [](TQtWindow& window, QWidget* parent) -> std::unique_ptr<TQtWidgetClass> {
+        if (window.Control().Params().Style & LBS_NODATA) return std::make_unique<TQtVirtualListBoxClass>(window, parent);
+        return std::make_unique<TQtListBoxClass>(window, parent);
+    });
     RegisterQtWindowClass("COMBOBOX", Maker<TQtComboBoxClass>());
     return true;
 }();

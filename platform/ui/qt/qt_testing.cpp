@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/bitmap.h"
+
 #include "platform/ui/qt/qt_backend.h"
 
 namespace QtTesting {
@@ -178,6 +180,11 @@ bool WindowCursorPicture(TWinControl& control, TBitmap& picture, TPoint& hotSpot
         std::memcpy(picture.ScanLine(y), image.constScanLine(y), static_cast<size_t>(image.width()) * 4);
     hotSpot = {cursor.hotSpot().x(), cursor.hotSpot().y()};
     return true;
+}
+
+bool GrabWindow(TWinControl& control, TBitmap& picture) {
+    double ratio = 1;
+    return GrabWindow(control, picture, ratio);
 }
 
 bool ToolWindow(TWinControl& form) {

@@ -13,6 +13,7 @@
 
 class TWinControl;
 class TMenuItem;
+class TBitmap;
 
 namespace QtTesting {
 
@@ -55,6 +56,8 @@ bool GrabWindow(TWinControl& control, TBitmap& picture, double& devicePixelRatio
 // (picture filled, 32 bits with alpha, and its hot spot; true) or one of the
 // system's shapes (false).
 bool WindowCursorPicture(TWinControl& control, TBitmap& picture, TPoint& hotSpot);
+// The same, when the ratio does not matter.
+bool GrabWindow(TWinControl& control, TBitmap& picture);
 // A top-level window is a tool window (a floating palette) of Qt.
 bool ToolWindow(TWinControl& form);
 

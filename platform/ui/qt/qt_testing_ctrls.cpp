@@ -2,6 +2,7 @@
 
 #include <QtTest/QTest>
 #include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QListWidget>
@@ -45,31 +46,25 @@ QAbstractButton* Arrow(TWinControl& upDown, bool increase) {
 }  // namespace
 
 bool ClickItem(TWinControl& control, int index) {
-    if (auto* tree = Find<QTreeWidget>(control)) {
-        QTreeWidgetItem* item = tree->topLevelItem(index);
-        if (!item) return false;
-        tree->scrollToItem(item);
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-        return true;
-    }
-    if (auto* list = Find<QListWidget>(control)) {
-        QListWidgetItem* item = list->item(index);
-        if (!item) return false;
-        list->scrollToItem(item);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-        return true;
-    }
     if (auto* bar = Find<QTabBar>(control)) {
         if (index < 0 || index >= bar->count()) return false;
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        return true;
+    }
+    // A list box, list view or virtual list of either: a row of its model.
+    if (auto* view = Find<QAbstractItemView>(control)) {
+        const QModelIndex item = view->model()->index(index, 0);
+        if (!item.isValid()) return false;
+        view->scrollTo(item);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
         return true;
     }
     return false;
 }
 
 bool ClickColumnHeader(TWinControl& control, int column) {
-    auto* tree = Find<QTreeWidget>(control);
-    if (!tree || column < 0 || column >= tree->columnCount()) return false;
+    auto* tree = Find<QTreeView>(control);
+    if (!tree || column < 0 || column >= tree->model()->columnCount()) return false;
     QHeaderView* header = tree->header();
     const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
@@ -77,14 +72,25 @@ bool ClickColumnHeader(TWinControl& control, int column) {
 }
 
 std::u16string ColumnHeaderText(TWinControl& control, int column) {
-    auto* tree = Find<QTreeWidget>(control);
-    return tree ? FromQString(tree->headerItem()->text(column)) : u"";
+    auto* tree = Find<QTreeView>(control);
+    return tree ? FromQString(tree->model()->headerData(column, Qt::Horizontal).toString()) : u"";
 }
 
 std::u16string CellText(TWinControl& control, int row, int column) {
-    auto* tree = Find<QTreeWidget>(control);
-    QTreeWidgetItem* item = tree ? tree->topLevelItem(row) : nullptr;
-    return item ? FromQString(item->text(column)) : u"";
+    auto* tree = Find<QTreeView>(control);
+    const QModelIndex cell = tree ? tree->model()->index(row, column) : QModelIndex();
+    return cell.isValid() ? FromQString(cell.data().toString()) : u"";
+}
+
+int RowCount(TWinControl& control) {
+    auto* view = Find<QAbstractItemView>(control);
+    return view ? view->model()->rowCount() : -1;
+}
+
+int RowHeight(TWinControl& control, int row) {
+    auto* view = Find<QAbstractItemView>(control);
+    const QModelIndex item = view ? view->model()->index(row, 0) : QModelIndex();
+    return item.isValid() ? view->visualRect(item).height() : -1;
 }
 
 int TabCount(TWinControl& control) {
@@ -98,7 +104,7 @@ std::u16string TabText(TWinControl& control, int index) {
 }
 
 bool LabelEditorOpen(TWinControl& control) {
-    auto* tree = Find<QTreeWidget>(control);
+    auto* tree = Find<QTreeView>(control);
     QWidget* focus = QApplication::focusWidget();
     return tree && focus && qobject_cast<QLineEdit*>(focus) && tree->isAncestorOf(focus);
 }

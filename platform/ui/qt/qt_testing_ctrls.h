@@ -21,6 +21,10 @@ bool ClickColumnHeader(TWinControl& control, int column);
 // The text a list view shows as the title of a column, and in a cell.
 std::u16string ColumnHeaderText(TWinControl& control, int column);
 std::u16string CellText(TWinControl& control, int row, int column);
+// The rows a list box or list view shows (-1: none of those), and the
+// height of one of them on the screen.
+int RowCount(TWinControl& control);
+int RowHeight(TWinControl& control, int row);
 // The tabs a tab control shows.
 int TabCount(TWinControl& control);
 std::u16string TabText(TWinControl& control, int index);

@@ -106,3 +106,22 @@ protected:
 
     TWinControl& control_;
 };
+
+// Qt gives a widget whose text has an accelerator ("&File") a shortcut of
+// its own; the toolkit's controls decide about accelerators themselves, so
+// the shortcut goes to the control's form as the character typed with Alt
+// (CM_DIALOGCHAR). True when the event was such a shortcut.
+bool RouteQtMnemonic(TWinControl& control, QEvent* event);
+
+template <typename Base>
+class TQtAccelRouted : public Base {
+public:
+    template <typename... Args>
+    TQtAccelRouted(TWinControl& control, Args&&... args) : Base(std::forward<Args>(args)...), control_(control) {}
+
+protected:
+    bool event(QEvent* event) override { return RouteQtMnemonic(control_, event) || Base::event(event); }
+
+private:
+    TWinControl& control_;
+};

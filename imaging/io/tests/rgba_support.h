@@ -29,6 +29,14 @@ inline std::vector<uint8_t> OurRGBA(TIEBitmap& bitmap) {
                     break;
                 }
                 case ie8p: c = bitmap.GetPaletteColor(row[x]); break;
+                case ieRGB48: {  // red, green, blue words rounded to 8 bits
+                    auto level = [&](int32_t i) {
+                        const uint32_t v = row[6 * x + 2 * i] | row[6 * x + 2 * i + 1] << 8;
+                        return static_cast<uint8_t>((v * 255 + 32895) >> 16);
+                    };
+                    c = TRGB{level(2), level(1), level(0)};
+                    break;
+                }
                 default: c = TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]}; break;
             }
             out.insert(out.end(), {c.r, c.g, c.b, alpha ? alpha[x] : uint8_t{255}});

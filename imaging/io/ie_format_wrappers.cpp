@@ -613,6 +613,7 @@ void TVidurErIO::SaveTGA(const std::string* fileName, TStream* stream) {
         }
         TIEMask mask;
         IECopyBitmapToMask(*bitmap_->GetAlphaChannel(), mask);
+        mask.SetFull(bitmap_->FullOpacity());
         IEWriteTGAStream(target, *bitmap_, ImageParams, progress, &mask);
     };
     RunSave(steps);

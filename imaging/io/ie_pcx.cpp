@@ -189,6 +189,12 @@ void IEReadPCXStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
         Fail(progress, failure, "the lines are shorter than the image is wide");
         return;
     }
+    // A run gives at most 63 bytes for two: data that cannot cover the
+    // image are refused before its memory is taken.
+    if (int64_t{lineBytes} * planes * height > static_cast<int64_t>(data.size() - kHeaderSize + 2) * 32) {
+        Fail(progress, failure, "the image data end before the image does");
+        return;
+    }
     const bool bilevel = single && bits == 1;
     if (!bitmap.Allocate(width, height, bilevel ? ie1g : ie24RGB)) {
         Fail(progress, failure, "not enough memory for the image");

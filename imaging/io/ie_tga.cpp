@@ -180,6 +180,16 @@ void MirrorBits(uint8_t* row, int32_t width) {
     }
 }
 
+// A pixel of the mask below 255; the mask's own flag may not know.
+bool HasTransparency(TIEMask& mask) {
+    if (mask.Full()) return false;
+    for (int32_t y = 0; y < mask.Height(); ++y) {
+        const uint8_t* row = mask.GetScanline(y);
+        if (std::any_of(row, row + mask.Width(), [](uint8_t a) { return a != 255; })) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool IEIsTGAHeader(const uint8_t* h, int64_t size) {
@@ -257,6 +267,10 @@ void IEReadTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
     // The ID may hold its NUL.
     if (const size_t nul = params.TgaImageId.find('\0'); nul != std::string::npos) params.TgaImageId.resize(nul);
     position += static_cast<size_t>(idLength);
+    if (position > size) {
+        fail("the image ID runs past the end of the file");
+        return;
+    }
 
     // A 3-3-2 colour cube until a colour map says otherwise.
     TRGB palette[256];
@@ -317,6 +331,12 @@ void IEReadTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
     }
     if (int64_t{width} * height > kMaxPixels) {
         fail("the image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")");
+        return;
+    }
+    // A run packet gives at most 128 pixels: data that cannot cover the
+    // image are refused before its memory is taken.
+    if (int64_t{width} * height > static_cast<int64_t>(size - position + 1) * 128) {
+        fail("the pixel data end before the image does");
         return;
     }
     // Colour-mapped images need pixels that are indexes.
@@ -407,8 +427,8 @@ void IEWriteTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
             gray = depth == 8 && params.TgaGrayLevel;
             quantizer = std::make_unique<TIEQuantizer>(*image, palette, colors);
             params.ColorMap.assign(palette, palette + colors);
-        } else if (mask && !mask->Full() && mask->BitsPerPixel() == 8 && mask->Width() == width &&
-                   mask->Height() == height) {
+        } else if (mask && mask->BitsPerPixel() == 8 && mask->Width() == width && mask->Height() == height &&
+                   HasTransparency(*mask)) {
             depth = 32;
             params.TgaCompressed = false;
         }

@@ -49,16 +49,17 @@ TEST(RawPixels, ToolsImageMagickDumpsInEveryLayout) {
         TIEPixelFormat format;
         bool bgr, planar;
         const std::vector<uint8_t>& expected;
+        int tolerance;  // ImageMagick's gray of 16 bits rounds apart from its gray of 8
     };
     const TCase cases[] = {
-        {"rgb", "convert '" + src + "' -depth 8 rgb:-", ie24RGB, false, false, expected},
-        {"bgr", "convert '" + src + "' -depth 8 bgr:-", ie24RGB, true, false, expected},
-        {"rgb planes", "convert '" + src + "' -depth 8 -interlace plane rgb:-", ie24RGB, false, true, expected},
-        {"rgb 16-bit", "convert '" + src + "' -depth 16 -endian LSB rgb:-", ieRGB48, false, false, expected},
+        {"rgb", "convert '" + src + "' -depth 8 rgb:-", ie24RGB, false, false, expected, 0},
+        {"bgr", "convert '" + src + "' -depth 8 bgr:-", ie24RGB, true, false, expected, 0},
+        {"rgb planes", "convert '" + src + "' -depth 8 -interlace plane rgb:-", ie24RGB, false, true, expected, 0},
+        {"rgb 16-bit", "convert '" + src + "' -depth 16 -endian LSB rgb:-", ieRGB48, false, false, expected, 0},
         {"rgb 16-bit planes", "convert '" + src + "' -depth 16 -endian LSB -interlace plane rgb:-", ieRGB48, false, true,
-         expected},
-        {"gray", gray + "-depth 8 gray:-", ie8g, false, false, expectedGray},
-        {"gray 16-bit", gray + "-depth 16 -endian LSB gray:-", ie16g, false, false, expectedGray},
+         expected, 0},
+        {"gray", gray + "-depth 8 gray:-", ie8g, false, false, expectedGray, 0},
+        {"gray 16-bit", gray + "-depth 16 -endian LSB gray:-", ie16g, false, false, expectedGray, 1},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -67,7 +68,11 @@ TEST(RawPixels, ToolsImageMagickDumpsInEveryLayout) {
         TVidurErIO io;
         io.ImageParams.RawPixelsBGR = c.bgr;
         io.ImageParams.RawPixelsPlanar = c.planar;
-        EXPECT_EQ(Load(bytes, c.format, io), c.expected);
+        const std::vector<uint8_t> got = Load(bytes, c.format, io);
+        ASSERT_EQ(got.size(), c.expected.size());
+        int worst = 0;
+        for (size_t i = 0; i < got.size(); ++i) worst = std::max(worst, std::abs(got[i] - c.expected[i]));
+        EXPECT_LE(worst, c.tolerance);
         EXPECT_EQ(io.ImageParams.FileType, 21);
     }
 }

@@ -52,4 +52,12 @@ inline std::vector<uint8_t> MagickRGBA(const std::filesystem::path& file, int pa
     return std::vector<uint8_t>(out.begin(), out.end());
 }
 
+// The same from FFmpeg's decoders, a second judge where ImageMagick 6
+// departs from a format's rules (Targa rows bottom up, 1-bit PCX against
+// its palette).
+inline std::vector<uint8_t> FfmpegRGBA(const std::filesystem::path& file) {
+    std::string out = RunCommand("ffmpeg -v error -i '" + file.string() + "' -f rawvideo -pix_fmt rgba - 2>/dev/null");
+    return std::vector<uint8_t>(out.begin(), out.end());
+}
+
 }  // namespace imaging_test

@@ -161,6 +161,8 @@ public:
                     return nullptr;
                 }
                 if (IETIFFLZWEnded(lzw_)) ranOut_ = true;
+                // The decoder's row stays as it is until the next call.
+                if (vars_.LZW == IETIFFLZWDecompress) return got;
                 std::memcpy(row_.data(), got, static_cast<size_t>(rowLength_));
                 return row_.data();
             }

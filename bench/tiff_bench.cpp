@@ -68,21 +68,26 @@ const std::string& File() {
     return file;
 }
 
+// Our reader on the file from its start; false when it refused it.
+bool Decode(TMemoryStream& stream, TIEBitmap& bitmap) {
+    stream.SetPosition(0);
+    TIOParamsVals params;
+    LZWParams(params);
+    bool aborted = false;
+    TIEProgressRec progress;
+    progress.AbortFlag = &aborted;
+    std::unique_ptr<TIEMask> mask;
+    int32_t pages = 0;
+    IEReadTIFFStream(&bitmap, stream, pages, &params, progress, false, mask, false, false, false);
+    return !aborted;
+}
+
 void BM_OursDecode(benchmark::State& state) {
     // The file in memory, made before the timing; reading leaves it as it is.
     TMemoryStream stream(ReadFileBytes(File()));
     for (auto _ : state) {
-        stream.SetPosition(0);
         TIEBitmap bitmap;
-        TIOParamsVals params;
-        LZWParams(params);
-        bool aborted = false;
-        TIEProgressRec progress;
-        progress.AbortFlag = &aborted;
-        std::unique_ptr<TIEMask> mask;
-        int32_t pages = 0;
-        IEReadTIFFStream(&bitmap, stream, pages, &params, progress, false, mask, false, false, false);
-        if (aborted) state.SkipWithError("our reader refused the file");
+        if (!Decode(stream, bitmap)) state.SkipWithError("our reader refused the file");
         benchmark::DoNotOptimize(bitmap.GetScanline(0));
     }
 }
@@ -95,16 +100,7 @@ void BM_OursDecodeReused(benchmark::State& state) {
     TIEBitmap bitmap(kWidth, kHeight, ie24RGB);
     bitmap.Fill(0);  // its pages are touched before the timing
     for (auto _ : state) {
-        stream.SetPosition(0);
-        TIOParamsVals params;
-        LZWParams(params);
-        bool aborted = false;
-        TIEProgressRec progress;
-        progress.AbortFlag = &aborted;
-        std::unique_ptr<TIEMask> mask;
-        int32_t pages = 0;
-        IEReadTIFFStream(&bitmap, stream, pages, &params, progress, false, mask, false, false, false);
-        if (aborted) state.SkipWithError("our reader refused the file");
+        if (!Decode(stream, bitmap)) state.SkipWithError("our reader refused the file");
         benchmark::DoNotOptimize(bitmap.GetScanline(0));
     }
 }

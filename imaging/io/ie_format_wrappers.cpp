@@ -86,6 +86,27 @@ std::string MessageOf(const std::exception& error) {
     return error.what();
 }
 
+// A reader's transparency mask into the bitmap's alpha channel; a mask of
+// another size, or one fully opaque, leaves the bitmap opaque.
+void MaskToAlpha(const std::unique_ptr<TIEMask>& mask, TIEBitmap& bitmap) {
+    if (!mask || mask->Full() || mask->Width() != bitmap.GetWidth() || mask->Height() != bitmap.GetHeight()) return;
+    TIEBitmap& alpha = *bitmap.GetAlphaChannel();
+    for (int32_t y = 0; y < alpha.GetHeight(); ++y)
+        std::memcpy(alpha.GetScanline(y), mask->GetScanline(y), static_cast<size_t>(alpha.GetWidth()));
+    bitmap.SetFullOpacity(false);
+}
+
+// Calls a writer with the bitmap's alpha channel as a mask, or with none.
+void WithAlphaMask(TIEBitmap& bitmap, const std::function<void(TIEMask*)>& write) {
+    if (!bitmap.GetHasAlphaChannel()) {
+        write(nullptr);
+        return;
+    }
+    TIEMask mask;
+    IECopyBitmapToMask(*bitmap.GetAlphaChannel(), mask);
+    write(&mask);
+}
+
 }  // namespace
 
 void TVidurErIO::RunLoad(const TLoadSteps& steps) {
@@ -373,13 +394,7 @@ void TVidurErIO::SaveToStreamJPEG(TStream& stream) { SaveJPEG(nullptr, &stream);
 namespace {
 
 void WritePNG(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRec& progress) {
-    if (!bitmap.GetHasAlphaChannel()) {
-        IEWritePNGStream(stream, bitmap, params, nullptr, progress);
-        return;
-    }
-    TIEMask mask;
-    IECopyBitmapToMask(*bitmap.GetAlphaChannel(), mask);
-    IEWritePNGStream(stream, bitmap, params, &mask, progress);
+    WithAlphaMask(bitmap, [&](TIEMask* mask) { IEWritePNGStream(stream, bitmap, params, mask, progress); });
 }
 
 }  // namespace
@@ -431,12 +446,7 @@ void TVidurErIO::LoadTIFF(const std::string* fileName, TStream* stream) {
                          &failure);
         ImageParams.ImageCount = ImageParams.TiffImageCount = pages;
         if (!failure.empty()) lastError_ = "The " + FullName(1) + " data is damaged or incomplete: " + failure;
-        if (mask && !mask->Full() && mask->Width() == bitmap_->GetWidth() && mask->Height() == bitmap_->GetHeight()) {
-            TIEBitmap& alpha = *bitmap_->GetAlphaChannel();
-            for (int32_t y = 0; y < alpha.GetHeight(); ++y)
-                std::memcpy(alpha.GetScanline(y), mask->GetScanline(y), static_cast<size_t>(alpha.GetWidth()));
-            bitmap_->SetFullOpacity(false);
-        }
+        MaskToAlpha(mask, *bitmap_);
     };
     RunLoad(steps);
 }
@@ -590,12 +600,7 @@ void TVidurErIO::LoadTGA(const std::string* fileName, TStream* stream) {
         std::string failure;
         IEReadTGAStream(source, *bitmap_, ImageParams, progress, false, mask, false, &failure);
         if (!failure.empty()) lastError_ = "The " + FullName(11) + " data is damaged or incomplete: " + failure;
-        if (mask && mask->Width() == bitmap_->GetWidth() && mask->Height() == bitmap_->GetHeight()) {
-            TIEBitmap& alpha = *bitmap_->GetAlphaChannel();
-            for (int32_t y = 0; y < alpha.GetHeight(); ++y)
-                std::memcpy(alpha.GetScanline(y), mask->GetScanline(y), static_cast<size_t>(alpha.GetWidth()));
-            bitmap_->SetFullOpacity(false);
-        }
+        MaskToAlpha(mask, *bitmap_);
     };
     RunLoad(steps);
 }
@@ -607,14 +612,7 @@ void TVidurErIO::SaveTGA(const std::string* fileName, TStream* stream) {
     steps.stream = stream;
     steps.to24Bit = true;
     steps.write = [this](TStream& target, TIEProgressRec& progress) {
-        if (!bitmap_->GetHasAlphaChannel()) {
-            IEWriteTGAStream(target, *bitmap_, ImageParams, progress, nullptr);
-            return;
-        }
-        TIEMask mask;
-        IECopyBitmapToMask(*bitmap_->GetAlphaChannel(), mask);
-        mask.SetFull(bitmap_->FullOpacity());
-        IEWriteTGAStream(target, *bitmap_, ImageParams, progress, &mask);
+        WithAlphaMask(*bitmap_, [&](TIEMask* mask) { IEWriteTGAStream(target, *bitmap_, ImageParams, progress, mask); });
     };
     RunSave(steps);
 }

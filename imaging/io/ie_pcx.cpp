@@ -9,6 +9,7 @@
 #include "imaging/core/ie_color_reduce.h"
 #include "imaging/core/ie_quantizer.h"
 #include "imaging/io/ie_io_params.h"
+#include "imaging/io/ie_le_bytes.h"
 
 namespace {
 
@@ -18,16 +19,6 @@ constexpr int32_t kDCXMaxPages = 1024;
 // Largest image the reader allocates, in pixels.
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
-}
 
 // The bytes of the plane lines, one after the other: raw, or run-length
 // coded with runs that may go on from one line into the next.
@@ -100,11 +91,11 @@ void PackLine(const uint8_t* line, size_t length, std::vector<uint8_t>& out) {
 std::vector<uint32_t> ReadTable(TStream& stream, bool checkMagic) {
     std::vector<uint32_t> table;
     uint8_t head[4];
-    if (stream.Read(head, 4) != 4 || (checkMagic && Get32(head) != kDCXMagic)) return table;
+    if (stream.Read(head, 4) != 4 || (checkMagic && IEGetLE32(head) != kDCXMagic)) return table;
     uint8_t entries[4 * kDCXMaxPages];
     const int64_t got = stream.Read(entries, sizeof entries) / 4;
     for (int64_t i = 0; i < got; ++i) {
-        const uint32_t offset = Get32(entries + 4 * i);
+        const uint32_t offset = IEGetLE32(entries + 4 * i);
         if (offset == 0) break;
         table.push_back(offset);
     }
@@ -137,9 +128,9 @@ void IEReadPCXStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
         Fail(progress, failure, std::to_string(bits) + " bits a pixel are not supported");
         return;
     }
-    const int32_t width = Get16(h + 8) - Get16(h + 4) + 1, height = Get16(h + 10) - Get16(h + 6) + 1;
-    const int32_t lineBytes = Get16(h + 66);
-    int32_t dpiX = Get16(h + 12), dpiY = Get16(h + 14);
+    const int32_t width = IEGetLE16(h + 8) - IEGetLE16(h + 4) + 1, height = IEGetLE16(h + 10) - IEGetLE16(h + 6) + 1;
+    const int32_t lineBytes = IEGetLE16(h + 66);
+    int32_t dpiX = IEGetLE16(h + 12), dpiY = IEGetLE16(h + 14);
     if (dpiX == 0 || dpiY == 0) dpiX = IELibraryDefaultDPI[0], dpiY = IELibraryDefaultDPI[1];
     params.SetDpiX(dpiX);
     params.SetDpiY(dpiY);
@@ -283,10 +274,10 @@ void IEWritePCXStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
     header[1] = static_cast<uint8_t>(params.PcxVersion);
     header[2] = params.PcxCompressed ? 1 : 0;
     header[3] = static_cast<uint8_t>(depth == 24 ? 8 : depth);
-    Put16(header + 8, static_cast<uint32_t>(width - 1));
-    Put16(header + 10, static_cast<uint32_t>(height - 1));
-    Put16(header + 12, static_cast<uint32_t>(params.DpiX));
-    Put16(header + 14, static_cast<uint32_t>(params.DpiY));
+    IEPutLE16(header + 8, static_cast<uint32_t>(width - 1));
+    IEPutLE16(header + 10, static_cast<uint32_t>(height - 1));
+    IEPutLE16(header + 12, static_cast<uint32_t>(params.DpiX));
+    IEPutLE16(header + 14, static_cast<uint32_t>(params.DpiY));
     if (depth <= 4)
         for (int32_t i = 0; i < 16; ++i) {
             header[16 + 3 * i] = small[i].r;
@@ -294,7 +285,7 @@ void IEWritePCXStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
             header[16 + 3 * i + 2] = small[i].b;
         }
     header[65] = static_cast<uint8_t>(planes);
-    Put16(header + 66, static_cast<uint32_t>(lineBytes));
+    IEPutLE16(header + 66, static_cast<uint32_t>(lineBytes));
     header[68] = depth == 24 ? 0 : 1;
     IEStreamWriteChecked(stream, header, kHeaderSize, progress);
 
@@ -350,7 +341,7 @@ bool IEIsDCXStream(TStream& stream) {
         uint8_t head[8];
         const int64_t got = stream.Read(head, 8);
         stream.SetPosition(position);
-        return got == 8 && Get32(head) == kDCXMagic && Get32(head + 4) == 0;
+        return got == 8 && IEGetLE32(head) == kDCXMagic && IEGetLE32(head + 4) == 0;
     }
     const int64_t size = stream.GetSize() - position;
     return std::all_of(table.begin(), table.end(), [size](uint32_t offset) { return offset < size; });
@@ -418,9 +409,9 @@ void IEWriteDCXStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
     pages.insert(pages.begin() + static_cast<std::ptrdiff_t>(index), page.Bytes());
 
     std::vector<uint8_t> container(4 + 4 * (pages.size() + 1), 0);
-    Put32(container.data(), kDCXMagic);
+    IEPutLE32(container.data(), kDCXMagic);
     for (size_t i = 0; i < pages.size(); ++i) {
-        Put32(container.data() + 4 + 4 * i, static_cast<uint32_t>(container.size()));
+        IEPutLE32(container.data() + 4 + 4 * i, static_cast<uint32_t>(container.size()));
         container.insert(container.end(), pages[i].begin(), pages[i].end());
     }
     stream.SetSize(base);

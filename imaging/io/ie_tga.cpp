@@ -11,6 +11,7 @@
 #include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_quantizer.h"
 #include "imaging/io/ie_io_params.h"
+#include "imaging/io/ie_le_bytes.h"
 #include "platform/clock.h"
 
 namespace {
@@ -20,16 +21,6 @@ constexpr char kSignature[] = "TRUEVISION-XFILE.";  // and its NUL: 18 bytes
 // Largest image the reader allocates, in pixels.
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
-}
 
 bool IsDepth(int32_t depth) {
     return depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
@@ -45,17 +36,17 @@ std::string FieldText(const uint8_t* p, size_t size) {
 // The extension area's fields into the parameters.
 void ReadExtension(const uint8_t* e, TIOParamsVals& params) {
     params.TgaAuthor = FieldText(e + 2, 41);
-    const int month = Get16(e + 367), day = Get16(e + 369), year = Get16(e + 371);
-    const int hour = Get16(e + 373), minute = Get16(e + 375), second = Get16(e + 377);
+    const int month = IEGetLE16(e + 367), day = IEGetLE16(e + 369), year = IEGetLE16(e + 371);
+    const int hour = IEGetLE16(e + 373), minute = IEGetLE16(e + 375), second = IEGetLE16(e + 377);
     double date = 0;
     if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= 1 && year <= 2499 && hour < 24 && minute < 60 &&
         second < 60 && TryEncodeDate(year, month, day, date))
         params.TgaDate = date + (hour * 3600 + minute * 60 + second) / 86400.0;
     params.TgaJobName = FieldText(e + 379, 41);
     params.TgaBackground = TRGB{e[473], e[472], e[471]};
-    const uint16_t aspectN = Get16(e + 474), aspectD = Get16(e + 476);
+    const uint16_t aspectN = IEGetLE16(e + 474), aspectD = IEGetLE16(e + 476);
     if (aspectN != 0 && aspectD != 0) params.TgaAspectRatio = static_cast<double>(aspectN) / aspectD;
-    const uint16_t gammaN = Get16(e + 478), gammaD = Get16(e + 480);
+    const uint16_t gammaN = IEGetLE16(e + 478), gammaD = IEGetLE16(e + 480);
     if (gammaN != 0 && gammaD != 0) params.TgaGamma = static_cast<double>(gammaN) / gammaD;
 }
 
@@ -139,7 +130,7 @@ private:
         switch (depth_) {
             case 8: Index(p[0], bgr, alpha); break;
             case 16: {
-                const TRGB c = From555(Get16(p));
+                const TRGB c = From555(IEGetLE16(p));
                 bgr[0] = c.b, bgr[1] = c.g, bgr[2] = c.r;
                 break;
             }
@@ -180,9 +171,8 @@ void MirrorBits(uint8_t* row, int32_t width) {
     }
 }
 
-// A pixel of the mask below 255; the mask's own flag may not know.
+// A pixel of the mask below 255, whatever the mask's flag says.
 bool HasTransparency(TIEMask& mask) {
-    if (mask.Full()) return false;
     for (int32_t y = 0; y < mask.Height(); ++y) {
         const uint8_t* row = mask.GetScanline(y);
         if (std::any_of(row, row + mask.Width(), [](uint8_t a) { return a != 255; })) return true;
@@ -199,7 +189,7 @@ bool IEIsTGAHeader(const uint8_t* h, int64_t size) {
     if (colorMapType == 1 && !(h[7] == 15 || h[7] == 16 || h[7] == 24 || h[7] == 32)) return false;
     if (colorMapType == 0 && (imageType == 1 || imageType == 9)) return false;
     if (!IsDepth(depth)) return false;
-    if (Get16(h + 12) == 0 || Get16(h + 14) == 0) return false;
+    if (IEGetLE16(h + 12) == 0 || IEGetLE16(h + 14) == 0) return false;
     return (h[17] & 0xC0) == 0;
 }
 
@@ -236,7 +226,7 @@ void IEReadTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
     }
     if (size >= kHeaderSize + kFooterSize) {
         const uint8_t* footer = file.data() + size - kFooterSize;
-        const uint32_t extension = Get32(footer);
+        const uint32_t extension = IEGetLE32(footer);
         if (std::memcmp(footer + 8, kSignature, sizeof kSignature) == 0 && extension != 0 &&
             extension <= size - kFooterSize && size - kFooterSize - extension >= kExtensionSize)
             ReadExtension(file.data() + extension, params);
@@ -244,10 +234,10 @@ void IEReadTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
 
     const uint8_t* h = file.data();
     const int32_t idLength = h[0], colorMapType = h[1], imageType = h[2];
-    const int32_t mapFirst = Get16(h + 3), mapLength = Get16(h + 5), mapEntry = h[7];
-    const int32_t width = Get16(h + 12), height = Get16(h + 14), depth = h[16], descriptor = h[17];
-    params.TgaXPos = static_cast<int16_t>(Get16(h + 8));
-    params.TgaYPos = static_cast<int16_t>(Get16(h + 10));
+    const int32_t mapFirst = IEGetLE16(h + 3), mapLength = IEGetLE16(h + 5), mapEntry = h[7];
+    const int32_t width = IEGetLE16(h + 12), height = IEGetLE16(h + 14), depth = h[16], descriptor = h[17];
+    params.TgaXPos = static_cast<int16_t>(IEGetLE16(h + 8));
+    params.TgaYPos = static_cast<int16_t>(IEGetLE16(h + 10));
     if (!IsImageType(imageType)) {
         fail("the image type " + std::to_string(imageType) + " is not a Targa type");
         return;
@@ -293,7 +283,7 @@ void IEReadTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, 
             for (int32_t i = 0; i < mapLength && mapFirst + i < 256; ++i) {
                 const uint8_t* e = h + position + static_cast<size_t>(i) * entryBytes;
                 TRGB& c = palette[mapFirst + i];
-                if (entryBytes == 2) c = From555(Get16(e));
+                if (entryBytes == 2) c = From555(IEGetLE16(e));
                 else c = TRGB{e[0], e[1], e[2]};
                 if (entryBytes == 4) {
                     paletteAlpha[mapFirst + i] = e[3];
@@ -442,13 +432,13 @@ void IEWriteTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
     header[1] = colorMapped ? 1 : 0;
     header[2] = static_cast<uint8_t>((colorMapped ? 1 : (depth == 1 || gray) ? 3 : 2) + (packed ? 8 : 0));
     if (colorMapped) {
-        Put16(header + 5, 1u << depth);
+        IEPutLE16(header + 5, 1u << depth);
         header[7] = 24;
     }
-    Put16(header + 8, static_cast<uint32_t>(params.TgaXPos));
-    Put16(header + 10, static_cast<uint32_t>(params.TgaYPos));
-    Put16(header + 12, static_cast<uint32_t>(width));
-    Put16(header + 14, static_cast<uint32_t>(height));
+    IEPutLE16(header + 8, static_cast<uint32_t>(params.TgaXPos));
+    IEPutLE16(header + 10, static_cast<uint32_t>(params.TgaYPos));
+    IEPutLE16(header + 12, static_cast<uint32_t>(width));
+    IEPutLE16(header + 14, static_cast<uint32_t>(height));
     header[16] = static_cast<uint8_t>(depth);
     header[17] = static_cast<uint8_t>(0x20 | (depth == 32 ? 8 : 0));
     const int64_t start = stream.GetPosition();
@@ -514,26 +504,26 @@ void IEWriteTGAStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params,
     }
 
     uint8_t extension[kExtensionSize] = {};
-    Put16(extension, kExtensionSize);
+    IEPutLE16(extension, kExtensionSize);
     std::memcpy(extension + 2, params.TgaAuthor.c_str(), std::min<size_t>(params.TgaAuthor.size(), 40));
     int year = 0, month = 0, day = 0;
     DecodeDate(params.TgaDate, year, month, day);
     const double fraction = params.TgaDate - std::floor(params.TgaDate);
     const auto seconds = static_cast<int32_t>(std::lround(fraction * 86400)) % 86400;
     const int32_t date[6] = {month, day, year, seconds / 3600, seconds / 60 % 60, seconds % 60};
-    for (int32_t i = 0; i < 6; ++i) Put16(extension + 367 + 2 * i, static_cast<uint32_t>(std::max(date[i], 0)));
+    for (int32_t i = 0; i < 6; ++i) IEPutLE16(extension + 367 + 2 * i, static_cast<uint32_t>(std::max(date[i], 0)));
     std::memcpy(extension + 379, params.TgaJobName.c_str(), std::min<size_t>(params.TgaJobName.size(), 40));
     extension[471] = params.TgaBackground.r;
     extension[472] = params.TgaBackground.g;
     extension[473] = params.TgaBackground.b;
-    Put16(extension + 474, static_cast<uint32_t>(std::clamp(params.TgaAspectRatio * 10000, 0.0, 65535.0)));
-    Put16(extension + 476, 10000);
-    Put16(extension + 478, static_cast<uint32_t>(std::clamp(params.TgaGamma * 10000, 0.0, 65535.0)));
-    Put16(extension + 480, 10000);
+    IEPutLE16(extension + 474, static_cast<uint32_t>(std::clamp(params.TgaAspectRatio * 10000, 0.0, 65535.0)));
+    IEPutLE16(extension + 476, 10000);
+    IEPutLE16(extension + 478, static_cast<uint32_t>(std::clamp(params.TgaGamma * 10000, 0.0, 65535.0)));
+    IEPutLE16(extension + 480, 10000);
     const int64_t extensionAt = stream.GetPosition() - start;
     IEStreamWriteChecked(stream, extension, kExtensionSize, progress);
     uint8_t footer[kFooterSize] = {};
-    Put32(footer, static_cast<uint32_t>(extensionAt));
+    IEPutLE32(footer, static_cast<uint32_t>(extensionAt));
     std::memcpy(footer + 8, kSignature, sizeof kSignature);
     IEStreamWriteChecked(stream, footer, kFooterSize, progress);
 }

@@ -20,25 +20,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size() || a.empty()) return 1000;
-    int worst = 0;
-    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
-    return worst;
-}
-
 class PcxToolsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = FixtureFolder("pcx/" + std::to_string(::getpid()));
         if (!HaveTool("convert")) return;
-        const std::string f = folder_.string() + "/";
-        RunCommand("convert -size 41x29 -seed 7 plasma:fractal -depth 8 '" + f + "src.png'");
-        RunCommand("convert -size 150x20 xc:'#3060a0' -fill '#c02010' -draw 'rectangle 20,3 140,12' -depth 8 '" + f +
-                   "flat.png'");
-        RunCommand("convert -size 203x61 xc:white -fill black -draw 'circle 100,30 100,5' -monochrome '" + f + "mono.png'");
+        MakeSourcePictures(folder_);
         // ImageMagick writes 1-bit PCX from a two-colour palette image.
-        RunCommand("convert '" + f + "mono.png' -type palette 'BMP3:" + f + "mono.bmp'");
+        RunCommand("convert '" + folder_.string() + "/mono.png' -type palette 'BMP3:" + folder_.string() + "/mono.bmp'");
     }
     static fs::path folder_;
 };
@@ -69,7 +58,7 @@ TEST_F(PcxToolsTest, ImageMagickFilesDecodeToItsPixels) {
         // ImageMagick 6 reads 1-bit pixels against their palette (1 black):
         // FFmpeg judges those.
         const bool bilevel = std::string(c[0]).find("mono") == 0;
-        EXPECT_EQ(MaxDifference(OurRGBA(*io.Bitmap()), bilevel ? FfmpegRGBA(file) : MagickRGBA(file)), 0);
+        EXPECT_EQ(MaxByteDifference(OurRGBA(*io.Bitmap()), bilevel ? FfmpegRGBA(file) : MagickRGBA(file)), 0);
         EXPECT_EQ(io.ImageParams.PcxCompressed, std::string(c[1]).find("none") == std::string::npos);
     }
 }
@@ -106,8 +95,8 @@ TEST_F(PcxToolsTest, OurFilesOfEveryDepthDecodeAlikeInImageMagick) {
         back.LoadFromFile(file.string());
         ASSERT_FALSE(back.AbortFlag) << back.LastError();
         const std::vector<uint8_t> ours = OurRGBA(*back.Bitmap());
-        EXPECT_EQ(MaxDifference(ours, OurRGBA(*io.Bitmap())), 0);
-        EXPECT_EQ(MaxDifference(c.bits == 1 ? FfmpegRGBA(file) : MagickRGBA(file), ours), 0);
+        EXPECT_EQ(MaxByteDifference(ours, OurRGBA(*io.Bitmap())), 0);
+        EXPECT_EQ(MaxByteDifference(c.bits == 1 ? FfmpegRGBA(file) : MagickRGBA(file), ours), 0);
         EXPECT_EQ(ReadBytes(file)[66] % 2, 0) << "bytes per line are even";
     }
 }
@@ -153,8 +142,8 @@ TEST_F(PcxToolsTest, FourPlanesOfOneBitReadAsSixteenColours) {
     EXPECT_EQ(back.ImageParams.ColorMap.size(), 16u);
     TVidurErIO direct;
     direct.LoadFromFile(four.string());
-    EXPECT_EQ(MaxDifference(OurRGBA(*back.Bitmap()), OurRGBA(*direct.Bitmap())), 0);
-    EXPECT_EQ(MaxDifference(MagickRGBA(file), OurRGBA(*back.Bitmap())), 0);
+    EXPECT_EQ(MaxByteDifference(OurRGBA(*back.Bitmap()), OurRGBA(*direct.Bitmap())), 0);
+    EXPECT_EQ(MaxByteDifference(MagickRGBA(file), OurRGBA(*back.Bitmap())), 0);
 }
 
 TEST_F(PcxToolsTest, ContainersReadByPageAndTakeInsertedPages) {
@@ -169,7 +158,7 @@ TEST_F(PcxToolsTest, ContainersReadByPageAndTakeInsertedPages) {
         io.LoadFromFile(magick.string());
         ASSERT_FALSE(io.AbortFlag) << io.LastError();
         EXPECT_EQ(io.ImageParams.ImageCount, 3);
-        EXPECT_EQ(MaxDifference(OurRGBA(*io.Bitmap()), MagickRGBA(magick, page)), 0) << page;
+        EXPECT_EQ(MaxByteDifference(OurRGBA(*io.Bitmap()), MagickRGBA(magick, page)), 0) << page;
     }
     // Ours: a container of one page, then one in front and one at the end.
     const fs::path ours = f + "ours.dcx";
@@ -193,8 +182,8 @@ TEST_F(PcxToolsTest, ContainersReadByPageAndTakeInsertedPages) {
         io.ImageParams.DcxImageIndex = page;
         io.LoadFromFile(ours.string());
         ASSERT_FALSE(io.AbortFlag) << io.LastError();
-        EXPECT_EQ(MaxDifference(OurRGBA(*io.Bitmap()), MagickRGBA(f + order[page])), 0) << page;
-        EXPECT_EQ(MaxDifference(MagickRGBA(ours, page), MagickRGBA(f + order[page])), 0) << page;
+        EXPECT_EQ(MaxByteDifference(OurRGBA(*io.Bitmap()), MagickRGBA(f + order[page])), 0) << page;
+        EXPECT_EQ(MaxByteDifference(MagickRGBA(ours, page), MagickRGBA(f + order[page])), 0) << page;
     }
 }
 

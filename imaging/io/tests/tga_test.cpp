@@ -23,12 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // The largest difference of any byte, colour and alpha alike.
-int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size() || a.empty()) return 1000;
-    int worst = 0;
-    for (size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
-    return worst;
-}
 
 // ImageMagick 6 takes every Targa as stored top row first, whatever the
 // descriptor says (and writes its bottom-up files that way): FFmpeg's
@@ -38,13 +32,7 @@ protected:
     static void SetUpTestSuite() {
         folder_ = FixtureFolder("tga/" + std::to_string(::getpid()));
         if (!HaveTool("convert")) return;
-        const std::string f = folder_.string() + "/";
-        RunCommand("convert -size 41x29 -seed 7 plasma:fractal -depth 8 '" + f + "src.png'");
-        // Some flat areas so that run packets cross rows.
-        RunCommand("convert -size 150x20 xc:'#3060a0' -fill '#c02010' -draw 'rectangle 20,3 140,12' -depth 8 '" + f +
-                   "flat.png'");
-        RunCommand("convert '" + f + "src.png' \\( -size 29x41 gradient: -rotate 90 \\) -alpha off -compose copy_opacity "
-                   "-composite -depth 8 '" + f + "srca.png'");
+        MakeSourcePictures(folder_);
     }
     static fs::path folder_;
 };
@@ -84,7 +72,7 @@ TEST_F(TgaToolsTest, ImageMagickFilesDecodeToFfmpegPixels) {
         TVidurErIO io;
         io.LoadFromFile(file.string());
         ASSERT_FALSE(io.AbortFlag) << io.LastError();
-        EXPECT_LE(MaxDifference(OurRGBA(*io.Bitmap()), FfmpegRGBA(file)), c.tolerance);
+        EXPECT_LE(MaxByteDifference(OurRGBA(*io.Bitmap()), FfmpegRGBA(file)), c.tolerance);
         EXPECT_EQ(io.ImageParams.TgaCompressed, std::string(c.options).find("rle") != std::string::npos);
     }
 }
@@ -125,8 +113,8 @@ TEST_F(TgaToolsTest, OurFilesDecodeAlikeInImageMagick) {
         back.LoadFromFile(file.string());
         ASSERT_FALSE(back.AbortFlag) << back.LastError();
         const std::vector<uint8_t> ours = OurRGBA(*back.Bitmap());
-        EXPECT_LE(MaxDifference(ours, expected), c.tolerance);
-        EXPECT_EQ(MaxDifference(MagickRGBA(file), ours), 0);
+        EXPECT_LE(MaxByteDifference(ours, expected), c.tolerance);
+        EXPECT_EQ(MaxByteDifference(MagickRGBA(file), ours), 0);
     }
 }
 
@@ -155,7 +143,7 @@ TEST_F(TgaToolsTest, SmallDepthsAndMirroredRowsReadBack) {
         // and white, over the same pixels.
         const std::vector<uint8_t> source = OurRGBA(*io.Bitmap()), read = OurRGBA(*back.Bitmap());
         if (bits == 4) {
-            EXPECT_EQ(MaxDifference(read, source), 0);
+            EXPECT_EQ(MaxByteDifference(read, source), 0);
         } else {
             ASSERT_EQ(read.size(), source.size());
             for (size_t i = 0; i < source.size(); i += 4)
@@ -182,7 +170,7 @@ TEST_F(TgaToolsTest, SmallDepthsAndMirroredRowsReadBack) {
     TVidurErIO back;
     back.LoadFromFile(mirrored.string());
     ASSERT_FALSE(back.AbortFlag) << back.LastError();
-    EXPECT_EQ(MaxDifference(OurRGBA(*back.Bitmap()), OurRGBA(*io.Bitmap())), 0);
+    EXPECT_EQ(MaxByteDifference(OurRGBA(*back.Bitmap()), OurRGBA(*io.Bitmap())), 0);
 }
 
 TEST(Tga, ExtensionAreaAndParametersRoundTrip) {

@@ -6,8 +6,10 @@
 #include <filesystem>
 
 #include "imaging/core/ie_layers_stream.h"
+#include "imaging/io/ie_pcx.h"
 #include "imaging/io/ie_png.h"
 #include "imaging/io/ie_raw.h"
+#include "imaging/io/ie_tga.h"
 #include "platform/errors.h"
 
 std::vector<std::unique_ptr<TIEFileFormatInfo>> IEFileFormats;
@@ -115,19 +117,6 @@ const TTiffEntry* FindTag(const std::vector<TTiffEntry>& entries, uint16_t tag) 
     return nullptr;
 }
 
-// A Targa header whose fields all hold values the format allows.
-bool IsTGAHeader(const uint8_t* h, int64_t size) {
-    if (size < 18) return false;
-    const uint8_t colorMapType = h[1], imageType = h[2], depth = h[16];
-    if (colorMapType > 1) return false;
-    if (!(imageType == 1 || imageType == 2 || imageType == 3 || imageType == 9 || imageType == 10 || imageType == 11))
-        return false;
-    if (colorMapType == 1 && !(h[7] == 15 || h[7] == 16 || h[7] == 24 || h[7] == 32)) return false;
-    if (colorMapType == 0 && (imageType == 1 || imageType == 9)) return false;
-    if (!(depth == 1 || depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32)) return false;
-    if (Get16(h + 12) == 0 || Get16(h + 14) == 0) return false;
-    return (h[17] & 0xC0) == 0;
-}
 
 // The position of the first JPEG start-of-image marker followed by another
 // marker, within the first 64 KB; -1 when there is none.
@@ -445,13 +434,13 @@ int32_t IEDetectFormatFromStream(TStream& stream) {
             if (IEIsDICOMStream(stream)) return 28;
             if (IEIsICOStream(stream)) return 6;
             if (IEIsCURStream(stream)) return 7;
-            if (IsTGAHeader(h, size)) return 11;
+            if (IEIsTGAHeader(h, size)) return 11;
             if (IEIsPXMStream(stream)) return 12;
             if (FindJPEGStart(stream) >= 0) return 3;
             if (size >= 12 && std::memcmp(h, "\0\0\0\x0CjP  \r\n\x87\n", 12) == 0) return 13;
             if (size >= 4 && h[0] == 0xFF && h[1] == 0x4F && h[2] == 0xFF && h[3] == 0x51) return 14;
             if (IEIsAVIStream(stream)) return 15;
-            if (size >= 4 && Get32(h) == 987654321) return 19;
+            if (IEIsDCXStream(stream)) return 19;
             if (IEIsWMFStream(stream)) return 9;
             if (IEIsEMFStream(stream)) return 10;
             if (size >= 26 && std::memcmp(h, "8BPS", 4) == 0 && Get16(h + 4) == 0x0100) return 24;

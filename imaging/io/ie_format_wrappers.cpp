@@ -11,7 +11,10 @@
 #include "imaging/io/ie_bmp.h"
 #include "imaging/io/ie_exif.h"
 #include "imaging/io/ie_jpeg.h"
+#include "imaging/io/ie_pcx.h"
 #include "imaging/io/ie_png.h"
+#include "imaging/io/ie_raw_pixels.h"
+#include "imaging/io/ie_tga.h"
 #include "imaging/io/ie_tiff.h"
 #include "imaging/io/ie_vidurer_io.h"
 #include "imaging/io/ie_wbmp.h"
@@ -24,6 +27,9 @@ struct TVidurErIO::TLoadSteps {
     std::function<void(TStream&, TIEProgressRec&)> read;
     // Runs after the view got the DPI, before the refresh.
     std::function<void()> afterDPI;
+    // Formats without a resolution: no default DPI, no adjustment, and the
+    // view is not told.
+    bool noDPI = false;
     // How a reader shows that the data ended before the picture: codecs
     // keep the rows of a cut file without a word, the component says it.
     enum TEnd { kAnyShortRead, kEmptyRead } end = kAnyShortRead;
@@ -80,6 +86,27 @@ std::string MessageOf(const std::exception& error) {
     return error.what();
 }
 
+// A reader's transparency mask into the bitmap's alpha channel; a mask of
+// another size, or one fully opaque, leaves the bitmap opaque.
+void MaskToAlpha(const std::unique_ptr<TIEMask>& mask, TIEBitmap& bitmap) {
+    if (!mask || mask->Full() || mask->Width() != bitmap.GetWidth() || mask->Height() != bitmap.GetHeight()) return;
+    TIEBitmap& alpha = *bitmap.GetAlphaChannel();
+    for (int32_t y = 0; y < alpha.GetHeight(); ++y)
+        std::memcpy(alpha.GetScanline(y), mask->GetScanline(y), static_cast<size_t>(alpha.GetWidth()));
+    bitmap.SetFullOpacity(false);
+}
+
+// Calls a writer with the bitmap's alpha channel as a mask, or with none.
+void WithAlphaMask(TIEBitmap& bitmap, const std::function<void(TIEMask*)>& write) {
+    if (!bitmap.GetHasAlphaChannel()) {
+        write(nullptr);
+        return;
+    }
+    TIEMask mask;
+    IECopyBitmapToMask(*bitmap.GetAlphaChannel(), mask);
+    write(&mask);
+}
+
 }  // namespace
 
 void TVidurErIO::RunLoad(const TLoadSteps& steps) {
@@ -109,12 +136,14 @@ void TVidurErIO::RunLoad(const TLoadSteps& steps) {
             lastError_ = "The " + FullName(steps.fileType) + " data ends before the picture does";
         }
         // Files without a resolution get the library's default.
-        if (ImageParams.DpiX < 2) ImageParams.SetDpiX(IELibraryDefaultDPI[0]);
-        if (ImageParams.DpiY < 2) ImageParams.SetDpiY(IELibraryDefaultDPI[1]);
-        if (AutoAdjustDPI) AdjustDPI();
+        if (!steps.noDPI) {
+            if (ImageParams.DpiX < 2) ImageParams.SetDpiX(IELibraryDefaultDPI[0]);
+            if (ImageParams.DpiY < 2) ImageParams.SetDpiY(IELibraryDefaultDPI[1]);
+            if (AutoAdjustDPI) AdjustDPI();
+        }
         ImageParams.FileName = steps.fileName ? Utf8ToWide(*steps.fileName) : std::u16string();
         ImageParams.FileType = steps.fileType;
-        PushDPIToView();
+        if (!steps.noDPI) PushDPIToView();
         if (steps.afterDPI) steps.afterDPI();
         Update();
     } catch (const std::exception& error) {
@@ -365,13 +394,7 @@ void TVidurErIO::SaveToStreamJPEG(TStream& stream) { SaveJPEG(nullptr, &stream);
 namespace {
 
 void WritePNG(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRec& progress) {
-    if (!bitmap.GetHasAlphaChannel()) {
-        IEWritePNGStream(stream, bitmap, params, nullptr, progress);
-        return;
-    }
-    TIEMask mask;
-    IECopyBitmapToMask(*bitmap.GetAlphaChannel(), mask);
-    IEWritePNGStream(stream, bitmap, params, &mask, progress);
+    WithAlphaMask(bitmap, [&](TIEMask* mask) { IEWritePNGStream(stream, bitmap, params, mask, progress); });
 }
 
 }  // namespace
@@ -423,12 +446,7 @@ void TVidurErIO::LoadTIFF(const std::string* fileName, TStream* stream) {
                          &failure);
         ImageParams.ImageCount = ImageParams.TiffImageCount = pages;
         if (!failure.empty()) lastError_ = "The " + FullName(1) + " data is damaged or incomplete: " + failure;
-        if (mask && !mask->Full() && mask->Width() == bitmap_->GetWidth() && mask->Height() == bitmap_->GetHeight()) {
-            TIEBitmap& alpha = *bitmap_->GetAlphaChannel();
-            for (int32_t y = 0; y < alpha.GetHeight(); ++y)
-                std::memcpy(alpha.GetScanline(y), mask->GetScanline(y), static_cast<size_t>(alpha.GetWidth()));
-            bitmap_->SetFullOpacity(false);
-        }
+        MaskToAlpha(mask, *bitmap_);
     };
     RunLoad(steps);
 }
@@ -471,3 +489,153 @@ void TVidurErIO::InsertToFileTIFF(const std::string& fileName) {
     };
     RunSave(steps);
 }
+
+// ---------------------------------------------------------------- PCX and DCX
+
+void TVidurErIO::LoadPCX(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 4;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    const bool headers = stream && StreamHeaders;
+    steps.read = [this, headers](TStream& source, TIEProgressRec& progress) {
+        std::string failure;
+        const int64_t start = source.GetPosition();
+        int64_t size = source.GetSize() - start;
+        int64_t after = -1;
+        if (headers) {
+            TIEStreamHeader header;
+            if (!IEReadStreamHeader(source, header) || std::memcmp(header.Magic, "PCX", 3) != 0) {
+                source.SetPosition(start);
+                progress.Abort();
+                lastError_ = "The stream holds no PCX stream header";
+                return;
+            }
+            if (header.Magic[3] == '2') {
+                size = header.Length;
+                after = start + kIEStreamHeaderSize + header.Length;
+            } else {
+                // The older header is four bytes with no length.
+                source.SetPosition(start + 4);
+                size = source.GetSize() - start - 4;
+            }
+        }
+        IEReadPCXStream(source, *bitmap_, ImageParams, size, progress, false, &failure);
+        if (after >= 0) source.SetPosition(std::min(after, source.GetSize()));
+        if (!failure.empty()) lastError_ = "The " + FullName(4) + " data is damaged or incomplete: " + failure;
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SavePCX(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 4;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.to24Bit = true;
+    steps.headerMagic = "PCX2";
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        IEWritePCXStream(target, *bitmap_, ImageParams, progress);
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFilePCX(const std::string& fileName) { LoadPCX(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamPCX(TStream& stream) { LoadPCX(nullptr, &stream); }
+void TVidurErIO::SaveToFilePCX(const std::string& fileName) { SavePCX(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamPCX(TStream& stream) { SavePCX(nullptr, &stream); }
+
+void TVidurErIO::LoadDCX(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 19;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        std::string failure;
+        IEReadDCXStream(source, *bitmap_, ImageParams, progress, false, &failure);
+        if (!failure.empty()) lastError_ = "The " + FullName(19) + " data is damaged or incomplete: " + failure;
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SaveDCX(const std::string* fileName, TStream* stream, bool insert) {
+    TSaveSteps steps;
+    steps.fileType = 19;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.to24Bit = true;
+    steps.write = [this, fileName, stream, insert](TStream& target, TIEProgressRec& progress) {
+        std::string failure;
+        // A file's container is changed in memory and put back whole; a
+        // new file or stream gets a container of its own.
+        TMemoryStream old(insert && fileName ? ReadFileBytes(*fileName) : std::vector<uint8_t>{});
+        if (stream) stream->SetSize(stream->GetPosition());
+        TStream& container = insert ? static_cast<TStream&>(old) : target;
+        IEWriteDCXStream(container, *bitmap_, ImageParams, progress, &failure);
+        if (!failure.empty()) lastError_ = "The image could not be written as " + FullName(19) + ": " + failure;
+        if (insert && !progress.Aborting()) target.WriteBuffer(old.Memory(), static_cast<int64_t>(old.Bytes().size()));
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileDCX(const std::string& fileName) { LoadDCX(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamDCX(TStream& stream) { LoadDCX(nullptr, &stream); }
+void TVidurErIO::SaveToFileDCX(const std::string& fileName) { SaveDCX(&fileName, nullptr, false); }
+void TVidurErIO::SaveToStreamDCX(TStream& stream) { SaveDCX(nullptr, &stream, false); }
+
+void TVidurErIO::InsertToFileDCX(const std::string& fileName) {
+    std::error_code missing;
+    SaveDCX(&fileName, nullptr, std::filesystem::exists(fileName, missing));
+}
+
+// ---------------------------------------------------------------- Targa
+
+void TVidurErIO::LoadTGA(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 11;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        std::unique_ptr<TIEMask> mask;
+        std::string failure;
+        IEReadTGAStream(source, *bitmap_, ImageParams, progress, false, mask, false, &failure);
+        if (!failure.empty()) lastError_ = "The " + FullName(11) + " data is damaged or incomplete: " + failure;
+        MaskToAlpha(mask, *bitmap_);
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SaveTGA(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 11;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.to24Bit = true;
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        WithAlphaMask(*bitmap_, [&](TIEMask* mask) { IEWriteTGAStream(target, *bitmap_, ImageParams, progress, mask); });
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileTGA(const std::string& fileName) { LoadTGA(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamTGA(TStream& stream) { LoadTGA(nullptr, &stream); }
+void TVidurErIO::SaveToFileTGA(const std::string& fileName) { SaveTGA(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamTGA(TStream& stream) { SaveTGA(nullptr, &stream); }
+
+// ---------------------------------------------------------------- raw pixels
+
+void TVidurErIO::LoadRawPixels(const std::string* fileName, TStream* stream) {
+    if (fileName && fileName->empty()) return;
+    TLoadSteps steps;
+    steps.fileType = 21;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.noDPI = true;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        IEReadRawPixels(source, *bitmap_, ImageParams, progress);
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::LoadFromFileRawPixels(const std::string& fileName) { LoadRawPixels(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamRawPixels(TStream& stream) { LoadRawPixels(nullptr, &stream); }

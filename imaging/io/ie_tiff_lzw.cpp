@@ -91,8 +91,13 @@ private:
         }
         const uint64_t byte = bitPosition_ / 8;
         uint32_t word = 0;
-        for (uint64_t i = 0; i < 4; ++i)
-            word = word << 8 | (byte + i < static_cast<uint64_t>(size_) ? input_[byte + i] : 0u);
+        if (byte + 4 <= static_cast<uint64_t>(size_)) {
+            const uint8_t* p = input_ + byte;
+            word = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+        } else {
+            for (uint64_t i = 0; i < 4; ++i)
+                word = word << 8 | (byte + i < static_cast<uint64_t>(size_) ? input_[byte + i] : 0u);
+        }
         word <<= bitPosition_ % 8;
         bitPosition_ += static_cast<uint64_t>(width_);
         return static_cast<int32_t>(word >> (32 - width_));

@@ -18,6 +18,43 @@
 
 namespace {
 
+// Y, Cb and Cr codes to red, green and blue by the page's luma weights and
+// its codes of reference black and white, through tables made per page.
+class TYCbCrToRGB {
+public:
+    void Init(const double luma[3], const double blackWhite[6]) {
+        const double lr = luma[0], lb = luma[2];
+        const double lg = luma[1] > 0 ? luma[1] : 0.587;
+        auto scale = [](double code, double black, double white, double range) {
+            const double span = white - black;
+            return (code - black) * range / (span != 0 ? span : 1);
+        };
+        for (int c = 0; c < 256; ++c) {
+            y_[c] = scale(c, blackWhite[0], blackWhite[1], 255);
+            const double cb = scale(c, blackWhite[2], blackWhite[3], 127);
+            const double cr = scale(c, blackWhite[4], blackWhite[5], 127);
+            crR_[c] = cr * (2 - 2 * lr);
+            cbB_[c] = cb * (2 - 2 * lb);
+            crG_[c] = -cr * lr * (2 - 2 * lr) / lg;
+            cbG_[c] = -cb * lb * (2 - 2 * lb) / lg;
+        }
+    }
+
+    // One pixel as the bitmap's blue, green, red.
+    void Convert(uint8_t y, uint8_t cb, uint8_t cr, uint8_t* bgr) const {
+        const double luma = y_[y];
+        bgr[0] = Clamp(luma + cbB_[cb]);
+        bgr[1] = Clamp(luma + cbG_[cb] + crG_[cr]);
+        bgr[2] = Clamp(luma + crR_[cr]);
+    }
+
+private:
+    static uint8_t Clamp(double value) {
+        return static_cast<uint8_t>(std::clamp(std::floor(value + 0.5), 0.0, 255.0));
+    }
+    double y_[256] = {}, crR_[256] = {}, cbB_[256] = {}, crG_[256] = {}, cbG_[256] = {};
+};
+
 // What the page's tags say about its image data.
 struct TTIFFVars {
     int32_t ImageWidth = 0, ImageLength = 0, SamplesPerPixel = 1, BitsPerSample = 1, RowsPerStrip = 0;
@@ -35,11 +72,23 @@ struct TTIFFVars {
     TIETIFFLZWDecompressor LZW = nullptr;
     bool LittleEndian = true;
     int32_t ExtraSamples = 0;
+    // YCbCr pages: the chroma subsampling (a data unit is YCbCrH x YCbCrV
+    // luma samples, then Cb and Cr), the luma weights of red, green and
+    // blue, and the codes of black and white for Y, Cb and Cr.
+    int32_t YCbCrH = 2, YCbCrV = 2;
+    double Luma[3] = {0.299, 0.587, 0.114};
+    double ReferenceBlackWhite[6] = {0, 255, 128, 255, 128, 255};
+    TYCbCrToRGB YCbCr;
     bool IgnoreAlpha = false;
     bool NativeFormat = false;
 };
 
 bool IsCCITT(int32_t compression) { return compression >= 2 && compression <= 4; }
+bool IsJPEG(int32_t compression) { return compression == 6 || compression == 7; }
+
+// YCbCr samples this reader converts itself; the JPEG codec converts those
+// of JPEG pages.
+bool IsOwnYCbCr(const TTIFFVars& v) { return v.Photometric == 6 && !IsJPEG(v.Compression); }
 bool IsDeflate(int32_t compression) { return compression == 8 || compression == 32946; }
 
 // A failure: the abort flag and, once, the reason.
@@ -112,6 +161,8 @@ public:
                     return nullptr;
                 }
                 if (IETIFFLZWEnded(lzw_)) ranOut_ = true;
+                // The decoder's row stays as it is until the next call.
+                if (vars_.LZW == IETIFFLZWDecompress) return got;
                 std::memcpy(row_.data(), got, static_cast<size_t>(rowLength_));
                 return row_.data();
             }
@@ -356,6 +407,12 @@ bool ConvertRow(const TTIFFVars& v, TIEPixelFormat format, const std::vector<uin
         }
         return true;
     }
+    if (ph == 6 && spp == 3 && bps == 8) {
+        for (int32_t x = 0; x < width; ++x)
+            v.YCbCr.Convert(static_cast<uint8_t>(at(x, 0)), static_cast<uint8_t>(at(x, 1)), static_cast<uint8_t>(at(x, 2)),
+                            out + 3 * x);
+        return true;
+    }
     if (ph == 8 && spp == 3 && bps == 8) {
         for (int32_t x = 0; x < width; ++x) {
             const uint8_t lab[3] = {static_cast<uint8_t>(at(x, 0)), static_cast<uint8_t>(at(x, 1)),
@@ -406,14 +463,17 @@ public:
                 continue;
             }
             std::vector<std::vector<uint8_t>> blocks(static_cast<size_t>(planes));
-            const int32_t rowLength = RowLength(v_, v_.ImageWidth, planar);
+            const bool units = IsOwnYCbCr(v_) && !planar;
+            const int64_t plainSize = units ? int64_t{UnitRowLength(v_.ImageWidth)} * UnitRows(rows)
+                                            : int64_t{RowLength(v_, v_.ImageWidth, planar)} * rows;
             for (int32_t p = 0; p < planes; ++p) {
                 const int32_t index = p * strips + s;
-                if (!ReadBlock(v_.StripOffsets[static_cast<size_t>(index)], Count(v_.StripByteCounts, index),
-                               int64_t{rowLength} * rows, blocks[static_cast<size_t>(p)]))
+                if (!ReadBlock(v_.StripOffsets[static_cast<size_t>(index)], Count(v_.StripByteCounts, index), plainSize,
+                               blocks[static_cast<size_t>(p)]))
                     return;
             }
-            DecodeRows(blocks, 0, y, v_.ImageWidth, rows, planar);
+            if (units) DecodeYCbCrUnits(blocks[0], 0, y, v_.ImageWidth, rows);
+            else DecodeRows(blocks, 0, y, v_.ImageWidth, rows, planar);
         }
     }
 
@@ -443,10 +503,13 @@ public:
                 continue;
             }
             std::vector<std::vector<uint8_t>> blocks(1);
+            const bool units = IsOwnYCbCr(v_);
+            const int64_t plainSize = units ? int64_t{UnitRowLength(tw)} * UnitRows(th) : int64_t{RowLength(v_, tw, false)} * th;
             if (!ReadBlock(v_.TileOffsets[static_cast<size_t>(i)], Count(v_.TileByteCounts, static_cast<int32_t>(i)),
-                           int64_t{RowLength(v_, tw, false)} * th, blocks[0]))
+                           plainSize, blocks[0]))
                 return;
-            DecodeRows(blocks, x, y, tw, th, false);
+            if (units) DecodeYCbCrUnits(blocks[0], x, y, tw, th);
+            else DecodeRows(blocks, x, y, tw, th, false);
         }
     }
 
@@ -564,6 +627,48 @@ private:
             Report();
         }
         if (ranOut || truncated_) outcome_.Fail("the image data ends before the picture does");
+    }
+
+    // A row of YCbCr data units: each YCbCrH x YCbCrV luma samples, then
+    // the Cb and Cr they share; the last unit of a row may overhang.
+    int32_t UnitRowLength(int32_t width) const {
+        const int64_t across = (int64_t{width} + v_.YCbCrH - 1) / v_.YCbCrH;
+        const int64_t bytes = across * (v_.YCbCrH * v_.YCbCrV + 2);
+        return bytes > (int64_t{1} << 30) ? 0 : static_cast<int32_t>(bytes);
+    }
+    int32_t UnitRows(int32_t rows) const { return (rows + v_.YCbCrV - 1) / v_.YCbCrV; }
+
+    // Decodes a strip or tile of YCbCr data units: each row of units fills
+    // YCbCrV rows of pixels.
+    void DecodeYCbCrUnits(const std::vector<uint8_t>& block, int32_t x, int32_t y, int32_t width, int32_t rows) {
+        const int32_t h = v_.YCbCrH, vertical = v_.YCbCrV, unit = h * vertical + 2;
+        const int32_t rowLength = UnitRowLength(width);
+        if (rowLength <= 0) {
+            outcome_.Fail("the rows of the picture are too long to read");
+            return;
+        }
+        const int32_t unitRows = UnitRows(rows);
+        const int32_t visible = std::min(width, v_.ImageWidth - x);
+        TBlockRows decoder(v_, block, width, rowLength, unitRows);
+        for (int32_t r = 0; r < unitRows && !outcome_.Failed(); ++r) {
+            std::string why;
+            const uint8_t* source = decoder.Next(why);
+            if (!source) {
+                outcome_.Fail(why.empty() ? "the image data is damaged" : why);
+                return;
+            }
+            for (int32_t j = 0; j < vertical; ++j) {
+                const int32_t inBlock = r * vertical + j, row = y + inBlock;
+                if (inBlock >= rows || row >= v_.ImageLength) break;
+                uint8_t* target = bitmap_.GetScanline(row) + 3 * static_cast<size_t>(x);
+                for (int32_t px = 0; px < visible; ++px) {
+                    const uint8_t* units = source + static_cast<size_t>(px / h) * static_cast<size_t>(unit);
+                    v_.YCbCr.Convert(units[j * h + px % h], units[h * vertical], units[h * vertical + 1], target + 3 * px);
+                }
+                Report();
+            }
+        }
+        if (decoder.RanOut() || truncated_) outcome_.Fail("the image data ends before the picture does");
     }
 
     void JPEGBlock(uint32_t offset, uint32_t count, int32_t x, int32_t y, int32_t width, int32_t rows, bool single) {
@@ -715,6 +820,23 @@ void ReadOldJPEG(const TTIFFVars& v, TIEBitmap& bitmap, TStream& stream, int64_t
     if (outcome.Failed()) outcome.Fail("the old-style JPEG data is damaged");
 }
 
+// Turns an 8-bit alpha mask as the orientation turns the bitmap.
+void OrientMask(TIEMask& mask, int32_t orientation) {
+    if (orientation < 2 || orientation > 8 || mask.BitsPerPixel() != 8 || mask.Width() <= 0 || mask.Height() <= 0)
+        return;
+    const int32_t width = mask.Width(), height = mask.Height();
+    TIEBitmap plane(width, height, ie8g);
+    for (int32_t y = 0; y < height; ++y)
+        std::memcpy(plane.GetScanline(y), mask.GetScanline(y), static_cast<size_t>(width));
+    IEApplyEXIFOrientation(plane, orientation);
+    const bool full = mask.Full();
+    mask.AllocateBits(plane.GetWidth(), plane.GetHeight(), 8);
+    for (int32_t y = 0; y < mask.Height(); ++y)
+        std::memcpy(mask.GetScanline(y), plane.GetScanline(y), static_cast<size_t>(mask.Width()));
+    mask.SyncBounds();
+    mask.SetFull(full);
+}
+
 }  // namespace
 
 void IEReadTIFFStream(TIEBitmap* bitmap, TStream& stream, int32_t& pageCount, TIOParamsVals* params,
@@ -789,6 +911,16 @@ void IEReadTIFFStream(TIEBitmap* bitmap, TStream& stream, int32_t& pageCount, TI
     v.JPEGInterchangeFormat = page.GetInteger(513);
     v.JPEGInterchangeFormatLength = page.GetInteger(514);
     v.ExtraSamples = static_cast<int32_t>(page.GetValue(338, 0));
+    if (page.Has(530)) {
+        const uint32_t h = page.GetValue(530, 0), vertical = page.GetValue(530, 1);
+        v.YCbCrH = h == 0 ? 2 : static_cast<int32_t>(std::min<uint32_t>(h, 64));
+        v.YCbCrV = vertical == 0 ? 2 : static_cast<int32_t>(std::min<uint32_t>(vertical, 64));
+    }
+    if (const TIETIFFEntry* luma = page.Find(529); luma && luma->Count >= 3)
+        for (uint32_t i = 0; i < 3; ++i) v.Luma[i] = page.GetRational(529, i);
+    if (const TIETIFFEntry* reference = page.Find(532); reference && reference->Count >= 6)
+        for (uint32_t i = 0; i < 6; ++i) v.ReferenceBlackWhite[i] = page.GetRational(532, i);
+    v.YCbCr.Init(v.Luma, v.ReferenceBlackWhite);
     v.IgnoreAlpha = ignoreAlpha;
     v.NativeFormat = params->NativePixelFormat;
     // A bilevel fax page without a photometric tag is WhiteIsZero.
@@ -846,6 +978,24 @@ void IEReadTIFFStream(TIEBitmap* bitmap, TStream& stream, int32_t& pageCount, TI
         }
     }
     if (paramsOnly || !bitmap) return;
+    const bool oldJPEG = (v.Compression == 6 || (v.JPEGInterchangeFormat != 0 && v.Compression != 5)) && v.JPEGProc < 2;
+    if (IsOwnYCbCr(v) && !oldJPEG) {
+        const bool planarPage = v.PlanarConfiguration == 2;
+        auto allowed = [](int32_t n) { return n == 1 || n == 2 || n == 4; };
+        if (v.BitsPerSample != 8 || v.SamplesPerPixel != 3) {
+            outcome.Fail("YCbCr pages are read with three 8-bit samples only");
+            return;
+        }
+        if (!allowed(v.YCbCrH) || !allowed(v.YCbCrV)) {
+            outcome.Fail("the YCbCr subsampling " + std::to_string(v.YCbCrH) + " x " + std::to_string(v.YCbCrV) +
+                         " is not valid");
+            return;
+        }
+        if (planarPage && (v.YCbCrH != 1 || v.YCbCrV != 1)) {
+            outcome.Fail("planar YCbCr pages with subsampled colour are not supported");
+            return;
+        }
+    }
     if (exifThumbnail && (v.ImageWidth > 400 || v.ImageLength > 400)) {
         outcome.Fail("the thumbnail is larger than 400 x 400 pixels");
         return;
@@ -862,7 +1012,7 @@ void IEReadTIFFStream(TIEBitmap* bitmap, TStream& stream, int32_t& pageCount, TI
     TIEMask* mask = hasAlpha ? alphaMask.get() : nullptr;
     const uint8_t oldMode = bitmap->AccessMode;
     bitmap->AccessMode = 2;
-    if ((v.Compression == 6 || (v.JPEGInterchangeFormat != 0 && v.Compression != 5)) && v.JPEGProc < 2) {
+    if (oldJPEG) {
         ReadOldJPEG(v, *bitmap, stream, base, outcome);
     } else if (v.ImageWidth <= 0 || v.ImageLength <= 0) {
         outcome.Fail("the page has no size");
@@ -892,7 +1042,10 @@ void IEReadTIFFStream(TIEBitmap* bitmap, TStream& stream, int32_t& pageCount, TI
         if (mask && decoder.MaskWritten()) mask->SetFull(false);
     }
     bitmap->AccessMode = oldMode;
-    if (params->TiffEnableAdjustOrientation && !outcome.Failed()) IEApplyEXIFOrientation(*bitmap, v.Orientation);
+    if (params->TiffEnableAdjustOrientation && !outcome.Failed()) {
+        IEApplyEXIFOrientation(*bitmap, v.Orientation);
+        if (mask) OrientMask(*mask, v.Orientation);
+    }
 }
 
 int32_t IEGetTIFFPageCount(TStream& stream) {

@@ -241,6 +241,10 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
         case 1: LoadFromFileTIFF(fileName); return true;
         case 3: LoadFromFileJPEG(fileName); return true;
+        case 4: LoadFromFilePCX(fileName); return true;
+        case 11: LoadFromFileTGA(fileName); return true;
+        case 19: LoadFromFileDCX(fileName); return true;
+        case 21: LoadFromFileRawPixels(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
         case 16: LoadFromFileWBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
@@ -253,6 +257,10 @@ bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 1: LoadFromStreamTIFF(stream); return true;
         case 3: LoadFromStreamJPEG(stream); return true;
+        case 4: LoadFromStreamPCX(stream); return true;
+        case 11: LoadFromStreamTGA(stream); return true;
+        case 19: LoadFromStreamDCX(stream); return true;
+        case 21: LoadFromStreamRawPixels(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
         case 16: LoadFromStreamWBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
@@ -400,6 +408,9 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
     switch (SaveTypeOfExtension(extension)) {
         case 1: SaveToFileTIFF(fileName); return;
         case 3: SaveToFileJPEG(fileName); return;
+        case 4: SaveToFilePCX(fileName); return;
+        case 11: SaveToFileTGA(fileName); return;
+        case 19: SaveToFileDCX(fileName); return;
         case 5: SaveToFileBMP(fileName); return;
         case 16: SaveToFileWBMP(fileName); return;
         case 8: SaveToFilePNG(fileName); return;
@@ -421,6 +432,9 @@ bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 1: SaveToStreamTIFF(stream); return true;
         case 3: SaveToStreamJPEG(stream); return true;
+        case 4: SaveToStreamPCX(stream); return true;
+        case 11: SaveToStreamTGA(stream); return true;
+        case 19: SaveToStreamDCX(stream); return true;
         case 5: SaveToStreamBMP(stream); return true;
         case 16: SaveToStreamWBMP(stream); return true;
         case 8: SaveToStreamPNG(stream); return true;

@@ -168,6 +168,31 @@ public:
     // ImageParams.TiffImageIndex (appended when past the last page); a
     // missing file is created with the image as its only page.
     void InsertToFileTIFF(const std::string& fileName);
+    // PCX: the stream forms read and write behind a "PCX2" stream header
+    // when StreamHeaders is set (an older "PCX" header also reads).
+    void LoadFromFilePCX(const std::string& fileName);
+    void LoadFromStreamPCX(TStream& stream);
+    void SaveToFilePCX(const std::string& fileName);
+    void SaveToStreamPCX(TStream& stream);
+    // DCX: page ImageParams.DcxImageIndex; ImageParams.ImageCount receives
+    // the pages. Saving makes a container of the one image (a stream's old
+    // content goes); InsertToFileDCX adds the image to a file's container
+    // as page DcxImageIndex (appended when past the last page).
+    void LoadFromFileDCX(const std::string& fileName);
+    void LoadFromStreamDCX(TStream& stream);
+    void SaveToFileDCX(const std::string& fileName);
+    void SaveToStreamDCX(TStream& stream);
+    void InsertToFileDCX(const std::string& fileName);
+    // Targa: alpha comes and goes through the bitmap's alpha channel.
+    void LoadFromFileTGA(const std::string& fileName);
+    void LoadFromStreamTGA(TStream& stream);
+    void SaveToFileTGA(const std::string& fileName);
+    void SaveToStreamTGA(TStream& stream);
+    // Headerless pixels into the bitmap as it is allocated (its size and
+    // pixel format), laid out as the RawPixels parameters say; no DPI. An
+    // empty file name does nothing.
+    void LoadFromFileRawPixels(const std::string& fileName);
+    void LoadFromStreamRawPixels(TStream& stream);
 
     // ------------------------------------------------------------ services
     // Refreshes whatever shows the bitmap after a load.
@@ -215,6 +240,13 @@ private:
     void SavePNG(const std::string* fileName, TStream* stream);
     void LoadTIFF(const std::string* fileName, TStream* stream);
     void SaveTIFF(const std::string* fileName, TStream* stream);
+    void LoadPCX(const std::string* fileName, TStream* stream);
+    void SavePCX(const std::string* fileName, TStream* stream);
+    void LoadDCX(const std::string* fileName, TStream* stream);
+    void SaveDCX(const std::string* fileName, TStream* stream, bool insert);
+    void LoadTGA(const std::string* fileName, TStream* stream);
+    void SaveTGA(const std::string* fileName, TStream* stream);
+    void LoadRawPixels(const std::string* fileName, TStream* stream);
 };
 
 // Resamples a copy of the bitmap so that its horizontal and vertical DPI

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_tiff_dir.h"
 #include "imaging/core/tests/tool_support.h"
 #include "imaging/io/tests/rgba_support.h"
 #include "imaging/io/ie_ccitt.h"
@@ -392,6 +394,170 @@ TEST_F(TiffToolsTest, PagesAreWrittenAndAppended) {
         EXPECT_EQ(io.ImageParams.ImageCount, 4);
         EXPECT_EQ(MaxDifference(OurRGBA(*io.Bitmap()), MagickRGBA(f + order[page])), 0) << page;
         EXPECT_EQ(MaxDifference(MagickRGBA(file, page), MagickRGBA(f + order[page])), 0) << page;
+    }
+}
+
+// ---------------------------------------------------------------- YCbCr and orientation
+
+// A little-endian one-page YCbCr TIFF of 8-bit samples holding the given
+// strips or tiles (uncompressed, or Deflate when deflate is set).
+std::vector<uint8_t> YCbCrFile(int32_t width, int32_t height, int32_t h, int32_t v, int32_t rowsPerStrip,
+                               int32_t tileSize, const std::vector<std::vector<uint8_t>>& blocks, bool deflate) {
+    TMemoryStream stream;
+    const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+    stream.WriteBuffer(header, 8);
+    TIETIFFIFDWriter ifd(stream);
+    std::vector<uint32_t> offsets, counts;
+    for (const auto& block : blocks) {
+        std::vector<uint8_t> stored = block;
+        if (deflate) {
+            uLongf size = compressBound(static_cast<uLong>(block.size()));
+            stored.resize(size);
+            compress(stored.data(), &size, block.data(), static_cast<uLong>(block.size()));
+            stored.resize(size);
+        }
+        offsets.push_back(ifd.WriteOutOfLine(stored.data(), stored.size()));
+        counts.push_back(static_cast<uint32_t>(stored.size()));
+    }
+    ifd.AddLong(256, static_cast<uint32_t>(width));
+    ifd.AddLong(257, static_cast<uint32_t>(height));
+    ifd.AddShorts(258, {8, 8, 8});
+    ifd.AddShort(259, deflate ? 8 : 1);
+    ifd.AddShort(262, 6);
+    ifd.AddShort(277, 3);
+    ifd.AddShorts(530, {static_cast<uint16_t>(h), static_cast<uint16_t>(v)});
+    if (tileSize > 0) {
+        ifd.AddLong(322, static_cast<uint32_t>(tileSize));
+        ifd.AddLong(323, static_cast<uint32_t>(tileSize));
+        ifd.AddLongs(324, offsets);
+        ifd.AddLongs(325, counts);
+    } else {
+        ifd.AddLong(278, static_cast<uint32_t>(rowsPerStrip));
+        ifd.AddLongs(273, offsets);
+        ifd.AddLongs(279, counts);
+    }
+    const uint32_t at = ifd.Write(0);
+    std::vector<uint8_t> bytes = stream.Bytes();
+    std::memcpy(bytes.data() + 4, &at, 4);
+    return bytes;
+}
+
+// Random data units of a block of the given size: luma anywhere, chroma
+// near the middle so that colours stay mostly in range.
+std::vector<uint8_t> YCbCrUnits(int32_t width, int32_t rows, int32_t h, int32_t v, uint32_t seed) {
+    std::mt19937 random(seed);
+    const int32_t unit = h * v + 2;
+    const size_t units = static_cast<size_t>((width + h - 1) / h) * static_cast<size_t>((rows + v - 1) / v);
+    std::vector<uint8_t> data(units * static_cast<size_t>(unit));
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(static_cast<int32_t>(i % static_cast<size_t>(unit)) < h * v ? random() % 256
+                                                                                                  : 80 + random() % 96);
+    return data;
+}
+
+// libtiff's own conversion (tiff2rgba) is the judge of YCbCr pages:
+// ImageMagick reads subsampled data units as if they were pixels.
+std::vector<uint8_t> LibtiffRGBA(const fs::path& file) {
+    const fs::path out = file.string() + ".rgba.tif";
+    RunCommand("tiff2rgba -c none '" + file.string() + "' '" + out.string() + "'");
+    return MagickRGBA(out);
+}
+
+TEST_F(TiffToolsTest, YCbCrPagesDecodeToLibtiffPixels) {
+    REQUIRE_TOOL("convert");
+    REQUIRE_TOOL("tiffcp");
+    REQUIRE_TOOL("tiff2rgba");
+    const std::string f = folder_.string() + "/";
+    // Files of the tools: ImageMagick writes full-resolution colour.
+    const char* made[][2] = {
+        {"ycc_none", "convert {f}src.png -colorspace YCbCr -compress none {o}"},
+        {"ycc_lzw", "convert {f}src.png -colorspace YCbCr -compress lzw {o}"},
+        {"ycc_packbits", "convert {f}src.png -colorspace YCbCr -compress rle {o}"},
+        {"ycc_tiles", "tiffcp -t -w 16 -l 16 {f}ycc_none.tif {o}"},
+        {"ycc_planar", "tiffcp -p separate {f}ycc_none.tif {o}"},
+    };
+    std::vector<fs::path> files;
+    for (const auto& m : made) {
+        RunCommand(Expand(m[1], f, m[0]) + " 2>/dev/null");
+        files.push_back(f + m[0] + ".tif");
+    }
+    // Subsampled pages, odd sizes so that units overhang the edges (4 x 4
+    // in one whole row of units: libtiff 4.5 misplaces 4 x 4 units at a
+    // right edge and in later rows).
+    struct TUnits {
+        const char* name;
+        int32_t width, height, h, v, rowsPerStrip, tile;
+        bool deflate;
+    };
+    const TUnits units[] = {
+        {"ycc_22", 13, 9, 2, 2, 9, 0, false},      {"ycc_21_strips", 15, 11, 2, 1, 3, 0, false},
+        {"ycc_42", 17, 7, 4, 2, 4, 0, false},      {"ycc_44_deflate", 8, 4, 4, 4, 4, 0, true},
+        {"ycc_22_tiles", 37, 21, 2, 2, 0, 16, false},
+    };
+    uint32_t seed = 1;
+    for (const TUnits& u : units) {
+        std::vector<std::vector<uint8_t>> blocks;
+        if (u.tile > 0) {
+            const int32_t count = ((u.width + u.tile - 1) / u.tile) * ((u.height + u.tile - 1) / u.tile);
+            for (int32_t i = 0; i < count; ++i) blocks.push_back(YCbCrUnits(u.tile, u.tile, u.h, u.v, seed++));
+        } else {
+            for (int32_t y = 0; y < u.height; y += u.rowsPerStrip)
+                blocks.push_back(YCbCrUnits(u.width, std::min(u.rowsPerStrip, u.height - y), u.h, u.v, seed++));
+        }
+        const std::vector<uint8_t> bytes = YCbCrFile(u.width, u.height, u.h, u.v, u.rowsPerStrip, u.tile, blocks, u.deflate);
+        files.push_back(f + u.name + ".tif");
+        WriteFileBytes(files.back().string(), bytes.data(), bytes.size());
+    }
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        ASSERT_TRUE(fs::exists(file));
+        ASSERT_NE(RunCommand("tiffinfo '" + file.string() + "'").find("YCbCr"), std::string::npos);
+        TVidurErIO io;
+        io.LoadFromFile(file.string());
+        ASSERT_FALSE(io.AbortFlag) << io.LastError();
+        EXPECT_LE(MaxDifference(OurRGBA(*io.Bitmap()), LibtiffRGBA(file)), 1);
+    }
+}
+
+TEST(TiffRead, YCbCrLayoutsWithoutAReadingAreRefusedWithAReason) {
+    const std::vector<uint8_t> data = YCbCrUnits(8, 8, 2, 2, 3);
+    struct TCase {
+        int32_t h, v;
+        const char* reason;
+    } cases[] = {{3, 1, "subsampling 3 x 1"}, {2, 8, "subsampling 2 x 8"}};
+    for (const TCase& c : cases) {
+        std::vector<uint8_t> bytes = YCbCrFile(8, 8, c.h, c.v, 8, 0, {data}, false);
+        TMemoryStream stream(bytes);
+        TIEBitmap bitmap;
+        TIOParamsVals params;
+        bool aborted = false;
+        TIEProgressRec progress;
+        progress.AbortFlag = &aborted;
+        std::unique_ptr<TIEMask> mask;
+        int32_t pages = 0;
+        std::string failure;
+        IEReadTIFFStream(&bitmap, stream, pages, &params, progress, false, mask, false, false, false, &failure);
+        EXPECT_TRUE(aborted);
+        EXPECT_NE(failure.find(c.reason), std::string::npos) << failure;
+    }
+}
+
+// A page stored turned carries its alpha turned with it.
+TEST_F(TiffToolsTest, TurnedPagesTurnTheirAlphaToo) {
+    REQUIRE_TOOL("convert");
+    const std::string f = folder_.string() + "/";
+    for (const char* orient : {"right-top", "bottom-right", "left-bottom", "top-right"}) {
+        SCOPED_TRACE(orient);
+        const fs::path file = f + "oriented_" + orient + ".tif";
+        RunCommand("convert '" + f + "srca.png' -orient " + orient + " -compress lzw '" + file.string() + "'");
+        TVidurErIO io;
+        io.ImageParams.TiffEnableAdjustOrientation = true;
+        io.LoadFromFile(file.string());
+        ASSERT_FALSE(io.AbortFlag) << io.LastError();
+        ASSERT_TRUE(io.Bitmap()->GetHasAlphaChannel());
+        const std::string upright =
+            RunCommand("convert '" + file.string() + "' -auto-orient -depth 8 rgba:- 2>/dev/null");
+        EXPECT_EQ(MaxDifference(OurRGBA(*io.Bitmap()), std::vector<uint8_t>(upright.begin(), upright.end())), 0);
     }
 }
 

@@ -240,6 +240,7 @@ void LoadLayers(TIEView* attached, TIOParamsVals& params, const std::string* fil
 bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
         case 1: LoadFromFileTIFF(fileName); return true;
+        case 2: LoadFromFileGIF(fileName); return true;
         case 3: LoadFromFileJPEG(fileName); return true;
         case 5: LoadFromFileBMP(fileName); return true;
         case 16: LoadFromFileWBMP(fileName); return true;
@@ -252,6 +253,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
 bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 1: LoadFromStreamTIFF(stream); return true;
+        case 2: LoadFromStreamGIF(stream); return true;
         case 3: LoadFromStreamJPEG(stream); return true;
         case 5: LoadFromStreamBMP(stream); return true;
         case 16: LoadFromStreamWBMP(stream); return true;
@@ -399,6 +401,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
     const std::string extension = LowerExtension(fileName);
     switch (SaveTypeOfExtension(extension)) {
         case 1: SaveToFileTIFF(fileName); return;
+        case 2: SaveToFileGIF(fileName); return;
         case 3: SaveToFileJPEG(fileName); return;
         case 5: SaveToFileBMP(fileName); return;
         case 16: SaveToFileWBMP(fileName); return;
@@ -420,6 +423,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
 bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 1: SaveToStreamTIFF(stream); return true;
+        case 2: SaveToStreamGIF(stream); return true;
         case 3: SaveToStreamJPEG(stream); return true;
         case 5: SaveToStreamBMP(stream); return true;
         case 16: SaveToStreamWBMP(stream); return true;

@@ -28,8 +28,9 @@ constexpr int kSize = 1000;
 
 // 256 colours in bands and grain: neither flat nor noise.
 TIEBitmap& Picture() {
-    static TIEBitmap bitmap = [] {
-        TIEBitmap b(kSize, kSize, ie8p);
+    static TIEBitmap& bitmap = *[] {
+        auto* made = new TIEBitmap(kSize, kSize, ie8p);  // lives to the end of the run
+        TIEBitmap& b = *made;
         for (int i = 0; i < 256; ++i)
             b.SetPaletteColor(i, TRGB{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)});
         uint32_t seed = 1;
@@ -40,7 +41,7 @@ TIEBitmap& Picture() {
                 row[x] = static_cast<uint8_t>(((x / 8 + y / 16) * 5 + ((seed >> 16) & 3)) & 255);
             }
         }
-        return b;
+        return made;
     }();
     return bitmap;
 }

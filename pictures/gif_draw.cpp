@@ -221,7 +221,7 @@ TGIFPainter::TGIFPainter(TGIFImage& image, uint16_t options, const TRect& rect, 
     if (image.Count() <= 1) options_ = static_cast<uint16_t>(options_ & ~(poThreaded | poAnimate));
     speed_ = image.PlaybackSpeed;
     if (image.BackgroundFillColor != TGIFImage::clNone) backgroundColor_ = FromCanvasColor(static_cast<TColor>(image.BackgroundFillColor));
-    else if (image.GlobalColorMap().Count() == 0) backgroundColor_ = FromCanvasColor(ColorToRGB(clWindow));
+    else if (image.GlobalColorMap().Count() == 0) backgroundColor_ = FromCanvasColor(ColorToRGB(SystemColours::clWindow));
     else backgroundColor_ = FromCanvasColor(static_cast<TColor>(image.BackgroundColor()));
     const int32_t width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
     if (background && background->Width() == width && background->Height() == height) background_ = *background;

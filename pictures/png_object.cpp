@@ -73,7 +73,7 @@ void PutBigEndian32(uint8_t* bytes, uint32_t value) {
     bytes[3] = static_cast<uint8_t>(value);
 }
 
-TPNGColor RGBColor(uint8_t red, uint8_t green, uint8_t blue) {
+TPNGColor PngRGB(uint8_t red, uint8_t green, uint8_t blue) {
     return TPNGColor{red} | TPNGColor{green} << 8 | TPNGColor{blue} << 16;
 }
 uint8_t RedOf(TPNGColor c) { return static_cast<uint8_t>(c); }
@@ -261,7 +261,7 @@ TPNGColor TChunkPLTE::Item(int index) const {
     if (index < 0 || index >= Count || index >= static_cast<int>(palette.size()))
         throw EPngError("There is no such palette entry.");
     const auto& e = palette[static_cast<size_t>(index)];
-    return RGBColor(e[0], e[1], e[2]);
+    return PngRGB(e[0], e[1], e[2]);
 }
 
 // ---------------------------------------------------------------- tRNS
@@ -300,7 +300,7 @@ void TChunktRNS::SetTransparentColor(TPNGColor color) {
             const auto& palette = header.Store.Palette;
             size_t index = palette.size();
             for (size_t i = 0; i < palette.size(); ++i)
-                if (RGBColor(palette[i][0], palette[i][1], palette[i][2]) == color) {
+                if (PngRGB(palette[i][0], palette[i][1], palette[i][2]) == color) {
                     index = i;
                     break;
                 }
@@ -671,17 +671,17 @@ TPNGColor TPNGObject::KeyColor() const {
         case 0:
             if (data.size() >= 2 && !header->Store.Palette.empty()) {
                 const auto& e = header->Store.Palette[std::min<size_t>(data[1], header->Store.Palette.size() - 1)];
-                return RGBColor(e[0], e[1], e[2]);
+                return PngRGB(e[0], e[1], e[2]);
             }
             return 0;
         case 2:
-            if (data.size() >= 6) return RGBColor(DecodeGamma[data[1]], DecodeGamma[data[3]], DecodeGamma[data[5]]);
+            if (data.size() >= 6) return PngRGB(DecodeGamma[data[1]], DecodeGamma[data[3]], DecodeGamma[data[5]]);
             return 0;
         case 3:
             for (size_t i = 0; i < header->Store.Palette.size(); ++i)
                 if (trns->AlphaValues[i] == 0) {
                     const auto& e = header->Store.Palette[i];
-                    return RGBColor(e[0], e[1], e[2]);
+                    return PngRGB(e[0], e[1], e[2]);
                 }
             return 0;
         default: return 0;
@@ -732,20 +732,20 @@ TPNGColor TPNGObject::GetPixelColor(int32_t x, int32_t y) const {
         case 3: {
             const int v = CellOf(row, x, store.BitsPerPixel);
             const auto& e = store.Palette[static_cast<size_t>(v) % store.Palette.size()];
-            return RGBColor(e[0], e[1], e[2]);
+            return PngRGB(e[0], e[1], e[2]);
         }
         case 0: {
             const int v = CellOf(row, x, store.BitsPerPixel);
             uint8_t grey;
             if (store.BitsPerPixel == 1) grey = DecodeGamma[v ? 255 : 0];
             else grey = DecodeGamma[static_cast<size_t>((v * ((1 << store.BitsPerPixel) + 1)) % 256)];
-            return RGBColor(grey, grey, grey);
+            return PngRGB(grey, grey, grey);
         }
         case 4: {
             const uint8_t v = row[x];
-            return RGBColor(v, v, v);
+            return PngRGB(v, v, v);
         }
-        default: return RGBColor(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+        default: return PngRGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
     }
 }
 
@@ -872,7 +872,7 @@ void TPNGObject::Draw(TCanvas& canvas, const TRect& rect) const {
                 auto blend = [alpha](int source, int target) {
                     return static_cast<uint8_t>((source * alpha + (255 - alpha) * target + 255) >> 8);
                 };
-                canvas.SetPixel(x, y, static_cast<TColor>(RGBColor(blend(RedOf(colour), RedOf(under)),
+                canvas.SetPixel(x, y, static_cast<TColor>(PngRGB(blend(RedOf(colour), RedOf(under)),
                                                                    blend(GreenOf(colour), GreenOf(under)),
                                                                    blend(BlueOf(colour), BlueOf(under)))));
             } else {

@@ -6,6 +6,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_color_reduce.h"
+#include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_quantizer.h"
 #include "imaging/io/ie_gif_lzw.h"

@@ -105,7 +105,9 @@ TEST(GifLzw, RoundTripsEveryShapeAndDepth) {
         while (bytes.at(at) != 0) {
             const size_t length = bytes[at];
             at += 1 + length;
-            if (bytes.at(at) != 0) EXPECT_EQ(length, 254u);
+            if (bytes.at(at) != 0) {
+                EXPECT_EQ(length, 254u);
+            }
         }
         EXPECT_EQ(at + 1, bytes.size());
         std::vector<uint8_t> decoded(pixels.size(), 0xEE);

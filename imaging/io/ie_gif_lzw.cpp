@@ -4,21 +4,7 @@
 #include <memory>
 
 #include "imaging/io/ie_io_params.h"
-
-std::vector<int32_t> IEGIFRowOrder(int32_t height, bool interlaced) {
-    std::vector<int32_t> rows;
-    if (height <= 0) return rows;
-    rows.reserve(static_cast<size_t>(height));
-    if (!interlaced) {
-        for (int32_t y = 0; y < height; ++y) rows.push_back(y);
-        return rows;
-    }
-    static constexpr int32_t kStart[4] = {0, 4, 2, 1};
-    static constexpr int32_t kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass)
-        for (int32_t y = kStart[pass]; y < height; y += kStep[pass]) rows.push_back(y);
-    return rows;
-}
+#include "platform/gif_codes.h"
 
 namespace {
 
@@ -29,7 +15,7 @@ constexpr int kMaxCodes = 4096;
 class TRowSink {
 public:
     TRowSink(uint8_t* buffer, int32_t width, int32_t height, bool interlaced)
-        : buffer_(buffer), width_(width), rows_(IEGIFRowOrder(height, interlaced)) {
+        : buffer_(buffer), width_(width), rows_(GifRowOrder(height, interlaced)) {
         if (!rows_.empty() && width_ > 0) rowStart_ = buffer_ + static_cast<size_t>(rows_[0]) * static_cast<size_t>(width_);
     }
     void Put(uint8_t value) {
@@ -206,7 +192,7 @@ public:
 
     void Run(const uint8_t* buffer, int32_t width, int32_t height, bool interlaced) {
         Output(clearCode_);
-        const std::vector<int32_t> rows = IEGIFRowOrder(width > 0 ? height : 0, interlaced);
+        const std::vector<int32_t> rows = GifRowOrder(width > 0 ? height : 0, interlaced);
         bool first = true;
         int prefix = 0;
         for (int32_t row : rows) {
@@ -261,14 +247,8 @@ private:
     }
 
     void Output(int code) {
-        accumulator_ &= (bits_ > 0) ? ((uint32_t{1} << bits_) - 1) : 0;
-        accumulator_ |= static_cast<uint32_t>(code) << bits_;
-        bits_ += codeSize_;
-        while (bits_ >= 8) {
-            PutByte(static_cast<uint8_t>(accumulator_));
-            accumulator_ >>= 8;
-            bits_ -= 8;
-        }
+        auto sink = [this](uint8_t byte) { PutByte(byte); };
+        packer_.Put(code, codeSize_, sink);
         if (clearPending_) {
             codeSize_ = minimum_ + 1;
             maxCode_ = (1 << codeSize_) - 1;
@@ -278,13 +258,7 @@ private:
             maxCode_ = codeSize_ >= 12 ? kMaxCodes : (1 << codeSize_) - 1;
             if (codeSize_ > 12) codeSize_ = 12;
         }
-        if (code == endCode_) {
-            while (bits_ > 0) {
-                PutByte(static_cast<uint8_t>(accumulator_));
-                accumulator_ >>= 8;
-                bits_ = bits_ > 8 ? bits_ - 8 : 0;
-            }
-        }
+        if (code == endCode_) packer_.Flush(sink);
     }
 
     void PutByte(uint8_t byte) {
@@ -303,8 +277,7 @@ private:
     int clearCode_ = 0, endCode_ = 0;
     int codeSize_ = 0, maxCode_ = 0, nextFree_ = 0;
     bool clearPending_ = false;
-    uint32_t accumulator_ = 0;
-    int bits_ = 0;
+    TGifCodePacker packer_;
     std::array<int32_t, kHashSize> keys_{};
     std::array<uint16_t, kHashSize> codes_{};
     std::array<uint8_t, kPacketSize + 1> packet_{};

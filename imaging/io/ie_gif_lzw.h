@@ -25,8 +25,4 @@ void IEGIFLZWDecompress(TStream& stream, int32_t height, int32_t width, bool int
 void IEGIFLZWCompress(TStream& stream, int32_t height, int32_t width, bool interlaced, const uint8_t* buffer,
                       int32_t bitsPerPixel);
 
-// Rows of an image in GIF's four-pass interlaced order (0, 8, 16 ...; 4, 12
-// ...; 2, 6 ...; 1, 3 ...), or top to bottom when not interlaced.
-std::vector<int32_t> IEGIFRowOrder(int32_t height, bool interlaced);
-
 void IEInstallGIFLZWHooks();

@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "pictures/png_object.h"
+#include "pictures/png_bytes.h"
 
 namespace {
 
-uint32_t BigEndian32(const uint8_t* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-}
 
-void PutBigEndian32(uint8_t* bytes, uint32_t value) {
-    bytes[0] = static_cast<uint8_t>(value >> 24);
-    bytes[1] = static_cast<uint8_t>(value >> 16);
-    bytes[2] = static_cast<uint8_t>(value >> 8);
-    bytes[3] = static_cast<uint8_t>(value);
-}
 
 struct TPass {
     int row, column, rowStep, columnStep;
@@ -53,23 +45,7 @@ int32_t RowBytesFor(const TChunkIHDR& header, int64_t pixels) {
 
 int CellBits(const TPNGPixelStore& store) { return store.BitsPerPixel; }
 
-void SetCell(uint8_t* row, int32_t x, int bits, int value) {
-    switch (bits) {
-        case 1: row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(0x80 >> (x & 7))) | ((value & 1) << (7 - (x & 7)))); break;
-        case 4:
-            row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | (value & 15) : (row[x >> 1] & 0x0F) | (value & 15) << 4);
-            break;
-        default: row[x] = static_cast<uint8_t>(value); break;
-    }
-}
 
-int GetCell(const uint8_t* row, int32_t x, int bits) {
-    switch (bits) {
-        case 1: return row[x >> 3] >> (7 - (x & 7)) & 1;
-        case 4: return (x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4;
-        default: return row[x];
-    }
-}
 
 // Sample k of a row of samples of `depth` bits (depth below 8).
 int SmallSample(const uint8_t* raw, int64_t k, int depth) {
@@ -99,7 +75,7 @@ void StoreRow(TPNGObject& png, TChunkIHDR& header, const uint8_t* raw, int32_t c
             case 3:
                 if (depth < 8) {
                     const int s = SmallSample(raw, k, depth);
-                    SetCell(row, x, bits, header.ColorType == 0 && depth == 2 ? 5 * s : s);
+                    SetPngCell(row, x, bits, header.ColorType == 0 && depth == 2 ? 5 * s : s);
                 } else if (depth == 8) {
                     row[x] = raw[k];
                 } else {
@@ -108,22 +84,20 @@ void StoreRow(TPNGObject& png, TChunkIHDR& header, const uint8_t* raw, int32_t c
                 }
                 break;
             case 2:
-                if (depth == 8) {
-                    row[3 * x] = g[raw[3 * k + 2]];
-                    row[3 * x + 1] = g[raw[3 * k + 1]];
-                    row[3 * x + 2] = g[raw[3 * k]];
-                } else {
-                    const uint8_t* p = raw + 6 * k;
-                    row[3 * x] = g[p[4]];
-                    row[3 * x + 1] = g[p[2]];
-                    row[3 * x + 2] = g[p[0]];
-                    if (low) {
-                        low[3 * x] = g[p[5]];
-                        low[3 * x + 1] = g[p[3]];
-                        low[3 * x + 2] = g[p[1]];
-                    }
+            case 6: {
+                const size_t channels = header.ColorType == 2 ? 3 : 4, bytes = depth == 16 ? 2 : 1;
+                const uint8_t* p = raw + static_cast<size_t>(k) * channels * bytes;
+                row[3 * x] = g[p[2 * bytes]];
+                row[3 * x + 1] = g[p[bytes]];
+                row[3 * x + 2] = g[p[0]];
+                if (low && bytes == 2) {
+                    low[3 * x] = g[p[5]];
+                    low[3 * x + 1] = g[p[3]];
+                    low[3 * x + 2] = g[p[1]];
                 }
+                if (alpha && channels == 4) alpha[x] = p[3 * bytes];
                 break;
+            }
             case 4:
                 if (depth == 8) {
                     row[x] = raw[2 * k];
@@ -133,26 +107,6 @@ void StoreRow(TPNGObject& png, TChunkIHDR& header, const uint8_t* raw, int32_t c
                     row[x] = p[0];
                     if (low) low[x] = p[1];
                     if (alpha) alpha[x] = p[2];
-                }
-                break;
-            case 6:
-                if (depth == 8) {
-                    const uint8_t* p = raw + 4 * k;
-                    row[3 * x] = g[p[2]];
-                    row[3 * x + 1] = g[p[1]];
-                    row[3 * x + 2] = g[p[0]];
-                    if (alpha) alpha[x] = p[3];
-                } else {
-                    const uint8_t* p = raw + 8 * k;
-                    row[3 * x] = g[p[4]];
-                    row[3 * x + 1] = g[p[2]];
-                    row[3 * x + 2] = g[p[0]];
-                    if (low) {
-                        low[3 * x] = g[p[5]];
-                        low[3 * x + 1] = g[p[3]];
-                        low[3 * x + 2] = g[p[1]];
-                    }
-                    if (alpha) alpha[x] = p[6];
                 }
                 break;
             default: break;
@@ -173,43 +127,26 @@ void SampleRow(const TPNGObject& png, TChunkIHDR& header, uint8_t* raw, int32_t 
         switch (header.ColorType) {
             case 0:
             case 3:
-                if (depth < 8) PutSmallSample(raw, k, depth, GetCell(row, x, bits));
+                if (depth < 8) PutSmallSample(raw, k, depth, PngCell(row, x, bits));
                 else if (depth == 8) raw[k] = row[x];
                 else raw[2 * k] = row[x];
                 break;
             case 2:
-                if (depth == 8) {
-                    raw[3 * k] = e[row[3 * x + 2]];
-                    raw[3 * k + 1] = e[row[3 * x + 1]];
-                    raw[3 * k + 2] = e[row[3 * x]];
-                } else {
-                    raw[6 * k] = e[row[3 * x + 2]];
-                    raw[6 * k + 2] = e[row[3 * x + 1]];
-                    raw[6 * k + 4] = e[row[3 * x]];
-                }
+            case 6: {
+                const size_t channels = header.ColorType == 2 ? 3 : 4, bytes = depth == 16 ? 2 : 1;
+                uint8_t* p = raw + static_cast<size_t>(k) * channels * bytes;
+                p[0] = e[row[3 * x + 2]];
+                p[bytes] = e[row[3 * x + 1]];
+                p[2 * bytes] = e[row[3 * x]];
+                if (channels == 4) p[3 * bytes] = alpha ? alpha[x] : 255;
                 break;
-            case 4:
-                if (depth == 8) {
-                    raw[2 * k] = row[x];
-                    raw[2 * k + 1] = alpha ? alpha[x] : 255;
-                } else {
-                    raw[4 * k] = row[x];
-                    raw[4 * k + 2] = alpha ? alpha[x] : 255;
-                }
+            }
+            case 4: {
+                const size_t bytes = depth == 16 ? 2 : 1;
+                raw[2 * bytes * static_cast<size_t>(k)] = row[x];
+                raw[2 * bytes * static_cast<size_t>(k) + bytes] = alpha ? alpha[x] : 255;
                 break;
-            case 6:
-                if (depth == 8) {
-                    raw[4 * k] = e[row[3 * x + 2]];
-                    raw[4 * k + 1] = e[row[3 * x + 1]];
-                    raw[4 * k + 2] = e[row[3 * x]];
-                    raw[4 * k + 3] = alpha ? alpha[x] : 255;
-                } else {
-                    raw[8 * k] = e[row[3 * x + 2]];
-                    raw[8 * k + 2] = e[row[3 * x + 1]];
-                    raw[8 * k + 4] = e[row[3 * x]];
-                    raw[8 * k + 6] = alpha ? alpha[x] : 255;
-                }
-                break;
+            }
             default: break;
         }
     }
@@ -265,14 +202,14 @@ private:
     void CheckCrc() {
         uint8_t bytes[4];
         if (stream_.Read(bytes, 4) != 4) throw EPngUnexpectedEnd();
-        if (BigEndian32(bytes) != crc_) throw EPngInvalidCRC();
+        if (PngBigEndian32(bytes) != crc_) throw EPngInvalidCRC();
     }
     void NextChunk() {
         CheckCrc();
         uint8_t head[8];
         if (stream_.Read(head, 8) != 8) throw EPngUnexpectedEnd();
         if (std::memcmp(head + 4, "IDAT", 4) != 0) throw EPNGMissingMultipleIDAT();
-        const uint32_t length = BigEndian32(head);
+        const uint32_t length = PngBigEndian32(head);
         if (static_cast<int64_t>(length) + 4 > stream_.Remaining()) throw EPngUnexpectedEnd();
         crc_ = PngUpdateCrc(0, head + 4, 4);
         end_ = stream_.GetPosition() + length;
@@ -399,14 +336,14 @@ private:
     void EmitChunk() {
         const size_t size = buffer_.size() - zs_.avail_out;
         uint8_t head[8];
-        PutBigEndian32(head, static_cast<uint32_t>(size));
+        PutPngBigEndian32(head, static_cast<uint32_t>(size));
         std::memcpy(head + 4, "IDAT", 4);
         stream_.WriteBuffer(head, 8);
         stream_.WriteBuffer(buffer_.data(), static_cast<int64_t>(size));
         uint32_t crc = PngUpdateCrc(0, head + 4, 4);
         crc = PngUpdateCrc(crc, buffer_.data(), size);
         uint8_t crcBytes[4];
-        PutBigEndian32(crcBytes, crc);
+        PutPngBigEndian32(crcBytes, crc);
         stream_.WriteBuffer(crcBytes, 4);
         zs_.next_out = buffer_.data();
         zs_.avail_out = static_cast<uInt>(buffer_.size());

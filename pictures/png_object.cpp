@@ -1,4 +1,5 @@
 #include "pictures/png_object.h"
+#include "pictures/png_bytes.h"
 
 #include <zlib.h>
 
@@ -62,16 +63,7 @@ uint32_t PngUpdateCrc(uint32_t crc, const uint8_t* data, size_t length) {
 
 namespace {
 
-uint32_t BigEndian32(const uint8_t* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-}
 
-void PutBigEndian32(uint8_t* bytes, uint32_t value) {
-    bytes[0] = static_cast<uint8_t>(value >> 24);
-    bytes[1] = static_cast<uint8_t>(value >> 16);
-    bytes[2] = static_cast<uint8_t>(value >> 8);
-    bytes[3] = static_cast<uint8_t>(value);
-}
 
 TPNGColor PngRGB(uint8_t red, uint8_t green, uint8_t blue) {
     return TPNGColor{red} | TPNGColor{green} << 8 | TPNGColor{blue} << 16;
@@ -106,20 +98,20 @@ bool TChunk::LoadFromStream(TStream& stream, const std::string& name, uint32_t l
     ReadExact(stream, crcBytes, 4);
     uint32_t crc = PngUpdateCrc(0, reinterpret_cast<const uint8_t*>(name.data()), 4);
     crc = PngUpdateCrc(crc, data_.data(), data_.size());
-    if (crc != BigEndian32(crcBytes)) throw EPngInvalidCRC();
+    if (crc != PngBigEndian32(crcBytes)) throw EPngInvalidCRC();
     return true;
 }
 
 bool TChunk::SaveData(TStream& stream) {
     uint8_t head[8];
-    PutBigEndian32(head, static_cast<uint32_t>(data_.size()));
+    PutPngBigEndian32(head, static_cast<uint32_t>(data_.size()));
     std::memcpy(head + 4, name_.data(), 4);
     stream.WriteBuffer(head, 8);
     if (!data_.empty()) stream.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
     uint32_t crc = PngUpdateCrc(0, head + 4, 4);
     crc = PngUpdateCrc(crc, data_.data(), data_.size());
     uint8_t crcBytes[4];
-    PutBigEndian32(crcBytes, crc);
+    PutPngBigEndian32(crcBytes, crc);
     stream.WriteBuffer(crcBytes, 4);
     return true;
 }
@@ -185,7 +177,7 @@ void TChunkIHDR::PrepareImageData() {
 bool TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32_t length) {
     TChunk::LoadFromStream(stream, name, length);
     if (data_.size() < 13) throw EPngInvalidIHDR();
-    const uint32_t width = BigEndian32(data_.data()), height = BigEndian32(data_.data() + 4);
+    const uint32_t width = PngBigEndian32(data_.data()), height = PngBigEndian32(data_.data() + 4);
     if (width > 65535 || height > 65535) throw EPNGSizeExceeds();
     Width = static_cast<int32_t>(width);
     Height = static_cast<int32_t>(height);
@@ -216,8 +208,8 @@ bool TChunkIHDR::LoadFromStream(TStream& stream, const std::string& name, uint32
 
 bool TChunkIHDR::SaveToStream(TStream& stream) {
     data_.assign(13, 0);
-    PutBigEndian32(data_.data(), static_cast<uint32_t>(Width));
-    PutBigEndian32(data_.data() + 4, static_cast<uint32_t>(Height));
+    PutPngBigEndian32(data_.data(), static_cast<uint32_t>(Width));
+    PutPngBigEndian32(data_.data() + 4, static_cast<uint32_t>(Height));
     data_[8] = BitDepth == 2 ? 4 : BitDepth;
     data_[9] = ColorType;
     data_[10] = CompressionMethod;
@@ -325,7 +317,7 @@ void TChunkgAMA::Assign(const TChunk& source) {
 bool TChunkgAMA::LoadFromStream(TStream& stream, const std::string& name, uint32_t length) {
     TChunk::LoadFromStream(stream, name, length);
     if (data_.size() < 4) return true;
-    Gamma = BigEndian32(data_.data());
+    Gamma = PngBigEndian32(data_.data());
     if (Gamma != 0) {
         const double exponent = 1.0 / (static_cast<double>(Gamma) / 100000.0 * 2.2);
         for (int i = 0; i < 256; ++i) {
@@ -340,7 +332,7 @@ bool TChunkgAMA::LoadFromStream(TStream& stream, const std::string& name, uint32
 
 bool TChunkgAMA::SaveToStream(TStream& stream) {
     data_.assign(4, 0);
-    PutBigEndian32(data_.data(), Gamma);
+    PutPngBigEndian32(data_.data(), Gamma);
     return SaveData(stream);
 }
 
@@ -356,8 +348,8 @@ void TChunkpHYs::Assign(const TChunk& source) {
 bool TChunkpHYs::LoadFromStream(TStream& stream, const std::string& name, uint32_t length) {
     TChunk::LoadFromStream(stream, name, length);
     if (data_.size() == 9) {
-        PPUnitX = BigEndian32(data_.data());
-        PPUnitY = BigEndian32(data_.data() + 4);
+        PPUnitX = PngBigEndian32(data_.data());
+        PPUnitY = PngBigEndian32(data_.data() + 4);
         UnitType = data_[8];
     }
     return true;
@@ -365,8 +357,8 @@ bool TChunkpHYs::LoadFromStream(TStream& stream, const std::string& name, uint32
 
 bool TChunkpHYs::SaveToStream(TStream& stream) {
     data_.assign(9, 0);
-    PutBigEndian32(data_.data(), PPUnitX);
-    PutBigEndian32(data_.data() + 4, PPUnitY);
+    PutPngBigEndian32(data_.data(), PPUnitX);
+    PutPngBigEndian32(data_.data() + 4, PPUnitY);
     data_[8] = UnitType;
     return SaveData(stream);
 }
@@ -605,7 +597,7 @@ void TPNGObject::LoadFromStream(TStream& stream) {
         uint8_t head[8];
         const int64_t got = stream.Read(head, 8);
         if (got < 8) throw EPngUnexpectedEnd();
-        const uint32_t length = BigEndian32(head);
+        const uint32_t length = PngBigEndian32(head);
         const std::string name(reinterpret_cast<const char*>(head + 4), 4);
         if (count == 1 && name != "IHDR") throw EPNGIHDRNotFirst();
         if (length > 0x7FFFFFFF) throw EPngUnexpectedEnd();
@@ -690,23 +682,7 @@ TPNGColor TPNGObject::KeyColor() const {
 
 namespace {
 
-int CellOf(const uint8_t* row, int32_t x, int bits) {
-    switch (bits) {
-        case 1: return row[x >> 3] >> (7 - (x & 7)) & 1;
-        case 4: return (x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4;
-        default: return row[x];
-    }
-}
 
-void SetCell(uint8_t* row, int32_t x, int bits, int value) {
-    switch (bits) {
-        case 1: row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(0x80 >> (x & 7))) | ((value & 1) << (7 - (x & 7)))); break;
-        case 4:
-            row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | (value & 15) : (row[x >> 1] & 0x0F) | (value & 15) << 4);
-            break;
-        default: row[x] = static_cast<uint8_t>(value); break;
-    }
-}
 
 int NearestEntry(const std::vector<std::array<uint8_t, 3>>& palette, TPNGColor color) {
     int best = 0, bestDistance = 1 << 30;
@@ -730,12 +706,12 @@ TPNGColor TPNGObject::GetPixelColor(int32_t x, int32_t y) const {
     const uint8_t* row = store.Row(y);
     switch (header->ColorType) {
         case 3: {
-            const int v = CellOf(row, x, store.BitsPerPixel);
+            const int v = PngCell(row, x, store.BitsPerPixel);
             const auto& e = store.Palette[static_cast<size_t>(v) % store.Palette.size()];
             return PngRGB(e[0], e[1], e[2]);
         }
         case 0: {
-            const int v = CellOf(row, x, store.BitsPerPixel);
+            const int v = PngCell(row, x, store.BitsPerPixel);
             uint8_t grey;
             if (store.BitsPerPixel == 1) grey = DecodeGamma[v ? 255 : 0];
             else grey = DecodeGamma[static_cast<size_t>((v * ((1 << store.BitsPerPixel) + 1)) % 256)];
@@ -756,7 +732,7 @@ void TPNGObject::SetPixelColor(int32_t x, int32_t y, TPNGColor color) {
     uint8_t* row = store.Row(y);
     switch (header->ColorType) {
         case 0:
-        case 3: SetCell(row, x, store.BitsPerPixel, NearestEntry(store.Palette, color)); break;
+        case 3: SetPngCell(row, x, store.BitsPerPixel, NearestEntry(store.Palette, color)); break;
         case 4: row[x] = RedOf(color); break;
         default:
             row[3 * x] = BlueOf(color);
@@ -773,14 +749,14 @@ uint8_t TPNGObject::GetPixelAlpha(int32_t x, int32_t y) const {
     if (!store.Alpha.empty()) return store.AlphaRow(y)[x];
     const auto* trns = FindChunk<TChunktRNS>();
     if (!trns) return 255;
-    if (header->ColorType == 3) return trns->AlphaValues[static_cast<size_t>(CellOf(store.Row(y), x, store.BitsPerPixel))];
+    if (header->ColorType == 3) return trns->AlphaValues[static_cast<size_t>(PngCell(store.Row(y), x, store.BitsPerPixel))];
     // One transparent colour: the stored samples equal the key.
     const auto& d = trns->Data();
     if (header->ColorType == 0 && d.size() >= 2) {
-        const int v = CellOf(store.Row(y), x, store.BitsPerPixel);
+        const int v = PngCell(store.Row(y), x, store.BitsPerPixel);
         int sample = header->BitDepth == 2 ? v / 5 : v;
         if (header->BitDepth == 16) {
-            const int low = CellOf(store.LowRow(y), x, 8);
+            const int low = PngCell(store.LowRow(y), x, 8);
             return (d[0] << 8 | d[1]) == (sample << 8 | low) ? 0 : 255;
         }
         return (d[0] << 8 | d[1]) == sample ? 0 : 255;
@@ -915,7 +891,7 @@ void TPNGObject::LoadFromBitmap(const TBitmap& bitmap, bool transparent, TPNGCol
                 if (bits == 8) index = source[x];
                 else if (bits == 4) index = (x & 1) ? source[x >> 1] & 15 : source[x >> 1] >> 4;
                 else index = source[x >> 3] >> (7 - (x & 7)) & 1;
-                SetCell(row, x, h->Store.BitsPerPixel, index);
+                SetPngCell(row, x, h->Store.BitsPerPixel, index);
             } else {
                 const uint32_t c = bitmap.PixelColor(source, x);  // 0x00RRGGBB
                 row[3 * x] = static_cast<uint8_t>(c);

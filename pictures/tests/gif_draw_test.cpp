@@ -189,3 +189,32 @@ TEST(GifDraw, ThreadedPainterPostsToItsWindowAndStopsWithIt) {
     view.reset();
     Application().ProcessMessages();
 }
+
+TEST(GifDraw, PaletteAndRenderedBitmap) {
+    TGIFImage gif;
+    gif.SetWidth(6);
+    gif.SetHeight(4);
+    gif.GlobalColorMap().Add({10, 20, 30});
+    gif.GlobalColorMap().Add({200, 100, 0});
+    auto frame = std::make_unique<TGIFSubImage>(&gif);
+    frame->SetLeft(2);
+    frame->SetWidth(2);
+    frame->SetHeight(2);
+    std::fill(frame->IndexData().begin(), frame->IndexData().end(), uint8_t{1});
+    gif.AddImage(std::move(frame));
+    // Not dithering on screens of 24 bits: the global table.
+    std::vector<TPaletteEntry> palette = gif.GetPalette();
+    ASSERT_EQ(palette.size(), 2u);
+    EXPECT_EQ(palette[1].peRed, 200);
+    gif.SetPalette({});
+    gif.PaintOptions = poDither;
+    EXPECT_EQ(gif.GetPalette().size(), 216u) << "the web palette when dithering";
+    gif.SetPalette({TPaletteEntry{1, 2, 3, 0}});
+    EXPECT_EQ(gif.GetPalette().size(), 1u);
+    // The first frame on the logical screen, the rest the background colour.
+    TBitmap bitmap;
+    gif.AssignTo(bitmap);
+    ASSERT_EQ(bitmap.Width(), 6);
+    EXPECT_EQ(PixelAt(bitmap, 2, 0), 0xC86400u);
+    EXPECT_EQ(PixelAt(bitmap, 0, 0), 0x0A141Eu);
+}

@@ -58,6 +58,8 @@ EPNGZLIBError::EPNGZLIBError(const std::string& description)
                 description) {}
 
 uint32_t PngUpdateCrc(uint32_t crc, const uint8_t* data, size_t length) {
+    // zlib answers a null buffer with the start value: nothing to add.
+    if (length == 0) return crc;
     return static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(length)));
 }
 

@@ -554,8 +554,14 @@ void IEReadGIFComposedStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& 
             if (wanted == 0 && left == 0 && top == 0 && width == screenWidth && height == screenHeight) {
                 if (width == 0 || height == 0) return;
                 bitmap.Assign(frame);
-                if (mask) bitmap.CopyFromTIEMask(mask.get());
-                else bitmap.RemoveAlphaChannel(false, clWhite);
+                bitmap.RemoveAlphaChannel(false, clWhite);
+                if (mask) {
+                    TIEBitmap* channel = bitmap.GetAlphaChannel();
+                    for (int32_t y = 0; y < height; ++y)
+                        std::memcpy(channel->GetScanline(y), mask->GetScanline(y), static_cast<size_t>(width));
+                    channel->UnmapAllRows();
+                    bitmap.SetFullOpacity(false);
+                }
                 return;
             }
             if (!canvas.Allocate(screenWidth, screenHeight, ie24RGB)) {

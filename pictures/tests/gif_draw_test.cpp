@@ -58,7 +58,7 @@ TEST(GifDrawTools, EveryFrameEqualsImageMagicksCoalescedFrame) {
     RunCommand("convert -size 9x9 xc:none -fill navy -draw 'circle 4,4 4,1' " + at("f5.gif"));
     RunCommand("gifsicle -m --disposal none " + at("f0.gif") + " --disposal background --position 5,4 " + at("f1.gif") +
                " --disposal previous --position 20,10 " + at("f2.gif") +
-               " --disposal none --interlace --position 2,15 " + at("f3.gif") + " --disposal background --position 24,1 " +
+               " --disposal asis --interlace --position 2,15 " + at("f3.gif") + " --disposal background --position 24,1 " +
                at("f4.gif") + " --disposal none --position 3,3 " + at("f5.gif") + " -o " + at("anim.gif"));
     RunCommand("convert -delay 5 -dispose Previous -size 24x16 gradient:red-blue -dispose None -size 24x16 "
                "gradient:green-black -loop 0 " + at("magick.gif"));

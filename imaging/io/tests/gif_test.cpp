@@ -158,7 +158,7 @@ TEST(Gif, ToolsReadsImageMagickAndGifsicleFilesAsImageMagickCoalescesThem) {
     run("convert -size 12x10 gradient:magenta-black -colors 12 " + path("f3.gif"));
     run("convert -size 14x6 xc:orange " + path("f4.gif"));
     run("gifsicle -m --disposal none " + path("f0.gif") + " --disposal background --position 5,4 " + path("f1.gif") +
-        " --disposal previous --position 20,10 " + path("f2.gif") + " --disposal none --interlace --position 2,15 " +
+        " --disposal previous --position 20,10 " + path("f2.gif") + " --disposal asis --interlace --position 2,15 " +
         path("f3.gif") + " --disposal background --position 24,1 " + path("f4.gif") + " -o " + path("anim.gif"));
     run("convert -delay 5 -dispose Background -size 24x16 gradient:red-blue -size 24x16 gradient:green-black "
         "-loop 0 " + path("magick_anim.gif"));

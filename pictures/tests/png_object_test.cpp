@@ -45,7 +45,7 @@ std::vector<uint8_t> OurRGBA(const TPNGObject& png) {
 
 // ImageMagick's decode; 16-bit files give their high bytes, as the store keeps.
 std::vector<uint8_t> MagickRGBA(const std::string& file, bool sixteen) {
-    std::string out = RunCommand("convert '" + file + "' -depth " + (sixteen ? "16" : "8") + " rgba:- 2>/dev/null");
+    std::string out = RunCommand("convert '" + file + "' -endian MSB -depth " + (sixteen ? "16" : "8") + " rgba:- 2>/dev/null");
     std::vector<uint8_t> bytes;
     const size_t step = sixteen ? 2 : 1;
     for (size_t i = 0; i < out.size(); i += step) bytes.push_back(static_cast<uint8_t>(out[i]));

@@ -1,5 +1,7 @@
 #include "pictures/gif_image.h"
 
+#include "pictures/gif_draw.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -526,6 +528,7 @@ int TGIFSubImage::GetPixelIndex(int x, int y) {
 }
 
 void TGIFSubImage::Clear() {
+    DropRendered();
     while (!extensions_.empty()) extensions_.pop_back();
     localTable_.Clear();
     indexData_.clear();
@@ -802,7 +805,7 @@ void TGIFSubImage::SaveToStream(TStream& stream) {
 
 TGIFImage::TGIFImage() : header_(this) {}
 
-TGIFImage::~TGIFImage() = default;
+TGIFImage::~TGIFImage() { StopDraw(); }
 
 void TGIFImage::Warning(int severity, const std::string& message) {
     if (OnGIFWarning) OnGIFWarning(*this, severity, message);
@@ -821,18 +824,29 @@ int64_t TGIFImage::AllocatedPixels() const {
 int TGIFImage::AddImage(const TBitmap& bitmap) {
     auto frame = std::make_unique<TGIFSubImage>(this);
     frame->Assign(bitmap);
+    StopDraw();
+    DropRendered();
     frames_.push_back(std::move(frame));
     return Count() - 1;
 }
 
 int TGIFImage::AddImage(std::unique_ptr<TGIFSubImage> frame) {
+    StopDraw();
+    DropRendered();
     frames_.push_back(std::move(frame));
     return Count() - 1;
 }
 
-void TGIFImage::DeleteFrame(int index) { frames_.erase(frames_.begin() + index); }
+void TGIFImage::DeleteFrame(int index) {
+    StopDraw();
+    DropRendered();
+    frames_.erase(frames_.begin() + index);
+}
 
 void TGIFImage::Clear() {
+    StopDraw();
+    DropRendered();
+    globalPalette_.clear();
     frames_.clear();
     header_.GlobalTable.Clear();
     header_.ScreenWidth = header_.ScreenHeight = 0;

@@ -33,6 +33,23 @@ class TGIFSubImage;
 enum TGIFVersion { gvUnknown = 0, gv87a = 1, gv89a = 2 };
 enum TGIFCompression { cmLZW = 0, cmRLE = 1 };
 enum TGIFProgressStage { psStarting, psRunning, psEnding };
+// How a picture is drawn and animated (TGIFImage::PaintOptions).
+enum TGIFPaintOption : uint16_t {
+    poThreaded = 1,
+    poTransparent = 2,
+    poAnimate = 4,
+    poRepeat = 8,
+    poRepeatForever = 16,
+    poCheckCanvas = 32,
+    poDirectPaint = 64,
+    poClearOnRestart = 128,
+    poTile = 256,
+    poDither = 512,
+    poAutoDither = 1024,
+};
+class TGIFPainter;
+class TCanvas;
+struct TRect;
 
 // Image, list and colour-table items report through their owning image.
 class TGIFItem {
@@ -272,6 +289,19 @@ public:
     void DecodePixels(TStream& stream);
     void EncodePixels(TStream& stream);
 
+    // The frame rendered into an 8-bit bitmap with the active colour table
+    // (cached; null for an empty frame).
+    const TBitmap* RenderBitmap();
+    // One byte per pixel, 1 where the pixel is transparent; empty when the
+    // frame has no transparent pixel.
+    const std::vector<uint8_t>& RenderMask();
+    void DropRendered();
+    // Draws the frame into rect, which stands for the logical screen: the
+    // frame lands at its place, scaled; with tile, tiles of the frame repeat
+    // across rect at the screen's size; with transparent, masked pixels keep
+    // the canvas.
+    void Draw(TCanvas& canvas, const TRect& rect, bool tile, bool transparent);
+
 private:
     friend class TGIFGraphicControlExtension;
     void AllocatePixels();
@@ -283,6 +313,8 @@ private:
     std::vector<std::unique_ptr<TGIFExtension>> extensions_;
     TGIFGraphicControlExtension* graphicControl_ = nullptr;
     std::vector<uint8_t> indexData_;
+    std::unique_ptr<TBitmap> rendered_;
+    std::vector<uint8_t> mask_;
 };
 
 // ---------------------------------------------------------------- header and image
@@ -350,6 +382,37 @@ public:
     int64_t MaxFramePixels = int64_t{1} << 26;
     int64_t MaxImagePixels = int64_t{1} << 29;
 
+    // Drawing and animation.
+    uint16_t PaintOptions = poThreaded | poTransparent | poAnimate | poRepeat | poClearOnRestart | poDither | poAutoDither;
+    // Priority of painter threads: 0 normal, negative lower, positive higher.
+    int PainterPriority = 0;
+    // Percent of the frames' own timing; at 0 a threaded painter waits to
+    // be woken and an unthreaded one 12 seconds a frame, below 0 a threaded
+    // painter does not wait at all.
+    int PlaybackSpeed = 100;
+    // The frame drawn when the picture is not animated (-1: the first).
+    int ForcedFrame = -1;
+    std::function<void(TGIFPainter&)> OnPainterStart, OnFramePaint, OnFramePainted, OnLoopRestart, OnPainterEnd;
+    // The window Draw animates in: painters tell it when a frame is due.
+    uint32_t PaintWindow = 0;
+    // Draws the picture stretched into rect; an animation starts a painter
+    // (kept until the picture, its rectangle or its frames change) and shows
+    // its current picture.
+    void Draw(TCanvas& canvas, const TRect& rect);
+    TGIFPainter* DrawPainter() const { return drawPainter_.get(); }
+    void StopDraw();
+    // Dithering is in force: poDither, and poAutoDither only on screens of
+    // fewer than 9 bits a pixel.
+    bool Dithering() const;
+    // The picture's palette: the rendered bitmap's, else the cached global
+    // one, else the web palette when dithering, else the global table, else
+    // frame 0's table.
+    std::vector<TPaletteEntry> GetPalette();
+    void SetPalette(const std::vector<TPaletteEntry>& palette);
+    // The first frame on the logical screen as a bitmap (cached).
+    void AssignTo(TBitmap& bitmap);
+    void DropRendered();
+
     TWarningEvent OnGIFWarning;
     TProgressEvent OnProgress;
     void Warning(int severity, const std::string& message);
@@ -374,4 +437,10 @@ private:
 
     TGIFHeader header_;
     std::vector<std::unique_ptr<TGIFSubImage>> frames_;
+    std::vector<TPaletteEntry> globalPalette_;
+    std::unique_ptr<TBitmap> rendered_;
+    bool drawing_ = false;
+    bool paletteLookup_ = false;
+    // Last: a painter refers to the image and goes first.
+    std::unique_ptr<TGIFPainter> drawPainter_;
 };

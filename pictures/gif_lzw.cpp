@@ -138,19 +138,10 @@ void TGIFEncoder::Compress(TStream& stream, int bitsPerPixel, int colorLimit, co
     clearCode_ = 1 << (codeSize_ - 1);
     endCode_ = clearCode_ + 1;
     firstFreeCode_ = clearCode_ + 2;
-    bucket_ = 0;
-    bucketBits_ = 0;
+    packer_ = TGifCodePacker();
     pixels_ = pixels;
     width_ = width;
-    rowOrder_.clear();
-    if (interlaced) {
-        static constexpr int kStart[4] = {0, 4, 2, 1};
-        static constexpr int kStep[4] = {8, 8, 4, 2};
-        for (int pass = 0; pass < 4; ++pass)
-            for (int row = kStart[pass]; row < height; row += kStep[pass]) rowOrder_.push_back(row);
-    } else {
-        for (int row = 0; row < height; ++row) rowOrder_.push_back(row);
-    }
+    rowOrder_ = GifRowOrder(height, interlaced);
     row_ = 0;
     column_ = 0;
 
@@ -175,21 +166,9 @@ bool TGIFEncoder::NextPixel(int& pixel) {
 }
 
 void TGIFEncoder::Output(int code) {
-    bucket_ = bucketBits_ > 0 ? (bucket_ & ((1u << bucketBits_) - 1)) | (static_cast<uint32_t>(code) << bucketBits_)
-                              : static_cast<uint32_t>(code);
-    bucketBits_ += codeSize_;
-    while (bucketBits_ >= 8) {
-        writer_->WriteByte(static_cast<uint8_t>(bucket_));
-        bucket_ >>= 8;
-        bucketBits_ -= 8;
-    }
-    if (code == endCode_) {
-        while (bucketBits_ > 0) {
-            writer_->WriteByte(static_cast<uint8_t>(bucket_));
-            bucket_ >>= 8;
-            bucketBits_ = std::max(bucketBits_ - 8, 0);
-        }
-    }
+    auto sink = [this](uint8_t byte) { writer_->WriteByte(byte); };
+    packer_.Put(code, codeSize_, sink);
+    if (code == endCode_) packer_.Flush(sink);
 }
 
 // LZW --------------------------------------------------------------

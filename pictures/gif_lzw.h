@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gif_codes.h"
 #include "platform/stream.h"
 
 using TGIFWarn = std::function<void(const std::string& message)>;
@@ -108,10 +109,9 @@ protected:
 
 private:
     TGIFWriter* writer_ = nullptr;
-    uint32_t bucket_ = 0;
-    int bucketBits_ = 0;
+    TGifCodePacker packer_;
     const uint8_t* pixels_ = nullptr;
-    std::vector<int> rowOrder_;
+    std::vector<int32_t> rowOrder_;
     int width_ = 0;
     size_t row_ = 0;
     int column_ = 0;

@@ -10,6 +10,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/io/ie_bmp.h"
 #include "imaging/io/ie_exif.h"
+#include "imaging/io/ie_gif.h"
 #include "imaging/io/ie_jpeg.h"
 #include "imaging/io/ie_pcx.h"
 #include "imaging/io/ie_png.h"
@@ -224,6 +225,37 @@ void TVidurErIO::LoadFromFileBMP(const std::string& fileName) { LoadBMP(&fileNam
 void TVidurErIO::LoadFromStreamBMP(TStream& stream) { LoadBMP(nullptr, &stream); }
 void TVidurErIO::SaveToFileBMP(const std::string& fileName) { SaveBMP(&fileName, nullptr); }
 void TVidurErIO::SaveToStreamBMP(TStream& stream) { SaveBMP(nullptr, &stream); }
+
+// ---------------------------------------------------------------- GIF
+
+void TVidurErIO::LoadGIF(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 2;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.read = [this](TStream& source, TIEProgressRec& progress) {
+        IEReadGIFComposedStream(source, *bitmap_, ImageParams, progress, false);
+    };
+    // The reader walks every block itself and says when one is damaged.
+    steps.end = TLoadSteps::kEmptyRead;
+    RunLoad(steps);
+}
+
+void TVidurErIO::SaveGIF(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 2;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        IEWriteGIFStream(target, *bitmap_, ImageParams, progress);
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFileGIF(const std::string& fileName) { LoadGIF(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamGIF(TStream& stream) { LoadGIF(nullptr, &stream); }
+void TVidurErIO::SaveToFileGIF(const std::string& fileName) { SaveGIF(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamGIF(TStream& stream) { SaveGIF(nullptr, &stream); }
 
 // ---------------------------------------------------------------- WBMP
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "imaging/io/ie_gif_lzw.h"
 #include "imaging/io/ie_tiff_lzw.h"
 #include "imaging/io/ie_vidurer_io.h"
 
@@ -33,6 +34,7 @@ void StartUnit() {
     // them GIF stays unavailable in the registry.
     IETempFolder.clear();
     IEInstallTIFFLZWHooks();
+    IEInstallGIFLZWHooks();
     IEInitFileFormats();
     IEUpdateGIFRegistration();
     IETWainLogFile.clear();

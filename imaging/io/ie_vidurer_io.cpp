@@ -240,6 +240,7 @@ void LoadLayers(TIEView* attached, TIOParamsVals& params, const std::string* fil
 bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
     switch (fileType) {
         case 1: LoadFromFileTIFF(fileName); return true;
+        case 2: LoadFromFileGIF(fileName); return true;
         case 3: LoadFromFileJPEG(fileName); return true;
         case 4: LoadFromFilePCX(fileName); return true;
         case 11: LoadFromFileTGA(fileName); return true;
@@ -256,6 +257,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
 bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 1: LoadFromStreamTIFF(stream); return true;
+        case 2: LoadFromStreamGIF(stream); return true;
         case 3: LoadFromStreamJPEG(stream); return true;
         case 4: LoadFromStreamPCX(stream); return true;
         case 11: LoadFromStreamTGA(stream); return true;
@@ -407,6 +409,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
     const std::string extension = LowerExtension(fileName);
     switch (SaveTypeOfExtension(extension)) {
         case 1: SaveToFileTIFF(fileName); return;
+        case 2: SaveToFileGIF(fileName); return;
         case 3: SaveToFileJPEG(fileName); return;
         case 4: SaveToFilePCX(fileName); return;
         case 11: SaveToFileTGA(fileName); return;
@@ -431,6 +434,7 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
 bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
     switch (fileType) {
         case 1: SaveToStreamTIFF(stream); return true;
+        case 2: SaveToStreamGIF(stream); return true;
         case 3: SaveToStreamJPEG(stream); return true;
         case 4: SaveToStreamPCX(stream); return true;
         case 11: SaveToStreamTGA(stream); return true;

@@ -145,6 +145,10 @@ public:
     void LoadFromStreamBMP(TStream& stream);
     void SaveToFileBMP(const std::string& fileName);
     void SaveToStreamBMP(TStream& stream);
+    void LoadFromFileGIF(const std::string& fileName);
+    void LoadFromStreamGIF(TStream& stream);
+    void SaveToFileGIF(const std::string& fileName);
+    void SaveToStreamGIF(TStream& stream);
     void LoadFromFileWBMP(const std::string& fileName);
     void LoadFromStreamWBMP(TStream& stream);
     void SaveToFileWBMP(const std::string& fileName);
@@ -231,6 +235,8 @@ private:
     // One per format and direction; a file name, or else a stream.
     void LoadBMP(const std::string* fileName, TStream* stream);
     void SaveBMP(const std::string* fileName, TStream* stream);
+    void LoadGIF(const std::string* fileName, TStream* stream);
+    void SaveGIF(const std::string* fileName, TStream* stream);
     void LoadWBMP(const std::string* fileName, TStream* stream);
     void SaveWBMP(const std::string* fileName, TStream* stream);
     void LoadJPEG(const std::string* fileName, TStream* stream);

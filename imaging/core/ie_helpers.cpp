@@ -405,9 +405,15 @@ std::string IEPadLeft(const std::string& text, size_t length, char pad) {
 std::string IEFloatToStrDot(double value) {
     // Shortest text of up to 15 significant digits, always with '.' (this
     // routine never consults the locale).
+    // Exponents appear only outside 1E-5 .. 1E15, so 10 is "10", not "1E+01".
     char buffer[64];
     for (int digits = 1; digits <= 15; ++digits) {
-        std::snprintf(buffer, sizeof buffer, "%.*G", digits, value);
+        int precision = digits;
+        if (value != 0 && std::isfinite(value)) {
+            const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+            if (exponent >= 0 && exponent < 15) precision = std::max(digits, exponent + 1);
+        }
+        std::snprintf(buffer, sizeof buffer, "%.*G", precision, value);
         if (std::strtod(buffer, nullptr) == value) break;
     }
     std::string text = buffer;

@@ -8,12 +8,17 @@
 
 #include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_mask.h"
+#include "imaging/core/ie_view.h"
 #include "imaging/io/ie_bmp.h"
 #include "imaging/io/ie_exif.h"
 #include "imaging/io/ie_gif.h"
+#include "imaging/io/ie_ico_write.h"
 #include "imaging/io/ie_jpeg.h"
 #include "imaging/io/ie_pcx.h"
+#include "imaging/io/ie_pdf.h"
 #include "imaging/io/ie_png.h"
+#include "imaging/io/ie_postscript.h"
+#include "imaging/io/ie_psd.h"
 #include "imaging/io/ie_raw_pixels.h"
 #include "imaging/io/ie_tga.h"
 #include "imaging/io/ie_tiff.h"
@@ -671,3 +676,100 @@ void TVidurErIO::LoadRawPixels(const std::string* fileName, TStream* stream) {
 
 void TVidurErIO::LoadFromFileRawPixels(const std::string& fileName) { LoadRawPixels(&fileName, nullptr); }
 void TVidurErIO::LoadFromStreamRawPixels(TStream& stream) { LoadRawPixels(nullptr, &stream); }
+
+// ---------------------------------------------------------------- PSD
+
+void TVidurErIO::LoadPSD(const std::string* fileName, TStream* stream) {
+    TLoadSteps steps;
+    steps.fileType = 24;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    auto layers = std::make_shared<TIELayerList>();
+    auto* view = dynamic_cast<TVidurErView*>(view_);
+    const bool layered = view && ImageParams.PsdLoadLayers;
+    steps.read = [this, layers, layered](TStream& source, TIEProgressRec& progress) {
+        std::string failure;
+        IEReadPSDStream(source, bitmap_, ImageParams, progress, layered, layered ? layers.get() : nullptr, &failure);
+        if (!failure.empty()) lastError_ = "The " + FullName(24) + " data is damaged or incomplete: " + failure;
+    };
+    // The layers go into the view once the load has succeeded.
+    steps.afterDPI = [this, layers, view] {
+        if (AbortFlag || layers->empty() || !view) return;
+        const bool replace = ImageParams.PsdReplaceLayers;
+        if (replace) view->LayersClear();
+        for (size_t i = 0; i < layers->size(); ++i) {
+            TIELayer& source = *(*layers)[i];
+            if (replace && i == 0) {
+                TIELayer& base = *view->GetLayer(0);
+                const bool locked = base.Locked, box = base.ShowBox;
+                base.Assign(source);
+                base.Locked = locked, base.ShowBox = box;
+                continue;
+            }
+            const int32_t index = view->LayersAdd();
+            view->GetLayer(index)->Assign(source);
+        }
+        view->SetLayersCurrent(0);
+        view->Update();
+    };
+    RunLoad(steps);
+}
+
+void TVidurErIO::SavePSD(const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = 24;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.write = [this](TStream& target, TIEProgressRec& progress) {
+        auto* view = dynamic_cast<TVidurErView*>(view_);
+        std::vector<TIELayer*> layers;
+        TIEBitmap flattened;
+        TIEBitmap* merged = bitmap_;
+        if (view && view->GetLayersCount() > 1) {
+            for (int32_t i = 0; i < view->GetLayersCount(); ++i) layers.push_back(view->GetLayer(i));
+            view->LayersDrawTo(flattened);
+            merged = &flattened;
+        }
+        IEWritePSDStream(target, ImageParams, progress, merged, layers);
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::LoadFromFilePSD(const std::string& fileName) { LoadPSD(&fileName, nullptr); }
+void TVidurErIO::LoadFromStreamPSD(TStream& stream) { LoadPSD(nullptr, &stream); }
+void TVidurErIO::SaveToFilePSD(const std::string& fileName) { SavePSD(&fileName, nullptr); }
+void TVidurErIO::SaveToStreamPSD(TStream& stream) { SavePSD(nullptr, &stream); }
+
+// ---------------------------------------------------------------- PostScript, PDF and icons
+
+void TVidurErIO::SaveDocument(int32_t fileType, const std::string* fileName, TStream* stream) {
+    TSaveSteps steps;
+    steps.fileType = fileType;
+    steps.fileName = fileName;
+    steps.stream = stream;
+    steps.to24Bit = true;
+    steps.write = [this, fileType](TStream& target, TIEProgressRec& progress) {
+        switch (fileType) {
+            case 17: IEWritePSStream(target, *bitmap_, ImageParams, progress); break;
+            case 18: IEWritePDFStream(target, *bitmap_, ImageParams, progress); break;
+            default: {
+                std::vector<std::pair<int32_t, int32_t>> sizes;
+                std::vector<int32_t> depths;
+                for (int i = 0; i < 16 && ImageParams.IcoSizes[i][0] > 0; ++i) {
+                    sizes.emplace_back(ImageParams.IcoSizes[i][0], ImageParams.IcoSizes[i][1]);
+                    depths.push_back(ImageParams.IcoBitCount[i]);
+                }
+                IEWriteICOStream(target, *bitmap_, ImageParams, progress, sizes, depths);
+                break;
+            }
+        }
+    };
+    RunSave(steps);
+}
+
+void TVidurErIO::SaveToFilePS(const std::string& fileName) { SaveDocument(17, &fileName, nullptr); }
+void TVidurErIO::SaveToStreamPS(TStream& stream) { SaveDocument(17, nullptr, &stream); }
+void TVidurErIO::SaveToFilePDF(const std::string& fileName) { SaveDocument(18, &fileName, nullptr); }
+void TVidurErIO::SaveToStreamPDF(TStream& stream) { SaveDocument(18, nullptr, &stream); }
+void TVidurErIO::SaveToFileICO(const std::string& fileName) { SaveDocument(6, &fileName, nullptr); }
+void TVidurErIO::SaveToStreamICO(TStream& stream) { SaveDocument(6, nullptr, &stream); }

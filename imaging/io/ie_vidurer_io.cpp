@@ -249,6 +249,7 @@ bool TVidurErIO::LoadFileByType(const std::string& fileName, int32_t fileType) {
         case 5: LoadFromFileBMP(fileName); return true;
         case 16: LoadFromFileWBMP(fileName); return true;
         case 8: LoadFromFilePNG(fileName); return true;
+        case 24: LoadFromFilePSD(fileName); return true;
         case 26: LoadLayers(view_, ImageParams, &fileName, nullptr); return true;
         default: return false;
     }
@@ -266,6 +267,7 @@ bool TVidurErIO::LoadStreamByType(TStream& stream, int32_t fileType) {
         case 5: LoadFromStreamBMP(stream); return true;
         case 16: LoadFromStreamWBMP(stream); return true;
         case 8: LoadFromStreamPNG(stream); return true;
+        case 24: LoadFromStreamPSD(stream); return true;
         case 26: LoadLayers(view_, ImageParams, nullptr, &stream); return true;
         default: return false;
     }
@@ -417,6 +419,10 @@ void TVidurErIO::SaveToFile(const std::string& fileName) {
         case 5: SaveToFileBMP(fileName); return;
         case 16: SaveToFileWBMP(fileName); return;
         case 8: SaveToFilePNG(fileName); return;
+        case 6: SaveToFileICO(fileName); return;
+        case 17: SaveToFilePS(fileName); return;
+        case 18: SaveToFilePDF(fileName); return;
+        case 24: SaveToFilePSD(fileName); return;
         case 0: break;
         default: FailUnsupportedWrite(SaveTypeOfExtension(extension), false); return;
     }
@@ -442,6 +448,10 @@ bool TVidurErIO::SaveStreamByType(TStream& stream, int32_t fileType) {
         case 5: SaveToStreamBMP(stream); return true;
         case 16: SaveToStreamWBMP(stream); return true;
         case 8: SaveToStreamPNG(stream); return true;
+        case 6: SaveToStreamICO(stream); return true;
+        case 17: SaveToStreamPS(stream); return true;
+        case 18: SaveToStreamPDF(stream); return true;
+        case 24: SaveToStreamPSD(stream); return true;
         default: return false;
     }
 }

@@ -168,6 +168,24 @@ public:
     void LoadFromStreamTIFF(TStream& stream);
     void SaveToFileTIFF(const std::string& fileName);
     void SaveToStreamTIFF(TStream& stream);
+    // Photoshop documents. With ImageParams.PsdLoadLayers and a view
+    // attached, the document's layers become the view's layers (replacing
+    // them with PsdReplaceLayers, else added above them); otherwise the
+    // merged image is loaded. A view's layers are saved with the flattened
+    // picture as the merged image.
+    void LoadFromFilePSD(const std::string& fileName);
+    void LoadFromStreamPSD(TStream& stream);
+    void SaveToFilePSD(const std::string& fileName);
+    void SaveToStreamPSD(TStream& stream);
+    // PostScript and PDF documents of the one image (ImageParams.Ps*, Pdf*).
+    void SaveToFilePS(const std::string& fileName);
+    void SaveToStreamPS(TStream& stream);
+    void SaveToFilePDF(const std::string& fileName);
+    void SaveToStreamPDF(TStream& stream);
+    // An icon of the sizes and depths of ImageParams.IcoSizes and
+    // IcoBitCount (the leading entries with a positive width).
+    void SaveToFileICO(const std::string& fileName);
+    void SaveToStreamICO(TStream& stream);
     // Links the image into a TIFF file this library wrote as page
     // ImageParams.TiffImageIndex (appended when past the last page); a
     // missing file is created with the image as its only page.
@@ -253,6 +271,9 @@ private:
     void LoadTGA(const std::string* fileName, TStream* stream);
     void SaveTGA(const std::string* fileName, TStream* stream);
     void LoadRawPixels(const std::string* fileName, TStream* stream);
+    void LoadPSD(const std::string* fileName, TStream* stream);
+    void SavePSD(const std::string* fileName, TStream* stream);
+    void SaveDocument(int32_t fileType, const std::string* fileName, TStream* stream);
 };
 
 // Resamples a copy of the bitmap so that its horizontal and vertical DPI

@@ -10,7 +10,6 @@ namespace {
 TlfSystemPaletteChangedListener* gListener = nullptr;
 int gListenerUsers = 0;
 TlfLookAndFeel* gRoot = nullptr;
-bool gRootFreed = false;
 int gControllers = 0;
 
 // The painters' own notifier: the radio-button images follow the colours.
@@ -20,10 +19,8 @@ public:
     void Notify() override { PainterImagesPaletteChanged(); }
 };
 
-void EnsurePainterNotifier() {
-    static TSystemPaletteChangedNotifier* notifier = new TSystemPaletteChangedNotifier;  // lives to the process's end
-    (void)notifier;
-}
+// Made with the root, freed with it.
+TSystemPaletteChangedNotifier* gPainterNotifier = nullptr;
 
 template <typename T>
 bool Contains(const std::vector<T*>& list, const T* item) {
@@ -295,8 +292,8 @@ void TlfLookAndFeel::DetachListener(IlfLookAndFeelListener* listener) {
 }
 
 TlfLookAndFeel* GlobalLookAndFeel() {
-    if (!gRoot && !gRootFreed) {
-        EnsurePainterNotifier();
+    if (!gRoot) {
+        if (!gPainterNotifier) gPainterNotifier = new TSystemPaletteChangedNotifier;
         gRoot = new TlfLookAndFeel(nullptr, TlfLookAndFeel::TRootTag{});
         gRoot->Initialize();
     }
@@ -306,10 +303,10 @@ TlfLookAndFeel* GlobalLookAndFeel() {
 TlfLookAndFeel* GlobalLookAndFeelIfMade() { return gRoot; }
 
 void FreeGlobalLookAndFeel() {
-    TlfLookAndFeel* root = gRoot;
-    gRootFreed = true;
-    delete root;
+    delete gRoot;
     gRoot = nullptr;
+    delete gPainterNotifier;
+    gPainterNotifier = nullptr;
 }
 
 int LookAndFeelControllerCount() { return gControllers; }

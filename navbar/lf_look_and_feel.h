@@ -160,11 +160,13 @@ private:
     std::unique_ptr<TlfSystemPaletteChangedNotifier> paletteNotifier_;
 };
 
-// The root look and feel, made on first use.
+// The root look and feel, made on first use (with the painters' own
+// system-colour notifier); it lives until FreeGlobalLookAndFeel.
 TlfLookAndFeel* GlobalLookAndFeel();
-// The root while it exists (nullptr after FreeGlobalLookAndFeel).
+// The root while it exists, else nullptr.
 TlfLookAndFeel* GlobalLookAndFeelIfMade();
-// Frees the root (the unit's end); its dependants fall back to no root.
+// Frees the root (the unit's end): look and feels left have no root until
+// the next one is made.
 void FreeGlobalLookAndFeel();
 // How many controllers listen to the root.
 int LookAndFeelControllerCount();

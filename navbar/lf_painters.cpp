@@ -914,9 +914,14 @@ void TlfStandardLookAndFeelPainter::PaintSplitterBar(TlfCanvas& canvas, const TR
             r = RectInflate(r, -1, 1);
         }
     };
+    // The lines reach a pixel past the ends along the bar; what is drawn
+    // stays inside the bar's rectangle.
+    canvas.SaveState();
+    canvas.SetClipRegion(TlfRegion(rect), rcIntersection);
     lines(clBtnFace, cl3DDkShadow);
     lines(clBtnHighlight, clBtnShadow);
     canvas.FrameAndFillRect(r, viewParams, 0, clDefault);
+    canvas.RestoreState();
 }
 
 void TlfStandardLookAndFeelPainter::PaintScrollBarArea(TlfCanvas& canvas, bool horizontal, const TRect& r,
@@ -945,10 +950,10 @@ void TlfStandardLookAndFeelPainter::PaintScrollBarArea(TlfCanvas& canvas, bool h
         case partLineUp:
         case partLineDown: {
             // The system's scroll arrow: the face with its glyph, grey and
-            // embossed when inactive, moved by a pixel when pressed.
-            TRect face = r;
-            if (state == esPressed) face = RectOffset(face, 1, 1);
-            canvas.FillRectColor(face, clBtnFace);
+            // embossed when inactive, the glyph moved by a pixel when
+            // pressed (within the button: the face stays in place).
+            canvas.FillRectColor(r, clBtnFace);
+            const TRect face = state == esPressed ? RectOffset(r, 1, 1) : r;
             const TlfArrowKind direction = horizontal ? (part == partLineUp ? akLeft : akRight)
                                                       : (part == partLineUp ? akUp : akDown);
             const TRect glyph = Shrink(face, std::max(2, std::min(RectWidth(face), RectHeight(face)) / 4));
@@ -1036,6 +1041,10 @@ namespace {
 // The flat painters' splitter: two lines, then the rest filled.
 void FlatSplitter(TlfCanvas& canvas, const TRect& rect, const TlfPaintParams& viewParams, bool horizontal, TColor first,
                   TColor second) {
+    // The fill reaches a pixel past the ends along the bar; what is drawn
+    // stays inside the bar's rectangle.
+    canvas.SaveState();
+    canvas.SetClipRegion(TlfRegion(rect), rcIntersection);
     TRect r = rect;
     if (horizontal) {
         canvas.FillRectColor({r.Left, r.Top, r.Right, r.Top + 1}, first);
@@ -1047,6 +1056,7 @@ void FlatSplitter(TlfCanvas& canvas, const TRect& rect, const TlfPaintParams& vi
         r = RectInflate(r, -1, 1);
     }
     canvas.FrameAndFillRect(r, viewParams, 0, clDefault);
+    canvas.RestoreState();
 }
 
 // Flat and ultra-flat scroll-bar areas: buttons for the arrows and the

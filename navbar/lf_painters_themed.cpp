@@ -196,7 +196,10 @@ void TlfOffice11LookAndFeelPainter::PaintExpandButton(TlfCanvas& canvas, const T
     if (topLeft >= 0) on.SetPixel(0, 0, MixRGB(corner1, topLeft, 25));
     if (bottomRight >= 0)
         for (const TPoint& p : {TPoint{10, 10}, TPoint{0, 10}, TPoint{10, 0}}) on.SetPixel(p.X, p.Y, MixRGB(corner2, bottomRight, 25));
-    canvas.Draw(r.Left, r.Top, image);
+    // The image at the rectangle's top-left corner, no further than the
+    // rectangle reaches.
+    const int32_t w = std::min(image.Width(), RectWidth(r)), h = std::min(image.Height(), RectHeight(r));
+    if (w > 0 && h > 0) canvas.CopyRect(TRect{r.Left, r.Top, r.Left + w, r.Top + h}, image, TRect{0, 0, w, h});
 }
 
 void TlfOffice11LookAndFeelPainter::PaintSmallExpandButton(TlfCanvas& canvas, const TRect& r, bool expanded, TColor,
@@ -625,6 +628,10 @@ void TlfWinXPLookAndFeelPainter::PaintScrollBarArea(TlfCanvas& canvas, bool hori
                 return;
             case partPageUp:
             case partPageDown:
+                // A style may draw its track see-through (Qt's Fusion draws
+                // none): the face colour lies under it, so nothing painted
+                // before shows through.
+                canvas.FillRectColor(r, clBtnFace);
                 DrawPart(canvas, totScrollBar, horizontal ? (part == partPageUp ? 4 : 5) : (part == partPageUp ? 6 : 7),
                          kScrollPart[state], r);
                 return;

@@ -338,7 +338,7 @@ void TlfScrollBar::MouseDown(int x, int y) {
 }
 
 void TlfScrollBar::TimerTick() {
-    if (state_ == partNone || !IsRepeatPart(state_)) {
+    if (state_ == partNone || !IsRepeatPart(state_) || !Visible() || !Enabled()) {
         StopScrolling();
         return;
     }

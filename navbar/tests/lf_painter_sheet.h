@@ -49,7 +49,7 @@ inline std::vector<TElement> Elements() {
         {"Combo", 17, 20, [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintComboButton(c, r, s, false); }},
         {"Close", 16, 15, [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintCloseButton(c, r, s); }},
         {"Step", 14, 30,
-         [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintStepButton(c, r, TRect{r.Left + 4, r.Top + 10, r.Left + 9, r.Top + 19}, true, s); }},
+         [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintStepButton(c, r, TRect{r.Left + 3, r.Top + 11, r.Left + 10, r.Top + 18}, true, s); }},
         {"CaptionExpand", 15, 15, [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintCaptionExpandButton(c, r, true, s); }},
         {"Segment", 30, 20, [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintSegmentButton(c, r, s, 3, 1, 0x808080); }},
         {"HeaderSection", 48, 20,
@@ -62,7 +62,7 @@ inline std::vector<TElement> Elements() {
              p->PaintHeaderCell(c, in, RectInflate(in, -2, -2), 0, bAll, s, Text(u"Cell"), 0xF0F0F0, nullptr);
          }},
         {"Expand", 11, 11, [](P p, TlfCanvas& c, const TRect& r, S) { p->PaintExpandButton(c, r, false, clDefault); }, false},
-        {"SmallExpand", 9, 9, [](P p, TlfCanvas& c, const TRect& r, S) { p->PaintSmallExpandButton(c, r, true, 0x808080, 0xFFFFFF); }, false},
+        {"SmallExpand", 11, 11, [](P p, TlfCanvas& c, const TRect& r, S) { p->PaintSmallExpandButton(c, r, true, 0x808080, 0xFFFFFF); }, false},
         {"Sort", 16, 16, [](P p, TlfCanvas& c, const TRect& r, S) { p->PaintSortGlyph(c, r, true); }, false},
         {"Border", 30, 20, [](P p, TlfCanvas& c, const TRect& r, S) { p->PaintBorder(c, r); }, false},
         {"BandCell", 40, 18, [](P p, TlfCanvas& c, const TRect& r, S) { p->PaintBandCell(c, r, Text(u"Band"), 0xFFFFFF, nullptr); }, false},
@@ -89,22 +89,24 @@ inline std::vector<TElement> Elements() {
         {"Rotated", 18, 50,
          [](P p, TlfCanvas& c, const TRect& r, S s) {
              p->PaintRotatedCaptionCell(c, r, true, s, u"Tab", TRect{r.Left + 2, r.Top + 12, r.Right - 2, r.Bottom - 2},
-                                        TRect{r.Left + 5, r.Top + 2, r.Left + 10, r.Top + 10});
+                                        TRect{r.Left + 5, r.Top + 2, r.Left + 12, r.Top + 9});
          }, false},
         {"TabItem", 40, 20,
          [](P p, TlfCanvas& c, const TRect& r, S s) { p->PaintTabItem(c, r, bAll, u"Tab", s, false, nullptr, 0x000000, 0xFFFFFF, false); }},
     };
 }
 
-// The element drawn at (kMargin, kMargin) on a sentinel ground.
-inline TBitmap DrawElement(TlfPainterClass painter, const TElement& element, TlfElementState state) {
+// The element drawn at (kMargin, kMargin) on a sentinel ground (or on
+// another colour).
+inline TBitmap DrawElement(TlfPainterClass painter, const TElement& element, TlfElementState state,
+                           TColor ground = kSentinel) {
     TBitmap bitmap;
     bitmap.SetPixelFormat(TPixelFormat::pf24bit);
     bitmap.SetSize(element.Width + 2 * kMargin, element.Height + 2 * kMargin);
     TCanvas canvas(bitmap);
     canvas.Font.Name = "DejaVu Sans";
     canvas.Font.Height = -10;
-    canvas.Brush.Color = static_cast<uint32_t>(kSentinel);
+    canvas.Brush.Color = static_cast<uint32_t>(ground);
     canvas.FillRect(TRect{0, 0, bitmap.Width(), bitmap.Height()});
     TlfCanvas lf(canvas);
     element.Draw(painter, lf, TRect{kMargin, kMargin, kMargin + element.Width, kMargin + element.Height}, state);
@@ -167,11 +169,7 @@ inline void SaveContactSheet(const std::vector<std::pair<std::string, TlfPainter
         for (int s = 0; s < 4; ++s) {
             int32_t x = 70;
             for (const TElement& e : elements) {
-                TBitmap cell = DrawElement(painter, e, states[s]);
-                // The sentinel shows as the sheet's own grey.
-                for (int32_t cy = 0; cy < cell.Height(); ++cy)
-                    for (int32_t cx = 0; cx < cell.Width(); ++cx)
-                        if (cell.PixelColor(cell.ScanLine(cy), cx) == 0xFF00FF) cell.SetPixelColor(cell.ScanLine(cy), cx, 0xEBEBEB);
+                const TBitmap cell = DrawElement(painter, e, states[s], 0xEBEBEB);
                 canvas.Draw(x, y + s * cellHeight, cell);
                 x += e.Width + 2 * kMargin + 4;
             }

@@ -10,6 +10,13 @@
 
 namespace {
 
+// The look-and-feel unit's global state ends with each test, as the
+// program's end would end it.
+class ScrollBar : public ::testing::Test {
+protected:
+    void TearDown() override { FreeGlobalLookAndFeel(); }
+};
+
 THeadlessBackend& Headless() {
     Application();
     THeadlessBackend* headless = HeadlessBackend();
@@ -38,7 +45,7 @@ struct TEvents {
 
 void Mouse(TlfScrollBar& bar, uint32_t msg, int x, int y) { bar.Perform(msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MakeLParam(x, y)); }
 
-TEST(ScrollBar, RangeAndPositionAreClampedAndCheckedAsOneChange) {
+TEST_F(ScrollBar, RangeAndPositionAreClampedAndCheckedAsOneChange) {
     Headless();
     TlfScrollBar bar(nullptr);
     EXPECT_EQ(bar.Width(), 121);
@@ -71,7 +78,7 @@ TEST(ScrollBar, RangeAndPositionAreClampedAndCheckedAsOneChange) {
     EXPECT_EQ(bar.Position(), 50);
 }
 
-TEST(ScrollBar, LayoutFollowsKindSizeAndEnabledState) {
+TEST_F(ScrollBar, LayoutFollowsKindSizeAndEnabledState) {
     Headless();
     TlfScrollBar bar(nullptr);
     bar.SetKind(sbVertical);
@@ -102,7 +109,7 @@ TEST(ScrollBar, LayoutFollowsKindSizeAndEnabledState) {
     EXPECT_FALSE(RectIsEmpty(v.ThumbnailRect));
 }
 
-TEST(ScrollBar, DraggingTheThumbTracksAndSnapsBackOutsideTheZone) {
+TEST_F(ScrollBar, DraggingTheThumbTracksAndSnapsBackOutsideTheZone) {
     Headless();
     for (bool unlimited : {false, true}) {
         SCOPED_TRACE(unlimited ? "unlimited" : "zone");
@@ -129,7 +136,7 @@ TEST(ScrollBar, DraggingTheThumbTracksAndSnapsBackOutsideTheZone) {
     }
 }
 
-TEST(ScrollBar, TrackClicksPageAndArrowsRepeatOnTheTimerWhileHeld) {
+TEST_F(ScrollBar, TrackClicksPageAndArrowsRepeatOnTheTimerWhileHeld) {
     Headless();
     TlfScrollBar bar(nullptr);
     bar.SetLargeChange(10);
@@ -175,7 +182,7 @@ TEST(ScrollBar, TrackClicksPageAndArrowsRepeatOnTheTimerWhileHeld) {
     EXPECT_EQ(bar.State(), partNone);
 }
 
-TEST(ScrollBar, WheelKeysAndScrollMessagesScrollWithTheirCodes) {
+TEST_F(ScrollBar, WheelKeysAndScrollMessagesScrollWithTheirCodes) {
     Headless();
     TlfScrollBar bar(nullptr);
     bar.SetKind(sbVertical);
@@ -202,7 +209,7 @@ TEST(ScrollBar, WheelKeysAndScrollMessagesScrollWithTheirCodes) {
     EXPECT_EQ(bar.Position(), 42);
 }
 
-TEST(ScrollBar, PartsArePaintedByTheLookAndFeelsPainter) {
+TEST_F(ScrollBar, PartsArePaintedByTheLookAndFeelsPainter) {
     Headless();
     TlfScrollBar bar(nullptr);
     bar.LookAndFeel().SetKind(lfUltraFlat);

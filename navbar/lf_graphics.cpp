@@ -278,7 +278,11 @@ void TlfCustomBitmap::Initialize(int32_t width, int32_t height, TPixelFormat for
 void TlfCustomBitmap::BitmapChanged() {
     // The canvas's clip follows the bitmap's size.
     const TRect clip = canvas_->ClipRect();
-    if (clip.Right > Width() || clip.Bottom > Height() || (clip.Right == 0 && Width() > 0)) canvas_->ResetClip();
+    // (A clip left empty by a passing size of nothing, as a rotation
+    // makes, is the whole bitmap again.)
+    if (clip.Right > Width() || clip.Bottom > Height() || (clip.Right == 0 && Width() > 0) ||
+        (clip.Bottom == 0 && Height() > 0))
+        canvas_->ResetClip();
     if (updateLock_ > 0) {
         modified_ = true;
         return;

@@ -238,6 +238,11 @@ TEST(LfBitmap, RotationsPlaceEachPixel) {
     wide.Rotate(1);
     EXPECT_EQ(wide.Width(), 1);
     EXPECT_EQ(wide.Height(), 2);
+    // The whole turned bitmap can be drawn on.
+    EXPECT_EQ(wide.Canvas().ClipRect(), (TRect{0, 0, 1, 2}));
+    TlfCustomBitmap tall(18, 50, TPixelFormat::pf24bit);
+    tall.Rotate(2);
+    EXPECT_EQ(tall.Canvas().ClipRect(), (TRect{0, 0, 50, 18}));
 }
 
 TEST(LfBitmap, FiltersChangeEachPixelByItsRule) {

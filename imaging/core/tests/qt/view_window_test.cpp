@@ -40,21 +40,26 @@ TEST(ViewOnQt, PaintsScrollsSelectsAndZoomsInARealWindow) {
             p[1] = mark ? 0 : static_cast<uint8_t>(y * 255 / 599);
             p[2] = mark ? 255 : 60;
         }
-    view->Update();
     form.Show();
     ASSERT_TRUE(QtTesting::ActivateWindow(form));
+    view->Update();
     QtTesting::ProcessEvents(50);
+    const std::filesystem::path folder(TW_ARTIFACT_DIR);
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(QtTesting::SaveWindowPicture(form, (folder / "qt-view-shown.png").string()));
 
     // Qt's scroll bars show the picture's range; dragging them scrolls the view.
     const QtTesting::TScrollBarState horizontal = QtTesting::ScrollBarState(*view, SB_HORZ);
     ASSERT_TRUE(horizontal.Found);
     EXPECT_TRUE(horizontal.Visible);
     EXPECT_TRUE(QtTesting::ScrollBarState(*view, SB_VERT).Visible);
-    QtTesting::DragScrollBar(*view, SB_HORZ, 420);
-    QtTesting::DragScrollBar(*view, SB_VERT, 330);
+    // (The bars count 0 .. 65535 over the picture's extent.)
+    EXPECT_EQ(horizontal.Max, 65535);
+    QtTesting::DragScrollBar(*view, SB_HORZ, static_cast<int>(300 / view->HScrollRatio()));
+    QtTesting::DragScrollBar(*view, SB_VERT, static_cast<int>(250 / view->VScrollRatio()));
     QtTesting::ProcessEvents(50);
-    EXPECT_EQ(view->ViewX(), 420);
-    EXPECT_EQ(view->ViewY(), 330);
+    EXPECT_NEAR(view->ViewX(), 300, view->HScrollRatio() + 1);
+    EXPECT_NEAR(view->ViewY(), 250, view->VScrollRatio() + 1);
     const int32_t mx = view->BitmapToViewX(510), my = view->BitmapToViewY(410);
     ASSERT_GT(mx, 0);
     ASSERT_GT(my, 0);
@@ -74,19 +79,29 @@ TEST(ViewOnQt, PaintsScrollsSelectsAndZoomsInARealWindow) {
     ASSERT_TRUE(view->HasSelection());
     EXPECT_NEAR(view->SelX1(), view->ViewToBitmapX(40), 1);
     EXPECT_NEAR(view->SelY1(), view->ViewToBitmapY(30), 1);
-    EXPECT_NEAR(view->SelX2(), view->ViewToBitmapX(160), 1);
-    EXPECT_NEAR(view->SelY2(), view->ViewToBitmapY(110), 1);
+    EXPECT_NEAR(view->SelX2(), view->ViewToBitmapX(160), 2);
+    EXPECT_NEAR(view->SelY2(), view->ViewToBitmapY(110), 2);
 
-    const std::filesystem::path folder(TW_ARTIFACT_DIR);
-    std::filesystem::create_directories(folder);
+    // The outline shows once the selection's short delay is over, and
+    // marches on the selection timer.
+    const int32_t phase = view->MarchingAntsPhase;
+    EXPECT_TRUE(QtTesting::WaitUntil([&] { return view->MarchingAntsPhase > phase + 1; }, 3000));
+    QtTesting::ProcessEvents(20);
+    const uint32_t edge = Shown(*view, view->BitmapToViewX(view->SelX1()), 50);
+    EXPECT_TRUE(edge == 0 || edge == 0xFFFFFF) << std::hex << edge;
     EXPECT_TRUE(QtTesting::SaveWindowPicture(form, (folder / "qt-view-selection.png").string()));
 
-    // The wheel zooms (about the view).
+    // The wheel zooms (about the view): in when turned towards the user,
+    // out when turned away.
     view->SetMouseInteract(IEMI(miZoom));
     const double before = view->Zoom();
-    QtTesting::MouseWheel(*view, 200, 150, 120);
+    QtTesting::MouseWheel(*view, 200, 150, -120);
     QtTesting::ProcessEvents(50);
     EXPECT_GT(view->Zoom(), before);
+    QtTesting::MouseWheel(*view, 200, 150, 120);
+    QtTesting::MouseWheel(*view, 200, 150, 120);
+    QtTesting::ProcessEvents(50);
+    EXPECT_LT(view->Zoom(), before);
 
     // A transition runs on Qt's timer and gives the window back.
     int stops = 0;

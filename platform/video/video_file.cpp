@@ -10,6 +10,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -42,6 +43,9 @@ std::string AvError(int code) {
 }  // namespace
 
 TVideoFile::TVideoFile(const std::string& fileName) : state_(std::make_unique<TState>()) {
+    // Failures come back as exceptions with their reason; the libraries'
+    // own messages would only clutter the program's error output.
+    av_log_set_level(AV_LOG_QUIET);
     TState& s = *state_;
     int result = avformat_open_input(&s.format, fileName.c_str(), nullptr, nullptr);
     if (result < 0) throw Exception("Cannot open video file \"" + fileName + "\": " + AvError(result));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "imaging/core/ie_compose.h"
 #include "imaging/core/ie_geometry.h"
@@ -10,6 +12,7 @@
 #include "imaging/core/ie_resample.h"
 #include "imaging/core/ie_rotate.h"
 #include "imaging/core/ie_streams.h"
+#include "imaging/core/ie_view_services.h"
 #include "platform/colour.h"
 #include "platform/mathutil.h"
 #include "platform/random.h"
@@ -30,6 +33,61 @@ int Metric(TSystemMetric metric) { return Application().Backend().GetSystemMetri
 }  // namespace
 
 void IESetViewIOMaker(TIEViewIOMaker maker) { ViewIOMaker() = std::move(maker); }
+
+// ================================================================ video objects
+
+namespace {
+std::mutex& AliveLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::set<const TIEDirectShow*>& Alive() {
+    static std::set<const TIEDirectShow*> alive;
+    return alive;
+}
+TIEDirectShowMaker& DirectShowMaker() {
+    static TIEDirectShowMaker maker;
+    return maker;
+}
+}  // namespace
+
+TIEDirectShow::TIEDirectShow() {
+    std::lock_guard<std::mutex> hold(AliveLock());
+    Alive().insert(this);
+}
+
+TIEDirectShow::~TIEDirectShow() {
+    std::lock_guard<std::mutex> hold(AliveLock());
+    Alive().erase(this);
+}
+
+bool IEDirectShowAlive(const TIEDirectShow* object) {
+    std::lock_guard<std::mutex> hold(AliveLock());
+    return object && Alive().count(object) != 0;
+}
+
+void IESetDirectShowMaker(TIEDirectShowMaker maker) { DirectShowMaker() = std::move(maker); }
+
+std::unique_ptr<TIEDirectShow> IEMakeDirectShow() {
+    if (DirectShowMaker()) return DirectShowMaker()();
+    return std::make_unique<TIEDirectShow>();
+}
+
+TIEViewIO::TIEViewIO() = default;
+TIEViewIO::~TIEViewIO() = default;
+
+TIEDirectShow* TIEViewIO::GetDirectShow() {
+    if (!directShow_) {
+        directShow_ = IEMakeDirectShow();
+        UpdateDShowNotifyWindow();
+    }
+    return directShow_.get();
+}
+
+void TIEViewIO::UpdateDShowNotifyWindow() {
+    if (directShow_ && AttachedView && AttachedView->HandleAllocated())
+        directShow_->SetNotifyWindow(AttachedView->Handle(), IEM_NEWFRAME, IEM_EVENT);
+}
 
 // ================================================================ TIEView
 
@@ -344,9 +402,11 @@ TVidurErView::TVidurErView(TComponent* owner) : TIEView(owner) {
     SetBounds(Left(), Top(), 105, 105);
     SetDPI(300, 300);
     backBuffer_ = std::make_unique<TIEBitmap>(10, 10, ie24RGB);
+    transition_ = std::make_unique<TIETransitionEffects>(this);
     HandleMessage(WM_SIZE, [this](TMessage& message, const TMessageHandler& inherited) {
         inherited(message);
-        if (!inUpdate_) Update();
+        if (transition_->Running()) StopTransitionAndUpdate();
+        else if (!inUpdate_) Update();
     });
     HandleMessage(WM_HSCROLL, [this](TMessage& message, const TMessageHandler& inherited) {
         inherited(message);
@@ -360,6 +420,7 @@ TVidurErView::TVidurErView(TComponent* owner) : TIEView(owner) {
 }
 
 TVidurErView::~TVidurErView() {
+    transition_.reset();
     SetOverview(nullptr);
     SyncLayers();
     // The components go before the layers they work on.
@@ -416,6 +477,7 @@ void TVidurErView::Blank() {
 }
 
 void TVidurErView::Clear() {
+    if (transition_->Running()) transition_->Stop();
     currentBitmap_->SetWidth(1);
     currentBitmap_->SetHeight(1);
     Blank();
@@ -457,6 +519,7 @@ TIEViewIO* TVidurErView::GetVidurErIO() {
     if (!io_) {
         if (!ViewIOMaker()) throw Exception("No image input/output component is available");
         io_ = ViewIOMaker()(*this);
+        io_->AttachedView = this;
         io_->SetOnProgress(onProgress_);
         io_->SetOnFinishWork(onFinishWork_);
     }

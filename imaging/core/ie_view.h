@@ -20,6 +20,7 @@
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_resample.h"
+#include "imaging/core/ie_transitions.h"
 #include "imaging/core/ie_types.h"
 #include "platform/geometry.h"
 #include "platform/stream.h"
@@ -27,6 +28,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/control.h"
 
+class TIEDirectShow;
 class TIEMask;
 class TVidurErProc;
 class TVidurErView;
@@ -207,7 +209,16 @@ private:
 // use. The maker attaches the new component to the view.
 class TIEViewIO {
 public:
-    virtual ~TIEViewIO() = default;
+    TIEViewIO();
+    virtual ~TIEViewIO();
+    // The component's video object, made on first use (IEMakeDirectShow)
+    // with its notifications aimed at the attached view's window.
+    virtual TIEDirectShow* GetDirectShow();
+    bool HasDirectShow() const { return directShow_ != nullptr; }
+    // Aims the video notifications at the attached view's window again.
+    virtual void UpdateDShowNotifyWindow();
+    // The view that made the component (set by the view).
+    TVidurErView* AttachedView = nullptr;
     // Reads one image of a registered file format from the stream's position
     // into the attached view's current bitmap; errors propagate.
     virtual void LoadFromStreamFormat(TStream& stream, int32_t fileFormat) = 0;
@@ -217,6 +228,9 @@ public:
     virtual void SetParamsSize(int32_t width, int32_t height) = 0;
     virtual void SetOnProgress(TIEProgressEvent event) = 0;
     virtual void SetOnFinishWork(std::function<void()> event) = 0;
+
+private:
+    std::unique_ptr<TIEDirectShow> directShow_;
 };
 using TIEViewIOMaker = std::function<std::unique_ptr<TIEViewIO>(TVidurErView& view)>;
 void IESetViewIOMaker(TIEViewIOMaker maker);
@@ -502,9 +516,35 @@ public:
     TNotifyEvent OnDrawBackBuffer;
     std::function<void(TVidurErView& sender, TCanvas& canvas, const TRect& rect, bool& handled)> OnDrawBackground;
     std::function<void(TVidurErView& sender, TCanvas& canvas, const TRect& rect)> OnDrawCanvas;
-    // Transitions: the stored handlers of the transition effects.
-    TNotifyEvent OnTransitionStop;
-    std::function<void(TVidurErView& sender, int32_t step)> OnTransitionStep;
+    // ------------------------------------------------ transitions
+    // The view's transition effects; while one runs, the window shows its
+    // frames in place of the composed picture.
+    TIETransitionEffects& Transition() { return *transition_; }
+    // What the window shows now (the composed picture at the client size),
+    // as a 24-bit bitmap.
+    TBitmap ComposedPicture();
+    // Takes what the window shows as the source of the next transition.
+    void PrepareTransition();
+    // Animates from the prepared picture (or, without one, from the
+    // background) to what the view shows now.
+    void RunTransition(TIETransitionType kind, int32_t duration = 1000);
+    // Pans and zooms over the current image from one rectangle of its
+    // pixels to another (left, top, right, bottom).
+    void RunPanZoom(const TRect& start, const TRect& end, int32_t duration = 1000);
+    // Stops a running transition and lays the view out again.
+    void StopTransitionAndUpdate();
+    // The handlers are the transition effects' own.
+    TNotifyEvent GetOnTransitionStop() const { return transition_->OnTransitionStop; }
+    void SetOnTransitionStop(TNotifyEvent event) { transition_->OnTransitionStop = std::move(event); }
+    std::function<void(TComponent* sender, int32_t step)> GetOnTransitionStep() const {
+        return transition_->OnTransitionStep;
+    }
+    void SetOnTransitionStep(std::function<void(TComponent* sender, int32_t step)> event) {
+        transition_->OnTransitionStep = std::move(event);
+    }
+    // Fills dest (at the client size) with the view's background as
+    // painting draws it.
+    void DrawViewBackground(TIEBitmap& dest);
 
     // ------------------------------------------------ selections
     // The selection polygon: points in the current layer's bitmap pixels; a
@@ -620,6 +660,9 @@ public:
     void RestoreCursor();
     TCursor BaseCursor() const { return baseCursor_; }
     std::function<void(TVidurErView& sender)> OnDShowNewFrame, OnDShowEvent;
+    // The input/output component's video object draws into this window: it
+    // exists, renders into the view and is not stopped.
+    bool VideoOverlay();
     // A second view showing the whole image with this view's visible area
     // as its selection; dragging that selection scrolls this view.
     void SetOverview(TVidurErView* view);
@@ -686,6 +729,8 @@ private:
     TIEBackgroundStyle backgroundStyle_ = iebsSolid;
     bool enableAlphaChannel_ = true;
     std::unique_ptr<TIEBitmap> backBuffer_;
+    std::unique_ptr<TIETransitionEffects> transition_;
+    TBitmap transitionSource_;
 
     void InstallMessageHandlers();
     // painting
@@ -693,8 +738,9 @@ private:
     void DrawBackground(TIEBitmap& dest, const TRect& imageRect, const TRect& clip);
     void DrawGadgets(TIEBitmap& dest);
     void DrawLayerGadgets(TIEBitmap& dest, int32_t index);
-    // A magnifying layer shows the picture under it enlarged.
-    void DrawMagnifier(TIELayer& layer, TIEBitmap& dest);
+    // A magnifying layer shows the picture under it enlarged (layer 0's
+    // pixels through the layer's or the view's zoom filter).
+    void DrawMagnifier(TIELayer& layer, TIEBitmap& dest, TResampleFilter filter);
     void PaintSelection(TCanvas& canvas, bool fromTimer);
     void DrawPolygonOutline(TCanvas& canvas, TSelectionPolygon& polygon);
     bool backBufferDirty_ = true;
@@ -761,8 +807,11 @@ private:
     bool hasOwner_ = false;
     TVidurErView* overview_ = nullptr;
     bool inOverviewSync_ = false;
+    HWND lastPaintWindow_ = 0;
 };
 
+// The view's background over the whole of dest.
+void IEDrawViewBackground(TVidurErView& view, TIEBitmap& dest);
 // Marks the back buffer dirty and the rectangle of the window invalid.
 void IEInvalidateViewRect(TVidurErView& view, const TRect& rect);
 // Four points alternating vertical and horizontal edges.

@@ -410,7 +410,7 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
                     layer.Corners[c] = {Trunc32((corners[static_cast<size_t>(c)].X + keptX) * zoomFactorX_) + offsetX_ - viewX_,
                                         Trunc32((corners[static_cast<size_t>(c)].Y + keptY) * zoomFactorY_) + offsetY_ - viewY_};
             }
-            if (i > 0 && layer.Magnify && layer.MagnifyRate >= 1 && !rotated) DrawMagnifier(layer, dest);
+            if (i > 0 && layer.Magnify && layer.MagnifyRate >= 1 && !rotated) DrawMagnifier(layer, dest, filter);
             const int32_t left = BitmapToViewX(layer.PosX), top = BitmapToViewY(layer.PosY);
             const int32_t right = BitmapToViewX(layer.PosX + layer.GetWidth());
             const int32_t bottom = BitmapToViewY(layer.PosY + layer.GetHeight());
@@ -487,7 +487,7 @@ void TVidurErView::DrawLayersToBuffer(TIEBitmap& dest, bool drawGadgets, bool dr
     if (drawGadgets) DrawGadgets(dest);
 }
 
-void TVidurErView::DrawMagnifier(TIELayer& layer, TIEBitmap& dest) {
+void TVidurErView::DrawMagnifier(TIELayer& layer, TIEBitmap& dest, TResampleFilter filter) {
     TIEBitmap& lens = *layer.bitmap_;
     if (layerGrip_ == ieNone && (layer.Width != 0 || layer.Height != 0)) {
         lens.SetWidth(layer.GetWidth());
@@ -513,17 +513,13 @@ void TVidurErView::DrawMagnifier(TIELayer& layer, TIEBitmap& dest) {
             }
         }
     } else {
-        // Layer 0's own pixels under the lens.
+        // Layer 0's own pixels under the lens, enlarged through the filter.
         TIEBitmap& base = *layers_[0]->bitmap_;
         const int32_t x1 = ViewToBitmapX(left), y1 = ViewToBitmapY(top);
         const int32_t x2 = ViewToBitmapX(left + lw), y2 = ViewToBitmapY(top + lh);
         if (x1 >= 0 && y1 >= 0 && x2 <= base.GetWidth() && y2 <= base.GetHeight() && x2 > x1 && y2 > y1) {
-            for (int32_t y = 0; y < bh; ++y)
-                for (int32_t x = 0; x < bw; ++x) {
-                    const TRGB c = base.GetPixelRGB(x1 + x * (x2 - x1) / bw, y1 + y * (y2 - y1) / bh);
-                    uint8_t* out = lens.GetPixelTRGBPtr(x, y);
-                    out[0] = c.b, out[1] = c.g, out[2] = c.r;
-                }
+            lens.Fill(0);
+            base.DrawToTIEBitmap(lens, 0, 0, bw, bh, x1, y1, x2 - x1, y2 - y1, 255, filter, 0);
         }
     }
     TIEBitmap& alpha = *lens.GetAlphaChannel();

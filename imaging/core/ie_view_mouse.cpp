@@ -132,13 +132,20 @@ void TVidurErView::InstallMessageHandlers() {
     });
     // What worker threads and the video object post.
     HandleMessage(IEM_UPDATE, [this](TMessage&, const TMessageHandler&) { Update(); });
+    // A message from an object destroyed since it posted is ignored.
     HandleMessage(IEM_NEWFRAME, [this](TMessage& message, const TMessageHandler&) {
         auto* video = reinterpret_cast<TIEDirectShow*>(message.LParam);
-        if (video && video->Connected() && OnDShowNewFrame) OnDShowNewFrame(*this);
+        if (!IEDirectShowAlive(video) || !video->Connected()) return;
+        if (OnDShowNewFrame) OnDShowNewFrame(*this);
+        // The video drawn into the window shows its new frame.
+        if (io_ && io_->HasDirectShow() && io_->GetDirectShow() == video && VideoOverlay() && GetCurrentLayer()) {
+            const TRect& d = GetCurrentLayer()->DrawRect;
+            InvalidateRect({d.Left, d.Top, d.Left + d.Right, d.Top + d.Bottom});
+        }
     });
     HandleMessage(IEM_EVENT, [this](TMessage& message, const TMessageHandler&) {
         auto* video = reinterpret_cast<TIEDirectShow*>(message.LParam);
-        if (video && video->Connected() && OnDShowEvent) OnDShowEvent(*this);
+        if (IEDirectShowAlive(video) && video->Connected() && OnDShowEvent) OnDShowEvent(*this);
     });
     HandleMessage(IEM_PROGRESS, [this](TMessage& message, const TMessageHandler&) {
         if (GetOnProgress()) GetOnProgress()(this, static_cast<int32_t>(message.WParam));

@@ -9,6 +9,7 @@
 #include "imaging/core/ie_mask.h"
 #include "imaging/core/ie_render.h"
 #include "imaging/core/ie_view.h"
+#include "imaging/core/ie_view_services.h"
 #include "platform/colour.h"
 #include "platform/mathutil.h"
 
@@ -143,6 +144,72 @@ void TVidurErView::DrawBackground(TIEBitmap& dest, const TRect& image, const TRe
     }
 }
 
+void IEDrawViewBackground(TVidurErView& view, TIEBitmap& dest) { view.DrawViewBackground(dest); }
+
+void TVidurErView::DrawViewBackground(TIEBitmap& dest) {
+    DrawBackground(dest, {offsetX_, offsetY_, offsetX_ + dstWidth_, offsetY_ + dstHeight_}, {});
+}
+
+// ---------------------------------------------------------------- transitions
+
+TBitmap TVidurErView::ComposedPicture() {
+    const int32_t width = std::max(GetViewAreaWidth(), 1), height = std::max(GetViewAreaHeight(), 1);
+    if (backBuffer_->GetWidth() != width || backBuffer_->GetHeight() != height) {
+        backBuffer_->Allocate(width, height, ie24RGB);
+        backBufferDirty_ = true;
+    }
+    if (backBufferDirty_) {
+        UpdateViewRect();
+        UpdateZoomTables();
+        DrawLayersToBuffer(*backBuffer_, true, true, {});
+        if (OnDrawBackBuffer) OnDrawBackBuffer(this);
+        backBufferDirty_ = false;
+    }
+    TBitmap picture;
+    picture.SetPixelFormat(TPixelFormat::pf24bit);
+    picture.SetSize(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        std::copy_n(backBuffer_->GetScanline(y), static_cast<size_t>(width) * 3, picture.ScanLine(y));
+    return picture;
+}
+
+void TVidurErView::PrepareTransition() {
+    if (transition_->Running()) transition_->Stop();
+    transitionSource_ = ComposedPicture();
+}
+
+void TVidurErView::RunTransition(TIETransitionType kind, int32_t duration) {
+    if (transition_->Running()) transition_->Stop();
+    TBitmap source = transitionSource_;
+    transitionSource_ = TBitmap();
+    const TBitmap target = ComposedPicture();
+    if (source.Width() != target.Width() || source.Height() != target.Height()) {
+        // Without a prepared picture of this size the change starts from
+        // the background.
+        TIEBitmap back(target.Width(), target.Height(), ie24RGB);
+        DrawViewBackground(back);
+        source.SetPixelFormat(TPixelFormat::pf24bit);
+        source.SetSize(target.Width(), target.Height());
+        for (int32_t y = 0; y < target.Height(); ++y)
+            std::copy_n(back.GetScanline(y), static_cast<size_t>(target.Width()) * 3, source.ScanLine(y));
+    }
+    transition_->Run(source, target, kind, duration);
+    if (HandleAllocated()) Invalidate();
+}
+
+void TVidurErView::RunPanZoom(const TRect& start, const TRect& end, int32_t duration) {
+    if (transition_->Running()) transition_->Stop();
+    transitionSource_ = TBitmap();
+    transition_->RunPanZoom(*layers_[0]->bitmap_, start, end, std::max(GetViewAreaWidth(), 1),
+                            std::max(GetViewAreaHeight(), 1), duration);
+    if (HandleAllocated()) Invalidate();
+}
+
+void TVidurErView::StopTransitionAndUpdate() {
+    if (transition_->Running()) transition_->Stop();
+    Update();
+}
+
 void TVidurErView::BlitBackBuffer(TBitmap& surface, const TRect& rect) {
     const int32_t areaWidth = GetViewAreaWidth(), areaHeight = GetViewAreaHeight();
     if (backBuffer_->GetWidth() != areaWidth || backBuffer_->GetHeight() != areaHeight) {
@@ -160,10 +227,18 @@ void TVidurErView::BlitBackBuffer(TBitmap& surface, const TRect& rect) {
     const int32_t right = std::min({rect.Right, areaWidth, surface.Width()});
     const int32_t bottom = std::min({rect.Bottom, areaHeight, surface.Height()});
     lastBlitRect_ = {left, top, std::max(right - left, 0), std::max(bottom - top, 0)};
+    // The video draws the current layer's rectangle itself.
+    TRect video{};
+    if (VideoOverlay() && GetCurrentLayer()) {
+        const TRect& d = GetCurrentLayer()->DrawRect;
+        video = {d.Left, d.Top, d.Left + d.Right, d.Top + d.Bottom};
+    }
     for (int32_t y = top; y < bottom; ++y) {
         const uint8_t* in = backBuffer_->GetScanline(y);
         uint8_t* out = surface.ScanLine(y);
+        const bool videoRow = y >= video.Top && y < video.Bottom;
         for (int32_t x = left; x < right; ++x) {
+            if (videoRow && x >= video.Left && x < video.Right) continue;
             out[4 * x] = in[3 * x];
             out[4 * x + 1] = in[3 * x + 1];
             out[4 * x + 2] = in[3 * x + 2];
@@ -179,6 +254,15 @@ void TVidurErView::BlitBackBuffer(TBitmap& surface, const TRect& rect) {
         canvas.MoveTo(lastMouseX_, lastMouseY_);
         canvas.LineTo(layer->LayerToViewX(polygon_.Points.back().X), layer->LayerToViewY(polygon_.Points.back().Y));
     }
+    // A new window gets the video's notifications.
+    if (lastPaintWindow_ != 0 && lastPaintWindow_ != Handle()) GetVidurErIO()->UpdateDShowNotifyWindow();
+    lastPaintWindow_ = Handle();
+}
+
+bool TVidurErView::VideoOverlay() {
+    if (!io_) return false;
+    TIEDirectShow* video = io_->GetDirectShow();
+    return video->RendersIntoView && video->GetState() != 0;
 }
 
 void TVidurErView::Paint() {
@@ -196,6 +280,26 @@ void TVidurErView::Paint() {
     const int32_t areaWidth = GetViewAreaWidth(), areaHeight = GetViewAreaHeight();
     if (!OffScreenDrawing && (!HasParentWindow() || areaWidth <= 0 || areaHeight <= 0 || surface->Empty())) return;
     TCanvas canvas(*surface);
+    if (transition_->Running()) {
+        // A transition shows its frames in place of the composed picture.
+        const TBitmap& frame = transition_->Frame();
+        const int32_t width = std::min({frame.Width(), areaWidth, surface->Width()});
+        const int32_t height = std::min({frame.Height(), areaHeight, surface->Height()});
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* in = frame.ScanLine(y);
+            uint8_t* out = surface->ScanLine(y);
+            for (int32_t x = 0; x < width; ++x) {
+                out[4 * x] = in[3 * x];
+                out[4 * x + 1] = in[3 * x + 1];
+                out[4 * x + 2] = in[3 * x + 2];
+                out[4 * x + 3] = 255;
+            }
+        }
+        lastBlitRect_ = {};
+        return;
+    }
+    const bool overlay = VideoOverlay();
+    if (overlay) io_->GetDirectShow()->RepaintVideo(*this, canvas);
     try {
         if (paintLock_ == 0) {
             TRect rect{0, 0, areaWidth, areaHeight};
@@ -224,6 +328,23 @@ void TVidurErView::Paint() {
     if (!HintText.empty() && EnableInteractionHints) {
         int32_t x = HintX, y = HintY;
         IEDrawHintBox(canvas, x, y, HintText, HintSample);
+    }
+    if (overlay && GetCurrentLayer()) {
+        TIEDirectShow* video = io_->GetDirectShow();
+        int32_t nw = 0, nh = 0;
+        video->GetNativeVideoSize(nw, nh);
+        if (nw > 0 && nh > 0) {
+            const double fx = static_cast<double>(currentBitmap_->GetWidth()) / nw;
+            const double fy = static_cast<double>(currentBitmap_->GetHeight()) / nh;
+            const TRect& s = GetCurrentLayer()->SrcRect;
+            const TRect& d = GetCurrentLayer()->DrawRect;
+            if (fx > 0 && fy > 0) {
+                const int32_t sx = static_cast<int32_t>(Trunc(s.Left / fx)), sy = static_cast<int32_t>(Trunc(s.Top / fy));
+                video->SetVideoPosition({sx, sy, sx + static_cast<int32_t>(Trunc(s.Right / fx)),
+                                         sy + static_cast<int32_t>(Trunc(s.Bottom / fy))},
+                                        {d.Left, d.Top, d.Left + d.Right, d.Top + d.Bottom});
+            }
+        }
     }
     if (hasOwner_ && applyCursorOnPaint_) {
         SetCursor(Cursor());

@@ -11,23 +11,43 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "imaging/core/ie_bitmap.h"
 #include "platform/geometry.h"
+#include "platform/canvas.h"
 #include "platform/stream.h"
+#include "platform/ui/control.h"
 
 // The view classes themselves (TIEView and its descendants).
 #include "imaging/core/ie_view.h"
 
-// The video object of the input/output component. Without a capture graph
-// of the platform's it is never connected: state 0, no video size.
+// The video object of the input/output component. This base is never
+// connected (state 0, no video size); the extras library makes ones that
+// play files and draw into the view's window (RendersIntoView), registered
+// with IESetDirectShowMaker. Live objects are known (IEDirectShowAlive), so
+// that a message a destroyed object posted is ignored.
 class TIEDirectShow {
 public:
-    virtual ~TIEDirectShow() = default;
+    TIEDirectShow();
+    virtual ~TIEDirectShow();
+    TIEDirectShow(const TIEDirectShow&) = delete;
+    TIEDirectShow& operator=(const TIEDirectShow&) = delete;
     virtual bool Connected() const { return false; }
     virtual int32_t GetState() const { return 0; }  // 0 stopped, 1 paused, 2 running
     bool RendersIntoView = false;
-    virtual void RepaintVideo(void* /*window*/, void* /*deviceContext*/) {}
+    // Draws the current frame onto the window's canvas at the destination
+    // given last.
+    virtual void RepaintVideo(TWinControl& /*window*/, TCanvas& /*canvas*/) {}
     virtual void GetNativeVideoSize(int32_t& width, int32_t& height) const { width = height = 0; }
+    // Source in video pixels, destination in client pixels (left, top,
+    // right, bottom each).
     virtual void SetVideoPosition(const TRect& /*source*/, const TRect& /*destination*/) {}
+    // Where the new-frame and event messages go (0: nowhere).
+    virtual void SetNotifyWindow(HWND /*window*/, uint32_t /*newFrameMessage*/, uint32_t /*eventMessage*/) {}
 };
+bool IEDirectShowAlive(const TIEDirectShow* object);
+using TIEDirectShowMaker = std::function<std::unique_ptr<TIEDirectShow>()>;
+void IESetDirectShowMaker(TIEDirectShowMaker maker);
+// A new video object from the registered maker (the plain base without one).
+std::unique_ptr<TIEDirectShow> IEMakeDirectShow();

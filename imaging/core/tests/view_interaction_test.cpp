@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "imaging/core/ie_proc.h"
@@ -154,6 +155,32 @@ TEST(ViewPainting, ChessboardBackgroundAndAMagnifyingLayer) {
     EXPECT_EQ(m.Pixel(ox + 38, oy + 20), 0x808080u);
     EXPECT_EQ(m.Pixel(ox + 29, oy + 20), 0x8080FFu);  // x 25..29 under the lens: red up to 30
     EXPECT_EQ(m.Pixel(ox + 31, oy + 20), 0x808080u);
+}
+
+// The lens over layer 0 enlarges through the zoom filter: with none it
+// holds only the two colours under it, with a triangle filter the red edge
+// is blended across.
+TEST(ViewPainting, TheMagnifierEnlargesThroughTheZoomFilter) {
+    for (TResampleFilter filter : {rfNone, rfTriangle}) {
+        TViewWindow m(200, 150, 60, 40);
+        TIEBitmap& image = *m.view.GetIEBitmap();
+        for (int32_t y = 0; y < 40; ++y)
+            for (int32_t x = 0; x < 30; ++x) image.GetPixelTRGBPtr(x, y)[2] = 255;
+        m.view.LayersAdd();
+        TIELayer& lens = *m.view.GetCurrentLayer();
+        lens.GetBitmap()->Allocate(20, 20, ie24RGB);
+        lens.PosX = 20, lens.PosY = 10;
+        lens.Magnify = true;
+        lens.MagnifySource = 0;
+        m.view.SetZoomFilter(filter);
+        m.view.SetZoom(200);
+        m.view.Update();
+        m.Paint();
+        std::set<int> reds;
+        for (int32_t x = 0; x < 20; ++x) reds.insert(lens.GetBitmap()->GetPixelTRGBPtr(x, 10)[2]);
+        if (filter == rfNone) EXPECT_EQ(reds, (std::set<int>{0x80, 0xFF}));
+        else EXPECT_GT(reds.size(), 2u);
+    }
 }
 
 TEST(ViewSelections, RectangleEllipsePolygonAndTheirCombinations) {

@@ -1,5 +1,6 @@
 #include "swf/bits_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -146,8 +147,8 @@ void TSWFMatrixRec::SmallestBits(uint8_t& scale, uint8_t& skew, uint8_t& transla
     translate = bits(TranslateX, TranslateY);
 }
 
-void TBitsEngine::WriteRect(const TRect& r) {
-    int n = FieldBits(MaxAbs4(r.Left, r.Top, r.Right, r.Bottom), 5, "RECT");
+void TBitsEngine::WriteRect(const TRect& r, uint8_t minBits) {
+    int n = std::max<int>(FieldBits(MaxAbs4(r.Left, r.Top, r.Right, r.Bottom), 5, "RECT"), std::min<int>(minBits, 31));
     WriteBits(static_cast<uint32_t>(n), 5);
     WriteSBits(r.Left, static_cast<uint8_t>(n));
     WriteSBits(r.Top, static_cast<uint8_t>(n));
@@ -337,8 +338,9 @@ int32_t TBitsEngine::GetSBits(int n) {
     return static_cast<int32_t>(v);
 }
 
-TRect TBitsEngine::ReadRect() {
+TRect TBitsEngine::ReadRect(uint8_t* bits) {
     int n = static_cast<int>(GetBits(5));
+    if (bits) *bits = static_cast<uint8_t>(n);
     TRect r;
     r.Left = GetSBits(n);    // Xmin
     r.Right = GetSBits(n);   // Xmax

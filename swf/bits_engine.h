@@ -79,7 +79,9 @@ public:
     void WriteU30String(const std::string& text);
 
     // ---- record writing (each ends on a byte boundary)
-    void WriteRect(const TRect& swfOrder);
+    // At least minBits wide: the width a producer chose, kept when wider
+    // than the values need.
+    void WriteRect(const TRect& swfOrder, uint8_t minBits = 0);
     void WriteTRect(const TRect& windowOrder);
     void WriteMatrix(const TSWFMatrixRec& m);
     void WriteColorTransform(const TSWFColorTransformRec& c);
@@ -102,7 +104,7 @@ public:
     uint32_t GetBits(int n);
     int32_t GetSBits(int n);
     bool GetBit() { return GetBits(1) != 0; }
-    TRect ReadRect();  // window order
+    TRect ReadRect(uint8_t* bits = nullptr);  // window order; bits: the field width read
     TSWFMatrixRec ReadMatrix();
     TSWFColorTransformRec ReadColorTransform(bool hasAlpha);
     TSWFRGBRec ReadRGB();

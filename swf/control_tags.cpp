@@ -497,20 +497,20 @@ void TSWFDefineScalingGrid::CopyFieldsFrom(const TBasedSWFObject& source) {
 
 void TSWFDefineScalingGrid::ReadBody(TBitsEngine& be) {
     CharacterId = be.ReadWord();
-    Splitter.SetRectAsRead(be.ReadRect());
+    Splitter.ReadAsStored(be);
 }
 
 void TSWFDefineScalingGrid::WriteBody(TBitsEngine& be) {
     be.WriteWord(CharacterId);
-    be.WriteTRect(Splitter.GetRect());
+    Splitter.Write(be);
 }
 
 void TSWFDefineScalingGrid::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterId = static_cast<uint16_t>(node.AttrInt("ID"));
-    Splitter.SetRectAsRead(ReadRectAttrs(settings, node));
+    ReadRectAttrs(settings, node, Splitter);
 }
 
 void TSWFDefineScalingGrid::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterId));
-    WriteRectAttrs(settings, node, Splitter.GetRect());
+    WriteRectAttrs(settings, node, Splitter);
 }

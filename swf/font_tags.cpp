@@ -319,7 +319,7 @@ void TSWFDefineFont2::ReadBody(TBitsEngine& be) {
             for (uint16_t i = 0; i < count; ++i) FontAdvanceTable.push_back(static_cast<int16_t>(be.ReadWord()));
             for (uint16_t i = 0; i < count; ++i) {
                 TSWFRect bounds;
-                bounds.SetRectAsRead(be.ReadRect());
+                bounds.ReadAsStored(be);
                 FontBoundsTable.push_back(bounds);
             }
         }
@@ -391,8 +391,10 @@ void TSWFDefineFont2::WriteLayout(TBitsEngine& be, size_t count) {
     // readers take exactly that many.
     for (size_t i = 0; i < count; ++i)
         be.WriteWord(static_cast<uint16_t>(i < FontAdvanceTable.size() ? FontAdvanceTable[i] : 0));
-    for (size_t i = 0; i < count; ++i)
-        be.WriteRect(i < FontBoundsTable.size() ? FontBoundsTable[i].GetSWFRect() : TRect{});
+    for (size_t i = 0; i < count; ++i) {
+        if (i < FontBoundsTable.size()) FontBoundsTable[i].Write(be);
+        else be.WriteRect(TRect{});
+    }
     be.WriteWord(static_cast<uint16_t>(kerningTable_.size()));
     for (const TSWFKerningRecord& record : kerningTable_) {
         if (FontFlagsWideCodes) {
@@ -415,7 +417,7 @@ void TSWFDefineFont2::SaveGlyphsToXml(TXmlNode node, const TXMLReadWriteSettings
         if (FontFlagsHasLayout) {
             if (i < FontAdvanceTable.size())
                 glyph.SetAttr("Advance", static_cast<int>(static_cast<uint16_t>(FontAdvanceTable[i])));
-            if (i < FontBoundsTable.size()) WriteRectAttrs(settings, glyph, FontBoundsTable[i].GetRect());
+            if (i < FontBoundsTable.size()) WriteRectAttrs(settings, glyph, FontBoundsTable[i]);
         }
     }
     for (const TSWFKerningRecord& record : kerningTable_) {
@@ -444,7 +446,7 @@ void TSWFDefineFont2::LoadGlyphsFromXml(const TXmlNode& node, const TXMLReadWrit
             FontFlagsHasLayout = true;
             FontAdvanceTable.push_back(static_cast<int16_t>(child.AttrInt("Advance")));
             TSWFRect bounds;
-            bounds.SetRectAsRead(ReadRectAttrs(settings, child));
+            ReadRectAttrs(settings, child, bounds);
             FontBoundsTable.push_back(bounds);
         }
     }

@@ -389,6 +389,7 @@ void TSWFDefineMorphShape::CopyFieldsFrom(const TBasedSWFObject& source) {
     CopyShapeRecords(other.StartEdges, StartEdges);
     EndEdges.clear();
     CopyShapeRecords(other.EndEdges, EndEdges);
+    EndEdgeWidths = other.EndEdgeWidths;
     MorphLineStyles.clear();
     for (const auto& line : other.MorphLineStyles) {
         auto copy = line->Create();
@@ -406,8 +407,8 @@ void TSWFDefineMorphShape::ReadBody(TBitsEngine& be) {
     StartEdges.clear();
     EndEdges.clear();
     CharacterID = be.ReadWord();
-    StartBounds.SetRectAsRead(be.ReadRect());
-    EndBounds.SetRectAsRead(be.ReadRect());
+    StartBounds.ReadAsStored(be);
+    EndBounds.ReadAsStored(be);
     ReadExtraFields(be);
     be.ReadDWord();  // the offset of the end edges: they follow the start edges anyway
     // Every style takes at least 5 bytes: a count beyond the body is damage.
@@ -431,8 +432,10 @@ void TSWFDefineMorphShape::ReadBody(TBitsEngine& be) {
     }
     uint8_t widths = be.ReadByte();
     ReadShapeRecords(be, StartEdges, widths >> 4, widths & 15, nullptr);
+    EndEdgeWidths = 0;
     if (be.Stream.Remaining() > 0) {
         widths = be.ReadByte();
+        EndEdgeWidths = widths;
         ReadShapeRecords(be, EndEdges, widths >> 4, widths & 15, nullptr);
     }
     if (BodySize > 0) be.Stream.SetPosition(start + BodySize);
@@ -461,8 +464,8 @@ void TSWFDefineMorphShape::WriteEdges(TBitsEngine& be, TSWFShapeRecordList& edge
 void TSWFDefineMorphShape::WriteBody(TBitsEngine& be) {
     TStream& stream = be.Stream;
     be.WriteWord(CharacterID);
-    be.WriteRect(StartBounds.GetSWFRect());
-    be.WriteRect(EndBounds.GetSWFRect());
+    StartBounds.Write(be);
+    EndBounds.Write(be);
     WriteExtraFields(be);
     const int64_t offsetAt = stream.GetPosition();
     be.WriteDWord(0);
@@ -479,11 +482,25 @@ void TSWFDefineMorphShape::WriteBody(TBitsEngine& be) {
     stream.SetPosition(offsetAt);
     be.WriteDWord(static_cast<uint32_t>(end - offsetAt - 4));
     stream.SetPosition(end);
-    // The end edges of the first version select no styles.
+    uint8_t endFillBits = 0, endLineBits = 0;
+    EndWidths(endFillBits, endLineBits);
+    be.WriteBits(endFillBits, 4);
+    be.WriteBits(endLineBits, 4);
+    WriteEdges(be, EndEdges, endFillBits, endLineBits);
+}
+
+// The end edges of the first version select no styles; those of the second
+// take the start edges' widths. Widths read wider are kept.
+void TSWFDefineMorphShape::DefaultEndWidths(uint8_t& fillBits, uint8_t& lineBits) const {
     const bool second = TagCode == TagCodes::DefineMorphShape2;
-    be.WriteBits(second ? fillBits : 0, 4);
-    be.WriteBits(second ? lineBits : 0, 4);
-    WriteEdges(be, EndEdges, second ? fillBits : 0, second ? lineBits : 0);
+    fillBits = second ? StyleIndexBits(MorphFillStyles.size()) : 0;
+    lineBits = second ? StyleIndexBits(MorphLineStyles.size()) : 0;
+}
+
+void TSWFDefineMorphShape::EndWidths(uint8_t& fillBits, uint8_t& lineBits) const {
+    DefaultEndWidths(fillBits, lineBits);
+    fillBits = std::max<uint8_t>(fillBits, EndEdgeWidths >> 4);
+    lineBits = std::max<uint8_t>(lineBits, EndEdgeWidths & 15);
 }
 
 void TSWFDefineMorphShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
@@ -497,10 +514,14 @@ void TSWFDefineMorphShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettin
     for (bool start : {true, false}) {
         TXmlNode shape = node.ChildNode(start ? "StartShape" : "EndShape");
         if (!shape) continue;
-        (start ? StartBounds : EndBounds).SetRectAsRead(ReadRectAttrs(settings, shape));
+        ReadRectAttrs(settings, shape, start ? StartBounds : EndBounds);
         LoadExtraFromXml(shape, start, settings);
         if (shape.ChildCount() > 0) LoadShapeRecordsFromXml(shape, start ? StartEdges : EndEdges, true, settings);
     }
+    EndEdgeWidths = 0;
+    if (TXmlNode shape = node.ChildNode("EndShape"))
+        EndEdgeWidths = static_cast<uint8_t>(std::clamp<int64_t>(shape.AttrIntDef("FillBits", 0), 0, 15) << 4 |
+                                             std::clamp<int64_t>(shape.AttrIntDef("LineBits", 0), 0, 15));
 }
 
 void TSWFDefineMorphShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
@@ -509,8 +530,17 @@ void TSWFDefineMorphShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings& setti
     if (!MorphLineStyles.empty()) SaveMorphLineStylesToXml(node.AddChild("LineStyles"), MorphLineStyles, settings);
     for (bool start : {true, false}) {
         TXmlNode shape = node.AddChild(start ? "StartShape" : "EndShape");
-        WriteRectAttrs(settings, shape, (start ? StartBounds : EndBounds).GetRect());
+        WriteRectAttrs(settings, shape, start ? StartBounds : EndBounds);
         SaveExtraToXml(shape, start, settings);
+        if (!start) {
+            uint8_t fillBits = 0, lineBits = 0, defaultFill = 0, defaultLine = 0;
+            EndWidths(fillBits, lineBits);
+            DefaultEndWidths(defaultFill, defaultLine);
+            if (fillBits != defaultFill || lineBits != defaultLine) {
+                shape.SetAttr("FillBits", static_cast<int>(fillBits));
+                shape.SetAttr("LineBits", static_cast<int>(lineBits));
+            }
+        }
         TSWFShapeRecordList& edges = start ? StartEdges : EndEdges;
         if (!edges.empty()) SaveShapeRecordsToXml(shape, edges, true, settings);
     }
@@ -540,16 +570,16 @@ void TSWFDefineMorphShape2::CopyFieldsFrom(const TBasedSWFObject& source) {
 }
 
 void TSWFDefineMorphShape2::ReadExtraFields(TBitsEngine& be) {
-    StartEdgeBounds.SetRectAsRead(be.ReadRect());
-    EndEdgeBounds.SetRectAsRead(be.ReadRect());
+    StartEdgeBounds.ReadAsStored(be);
+    EndEdgeBounds.ReadAsStored(be);
     uint8_t flags = be.ReadByte();
     UsesNonScalingStrokes = (flags & 0x02) != 0;
     UsesScalingStrokes = (flags & 0x01) != 0;
 }
 
 void TSWFDefineMorphShape2::WriteExtraFields(TBitsEngine& be) {
-    be.WriteRect(StartEdgeBounds.GetSWFRect());
-    be.WriteRect(EndEdgeBounds.GetSWFRect());
+    StartEdgeBounds.Write(be);
+    EndEdgeBounds.Write(be);
     UsesNonScalingStrokes = UsesScalingStrokes = false;
     for (const auto& line : MorphLineStyles) {
         auto* second = dynamic_cast<const TSWFMorphLineStyle2*>(line.get());
@@ -562,9 +592,9 @@ void TSWFDefineMorphShape2::WriteExtraFields(TBitsEngine& be) {
 void TSWFDefineMorphShape2::LoadExtraFromXml(const TXmlNode& node, bool isStart, const TXMLReadWriteSettings& settings) {
     const std::string prefix = isStart ? "Start" : "End";
     if (!node.HasAttribute(prefix + "XMax")) return;
-    (isStart ? StartEdgeBounds : EndEdgeBounds).SetRectAsRead(ReadRectAttrs(settings, node, prefix));
+    ReadRectAttrs(settings, node, isStart ? StartEdgeBounds : EndEdgeBounds, prefix);
 }
 
 void TSWFDefineMorphShape2::SaveExtraToXml(TXmlNode node, bool isStart, const TXMLReadWriteSettings& settings) {
-    WriteRectAttrs(settings, node, (isStart ? StartEdgeBounds : EndEdgeBounds).GetRect(), isStart ? "Start" : "End");
+    WriteRectAttrs(settings, node, isStart ? StartEdgeBounds : EndEdgeBounds, isStart ? "Start" : "End");
 }

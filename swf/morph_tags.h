@@ -173,6 +173,11 @@ public:
     TSWFMorphFillStyleList MorphFillStyles;
     TSWFMorphLineStyleList MorphLineStyles;
     TSWFShapeRecordList StartEdges, EndEdges;
+    // The index widths of the end edges as read (fill bits in the high
+    // nibble). The end edges select no styles, so the writer would put 0
+    // (the first version) where some producers put other widths: the end
+    // edges are written at least this wide.
+    uint8_t EndEdgeWidths = 0;
 
     TSWFShapeRecord* GetStartEdgeRecord(size_t index) const { return StartEdges.at(index).get(); }
     TSWFShapeRecord* GetEndEdgeRecord(size_t index) const { return EndEdges.at(index).get(); }
@@ -192,6 +197,8 @@ public:
     virtual std::unique_ptr<TSWFDefineMorphShape> Create() const { return std::make_unique<TSWFDefineMorphShape>(); }
 
 private:
+    void DefaultEndWidths(uint8_t& fillBits, uint8_t& lineBits) const;
+    void EndWidths(uint8_t& fillBits, uint8_t& lineBits) const;
     void WriteEdges(TBitsEngine& be, TSWFShapeRecordList& edges, uint8_t fillBits, uint8_t lineBits);
 };
 

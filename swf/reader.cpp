@@ -304,6 +304,10 @@ bool TSWFStreamReader::LoadFromXml(const TXmlNode& node, bool readHeader) {
             std::unique_ptr<TSWFObject> tag = LoadTagElement(elements[i], Version, Settings);
             if (!tag) continue;
             auto info = std::make_unique<TSWFTagInfo>(tag->TagCode == kErrorTagCode ? tag->WrittenCode() : tag->TagCode);
+            if (std::optional<bool> longHeader = LoadHeaderForm(elements[i])) {
+                info->LongHeader = *longHeader;
+                info->KeepFraming = true;
+            }
             if (tag->TagCode == TagCodes::ShowFrame) ++FrameCount;
             info->SetObject(std::move(tag));
             info->AddChildrenOf(*info->Object);
@@ -332,14 +336,17 @@ void TSWFStreamReader::SaveToXml(TXmlNode node) {
     TMemoryStream& body = GetBodyStream();
     for (const auto& info : Tags) {
         if (info->Object) {
-            SaveTagElement(root, *info->Object, Settings);
+            TXmlNode element = SaveTagElement(root, *info->Object, Settings);
+            if (info->KeepFraming) SaveHeaderForm(element, info->LongHeader);
         } else {
             // A tag that was not parsed is kept as its body bytes.
             TSWFByteCodeTag raw;
             raw.RealCode = info->TagCode;
             int64_t start = int64_t(info->Offset) + info->GetFullSize() - info->BodySize;
             raw.SetBorrowedData(body.Memory() + start, info->BodySize);
-            raw.SaveToXml(root.AddChild("tag" + std::to_string(info->TagCode)), Settings);
+            TXmlNode element = root.AddChild("tag" + std::to_string(info->TagCode));
+            raw.SaveToXml(element, Settings);
+            if (info->KeepFraming) SaveHeaderForm(element, info->LongHeader);
         }
     }
 }

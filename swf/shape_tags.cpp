@@ -34,7 +34,7 @@ void TSWFDefineShape::ReadBody(TBitsEngine& be) {
     LineStyles.clear();
     Edges.clear();
     ShapeId = be.ReadWord();
-    ShapeBounds.SetRectAsRead(be.ReadRect());
+    ShapeBounds.ReadAsStored(be);
     ReadExtraFields(be);
     ReadFillStyleArray(be, FillStyles, HasAlpha);
     ReadLineStyleArray(be, LineStyles, HasAlpha, TagCode == TagCodes::DefineShape4);
@@ -46,7 +46,7 @@ void TSWFDefineShape::ReadBody(TBitsEngine& be) {
 
 void TSWFDefineShape::WriteBody(TBitsEngine& be) {
     be.WriteWord(ShapeId);
-    be.WriteRect(ShapeBounds.GetSWFRect());
+    ShapeBounds.Write(be);
     WriteExtraFields(be);
     WriteFillStyleArray(be, FillStyles, HasAlpha);
     WriteLineStyleArray(be, LineStyles, HasAlpha);
@@ -92,7 +92,7 @@ void TSWFDefineShape::WriteBody(TBitsEngine& be) {
 
 void TSWFDefineShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     ShapeId = static_cast<uint16_t>(node.AttrInt("ID"));
-    ShapeBounds.SetRectAsRead(ReadRectAttrs(settings, node));
+    ReadRectAttrs(settings, node, ShapeBounds);
     FillStyles.clear();
     LineStyles.clear();
     Edges.clear();
@@ -103,7 +103,7 @@ void TSWFDefineShape::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& s
 
 void TSWFDefineShape::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(ShapeId));
-    WriteRectAttrs(settings, node, ShapeBounds.GetRect());
+    WriteRectAttrs(settings, node, ShapeBounds);
     if (!FillStyles.empty()) SaveFillStylesToXml(node.AddChild("FillStyles"), FillStyles, HasAlpha, settings);
     if (!LineStyles.empty()) SaveLineStylesToXml(node.AddChild("LineStyles"), LineStyles, settings);
     if (!Edges.empty()) SaveShapeRecordsToXml(node.AddChild("Edges"), Edges, HasAlpha, settings);
@@ -123,7 +123,7 @@ void TSWFDefineShape4::CopyFieldsFrom(const TBasedSWFObject& source) {
 }
 
 void TSWFDefineShape4::ReadExtraFields(TBitsEngine& be) {
-    EdgeBounds.SetRectAsRead(be.ReadRect());
+    EdgeBounds.ReadAsStored(be);
     uint8_t flags = be.ReadByte();
     ReservedFlags = flags >> 2;
     UsesNonScalingStrokes = (flags & 0x02) != 0;
@@ -132,7 +132,7 @@ void TSWFDefineShape4::ReadExtraFields(TBitsEngine& be) {
 }
 
 void TSWFDefineShape4::WriteExtraFields(TBitsEngine& be) {
-    be.WriteRect(EdgeBounds.GetSWFRect());
+    EdgeBounds.Write(be);
     if (!strokeFlagsKept_) ComputeStrokeFlags();
     be.WriteByte(static_cast<uint8_t>((ReservedFlags & 0x3F) << 2 | UsesNonScalingStrokes << 1 | UsesScalingStrokes));
 }
@@ -159,7 +159,7 @@ void TSWFDefineShape4::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     UsesNonScalingStrokes = node.AttrBoolDef("UsesNonScalingStrokes", false);
     UsesScalingStrokes = node.AttrBoolDef("UsesScalingStrokes", false);
     strokeFlagsKept_ = node.HasAttribute("UsesNonScalingStrokes") || node.HasAttribute("UsesScalingStrokes");
-    if (node.HasAttribute("EdgeXMax")) EdgeBounds.SetRectAsRead(ReadRectAttrs(settings, node, "Edge"));
+    if (node.HasAttribute("EdgeXMax")) ReadRectAttrs(settings, node, EdgeBounds, "Edge");
     ReservedFlags = static_cast<uint8_t>(node.AttrIntDef("ReservedFlags", 0) & 0x3F);
 }
 
@@ -169,6 +169,6 @@ void TSWFDefineShape4::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings)
         node.SetAttrBool("UsesNonScalingStrokes", UsesNonScalingStrokes);
         node.SetAttrBool("UsesScalingStrokes", UsesScalingStrokes);
     }
-    WriteRectAttrs(settings, node, EdgeBounds.GetRect(), "Edge");
+    WriteRectAttrs(settings, node, EdgeBounds, "Edge");
     if (ReservedFlags != 0) node.SetAttr("ReservedFlags", static_cast<int>(ReservedFlags));
 }

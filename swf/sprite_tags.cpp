@@ -94,6 +94,7 @@ void TSWFDefineSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
     for (const TXmlNode& element : node.ChildElements()) {
         std::unique_ptr<TSWFObject> child = LoadTagElement(element, SWFVersion, settings);
         if (!child) continue;
+        if (std::optional<bool> longHeader = LoadHeaderForm(element)) framing_[child.get()] = *longHeader;
         if (child->TagCode == TagCodes::ShowFrame) ++FrameCount;
         ControlTags.push_back(std::move(child));
     }
@@ -104,7 +105,11 @@ void TSWFDefineSprite::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& 
 void TSWFDefineSprite::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(SpriteID));
     node.SetAttr("FrameCount", static_cast<int>(FrameCount));
-    for (const auto& child : ControlTags) SaveTagElement(node, *child, settings);
+    for (const auto& child : ControlTags) {
+        TXmlNode element = SaveTagElement(node, *child, settings);
+        auto kept = framing_.find(child.get());
+        if (kept != framing_.end()) SaveHeaderForm(element, kept->second);
+    }
 }
 
 // ---------------------------------------------------------------- DefineSceneAndFrameLabelData

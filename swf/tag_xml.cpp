@@ -29,6 +29,15 @@ std::unique_ptr<TSWFObject> LoadTagElement(const TXmlNode& element, uint8_t vers
     return tag;
 }
 
-void SaveTagElement(TXmlNode parent, TSWFObject& tag, TXMLReadWriteSettings& settings) {
-    tag.SaveToXml(parent.AddChild(TagElementName(tag)), settings);
+TXmlNode SaveTagElement(TXmlNode parent, TSWFObject& tag, TXMLReadWriteSettings& settings) {
+    TXmlNode element = parent.AddChild(TagElementName(tag));
+    tag.SaveToXml(element, settings);
+    return element;
+}
+
+void SaveHeaderForm(TXmlNode element, bool longHeader) { element.SetAttrBool("LongHeader", longHeader); }
+
+std::optional<bool> LoadHeaderForm(const TXmlNode& element) {
+    if (!element.HasAttribute("LongHeader")) return std::nullopt;
+    return element.AttrBool("LongHeader");
 }

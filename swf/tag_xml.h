@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/xml.h"
@@ -22,5 +23,11 @@ std::string TagElementName(const TSWFObject& tag);
 std::unique_ptr<TSWFObject> LoadTagElement(const TXmlNode& element, uint8_t version,
                                            TXMLReadWriteSettings& settings);
 
-// Appends the tag's element to parent.
-void SaveTagElement(TXmlNode parent, TSWFObject& tag, TXMLReadWriteSettings& settings);
+// Appends the tag's element to parent and returns it.
+TXmlNode SaveTagElement(TXmlNode parent, TSWFObject& tag, TXMLReadWriteSettings& settings);
+
+// The header form a file gave a tag when it is not the one its code and
+// length call for (a long header over a short body), kept on the tag's
+// element ("LongHeader") so that the document writes the tag framed so.
+void SaveHeaderForm(TXmlNode element, bool longHeader);
+std::optional<bool> LoadHeaderForm(const TXmlNode& element);

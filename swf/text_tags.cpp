@@ -151,7 +151,7 @@ void TSWFDefineText::ReadBody(TBitsEngine& be) {
     const int64_t start = be.Stream.GetPosition();
     TextRecords.clear();
     CharacterIdValue = be.ReadWord();
-    TextBounds.SetRectAsRead(be.ReadRect());
+    TextBounds.ReadAsStored(be);
     TextMatrix.SetRec(be.ReadMatrix());
     GlyphBits = be.ReadByte();
     AdvanceBits = be.ReadByte();
@@ -165,7 +165,7 @@ void TSWFDefineText::ReadBody(TBitsEngine& be) {
 
 void TSWFDefineText::WriteBody(TBitsEngine& be) {
     be.WriteWord(CharacterIdValue);
-    be.WriteRect(TextBounds.GetSWFRect());
+    TextBounds.Write(be);
     be.WriteMatrix(TextMatrix.GetRec());
     be.WriteByte(GlyphBits);
     be.WriteByte(AdvanceBits);
@@ -178,7 +178,7 @@ void TSWFDefineText::WriteBody(TBitsEngine& be) {
 
 void TSWFDefineText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterIdValue));
-    WriteRectAttrs(settings, node, TextBounds.GetRect());
+    WriteRectAttrs(settings, node, TextBounds);
     WriteMatrixNode(settings, node, TextMatrix.GetRec(), "Matrix");
     for (auto& record : TextRecords) {
         record->WithAlpha = WithAlpha;
@@ -188,7 +188,7 @@ void TSWFDefineText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
 
 void TSWFDefineText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterIdValue = static_cast<uint16_t>(node.AttrInt("ID"));
-    TextBounds.SetRectAsRead(ReadRectAttrs(settings, node));
+    ReadRectAttrs(settings, node, TextBounds);
     TextMatrix.SetRec(ReadMatrixNode(settings, node, "Matrix"));
     TextRecords.clear();
     GlyphBits = 0;
@@ -264,7 +264,7 @@ void TSWFDefineEditText::CopyFieldsFrom(const TBasedSWFObject& source) {
 void TSWFDefineEditText::ReadBody(TBitsEngine& be) {
     const int64_t start = be.Stream.GetPosition();
     CharacterIdValue = be.ReadWord();
-    Bounds.SetRectAsRead(be.ReadRect());
+    Bounds.ReadAsStored(be);
     const uint8_t flags1 = be.ReadByte();
     const uint8_t flags2 = be.ReadByte();
     HasText = flags1 & 0x80;
@@ -305,7 +305,7 @@ void TSWFDefineEditText::WriteBody(TBitsEngine& be) {
     const bool utf8 = SWFVersion >= 6;
     if (SWFVersion != 0) HasFontClass = SWFVersion >= 9 && !FontClass.empty();
     be.WriteWord(CharacterIdValue);
-    be.WriteRect(Bounds.GetSWFRect());
+    Bounds.Write(be);
     be.WriteByte(static_cast<uint8_t>(HasText << 7 | WordWrap << 6 | Multiline << 5 | Password << 4 | ReadOnly << 3 |
                                       HasTextColor << 2 | HasMaxLength << 1 | HasFont));
     be.WriteByte(static_cast<uint8_t>(HasFontClass << 7 | AutoSize << 6 | HasLayout << 5 | NoSelect << 4 |
@@ -331,7 +331,7 @@ void TSWFDefineEditText::WriteBody(TBitsEngine& be) {
 
 void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& settings) {
     node.SetAttr("ID", static_cast<int>(CharacterIdValue));
-    WriteRectAttrs(settings, node, Bounds.GetRect());
+    WriteRectAttrs(settings, node, Bounds);
     node.SetAttrBool("AutoSize", AutoSize);
     if (HasFontClass && !FontClass.empty()) node.SetAttr("ClassName", FontClass);
     if (WordWrap) node.SetAttrBool("WordWrap", true);
@@ -373,7 +373,7 @@ void TSWFDefineEditText::SaveToXml(TXmlNode node, TXMLReadWriteSettings& setting
 
 void TSWFDefineEditText::LoadFromXml(const TXmlNode& node, TXMLReadWriteSettings& settings) {
     CharacterIdValue = static_cast<uint16_t>(node.AttrInt("ID"));
-    Bounds.SetRectAsRead(ReadRectAttrs(settings, node));
+    ReadRectAttrs(settings, node, Bounds);
     FontClass = node.AttrStrDef("ClassName", "");
     HasFontClass = !FontClass.empty();
     AutoSize = node.AttrBool("AutoSize");

@@ -16,6 +16,10 @@ void TSWFRect::SetRectAsRead(const TRect& w) {
     Ymax = w.Bottom;
 }
 
+uint8_t TSWFRect::SmallestBits() const {
+    return static_cast<uint8_t>(GetSignedBitsCount(MaxAbs4(Xmin, Xmax, Ymin, Ymax), 1));
+}
+
 void TSWFRect::SetSWFRect(const TRect& s) {
     Xmin = s.Left;
     Xmax = s.Top;

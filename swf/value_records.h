@@ -10,6 +10,10 @@
 class TSWFRect {
 public:
     int32_t Xmax = 0, Xmin = 0, Ymax = 0, Ymin = 0;
+    // The field width as read: written at least this wide, so that a
+    // producer's wider encoding (1-bit fields of an empty rectangle) comes
+    // back byte for byte.
+    uint8_t Bits = 0;
 
     int32_t GetWidth() const { return Xmax - Xmin; }
     int32_t GetHeight() const { return Ymax - Ymin; }
@@ -27,7 +31,16 @@ public:
     void SetYmin(int32_t v) { Ymin = v; Normalize(2); }
     void SetYmax(int32_t v) { Ymax = v; Normalize(2); }
     void Normalize(int axes = 3);
-    void CopyFrom(const TSWFRect& other) { SetSWFRect(other.GetSWFRect()); }
+    void CopyFrom(const TSWFRect& other) {
+        SetSWFRect(other.GetSWFRect());
+        Bits = other.Bits;
+    }
+    // The narrowest width that holds the values.
+    uint8_t SmallestBits() const;
+    // A RECT record of the stream: read as stored (keeping its width) and
+    // written at least as wide as it was read.
+    void ReadAsStored(TBitsEngine& be) { SetRectAsRead(be.ReadRect(&Bits)); }
+    void Write(TBitsEngine& be) const { be.WriteRect(GetSWFRect(), Bits); }
 };
 
 class TSWFRGB {

@@ -1,5 +1,6 @@
 #include "swf/xml_form.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/diagnostics.h"
@@ -144,6 +145,18 @@ TRect ReadRectAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node,
     r.Right = ReadCoordAttr(settings, node, prefix + "XMax");
     r.Bottom = ReadCoordAttr(settings, node, prefix + "YMax");
     return r;
+}
+
+void WriteRectAttrs(const TXMLReadWriteSettings& settings, TXmlNode node, const TSWFRect& rect,
+                    const std::string& prefix) {
+    WriteRectAttrs(settings, node, rect.GetRect(), prefix);
+    if (rect.Bits > rect.SmallestBits()) node.SetAttr(prefix + "RectBits", static_cast<int>(rect.Bits));
+}
+
+void ReadRectAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, TSWFRect& rect,
+                   const std::string& prefix) {
+    rect.SetRectAsRead(ReadRectAttrs(settings, node, prefix));
+    rect.Bits = static_cast<uint8_t>(std::clamp<int64_t>(node.AttrIntDef(prefix + "RectBits", 0), 0, 31));
 }
 
 TPoint ReadPointAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix,

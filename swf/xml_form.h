@@ -12,6 +12,7 @@
 
 #include "platform/xml.h"
 #include "swf/bits_engine.h"
+#include "swf/value_records.h"
 
 // Data kinds of external files.
 enum : uint8_t {
@@ -99,6 +100,12 @@ void WriteCoordAttr(const TXMLReadWriteSettings& settings, TXmlNode node, const 
 void WriteRectAttrs(const TXMLReadWriteSettings& settings, TXmlNode node, const TRect& windowOrder,
                     const std::string& prefix = "");
 TRect ReadRectAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix = "");
+// A rectangle read from a file, with the field width it was stored with when
+// that is wider than its values need (prefix + "RectBits").
+void WriteRectAttrs(const TXMLReadWriteSettings& settings, TXmlNode node, const TSWFRect& rect,
+                    const std::string& prefix = "");
+void ReadRectAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, TSWFRect& rect,
+                   const std::string& prefix = "");
 TPoint ReadPointAttrs(const TXMLReadWriteSettings& settings, const TXmlNode& node, const std::string& prefix,
                       const std::string& suffix);
 void WriteMatrixNode(const TXMLReadWriteSettings& settings, TXmlNode parent, const TSWFMatrixRec& m,

@@ -188,6 +188,14 @@ TEST(Corpus, EveryFileRoundTrips) {
         for (const std::string& tag : r.xmlChangedTags) ++xmlChangedByTag[tag];
         if (std::getenv("TW_CORPUS_LIST") && (r.parsedChanged || r.xmlChanged))
             std::printf("changed: %s%s%s\n", path.c_str(), r.parsedChanged ? " parsed" : "", r.xmlChanged ? " xml" : "");
+        // Every file of the corpus comes back byte for byte, read into
+        // objects and through the XML form alike.
+        if (r.parsedChanged) failures.push_back(name + ": changes when written back parsed (" + path + ")");
+        if (r.xmlChanged) {
+            std::string tagsChanged;
+            for (const std::string& tag : r.xmlChangedTags) tagsChanged += " " + tag;
+            failures.push_back(name + ": changes through the XML form in" + tagsChanged + " (" + path + ")");
+        }
         failures.insert(failures.end(), r.failures.begin(), r.failures.end());
     }
     std::printf("corpus: %zu files, %d tags, %d parsed into objects, %d took a longer producer encoding\n",

@@ -24,6 +24,7 @@
 #include "swf/display_tags.h"
 #include "swf/do_action.h"
 #include "swf/font_tags.h"
+#include "swf/morph_tags.h"
 #include "swf/reader.h"
 #include "swf/shape_tags.h"
 #include "swf/sound_tags.h"
@@ -236,6 +237,24 @@ inline std::vector<Fixture> Fixtures() {
              EXPECT_FALSE(TagAt<TSWFDoAction>(movie, 0).HasActionEnd);
              EXPECT_FALSE(TagAt<TSWFDefineButton>(movie, 1).HasActionEnd);
              EXPECT_TRUE(TagAt<TSWFDoAction>(movie, 2).HasActionEnd);
+         }},
+        // Fields stored wider than their values need: a font whose empty
+        // glyph's bounds have 1-bit fields (as one producer writes every
+        // empty glyph), a shape whose zero bounds have 16-bit fields, and a
+        // morph shape whose end edges declare 1-bit style indices.
+        {"Fields stored wider than their values need", 8, false, kStage, 1,
+         {{48, "06 00 80 00 00 01 00 04 00 06 00 10 00 41 00 04 00 01 00 00 00 02 08 00 00 00"},
+          {2, "07 00 80 00 00 00 00 00 00 00 00 00 00 00 00"},
+          {46, "08 00 00 00 04 00 00 00 00 00 00 00 11 00"},
+          {1, ""}},
+         [](TSWFStreamReader& movie) {
+             auto& font = TagAt<TSWFDefineFont2>(movie, 0);
+             ASSERT_EQ(font.FontBoundsTable.size(), 1u);
+             EXPECT_EQ(font.FontBoundsTable[0].GetRect(), TRect{});
+             EXPECT_EQ(font.FontBoundsTable[0].Bits, 1);
+             EXPECT_EQ(font.FontAdvanceTable, std::vector<int16_t>{512});
+             EXPECT_EQ(TagAt<TSWFDefineShape>(movie, 1).ShapeBounds.Bits, 16);
+             EXPECT_EQ(TagAt<TSWFDefineMorphShape>(movie, 2).EndEdgeWidths, 0x11);
          }},
         // A compressed SWF 5 file whose frame has its minimum past its maximum.
         {"Compressed SWF 5 with a reversed frame", 5, true, "7A AF 80 00 07 D0 00 00 00", 1,

@@ -113,6 +113,18 @@ TEST(Fidelity, UnchangedMovieKeepsHeaderFormsAndDeclaredLength) {
     movie->MakeStream();
     EXPECT_EQ(ToHex(Saved(*movie)), ToHex(file));
 
+    // Through the XML form each header keeps its form, the sprite's ones
+    // (part of the sprite's body) included.
+    TXmlDocument doc;
+    movie->SaveToXml(doc.Root());
+    TXmlDocument reread;
+    reread.LoadFromString(doc.SaveToString());
+    TSWFStreamReader loaded;
+    ASSERT_TRUE(loaded.LoadFromXml(reread.Root(), true));
+    loaded.MakeStream();
+    Bytes fromXml = Saved(loaded);
+    EXPECT_EQ(ToHex(Bytes(fromXml.begin() + 8, fromXml.end())), ToHex(body));
+
     // Changed, the movie takes its true length.
     TagAt<TSWFSetBackgroundColor>(*movie, 0).Color.SetRGB(TSWFRGBRec{0, 0xFF, 0});
     movie->MakeStream();

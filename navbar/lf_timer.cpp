@@ -175,38 +175,14 @@ void DragCopy(TCanvas& c) {
     c.MoveTo(15, 22);
     c.LineTo(20, 22);
 }
-void FullScroll(TCanvas& c) {
+// The scrolling cursors: a dot with heads toward the directions it scrolls
+// (bit 0 up, 1 right, 2 down, 3 left).
+template <int Directions>
+void Scroll(TCanvas& c) {
+    static const TPoint tips[4] = {{16, 3}, {29, 16}, {16, 29}, {3, 16}};
     Dot(c);
-    Head(c, 16, 3, 0);
-    Head(c, 29, 16, 1);
-    Head(c, 16, 29, 2);
-    Head(c, 3, 16, 3);
-}
-void HorScroll(TCanvas& c) {
-    Dot(c);
-    Head(c, 29, 16, 1);
-    Head(c, 3, 16, 3);
-}
-void VerScroll(TCanvas& c) {
-    Dot(c);
-    Head(c, 16, 3, 0);
-    Head(c, 16, 29, 2);
-}
-void UpScroll(TCanvas& c) {
-    Dot(c);
-    Head(c, 16, 3, 0);
-}
-void RightScroll(TCanvas& c) {
-    Dot(c);
-    Head(c, 29, 16, 1);
-}
-void DownScroll(TCanvas& c) {
-    Dot(c);
-    Head(c, 16, 29, 2);
-}
-void LeftScroll(TCanvas& c) {
-    Dot(c);
-    Head(c, 3, 16, 3);
+    for (int dir = 0; dir < 4; ++dir)
+        if (Directions & (1 << dir)) Head(c, tips[dir].X, tips[dir].Y, dir);
 }
 void Remove(TCanvas& c) {
     Arrow(c);
@@ -291,10 +267,10 @@ void LoadLibraryCursors() {
         TPoint HotSpot;
     };
     const TEntry entries[] = {
-        {crlfDragCopy, "CX_DRAGCOPYCURSOR", DragCopy, {0, 0}},      {crlfFullScroll, "CX_FULLSCROLLCURSOR", FullScroll, {16, 16}},
-        {crlfHorScroll, "CX_HORSCROLLCURSOR", HorScroll, {16, 16}}, {crlfVerScroll, "CX_VERSCROLLCURSOR", VerScroll, {16, 16}},
-        {crlfUpScroll, "CX_UPSCROLLCURSOR", UpScroll, {16, 16}},    {crlfRightScroll, "CX_RIGHTSCROLLCURSOR", RightScroll, {16, 16}},
-        {crlfDownScroll, "CX_DOWNSCROLLCURSOR", DownScroll, {16, 16}}, {crlfLeftScroll, "CX_LEFTSCROLLCURSOR", LeftScroll, {16, 16}},
+        {crlfDragCopy, "CX_DRAGCOPYCURSOR", DragCopy, {0, 0}},      {crlfFullScroll, "CX_FULLSCROLLCURSOR", Scroll<15>, {16, 16}},
+        {crlfHorScroll, "CX_HORSCROLLCURSOR", Scroll<10>, {16, 16}}, {crlfVerScroll, "CX_VERSCROLLCURSOR", Scroll<5>, {16, 16}},
+        {crlfUpScroll, "CX_UPSCROLLCURSOR", Scroll<1>, {16, 16}},    {crlfRightScroll, "CX_RIGHTSCROLLCURSOR", Scroll<2>, {16, 16}},
+        {crlfDownScroll, "CX_DOWNSCROLLCURSOR", Scroll<4>, {16, 16}}, {crlfLeftScroll, "CX_LEFTSCROLLCURSOR", Scroll<8>, {16, 16}},
         {crlfRemove, "CX_REMOVECURSOR", Remove, {0, 0}},            {crlfVertSize, "CX_VERTSIZECURSOR", VertSize, {16, 16}},
         {crlfHorzSize, "CX_HORZSIZECURSOR", HorzSize, {16, 16}},    {crlfMultiDrag, "CX_MULTIDRAGCURSOR", MultiDrag, {0, 0}},
         {crlfNoDrop, "CX_NODROPCURSOR", NoDrop, {16, 16}},          {crlfDrag, "CX_DRAGCURSOR", Drag, {0, 0}},

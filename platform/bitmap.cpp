@@ -44,7 +44,7 @@ void TBitmap::SetSize(int32_t width, int32_t height) {
     int bits = PixelFormatStorageBits(format_);
     int32_t oldRow = RowBytes();
     int32_t newRow = BitmapRowBytes(width, bits);
-    std::vector<uint8_t> fresh(static_cast<size_t>(newRow) * static_cast<size_t>(height));
+    TPixelBlock fresh(static_cast<size_t>(newRow) * static_cast<size_t>(height));
     // The top-left part that fits survives, row r to row r counted from the
     // top; whole bytes of the rows' common width are enough because every
     // pixel of a narrower row lies inside them.

@@ -15,7 +15,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <new>
+#include <utility>
 #include <vector>
 
 enum class TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
@@ -35,6 +38,35 @@ struct TPaletteEntry {
 int PixelFormatStorageBits(TPixelFormat format);
 // Bytes per row of width pixels at bits per pixel, padded to 32 bits.
 int32_t BitmapRowBytes(int32_t width, int bits);
+
+// The allocator of pixel blocks: memory comes zeroed from calloc, so a new
+// block needs no clearing pass (the system hands out fresh pages zeroed),
+// and growing a block leaves its new bytes as calloc gave them.
+template <class T>
+struct TZeroedAllocator {
+    using value_type = T;
+    TZeroedAllocator() = default;
+    template <class U>
+    TZeroedAllocator(const TZeroedAllocator<U>&) noexcept {}
+    T* allocate(size_t n) {
+        void* block = std::calloc(n, sizeof(T));
+        if (!block) throw std::bad_alloc();
+        return static_cast<T*>(block);
+    }
+    void deallocate(T* block, size_t) noexcept { std::free(block); }
+    // Value-initialised elements are calloc's zeros already.
+    template <class U>
+    void construct(U*) noexcept {}
+    template <class U, class... A>
+    void construct(U* at, A&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<A>(args)...);
+    }
+    template <class U>
+    bool operator==(const TZeroedAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+using TPixelBlock = std::vector<uint8_t, TZeroedAllocator<uint8_t>>;
 
 class TBitmap {
 public:
@@ -95,6 +127,6 @@ private:
     TPixelFormat format_ = TPixelFormat::pfDevice;
     TBitmapHandleType handleType_ = TBitmapHandleType::bmDIB;
     int32_t devicePixelRatio_ = 1;
-    std::vector<uint8_t> bits_;
+    TPixelBlock bits_;
     std::vector<TPaletteEntry> palette_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <tuple>
 
 #include "platform/codepage.h"
 #include "platform/errors.h"
@@ -738,14 +740,62 @@ void TCanvas::Pie(const TRect& box, const TPoint& start, const TPoint& end) {
 
 // ------------------------------------------------------------------ text
 
+struct TCanvas::TSharedFace {
+    std::unique_ptr<TPlatformFont> Face;
+    // By em and character; entries stay, so references to them do too.
+    std::map<std::pair<int32_t, char32_t>, TGlyphBitmap> Glyphs;
+    std::map<int32_t, TFontMetrics> Metrics;
+};
+
+namespace {
+
+// Glyphs kept for the whole process at most (beyond them a canvas keeps
+// its own).
+constexpr size_t kSharedGlyphs = 65536;
+
+std::mutex& SharedFacesLock() {
+    static std::mutex* lock = new std::mutex;  // lives to the end of the process
+    return *lock;
+}
+
+size_t& SharedGlyphCount() {
+    static size_t count = 0;
+    return count;
+}
+
+}  // namespace
+
 void TCanvas::EnsureFace() {
     if (face_ && faceFont_.Name == Font.Name && faceFont_.Bold == Font.Bold && faceFont_.Italic == Font.Italic) return;
-    face_ = TPlatformFont::Open(Font.Name, Font.Bold, Font.Italic);
+    using TKey = std::tuple<std::string, bool, bool>;
+    static auto* faces = new std::map<TKey, std::unique_ptr<TSharedFace>>;  // lives to the end of the process
+    const TKey key{Font.Name, Font.Bold, Font.Italic};
+    {
+        std::lock_guard<std::mutex> guard(SharedFacesLock());
+        if (const auto found = faces->find(key); found != faces->end()) shared_ = found->second.get();
+        else shared_ = nullptr;
+    }
+    if (!shared_) {
+        auto made = std::make_unique<TSharedFace>();
+        made->Face = TPlatformFont::Open(Font.Name, Font.Bold, Font.Italic);
+        std::lock_guard<std::mutex> guard(SharedFacesLock());
+        // Another thread may have opened it meanwhile: the first one stays.
+        shared_ = faces->emplace(key, std::move(made)).first->second.get();
+    }
+    face_ = shared_->Face.get();
     faceFont_ = Font;
-    glyphs_.clear();
-    glyphEm_ = 0;
-    advances_.clear();
-    advanceEm_ = 0;
+    ownGlyphs_.clear();
+}
+
+TFontMetrics TCanvas::Metrics(int32_t em) {
+    {
+        std::lock_guard<std::mutex> guard(SharedFacesLock());
+        if (const auto found = shared_->Metrics.find(em); found != shared_->Metrics.end()) return found->second;
+    }
+    const TFontMetrics metrics = face_->GetPixelMetrics(em);
+    std::lock_guard<std::mutex> guard(SharedFacesLock());
+    shared_->Metrics.emplace(em, metrics);
+    return metrics;
 }
 
 const TPlatformFont& TCanvas::FontFace() {
@@ -761,15 +811,19 @@ int32_t TCanvas::FontEmPixels() {
 }
 
 const TGlyphBitmap& TCanvas::Glyph(char32_t code, int32_t em) {
-    if (em != glyphEm_) {
-        glyphs_.clear();
-        glyphEm_ = em;
+    const std::pair<int32_t, char32_t> key{em, code};
+    {
+        std::lock_guard<std::mutex> guard(SharedFacesLock());
+        if (const auto found = shared_->Glyphs.find(key); found != shared_->Glyphs.end()) return found->second;
     }
-    auto found = glyphs_.find(code);
-    if (found != glyphs_.end()) return found->second;
+    if (const auto found = ownGlyphs_.find(key); found != ownGlyphs_.end()) return found->second;
     TGlyphBitmap glyph;
     face_->RenderGlyph(code, em, glyph);
-    return glyphs_.emplace(code, std::move(glyph)).first->second;
+    std::lock_guard<std::mutex> guard(SharedFacesLock());
+    if (SharedGlyphCount() >= kSharedGlyphs) return ownGlyphs_.emplace(key, std::move(glyph)).first->second;
+    const auto placed = shared_->Glyphs.emplace(key, std::move(glyph));
+    if (placed.second) ++SharedGlyphCount();
+    return placed.first->second;
 }
 
 int32_t TCanvas::LayoutEm() {
@@ -780,30 +834,18 @@ int32_t TCanvas::LayoutEm() {
     return 12;
 }
 
-int32_t TCanvas::LayoutAdvance(char32_t code, int32_t em) {
-    if (em != advanceEm_) {
-        advances_.clear();
-        advanceEm_ = em;
-    }
-    const auto found = advances_.find(code);
-    if (found != advances_.end()) return found->second;
-    TGlyphBitmap glyph;
-    face_->RenderGlyph(code, em, glyph);
-    return advances_.emplace(code, glyph.Advance).first->second;
-}
-
 TSize TCanvas::TextExtent(const std::u16string& text) {
     if (scale_ > 1) {
         // The layout size's extent (in device pixels inside a scaled call).
         const int32_t em = LayoutEm();
-        const TFontMetrics metrics = face_->GetPixelMetrics(em);
+        const TFontMetrics metrics = Metrics(em);
         TSize size{0, metrics.Ascent + metrics.Descent};
         for (char32_t c : WideToCodePoints(text)) size.cx += LayoutAdvance(c, em);
         if (device_) size = TSize{size.cx * scale_, size.cy * scale_};
         return size;
     }
     const int32_t em = FontEmPixels();
-    const TFontMetrics metrics = face_->GetPixelMetrics(em);
+    const TFontMetrics metrics = Metrics(em);
     TSize size{0, metrics.Ascent + metrics.Descent};
     for (char32_t c : WideToCodePoints(text)) size.cx += Glyph(c, em).Advance;
     return size;
@@ -816,7 +858,7 @@ void TCanvas::TextOut(int32_t x, int32_t y, const std::u16string& text) {
         return;
     }
     const int32_t em = FontEmPixels();
-    const TFontMetrics metrics = face_->GetPixelMetrics(em);
+    const TFontMetrics metrics = Metrics(em);
     const TSize extent = TextExtent(text);
     if (Brush.Style != BS_NULL) {
         const TCanvasBrush keep = Brush;

@@ -236,7 +236,11 @@ private:
     struct TSavedState;
     std::vector<TSavedState> saved_;
     void ApplyClip(TRegion region, bool set);
-    std::unique_ptr<TPlatformFont> face_;
+    // Faces and their rendered glyphs are the process's, shared by every
+    // canvas (a window's controls paint the same few faces again and again).
+    struct TSharedFace;
+    TSharedFace* shared_ = nullptr;
+    const TPlatformFont* face_ = nullptr;
     TCanvasFont faceFont_;  // the font face_ was opened for
 
     // Writes one pixel through the mix; (x, y) already clipped.
@@ -259,14 +263,13 @@ private:
     void EnsureFace();
     // Glyphs of the current face at an em size, rendered once.
     const TGlyphBitmap& Glyph(char32_t code, int32_t em);
-    std::map<char32_t, TGlyphBitmap> glyphs_;
-    int32_t glyphEm_ = 0;
+    TFontMetrics Metrics(int32_t em);
+    // Glyphs past the shared cache's bound.
+    std::map<std::pair<int32_t, char32_t>, TGlyphBitmap> ownGlyphs_;
     // On a scaled canvas text keeps the advances of its layout size, so a
     // line is as long at every density; the font height of the layout
     // while a scaled call runs.
     int32_t layoutFontHeight_ = 0;
     int32_t LayoutEm();
-    int32_t LayoutAdvance(char32_t code, int32_t em);
-    std::map<char32_t, int32_t> advances_;
-    int32_t advanceEm_ = 0;
+    int32_t LayoutAdvance(char32_t code, int32_t em) { return Glyph(code, em).Advance; }
 };

@@ -1,7 +1,8 @@
 // Painted scroll bars in a shown window on Qt's offscreen plugin, driven by
 // the mouse and wheel as a user would: the held arrow repeats on Qt's own
 // timers, a thumb dragged far off the bar snaps back (the bar keeps the
-// mouse while the button is down), and the window is saved as a picture.
+// mouse while the button is down), keys scroll the focused bar, and the
+// window is saved as a picture.
 #include <gtest/gtest.h>
 
 #include "navbar/lf_scrollbar.h"
@@ -62,6 +63,15 @@ TEST(ScrollBarWindow, MouseAndWheelDriveTheBarsInAShownWindow) {
     QtTesting::MouseWheel(v, 8, 80, -120);
     QtTesting::ProcessEvents(20);
     EXPECT_EQ(v.Position(), held + 3);
+    // Keys, once the bar has the focus.
+    v.SetFocus();
+    QtTesting::KeyClick(v, VK_END, u"");
+    EXPECT_EQ(v.Position(), 100);
+    QtTesting::KeyClick(v, VK_PRIOR, u"");
+    EXPECT_EQ(v.Position(), 99);  // a large change of 1
+    QtTesting::KeyClick(v, VK_HOME, u"");
+    EXPECT_EQ(v.Position(), 0);
+    v.SetPosition(held + 3);
 
     // The thumb follows the mouse along the bar and snaps back far off it.
     TlfScrollBar& h = *f.horizontal;

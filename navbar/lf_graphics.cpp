@@ -278,11 +278,10 @@ void TlfCustomBitmap::Initialize(int32_t width, int32_t height, TPixelFormat for
 void TlfCustomBitmap::BitmapChanged() {
     // The canvas's clip follows the bitmap's size.
     const TRect clip = canvas_->ClipRect();
-    // (A clip left empty by a passing size of nothing, as a rotation
-    // makes, is the whole bitmap again.)
-    if (clip.Right > Width() || clip.Bottom > Height() || (clip.Right == 0 && Width() > 0) ||
-        (clip.Bottom == 0 && Height() > 0))
-        canvas_->ResetClip();
+    // Without a clip of its own the canvas draws on the whole bitmap, at
+    // whatever size it now has.
+    TRegion own;
+    if (!canvas_->GetClipRegion(own) || clip.Right > Width() || clip.Bottom > Height()) canvas_->ResetClip();
     if (updateLock_ > 0) {
         modified_ = true;
         return;

@@ -284,9 +284,17 @@ TBitmap& Pattern(bool pressed) {
     static TBitmap patterns[2];
     return patterns[pressed ? 1 : 0];
 }
+// The colours the patterns were last painted in.
+TColor gPatternColors[3] = {-1, -1, -1};
+void PatternColors(TColor (&colors)[3]) {
+    colors[0] = ColorToRGB(clBtnHighlight);
+    colors[1] = ColorToRGB(clBtnFace);
+    colors[2] = ColorToRGB(cl3DDkShadow);
+}
 }  // namespace
 
 void UpdateScrollBarPatterns() {
+    PatternColors(gPatternColors);
     for (int pressed = 0; pressed < 2; ++pressed) {
         TBitmap& bitmap = Pattern(pressed != 0);
         bitmap.SetPixelFormat(TPixelFormat::pf24bit);
@@ -302,7 +310,12 @@ void UpdateScrollBarPatterns() {
 }
 
 const TBitmap& ScrollBarPattern(bool pressed) {
-    if (Pattern(pressed).Empty()) UpdateScrollBarPatterns();
+    // Painted again when the system colours changed since (whoever was
+    // told of the change).
+    TColor now[3];
+    PatternColors(now);
+    if (Pattern(pressed).Empty() || !std::equal(std::begin(now), std::end(now), std::begin(gPatternColors)))
+        UpdateScrollBarPatterns();
     return Pattern(pressed);
 }
 

@@ -1273,39 +1273,22 @@ TColor TlfUltraFlatLookAndFeelPainter::StateFrameColor(TlfElementState state) co
 
 namespace {
 
-class TBasePainter final : public TlfCustomLookAndFeelPainter {};
-class TStandard final : public TlfStandardLookAndFeelPainter {};
-class TFlat final : public TlfFlatLookAndFeelPainter {};
-class TUltraFlat final : public TlfUltraFlatLookAndFeelPainter {};
-class TOffice11 final : public TlfOffice11LookAndFeelPainter {};
-class TWinXP final : public TlfWinXPLookAndFeelPainter {};
+// The one object of a painter class.
+template <typename TPainter>
+TlfPainterClass Instance() {
+    struct TOne final : TPainter {};
+    static const TOne painter;
+    return &painter;
+}
 
 }  // namespace
 
-TlfPainterClass CustomPainter() {
-    static const TBasePainter painter;
-    return &painter;
-}
-TlfPainterClass StandardPainter() {
-    static const TStandard painter;
-    return &painter;
-}
-TlfPainterClass FlatPainter() {
-    static const TFlat painter;
-    return &painter;
-}
-TlfPainterClass UltraFlatPainter() {
-    static const TUltraFlat painter;
-    return &painter;
-}
-TlfPainterClass Office11Painter() {
-    static const TOffice11 painter;
-    return &painter;
-}
-TlfPainterClass WinXPPainter() {
-    static const TWinXP painter;
-    return &painter;
-}
+TlfPainterClass CustomPainter() { return Instance<TlfCustomLookAndFeelPainter>(); }
+TlfPainterClass StandardPainter() { return Instance<TlfStandardLookAndFeelPainter>(); }
+TlfPainterClass FlatPainter() { return Instance<TlfFlatLookAndFeelPainter>(); }
+TlfPainterClass UltraFlatPainter() { return Instance<TlfUltraFlatLookAndFeelPainter>(); }
+TlfPainterClass Office11Painter() { return Instance<TlfOffice11LookAndFeelPainter>(); }
+TlfPainterClass WinXPPainter() { return Instance<TlfWinXPLookAndFeelPainter>(); }
 
 TlfPainterClass PainterOfKind(TlfLookAndFeelKind kind) {
     switch (kind) {

@@ -243,6 +243,9 @@ TEST(LfBitmap, RotationsPlaceEachPixel) {
     TlfCustomBitmap tall(18, 50, TPixelFormat::pf24bit);
     tall.Rotate(2);
     EXPECT_EQ(tall.Canvas().ClipRect(), (TRect{0, 0, 50, 18}));
+    // So can a bitmap that grew.
+    tall.SetSize(200, 30);
+    EXPECT_EQ(tall.Canvas().ClipRect(), (TRect{0, 0, 200, 30}));
 }
 
 TEST(LfBitmap, FiltersChangeEachPixelByItsRule) {

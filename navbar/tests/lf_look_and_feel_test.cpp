@@ -256,6 +256,11 @@ TEST_F(PainterImages, RadioShapeRowGlyphsAndScrollPatterns) {
     EXPECT_LT(light(pressed), light(normal));
     for (int32_t y = 0; y < 8; ++y)
         EXPECT_EQ(normal.PixelColor(normal.ScanLine(y), 0), normal.PixelColor(normal.ScanLine((y + 2) % 8), 0));
+    // New system colours show in the next pattern asked for.
+    SetSystemColor(COLOR_BTNFACE, RGBColor(0, 128, 0));
+    EXPECT_EQ(ScrollBarPattern(false).PixelColor(ScrollBarPattern(false).ScanLine(0), 0), 0x008000u);
+    ResetSystemColors();
+    EXPECT_NE(ScrollBarPattern(false).PixelColor(ScrollBarPattern(false).ScanLine(0), 0), 0x008000u);
 }
 
 }  // namespace

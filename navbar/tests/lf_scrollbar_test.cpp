@@ -6,7 +6,7 @@
 
 #include "navbar/lf_scrollbar.h"
 #include "navbar/tests/lf_painter_sheet.h"
-#include "platform/ui/headless.h"
+#include "navbar/tests/headless_clock.h"
 
 namespace {
 
@@ -16,18 +16,6 @@ class ScrollBar : public ::testing::Test {
 protected:
     void TearDown() override { FreeGlobalLookAndFeel(); }
 };
-
-THeadlessBackend& Headless() {
-    Application();
-    THeadlessBackend* headless = HeadlessBackend();
-    if (!headless) throw std::runtime_error("these tests run on the headless plugin");
-    return *headless;
-}
-
-void Advance(uint64_t ms) {
-    Headless().AdvanceTime(ms);
-    Application().ProcessMessages();
-}
 
 struct TEvents {
     explicit TEvents(TlfScrollBar& bar) {

@@ -7,21 +7,9 @@
 
 #include "navbar/lf_timer.h"
 #include "platform/ui/control.h"
-#include "platform/ui/headless.h"
+#include "navbar/tests/headless_clock.h"
 
 namespace {
-
-THeadlessBackend& Headless() {
-    Application();
-    THeadlessBackend* headless = HeadlessBackend();
-    if (!headless) throw std::runtime_error("these tests run on the headless plugin");
-    return *headless;
-}
-
-void Advance(uint64_t ms) {
-    Headless().AdvanceTime(ms);
-    Application().ProcessMessages();
-}
 
 TEST(LfTimer, TicksOnTheToolkitLoopOnlyWhenEnabledWithAHandler) {
     Headless();

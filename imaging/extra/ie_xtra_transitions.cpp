@@ -182,6 +182,13 @@ TRegion Bands(const TTransitionExtents& e, int32_t p, bool vertical) {
     return Union(rects);
 }
 
+// Centred bands across one axis united with uneven blinds along the other.
+TRegion Rectangles(const TTransitionExtents& e, int32_t p, bool vertical, bool fromFar) {
+    TRegion region = Bands(e, p, vertical);
+    region.Combine(Blinds(e, p, std::max(1, vertical ? e.Y : e.X), vertical, fromFar), RGN_OR);
+    return region;
+}
+
 TRegion ShredGrid(const TTransitionExtents& e, bool triangles) {
     const int32_t n = e.U > 1 ? e.U / 2 : e.U;
     const int32_t w = e.W / n, h = e.H / n;
@@ -662,30 +669,10 @@ const TEffect table[IEEffectTableRows] = {
     {"Uneven Blinds from Top", REGION(Blinds(e, p, std::max(1, y), true, false))},
     {"Uneven Blinds from Bottom", REGION(Blinds(e, p, std::max(1, y), true, true))},
     // 160: rectangles
-    {"Rectangles from the Left", PAINTER {
-         EXTENTS;
-         TRegion region = Bands(e, p, false);
-         region.Combine(Blinds(e, p, std::max(1, x), false, false), RGN_OR);
-         Reveal(c, t, region);
-     }},
-    {"Rectangles from the Right", PAINTER {
-         EXTENTS;
-         TRegion region = Bands(e, p, false);
-         region.Combine(Blinds(e, p, std::max(1, x), false, true), RGN_OR);
-         Reveal(c, t, region);
-     }},
-    {"Rectangles from the Top", PAINTER {
-         EXTENTS;
-         TRegion region = Bands(e, p, true);
-         region.Combine(Blinds(e, p, std::max(1, y), true, false), RGN_OR);
-         Reveal(c, t, region);
-     }},
-    {"Rectangles from the Bottom", PAINTER {
-         EXTENTS;
-         TRegion region = Bands(e, p, true);
-         region.Combine(Blinds(e, p, std::max(1, y), true, true), RGN_OR);
-         Reveal(c, t, region);
-     }},
+    {"Rectangles from the Left", REGION(Rectangles(e, p, false, false))},
+    {"Rectangles from the Right", REGION(Rectangles(e, p, false, true))},
+    {"Rectangles from the Top", REGION(Rectangles(e, p, true, false))},
+    {"Rectangles from the Bottom", REGION(Rectangles(e, p, true, true))},
 };
 
 // The engine finds the table as soon as the program holds it.

@@ -16,52 +16,25 @@
 #include "imaging/core/ie_view_services.h"
 #include "imaging/core/ie_window_helpers.h"
 #include "imaging/core/tests/mask_rows.h"
+#include "imaging/core/tests/view_window.h"
 #include "platform/ui/application.h"
 
 namespace {
 
-struct TViewWindow {
-    TCustomControl form{nullptr};
-    TVidurErView view{&form};
-
-    TViewWindow(int32_t width, int32_t height, int32_t imageWidth, int32_t imageHeight) {
-        form.SetBounds(0, 0, width + 40, height + 40);
-        form.Handle();
-        view.SetBorderStyle(bsNone);
-        view.SetScrollBars(ssNone);
-        view.SetBounds(0, 0, width, height);
-        view.GetIEBitmap()->Allocate(imageWidth, imageHeight, ie24RGB);
-        view.GetIEBitmap()->Fill(0x808080);
-        view.SetParent(&form);
-        view.Update();
-        Paint();
-    }
-    void Paint() {
-        view.Invalidate();
-        Application().ProcessMessages();
-    }
-    TBitmap& Surface() { return view.NativeWindow()->Surface(); }
-    // The surface's pixel as a TColor-like 0xBBGGRR.
-    uint32_t Pixel(int32_t x, int32_t y) {
-        const uint8_t* p = Surface().ScanLine(y) + 4 * x;
-        return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
-    }
-    void Mouse(uint32_t msg, int32_t x, int32_t y, intptr_t keys = 0) { Application().MouseInput(form, msg, x, y, keys); }
-    void Drag(int32_t x1, int32_t y1, int32_t x2, int32_t y2, intptr_t keys = 0) {
-        Mouse(WM_MOUSEMOVE, x1, y1, keys);
-        Mouse(WM_LBUTTONDOWN, x1, y1, keys | MK_LBUTTON);
-        Mouse(WM_MOUSEMOVE, (x1 + x2) / 2, (y1 + y2) / 2, keys | MK_LBUTTON);
-        Mouse(WM_MOUSEMOVE, x2, y2, keys | MK_LBUTTON);
-        Mouse(WM_LBUTTONUP, x2, y2, keys);
-    }
-    void Click(int32_t x, int32_t y, uint32_t down = WM_LBUTTONDOWN, uint32_t up = WM_LBUTTONUP) {
-        Mouse(WM_MOUSEMOVE, x, y);
-        Mouse(down, x, y, MK_LBUTTON);
-        Mouse(up, x, y);
-    }
-    void Wheel(int32_t x, int32_t y, int delta) { Mouse(WM_MOUSEWHEEL, x, y, MakeWParam(0, delta)); }
-};
-
+// The left half of the picture red, and a 20 x 20 lens of layer 0's pixels
+// at (20, 10).
+TIELayer& AddLens(TViewWindow& m) {
+    TIEBitmap& image = *m.view.GetIEBitmap();
+    for (int32_t y = 0; y < image.GetHeight(); ++y)
+        for (int32_t x = 0; x < image.GetWidth() / 2; ++x) image.GetPixelTRGBPtr(x, y)[2] = 255;
+    m.view.LayersAdd();
+    TIELayer& lens = *m.view.GetCurrentLayer();
+    lens.GetBitmap()->Allocate(20, 20, ie24RGB);
+    lens.PosX = 20, lens.PosY = 10;
+    lens.Magnify = true;
+    lens.MagnifySource = 0;
+    return lens;
+}
 
 }  // namespace
 
@@ -139,15 +112,7 @@ TEST(ViewPainting, ChessboardBackgroundAndAMagnifyingLayer) {
     // A 20 x 20 lens at rate 2 over a picture whose left half is red shows
     // the 10 x 10 under its centre enlarged: red on its left, gray right.
     TViewWindow m(200, 150, 60, 40);
-    TIEBitmap& image = *m.view.GetIEBitmap();
-    for (int32_t y = 0; y < 40; ++y)
-        for (int32_t x = 0; x < 30; ++x) image.GetPixelTRGBPtr(x, y)[2] = 255;
-    m.view.LayersAdd();
-    TIELayer& lens = *m.view.GetCurrentLayer();
-    lens.GetBitmap()->Allocate(20, 20, ie24RGB);
-    lens.PosX = 20, lens.PosY = 10;
-    lens.Magnify = true;
-    lens.MagnifySource = 0;
+    AddLens(m);
     m.view.Update();
     m.Paint();
     const int32_t ox = m.view.OffsetX(), oy = m.view.OffsetY();
@@ -163,15 +128,7 @@ TEST(ViewPainting, ChessboardBackgroundAndAMagnifyingLayer) {
 TEST(ViewPainting, TheMagnifierEnlargesThroughTheZoomFilter) {
     for (TResampleFilter filter : {rfNone, rfTriangle}) {
         TViewWindow m(200, 150, 60, 40);
-        TIEBitmap& image = *m.view.GetIEBitmap();
-        for (int32_t y = 0; y < 40; ++y)
-            for (int32_t x = 0; x < 30; ++x) image.GetPixelTRGBPtr(x, y)[2] = 255;
-        m.view.LayersAdd();
-        TIELayer& lens = *m.view.GetCurrentLayer();
-        lens.GetBitmap()->Allocate(20, 20, ie24RGB);
-        lens.PosX = 20, lens.PosY = 10;
-        lens.Magnify = true;
-        lens.MagnifySource = 0;
+        TIELayer& lens = AddLens(m);
         m.view.SetZoomFilter(filter);
         m.view.SetZoom(200);
         m.view.Update();

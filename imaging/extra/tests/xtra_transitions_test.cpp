@@ -12,6 +12,7 @@
 
 #include "imaging/core/ie_bitmap.h"
 #include "imaging/core/ie_transitions.h"
+#include "imaging/core/tests/bitmap24.h"
 #include "imaging/extra/ie_xtra_transitions.h"
 
 namespace {
@@ -34,30 +35,6 @@ TBitmap Picture(int32_t w, int32_t h, bool target) {
             }
         }
     return bitmap;
-}
-
-TBitmap Solid(int32_t w, int32_t h, uint32_t rgb) {
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(TPixelFormat::pf24bit);
-    bitmap.SetSize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t* p = bitmap.ScanLine(y) + 3 * x;
-            p[0] = rgb & 255, p[1] = (rgb >> 8) & 255, p[2] = (rgb >> 16) & 255;
-        }
-    return bitmap;
-}
-
-uint32_t At(const TBitmap& bitmap, int32_t x, int32_t y) {
-    const uint8_t* p = bitmap.ScanLine(y) + 3 * x;
-    return uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
-}
-
-int64_t Differing(const TBitmap& a, const TBitmap& b) {
-    int64_t count = 0;
-    for (int32_t y = 0; y < a.Height(); ++y)
-        for (int32_t x = 0; x < a.Width(); ++x) count += At(a, x, y) != At(b, x, y);
-    return count;
 }
 
 // A painter of the table called once on a canvas over frame.
@@ -124,17 +101,17 @@ TEST(ExtraTransitions, EveryKindGoesFromTheSourceToTheTarget) {
         effects.Run(source, target, static_cast<TIETransitionType>(kind), 1000);
         effects.DrawFrame(0);
         if (startsElsewhere.count(kind)) {
-            EXPECT_GT(Differing(effects.Frame(), source), 0);
+            EXPECT_GT(DifferingPixels(effects.Frame(), source), 0);
         } else {
-            EXPECT_EQ(Differing(effects.Frame(), source), 0);
+            EXPECT_EQ(DifferingPixels(effects.Frame(), source), 0);
         }
         effects.DrawFrame(256);
         effects.DrawFrame(512);
-        EXPECT_GT(Differing(effects.Frame(), source), 0);
-        EXPECT_GT(Differing(effects.Frame(), target), 0);
+        EXPECT_GT(DifferingPixels(effects.Frame(), source), 0);
+        EXPECT_GT(DifferingPixels(effects.Frame(), target), 0);
         effects.DrawFrame(768);
         effects.DrawFrame(1024);
-        const int64_t left = Differing(effects.Frame(), target);
+        const int64_t left = DifferingPixels(effects.Frame(), target);
         if (endsElsewhere.count(kind)) {
             EXPECT_GT(left, 0);
             if (kind != iettFadeOut) {
@@ -169,62 +146,62 @@ TEST(ExtraTransitions, PaintersPutTheTargetWhereTheirGeometrySays) {
     const uint32_t src = 0x0000FF, red = 0xFF0000, blue = 0x00FF00;
     // The whole target squeezed into the left half (400 x 200 at 50 %):
     // its red half shows on (0..99), its green half on (100..199).
-    TBitmap twoHalves = Solid(400, 200, red);
+    TBitmap twoHalves = SolidBitmap24(400, 200, red);
     for (int32_t y = 0; y < 200; ++y)
         for (int32_t x = 200; x < 400; ++x) std::memcpy(twoHalves.ScanLine(y) + 3 * x, "\x00\xFF\x00", 3);
-    TBitmap frame = Solid(400, 200, src);
+    TBitmap frame = SolidBitmap24(400, 200, src);
     Paint(iettExpandFromLeft, frame, twoHalves, 50);
-    EXPECT_EQ(At(frame, 50, 100), red);
-    EXPECT_EQ(At(frame, 150, 100), blue);
-    EXPECT_EQ(At(frame, 250, 100), src);
+    EXPECT_EQ(Pixel24(frame, 50, 100), red);
+    EXPECT_EQ(Pixel24(frame, 150, 100), blue);
+    EXPECT_EQ(Pixel24(frame, 250, 100), src);
 
     // Bars in from the left on 100 x 100: at 25 % the left half of the
     // even bars; at 75 % the even bars full and the odd ones to x = 50.
-    const TBitmap target = Solid(100, 100, red);
-    frame = Solid(100, 100, src);
+    const TBitmap target = SolidBitmap24(100, 100, red);
+    frame = SolidBitmap24(100, 100, src);
     Paint(iettBarsInFromLeft, frame, target, 25);
-    EXPECT_EQ(At(frame, 10, 2), red);
-    EXPECT_EQ(At(frame, 60, 2), src);
-    EXPECT_EQ(At(frame, 10, 7), src);
-    frame = Solid(100, 100, src);
+    EXPECT_EQ(Pixel24(frame, 10, 2), red);
+    EXPECT_EQ(Pixel24(frame, 60, 2), src);
+    EXPECT_EQ(Pixel24(frame, 10, 7), src);
+    frame = SolidBitmap24(100, 100, src);
     Paint(iettBarsInFromLeft, frame, target, 75);
-    EXPECT_EQ(At(frame, 90, 2), red);
-    EXPECT_EQ(At(frame, 40, 7), red);
-    EXPECT_EQ(At(frame, 60, 7), src);
+    EXPECT_EQ(Pixel24(frame, 90, 2), red);
+    EXPECT_EQ(Pixel24(frame, 40, 7), red);
+    EXPECT_EQ(Pixel24(frame, 60, 7), src);
 
     // Pushing right moves what the frame holds: by 20 at 10 %, then by 40
     // more at 20 %.
-    frame = Solid(200, 100, src);
+    frame = SolidBitmap24(200, 100, src);
     for (int32_t y = 0; y < 100; ++y) std::memcpy(frame.ScanLine(y) + 3 * 5, "\xFF\xFF\xFF", 3);
-    Paint(iettPushRightAndSlideOut, frame, Solid(200, 100, red), 10);
-    EXPECT_EQ(At(frame, 25, 50), 0xFFFFFFu);
-    Paint(iettPushRightAndSlideOut, frame, Solid(200, 100, red), 20);
-    EXPECT_EQ(At(frame, 65, 50), 0xFFFFFFu);
-    EXPECT_EQ(At(frame, 39, 50), red);
+    Paint(iettPushRightAndSlideOut, frame, SolidBitmap24(200, 100, red), 10);
+    EXPECT_EQ(Pixel24(frame, 25, 50), 0xFFFFFFu);
+    Paint(iettPushRightAndSlideOut, frame, SolidBitmap24(200, 100, red), 20);
+    EXPECT_EQ(Pixel24(frame, 65, 50), 0xFFFFFFu);
+    EXPECT_EQ(Pixel24(frame, 39, 50), red);
 
     // The circle closing on the centre: nothing at 0 %, everything at 100 %.
-    frame = Solid(120, 80, src);
-    Paint(iettCircularWipeToCenter, frame, Solid(120, 80, red), 0);
-    EXPECT_EQ(Differing(frame, Solid(120, 80, src)), 0);
-    Paint(iettCircularWipeToCenter, frame, Solid(120, 80, red), 100);
-    EXPECT_EQ(Differing(frame, Solid(120, 80, red)), 0);
+    frame = SolidBitmap24(120, 80, src);
+    Paint(iettCircularWipeToCenter, frame, SolidBitmap24(120, 80, red), 0);
+    EXPECT_EQ(DifferingPixels(frame, SolidBitmap24(120, 80, src)), 0);
+    Paint(iettCircularWipeToCenter, frame, SolidBitmap24(120, 80, red), 100);
+    EXPECT_EQ(DifferingPixels(frame, SolidBitmap24(120, 80, red)), 0);
 
     // The sweep: nothing at 1 %; at 100 % a thin wedge left of straight up.
-    frame = Solid(200, 100, src);
-    Paint(iettSweepClockwise, frame, Solid(200, 100, red), 1);
-    EXPECT_EQ(Differing(frame, Solid(200, 100, src)), 0);
-    Paint(iettSweepClockwise, frame, Solid(200, 100, red), 100);
-    EXPECT_EQ(At(frame, 98, 5), src);
-    EXPECT_EQ(At(frame, 105, 5), red);
-    EXPECT_EQ(At(frame, 20, 90), red);
+    frame = SolidBitmap24(200, 100, src);
+    Paint(iettSweepClockwise, frame, SolidBitmap24(200, 100, red), 1);
+    EXPECT_EQ(DifferingPixels(frame, SolidBitmap24(200, 100, src)), 0);
+    Paint(iettSweepClockwise, frame, SolidBitmap24(200, 100, red), 100);
+    EXPECT_EQ(Pixel24(frame, 98, 5), src);
+    EXPECT_EQ(Pixel24(frame, 105, 5), red);
+    EXPECT_EQ(Pixel24(frame, 20, 90), red);
 
     // A very wide frame: the blinds' pitch is one row, and they end.
-    frame = Solid(9000, 50, src);
-    Paint(iettHorizontalBlinds, frame, Solid(9000, 50, red), 100);
-    EXPECT_EQ(Differing(frame, Solid(9000, 50, red)), 0);
+    frame = SolidBitmap24(9000, 50, src);
+    Paint(iettHorizontalBlinds, frame, SolidBitmap24(9000, 50, red), 100);
+    EXPECT_EQ(DifferingPixels(frame, SolidBitmap24(9000, 50, red)), 0);
 
     // The painters leave no clip behind.
-    frame = Solid(100, 100, src);
+    frame = SolidBitmap24(100, 100, src);
     TCanvas canvas(frame);
     IEExtraTransitionTable()[iettCurvedWipeFromLeft - 1].Painter(canvas, frame, target, {0, 0, 100, 100}, 1, 50);
     TRegion clip;
@@ -238,7 +215,7 @@ TEST(ExtraTransitions, ContactSheetOfEveryKind) {
     constexpr int32_t fw = 144, fh = 90, columns = 4, labelHeight = 13;
     constexpr int32_t cellW = 3 * (fw + 2) + 6, cellH = fh + labelHeight + 6;
     const int32_t rows = (iettPanZoom + columns - 1) / columns;
-    TBitmap sheet = Solid(columns * cellW, rows * cellH, 0xFFFFFF);
+    TBitmap sheet = SolidBitmap24(columns * cellW, rows * cellH, 0xFFFFFF);
     TCanvas canvas(sheet);
     canvas.Font.Height = -10;
     canvas.Brush.Style = BS_NULL;

@@ -103,6 +103,8 @@ void MaskToAlpha(const std::unique_ptr<TIEMask>& mask, TIEBitmap& bitmap) {
 }
 
 // Calls a writer with the bitmap's alpha channel as a mask, or with none.
+// The bitmap knows whether its alpha holds transparency (a loaded picture
+// marks it; its alpha channel's own mark stays as made).
 void WithAlphaMask(TIEBitmap& bitmap, const std::function<void(TIEMask*)>& write) {
     if (!bitmap.GetHasAlphaChannel()) {
         write(nullptr);
@@ -110,6 +112,7 @@ void WithAlphaMask(TIEBitmap& bitmap, const std::function<void(TIEMask*)>& write
     }
     TIEMask mask;
     IECopyBitmapToMask(*bitmap.GetAlphaChannel(), mask);
+    if (!bitmap.FullOpacity()) mask.SetFull(false);
     write(&mask);
 }
 

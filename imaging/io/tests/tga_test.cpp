@@ -77,6 +77,20 @@ TEST_F(TgaToolsTest, ImageMagickFilesDecodeToFfmpegPixels) {
     }
 }
 
+// A Targa's alpha goes on into other formats: saved as PNG it is there.
+TEST_F(TgaToolsTest, AlphaSurvivesSavingAsPNG) {
+    REQUIRE_TOOL("convert");
+    const std::string f = folder_.string() + "/";
+    const fs::path tga = f + "alpha_source.tga", png = f + "alpha_saved.png";
+    RunCommand("convert '" + f + "srca.png' -orient top-left '" + tga.string() + "'");
+    TVidurErIO io;
+    io.LoadFromFile(tga.string());
+    ASSERT_FALSE(io.AbortFlag) << io.LastError();
+    io.SaveToFile(png.string());
+    ASSERT_FALSE(io.AbortFlag) << io.LastError();
+    EXPECT_EQ(MaxByteDifference(MagickRGBA(png), MagickRGBA(f + "srca.png")), 0);
+}
+
 TEST_F(TgaToolsTest, OurFilesDecodeAlikeInImageMagick) {
     REQUIRE_TOOL("convert");
     struct TCase {

@@ -327,8 +327,16 @@ TEST(Gif, DamagedFilesAreRefusedWithTheAbortFlag) {
         TIOParamsVals p;
         EXPECT_FALSE(ReadFrame(data, bitmap, p).ok) << data.size();
     }
-    // Through the component a file cut inside its pixel data is reported.
     const auto folder = FixtureFolder("gif_damaged");
+    // A small frame far out on a huge logical screen is refused before the
+    // screen is allocated.
+    std::vector<uint8_t> hugeScreen = bytes;
+    hugeScreen[6] = hugeScreen[7] = hugeScreen[8] = hugeScreen[9] = 0xFF;
+    hugeScreen[13 + 768 + 8 + 1] = 100;
+    WriteBytes(folder / "screen.gif", hugeScreen.data(), hugeScreen.size());
+    TIEBitmap screen;
+    EXPECT_FALSE(LoadComposed(folder / "screen.gif", 0, screen));
+    // Through the component a file cut inside its pixel data is reported.
     const auto cut = folder / "cut.gif";
     const std::vector<uint8_t> half = damaged(bytes.size() / 2 + 400);
     WriteBytes(cut, half.data(), half.size());

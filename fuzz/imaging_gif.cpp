@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (index + 1 >= frames) break;
         }
         aborted = false;
+        // Composing allocates the logical screen: keep each run small.
+        if (int64_t{params.GifWinWidth} * params.GifWinHeight > (int64_t{1} << 20)) return 0;
         TMemoryStream composed(bytes);
         TIEBitmap screen;
         params.GifImageIndex = frames > 1 ? 1 : 0;

@@ -8,19 +8,14 @@
 # these variables neither evicts the project's objects at ccache's default
 # 5 GB nor stores them apart.
 if command -v ccache >/dev/null 2>&1; then
-  # The checkout holding this script, whoever sources it.
-  tw_checkout="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$tw_checkout}"
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
   tw_cache_size="${TW_CCACHE_SIZE:-20G}"
   ccache --set-config=max_size="$tw_cache_size" >/dev/null
   ccache --set-config=hash_dir=false >/dev/null
   # Precompiled headers stay valid across clones when ccache ignores their
   # time stamps.
   ccache --set-config=sloppiness=pch_defines,time_macros,include_file_mtime,include_file_ctime >/dev/null
-  # The base folder goes into the launcher too, so a later build from a shell
-  # that never sourced this file hashes the same way.
-  tw_launcher=("-DCMAKE_C_COMPILER_LAUNCHER=env;CCACHE_BASEDIR=$CCACHE_BASEDIR;ccache"
-               "-DCMAKE_CXX_COMPILER_LAUNCHER=env;CCACHE_BASEDIR=$CCACHE_BASEDIR;ccache")
+  tw_launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 else
   tw_launcher=()
 fi

@@ -515,6 +515,10 @@ int32_t IEGIFFrameCount(const std::string& fileName, int32_t dropIndex, bool rew
     return copied;
 }
 
+// The largest logical screen frames are composed on (a lone frame that fills
+// its screen is only limited by its data).
+constexpr int64_t kMostScreenPixels = int64_t{1} << 26;
+
 void IEReadGIFComposedStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& params, TIEProgressRec& progress,
                              bool paramsOnly) {
     const int64_t start = stream.GetPosition();
@@ -548,10 +552,17 @@ void IEReadGIFComposedStream(TStream& stream, TIEBitmap& bitmap, TIOParamsVals& 
         const int32_t left = params.GifXPos, top = params.GifYPos;
         const int32_t width = frame.GetWidth(), height = frame.GetHeight();
         if (current == 0) {
+            // The logical screen, grown to hold the first frame when it is
+            // smaller; later frames are cut to it.
             screenWidth = std::max(params.GifWinWidth, left + width);
             screenHeight = std::max(params.GifWinHeight, top + height);
+            const bool lone = wanted == 0 && left == 0 && top == 0 && width == screenWidth && height == screenHeight;
+            if (int64_t{screenWidth} * screenHeight > kMostScreenPixels && !lone) {
+                progress.Abort();
+                return;
+            }
             // A lone frame that fills the screen needs no composing.
-            if (wanted == 0 && left == 0 && top == 0 && width == screenWidth && height == screenHeight) {
+            if (lone) {
                 if (width == 0 || height == 0) return;
                 bitmap.Assign(frame);
                 bitmap.RemoveAlphaChannel(false, clWhite);

@@ -349,6 +349,8 @@ TEST(Png, DamagedFilesRaiseTheirOwnErrors) {
     expectThrow(Glue(MakeChunk("IHDR", {0, 0, 0, 1}), idat, end), EPngInvalidIHDR(), "short header");
     expectThrow(Glue(Header(2, 2, 8, 0), MakeChunk("PLTE", {1, 2}), idat, end), EPNGInvalidPalette(), "palette");
     expectThrow(Glue(header, end), EPNGNoImageData(), "no data");
+    expectThrow(Glue(Header(2, 2, 3, 2), idat, end), EPngInvalidIHDR(), "a depth the colour type lacks");
+    expectThrow(Glue(Header(0, 2, 8, 0), idat, end), EPngInvalidIHDR(), "no width");
     expectThrow(badCrc, EPngInvalidCRC(), "crc");
     expectThrow(badZlib, EPNGZLIBError(""), "zlib");
     expectThrow(std::vector<uint8_t>(good.begin(), good.end() - 14), EPngUnexpectedEnd(), "cut");

@@ -5,6 +5,7 @@
 // dropping, and damaged files refused without a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -135,6 +136,51 @@ TEST(GifLzw, DecoderRefusesBadDataByRewinding) {
     EXPECT_GT(open.GetPosition(), 0);
     EXPECT_EQ(out[0], 1);
     EXPECT_EQ(out[1], 1);
+}
+
+TEST(GifLzw, CodesAfterAFullTableWithoutAClearStillDecode) {
+    // Minimum code size 2: a clear code, then literal zeros until the table
+    // holds 4096 entries, two more zeros at 12 bits without a clear (legal:
+    // the encoder may keep using the full table), then the end code.
+    std::vector<uint8_t> codes;
+    uint32_t bucket = 0;
+    int bits = 0, size = 3, next = 6, pixels = 0;
+    auto put = [&](int code) {
+        bucket |= static_cast<uint32_t>(code) << bits;
+        bits += size;
+        while (bits >= 8) {
+            codes.push_back(static_cast<uint8_t>(bucket));
+            bucket >>= 8;
+            bits -= 8;
+        }
+    };
+    put(4);
+    put(0);
+    ++pixels;
+    while (next < 4096) {
+        put(0);
+        ++pixels;
+        ++next;
+        if (next == (1 << size) && size < 12) ++size;
+    }
+    put(0);
+    put(0);
+    pixels += 2;
+    put(5);
+    if (bits > 0) codes.push_back(static_cast<uint8_t>(bucket));
+    std::vector<uint8_t> data = {2};
+    for (size_t at = 0; at < codes.size(); at += 254) {
+        const size_t length = std::min<size_t>(254, codes.size() - at);
+        data.push_back(static_cast<uint8_t>(length));
+        data.insert(data.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+                    codes.begin() + static_cast<std::ptrdiff_t>(at + length));
+    }
+    data.push_back(0);
+    std::vector<uint8_t> out(static_cast<size_t>(pixels), 7);
+    TMemoryStream stream(data);
+    IEGIFLZWDecompress(stream, 1, pixels, false, out.data());
+    EXPECT_EQ(stream.GetPosition(), stream.GetSize()) << "decoded, not refused";
+    EXPECT_EQ(std::count(out.begin(), out.end(), 0), pixels);
 }
 
 TEST(Gif, ToolsReadsImageMagickAndGifsicleFilesAsImageMagickCoalescesThem) {
@@ -327,8 +373,16 @@ TEST(Gif, DamagedFilesAreRefusedWithTheAbortFlag) {
         TIOParamsVals p;
         EXPECT_FALSE(ReadFrame(data, bitmap, p).ok) << data.size();
     }
-    // Through the component a file cut inside its pixel data is reported.
     const auto folder = FixtureFolder("gif_damaged");
+    // A small frame far out on a huge logical screen is refused before the
+    // screen is allocated.
+    std::vector<uint8_t> hugeScreen = bytes;
+    hugeScreen[6] = hugeScreen[7] = hugeScreen[8] = hugeScreen[9] = 0xFF;
+    hugeScreen[13 + 768 + 8 + 1] = 100;
+    WriteBytes(folder / "screen.gif", hugeScreen.data(), hugeScreen.size());
+    TIEBitmap screen;
+    EXPECT_FALSE(LoadComposed(folder / "screen.gif", 0, screen));
+    // Through the component a file cut inside its pixel data is reported.
     const auto cut = folder / "cut.gif";
     const std::vector<uint8_t> half = damaged(bytes.size() / 2 + 400);
     WriteBytes(cut, half.data(), half.size());

@@ -350,6 +350,10 @@ bool ReadLayers(TInput& in, TDocument& doc, int64_t end, TIELayerList& layers, T
                 }
                 w = record.maskRight - record.maskLeft;
                 h = record.maskBottom - record.maskTop;
+                if (w == 0 || h == 0) {
+                    in.Seek(channelEnd);
+                    continue;
+                }
                 if (!mask) {
                     auto made = std::make_unique<TIELayer>(nullptr, false, nullptr);
                     made->PosX = record.maskLeft;

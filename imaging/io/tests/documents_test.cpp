@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "imaging/core/ie_bitmap.h"
-#include "imaging/core/ie_resample.h"
 #include "imaging/io/ie_ico_write.h"
 #include "imaging/io/ie_pdf.h"
 #include "imaging/io/ie_postscript.h"
@@ -356,7 +355,15 @@ TEST(Icon, DesktopIconOfAFileType) {
     int i = 0;
     for (const char* name : {"a.png", "b.pdf", "c.txt", "d.mp3", "e.tar.gz"}) {
         TIEBitmap one;
-        if (IEFileIconToBitmap(name, one, 32)) one.RenderToTIEBitmap(sheet, nullptr, nullptr, 4 + 40 * i, 4, 32, 32, 0, 0, 32, 32, true, false, 255, rfNone, true, 0);
+        if (IEFileIconToBitmap(name, one, 32)) {
+            for (int32_t y = 0; y < one.GetHeight() && y < 32; ++y)
+                for (int32_t x = 0; x < one.GetWidth() && x < 32; ++x) {
+                    const int a = one.GetHasAlphaChannel() ? one.GetAlpha(x, y) : 255;
+                    const TRGB c = one.GetPixelTRGB(x, y);
+                    auto mix = [a](int v) { return uint8_t((v * a + 255 * (255 - a)) / 255); };
+                    sheet.SetPixelTRGB(4 + 40 * i + x, 4 + y, TRGB{mix(c.b), mix(c.g), mix(c.r)});
+                }
+        }
         ++i;
     }
     io.SetAttachedIEBitmap(&sheet);

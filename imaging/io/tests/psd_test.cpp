@@ -378,3 +378,50 @@ TEST(PSD, ToolsImageMagickReadsOurDocuments) {
     EXPECT_EQ(MagickRGBA(file, 0), OurRGBA(merged));
     EXPECT_EQ(MagickRGBA(file, 2), OurRGBA(*top.GetBitmap()));
 }
+
+TEST(PSD, ViewLayersSavedAndLoadedThroughTheComponent) {
+    const auto folder = FixtureFolder("psd-view");
+    const std::string file = (folder / "view.psd").string();
+    {
+        TVidurErView view;
+        auto* io = dynamic_cast<TVidurErIO*>(view.GetVidurErIO());
+        ASSERT_NE(io, nullptr);
+        Paint(*view.GetIEBitmap(), 40, 30, false);
+        view.Update();
+        view.LayersAdd();
+        Paint(*view.GetIEBitmap(), 10, 8, true);
+        view.GetCurrentLayer()->PosX = 5;
+        view.GetCurrentLayer()->PosY = 6;
+        view.GetCurrentLayer()->Name = "Second";
+        io->SaveToFile(file);
+        ASSERT_FALSE(io->AbortFlag) << io->LastError();
+    }
+    // Without PsdLoadLayers the merged picture comes; with it, the layers.
+    TVidurErView flat;
+    auto* flatIO = dynamic_cast<TVidurErIO*>(flat.GetVidurErIO());
+    flatIO->LoadFromFile(file);
+    ASSERT_FALSE(flatIO->AbortFlag) << flatIO->LastError();
+    EXPECT_EQ(flat.GetLayersCount(), 1);
+    EXPECT_EQ(flat.GetIEBitmap()->GetWidth(), 40);
+
+    TVidurErView layered;
+    auto* io = dynamic_cast<TVidurErIO*>(layered.GetVidurErIO());
+    io->ImageParams.PsdLoadLayers = true;
+    io->LoadFromFile(file);
+    ASSERT_FALSE(io->AbortFlag) << io->LastError();
+    ASSERT_EQ(layered.GetLayersCount(), 2);
+    EXPECT_EQ(layered.GetLayer(0)->GetBitmap()->GetWidth(), 40);
+    EXPECT_EQ(layered.GetLayer(1)->Name, "Second");
+    EXPECT_EQ(layered.GetLayer(1)->PosX, 5);
+    EXPECT_EQ(layered.GetLayer(1)->PosY, 6);
+    EXPECT_TRUE(layered.GetLayer(1)->GetBitmap()->GetHasAlphaChannel());
+
+    // A damaged file is refused with a reason and leaves the view's layers.
+    std::vector<uint8_t> bytes = ReadBytes(file);
+    bytes.resize(bytes.size() / 2);
+    imaging_test::WriteBytes(folder / "cut.psd", bytes.data(), bytes.size());
+    io->LoadFromFile((folder / "cut.psd").string());
+    EXPECT_TRUE(io->AbortFlag);
+    EXPECT_NE(io->LastError().find("Photoshop"), std::string::npos) << io->LastError();
+    EXPECT_EQ(layered.GetLayersCount(), 2);
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
 
 #include "navbar/lf_painter_images.h"
@@ -43,6 +44,30 @@ TlfTextFlags CellFlags(const TlfTextArgs& text) {
 void UseTextFont(TlfCanvas& canvas, const TlfTextArgs& text, TColor color) {
     if (text.Font) canvas.SetFont(*text.Font);
     if (color != clDefault && color != clNone) canvas.Font().Color = static_cast<uint32_t>(color);
+}
+
+// A splitter bar: pairs of lines (top and bottom of a horizontal bar, left
+// and right of a vertical one), each pair inside the one before, then the
+// rest filled. The lines reach a pixel past the ends along the bar; what is
+// drawn stays inside the bar's rectangle.
+void PaintSplitterLines(TlfCanvas& canvas, const TRect& rect, const TlfPaintParams& viewParams, bool horizontal,
+                        std::initializer_list<std::pair<TColor, TColor>> lines) {
+    canvas.SaveState();
+    canvas.SetClipRegion(TlfRegion(rect), rcIntersection);
+    TRect r = rect;
+    for (const auto& [first, second] : lines) {
+        if (horizontal) {
+            canvas.FillRectColor({r.Left, r.Top, r.Right, r.Top + 1}, first);
+            canvas.FillRectColor({r.Left, r.Bottom - 1, r.Right, r.Bottom}, second);
+            r = RectInflate(r, 1, -1);
+        } else {
+            canvas.FillRectColor({r.Left, r.Top, r.Left + 1, r.Bottom}, first);
+            canvas.FillRectColor({r.Right - 1, r.Top, r.Right, r.Bottom}, second);
+            r = RectInflate(r, -1, 1);
+        }
+    }
+    canvas.FrameAndFillRect(r, viewParams, 0, clDefault);
+    canvas.RestoreState();
 }
 
 }  // namespace
@@ -902,26 +927,7 @@ void TlfStandardLookAndFeelPainter::PaintArrowCaption(TlfCanvas& canvas, const T
 
 void TlfStandardLookAndFeelPainter::PaintSplitterBar(TlfCanvas& canvas, const TRect& rect, const TlfPaintParams& viewParams,
                                                      bool horizontal) const {
-    TRect r = rect;
-    auto lines = [&](TColor first, TColor second) {
-        if (horizontal) {
-            canvas.FillRectColor({r.Left, r.Top, r.Right, r.Top + 1}, first);
-            canvas.FillRectColor({r.Left, r.Bottom - 1, r.Right, r.Bottom}, second);
-            r = RectInflate(r, 1, -1);
-        } else {
-            canvas.FillRectColor({r.Left, r.Top, r.Left + 1, r.Bottom}, first);
-            canvas.FillRectColor({r.Right - 1, r.Top, r.Right, r.Bottom}, second);
-            r = RectInflate(r, -1, 1);
-        }
-    };
-    // The lines reach a pixel past the ends along the bar; what is drawn
-    // stays inside the bar's rectangle.
-    canvas.SaveState();
-    canvas.SetClipRegion(TlfRegion(rect), rcIntersection);
-    lines(clBtnFace, cl3DDkShadow);
-    lines(clBtnHighlight, clBtnShadow);
-    canvas.FrameAndFillRect(r, viewParams, 0, clDefault);
-    canvas.RestoreState();
+    PaintSplitterLines(canvas, rect, viewParams, horizontal, {{clBtnFace, cl3DDkShadow}, {clBtnHighlight, clBtnShadow}});
 }
 
 void TlfStandardLookAndFeelPainter::PaintScrollBarArea(TlfCanvas& canvas, bool horizontal, const TRect& r,
@@ -1038,27 +1044,6 @@ void TlfFlatLookAndFeelPainter::PaintTabStripFrame(TlfCanvas& canvas, const TRec
 
 namespace {
 
-// The flat painters' splitter: two lines, then the rest filled.
-void FlatSplitter(TlfCanvas& canvas, const TRect& rect, const TlfPaintParams& viewParams, bool horizontal, TColor first,
-                  TColor second) {
-    // The fill reaches a pixel past the ends along the bar; what is drawn
-    // stays inside the bar's rectangle.
-    canvas.SaveState();
-    canvas.SetClipRegion(TlfRegion(rect), rcIntersection);
-    TRect r = rect;
-    if (horizontal) {
-        canvas.FillRectColor({r.Left, r.Top, r.Right, r.Top + 1}, first);
-        canvas.FillRectColor({r.Left, r.Bottom - 1, r.Right, r.Bottom}, second);
-        r = RectInflate(r, 1, -1);
-    } else {
-        canvas.FillRectColor({r.Left, r.Top, r.Left + 1, r.Bottom}, first);
-        canvas.FillRectColor({r.Right - 1, r.Top, r.Right, r.Bottom}, second);
-        r = RectInflate(r, -1, 1);
-    }
-    canvas.FrameAndFillRect(r, viewParams, 0, clDefault);
-    canvas.RestoreState();
-}
-
 // Flat and ultra-flat scroll-bar areas: buttons for the arrows and the
 // thumb, the checkered pattern for the tracks.
 void FlatScrollBarArea(const TlfCustomLookAndFeelPainter& painter, TlfCanvas& canvas, bool horizontal, const TRect& r,
@@ -1080,7 +1065,7 @@ void FlatScrollBarArea(const TlfCustomLookAndFeelPainter& painter, TlfCanvas& ca
 
 void TlfFlatLookAndFeelPainter::PaintSplitterBar(TlfCanvas& canvas, const TRect& r, const TlfPaintParams& viewParams,
                                                  bool horizontal) const {
-    FlatSplitter(canvas, r, viewParams, horizontal, clBtnHighlight, clBtnShadow);
+    PaintSplitterLines(canvas, r, viewParams, horizontal, {{clBtnHighlight, clBtnShadow}});
 }
 
 void TlfFlatLookAndFeelPainter::PaintScrollBarArea(TlfCanvas& canvas, bool horizontal, const TRect& r,
@@ -1256,7 +1241,7 @@ void TlfUltraFlatLookAndFeelPainter::PaintToolButton(TlfCanvas& canvas, const TR
 
 void TlfUltraFlatLookAndFeelPainter::PaintSplitterBar(TlfCanvas& canvas, const TRect& r, const TlfPaintParams& viewParams,
                                                       bool horizontal) const {
-    FlatSplitter(canvas, r, viewParams, horizontal, DefaultColor34(), DefaultColor34());
+    PaintSplitterLines(canvas, r, viewParams, horizontal, {{DefaultColor34(), DefaultColor34()}});
 }
 
 void TlfUltraFlatLookAndFeelPainter::PaintScrollBarArea(TlfCanvas& canvas, bool horizontal, const TRect& r,

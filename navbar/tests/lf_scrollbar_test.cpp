@@ -64,6 +64,12 @@ TEST_F(ScrollBar, RangeAndPositionAreClampedAndCheckedAsOneChange) {
     bar.SetPosition(90);
     bar.SetMax(50);
     EXPECT_EQ(bar.Position(), 50);
+    // A page as large as the range from a raised Min leaves the thumb no
+    // room to move: it stays at the track's start, and the position stands.
+    bar.AssignScrollParams(5, 10, 7, 10, true);
+    EXPECT_EQ(bar.ViewInfo().ThumbnailRect.Left, 17);
+    EXPECT_EQ(bar.PositionFromThumb(), 7);
+    EXPECT_EQ(bar.Position(), 7);
 }
 
 TEST_F(ScrollBar, LayoutFollowsKindSizeAndEnabledState) {

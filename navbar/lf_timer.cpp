@@ -285,6 +285,12 @@ void LoadLibraryCursors() {
     for (const auto& [id, cursor] : table) AddScreenCursor(id, TCursorPicture{cursor.Image, cursor.HotSpot, cursor.SystemCursor});
 }
 
+namespace {
+// The library's cursors are in the screen's table from the start, as the
+// library's controls take them for granted.
+[[maybe_unused]] const bool cursorsAdded = (LoadLibraryCursors(), true);
+}  // namespace
+
 const TlfCursorImage* ScreenCursor(TCursor id) {
     const auto& table = CursorTable();
     const auto found = table.find(id);

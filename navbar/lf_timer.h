@@ -103,7 +103,8 @@ struct TlfCursorImage {
     TPoint HotSpot;
     TCursor SystemCursor = crDefault;  // the system's own cursor it stands for
 };
-// Adds the library's cursors to the screen's cursor table (once).
+// Adds the library's cursors to the screen's cursor table (once; done when
+// the program starts).
 void LoadLibraryCursors();
 // The screen's cursor table entry of an id, or nullptr.
 const TlfCursorImage* ScreenCursor(TCursor id);

@@ -1,5 +1,7 @@
 #include "platform/bitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -19,6 +21,31 @@ int PixelFormatStorageBits(TPixelFormat format) {
 
 int32_t BitmapRowBytes(int32_t width, int bits) {
     return static_cast<int32_t>(((int64_t{width} * bits + 31) / 32) * 4);
+}
+
+namespace {
+// Blocks from this size up are mapped; up to the second size with their
+// pages present (a larger one is left to fill as it is used).
+constexpr size_t kMappedBlock = size_t{1} << 20;
+constexpr size_t kPopulatedBlock = size_t{64} << 20;
+}  // namespace
+
+void* AllocateZeroedBlock(size_t bytes) {
+    if (bytes >= kMappedBlock) {
+        const int populate = bytes <= kPopulatedBlock ? MAP_POPULATE : 0;
+        void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | populate, -1, 0);
+        if (block == MAP_FAILED) throw std::bad_alloc();
+        return block;
+    }
+    void* block = std::calloc(bytes ? bytes : 1, 1);
+    if (!block) throw std::bad_alloc();
+    return block;
+}
+
+void FreeZeroedBlock(void* block, size_t bytes) noexcept {
+    if (!block) return;
+    if (bytes >= kMappedBlock) munmap(block, bytes);
+    else std::free(block);
 }
 
 TBitmap::TBitmap(const TBitmap& other)

@@ -39,21 +39,24 @@ int PixelFormatStorageBits(TPixelFormat format);
 // Bytes per row of width pixels at bits per pixel, padded to 32 bits.
 int32_t BitmapRowBytes(int32_t width, int bits);
 
-// The allocator of pixel blocks: memory comes zeroed from calloc, so a new
-// block needs no clearing pass (the system hands out fresh pages zeroed),
-// and growing a block leaves its new bytes as calloc gave them.
+// Zeroed memory for large blocks of pixels: a block of a megabyte or more
+// is mapped from the system with all its pages present at once (a window's
+// surface is touched whole as soon as it is painted, and faulting its pages
+// in one by one costs more than the painting); a smaller one comes from
+// calloc. Either way it needs no clearing pass.
+void* AllocateZeroedBlock(size_t bytes);
+void FreeZeroedBlock(void* block, size_t bytes) noexcept;
+
+// The allocator of pixel blocks (over the two above); growing a block leaves
+// its new bytes zero as they came.
 template <class T>
 struct TZeroedAllocator {
     using value_type = T;
     TZeroedAllocator() = default;
     template <class U>
     TZeroedAllocator(const TZeroedAllocator<U>&) noexcept {}
-    T* allocate(size_t n) {
-        void* block = std::calloc(n, sizeof(T));
-        if (!block) throw std::bad_alloc();
-        return static_cast<T*>(block);
-    }
-    void deallocate(T* block, size_t) noexcept { std::free(block); }
+    T* allocate(size_t n) { return static_cast<T*>(AllocateZeroedBlock(n * sizeof(T))); }
+    void deallocate(T* block, size_t n) noexcept { FreeZeroedBlock(block, n * sizeof(T)); }
     // Value-initialised elements are calloc's zeros already.
     template <class U>
     void construct(U*) noexcept {}

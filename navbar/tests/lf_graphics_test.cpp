@@ -360,6 +360,7 @@ TEST(LfCanvas, DrawParentBackgroundPaintsWhatLiesUnderTheControl) {
     auto* control = new TPanelOf(&form, 0);
     control->SetBounds(20, 20, 40, 40);
     control->SetParent(&form);
+    form.Handle();  // the windows exist, with their borders
     const TColor frame = GetSysColor(COLOR_WINDOWFRAME);
     // At the screen's density and at twice it: the same layout pixels.
     for (int32_t ratio : {1, 2}) {

@@ -38,6 +38,8 @@ TEST(LfCursorsOnQt, EachCursorShowsItsOwnPicture) {
     control->SetBounds(10, 10, 100, 60);
     control->SetParent(&form);
     form.Show();
+    // A window shows its cursor while the mouse is over it.
+    QtTesting::MouseMove(*control, 20, 20);
 
     // A contact sheet of every cursor as Qt shows it, on grey.
     TBitmap sheet;

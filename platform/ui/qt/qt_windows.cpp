@@ -61,6 +61,26 @@ QCursor QtCursor(TCursor cursor) {
 
 namespace {
 
+// The picture a surface shows: its memory comes as the surface's own does
+// (a large one mapped with its pages present), freed with the image.
+QImage SurfaceImage(int w, int h) {
+    if (w <= 0 || h <= 0) return QImage();
+    struct TBlock {
+        void* Pixels;
+        size_t Bytes;
+    };
+    const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+    auto* block = new TBlock{AllocateZeroedBlock(bytes), bytes};
+    return QImage(
+        static_cast<uchar*>(block->Pixels), w, h, static_cast<qsizetype>(w) * 4, QImage::Format_RGB32,
+        [](void* info) {
+            auto* freed = static_cast<TBlock*>(info);
+            FreeZeroedBlock(freed->Pixels, freed->Bytes);
+            delete freed;
+        },
+        block);
+}
+
 intptr_t MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     intptr_t keys = 0;
     if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
@@ -268,7 +288,7 @@ void TQtWindow::Present(const TRect& area) {
                     QRect(0, 0, w, h);
     QImage& image = surfaceWidget_->Image;
     if (image.width() != w || image.height() != h || static_cast<int>(image.devicePixelRatio()) != scale) {
-        image = QImage(w, h, QImage::Format_RGB32);
+        image = SurfaceImage(w, h);
         image.setDevicePixelRatio(scale);
         changed = QRect(0, 0, w, h);
     }

@@ -135,16 +135,9 @@ void IEPSAddPage(TIEPSDocument& document, TStream& stream, TIEBitmap& bitmap, TI
             data.AddRunLength(rows.data(), static_cast<int32_t>(rows.size()));
             source.push_back("currentfile /ASCII85Decode filter /RunLengthDecode filter");
         } else {
-            TMemoryStream coded;
-            TCCITTEncoderState state;
             bool abort = false;
-            for (int32_t y = 0; y < h; ++y) {
-                if (compression == 1) CCITTEncodeRowG4(bitmap.GetScanline(y), w, coded, state, abort, 1);
-                else CCITTEncodeRowG3_2D(bitmap.GetScanline(y), w, coded, state, abort, 1);
-            }
-            if (compression == 1) CCITTEncodeRowG4(nullptr, w, coded, state, abort, 1);
-            else CCITTEncodeRowG3_2D(nullptr, w, coded, state, abort, 1);
-            data.AddBlock(coded.Memory(), static_cast<int32_t>(coded.Bytes().size()));
+            const std::vector<uint8_t> coded = CCITTEncodeBitmap(bitmap, compression == 1, abort);
+            data.AddBlock(coded.data(), static_cast<int32_t>(coded.size()));
             source.push_back("currentfile /ASCII85Decode filter << /K " + std::string(compression == 1 ? "-1" : "1") +
                              " /BlackIs1 true /Columns " + W + " /Rows " + H +
                              " /EndOfLine false /Uncompressed true /EncodedByteAlign false /EndOfBlock false >> "

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_view.h"
 #include "imaging/io/ie_psd.h"
 #include "imaging/io/ie_vidurer_io.h"
@@ -93,12 +94,12 @@ std::vector<TLayerInfo> IdentifyLayers(const std::filesystem::path& file) {
 TEST(PSD, PackBitsRunsAndLiterals) {
     std::vector<uint8_t> row = {7, 7, 7, 1, 2};
     std::vector<uint8_t> packed;
-    IEPSDPackRow(row.data(), 5, packed);
+    IEPackBitsRow(row.data(), 5, packed);
     EXPECT_EQ(packed, (std::vector<uint8_t>{4, 7, 7, 7, 1, 2}));  // three equal bytes stay literal
 
     std::vector<uint8_t> long_run(200, 9);
     packed.clear();
-    IEPSDPackRow(long_run.data(), 200, packed);
+    IEPackBitsRow(long_run.data(), 200, packed);
     EXPECT_EQ(packed, (std::vector<uint8_t>{uint8_t(1 - 128), 9, uint8_t(1 - 72), 9}));
 
     std::vector<uint8_t> back(200);

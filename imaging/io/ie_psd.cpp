@@ -430,7 +430,13 @@ void HandleResource(int32_t id, const std::vector<uint8_t>& data, TIOParamsVals&
             if (data.size() >= 2) doc.transparentIndex = data[0] << 8 | data[1];
             if (doc.transparentIndex > 255) doc.transparentIndex = -1;
             break;
-        case 1060: params.XmpInfo.assign(reinterpret_cast<const char*>(data.data()), data.size()); break;
+        case 1060: {
+            // The packet, without the NUL bytes that may end it.
+            size_t length = data.size();
+            while (length > 0 && data[length - 1] == 0) --length;
+            params.XmpInfo.assign(reinterpret_cast<const char*>(data.data()), length);
+            break;
+        }
         case 1036:
             if (data.size() > 28) {
                 try {

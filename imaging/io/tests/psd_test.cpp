@@ -214,6 +214,39 @@ TEST(PSD, LayersMasksAndFlagsRoundTrip) {
     EXPECT_EQ(OurRGBA(flat), OurRGBA(merged));
 }
 
+TEST(PSD, ResourcesRoundTrip) {
+    TIEBitmap source;
+    Paint(source, 16, 8, false);
+    TIOParamsVals params;
+    params.SetDpiX(300);
+    params.SetDpiY(200);
+    params.XmpInfo = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+    Paint(params.GetOrCreateExifThumbnail(), 8, 4, false);
+    TMemoryStream stream;
+    bool abort = false;
+    TIEProgressRec progress;
+    progress.AbortFlag = &abort;
+    IEWritePSDStream(stream, params, progress, &source, {});
+    ASSERT_FALSE(abort);
+    stream.SetPosition(0);
+    TIEBitmap back;
+    TIOParamsVals read;
+    IEReadPSDStream(stream, &back, read, progress, false, nullptr);
+    ASSERT_FALSE(abort);
+    EXPECT_EQ(read.DpiX, 300);
+    EXPECT_EQ(read.DpiY, 200);
+    EXPECT_EQ(read.XmpInfo, params.XmpInfo);
+    ASSERT_NE(read.ExifThumbnail(), nullptr);
+    EXPECT_EQ(read.ExifThumbnail()->GetWidth(), 8);
+    EXPECT_EQ(back.GetWidth(), 16);
+    // Asked for, the thumbnail takes the place of the picture.
+    stream.SetPosition(0);
+    TIOParamsVals thumb;
+    thumb.SetGetEXIFThumbnail(true);
+    IEReadPSDStream(stream, &back, thumb, progress, false, nullptr);
+    EXPECT_EQ(back.GetWidth(), 8);
+}
+
 TEST(PSD, UnwritableFormatWritesNothing) {
     TIEBitmap floats(4, 4, ie32f);
     bool abort = false;

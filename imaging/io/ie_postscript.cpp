@@ -71,7 +71,11 @@ std::unique_ptr<TIEPSDocument> IEPSCreateDocument(TStream& stream, TIOParamsVals
     auto document = std::make_unique<TIEPSDocument>();
     Line(stream, "%!PS-Adobe-3.0");
     Line(stream, "%%Creator: Tamblewick");
-    Line(stream, "%%Title: " + params.PsTitle);
+    // A comment is one line: line breaks in the title become blanks.
+    std::string title = params.PsTitle;
+    for (char& c : title)
+        if (c == '\r' || c == '\n') c = ' ';
+    Line(stream, "%%Title: " + title);
     Line(stream, "%%CreationDate: " + CreationDate());
     Line(stream, "%%DocumentData: Clean7Bit");
     Line(stream, "%%LanguageLevel: 2");

@@ -117,11 +117,13 @@ TEST(PostScript, DocumentLayout) {
     image.Fill(0);
     TMemoryStream stream;
     TIOParamsVals params;
+    params.PsTitle = "Two\r\nlines";
     TIEProgressRec progress;
     auto document = IEPSCreateDocument(stream, params);
     const std::string created(stream.Bytes().begin(), stream.Bytes().end());
     EXPECT_NE(created.find("%%Pages: 0     \r\n%%BoundingBox: 0 0 594 841\r\n"), std::string::npos);
     EXPECT_NE(created.find("%%CreationDate: Fri Dec 11 00:00:00 2026\r\n"), std::string::npos);
+    EXPECT_NE(created.find("%%Title: Two  lines\r\n"), std::string::npos);
     IEPSAddPage(*document, stream, image, progress, params);
     TIEBitmap narrow(3, 2, ie24RGB);
     narrow.Fill(0);

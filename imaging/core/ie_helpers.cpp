@@ -365,6 +365,32 @@ int32_t IERunLengthEncode(const uint8_t* source, int32_t length, uint8_t* destin
     return static_cast<int32_t>(out - destination);
 }
 
+void IEPackBitsRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out) {
+    int32_t literalStart = 0, i = 0;
+    auto flush = [&](int32_t end) {
+        while (literalStart < end) {
+            const int32_t n = std::min(128, end - literalStart);
+            out.push_back(static_cast<uint8_t>(n - 1));
+            out.insert(out.end(), row + literalStart, row + literalStart + n);
+            literalStart += n;
+        }
+    };
+    while (i < length) {
+        int32_t run = 1;
+        while (i + run < length && run < 128 && row[i + run] == row[i]) ++run;
+        if (run >= 4) {
+            flush(i);
+            out.push_back(static_cast<uint8_t>(1 - run));
+            out.push_back(row[i]);
+            i += run;
+            literalStart = i;
+        } else {
+            i += run;
+        }
+    }
+    flush(length);
+}
+
 void IEBase64EncodeTriplet(const uint8_t s[3], char d[4], int32_t count) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     d[0] = alphabet[s[0] >> 2];

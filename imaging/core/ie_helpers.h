@@ -121,6 +121,10 @@ int32_t IEASCII85EncodeGroup(const uint8_t*& source, int32_t count, char*& desti
 int32_t IEASCII85Encode(const uint8_t*& source, int32_t count, char*& destination, int32_t& runningTotal);
 // PostScript RunLengthDecode coding; destination holds length + length / 128 + 2 bytes.
 int32_t IERunLengthEncode(const uint8_t* source, int32_t length, uint8_t* destination);
+// PackBits coding of one row (TIFF and Photoshop): runs of 4 to 128 equal
+// bytes as a repeat, everything else as literals of up to 128 bytes;
+// appended to out.
+void IEPackBitsRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out);
 void IEBase64EncodeTriplet(const uint8_t source[3], char destination[4], int32_t count);
 // Base64 of the stream from its position to its end, lineLength characters
 // a line, each line ended with '\n'.

@@ -3,6 +3,8 @@
 // codes); a binary tree per colour, built once, decodes them bit by bit.
 #include "imaging/io/ie_ccitt.h"
 
+#include "imaging/core/ie_bitmap.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -522,4 +524,17 @@ void CCITTEncodeRowG3_2D(const uint8_t* row, int32_t width, TStream& stream, TCC
 void CCITTEncodeRowG4(const uint8_t* row, int32_t width, TStream& stream, TCCITTEncoderState& state, bool& abort,
                       int32_t fillOrder) {
     EncodeRowTwoD(row, width, stream, state, abort, fillOrder, false);
+}
+
+std::vector<uint8_t> CCITTEncodeBitmap(TIEBitmap& bitmap, bool group4, bool& abort) {
+    TMemoryStream coded;
+    TCCITTEncoderState state;
+    const int32_t width = bitmap.GetWidth();
+    for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
+        if (group4) CCITTEncodeRowG4(bitmap.GetScanline(y), width, coded, state, abort, 1);
+        else CCITTEncodeRowG3_2D(bitmap.GetScanline(y), width, coded, state, abort, 1);
+    }
+    if (group4) CCITTEncodeRowG4(nullptr, width, coded, state, abort, 1);
+    else CCITTEncodeRowG3_2D(nullptr, width, coded, state, abort, 1);
+    return coded.TakeBytes();
 }

@@ -51,3 +51,8 @@ void CCITTEncodeRowG3_2D(const uint8_t* row, int32_t width, TStream& stream, TCC
 // first); nullptr writes the end-of-block EOL pair and flushes.
 void CCITTEncodeRowG4(const uint8_t* row, int32_t width, TStream& stream, TCCITTEncoderState& state, bool& abort,
                       int32_t fillOrder);
+
+class TIEBitmap;
+// Every row of an ie1g bitmap, top first and as stored, coded as Group 4
+// or as two-dimensional Group 3, closed and flushed; the bytes coded.
+std::vector<uint8_t> CCITTEncodeBitmap(TIEBitmap& bitmap, bool group4, bool& abort);

@@ -112,17 +112,9 @@ void IEPDFAddPage(TIEPDFDocument& document, TIEBitmap& bitmap, TIOParamsVals& pa
             }
             case 2:
             case 3: {
-                TMemoryStream coded;
-                TCCITTEncoderState state;
                 bool abort = false;
-                for (int32_t y = 0; y < h; ++y) {
-                    if (compression == 2) CCITTEncodeRowG4(bitmap.GetScanline(y), w, coded, state, abort, 1);
-                    else CCITTEncodeRowG3_2D(bitmap.GetScanline(y), w, coded, state, abort, 1);
-                }
-                if (compression == 2) CCITTEncodeRowG4(nullptr, w, coded, state, abort, 1);
-                else CCITTEncodeRowG3_2D(nullptr, w, coded, state, abort, 1);
+                data = CCITTEncodeBitmap(bitmap, compression == 2, abort);
                 if (abort) progress.Abort();
-                data = coded.TakeBytes();
                 dict.AddObject("Filter", Name("CCITTFaxDecode"));
                 dict.AddObject("DecodeParms", CCITTParameters(compression == 2 ? -1 : 1, w, h));
                 break;

@@ -71,7 +71,11 @@ std::unique_ptr<TIEPSDocument> IEPSCreateDocument(TStream& stream, TIOParamsVals
     auto document = std::make_unique<TIEPSDocument>();
     Line(stream, "%!PS-Adobe-3.0");
     Line(stream, "%%Creator: Tamblewick");
-    Line(stream, "%%Title: " + params.PsTitle);
+    // A comment is one line: line breaks in the title become blanks.
+    std::string title = params.PsTitle;
+    for (char& c : title)
+        if (c == '\r' || c == '\n') c = ' ';
+    Line(stream, "%%Title: " + title);
     Line(stream, "%%CreationDate: " + CreationDate());
     Line(stream, "%%DocumentData: Clean7Bit");
     Line(stream, "%%LanguageLevel: 2");
@@ -135,16 +139,9 @@ void IEPSAddPage(TIEPSDocument& document, TStream& stream, TIEBitmap& bitmap, TI
             data.AddRunLength(rows.data(), static_cast<int32_t>(rows.size()));
             source.push_back("currentfile /ASCII85Decode filter /RunLengthDecode filter");
         } else {
-            TMemoryStream coded;
-            TCCITTEncoderState state;
             bool abort = false;
-            for (int32_t y = 0; y < h; ++y) {
-                if (compression == 1) CCITTEncodeRowG4(bitmap.GetScanline(y), w, coded, state, abort, 1);
-                else CCITTEncodeRowG3_2D(bitmap.GetScanline(y), w, coded, state, abort, 1);
-            }
-            if (compression == 1) CCITTEncodeRowG4(nullptr, w, coded, state, abort, 1);
-            else CCITTEncodeRowG3_2D(nullptr, w, coded, state, abort, 1);
-            data.AddBlock(coded.Memory(), static_cast<int32_t>(coded.Bytes().size()));
+            const std::vector<uint8_t> coded = CCITTEncodeBitmap(bitmap, compression == 1, abort);
+            data.AddBlock(coded.data(), static_cast<int32_t>(coded.size()));
             source.push_back("currentfile /ASCII85Decode filter << /K " + std::string(compression == 1 ? "-1" : "1") +
                              " /BlackIs1 true /Columns " + W + " /Rows " + H +
                              " /EndOfLine false /Uncompressed true /EncodedByteAlign false /EndOfBlock false >> "

@@ -430,7 +430,13 @@ void HandleResource(int32_t id, const std::vector<uint8_t>& data, TIOParamsVals&
             if (data.size() >= 2) doc.transparentIndex = data[0] << 8 | data[1];
             if (doc.transparentIndex > 255) doc.transparentIndex = -1;
             break;
-        case 1060: params.XmpInfo.assign(reinterpret_cast<const char*>(data.data()), data.size()); break;
+        case 1060: {
+            // The packet, without the NUL bytes that may end it.
+            size_t length = data.size();
+            while (length > 0 && data[length - 1] == 0) --length;
+            params.XmpInfo.assign(reinterpret_cast<const char*>(data.data()), length);
+            break;
+        }
         case 1036:
             if (data.size() > 28) {
                 try {
@@ -621,33 +627,6 @@ void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
 
 // ---------------------------------------------------------------- writing
 
-void IEPSDPackRow(const uint8_t* row, int32_t size, std::vector<uint8_t>& out) {
-    int32_t literalStart = 0, i = 0;
-    auto flush = [&](int32_t end) {
-        while (literalStart < end) {
-            const int32_t n = std::min(128, end - literalStart);
-            out.push_back(static_cast<uint8_t>(n - 1));
-            out.insert(out.end(), row + literalStart, row + literalStart + n);
-            literalStart += n;
-        }
-    };
-    while (i < size) {
-        int32_t run = 1;
-        while (i + run < size && run < 128 && row[i + run] == row[i]) ++run;
-        if (run >= 4) {
-            flush(i);
-            out.push_back(static_cast<uint8_t>(1 - run));
-            out.push_back(row[i]);
-            i += run;
-            literalStart = i;
-        } else {
-            i += run;
-            if (i - literalStart >= 128) flush(literalStart + 128);
-        }
-    }
-    flush(size);
-}
-
 namespace {
 
 class TOutput {
@@ -795,7 +774,7 @@ void WriteChannel(TOutput& out, TIEBitmap& bitmap, int32_t c, int32_t depth, int
     for (int32_t y = 0; y < height; ++y) {
         ChannelRow(bitmap, y, c, depth, row, transparentIndex);
         packed.clear();
-        IEPSDPackRow(row.data(), static_cast<int32_t>(row.size()), packed);
+        IEPackBitsRow(row.data(), static_cast<int32_t>(row.size()), packed);
         counts[static_cast<size_t>(y)] = static_cast<uint16_t>(packed.size());
         out.Bytes(packed.data(), static_cast<int64_t>(packed.size()));
     }
@@ -1068,7 +1047,7 @@ void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRec& pr
         for (int32_t y = 0; y < height; ++y) {
             ChannelRow(*merged, y, channels[ci], mode.depth, row, transparentIndex);
             packed.clear();
-            IEPSDPackRow(row.data(), static_cast<int32_t>(row.size()), packed);
+            IEPackBitsRow(row.data(), static_cast<int32_t>(row.size()), packed);
             counts[k++] = static_cast<uint16_t>(packed.size());
             out.Bytes(packed.data(), static_cast<int64_t>(packed.size()));
         }

@@ -41,9 +41,7 @@ void IEReadPSDStream(TStream& stream, TIEBitmap* bitmap, TIOParamsVals& params, 
 void IEWritePSDStream(TStream& stream, TIOParamsVals& params, TIEProgressRec& progress, TIEBitmap* bitmap,
                       const std::vector<TIELayer*>& layers);
 
-// PackBits coding of one row as the writer does it (runs of 4..128 equal
-// bytes, literals of up to 128), appended to out; and the decoding of one
-// packed row into exactly rowSize bytes (missing bytes are 0). Decoding
-// returns false when the packed data would overrun the row or ends early.
-void IEPSDPackRow(const uint8_t* row, int32_t size, std::vector<uint8_t>& out);
+// The decoding of one PackBits row (IEPackBitsRow codes them) into exactly
+// rowSize bytes (missing bytes are 0); false when the packed data would
+// overrun the row or ends early.
 bool IEPSDUnpackRow(const uint8_t* packed, int32_t packedSize, uint8_t* row, int32_t rowSize);

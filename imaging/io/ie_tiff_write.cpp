@@ -6,6 +6,7 @@
 #include <set>
 
 #include "imaging/core/ie_color_reduce.h"
+#include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_quantizer.h"
 #include "imaging/core/ie_streams.h"
 #include "imaging/core/ie_tiff_dir.h"
@@ -36,32 +37,6 @@ struct TPlan {
     std::vector<TRGB> palette;
     TIETIFFLZWCompressor lzw = nullptr;
 };
-
-void PackBitsRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out) {
-    int32_t i = 0, literalStart = 0;
-    auto flush = [&](int32_t end) {
-        while (literalStart < end) {
-            const int32_t n = std::min(128, end - literalStart);
-            out.push_back(static_cast<uint8_t>(n - 1));
-            out.insert(out.end(), row + literalStart, row + literalStart + n);
-            literalStart += n;
-        }
-    };
-    while (i < length) {
-        int32_t run = 1;
-        while (i + run < length && run < 128 && row[i + run] == row[i]) ++run;
-        if (run >= 4) {
-            flush(i);
-            out.push_back(static_cast<uint8_t>(1 - run));
-            out.push_back(row[i]);
-            i += run;
-            literalStart = i;
-        } else {
-            i += run;
-        }
-    }
-    flush(length);
-}
 
 bool HasTransparency(TIEBitmap& bitmap) {
     if (!bitmap.GetHasAlphaChannel()) return false;
@@ -307,7 +282,7 @@ bool WriteImageData(TStream& stream, TPlan& plan, TIOParamsVals& params, TIEProg
                 case 5: plan.lzw(row.data(), length, stream, lzw); break;
                 case 32773:
                     packed.clear();
-                    PackBitsRow(row.data(), length, packed);
+                    IEPackBitsRow(row.data(), length, packed);
                     IEStreamWriteChecked(stream, failed, packed.data(), static_cast<int32_t>(packed.size()));
                     break;
                 case 32946: deflate->WriteBuffer(row.data(), length); break;

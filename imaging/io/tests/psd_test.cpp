@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "imaging/core/ie_bitmap.h"
+#include "imaging/core/ie_helpers.h"
 #include "imaging/core/ie_view.h"
 #include "imaging/io/ie_psd.h"
 #include "imaging/io/ie_vidurer_io.h"
@@ -93,12 +94,12 @@ std::vector<TLayerInfo> IdentifyLayers(const std::filesystem::path& file) {
 TEST(PSD, PackBitsRunsAndLiterals) {
     std::vector<uint8_t> row = {7, 7, 7, 1, 2};
     std::vector<uint8_t> packed;
-    IEPSDPackRow(row.data(), 5, packed);
+    IEPackBitsRow(row.data(), 5, packed);
     EXPECT_EQ(packed, (std::vector<uint8_t>{4, 7, 7, 7, 1, 2}));  // three equal bytes stay literal
 
     std::vector<uint8_t> long_run(200, 9);
     packed.clear();
-    IEPSDPackRow(long_run.data(), 200, packed);
+    IEPackBitsRow(long_run.data(), 200, packed);
     EXPECT_EQ(packed, (std::vector<uint8_t>{uint8_t(1 - 128), 9, uint8_t(1 - 72), 9}));
 
     std::vector<uint8_t> back(200);
@@ -211,6 +212,39 @@ TEST(PSD, LayersMasksAndFlagsRoundTrip) {
     IEReadPSDStream(again, &flat, params, progress, false, &none);
     EXPECT_TRUE(none.empty());
     EXPECT_EQ(OurRGBA(flat), OurRGBA(merged));
+}
+
+TEST(PSD, ResourcesRoundTrip) {
+    TIEBitmap source;
+    Paint(source, 16, 8, false);
+    TIOParamsVals params;
+    params.SetDpiX(300);
+    params.SetDpiY(200);
+    params.XmpInfo = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+    Paint(params.GetOrCreateExifThumbnail(), 8, 4, false);
+    TMemoryStream stream;
+    bool abort = false;
+    TIEProgressRec progress;
+    progress.AbortFlag = &abort;
+    IEWritePSDStream(stream, params, progress, &source, {});
+    ASSERT_FALSE(abort);
+    stream.SetPosition(0);
+    TIEBitmap back;
+    TIOParamsVals read;
+    IEReadPSDStream(stream, &back, read, progress, false, nullptr);
+    ASSERT_FALSE(abort);
+    EXPECT_EQ(read.DpiX, 300);
+    EXPECT_EQ(read.DpiY, 200);
+    EXPECT_EQ(read.XmpInfo, params.XmpInfo);
+    ASSERT_NE(read.ExifThumbnail(), nullptr);
+    EXPECT_EQ(read.ExifThumbnail()->GetWidth(), 8);
+    EXPECT_EQ(back.GetWidth(), 16);
+    // Asked for, the thumbnail takes the place of the picture.
+    stream.SetPosition(0);
+    TIOParamsVals thumb;
+    thumb.SetGetEXIFThumbnail(true);
+    IEReadPSDStream(stream, &back, thumb, progress, false, nullptr);
+    EXPECT_EQ(back.GetWidth(), 8);
 }
 
 TEST(PSD, UnwritableFormatWritesNothing) {

@@ -203,7 +203,7 @@ TEST(VidurerIOTools, SaveByExtensionGivesTheFormat) {
         std::string facts = Identify(folder / name, "%m %w %h");
         EXPECT_TRUE(facts == format + " 29 17" || facts == format + "3 29 17") << facts;
     }
-    for (const char* name : {"c.dcm", "d.xif", "e.iev", "f.xyz", "g.ps", "noextension"}) {
+    for (const char* name : {"c.dcm", "d.xif", "e.iev", "f.xyz", "g.jp2", "noextension"}) {
         SCOPED_TRACE(name);
         TVidurErIO io;
         FillPattern(*io.Bitmap(), 5, 5);

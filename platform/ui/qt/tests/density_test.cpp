@@ -5,9 +5,8 @@
 // at ratio 1 and once at ratio 2 (QT_SCALE_FACTOR).
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/canvas.h"
@@ -118,7 +117,7 @@ TEST(QtDensity, SurfacesHoldTheScreensPixelsAndTheMouseArrivesInLayoutPixels) {
     EXPECT_EQ((TPoint{x, y}), (TPoint{15, 25}));
 
     // A picture of the window for a person to look at.
-    ::mkdir(TW_ARTIFACT_DIR, 0755);
+    std::filesystem::create_directories(TW_ARTIFACT_DIR);
     const std::string path = std::string(TW_ARTIFACT_DIR) + "/density-" + std::to_string(ratio) + ".png";
     EXPECT_TRUE(QtTesting::SaveWindowPicture(form, path));
 }
